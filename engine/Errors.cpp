@@ -1,0 +1,9 @@
+#include "engine/Errors.h"
+
+namespace orvanta {
+
+ConversionError InvalidInteger(const std::string& text) {
+    return ConversionError("'" + text + "' is not a valid integer value");
+}
+
+}  // namespace orvanta

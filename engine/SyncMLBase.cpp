@@ -1,0 +1,83 @@
+#include "engine/SyncMLBase.h"
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+
+#include "engine/Errors.h"
+#include "engine/HttpClient.h"
+
+namespace orvanta {
+
+RandomSource DefaultRandomSource() {
+    // Seeded once from the entropy source and a high-resolution clock: reseeding a
+    // generator from a seconds clock before every draw repeats the draws.
+    auto engine = std::make_shared<std::mt19937_64>(
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(
+            std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    return [engine](std::uint32_t bound) {
+        return static_cast<std::uint32_t>(
+            std::uniform_int_distribution<std::uint64_t>(0, bound - 1)(*engine));
+    };
+}
+
+TDateTime SystemClockUTC() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    return 25569.0 + static_cast<double>(ms) / kMSecsPerDay;
+}
+
+TSMLBase::TSMLBase(const StoreDefaults& defaults)
+    : HTTP(std::make_unique<THttpClient>()),
+      DeviceID(defaults.DeviceID),
+      DataSource(defaults.DataSource),
+      ContentType(defaults.ContentType),
+      ContentVersion(defaults.ContentVersion),
+      LocalDatabase(defaults.LocalDatabase),
+      Random(DefaultRandomSource()),
+      Clock(SystemClockUTC) {}
+
+TSMLBase::~TSMLBase() = default;
+
+void TSMLBase::SetProxyPort(int port) { HTTP->ProxyPort = std::clamp(port, 0, 65535); }
+
+void TSMLBase::SetProxyServer(const std::string& host) { HTTP->ProxyHost = host; }
+
+void TSMLBase::SetServerURL(const std::string& url) {
+    ServerURL = url;
+    if (!ServerURL.empty() && ServerURL.back() == '/') ServerURL.pop_back();
+}
+
+std::string TSMLBase::DrawNumber(std::uint32_t bound) const { return std::to_string(Random(bound)); }
+
+std::string TSMLBase::MakeUniqueID() const {
+    // A hundred million identifiers for a collection of at most a few hundred thousand:
+    // a free one comes within a few draws unless the random source is broken.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::string id = DrawNumber(100000000);
+        const bool taken = std::any_of(Items.begin(), Items.end(),
+                                       [&](const auto& item) { return item->ID == id; });
+        if (!taken) return id;
+    }
+    throw SyncError("No free identifier could be drawn for a new item");
+}
+
+TSMLItem* TSMLBase::NewItem() {
+    auto item = CreateItem();
+    item->ID = MakeUniqueID();
+    Items.push_back(std::move(item));
+    return Items.back().get();
+}
+
+void TSMLBase::DeleteItem(std::size_t index) {
+    TSMLItem& item = *Items.at(index);
+    if (item.State == ItemState::New) {
+        Items.erase(Items.begin() + static_cast<std::ptrdiff_t>(index));
+    } else {
+        item.State = ItemState::Deleted;
+    }
+}
+
+}  // namespace orvanta

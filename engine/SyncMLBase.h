@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "items/DateTime.h"
+#include "items/SyncMLItem.h"
+
+namespace orvanta {
+
+class THttpClient;
+
+// The fixed settings of one kind of data store.
+struct StoreDefaults {
+    std::string DataSource;
+    std::string LocalDatabase;
+    std::string ContentType;
+    std::string ContentVersion;
+    std::string DeviceID;
+};
+
+// Draws a number in 0..bound-1. Tests install a fixed sequence.
+using RandomSource = std::function<std::uint32_t(std::uint32_t bound)>;
+// The current moment in UTC as a date-time value.
+using UTCClock = std::function<TDateTime()>;
+
+[[nodiscard]] RandomSource DefaultRandomSource();
+[[nodiscard]] TDateTime SystemClockUTC();
+
+// The client of one data store of a SyncML server: its settings, its HTTP client, its
+// item collection and the exchanges with the server.
+class TSMLBase {
+public:
+    explicit TSMLBase(const StoreDefaults& defaults);
+    virtual ~TSMLBase();
+    TSMLBase(const TSMLBase&) = delete;
+    TSMLBase& operator=(const TSMLBase&) = delete;
+
+    bool Loaded = false;
+    std::vector<std::unique_ptr<TSMLItem>> Items;
+    std::unique_ptr<THttpClient> HTTP;
+    std::string ServerURL;
+    std::string DeviceID;
+    std::string UserName;
+    std::string Password;
+    std::string DataSource;
+    std::string NextAnchor;
+    std::string ContentType;
+    std::string ContentVersion;
+    std::string LocalDatabase;
+
+    // Injectable sources of randomness and time, so messages are reproducible in tests.
+    RandomSource Random;
+    UTCClock Clock;
+
+    void SetProxyPort(int port);
+    void SetProxyServer(const std::string& host);
+    void SetServerURL(const std::string& url);
+    [[nodiscard]] std::string MakeUniqueID() const;
+
+    // Makes a new local item (state new, fresh identifier) at the end of Items.
+    TSMLItem* NewItem();
+    // Drops a new item at once; marks any other item deleted.
+    void DeleteItem(std::size_t index);
+
+    // The load exchange: replaces Items by every item of the server's data source.
+    void Load(const std::string& lastAnchor);
+
+    // Decimal text of a random number in 0..bound-1.
+    [[nodiscard]] std::string DrawNumber(std::uint32_t bound) const;
+
+    // A fresh item of the store's kind with its template payload, not yet in Items and
+    // without an identifier: the exchanges give it the server's.
+    [[nodiscard]] virtual std::unique_ptr<TSMLItem> CreateItem() = 0;
+};
+
+// Typed access to Items for a store of item type TItem.
+template <class TStore, class TItem>
+class TSMLStore : public TSMLBase {
+public:
+    using ItemType = TItem;
+
+    [[nodiscard]] std::size_t Count() const { return Items.size(); }
+    [[nodiscard]] TItem* Item(std::size_t index) const {
+        return static_cast<TItem*>(Items.at(index).get());
+    }
+    TItem* NewItem() { return static_cast<TItem*>(TSMLBase::NewItem()); }
+
+    [[nodiscard]] std::unique_ptr<TSMLItem> CreateItem() override {
+        return std::make_unique<TItem>(static_cast<TStore*>(this));
+    }
+
+protected:
+    using TSMLBase::TSMLBase;
+};
+
+}  // namespace orvanta

@@ -1,0 +1,144 @@
+#include "engine/SyncMLMessage.h"
+
+#include <cstring>
+#include <sstream>
+
+#include "engine/Errors.h"
+#include "items/DateTime.h"
+
+namespace orvanta {
+
+namespace {
+
+constexpr char kInitialMessage[] = "<?xml version=\"1.0\" encoding=\"utf-8\" ?><SyncML/>";
+
+class CountingWriter : public pugi::xml_writer {
+public:
+    void write(const void*, size_t size) override { bytes += size; }
+    std::size_t bytes = 0;
+};
+
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, size_t size) override {
+        text.append(static_cast<const char*>(data), size);
+    }
+    std::string text;
+};
+
+constexpr unsigned kWriteFlags = pugi::format_raw;
+
+}  // namespace
+
+void TSyncMLDocument::Start() {
+    doc_.reset();
+    doc_.load_string(kInitialMessage, pugi::parse_default | pugi::parse_declaration);
+}
+
+std::string TSyncMLDocument::Serialise() const {
+    StringWriter writer;
+    doc_.save(writer, "", kWriteFlags, pugi::encoding_utf8);
+    return std::move(writer.text);
+}
+
+pugi::xml_node AddElement(pugi::xml_node parent, const char* name, std::string_view text) {
+    pugi::xml_node node = parent.append_child(name);
+    if (!text.empty()) {
+        node.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
+    }
+    return node;
+}
+
+pugi::xml_node AddElement(pugi::xml_node parent, const char* name, long long value) {
+    return AddElement(parent, name, std::to_string(value));
+}
+
+pugi::xml_node AddMetInf(pugi::xml_node parent, const char* name, std::string_view text) {
+    pugi::xml_node node = parent.append_child(name);
+    node.append_attribute("xmlns").set_value("syncml:metinf");
+    if (!text.empty()) {
+        node.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
+    }
+    return node;
+}
+
+pugi::xml_node AddLocURI(pugi::xml_node parent, const char* name, std::string_view uri) {
+    pugi::xml_node node = parent.append_child(name);
+    AddElement(node, "LocURI", uri);
+    return node;
+}
+
+pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_view text) {
+    pugi::xml_node node = parent.append_child(name);
+    // pugixml writes a "]]>" inside a CDATA value as two sections, so the text
+    // arrives intact and the XML stays well-formed.
+    node.append_child(pugi::node_cdata).set_value(std::string(text).c_str());
+    return node;
+}
+
+std::size_t SerialisedSize(pugi::xml_node node) {
+    CountingWriter writer;
+    node.print(writer, "", kWriteFlags, pugi::encoding_utf8);
+    return writer.bytes;
+}
+
+bool HasLocalName(pugi::xml_node node, std::string_view name) {
+    std::string_view full = node.name();
+    if (const auto colon = full.rfind(':'); colon != std::string_view::npos) {
+        full.remove_prefix(colon + 1);
+    }
+    return full == name;
+}
+
+pugi::xml_node Child(pugi::xml_node parent, std::string_view name) {
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element && HasLocalName(child, name)) return child;
+    }
+    return {};
+}
+
+pugi::xml_node Path(pugi::xml_node from, std::string_view path) {
+    pugi::xml_node node = from;
+    while (node && !path.empty()) {
+        const auto slash = path.find('/');
+        node = Child(node, path.substr(0, slash));
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    }
+    return node;
+}
+
+std::string Text(pugi::xml_node node) {
+    std::string text;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            text += child.value();
+        }
+    }
+    return text;
+}
+
+long long ReadInteger(pugi::xml_node node) {
+    std::string text = Text(node);
+    // Servers may pretty-print their replies; blanks around a number are layout.
+    const auto first = text.find_first_not_of(" \t\r\n");
+    const auto last = text.find_last_not_of(" \t\r\n");
+    const std::string trimmed =
+        first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    return StrToInt(trimmed);
+}
+
+void ParseReply(pugi::xml_document& doc, const std::string& body) {
+    // pugixml never loads external entities or DTDs; the document type is skipped.
+    const pugi::xml_parse_result result =
+        doc.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!result) {
+        throw ProtocolError("The server's reply is not well-formed XML: " +
+                            std::string(result.description()) + " at byte " +
+                            std::to_string(result.offset));
+    }
+    if (!HasLocalName(doc.document_element(), "SyncML")) {
+        throw ProtocolError("The server's reply is not a SyncML message");
+    }
+}
+
+}  // namespace orvanta

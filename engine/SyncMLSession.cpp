@@ -1,0 +1,290 @@
+#include "engine/SyncMLSession.h"
+
+#include "engine/Errors.h"
+#include "engine/HttpClient.h"
+#include "engine/SyncMLBase.h"
+#include "items/TextCodec.h"
+
+namespace orvanta {
+
+namespace {
+
+// Room kept free in every message for <Final/>, a tail command and the closing tags.
+constexpr std::size_t kReserveBytes = 512;
+
+bool IsSuccess(int code) { return code >= 200 && code <= 299; }
+
+std::string Meaning(int code) {
+    switch (code) {
+        case 400: return "the request was malformed";
+        case 401: return "the credentials were refused";
+        case 403: return "access is forbidden";
+        case 404: return "not found";
+        case 405: return "the command is not allowed";
+        case 406: return "an optional feature is not supported";
+        case 407: return "credentials are missing";
+        case 408: return "the request timed out";
+        case 412: return "the command was incomplete";
+        case 413: return "the request was too large";
+        case 415: return "the data type is not supported";
+        case 417: return "retry later";
+        case 500: return "the command failed on the server";
+        case 503: return "the service is unavailable";
+        case 506: return "the server could not process the command";
+        case 508: return "a full synchronisation is required";
+        case 511: return "server failure";
+        case 512: return "the synchronisation failed";
+        case 513: return "the protocol version is not supported";
+        default: return "refused";
+    }
+}
+
+}  // namespace
+
+std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert) {
+    const std::string status = " (status " + std::to_string(code) + ")";
+    switch (code) {
+        case 401: return "The server refused the credentials" + status;
+        case 407: return "The server requires credentials" + status;
+        case 508:
+            return "The server needs a full synchronisation; press \"Refresh\" first" + status;
+        case 404:
+            if (forAlert) return "The server does not know the data source \"" + dataSource + "\"" + status;
+            break;
+        default: break;
+    }
+    if (forAlert) {
+        return "The server refused the data source \"" + dataSource + "\": " + Meaning(code) +
+               status;
+    }
+    return "The server refused the session: " + Meaning(code) + status;
+}
+
+TSyncSession::TSyncSession(TSMLBase& client, std::string_view prefix) : client_(client) {
+    sessionID_ = std::string(prefix) + UTCText(client.Clock()) + client.DrawNumber(1000000);
+    responseURI_ = client.ServerURL;
+    client.HTTP->ContentType = "application/vnd.syncml+xml; charset=\"utf-8\"";
+    client.HTTP->Accept = "application/vnd.syncml+xml";
+}
+
+TSyncSession::~TSyncSession() { client_.HTTP->Close(); }
+
+pugi::xml_node TSyncSession::BeginMessage() {
+    message_.Start();
+    ++msgID_;
+    cmdID_ = 0;
+    pugi::xml_node header = message_.Root().append_child("SyncHdr");
+    AddElement(header, "VerDTD", "1.2");
+    AddElement(header, "VerProto", "SyncML/1.2");
+    AddElement(header, "SessionID", sessionID_);
+    AddElement(header, "MsgID", msgID_);
+    AddLocURI(header, "Target", msgID_ == 1 ? client_.ServerURL : responseURI_);
+    AddLocURI(header, "Source", client_.DeviceID);
+    if (msgID_ == 1) {
+        pugi::xml_node cred = header.append_child("Cred");
+        AddMetInf(cred.append_child("Meta"), "Type", "syncml:auth-basic");
+        AddElement(cred, "Data", EncodeBase64(client_.UserName + ":" + client_.Password));
+    }
+    body_ = message_.Root().append_child("SyncBody");
+    // "<SyncBody/>" grows by its closing tag once it has children.
+    size_ = message_.Serialise().size() + std::string_view("</SyncBody>").size();
+    return body_;
+}
+
+void TSyncSession::AppendDevInfPut() {
+    pugi::xml_node put = body_.append_child("Put");
+    AddElement(put, "CmdID", NextCmdID());
+    AddMetInf(put.append_child("Meta"), "Type", "application/vnd.syncml-devinf+xml");
+    pugi::xml_node item = put.append_child("Item");
+    AddLocURI(item, "Source", "./devinf12");
+    // The device information is its own namespace; servers refuse it without one.
+    pugi::xml_node devInf = item.append_child("Data").append_child("DevInf");
+    devInf.append_attribute("xmlns").set_value("syncml:devinf");
+    AddElement(devInf, "VerDTD", "1.2");
+    AddElement(devInf, "DevID", client_.DeviceID);
+    AddElement(devInf, "DevTyp", "workstation");
+    pugi::xml_node store = devInf.append_child("DataStore");
+    AddElement(store, "SourceRef", client_.LocalDatabase);
+    for (const char* pref : {"Rx-Pref", "Tx-Pref"}) {
+        pugi::xml_node p = store.append_child(pref);
+        AddElement(p, "CTType", client_.ContentType);
+        AddElement(p, "VerCT", client_.ContentVersion);
+    }
+    pugi::xml_node caps = store.append_child("SyncCap");
+    for (const int type : {2, 3, 5}) AddElement(caps, "SyncType", type);
+    Track(put);
+}
+
+void TSyncSession::AppendStoreAlert(int code, const std::optional<std::string>& last) {
+    pugi::xml_node alert = body_.append_child("Alert");
+    AddElement(alert, "CmdID", NextCmdID());
+    AddElement(alert, "Data", code);
+    pugi::xml_node item = alert.append_child("Item");
+    AddLocURI(item, "Target", client_.DataSource);
+    AddLocURI(item, "Source", client_.LocalDatabase);
+    pugi::xml_node anchor = AddMetInf(item.append_child("Meta"), "Anchor");
+    if (last) AddElement(anchor, "Last", *last);
+    client_.NextAnchor = client_.DrawNumber(100000000);
+    AddElement(anchor, "Next", client_.NextAnchor);
+    Track(alert);
+}
+
+pugi::xml_node TSyncSession::AppendSync() {
+    pugi::xml_node sync = body_.append_child("Sync");
+    AddElement(sync, "CmdID", NextCmdID());
+    AddLocURI(sync, "Target", client_.DataSource);
+    AddLocURI(sync, "Source", client_.LocalDatabase);
+    Track(sync);
+    return sync;
+}
+
+void TSyncSession::AppendStatus(const StatusSpec& s) {
+    pugi::xml_node status = body_.append_child("Status");
+    AddElement(status, "CmdID", NextCmdID());
+    AddElement(status, "MsgRef", s.MsgRef);
+    AddElement(status, "CmdRef", s.CmdRef);
+    AddElement(status, "Cmd", s.Cmd);
+    if (!s.TargetRef.empty()) AddElement(status, "TargetRef", s.TargetRef);
+    if (!s.SourceRef.empty()) AddElement(status, "SourceRef", s.SourceRef);
+    AddElement(status, "Data", s.Code);
+    if (s.AnchorNext) {
+        pugi::xml_node anchor =
+            AddMetInf(status.append_child("Item").append_child("Data"), "Anchor");
+        AddElement(anchor, "Next", *s.AnchorNext);
+    }
+    Track(status);
+}
+
+void TSyncSession::AppendNextMessageAlert() {
+    pugi::xml_node alert = body_.append_child("Alert");
+    AddElement(alert, "CmdID", NextCmdID());
+    AddElement(alert, "Data", 222);
+    pugi::xml_node item = alert.append_child("Item");
+    AddLocURI(item, "Target", client_.DataSource);
+    AddLocURI(item, "Source", client_.LocalDatabase);
+    Track(alert);
+}
+
+bool TSyncSession::Fits(std::size_t reserve) const {
+    return maxMsgSize_ <= 0 || size_ + reserve <= static_cast<std::size_t>(maxMsgSize_);
+}
+
+void TSyncSession::Send(bool final) {
+    if (++roundTrips_ > kMaxRoundTrips) {
+        throw ProtocolError("The server kept the session going for more than " +
+                            std::to_string(kMaxRoundTrips) + " messages");
+    }
+    if (final) body_.append_child("Final");
+    const std::string request = message_.Serialise();
+    // Every message after the first goes to the response URI exactly as the server
+    // gave it: the session parameter is in its query.
+    const std::string url = msgID_ == 1 ? client_.ServerURL : responseURI_;
+    const std::string answer = client_.HTTP->Post(url, request);
+    ParseReply(reply_, answer);
+
+    const pugi::xml_node header = ReplyHeader();
+    replyMsgID_ = Text(Child(header, "MsgID"));
+    if (replyMsgID_.empty()) replyMsgID_ = std::to_string(msgID_);
+    if (const std::string uri = Text(Child(header, "RespURI")); !uri.empty()) responseURI_ = uri;
+    if (const pugi::xml_node max = Path(header, "Meta/MaxMsgSize")) {
+        try {
+            maxMsgSize_ = ReadInteger(max);
+        } catch (const ConversionError&) {
+            // An unreadable limit is no limit; the server will say if a message is too big.
+        }
+    }
+    if (const auto code = ReplyStatus(std::to_string(msgID_), "0"); code && !IsSuccess(*code)) {
+        throw ProtocolError(RefusalMessage(*code, client_.DataSource, false), *code);
+    }
+}
+
+void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void()>& answer) {
+    const auto unitsLeft = [&] { return out.UnitCount && out.NextUnit < out.UnitCount(); };
+    for (;;) {
+        BeginMessage();
+        bool full = false;
+        std::size_t placed = 0;
+        while (!full && !out.Statuses.empty()) {
+            const std::size_t before = size_;
+            AppendStatus(out.Statuses.front());
+            if (placed > 0 && !Fits(kReserveBytes)) {
+                body_.remove_child(body_.last_child());
+                size_ = before;
+                --cmdID_;
+                full = true;
+            } else {
+                out.Statuses.pop_front();
+                ++placed;
+            }
+        }
+        if (!full && unitsLeft()) {
+            pugi::xml_node container = body_.append_child(out.ContainerName);
+            AddElement(container, "CmdID", NextCmdID());
+            if (out.ContainerHead) out.ContainerHead(container);
+            Track(container);
+            std::size_t inContainer = 0;
+            while (unitsLeft()) {
+                const std::size_t before = size_;
+                out.AppendUnit(container, out.NextUnit);
+                Track(container.last_child());
+                if ((placed > 0 || inContainer > 0) && !Fits(kReserveBytes)) {
+                    container.remove_child(container.last_child());
+                    size_ = before;
+                    full = true;
+                    break;
+                }
+                ++out.NextUnit;
+                ++inContainer;
+            }
+            if (inContainer == 0) {
+                body_.remove_child(container);
+                --cmdID_;
+            }
+        }
+        const bool last = !full && out.Statuses.empty() && !unitsLeft();
+        if (last) {
+            if (out.Tail) out.Tail(body_);
+            Send(final);
+            return;
+        }
+        Send(false);
+        if (answer) answer();
+    }
+}
+
+pugi::xml_node TSyncSession::ReplyHeader() const {
+    return Child(reply_.document_element(), "SyncHdr");
+}
+
+pugi::xml_node TSyncSession::ReplyBody() const {
+    return Child(reply_.document_element(), "SyncBody");
+}
+
+bool TSyncSession::ReplyFinal() const { return static_cast<bool>(Child(ReplyBody(), "Final")); }
+
+std::optional<int> TSyncSession::ReplyStatus(std::string_view msgRef,
+                                             std::string_view cmdRef) const {
+    for (pugi::xml_node s = ReplyBody().first_child(); s; s = s.next_sibling()) {
+        if (!HasLocalName(s, "Status") || Text(Child(s, "CmdRef")) != cmdRef) continue;
+        const std::string ref = Text(Child(s, "MsgRef"));
+        if (!ref.empty() && ref != msgRef) continue;
+        try {
+            return static_cast<int>(ReadInteger(Child(s, "Data")));
+        } catch (const ConversionError&) {
+            throw ProtocolError("The server sent a Status without a valid code");
+        }
+    }
+    return std::nullopt;
+}
+
+void TSyncSession::CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef) const {
+    if (const auto code = ReplyStatus(msgRef, cmdRef); code && !IsSuccess(*code)) {
+        throw ProtocolError(RefusalMessage(*code, client_.DataSource, true), *code);
+    }
+}
+
+StatusSpec TSyncSession::HeaderStatus() const {
+    return StatusSpec{replyMsgID_, "0", "SyncHdr", client_.DeviceID, client_.ServerURL, 200, {}};
+}
+
+}  // namespace orvanta

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+#include "engine/SyncMLMessage.h"
+
+namespace orvanta {
+
+class TSMLBase;
+
+// One Status command of the client.
+struct StatusSpec {
+    std::string MsgRef;
+    std::string CmdRef;
+    std::string Cmd;
+    std::string TargetRef;  // left out when empty
+    std::string SourceRef;  // left out when empty
+    int Code = 200;
+    // The server's data-store Alert is answered with its Next anchor.
+    std::optional<std::string> AnchorNext;
+};
+
+// What the client still has to send in a session: statuses first, then the units of
+// one container command (the Map's MapItems, or the Sync's changes), then a tail
+// command. SendQueued spreads them over as many messages as the server's size limit
+// needs; the container is opened again, with a new CmdID, in every message.
+struct TOutbox {
+    std::deque<StatusSpec> Statuses;
+
+    const char* ContainerName = nullptr;
+    std::function<void(pugi::xml_node container)> ContainerHead;
+    std::function<std::size_t()> UnitCount;
+    std::function<void(pugi::xml_node container, std::size_t unit)> AppendUnit;
+    std::size_t NextUnit = 0;
+
+    std::function<void(pugi::xml_node body)> Tail;
+};
+
+// One SyncML session of a store client: the session ID, the message numbering, the
+// response URI and size limit from the server, the HTTP round trips and the checks of
+// the server's Statuses for the session and the data source. The connection is closed
+// when the session object goes, whether the exchange succeeded or not.
+class TSyncSession {
+public:
+    // More round trips than any real store needs; a server that keeps a session
+    // going beyond this is stopped with a failure.
+    static constexpr int kMaxRoundTrips = 5000;
+
+    TSyncSession(TSMLBase& client, std::string_view prefix);
+    ~TSyncSession();
+    TSyncSession(const TSyncSession&) = delete;
+    TSyncSession& operator=(const TSyncSession&) = delete;
+
+    [[nodiscard]] const std::string& SessionID() const { return sessionID_; }
+    [[nodiscard]] const std::string& ResponseURI() const { return responseURI_; }
+    [[nodiscard]] long long MaxMsgSize() const { return maxMsgSize_; }
+
+    // Starts the next message: header (with credentials on the first), empty body.
+    pugi::xml_node BeginMessage();
+    [[nodiscard]] pugi::xml_node Body() const { return body_; }
+    [[nodiscard]] long long NextCmdID() { return ++cmdID_; }
+
+    // Message 1's commands.
+    void AppendDevInfPut();
+    // The Alert for the data store with the anchors; draws the client's new NextAnchor.
+    void AppendStoreAlert(int code, const std::optional<std::string>& last);
+    pugi::xml_node AppendSync();
+    void AppendStatus(const StatusSpec& status);
+    // Alert 222: the client asks for the server's next message.
+    void AppendNextMessageAlert();
+
+    // Sends the message, with Final when asked, and reads the reply. Fails when the
+    // server refuses the session (Status for the SyncHdr outside 2xx).
+    void Send(bool final);
+    // Sends what the outbox holds, split under the server's MaxMsgSize. Each message but
+    // the last goes without Final; the reply to each of those is handed to answer,
+    // which queues what it needs. The reply to the last message is left for the caller.
+    void SendQueued(TOutbox& outbox, bool final, const std::function<void()>& answer);
+
+    [[nodiscard]] pugi::xml_node ReplyHeader() const;
+    [[nodiscard]] pugi::xml_node ReplyBody() const;
+    [[nodiscard]] const std::string& ReplyMsgID() const { return replyMsgID_; }
+    [[nodiscard]] bool ReplyFinal() const;
+    // The code of the reply's Status for the client's command cmdRef of message msgRef.
+    [[nodiscard]] std::optional<int> ReplyStatus(std::string_view msgRef,
+                                                 std::string_view cmdRef) const;
+    // Fails when the server refused the client's data-store Alert.
+    void CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef) const;
+
+    // The Status the client sends for the header of the current reply.
+    [[nodiscard]] StatusSpec HeaderStatus() const;
+
+private:
+    [[nodiscard]] bool Fits(std::size_t reserve) const;
+    void Track(pugi::xml_node appended) { size_ += SerialisedSize(appended); }
+
+    TSMLBase& client_;
+    std::string sessionID_;
+    std::string responseURI_;
+    long long maxMsgSize_ = 0;  // 0: the server gave no limit
+    int msgID_ = 0;
+    long long cmdID_ = 0;
+    int roundTrips_ = 0;
+
+    TSyncMLDocument message_;
+    pugi::xml_node body_;
+    std::size_t size_ = 0;
+
+    pugi::xml_document reply_;
+    std::string replyMsgID_;
+};
+
+// The text the user reads for a failure Status of the server.
+[[nodiscard]] std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert);
+
+}  // namespace orvanta

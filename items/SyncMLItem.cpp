@@ -1,0 +1,190 @@
+#include "items/SyncMLItem.h"
+
+#include <algorithm>
+
+namespace orvanta {
+
+namespace {
+
+constexpr std::string_view kQPParams = ";ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:";
+
+// The parameter text of a line as bytes, without the encoding and charset parameters
+// that the writers add themselves.
+std::string ParamsBytes(std::string_view line) {
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return {};
+    std::string head(line.substr(0, colon));
+    for (const std::string_view drop : {";ENCODING=QUOTED-PRINTABLE", ";CHARSET=UTF-8"}) {
+        for (auto p = head.find(drop); p != std::string::npos; p = head.find(drop, p)) {
+            head.erase(p, drop.size());
+        }
+    }
+    const auto semicolon = head.find(';');
+    if (semicolon == std::string::npos) return {};
+    return head.substr(semicolon + 1);
+}
+
+bool ParamsMatch(std::string_view line, const ParamList& params) {
+    if (params.empty()) return true;
+    const std::string have = ParamsBytes(line);
+    if (params.front().empty()) return have.empty();
+    return std::all_of(params.begin(), params.end(), [&](const std::string& p) {
+        return have.find(p) != std::string::npos;
+    });
+}
+
+// Name comparison without building the upper-cased name for every line.
+bool NameIs(std::string_view line, std::string_view upperName) {
+    const auto end = line.find_first_of(";:");
+    if (end == std::string_view::npos || line.find(':') == std::string_view::npos) {
+        return upperName.empty();
+    }
+    if (end != upperName.size()) return false;
+    for (std::size_t i = 0; i < end; ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperName[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitPayloadLines(std::string_view text) {
+    if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+void TSMLItem::Parse(std::string_view text) { Lines = SplitPayloadLines(text); }
+
+std::string TSMLItem::GetText() const {
+    std::size_t size = 0;
+    for (const auto& line : Lines) size += line.size() + 2;
+    std::string text;
+    text.reserve(size);
+    for (const auto& line : Lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::int32_t TSMLItem::FindProperty(std::string_view name, const ParamList& params) const {
+    int depth = 0;
+    for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, -1) + 1); i < Lines.size();
+         ++i) {
+        const std::string& line = Lines[i];
+        if (NameIs(line, "BEGIN")) {
+            ++depth;
+        } else if (NameIs(line, "END")) {
+            --depth;
+        } else if (depth == 0 && NameIs(line, name) && ParamsMatch(line, params)) {
+            return static_cast<std::int32_t>(i);
+        }
+    }
+    return -1;
+}
+
+std::string TSMLItem::BuildHead(std::string_view name, const ParamList& params,
+                                std::string_view head) {
+    if (!head.empty()) return std::string(head);
+    std::string built(name);
+    if (!params.empty() && !params.front().empty()) {
+        for (const auto& p : params) {
+            built += ';';
+            built += p;
+        }
+    }
+    return built;
+}
+
+void TSMLItem::WriteLine(std::string_view name, const ParamList& params, std::string line) {
+    const std::int32_t i = FindProperty(name, params);
+    if (i >= 0) {
+        Lines[static_cast<std::size_t>(i)] = std::move(line);
+    } else {
+        const auto at = std::clamp<std::int64_t>(std::int64_t{StartLine} + 1, 0,
+                                                 static_cast<std::int64_t>(Lines.size()));
+        Lines.insert(Lines.begin() + at, std::move(line));
+    }
+    MarkModified();
+}
+
+void TSMLItem::SetProperty(std::string_view name, const ParamList& params,
+                           const WideString& value, std::string_view head) {
+    WriteLine(name, params, BuildHead(name, params, head) + ":" + ToUTF8(value));
+}
+
+void TSMLItem::SetPropertyQP(std::string_view name, const ParamList& params,
+                             const WideString& value, std::string_view head) {
+    WriteLine(name, params,
+              BuildHead(name, params, head) + std::string(kQPParams) + EncodeQP(ToUTF8(value)));
+}
+
+void TSMLItem::MarkModified() {
+    if (State == ItemState::Unchanged) State = ItemState::Modified;
+}
+
+std::string GetPropertyName(std::string_view line) {
+    if (line.find(':') == std::string_view::npos) return {};
+    std::string name(line.substr(0, line.find_first_of(";:")));
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return name;
+}
+
+WideString GetPropertyParams(std::string_view line) { return FromUTF8(ParamsBytes(line)); }
+
+WideString GetPropertyValue(std::string_view line, int index) {
+    const auto colon = line.find(':');
+    std::string_view raw = colon == std::string_view::npos ? line : line.substr(colon + 1);
+    const bool qp = line.find("QUOTED-PRINTABLE") != std::string_view::npos;
+    if (index >= 0) {
+        std::string_view field;
+        bool found = false;
+        for (int k = 0;; ++k) {
+            const auto semicolon = raw.find(';');
+            if (k == index) {
+                field = raw.substr(0, semicolon);
+                found = true;
+                break;
+            }
+            if (semicolon == std::string_view::npos) break;
+            raw.remove_prefix(semicolon + 1);
+        }
+        if (!found) return {};
+        raw = field;
+    }
+    return qp ? FromUTF8(DecodeQP(raw)) : FromUTF8(raw);
+}
+
+TDateTime GetDateTimeValue(std::string_view line) {
+    const std::string value = ToUTF8(GetPropertyValue(line));
+    return value.empty() ? 0 : TextToDateTime(value);
+}
+
+void UnfoldLines(std::vector<std::string>& lines, bool softBreaks) {
+    for (std::size_t i = lines.size(); i-- > 1;) {
+        if (i < lines.size() && !lines[i].empty() && lines[i].front() == ' ') {
+            lines[i - 1].append(lines[i], 1);
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        if (softBreaks && i < lines.size() && !lines[i - 1].empty() && lines[i - 1].back() == '=') {
+            lines[i - 1].pop_back();
+            lines[i - 1] += lines[i];
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}
+
+}  // namespace orvanta

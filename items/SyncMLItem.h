@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "items/DateTime.h"
+#include "items/TextCodec.h"
+
+namespace orvanta {
+
+// Local change state of an item.
+namespace ItemState {
+inline constexpr std::uint8_t Unchanged = 0;
+inline constexpr std::uint8_t New = 1;
+inline constexpr std::uint8_t Modified = 2;
+inline constexpr std::uint8_t Deleted = 3;
+}  // namespace ItemState
+
+// Which server command delivered an item in the last load.
+namespace ServerChangeKind {
+inline constexpr std::uint8_t None = 0;
+inline constexpr std::uint8_t Added = 1;
+inline constexpr std::uint8_t Replaced = 2;
+inline constexpr std::uint8_t Deleted = 3;
+}  // namespace ServerChangeKind
+
+// The parameter selection of FindProperty and the property writers:
+//  - empty: any line of the name; the head written is the bare name;
+//  - first entry empty: only a line without parameters (encoding and charset aside);
+//  - names: each must occur in the line's parameters; the head is NAME;P1;P2...
+using ParamList = std::vector<std::string>;
+
+// One synchronised item. The payload lines are the master copy: typed fields are read
+// from them, every setter rewrites only the line that carries its field, and every
+// other line goes back to the server byte for byte.
+class TSMLItem {
+public:
+    TSMLItem() = default;
+    virtual ~TSMLItem() = default;
+    TSMLItem(const TSMLItem&) = delete;
+    TSMLItem& operator=(const TSMLItem&) = delete;
+
+    std::string ID;
+    std::uint8_t State = ItemState::New;
+    std::uint8_t ServerChange = ServerChangeKind::None;
+    std::int32_t StartLine = 0;
+    std::string CmdID;
+    std::vector<std::string> Lines;
+
+    // Replaces Lines by the lines of the UTF-8 payload. The item types read their
+    // fields after this and leave State unchanged (0).
+    virtual void Parse(std::string_view text);
+    [[nodiscard]] virtual WideString GetTitle() const = 0;
+    virtual void SetTitle(const WideString& value) = 0;
+
+    // Every line followed by CR LF, the last one included.
+    [[nodiscard]] std::string GetText() const;
+    [[nodiscard]] std::int32_t FindProperty(std::string_view name, const ParamList& params) const;
+    void SetProperty(std::string_view name, const ParamList& params, const WideString& value,
+                     std::string_view head = {});
+    void SetPropertyQP(std::string_view name, const ParamList& params, const WideString& value,
+                       std::string_view head = {});
+    void MarkModified();
+
+protected:
+    // Replaces the property line found by name and parameters, or inserts it as the
+    // first line of the item's own block.
+    void WriteLine(std::string_view name, const ParamList& params, std::string line);
+    [[nodiscard]] static std::string BuildHead(std::string_view name, const ParamList& params,
+                                               std::string_view head);
+};
+
+// Property-line codec.
+[[nodiscard]] std::string GetPropertyName(std::string_view line);
+[[nodiscard]] WideString GetPropertyParams(std::string_view line);
+[[nodiscard]] WideString GetPropertyValue(std::string_view line, int index = -1);
+[[nodiscard]] TDateTime GetDateTimeValue(std::string_view line);
+
+// Joins folded lines in place, walking from the last line to the second:
+// (a) a line that begins with a blank continues the line before it;
+// (b) with softBreaks, a line before the current position that ends in "=" is a
+//     quoted-printable soft line break and takes the current line after it.
+void UnfoldLines(std::vector<std::string>& lines, bool softBreaks = true);
+
+// Cuts a payload at CR LF, lone CR and lone LF; a NUL ends the text.
+[[nodiscard]] std::vector<std::string> SplitPayloadLines(std::string_view text);
+
+}  // namespace orvanta
