@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 
 #include "engine/Errors.h"
@@ -27,7 +28,25 @@ struct Transfer {
     std::size_t limit = 0;
     bool overflow = false;
     const std::function<void(std::size_t)>* progress = nullptr;
+    // Stall detection: the moment bytes last moved in either direction.
+    std::chrono::steady_clock::duration stallAfter{};
+    std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
+    curl_off_t lastMoved = 0;
+    bool stalled = false;
 };
+
+int OnTransferInfo(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const auto now = std::chrono::steady_clock::now();
+    if (downloaded + uploaded != transfer->lastMoved) {
+        transfer->lastMoved = downloaded + uploaded;
+        transfer->lastActivity = now;
+    } else if (now - transfer->lastActivity > transfer->stallAfter) {
+        transfer->stalled = true;
+        return 1;  // aborts the transfer
+    }
+    return 0;
+}
 
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
@@ -97,6 +116,7 @@ std::string THttpClient::Post(const std::string& url, const std::string& body) {
     Transfer transfer;
     transfer.limit = MaxReplyBytes;
     transfer.progress = &OnProgress;
+    transfer.stallAfter = std::chrono::seconds(StallTimeoutSeconds);
     char error[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -111,8 +131,11 @@ std::string THttpClient::Post(const std::string& url, const std::string& body) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, ConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, StallTimeoutSeconds);
+    // curl's own low-speed check averages over several seconds, so a fast upload hides
+    // a server that then says nothing; the transfer callback watches the bytes instead.
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnTransferInfo);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     // An empty proxy disables the proxy variables of the environment; an empty
@@ -131,6 +154,11 @@ std::string THttpClient::Post(const std::string& url, const std::string& body) {
                                  std::to_string(MaxReplyBytes >> 20) + " MB");
         }
         std::string detail = error[0] ? error : curl_easy_strerror(result);
+        if (transfer.stalled) {
+            throw TransportError("The server at " + url + " did not answer in time: nothing was "
+                                 "received for " + std::to_string(StallTimeoutSeconds) +
+                                 " seconds");
+        }
         if (result == CURLE_OPERATION_TIMEDOUT) {
             throw TransportError("The server at " + url + " did not answer in time: " + detail);
         }

@@ -1,3 +1,5 @@
+#include <deque>
+
 #include "engine/Errors.h"
 #include "engine/SyncMLBase.h"
 #include "engine/SyncMLMessage.h"
@@ -66,7 +68,8 @@ private:
     // into items.
     void TakeReply(bool firstReply) {
         const std::string& msgRef = session_.ReplyMsgID();
-        outbox_.Statuses.push_back(session_.HeaderStatus());
+        // The answer to the newest reply goes first, its header Status leading.
+        std::deque<StatusSpec> answer{session_.HeaderStatus()};
         bool storeAlertSeen = false;
         for (pugi::xml_node cmd = session_.ReplyBody().first_child(); cmd;
              cmd = cmd.next_sibling()) {
@@ -82,17 +85,19 @@ private:
                     status.AnchorNext = Text(Child(anchor, "Next"));
                     storeAlertSeen = true;
                 }
-                outbox_.Statuses.push_back(std::move(status));
+                answer.push_back(std::move(status));
             } else if (HasLocalName(cmd, "Sync")) {
-                outbox_.Statuses.push_back(StatusSpec{
-                    msgRef, std::to_string(ReadInteger(Child(cmd, "CmdID"))), "Sync",
-                    client_.LocalDatabase, client_.DataSource, 200, {}});
-                TakeSync(cmd, msgRef);
+                answer.push_back(StatusSpec{msgRef,
+                                            std::to_string(ReadInteger(Child(cmd, "CmdID"))),
+                                            "Sync", client_.LocalDatabase, client_.DataSource,
+                                            200, {}});
+                TakeSync(cmd, msgRef, answer);
             }
         }
+        outbox_.Statuses.insert(outbox_.Statuses.begin(), answer.begin(), answer.end());
     }
 
-    void TakeSync(pugi::xml_node sync, const std::string& msgRef) {
+    void TakeSync(pugi::xml_node sync, const std::string& msgRef, std::deque<StatusSpec>& answer) {
         for (pugi::xml_node cmd = sync.first_child(); cmd; cmd = cmd.next_sibling()) {
             const bool add = HasLocalName(cmd, "Add");
             const bool replace = HasLocalName(cmd, "Replace");
@@ -104,7 +109,7 @@ private:
             StatusSpec status{msgRef, cmdID, add ? "Add" : replace ? "Replace" : "Delete",
                               {}, {}, 200, {}};
             (add ? status.SourceRef : status.TargetRef) = id;
-            outbox_.Statuses.push_back(std::move(status));
+            answer.push_back(std::move(status));
             // A server Delete is acknowledged and leaves nothing behind: there is no item
             // to show, to map or to send back.
             if (remove) continue;

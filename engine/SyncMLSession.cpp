@@ -217,7 +217,7 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 ++placed;
             }
         }
-        if (!full && unitsLeft()) {
+        if (!full && out.ContainerName && (unitsLeft() || !out.ContainerSent)) {
             pugi::xml_node container = body_.append_child(out.ContainerName);
             AddElement(container, "CmdID", NextCmdID());
             if (out.ContainerHead) out.ContainerHead(container);
@@ -236,9 +236,11 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 ++out.NextUnit;
                 ++inContainer;
             }
-            if (inContainer == 0) {
+            if (inContainer == 0 && full) {
                 body_.remove_child(container);
                 --cmdID_;
+            } else {
+                out.ContainerSent = true;
             }
         }
         const bool last = !full && out.Statuses.empty() && !unitsLeft();

@@ -39,6 +39,8 @@ struct TOutbox {
     std::function<std::size_t()> UnitCount;
     std::function<void(pugi::xml_node container, std::size_t unit)> AppendUnit;
     std::size_t NextUnit = 0;
+    // The container is sent at least once, even without units (an empty Map).
+    bool ContainerSent = false;
 
     std::function<void(pugi::xml_node body)> Tail;
 };

@@ -12,9 +12,18 @@ std::int32_t FindComponent(const std::vector<std::string>& lines, std::string_vi
     return -1;
 }
 
-void ReadTitle(const TSMLItem& item, std::string_view name, WideString& field, std::int32_t from) {
+void ReadTitle(const TSMLItem& item, std::string_view name, WideString& field, std::int32_t from,
+               bool skipNested) {
+    int depth = 0;  // 1 inside the component itself
     for (std::size_t i = static_cast<std::size_t>(from); i < item.Lines.size(); ++i) {
-        if (GetPropertyName(item.Lines[i]) == name) field = GetPropertyValue(item.Lines[i]);
+        const std::string property = GetPropertyName(item.Lines[i]);
+        if (property == "BEGIN") {
+            ++depth;
+        } else if (property == "END") {
+            --depth;
+        } else if (property == name && (!skipNested || depth <= 1)) {
+            field = GetPropertyValue(item.Lines[i]);
+        }
     }
 }
 

@@ -14,7 +14,9 @@ namespace orvanta {
                                          std::string_view component);
 
 // Reads the whole value of the last line named `name` from line `from` on into field.
-void ReadTitle(const TSMLItem& item, std::string_view name, WideString& field, std::int32_t from);
+// With skipNested, lines of blocks nested in the component (a VALARM) are passed over.
+void ReadTitle(const TSMLItem& item, std::string_view name, WideString& field, std::int32_t from,
+               bool skipNested = true);
 
 // Stores value in field and writes it quoted-printable, unless it is unchanged.
 void WriteTitle(TSMLItem& item, std::string_view name, WideString& field, const WideString& value);

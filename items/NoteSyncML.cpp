@@ -14,7 +14,7 @@ void TSMLNote::Parse(std::string_view text) {
     Title.clear();
     UnfoldLines(Lines);
     // Notes read every line whatever component it stands in; StartLine stays.
-    ReadTitle(*this, "SUMMARY", Title, 0);
+    ReadTitle(*this, "SUMMARY", Title, 0, /*skipNested=*/false);
     State = ItemState::Unchanged;
 }
 

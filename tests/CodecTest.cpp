@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include "items/SyncMLItem.h"
+#include "items/TextCodec.h"
+
+namespace orvanta {
+namespace {
+
+using namespace std::string_literals;
+
+// A bare item over a given payload, for the line operations of the base.
+class PlainItem : public TSMLItem {
+public:
+    explicit PlainItem(std::vector<std::string> lines, int startLine = 0) {
+        Lines = std::move(lines);
+        StartLine = startLine;
+    }
+    WideString GetTitle() const override { return {}; }
+    void SetTitle(const WideString&) override {}
+};
+
+TEST(TextCodec, UTF8RoundTripsEveryPlane) {
+    const std::string text = "a\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a ü € 😀 z
+    const WideString wide = FromUTF8(text);
+    EXPECT_EQ(wide, WideString(u"a\u00FC\u20AC\U0001F600z"));
+    EXPECT_EQ(wide.size(), 6u);  // the emoji is one surrogate pair
+    EXPECT_EQ(ToUTF8(wide), text);
+}
+
+TEST(TextCodec, IllFormedUTF8ReadsAsLatin1) {
+    const struct {
+        std::string bytes;
+        WideString text;
+    } cases[] = {
+        {"M\xFCller", u"M\u00FCller"},         // Latin-1 ü
+        {"\xC3", u"\u00C3"},                   // lead byte without continuation
+        {"\xC0\xAF", u"\u00C0\u00AF"},         // overlong
+        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080"},  // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\u00F4\u0090\u0080\u0080"},  // above U+10FFFF
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(IsWellFormedUTF8(c.bytes));
+        EXPECT_EQ(FromUTF8(c.bytes), c.text);
+    }
+    // Written back, the Latin-1 value becomes UTF-8.
+    EXPECT_EQ(ToUTF8(FromUTF8("M\xFCller")), "M\xC3\xBCller");
+}
+
+TEST(TextCodec, UnpairedSurrogateBecomesReplacementCharacter) {
+    EXPECT_EQ(ToUTF8(u"a\xD800" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(ToUTF8(std::u16string(1, u'\xDC00')), "\xEF\xBF\xBD");
+}
+
+TEST(TextCodec, QuotedPrintableWriter) {
+    const struct {
+        std::string value;
+        std::string encoded;
+    } cases[] = {
+        {"a b", "a=20b"},
+        {"", ""},
+        {"x=y", "x=3Dy"},
+        {"\xC3\xBC", "=C3=BC"},
+        {"one\r\ntwo", "one=0Atwo"},
+        {"one\rtwo\nthree", "one=0Atwo=0Athree"},
+        {"end\r\n", "end=0A"},
+        {"a\tb\t", "a\tb=09"},
+        {".dot", "=2Edot"},
+        {"a.b", "a.b"},
+        {"line\n.next", "line=0A=2Enext"},
+        // 70 characters written start a new segment, whose leading full stop is escaped.
+        {std::string(70, 'x') + ".", std::string(70, 'x') + "=2E"},
+        {std::string(69, 'x') + ".", std::string(69, 'x') + "."},
+        {"\x7F\x01", "=7F=01"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EncodeQP(c.value), c.encoded) << c.value;
+    }
+}
+
+TEST(TextCodec, QuotedPrintableReader) {
+    const struct {
+        std::string encoded;
+        std::string value;
+    } cases[] = {
+        {"a=20b", "a b"}, {"=c3=BC", "\xC3\xBC"}, {"soft=\r\nbreak", "softbreak"},
+        {"soft=\nbreak", "softbreak"}, {"tail  ", "tail"}, {"x=", "x"}, {"a=zz", "a=zz"},
+        {"one=0Atwo", "one\ntwo"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeQP(c.encoded), c.value) << c.encoded;
+    }
+}
+
+TEST(TextCodec, Base64) {
+    const struct {
+        std::string in, out;
+    } cases[] = {{"", ""}, {":", "Og=="}, {"ab", "YWI="}, {"abc", "YWJj"}, {"user:pass", "dXNlcjpwYXNz"},
+                 {"\xFF\xFE\xFD\xFC", "//79/A=="}};
+    for (const auto& c : cases) EXPECT_EQ(EncodeBase64(c.in), c.out);
+}
+
+TEST(PropertyLines, NamesParamsAndValues) {
+    EXPECT_EQ(GetPropertyName("tel;WORK:1"), "TEL");
+    EXPECT_EQ(GetPropertyName("SUMMARY:x"), "SUMMARY");
+    EXPECT_EQ(GetPropertyName("no colon here"), "");
+    EXPECT_EQ(GetPropertyParams("TEL;WORK;VOICE;ENCODING=QUOTED-PRINTABLE:1"), u"WORK;VOICE");
+    EXPECT_EQ(GetPropertyParams("EMAIL;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:x"), u"");
+    EXPECT_EQ(GetPropertyParams("NOTE:a;b"), u"");
+    EXPECT_EQ(GetPropertyValue("no colon here"), u"no colon here");
+
+    const std::string n = "N:A;B C;;;";
+    EXPECT_EQ(GetPropertyValue(n, 1), u"B C");
+    EXPECT_EQ(GetPropertyValue(n, 3), u"");
+    EXPECT_EQ(GetPropertyValue(n, 9), u"");
+    EXPECT_EQ(GetPropertyValue(n), u"A;B C;;;");
+    // Fields are cut before decoding: an encoded ";" stays inside its field.
+    EXPECT_EQ(GetPropertyValue("ADR;ENCODING=QUOTED-PRINTABLE:;;a=3Bb;c", 2), u"a;b");
+    EXPECT_EQ(GetPropertyValue("SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=20b"), u"a b");
+    EXPECT_EQ(GetPropertyValue("NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo"), u"one\r\ntwo");
+    EXPECT_EQ(GetPropertyValue("FN;CHARSET=ISO-8859-1:J\xFCrgen"), u"J\u00FCrgen");
+    EXPECT_EQ(GetPropertyValue("FN;ENCODING=QUOTED-PRINTABLE:J=FCrgen"), u"J\u00FCrgen");
+    EXPECT_EQ(GetPropertyValue("X-EMOJI:\xF0\x9F\x8E\x89"), u"\U0001F389");
+}
+
+TEST(PropertyLines, FindPropertyStaysInTheItemsOwnBlock) {
+    PlainItem event({"BEGIN:VCALENDAR", "BEGIN:VEVENT", "BEGIN:VALARM", "DESCRIPTION:alarm",
+                     "END:VALARM", "DESCRIPTION:event", "END:VEVENT", "END:VCALENDAR"},
+                    1);
+    EXPECT_EQ(event.FindProperty("DESCRIPTION", {}), 5);
+    EXPECT_EQ(event.FindProperty("BEGIN", {}), -1);
+    EXPECT_EQ(event.FindProperty("END", {}), -1);
+
+    PlainItem last({"BEGIN:VCARD", "VERSION:2.1", "TEL:1"}, 0);
+    EXPECT_EQ(last.FindProperty("TEL", {}), 2);
+    PlainItem empty({"BEGIN:VCARD"}, 0);
+    EXPECT_EQ(empty.FindProperty("TEL", {}), -1);
+}
+
+TEST(PropertyLines, ParameterSelections) {
+    const struct {
+        std::string line;
+        ParamList params;
+        bool match;
+    } cases[] = {
+        {"EMAIL:x", {""}, true},
+        {"EMAIL;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:x", {""}, true},
+        {"EMAIL;INTERNET:x", {""}, false},
+        {"EMAIL;INTERNET:x", {}, true},
+        {"TEL;FAX;WORK:1", {"WORK", "FAX"}, true},
+        {"TEL;WORK;FAX;VOICE:1", {"WORK", "FAX"}, true},
+        {"TEL;WORK:1", {"WORK", "FAX"}, false},
+        {"TEL;work;fax:1", {"WORK", "FAX"}, false},
+    };
+    for (const auto& c : cases) {
+        PlainItem item({"BEGIN:VCARD", c.line, "END:VCARD"}, 0);
+        EXPECT_EQ(item.FindProperty(GetPropertyName(c.line), c.params) == 1, c.match) << c.line;
+    }
+}
+
+TEST(PropertyLines, SetPropertyReplacesOrInsertsAfterTheStartLine) {
+    PlainItem item({"BEGIN:VCARD", "VERSION:2.1", "TEL;HOME:123", "X-UNKNOWN;A=b:keep me", "END:VCARD"}, 1);
+    item.State = ItemState::Unchanged;
+
+    item.SetProperty("TEL", {""}, u"555");
+    EXPECT_EQ(item.Lines, (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "TEL:555",
+                                                    "TEL;HOME:123", "X-UNKNOWN;A=b:keep me",
+                                                    "END:VCARD"}));
+    EXPECT_EQ(item.State, ItemState::Modified);
+
+    item.SetProperty("TEL", {"WORK", "FAX"}, u"777");
+    EXPECT_EQ(item.Lines[2], "TEL;WORK;FAX:777");
+    item.SetProperty("TEL", {"HOME"}, u"124");
+    EXPECT_EQ(item.Lines[4], "TEL;HOME:124");
+    item.SetProperty("DTSTART", {}, u"20240115", "DTSTART;VALUE=DATE");
+    EXPECT_EQ(item.Lines[2], "DTSTART;VALUE=DATE:20240115");
+    item.SetProperty("DTSTART", {}, u"20240116T080000Z");
+    EXPECT_EQ(item.Lines[2], "DTSTART:20240116T080000Z");
+    item.SetProperty("NOTE", {}, u"");
+    EXPECT_EQ(item.Lines[2], "NOTE:");
+    EXPECT_EQ(item.Lines[7], "X-UNKNOWN;A=b:keep me");
+}
+
+TEST(PropertyLines, SetPropertyQPWritesOneLineThatReadsBack) {
+    PlainItem item({"BEGIN:VEVENT", "END:VEVENT"}, 0);
+    item.SetPropertyQP("SUMMARY", {}, u"a b");
+    EXPECT_EQ(item.Lines[1], "SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=20b");
+    EXPECT_EQ(GetPropertyValue(item.Lines[1]), u"a b");
+
+    item.SetPropertyQP("DESCRIPTION", {}, u"Zeile eins\r\nZeile zwei \u00FC \U0001F600");
+    EXPECT_EQ(item.Lines[1],
+              "DESCRIPTION;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Zeile=20eins=0AZeile=20zwei=20="
+              "C3=BC=20=F0=9F=98=80");
+    EXPECT_EQ(GetPropertyValue(item.Lines[1]), u"Zeile eins\nZeile zwei \u00FC \U0001F600");
+}
+
+TEST(PropertyLines, MarkModifiedKeepsNewAndDeleted) {
+    for (const auto& [before, after] :
+         {std::pair{ItemState::Unchanged, ItemState::Modified}, {ItemState::New, ItemState::New},
+          {ItemState::Modified, ItemState::Modified}, {ItemState::Deleted, ItemState::Deleted}}) {
+        PlainItem item({"BEGIN:VNOTE", "END:VNOTE"});
+        item.State = before;
+        item.SetPropertyQP("BODY", {}, u"x");
+        EXPECT_EQ(item.State, after);
+    }
+}
+
+TEST(PayloadLines, CuttingAndJoining) {
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"A\r\nB\r\n", {"A", "B"}}, {"A\nB", {"A", "B"}},      {"A\rB\r", {"A", "B"}},
+        {"A\r\n\r\nB", {"A", "", "B"}}, {"", {}},             {"A\r\nB\0C"s, {"A", "B"}},
+        {"A\n\rB", {"A", "", "B"}},
+    };
+    for (const auto& c : cases) {
+        PlainItem item({});
+        item.Parse(c.text);
+        EXPECT_EQ(item.Lines, c.lines) << c.text;
+    }
+    PlainItem item({"A", "", "B"});
+    EXPECT_EQ(item.GetText(), "A\r\n\r\nB\r\n");
+}
+
+TEST(PayloadLines, Unfolding) {
+    std::vector<std::string> folded = {"DESCRIPTION:one", " two", " three", "NOTE;ENCODING=QUOTED-PRINTABLE:a=",
+                                       "b=", "c", "X:y"};
+    std::vector<std::string> both = folded;
+    UnfoldLines(both);
+    EXPECT_EQ(both, (std::vector<std::string>{"DESCRIPTION:onetwothree",
+                                              "NOTE;ENCODING=QUOTED-PRINTABLE:abc", "X:y"}));
+    std::vector<std::string> foldedOnly = folded;
+    UnfoldLines(foldedOnly, false);
+    EXPECT_EQ(foldedOnly, (std::vector<std::string>{"DESCRIPTION:onetwothree",
+                                                    "NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c",
+                                                    "X:y"}));
+    // Line 0 is never a continuation, and an empty line is not one either.
+    std::vector<std::string> edge = {" lead", "", " x"};
+    UnfoldLines(edge);
+    EXPECT_EQ(edge, (std::vector<std::string>{" lead", "x"}));
+}
+
+TEST(PayloadLines, DateTimeValues) {
+    EXPECT_EQ(GetDateTimeValue("DTSTART:"), 0);
+    EXPECT_EQ(GetDateTimeValue("DTSTART;VALUE=DATE:20240115"), EncodeDate(2024, 1, 15));
+    EXPECT_NEAR(GetDateTimeValue("TRIGGER:-PT15M"), -15.0 / 1440, 1e-12);
+}
+
+}  // namespace
+}  // namespace orvanta

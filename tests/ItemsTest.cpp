@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <regex>
+
+#include "items/CalSyncML.h"
+#include "items/ContSyncML.h"
+#include "items/NoteSyncML.h"
+#include "items/TaskSyncML.h"
+
+namespace orvanta {
+namespace {
+
+std::string ReadSample(const std::string& name) {
+    std::ifstream in(std::string(ORVANTA_TEST_DATA) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The payload with its folds joined, computed independently of the codec.
+std::string Unfolded(const std::string& text, bool softBreaks) {
+    std::string out = std::regex_replace(text, std::regex("\r\n "), "");
+    if (softBreaks) out = std::regex_replace(out, std::regex("=\r\n"), "");
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) { return SplitPayloadLines(text); }
+
+TEST(ItemKinds, NewItemsCarryTheirTemplates) {
+    TSMLCalendar cal;
+    TSMLContacts cont;
+    TSMLTasks tasks;
+    TSMLNotes notes;
+    const struct {
+        TSMLItem* item;
+        std::string text;
+        int startLine;
+    } cases[] = {
+        {cal.NewItem(),
+         "BEGIN:VCALENDAR\r\nCALSCALE:GREGORIAN\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
+         2},
+        {cont.NewItem(),
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:\r\nEND:VCARD\r\n",
+         1},
+        {tasks.NewItem(),
+         "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\nEND:VTODO\r\nEND:VCALENDAR\r\n", 2},
+        {notes.NewItem(), "BEGIN:vText\r\nVERSION:1.1\r\nEND:vText\r\n", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.item->GetText(), c.text);
+        EXPECT_EQ(c.item->StartLine, c.startLine);
+        EXPECT_EQ(c.item->State, ItemState::New);
+        EXPECT_FALSE(c.item->ID.empty());
+        EXPECT_EQ(c.item->GetTitle(), u"");
+    }
+}
+
+TEST(ItemKinds, ClientDefaults) {
+    const TSMLCalendar cal;
+    const TSMLContacts cont;
+    const TSMLTasks tasks;
+    const TSMLNotes notes;
+    const struct {
+        const TSMLBase& client;
+        const char *source, *db, *type, *version, *device;
+    } cases[] = {
+        {cal, "cal", "caldb", "text/x-vcalendar", "2.0", "CalSyncML"},
+        {cont, "card", "contdb", "text/x-vcard", "2.1", "ContSyncML"},
+        {tasks, "task", "taskdb", "text/x-vcalendar", "2.0", "TaskSyncML"},
+        {notes, "vnote", "notedb", "text/x-vnote", "1.1", "NoteSyncML"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.client.DataSource, c.source);
+        EXPECT_EQ(c.client.LocalDatabase, c.db);
+        EXPECT_EQ(c.client.ContentType, c.type);
+        EXPECT_EQ(c.client.ContentVersion, c.version);
+        EXPECT_EQ(c.client.DeviceID, c.device);
+        EXPECT_FALSE(c.client.Loaded);
+        EXPECT_TRUE(c.client.NextAnchor.empty());
+    }
+}
+
+// Parse a real-world payload, change the title through its setter, write it out: every
+// line but the title line is what came in, byte for byte.
+struct RoundTripCase {
+    const char* file;
+    std::function<std::unique_ptr<TSMLItem>()> make;
+    bool softBreaks;
+    const char16_t* title;
+    bool settableTitle = true;  // a contact's title comes from its names
+};
+
+class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(RoundTrip, UnknownLinesTravelBackByteForByte) {
+    const RoundTripCase& c = GetParam();
+    const std::string text = ReadSample(c.file);
+    const std::unique_ptr<TSMLItem> item = c.make();
+    item->Parse(text);
+    EXPECT_EQ(item->State, ItemState::Unchanged);
+    EXPECT_EQ(item->GetTitle(), c.title);
+    EXPECT_EQ(item->GetText(), Unfolded(text, c.softBreaks));
+
+    const std::vector<std::string> before = item->Lines;
+    if (!c.settableTitle) return;
+    item->SetTitle(u"Neu \u00E4 \U0001F389");
+    EXPECT_EQ(item->State, ItemState::Modified);
+    const std::vector<std::string> after = Lines(item->GetText());
+    ASSERT_EQ(after.size(), before.size());
+    int changed = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (after[i] == before[i]) continue;
+        ++changed;
+        EXPECT_EQ(GetPropertyName(after[i]), "SUMMARY");
+        EXPECT_EQ(GetPropertyValue(after[i]), u"Neu \u00E4 \U0001F389");
+    }
+    EXPECT_EQ(changed, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, RoundTrip,
+    ::testing::Values(
+        RoundTripCase{"event-ical20-valarm.ics",
+                      [] { return std::make_unique<TSMLEvent>(nullptr); }, false,
+                      u"Projektbesprechung \U0001F4C5"},
+        RoundTripCase{"event-vcal10-allday.vcs",
+                      [] { return std::make_unique<TSMLEvent>(nullptr); }, false,
+                      u"Urlaub an der K\u00FCste"},
+        RoundTripCase{"task-vtodo10.vcs", [] { return std::make_unique<TSMLTask>(nullptr); },
+                      true, u"Steuererkl\u00E4rung"},
+        RoundTripCase{"note-vnote11.vnt", [] { return std::make_unique<TSMLNote>(nullptr); },
+                      true, u"Einkaufsliste"},
+        RoundTripCase{"contact-vcard21.vcf",
+                      [] { return std::make_unique<TSMLContact>(nullptr); }, true,
+                      u"J\u00FCrgen M\u00FCller", false},
+        RoundTripCase{"contact-vcard21-latin1.vcf",
+                      [] { return std::make_unique<TSMLContact>(nullptr); }, true,
+                      u"J\u00FCrgen Gr\u00F6\u00DFer", false},
+        RoundTripCase{"contact-vcard30.vcf",
+                      [] { return std::make_unique<TSMLContact>(nullptr); }, true,
+                      u"Anna Smith", false}));
+
+TEST(ItemKinds, EventWithoutVEVENTReadsNothing) {
+    TSMLEvent event(nullptr);
+    event.Parse("BEGIN:VCALENDAR\r\nSUMMARY:outside\r\nEND:VCALENDAR\r\n");
+    EXPECT_EQ(event.GetTitle(), u"");
+    EXPECT_EQ(event.StartLine, 0);
+    // An event's lines ending in "=" are not joined.
+    event.Parse("BEGIN:VEVENT\r\nSUMMARY:a=\r\nb\r\nEND:VEVENT\r\n");
+    EXPECT_EQ(event.GetTitle(), u"a=");
+}
+
+TEST(ItemKinds, NoteReadsWhateverItsComponent) {
+    TSMLNote note(nullptr);
+    note.Parse("BEGIN:vText\r\nVERSION:1.1\r\nSUMMARY:first\r\nSUMMARY:second\r\nEND:vText\r\n");
+    EXPECT_EQ(note.GetTitle(), u"second");
+    EXPECT_EQ(note.StartLine, 0);
+}
+
+TEST(ItemKinds, ContactTitleIsTrimmedNames) {
+    TSMLContact contact(nullptr);
+    contact.Parse("BEGIN:VCARD\r\nN:Family;;;;\r\nN:Other;Given;;;\r\nEND:VCARD\r\n");
+    EXPECT_EQ(contact.GetTitle(), u"Family");  // the first N wins
+}
+
+TEST(TypedAccess, DeleteDropsNewItemsAndMarksOthers) {
+    TSMLNotes notes;
+    TSMLNote* loaded = notes.NewItem();
+    loaded->Parse("BEGIN:vText\r\nSUMMARY:x\r\nEND:vText\r\n");
+    TSMLNote* fresh = notes.NewItem();
+    ASSERT_EQ(notes.Count(), 2u);
+    EXPECT_EQ(notes.Item(1), fresh);
+
+    notes.DeleteItem(1);
+    EXPECT_EQ(notes.Count(), 1u);
+    notes.DeleteItem(0);
+    ASSERT_EQ(notes.Count(), 1u);
+    EXPECT_EQ(notes.Item(0)->State, ItemState::Deleted);
+}
+
+}  // namespace
+}  // namespace orvanta

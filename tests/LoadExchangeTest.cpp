@@ -1,0 +1,368 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "engine/Errors.h"
+#include "engine/HttpClient.h"
+#include "engine/SyncMLSession.h"
+#include "support/LoadHarness.h"
+
+namespace orvanta {
+namespace {
+
+using namespace test;
+
+std::string Reply(const ServerReplySpec& spec) { return BuildServerReply(spec); }
+
+// The reply that closes a session: Statuses for the client's last message, Final.
+std::string Closing(const std::string& msgID = "2") {
+    ServerReplySpec s;
+    s.MsgID = msgID;
+    s.StatusMsgRef = msgID;
+    s.HeaderStatus = 200;
+    s.AlertStatus.reset();
+    s.Alert = false;
+    s.Sync = false;
+    return Reply(s);
+}
+
+TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
+    ServerReplySpec r;
+    r.Commands = Adds(3, 10, "srv-");
+    r.Commands[1].Data = "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Gr\xC3\xBC\xC3\x9F;\xF0\x9F\x98\x80;;;\r\nEND:VCARD\r\n";
+    ScriptedPeer peer({Reply(r), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+
+    ASSERT_EQ(client->Count(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const TSMLContact* item = client->Item(i);
+        EXPECT_EQ(item->ID, "srv-" + std::to_string(i + 1));
+        EXPECT_EQ(item->CmdID, std::to_string(10 + i));
+        EXPECT_EQ(item->State, ItemState::Unchanged);
+        EXPECT_EQ(item->ServerChange, ServerChangeKind::None);
+        EXPECT_EQ(item->GetText(), *r.Commands[i].Data);
+    }
+    EXPECT_EQ(client->Item(1)->GetTitle(), u"\U0001F600 Gr\u00FC\u00DF");
+    EXPECT_TRUE(client->Loaded);
+
+    const auto messages = Messages(peer);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].Final);
+    ASSERT_EQ(messages[1].Statuses.size(), 6u);
+    EXPECT_EQ(messages[1].Statuses[3].CmdRef, "10");
+    EXPECT_EQ(messages[1].Statuses[5].CmdRef, "12");
+    EXPECT_EQ(messages[1].MapCmdIDs, std::vector<std::string>{"7"});
+    EXPECT_EQ(messages[1].MapItems.size(), 3u);
+}
+
+TEST(Load, ResponseURIIsUsedExactlyAsGiven) {
+    ServerReplySpec r;
+    ScriptedPeer* self = nullptr;
+    ScriptedPeer peer([&](const RecordedRequest&, int index) {
+        r.RespURI = self->Url("/sync?sessionid=abc=1&x=y");
+        return PeerReply{200, index == 0 ? Reply(r) : Closing(), 0};
+    });
+    self = &peer;
+    auto client = ClientFor(peer);
+    client->Load("");
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Target, "/sync");
+    EXPECT_EQ(requests[1].Target, "/sync?sessionid=abc=1&x=y");
+    EXPECT_EQ(Messages(peer)[1].Target, peer.Url("/sync?sessionid=abc=1&x=y"));
+}
+
+TEST(Load, WithoutResponseURIEverythingGoesToTheServerURL) {
+    ScriptedPeer peer({Reply({}), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].Target, "/sync");
+    EXPECT_EQ(Messages(peer)[1].Target, peer.Url());
+}
+
+TEST(Load, EmptySyncStillClosesWithStatusesAndAnEmptyMap) {
+    ScriptedPeer peer({Reply({}), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+    EXPECT_EQ(client->Count(), 0u);
+    const ClientMessage m = Messages(peer).at(1);
+    ASSERT_EQ(m.Statuses.size(), 3u);
+    EXPECT_EQ(m.Statuses[0].Cmd, "SyncHdr");
+    EXPECT_EQ(m.Statuses[1].Cmd, "Alert");
+    EXPECT_EQ(m.Statuses[1].AnchorNext, "srv-anchor-1");
+    EXPECT_EQ(m.Statuses[2].Cmd, "Sync");
+    EXPECT_EQ(m.MapCmdIDs, std::vector<std::string>{"4"});
+    EXPECT_TRUE(m.MapItems.empty());
+    EXPECT_TRUE(m.Final);
+}
+
+TEST(Load, ServerCommandsOtherThanItemsAreSkipped) {
+    ServerReplySpec r;
+    r.Commands = Adds(1, 7);
+    r.ExtraSyncXml =
+        "<Atomic><CmdID>20</CmdID><Add><CmdID>21</CmdID><Item><Source><LocURI>nested</LocURI>"
+        "</Source><Data>x</Data></Item></Add></Atomic><Copy><CmdID>22</CmdID></Copy>";
+    ScriptedPeer peer({Reply(r), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+    ASSERT_EQ(client->Count(), 1u);
+    const ClientMessage m = Messages(peer).at(1);
+    ASSERT_EQ(m.Statuses.size(), 4u);
+    for (const ClientStatus& s : m.Statuses) {
+        EXPECT_NE(s.CmdRef, "20");
+        EXPECT_NE(s.CmdRef, "21");
+    }
+}
+
+TEST(Load, ReplaceAndDeleteFromTheServer) {
+    ServerReplySpec r;
+    r.Commands = {{"Add", "7", "a", "BEGIN:VCARD\r\nEND:VCARD\r\n"},
+                  {"Replace", "8", "b", "BEGIN:VCARD\r\nN:B;;;;\r\nEND:VCARD\r\n"},
+                  {"Delete", "9", "c", std::nullopt}};
+    ScriptedPeer peer({Reply(r), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("anchor-1");
+
+    ASSERT_EQ(client->Count(), 2u);  // a server Delete leaves no item behind
+    EXPECT_EQ(client->Item(0)->ServerChange, ServerChangeKind::Added);
+    EXPECT_EQ(client->Item(1)->ServerChange, ServerChangeKind::Replaced);
+    EXPECT_EQ(client->Item(1)->ID, "b");
+    const ClientMessage m = Messages(peer).at(1);
+    ASSERT_EQ(m.Statuses.size(), 6u);
+    EXPECT_EQ(m.Statuses[5].Cmd, "Delete");
+    EXPECT_EQ(m.Statuses[5].CmdRef, "9");
+    EXPECT_EQ(m.Statuses[5].TargetRef, "c");
+    EXPECT_EQ(m.MapItems.size(), 2u);
+    for (const auto& [target, source] : m.MapItems) EXPECT_NE(target, "c");
+}
+
+TEST(Load, AddWithoutDataGivesAnEmptyPayload) {
+    ServerReplySpec r;
+    r.Commands = {{"Add", "7", "a", std::nullopt}};
+    ScriptedPeer peer({Reply(r), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+    ASSERT_EQ(client->Count(), 1u);
+    EXPECT_TRUE(client->Item(0)->Lines.empty());
+}
+
+TEST(Load, ReplacesItemsHeldBefore) {
+    ServerReplySpec r;
+    r.Commands = Adds(2, 7);
+    ScriptedPeer peer({Reply(r), Closing(), Reply(r), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+    (void)client->NewItem();
+    client->Item(0)->SetProperty("TEL", {""}, u"1");
+    client->Load("");
+    ASSERT_EQ(client->Count(), 2u);
+    EXPECT_EQ(client->Item(0)->State, ItemState::Unchanged);
+}
+
+// A server that spreads 9 items over three messages.
+TEST(Load, ReplySplitOverThreeMessages) {
+    ScriptedPeer peer([](const RecordedRequest&, int index) {
+        ServerReplySpec r;
+        r.MsgID = std::to_string(index + 1);
+        r.StatusMsgRef = r.MsgID;
+        r.HeaderStatus = index == 0 ? 212 : 200;
+        if (index > 0) {
+            r.AlertStatus.reset();
+            r.Alert = false;
+        }
+        r.SyncCmdID = std::to_string(6 + index);
+        r.Commands = Adds(3, 100 * (index + 1), "m" + std::to_string(index + 1) + "-");
+        r.Final = index == 2;
+        if (index == 3) return PeerReply{200, Closing("4"), 0};
+        return PeerReply{200, BuildServerReply(r), 0};
+    });
+    auto client = ClientFor(peer);
+    client->Load("");
+
+    ASSERT_EQ(client->Count(), 9u);
+    EXPECT_EQ(client->Item(0)->ID, "m1-1");
+    EXPECT_EQ(client->Item(8)->ID, "m3-3");
+    const auto messages = Messages(peer);
+    ASSERT_EQ(messages.size(), 4u);
+    for (int i : {1, 2}) {
+        const ClientMessage& m = messages[i];
+        EXPECT_FALSE(m.Final);
+        EXPECT_EQ(m.AlertCodes, std::vector<std::string>{"222"});
+        EXPECT_TRUE(m.MapItems.empty());
+        for (const ClientStatus& s : m.Statuses) EXPECT_EQ(s.MsgRef, std::to_string(i));
+        EXPECT_EQ(m.Statuses.back().CmdRef, std::to_string(100 * i + 2));
+    }
+    const ClientMessage& last = messages[3];
+    EXPECT_TRUE(last.Final);
+    EXPECT_TRUE(last.AlertCodes.empty());
+    EXPECT_EQ(last.MapItems.size(), 9u);
+    EXPECT_EQ(last.Statuses.front().MsgRef, "3");
+}
+
+// A server limit far below the Map's size: the closing Statuses and Map go over
+// several messages, none larger than the limit, Final only on the last.
+TEST(Load, SmallServerLimitSplitsTheMap) {
+    constexpr long kLimit = 3000;
+    ScriptedPeer peer([&](const RecordedRequest& req, int index) {
+        if (index == 0) {
+            ServerReplySpec r;
+            r.MaxMsgSize = kLimit;
+            r.Commands = Adds(60, 7, "contact-with-a-long-identifier-");
+            return PeerReply{200, BuildServerReply(r), 0};
+        }
+        const std::string msgID = std::to_string(index + 1);
+        ServerReplySpec r;
+        r.MsgID = msgID;
+        r.StatusMsgRef = msgID;
+        r.HeaderStatus = 200;
+        r.AlertStatus.reset();
+        r.Alert = false;
+        r.Sync = false;
+        r.MaxMsgSize = kLimit;
+        r.Final = ReadClientMessage(req.Body).Final;
+        if (!r.Final) {
+            r.ExtraBodyXml = "<Alert><CmdID>3</CmdID><Data>222</Data></Alert>";
+        }
+        return PeerReply{200, BuildServerReply(r), 0};
+    });
+    auto client = ClientFor(peer);
+    client->Load("");
+
+    const auto requests = peer.Requests();
+    ASSERT_GT(requests.size(), 4u);
+    std::vector<std::string> mapped;
+    int statusesForAdds = 0;
+    for (std::size_t i = 1; i < requests.size(); ++i) {
+        EXPECT_LE(requests[i].Body.size(), static_cast<std::size_t>(kLimit)) << "message " << i + 1;
+        const ClientMessage m = ReadClientMessage(requests[i].Body);
+        EXPECT_EQ(m.Final, i + 1 == requests.size());
+        for (const auto& [target, source] : m.MapItems) mapped.push_back(target);
+        // Each message answers the reply before it, its header Status first.
+        ASSERT_FALSE(m.Statuses.empty());
+        EXPECT_EQ(m.Statuses.front().Cmd, "SyncHdr");
+        EXPECT_EQ(m.Statuses.front().MsgRef, std::to_string(i));
+        for (const ClientStatus& s : m.Statuses) {
+            statusesForAdds += s.Cmd == "Add";
+            if (s.Cmd == "Alert" && i > 1) {
+                EXPECT_EQ(s.CmdRef, "3");
+            }
+        }
+    }
+    EXPECT_EQ(statusesForAdds, 60);
+    ASSERT_EQ(mapped.size(), 60u);
+    for (int i = 0; i < 60; ++i) {
+        EXPECT_EQ(mapped[i], "contact-with-a-long-identifier-" + std::to_string(i + 1));
+    }
+}
+
+TEST(Load, RefusalsEndTheLoadWithTheirMeaning) {
+    const struct {
+        std::optional<int> header;
+        std::optional<int> alert;
+        const char* message;
+    } cases[] = {
+        {401, std::nullopt, "The server refused the credentials (status 401)"},
+        {407, std::nullopt, "The server requires credentials (status 407)"},
+        {212, 404, "The server does not know the data source \"card\" (status 404)"},
+        {200, 403, "The server refused the data source \"card\": access is forbidden (status 403)"},
+        {511, std::nullopt, "The server refused the session: server failure (status 511)"},
+    };
+    for (const auto& c : cases) {
+        ServerReplySpec r;
+        r.HeaderStatus = c.header;
+        r.AlertStatus = c.alert;
+        r.Alert = !c.alert && *c.header < 300;
+        r.Sync = r.Alert;
+        ScriptedPeer peer({Reply(r)});
+        auto client = ClientFor(peer);
+        try {
+            client->Load("");
+            ADD_FAILURE() << c.message;
+        } catch (const ProtocolError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_FALSE(client->Loaded);
+        EXPECT_EQ(peer.Requests().size(), 1u);
+    }
+}
+
+TEST(Load, StatusesInTheSuccessRangeGoOn) {
+    ServerReplySpec r;
+    r.HeaderStatus = 212;
+    r.AlertStatus = 200;
+    ScriptedPeer peer({Reply(r), Closing()});
+    auto client = ClientFor(peer);
+    EXPECT_NO_THROW(client->Load(""));
+}
+
+TEST(Load, RefusalOfTheClosingMessageIsReported) {
+    ServerReplySpec closing;
+    closing.MsgID = "2";
+    closing.StatusMsgRef = "2";
+    closing.HeaderStatus = 407;
+    closing.AlertStatus.reset();
+    closing.Alert = closing.Sync = false;
+    ScriptedPeer peer({Reply({}), Reply(closing)});
+    auto client = ClientFor(peer);
+    EXPECT_THROW(client->Load(""), ProtocolError);
+    EXPECT_FALSE(client->Loaded);
+}
+
+TEST(Load, BrokenRepliesFailCleanly) {
+    ServerReplySpec badCmdID;
+    badCmdID.AlertCmdID = "five";
+    ServerReplySpec noAlert;
+    noAlert.Alert = false;
+    const struct {
+        PeerReply reply;
+        const char* fragment;
+    } cases[] = {
+        {{500, "boom", 0}, "HTTP status 500 (Internal Server Error)"},
+        {{200, "<SyncML><SyncBody>", 0}, "not well-formed XML"},
+        {{200, "<html/>", 0}, "not a SyncML message"},
+        {{200, Reply(badCmdID), 0}, "'five' is not a valid integer value"},
+        {{200, Reply(noAlert), 0}, "did not open the data source \"card\""},
+    };
+    for (const auto& c : cases) {
+        ScriptedPeer peer([&](const RecordedRequest&, int) { return c.reply; });
+        auto client = ClientFor(peer);
+        try {
+            client->Load("");
+            ADD_FAILURE() << c.fragment;
+        } catch (const SyncError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(client->Loaded);
+        EXPECT_EQ(client->NextAnchor, "12345678");  // drawn for message 1 before the failure
+    }
+}
+
+TEST(Load, FailedLoadKeepsLoadedFromAnEarlierOne) {
+    ScriptedPeer peer({Reply({}), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+    client->SetServerURL("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/sync");
+    EXPECT_THROW(client->Load(""), TransportError);
+    EXPECT_TRUE(client->Loaded);
+}
+
+TEST(Load, ServerThatNeverFinishesIsStopped) {
+    std::atomic<int> served{0};
+    ScriptedPeer peer([&](const RecordedRequest&, int index) {
+        ++served;
+        ServerReplySpec r;
+        r.MsgID = std::to_string(index + 1);
+        r.StatusMsgRef = r.MsgID;
+        r.Final = false;
+        return PeerReply{200, BuildServerReply(r), 0};
+    });
+    auto client = ClientFor(peer);
+    EXPECT_THROW(client->Load(""), ProtocolError);
+    EXPECT_EQ(served.load(), TSyncSession::kMaxRoundTrips);
+}
+
+}  // namespace
+}  // namespace orvanta

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "engine/Errors.h"
+#include "engine/SyncMLMessage.h"
+#include "support/LoadHarness.h"
+
+namespace orvanta {
+namespace {
+
+using namespace test;
+
+std::string Header(const std::string& msgID, const std::string& target, bool cred) {
+    std::string h =
+        "<SyncHdr><VerDTD>1.2</VerDTD><VerProto>SyncML/1.2</VerProto>"
+        "<SessionID>loading_20240115T083000Z4711</SessionID><MsgID>" +
+        msgID + "</MsgID><Target><LocURI>" + target +
+        "</LocURI></Target><Source><LocURI>ContSyncML</LocURI></Source>";
+    if (cred) {
+        h += "<Cred><Meta><Type xmlns=\"syncml:metinf\">syncml:auth-basic</Type></Meta>"
+             "<Data>dXNlcjpwYXNz</Data></Cred>";
+    }
+    return h + "</SyncHdr>";
+}
+
+std::string Message1(const std::string& url, const std::string& alertAndAnchor) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><SyncML>" + Header("1", url, true) +
+           "<SyncBody><Put><CmdID>1</CmdID><Meta><Type xmlns=\"syncml:metinf\">"
+           "application/vnd.syncml-devinf+xml</Type></Meta><Item><Source><LocURI>./devinf12"
+           "</LocURI></Source><Data><DevInf xmlns=\"syncml:devinf\"><VerDTD>1.2</VerDTD>"
+           "<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><DataStore><SourceRef>contdb"
+           "</SourceRef><Rx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Rx-Pref>"
+           "<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref><SyncCap>"
+           "<SyncType>2</SyncType><SyncType>3</SyncType><SyncType>5</SyncType></SyncCap>"
+           "</DataStore></DevInf></Data></Item></Put><Alert><CmdID>2</CmdID>" +
+           alertAndAnchor +
+           "</Alert><Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target><Source>"
+           "<LocURI>contdb</LocURI></Source></Sync><Final/></SyncBody></SyncML>";
+}
+
+std::string AlertItem(const std::string& code, const std::string& anchor) {
+    return "<Data>" + code +
+           "</Data><Item><Target><LocURI>card</LocURI></Target><Source><LocURI>contdb</LocURI>"
+           "</Source><Meta><Anchor xmlns=\"syncml:metinf\">" +
+           anchor + "</Anchor></Meta></Item>";
+}
+
+std::string Status(int cmdID, const std::string& cmdRef, const std::string& cmd,
+                   const std::string& refs, const std::string& extra = "") {
+    return "<Status><CmdID>" + std::to_string(cmdID) + "</CmdID><MsgRef>1</MsgRef><CmdRef>" +
+           cmdRef + "</CmdRef><Cmd>" + cmd + "</Cmd>" + refs + "<Data>200</Data>" + extra +
+           "</Status>";
+}
+
+std::string MapItem(const std::string& id) {
+    return "<MapItem><Target><LocURI>" + id + "</LocURI></Target><Source><LocURI>" + id +
+           "</LocURI></Source></MapItem>";
+}
+
+TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
+    ServerReplySpec reply;
+    reply.Commands = {{"Add", "7", "a1", "BEGIN:VCARD\r\nEND:VCARD\r\n"},
+                      {"Add", "8", "a2", "BEGIN:VCARD\r\nEND:VCARD\r\n"}};
+    ScriptedPeer* self = nullptr;
+    ScriptedPeer peer([&](const RecordedRequest&, int index) {
+        reply.RespURI = self->Url("/sync?sessionid=ab=1");
+        return PeerReply{200, BuildServerReply(index == 0 ? reply : ServerReplySpec{}), 0};
+    });
+    self = &peer;
+    auto client = ClientFor(peer);
+    client->Load("");
+
+    const std::string url = peer.Url();
+    const std::string respURI = peer.Url("/sync?sessionid=ab=1");
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Body, Message1(url, AlertItem("201", "<Next>12345678</Next>")));
+
+    const std::string serverRefs = "<TargetRef>ContSyncML</TargetRef><SourceRef>" + url + "</SourceRef>";
+    const std::string storeRefs = "<TargetRef>contdb</TargetRef><SourceRef>card</SourceRef>";
+    const std::string expected2 =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><SyncML>" +
+        Header("2", respURI, false) + "<SyncBody>" +
+        Status(1, "0", "SyncHdr", serverRefs) +
+        Status(2, "5", "Alert", storeRefs,
+               "<Item><Data><Anchor xmlns=\"syncml:metinf\"><Next>srv-anchor-1</Next></Anchor>"
+               "</Data></Item>") +
+        Status(3, "6", "Sync", storeRefs) + Status(4, "7", "Add", "<SourceRef>a1</SourceRef>") +
+        Status(5, "8", "Add", "<SourceRef>a2</SourceRef>") +
+        "<Map><CmdID>6</CmdID><Target><LocURI>card</LocURI></Target><Source><LocURI>contdb"
+        "</LocURI></Source>" +
+        MapItem("a1") + MapItem("a2") + "</Map><Final/></SyncBody></SyncML>";
+    EXPECT_EQ(requests[1].Body, expected2);
+    EXPECT_EQ(client->NextAnchor, "12345678");
+}
+
+TEST(Messages, LastAnchorAsksForAFastSync) {
+    ScriptedPeer peer({BuildServerReply({}), BuildServerReply({})});
+    auto client = ClientFor(peer);
+    client->Load(" 2024 ");
+    const auto requests = peer.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].Body,
+              Message1(peer.Url(), AlertItem("204", "<Last> 2024 </Last><Next>12345678</Next>")));
+}
+
+TEST(Messages, EmptyCredentialsStillTravel) {
+    ScriptedPeer peer({BuildServerReply({}), BuildServerReply({})});
+    auto client = ClientFor(peer);
+    client->UserName.clear();
+    client->Password.clear();
+    client->Load("");
+    EXPECT_NE(peer.Requests().at(0).Body.find("<Data>Og==</Data></Cred>"), std::string::npos);
+}
+
+TEST(Messages, CDataCarriesItsEndMarkerIntact) {
+    TSyncMLDocument doc;
+    doc.Start();
+    // Line ends are LF: XML parsers normalise CR LF in any text.
+    const std::string payload = "BEGIN:VNOTE\nBODY:a]]>b ]]]> <&>\nEND:VNOTE\n";
+    AddCData(doc.Root(), "Data", payload);
+    const std::string text = doc.Serialise();
+    pugi::xml_document parsed;
+    ParseReply(parsed, text);
+    EXPECT_EQ(Text(Child(parsed.document_element(), "Data")), payload);
+}
+
+TEST(Messages, RepliesAreReadByLocalName) {
+    pugi::xml_document doc;
+    ParseReply(doc,
+               "<s:SyncML xmlns:s='SYNCML:SYNCML1.2'><s:SyncBody><s:Alert><s:CmdID> 12 "
+               "</s:CmdID></s:Alert></s:SyncBody></s:SyncML>");
+    EXPECT_EQ(ReadInteger(Path(doc.document_element(), "SyncBody/Alert/CmdID")), 12);
+    EXPECT_EQ(Text(Path(doc.document_element(), "SyncBody/Missing/CmdID")), "");
+}
+
+TEST(Messages, MalformedRepliesAreRefused) {
+    pugi::xml_document doc;
+    for (const char* body : {"", "<SyncML><SyncBody>", "<html><body>Error</body></html>"}) {
+        EXPECT_THROW(ParseReply(doc, body), ProtocolError) << body;
+    }
+}
+
+TEST(Messages, ExternalEntitiesAreNeverLoaded) {
+    pugi::xml_document doc;
+    ParseReply(doc, "<!DOCTYPE SyncML [<!ENTITY e SYSTEM 'file:///etc/hostname'>]><SyncML>&e;</SyncML>");
+    EXPECT_EQ(Text(doc.document_element()), "&e;");
+}
+
+}  // namespace
+}  // namespace orvanta

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace orvanta::test {
+
+// One request as the peer saw it.
+struct RecordedRequest {
+    std::string Target;  // path and query exactly as sent
+    std::string Body;
+    std::multimap<std::string, std::string> Headers;
+    [[nodiscard]] bool HasHeader(const std::string& name) const;
+    [[nodiscard]] std::string Header(const std::string& name) const;
+};
+
+struct PeerReply {
+    int Status = 200;
+    std::string Body;
+    int DelayMs = 0;  // answers late, to exercise the client's time-out
+};
+
+// A SyncML server of our own on 127.0.0.1 that answers each POST from a script.
+class ScriptedPeer {
+public:
+    // handler(request, index of the request from 0) gives the reply.
+    using Handler = std::function<PeerReply(const RecordedRequest&, int)>;
+
+    explicit ScriptedPeer(Handler handler);
+    // Replies in order; a request beyond the list gets HTTP 500.
+    explicit ScriptedPeer(std::vector<std::string> replies);
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+
+    [[nodiscard]] int Port() const { return port_; }
+    [[nodiscard]] std::string Url(const std::string& path = "/sync") const;
+    [[nodiscard]] std::vector<RecordedRequest> Requests() const;
+
+private:
+    Handler handler_;
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
+    mutable std::mutex mutex_;
+    std::vector<RecordedRequest> requests_;
+};
+
+// A loopback port that nothing listens on.
+[[nodiscard]] int ClosedPort();
+// A loopback port that was free a moment ago.
+[[nodiscard]] int FreePort();
+
+}  // namespace orvanta::test

@@ -1,0 +1,129 @@
+#include "support/ServerReply.h"
+
+#include <stdexcept>
+
+namespace orvanta::test {
+
+namespace {
+
+std::string CData(const std::string& text) {
+    std::string out = "<![CDATA[";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 3, "]]>") == 0) {
+            out += "]]]]><![CDATA[>";
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out + "]]>";
+}
+
+std::string Child(const pugi::xml_node& n, const char* name) {
+    return n.child(name).text().get();
+}
+
+}  // namespace
+
+std::string BuildServerReply(const ServerReplySpec& s) {
+    const std::string p = s.Prefix;
+    const auto open = [&](const std::string& name) { return "<" + p + name + ">"; };
+    const auto close = [&](const std::string& name) { return "</" + p + name + ">"; };
+    const auto el = [&](const std::string& name, const std::string& text) {
+        return open(name) + text + close(name);
+    };
+    const auto loc = [&](const std::string& name, const std::string& uri) {
+        return open(name) + el("LocURI", uri) + close(name);
+    };
+    const std::string ns = p.empty() ? " xmlns=\"SYNCML:SYNCML1.2\""
+                                     : " xmlns:" + p.substr(0, p.size() - 1) +
+                                           "=\"SYNCML:SYNCML1.2\"";
+
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + p + "SyncML" + ns + ">";
+    x += open("SyncHdr") + el("VerDTD", "1.2") + el("VerProto", "SyncML/1.2") +
+         el("SessionID", "77") + el("MsgID", s.MsgID) + loc("Target", "ContSyncML") +
+         loc("Source", "http://127.0.0.1/sync");
+    if (!s.RespURI.empty()) x += el("RespURI", s.RespURI);
+    if (s.MaxMsgSize > 0) {
+        x += open("Meta") + "<MaxMsgSize xmlns=\"syncml:metinf\">" +
+             std::to_string(s.MaxMsgSize) + "</MaxMsgSize>" + close("Meta");
+    }
+    x += close("SyncHdr") + open("SyncBody");
+    int cmd = 1;
+    if (s.HeaderStatus) {
+        x += open("Status") + el("CmdID", std::to_string(cmd++)) + el("MsgRef", s.StatusMsgRef) +
+             el("CmdRef", "0") + el("Cmd", "SyncHdr") + el("Data", std::to_string(*s.HeaderStatus)) +
+             close("Status");
+    }
+    if (s.AlertStatus) {
+        x += open("Status") + el("CmdID", std::to_string(cmd++)) + el("MsgRef", s.StatusMsgRef) +
+             el("CmdRef", "2") + el("Cmd", "Alert") + el("Data", std::to_string(*s.AlertStatus)) +
+             close("Status");
+    }
+    if (s.Alert) {
+        x += open("Alert") + el("CmdID", s.AlertCmdID) + el("Data", s.AlertCode) + open("Item") +
+             loc("Target", "contdb") + loc("Source", "card") + open("Meta") +
+             "<Anchor xmlns=\"syncml:metinf\"><Next>" + s.NextAnchor + "</Next></Anchor>" +
+             close("Meta") + close("Item") + close("Alert");
+    }
+    if (s.Sync) {
+        x += open("Sync") + el("CmdID", s.SyncCmdID) + loc("Target", "contdb") +
+             loc("Source", "card");
+        for (const ServerCommand& c : s.Commands) {
+            x += open(c.Name) + el("CmdID", c.CmdID) + open("Meta") +
+                 "<Type xmlns=\"syncml:metinf\">text/x-vcard</Type>" + close("Meta") +
+                 open("Item") + loc(c.Name == "Add" ? "Source" : "Target", c.LocURI);
+            if (c.Data) x += open("Data") + CData(*c.Data) + close("Data");
+            x += close("Item") + close(c.Name);
+        }
+        x += s.ExtraSyncXml + close("Sync");
+    }
+    x += s.ExtraBodyXml;
+    if (s.Final) x += "<" + p + "Final/>";
+    x += close("SyncBody") + close("SyncML");
+    return x;
+}
+
+std::vector<ServerCommand> Adds(int count, int firstCmdID, const std::string& idPrefix) {
+    std::vector<ServerCommand> commands;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i + 1);
+        commands.push_back(ServerCommand{
+            "Add", std::to_string(firstCmdID + i), idPrefix + n,
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family" + n + ";Given" + n + ";;;\r\nEND:VCARD\r\n"});
+    }
+    return commands;
+}
+
+ClientMessage ReadClientMessage(const std::string& body) {
+    pugi::xml_document doc;
+    if (!doc.load_string(body.c_str())) throw std::runtime_error("client message is not XML");
+    const pugi::xml_node root = doc.child("SyncML");
+    ClientMessage m;
+    m.MsgID = Child(root.child("SyncHdr"), "MsgID");
+    m.Target = root.child("SyncHdr").child("Target").child("LocURI").text().get();
+    const pugi::xml_node bodyNode = root.child("SyncBody");
+    m.Final = static_cast<bool>(bodyNode.child("Final"));
+    for (pugi::xml_node n : bodyNode.children()) {
+        const std::string name = n.name();
+        if (name == "Status") {
+            ClientStatus s{Child(n, "CmdID"), Child(n, "MsgRef"), Child(n, "CmdRef"),
+                           Child(n, "Cmd"), Child(n, "TargetRef"), Child(n, "SourceRef"),
+                           Child(n, "Data"),
+                           n.child("Item").child("Data").child("Anchor").child("Next").text().get(),
+                           static_cast<bool>(n.child("TargetRef"))};
+            m.Statuses.push_back(s);
+        } else if (name == "Alert") {
+            m.AlertCodes.push_back(Child(n, "Data"));
+        } else if (name == "Map") {
+            m.MapCmdIDs.push_back(Child(n, "CmdID"));
+            for (pugi::xml_node item : n.children("MapItem")) {
+                m.MapItems.emplace_back(item.child("Target").child("LocURI").text().get(),
+                                        item.child("Source").child("LocURI").text().get());
+            }
+        }
+    }
+    return m;
+}
+
+}  // namespace orvanta::test

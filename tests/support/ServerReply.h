@@ -1,0 +1,63 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace orvanta::test {
+
+// One command inside the server's Sync.
+struct ServerCommand {
+    std::string Name = "Add";
+    std::string CmdID;
+    std::string LocURI;                // Source for Add, Target for Replace and Delete
+    std::optional<std::string> Data;   // sent as CDATA
+};
+
+// A reply of the server, written the way real servers write them: SyncML namespace on
+// the root, metinf namespace on Meta children, payloads as CDATA.
+struct ServerReplySpec {
+    std::string MsgID = "1";
+    std::string StatusMsgRef = "1";
+    std::string RespURI;
+    long MaxMsgSize = 0;
+    std::optional<int> HeaderStatus = 212;
+    std::optional<int> AlertStatus = 200;  // Status for the client's Alert (CmdRef 2)
+    bool Alert = true;
+    std::string AlertCmdID = "5";
+    std::string AlertCode = "201";
+    std::string NextAnchor = "srv-anchor-1";
+    bool Sync = true;
+    std::string SyncCmdID = "6";
+    std::vector<ServerCommand> Commands;
+    std::string ExtraSyncXml;  // raw children appended inside the Sync
+    std::string ExtraBodyXml;  // raw commands appended to the body before Final
+    bool Final = true;
+    std::string Prefix;  // element prefix such as "s:", declared on the root
+};
+
+[[nodiscard]] std::string BuildServerReply(const ServerReplySpec& spec);
+
+// An Add for an item with the given LocURI and payload, CmdIDs counting from `cmdID`.
+[[nodiscard]] std::vector<ServerCommand> Adds(int count, int firstCmdID,
+                                              const std::string& idPrefix = "item");
+
+// A client message as the tests read it.
+struct ClientStatus {
+    std::string CmdID, MsgRef, CmdRef, Cmd, TargetRef, SourceRef, Data, AnchorNext;
+    bool HasTargetRef = false;
+};
+struct ClientMessage {
+    std::string MsgID;
+    std::string Target;
+    bool Final = false;
+    std::vector<ClientStatus> Statuses;
+    std::vector<std::string> AlertCodes;
+    std::vector<std::string> MapCmdIDs;
+    std::vector<std::pair<std::string, std::string>> MapItems;  // target, source
+};
+[[nodiscard]] ClientMessage ReadClientMessage(const std::string& body);
+
+}  // namespace orvanta::test
