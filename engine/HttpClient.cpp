@@ -62,20 +62,34 @@ std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* use
 
 std::string ReasonOf(long status) {
     switch (status) {
-        case 400: return "Bad Request";
-        case 401: return "Unauthorized";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 405: return "Method Not Allowed";
-        case 407: return "Proxy Authentication Required";
-        case 408: return "Request Timeout";
-        case 413: return "Payload Too Large";
-        case 415: return "Unsupported Media Type";
-        case 500: return "Internal Server Error";
-        case 502: return "Bad Gateway";
-        case 503: return "Service Unavailable";
-        case 504: return "Gateway Timeout";
-        default: return {};
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 407:
+            return "Proxy Authentication Required";
+        case 408:
+            return "Request Timeout";
+        case 413:
+            return "Payload Too Large";
+        case 415:
+            return "Unsupported Media Type";
+        case 500:
+            return "Internal Server Error";
+        case 502:
+            return "Bad Gateway";
+        case 503:
+            return "Service Unavailable";
+        case 504:
+            return "Gateway Timeout";
+        default:
+            return {};
     }
 }
 
@@ -85,11 +99,15 @@ struct THttpClient::Connection {
     std::unique_ptr<CURL, CurlDeleter> handle;
 };
 
-THttpClient::THttpClient() { EnsureCurlInitialised(); }
+THttpClient::THttpClient() {
+    EnsureCurlInitialised();
+}
 
 THttpClient::~THttpClient() = default;
 
-void THttpClient::Close() { connection_.reset(); }
+void THttpClient::Close() {
+    connection_.reset();
+}
 
 std::string THttpClient::Post(const std::string& url, const std::string& body) {
     if (!connection_) {
@@ -155,9 +173,10 @@ std::string THttpClient::Post(const std::string& url, const std::string& body) {
         }
         std::string detail = error[0] ? error : curl_easy_strerror(result);
         if (transfer.stalled) {
-            throw TransportError("The server at " + url + " did not answer in time: nothing was "
-                                 "received for " + std::to_string(StallTimeoutSeconds) +
-                                 " seconds");
+            throw TransportError("The server at " + url +
+                                 " did not answer in time: nothing was "
+                                 "received for " +
+                                 std::to_string(StallTimeoutSeconds) + " seconds");
         }
         if (result == CURLE_OPERATION_TIMEDOUT) {
             throw TransportError("The server at " + url + " did not answer in time: " + detail);

@@ -22,7 +22,9 @@ bool IsBlank(const std::string& text) {
 class TLoadExchange {
 public:
     TLoadExchange(TSMLBase& client, const std::string& lastAnchor)
-        : client_(client), lastAnchor_(lastAnchor), blank_(IsBlank(lastAnchor)),
+        : client_(client),
+          lastAnchor_(lastAnchor),
+          blank_(IsBlank(lastAnchor)),
           session_(client, "loading_") {}
 
     void Run() {
@@ -34,8 +36,8 @@ public:
         session_.Send(true);
         session_.CheckAlertAccepted("1", "2");
         if (!Child(session_.ReplyBody(), "Alert")) {
-            throw ProtocolError("The server did not open the data source \"" +
-                                client_.DataSource + "\" for synchronisation");
+            throw ProtocolError("The server did not open the data source \"" + client_.DataSource +
+                                "\" for synchronisation");
         }
 
         TakeReply(/*firstReply=*/true);
@@ -74,8 +76,13 @@ private:
         for (pugi::xml_node cmd = session_.ReplyBody().first_child(); cmd;
              cmd = cmd.next_sibling()) {
             if (HasLocalName(cmd, "Alert")) {
-                StatusSpec status{msgRef, std::to_string(ReadInteger(Child(cmd, "CmdID"))),
-                                  "Alert", client_.LocalDatabase, client_.DataSource, 200, {}};
+                StatusSpec status{msgRef,
+                                  std::to_string(ReadInteger(Child(cmd, "CmdID"))),
+                                  "Alert",
+                                  client_.LocalDatabase,
+                                  client_.DataSource,
+                                  200,
+                                  {}};
                 if (firstReply && !storeAlertSeen) {
                     // The server's anchor is the first element of the Alert's Meta.
                     const pugi::xml_node anchor =
@@ -89,8 +96,11 @@ private:
             } else if (HasLocalName(cmd, "Sync")) {
                 answer.push_back(StatusSpec{msgRef,
                                             std::to_string(ReadInteger(Child(cmd, "CmdID"))),
-                                            "Sync", client_.LocalDatabase, client_.DataSource,
-                                            200, {}});
+                                            "Sync",
+                                            client_.LocalDatabase,
+                                            client_.DataSource,
+                                            200,
+                                            {}});
                 TakeSync(cmd, msgRef, answer);
             }
         }
@@ -106,8 +116,8 @@ private:
             const pugi::xml_node item = Child(cmd, "Item");
             const std::string cmdID = Text(Child(cmd, "CmdID"));
             const std::string id = Text(Path(item, add ? "Source/LocURI" : "Target/LocURI"));
-            StatusSpec status{msgRef, cmdID, add ? "Add" : replace ? "Replace" : "Delete",
-                              {}, {}, 200, {}};
+            StatusSpec status{msgRef, cmdID, add ? "Add" : replace ? "Replace" : "Delete", {}, {},
+                              200,    {}};
             (add ? status.SourceRef : status.TargetRef) = id;
             answer.push_back(std::move(status));
             // A server Delete is acknowledged and leaves nothing behind: there is no item

@@ -41,16 +41,22 @@ TSMLBase::TSMLBase(const StoreDefaults& defaults)
 
 TSMLBase::~TSMLBase() = default;
 
-void TSMLBase::SetProxyPort(int port) { HTTP->ProxyPort = std::clamp(port, 0, 65535); }
+void TSMLBase::SetProxyPort(int port) {
+    HTTP->ProxyPort = std::clamp(port, 0, 65535);
+}
 
-void TSMLBase::SetProxyServer(const std::string& host) { HTTP->ProxyHost = host; }
+void TSMLBase::SetProxyServer(const std::string& host) {
+    HTTP->ProxyHost = host;
+}
 
 void TSMLBase::SetServerURL(const std::string& url) {
     ServerURL = url;
     if (!ServerURL.empty() && ServerURL.back() == '/') ServerURL.pop_back();
 }
 
-std::string TSMLBase::DrawNumber(std::uint32_t bound) const { return std::to_string(Random(bound)); }
+std::string TSMLBase::DrawNumber(std::uint32_t bound) const {
+    return std::to_string(Random(bound));
+}
 
 std::string TSMLBase::MakeUniqueID() const {
     // A hundred million identifiers for a collection of at most a few hundred thousand:

@@ -132,9 +132,9 @@ void ParseReply(pugi::xml_document& doc, const std::string& body) {
     const pugi::xml_parse_result result =
         doc.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!result) {
-        throw ProtocolError("The server's reply is not well-formed XML: " +
-                            std::string(result.description()) + " at byte " +
-                            std::to_string(result.offset));
+        throw ProtocolError(
+            "The server's reply is not well-formed XML: " + std::string(result.description()) +
+            " at byte " + std::to_string(result.offset));
     }
     if (!HasLocalName(doc.document_element(), "SyncML")) {
         throw ProtocolError("The server's reply is not a SyncML message");

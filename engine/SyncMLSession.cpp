@@ -12,30 +12,52 @@ namespace {
 // Room kept free in every message for <Final/>, a tail command and the closing tags.
 constexpr std::size_t kReserveBytes = 512;
 
-bool IsSuccess(int code) { return code >= 200 && code <= 299; }
+bool IsSuccess(int code) {
+    return code >= 200 && code <= 299;
+}
 
 std::string Meaning(int code) {
     switch (code) {
-        case 400: return "the request was malformed";
-        case 401: return "the credentials were refused";
-        case 403: return "access is forbidden";
-        case 404: return "not found";
-        case 405: return "the command is not allowed";
-        case 406: return "an optional feature is not supported";
-        case 407: return "credentials are missing";
-        case 408: return "the request timed out";
-        case 412: return "the command was incomplete";
-        case 413: return "the request was too large";
-        case 415: return "the data type is not supported";
-        case 417: return "retry later";
-        case 500: return "the command failed on the server";
-        case 503: return "the service is unavailable";
-        case 506: return "the server could not process the command";
-        case 508: return "a full synchronisation is required";
-        case 511: return "server failure";
-        case 512: return "the synchronisation failed";
-        case 513: return "the protocol version is not supported";
-        default: return "refused";
+        case 400:
+            return "the request was malformed";
+        case 401:
+            return "the credentials were refused";
+        case 403:
+            return "access is forbidden";
+        case 404:
+            return "not found";
+        case 405:
+            return "the command is not allowed";
+        case 406:
+            return "an optional feature is not supported";
+        case 407:
+            return "credentials are missing";
+        case 408:
+            return "the request timed out";
+        case 412:
+            return "the command was incomplete";
+        case 413:
+            return "the request was too large";
+        case 415:
+            return "the data type is not supported";
+        case 417:
+            return "retry later";
+        case 500:
+            return "the command failed on the server";
+        case 503:
+            return "the service is unavailable";
+        case 506:
+            return "the server could not process the command";
+        case 508:
+            return "a full synchronisation is required";
+        case 511:
+            return "server failure";
+        case 512:
+            return "the synchronisation failed";
+        case 513:
+            return "the protocol version is not supported";
+        default:
+            return "refused";
     }
 }
 
@@ -44,14 +66,18 @@ std::string Meaning(int code) {
 std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert) {
     const std::string status = " (status " + std::to_string(code) + ")";
     switch (code) {
-        case 401: return "The server refused the credentials" + status;
-        case 407: return "The server requires credentials" + status;
+        case 401:
+            return "The server refused the credentials" + status;
+        case 407:
+            return "The server requires credentials" + status;
         case 508:
             return "The server needs a full synchronisation; press \"Refresh\" first" + status;
         case 404:
-            if (forAlert) return "The server does not know the data source \"" + dataSource + "\"" + status;
+            if (forAlert)
+                return "The server does not know the data source \"" + dataSource + "\"" + status;
             break;
-        default: break;
+        default:
+            break;
     }
     if (forAlert) {
         return "The server refused the data source \"" + dataSource + "\": " + Meaning(code) +
@@ -67,7 +93,9 @@ TSyncSession::TSyncSession(TSMLBase& client, std::string_view prefix) : client_(
     client.HTTP->Accept = "application/vnd.syncml+xml";
 }
 
-TSyncSession::~TSyncSession() { client_.HTTP->Close(); }
+TSyncSession::~TSyncSession() {
+    client_.HTTP->Close();
+}
 
 pugi::xml_node TSyncSession::BeginMessage() {
     message_.Start();
@@ -111,7 +139,8 @@ void TSyncSession::AppendDevInfPut() {
         AddElement(p, "VerCT", client_.ContentVersion);
     }
     pugi::xml_node caps = store.append_child("SyncCap");
-    for (const int type : {2, 3, 5}) AddElement(caps, "SyncType", type);
+    for (const int type : {2, 3, 5})
+        AddElement(caps, "SyncType", type);
     Track(put);
 }
 
@@ -262,7 +291,9 @@ pugi::xml_node TSyncSession::ReplyBody() const {
     return Child(reply_.document_element(), "SyncBody");
 }
 
-bool TSyncSession::ReplyFinal() const { return static_cast<bool>(Child(ReplyBody(), "Final")); }
+bool TSyncSession::ReplyFinal() const {
+    return static_cast<bool>(Child(ReplyBody(), "Final"));
+}
 
 std::optional<int> TSyncSession::ReplyStatus(std::string_view msgRef,
                                              std::string_view cmdRef) const {

@@ -22,7 +22,9 @@ void TSMLEvent::Parse(std::string_view text) {
     State = ItemState::Unchanged;
 }
 
-void TSMLEvent::SetTitle(const WideString& value) { WriteTitle(*this, "SUMMARY", Summary, value); }
+void TSMLEvent::SetTitle(const WideString& value) {
+    WriteTitle(*this, "SUMMARY", Summary, value);
+}
 
 TSMLCalendar::TSMLCalendar()
     : TSMLStore({"cal", "caldb", "text/x-vcalendar", "2.0", "CalSyncML"}) {}

@@ -5,8 +5,8 @@
 namespace orvanta {
 
 TSMLContact::TSMLContact(TSMLContacts* owner) : Owner(owner) {
-    Lines = {"BEGIN:VCARD", "VERSION:2.1", "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:",
-             "END:VCARD"};
+    Lines = {"BEGIN:VCARD", "VERSION:2.1",
+             "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:", "END:VCARD"};
     StartLine = 1;
 }
 
@@ -25,9 +25,10 @@ void TSMLContact::Parse(std::string_view text) {
     State = ItemState::Unchanged;
 }
 
-WideString TSMLContact::GetTitle() const { return TrimBlanks(FirstName + u" " + LastName); }
+WideString TSMLContact::GetTitle() const {
+    return TrimBlanks(FirstName + u" " + LastName);
+}
 
-TSMLContacts::TSMLContacts()
-    : TSMLStore({"card", "contdb", "text/x-vcard", "2.1", "ContSyncML"}) {}
+TSMLContacts::TSMLContacts() : TSMLStore({"card", "contdb", "text/x-vcard", "2.1", "ContSyncML"}) {}
 
 }  // namespace orvanta

@@ -40,7 +40,9 @@ void CivilFromDays(long long z, int& year, int& month, int& day) {
     year = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (month <= 2));
 }
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 // Delphi-style Copy: a substring from a 1-based position, clamped to the text.
 std::string_view Copy(std::string_view s, std::size_t pos1, std::size_t count) {
@@ -69,7 +71,8 @@ long long RoundedMSecs(TDateTime value) {
 
 int StrToInt(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     if (i == text.size()) throw InvalidInteger(std::string(text));
@@ -96,9 +99,9 @@ TDateTime EncodeDate(int year, int month, int day) {
         day > DaysInMonth(year, month)) {
         throw ConversionError("Invalid argument to date encode");
     }
-    return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                             static_cast<unsigned>(day)) +
-                               kUnixEpochDay);
+    return static_cast<double>(
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+        kUnixEpochDay);
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
@@ -109,7 +112,9 @@ TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
     return (((hour * 60LL + minute) * 60LL + second) * 1000LL + millisecond) / kMSecsPerDay;
 }
 
-TDateTime ComposeDateTime(TDateTime date, TDateTime time) { return date + time; }
+TDateTime ComposeDateTime(TDateTime date, TDateTime time) {
+    return date + time;
+}
 
 DateTimeParts DecodeDateTime(TDateTime value) {
     const long long ms = RoundedMSecs(value);
@@ -132,7 +137,9 @@ DateTimeParts DecodeDateTime(TDateTime value) {
     return p;
 }
 
-bool HasTimeOfDay(TDateTime value) { return RoundedMSecs(value) % kMSecsPerDayInt != 0; }
+bool HasTimeOfDay(TDateTime value) {
+    return RoundedMSecs(value) % kMSecsPerDayInt != 0;
+}
 
 std::string DateToText(TDateTime value) {
     const DateTimeParts p = DecodeDateTime(value);
@@ -199,12 +206,23 @@ TDateTime ParseDuration(std::string_view text) {
             continue;
         }
         switch (c) {
-            case 'W': result += StrToInt(pending) * 7.0; break;
-            case 'D': result += StrToInt(pending); break;
-            case 'H': result += StrToInt(pending) / 24.0; break;
-            case 'M': result += StrToInt(pending) / kMinutesPerDay; break;
-            case 'S': result += StrToInt(pending) / kSecondsPerDay; break;
-            default: break;  // T, Y, signs and the like carry no amount
+            case 'W':
+                result += StrToInt(pending) * 7.0;
+                break;
+            case 'D':
+                result += StrToInt(pending);
+                break;
+            case 'H':
+                result += StrToInt(pending) / 24.0;
+                break;
+            case 'M':
+                result += StrToInt(pending) / kMinutesPerDay;
+                break;
+            case 'S':
+                result += StrToInt(pending) / kSecondsPerDay;
+                break;
+            default:
+                break;  // T, Y, signs and the like carry no amount
         }
         pending.clear();
     }
@@ -227,7 +245,8 @@ TDateTime ParseTime(std::string_view text) {
 
 TDateTime ParseDateText(std::string_view text) {
     bool blank = true;
-    for (const char c : text) blank = blank && IsBlankOrControl(c);
+    for (const char c : text)
+        blank = blank && IsBlankOrControl(c);
     if (blank) return 0;
     if (text.find('-') != std::string_view::npos) return DateFromFields(text, 1, 6, 9);
     return DateFromFields(text, 1, 5, 7);
@@ -253,8 +272,10 @@ TDateTime TransitionDate(const TransitionRule& rule, int year) {
     const int month = rule.Month < 1 || rule.Month > 12 ? 1 : rule.Month;
     const TDateTime first = EncodeDate(year, month, 1);
     const int firstDow = DecodeDateTime(first).DayOfWeek;
-    int day = 1 + ((rule.DayOfWeek - firstDow) % 7 + 7) % 7 + (std::max(rule.Occurrence, 1) - 1) * 7;
-    while (day > DaysInMonth(year, month)) day -= 7;
+    int day =
+        1 + ((rule.DayOfWeek - firstDow) % 7 + 7) % 7 + (std::max(rule.Occurrence, 1) - 1) * 7;
+    while (day > DaysInMonth(year, month))
+        day -= 7;
     const double ms =
         ((rule.Hour * 60.0 + rule.Minute) * 60.0 + rule.Second) * 1000.0 + rule.Millisecond;
     return first + (day - 1) + ms / kMSecsPerDay;

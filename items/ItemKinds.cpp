@@ -35,8 +35,10 @@ void WriteTitle(TSMLItem& item, std::string_view name, WideString& field, const 
 
 WideString TrimBlanks(const WideString& text) {
     std::size_t begin = 0, end = text.size();
-    while (begin < end && text[begin] < 33) ++begin;
-    while (end > begin && text[end - 1] < 33) --end;
+    while (begin < end && text[begin] < 33)
+        ++begin;
+    while (end > begin && text[end - 1] < 33)
+        --end;
     return text.substr(begin, end - begin);
 }
 

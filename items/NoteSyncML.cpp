@@ -18,7 +18,9 @@ void TSMLNote::Parse(std::string_view text) {
     State = ItemState::Unchanged;
 }
 
-void TSMLNote::SetTitle(const WideString& value) { WriteTitle(*this, "SUMMARY", Title, value); }
+void TSMLNote::SetTitle(const WideString& value) {
+    WriteTitle(*this, "SUMMARY", Title, value);
+}
 
 TSMLNotes::TSMLNotes() : TSMLStore({"vnote", "notedb", "text/x-vnote", "1.1", "NoteSyncML"}) {}
 

@@ -28,9 +28,8 @@ bool ParamsMatch(std::string_view line, const ParamList& params) {
     if (params.empty()) return true;
     const std::string have = ParamsBytes(line);
     if (params.front().empty()) return have.empty();
-    return std::all_of(params.begin(), params.end(), [&](const std::string& p) {
-        return have.find(p) != std::string::npos;
-    });
+    return std::all_of(params.begin(), params.end(),
+                       [&](const std::string& p) { return have.find(p) != std::string::npos; });
 }
 
 // Name comparison without building the upper-cased name for every line.
@@ -64,11 +63,14 @@ std::vector<std::string> SplitPayloadLines(std::string_view text) {
     return lines;
 }
 
-void TSMLItem::Parse(std::string_view text) { Lines = SplitPayloadLines(text); }
+void TSMLItem::Parse(std::string_view text) {
+    Lines = SplitPayloadLines(text);
+}
 
 std::string TSMLItem::GetText() const {
     std::size_t size = 0;
-    for (const auto& line : Lines) size += line.size() + 2;
+    for (const auto& line : Lines)
+        size += line.size() + 2;
     std::string text;
     text.reserve(size);
     for (const auto& line : Lines) {
@@ -119,8 +121,8 @@ void TSMLItem::WriteLine(std::string_view name, const ParamList& params, std::st
     MarkModified();
 }
 
-void TSMLItem::SetProperty(std::string_view name, const ParamList& params,
-                           const WideString& value, std::string_view head) {
+void TSMLItem::SetProperty(std::string_view name, const ParamList& params, const WideString& value,
+                           std::string_view head) {
     WriteLine(name, params, BuildHead(name, params, head) + ":" + ToUTF8(value));
 }
 
@@ -143,7 +145,9 @@ std::string GetPropertyName(std::string_view line) {
     return name;
 }
 
-WideString GetPropertyParams(std::string_view line) { return FromUTF8(ParamsBytes(line)); }
+WideString GetPropertyParams(std::string_view line) {
+    return FromUTF8(ParamsBytes(line));
+}
 
 WideString GetPropertyValue(std::string_view line, int index) {
     const auto colon = line.find(':');

@@ -21,7 +21,9 @@ void TSMLTask::Parse(std::string_view text) {
     State = ItemState::Unchanged;
 }
 
-void TSMLTask::SetTitle(const WideString& value) { WriteTitle(*this, "SUMMARY", Summary, value); }
+void TSMLTask::SetTitle(const WideString& value) {
+    WriteTitle(*this, "SUMMARY", Summary, value);
+}
 
 TSMLTasks::TSMLTasks() : TSMLStore({"task", "taskdb", "text/x-vcalendar", "2.0", "TaskSyncML"}) {}
 

@@ -88,7 +88,8 @@ WideString FromUTF8(std::string_view bytes) {
     WideString out;
     out.reserve(bytes.size());
     if (!IsWellFormedUTF8(bytes)) {
-        for (const char c : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+        for (const char c : bytes)
+            out += static_cast<char16_t>(static_cast<unsigned char>(c));
         return out;
     }
     for (std::size_t i = 0; i < bytes.size();) {
@@ -98,9 +99,15 @@ WideString FromUTF8(std::string_view bytes) {
         };
         char32_t cp;
         switch (n) {
-            case 1: cp = b(0); break;
-            case 2: cp = ((b(0) & 0x1F) << 6) | (b(1) & 0x3F); break;
-            case 3: cp = ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F); break;
+            case 1:
+                cp = b(0);
+                break;
+            case 2:
+                cp = ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
+                break;
+            case 3:
+                cp = ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+                break;
             default:
                 cp = ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) |
                      (b(3) & 0x3F);
@@ -149,7 +156,8 @@ std::string ToUTF8(std::u16string_view text) {
 
 std::string DecodeQP(std::string_view text) {
     std::size_t end = text.size();
-    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
     std::string out;
     out.reserve(end);
     for (std::size_t i = 0; i < end; ++i) {
@@ -167,7 +175,8 @@ std::string DecodeQP(std::string_view text) {
         }
         // Soft line break: "=", optional blanks, then the line break or the end.
         std::size_t k = i + 1;
-        while (k < end && (text[k] == ' ' || text[k] == '\t')) ++k;
+        while (k < end && (text[k] == ' ' || text[k] == '\t'))
+            ++k;
         if (k == end) break;
         if (text[k] == '\r' || text[k] == '\n') {
             if (text[k] == '\r' && k + 1 < end && text[k + 1] == '\n') ++k;

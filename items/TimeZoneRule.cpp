@@ -33,7 +33,8 @@ public:
             return true;
         }
         const std::size_t start = i_;
-        while (!AtEnd() && std::isalpha(static_cast<unsigned char>(Peek()))) ++i_;
+        while (!AtEnd() && std::isalpha(static_cast<unsigned char>(Peek())))
+            ++i_;
         return i_ - start >= 3;
     }
 
@@ -75,8 +76,8 @@ public:
         if (!Number(day, 1) || day > 6) return false;
         int seconds = 2 * 3600;
         if (Take('/') && !Offset(seconds)) return false;
-        rule = TransitionRule{month, day, week, seconds / 3600, seconds % 3600 / 60,
-                              seconds % 60, 0};
+        rule =
+            TransitionRule{month, day, week, seconds / 3600, seconds % 3600 / 60, seconds % 60, 0};
         return true;
     }
 
@@ -189,6 +190,8 @@ ScopedTimeZone::ScopedTimeZone(const TimeZoneRule& rule) {
 ScopedTimeZone::ScopedTimeZone(std::string_view posixRule)
     : ScopedTimeZone(ParsePosixRule(posixRule).value_or(TimeZoneRule{})) {}
 
-ScopedTimeZone::~ScopedTimeZone() { SetTimeZoneProvider(std::move(previous_)); }
+ScopedTimeZone::~ScopedTimeZone() {
+    SetTimeZoneProvider(std::move(previous_));
+}
 
 }  // namespace orvanta

@@ -14,7 +14,6 @@ namespace {
 
 using test::Sequence;
 
-
 TEST(SyncClient, SetServerURLDropsOneTrailingSlash) {
     const struct {
         const char *given, *stored;
@@ -86,7 +85,8 @@ TEST(SyncClient, DestroyingTheClientDestroysItsItems) {
     destroyed = 0;
     {
         CountedStore store;
-        for (int i = 0; i < 3; ++i) (void)store.NewItem();
+        for (int i = 0; i < 3; ++i)
+            (void)store.NewItem();
     }
     EXPECT_EQ(destroyed, 3);
 }

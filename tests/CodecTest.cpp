@@ -32,10 +32,10 @@ TEST(TextCodec, IllFormedUTF8ReadsAsLatin1) {
         std::string bytes;
         WideString text;
     } cases[] = {
-        {"M\xFCller", u"M\u00FCller"},         // Latin-1 ü
-        {"\xC3", u"\u00C3"},                   // lead byte without continuation
-        {"\xC0\xAF", u"\u00C0\u00AF"},         // overlong
-        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080"},  // encoded surrogate
+        {"M\xFCller", u"M\u00FCller"},                      // Latin-1 ü
+        {"\xC3", u"\u00C3"},                                // lead byte without continuation
+        {"\xC0\xAF", u"\u00C0\u00AF"},                      // overlong
+        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080"},            // encoded surrogate
         {"\xF4\x90\x80\x80", u"\u00F4\u0090\u0080\u0080"},  // above U+10FFFF
     };
     for (const auto& c : cases) {
@@ -47,7 +47,10 @@ TEST(TextCodec, IllFormedUTF8ReadsAsLatin1) {
 }
 
 TEST(TextCodec, UnpairedSurrogateBecomesReplacementCharacter) {
-    EXPECT_EQ(ToUTF8(u"a\xD800" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(ToUTF8(u"a\xD800"
+                     "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(ToUTF8(std::u16string(1, u'\xDC00')), "\xEF\xBF\xBD");
 }
 
@@ -82,8 +85,13 @@ TEST(TextCodec, QuotedPrintableReader) {
         std::string encoded;
         std::string value;
     } cases[] = {
-        {"a=20b", "a b"}, {"=c3=BC", "\xC3\xBC"}, {"soft=\r\nbreak", "softbreak"},
-        {"soft=\nbreak", "softbreak"}, {"tail  ", "tail"}, {"x=", "x"}, {"a=zz", "a=zz"},
+        {"a=20b", "a b"},
+        {"=c3=BC", "\xC3\xBC"},
+        {"soft=\r\nbreak", "softbreak"},
+        {"soft=\nbreak", "softbreak"},
+        {"tail  ", "tail"},
+        {"x=", "x"},
+        {"a=zz", "a=zz"},
         {"one=0Atwo", "one\ntwo"},
     };
     for (const auto& c : cases) {
@@ -94,9 +102,14 @@ TEST(TextCodec, QuotedPrintableReader) {
 TEST(TextCodec, Base64) {
     const struct {
         std::string in, out;
-    } cases[] = {{"", ""}, {":", "Og=="}, {"ab", "YWI="}, {"abc", "YWJj"}, {"user:pass", "dXNlcjpwYXNz"},
+    } cases[] = {{"", ""},
+                 {":", "Og=="},
+                 {"ab", "YWI="},
+                 {"abc", "YWJj"},
+                 {"user:pass", "dXNlcjpwYXNz"},
                  {"\xFF\xFE\xFD\xFC", "//79/A=="}};
-    for (const auto& c : cases) EXPECT_EQ(EncodeBase64(c.in), c.out);
+    for (const auto& c : cases)
+        EXPECT_EQ(EncodeBase64(c.in), c.out);
 }
 
 TEST(PropertyLines, NamesParamsAndValues) {
@@ -158,13 +171,14 @@ TEST(PropertyLines, ParameterSelections) {
 }
 
 TEST(PropertyLines, SetPropertyReplacesOrInsertsAfterTheStartLine) {
-    PlainItem item({"BEGIN:VCARD", "VERSION:2.1", "TEL;HOME:123", "X-UNKNOWN;A=b:keep me", "END:VCARD"}, 1);
+    PlainItem item(
+        {"BEGIN:VCARD", "VERSION:2.1", "TEL;HOME:123", "X-UNKNOWN;A=b:keep me", "END:VCARD"}, 1);
     item.State = ItemState::Unchanged;
 
     item.SetProperty("TEL", {""}, u"555");
-    EXPECT_EQ(item.Lines, (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "TEL:555",
-                                                    "TEL;HOME:123", "X-UNKNOWN;A=b:keep me",
-                                                    "END:VCARD"}));
+    EXPECT_EQ(item.Lines,
+              (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "TEL:555", "TEL;HOME:123",
+                                        "X-UNKNOWN;A=b:keep me", "END:VCARD"}));
     EXPECT_EQ(item.State, ItemState::Modified);
 
     item.SetProperty("TEL", {"WORK", "FAX"}, u"777");
@@ -194,9 +208,10 @@ TEST(PropertyLines, SetPropertyQPWritesOneLineThatReadsBack) {
 }
 
 TEST(PropertyLines, MarkModifiedKeepsNewAndDeleted) {
-    for (const auto& [before, after] :
-         {std::pair{ItemState::Unchanged, ItemState::Modified}, {ItemState::New, ItemState::New},
-          {ItemState::Modified, ItemState::Modified}, {ItemState::Deleted, ItemState::Deleted}}) {
+    for (const auto& [before, after] : {std::pair{ItemState::Unchanged, ItemState::Modified},
+                                        {ItemState::New, ItemState::New},
+                                        {ItemState::Modified, ItemState::Modified},
+                                        {ItemState::Deleted, ItemState::Deleted}}) {
         PlainItem item({"BEGIN:VNOTE", "END:VNOTE"});
         item.State = before;
         item.SetPropertyQP("BODY", {}, u"x");
@@ -209,8 +224,12 @@ TEST(PayloadLines, CuttingAndJoining) {
         std::string text;
         std::vector<std::string> lines;
     } cases[] = {
-        {"A\r\nB\r\n", {"A", "B"}}, {"A\nB", {"A", "B"}},      {"A\rB\r", {"A", "B"}},
-        {"A\r\n\r\nB", {"A", "", "B"}}, {"", {}},             {"A\r\nB\0C"s, {"A", "B"}},
+        {"A\r\nB\r\n", {"A", "B"}},
+        {"A\nB", {"A", "B"}},
+        {"A\rB\r", {"A", "B"}},
+        {"A\r\n\r\nB", {"A", "", "B"}},
+        {"", {}},
+        {"A\r\nB\0C"s, {"A", "B"}},
         {"A\n\rB", {"A", "", "B"}},
     };
     for (const auto& c : cases) {
@@ -223,17 +242,17 @@ TEST(PayloadLines, CuttingAndJoining) {
 }
 
 TEST(PayloadLines, Unfolding) {
-    std::vector<std::string> folded = {"DESCRIPTION:one", " two", " three", "NOTE;ENCODING=QUOTED-PRINTABLE:a=",
-                                       "b=", "c", "X:y"};
+    std::vector<std::string> folded = {
+        "DESCRIPTION:one", " two", " three", "NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c", "X:y"};
     std::vector<std::string> both = folded;
     UnfoldLines(both);
     EXPECT_EQ(both, (std::vector<std::string>{"DESCRIPTION:onetwothree",
                                               "NOTE;ENCODING=QUOTED-PRINTABLE:abc", "X:y"}));
     std::vector<std::string> foldedOnly = folded;
     UnfoldLines(foldedOnly, false);
-    EXPECT_EQ(foldedOnly, (std::vector<std::string>{"DESCRIPTION:onetwothree",
-                                                    "NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c",
-                                                    "X:y"}));
+    EXPECT_EQ(foldedOnly,
+              (std::vector<std::string>{"DESCRIPTION:onetwothree",
+                                        "NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c", "X:y"}));
     // Line 0 is never a continuation, and an empty line is not one either.
     std::vector<std::string> edge = {" lead", "", " x"};
     UnfoldLines(edge);

@@ -21,9 +21,17 @@ TEST(DateTimeWriters, DurationTexts) {
         double days;
         const char* text;
     } cases[] = {
-        {-15 * kMinute, "-PT15M"}, {1, "P1D"},          {7, "P1W"},        {8, "P1W1D"},
-        {90 * kMinute, "PT1H30M"}, {0, "P"},            {-1, "-P1D"},      {364, "P52W"},
-        {1.5 / 24 / 60, "PT1M30S"}, {2 + 3.0 / 24, "P2DT3H"}, {-(15 * kMinute - 1e-10), "-PT15M"},
+        {-15 * kMinute, "-PT15M"},
+        {1, "P1D"},
+        {7, "P1W"},
+        {8, "P1W1D"},
+        {90 * kMinute, "PT1H30M"},
+        {0, "P"},
+        {-1, "-P1D"},
+        {364, "P52W"},
+        {1.5 / 24 / 60, "PT1M30S"},
+        {2 + 3.0 / 24, "P2DT3H"},
+        {-(15 * kMinute - 1e-10), "-PT15M"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DurationToText(c.days), c.text) << c.days;
@@ -81,9 +89,15 @@ TEST(DateTimeReaders, Durations) {
         const char* text;
         double days;
     } cases[] = {
-        {"-PT15M", -15 * kMinute}, {"-P15M", -15 * kMinute}, {"-P0DT0H15M0S", -15 * kMinute},
-        {"P1W", 7},                {"PT1H30M", 1.5 / 24},    {"P1Y", 0},
-        {"PT1.5H", 5.0 / 24},      {"P2D12", 2},             {"PT30S", 30.0 / 86400},
+        {"-PT15M", -15 * kMinute},
+        {"-P15M", -15 * kMinute},
+        {"-P0DT0H15M0S", -15 * kMinute},
+        {"P1W", 7},
+        {"PT1H30M", 1.5 / 24},
+        {"P1Y", 0},
+        {"PT1.5H", 5.0 / 24},
+        {"P2D12", 2},
+        {"PT30S", 30.0 / 86400},
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(TextToDateTime(c.text), c.days, kTolerance) << c.text;
@@ -170,7 +184,8 @@ TEST(TimeZone, LocalAndUTCRoundTrip) {
 }
 
 TEST(TimeZone, PosixRulesThatDoNotParse) {
-    for (const char* text : {"", "UTC", "America/New_York", "CET-1CEST,J60,J300", "X1", "CET-1CEST,M13.1.0,M10.5.0"}) {
+    for (const char* text :
+         {"", "UTC", "America/New_York", "CET-1CEST,J60,J300", "X1", "CET-1CEST,M13.1.0,M10.5.0"}) {
         EXPECT_FALSE(ParsePosixRule(text).has_value()) << text;
     }
 }

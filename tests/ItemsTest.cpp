@@ -26,7 +26,9 @@ std::string Unfolded(const std::string& text, bool softBreaks) {
     return out;
 }
 
-std::vector<std::string> Lines(const std::string& text) { return SplitPayloadLines(text); }
+std::vector<std::string> Lines(const std::string& text) {
+    return SplitPayloadLines(text);
+}
 
 TEST(ItemKinds, NewItemsCarryTheirTemplates) {
     TSMLCalendar cal;
@@ -42,7 +44,8 @@ TEST(ItemKinds, NewItemsCarryTheirTemplates) {
          "BEGIN:VCALENDAR\r\nCALSCALE:GREGORIAN\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
          2},
         {cont.NewItem(),
-         "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:\r\nEND:VCARD\r\n",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:\r\nEND:"
+         "VCARD\r\n",
          1},
         {tasks.NewItem(),
          "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\nEND:VTODO\r\nEND:VCALENDAR\r\n", 2},
@@ -128,19 +131,17 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"event-vcal10-allday.vcs",
                       [] { return std::make_unique<TSMLEvent>(nullptr); }, false,
                       u"Urlaub an der K\u00FCste"},
-        RoundTripCase{"task-vtodo10.vcs", [] { return std::make_unique<TSMLTask>(nullptr); },
-                      true, u"Steuererkl\u00E4rung"},
-        RoundTripCase{"note-vnote11.vnt", [] { return std::make_unique<TSMLNote>(nullptr); },
-                      true, u"Einkaufsliste"},
-        RoundTripCase{"contact-vcard21.vcf",
-                      [] { return std::make_unique<TSMLContact>(nullptr); }, true,
-                      u"J\u00FCrgen M\u00FCller", false},
+        RoundTripCase{"task-vtodo10.vcs", [] { return std::make_unique<TSMLTask>(nullptr); }, true,
+                      u"Steuererkl\u00E4rung"},
+        RoundTripCase{"note-vnote11.vnt", [] { return std::make_unique<TSMLNote>(nullptr); }, true,
+                      u"Einkaufsliste"},
+        RoundTripCase{"contact-vcard21.vcf", [] { return std::make_unique<TSMLContact>(nullptr); },
+                      true, u"J\u00FCrgen M\u00FCller", false},
         RoundTripCase{"contact-vcard21-latin1.vcf",
                       [] { return std::make_unique<TSMLContact>(nullptr); }, true,
                       u"J\u00FCrgen Gr\u00F6\u00DFer", false},
-        RoundTripCase{"contact-vcard30.vcf",
-                      [] { return std::make_unique<TSMLContact>(nullptr); }, true,
-                      u"Anna Smith", false}));
+        RoundTripCase{"contact-vcard30.vcf", [] { return std::make_unique<TSMLContact>(nullptr); },
+                      true, u"Anna Smith", false}));
 
 TEST(ItemKinds, EventWithoutVEVENTReadsNothing) {
     TSMLEvent event(nullptr);

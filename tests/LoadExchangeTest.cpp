@@ -12,7 +12,9 @@ namespace {
 
 using namespace test;
 
-std::string Reply(const ServerReplySpec& spec) { return BuildServerReply(spec); }
+std::string Reply(const ServerReplySpec& spec) {
+    return BuildServerReply(spec);
+}
 
 // The reply that closes a session: Statuses for the client's last message, Final.
 std::string Closing(const std::string& msgID = "2") {
@@ -29,7 +31,8 @@ std::string Closing(const std::string& msgID = "2") {
 TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
     ServerReplySpec r;
     r.Commands = Adds(3, 10, "srv-");
-    r.Commands[1].Data = "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Gr\xC3\xBC\xC3\x9F;\xF0\x9F\x98\x80;;;\r\nEND:VCARD\r\n";
+    r.Commands[1].Data =
+        "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Gr\xC3\xBC\xC3\x9F;\xF0\x9F\x98\x80;;;\r\nEND:VCARD\r\n";
     ScriptedPeer peer({Reply(r), Closing()});
     auto client = ClientFor(peer);
     client->Load("");
@@ -136,7 +139,8 @@ TEST(Load, ReplaceAndDeleteFromTheServer) {
     EXPECT_EQ(m.Statuses[5].CmdRef, "9");
     EXPECT_EQ(m.Statuses[5].TargetRef, "c");
     EXPECT_EQ(m.MapItems.size(), 2u);
-    for (const auto& [target, source] : m.MapItems) EXPECT_NE(target, "c");
+    for (const auto& [target, source] : m.MapItems)
+        EXPECT_NE(target, "c");
 }
 
 TEST(Load, AddWithoutDataGivesAnEmptyPayload) {
@@ -192,7 +196,8 @@ TEST(Load, ReplySplitOverThreeMessages) {
         EXPECT_FALSE(m.Final);
         EXPECT_EQ(m.AlertCodes, std::vector<std::string>{"222"});
         EXPECT_TRUE(m.MapItems.empty());
-        for (const ClientStatus& s : m.Statuses) EXPECT_EQ(s.MsgRef, std::to_string(i));
+        for (const ClientStatus& s : m.Statuses)
+            EXPECT_EQ(s.MsgRef, std::to_string(i));
         EXPECT_EQ(m.Statuses.back().CmdRef, std::to_string(100 * i + 2));
     }
     const ClientMessage& last = messages[3];
@@ -239,7 +244,8 @@ TEST(Load, SmallServerLimitSplitsTheMap) {
         EXPECT_LE(requests[i].Body.size(), static_cast<std::size_t>(kLimit)) << "message " << i + 1;
         const ClientMessage m = ReadClientMessage(requests[i].Body);
         EXPECT_EQ(m.Final, i + 1 == requests.size());
-        for (const auto& [target, source] : m.MapItems) mapped.push_back(target);
+        for (const auto& [target, source] : m.MapItems)
+            mapped.push_back(target);
         // Each message answers the reply before it, its header Status first.
         ASSERT_FALSE(m.Statuses.empty());
         EXPECT_EQ(m.Statuses.front().Cmd, "SyncHdr");

@@ -75,12 +75,12 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].Body, Message1(url, AlertItem("201", "<Next>12345678</Next>")));
 
-    const std::string serverRefs = "<TargetRef>ContSyncML</TargetRef><SourceRef>" + url + "</SourceRef>";
+    const std::string serverRefs =
+        "<TargetRef>ContSyncML</TargetRef><SourceRef>" + url + "</SourceRef>";
     const std::string storeRefs = "<TargetRef>contdb</TargetRef><SourceRef>card</SourceRef>";
     const std::string expected2 =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?><SyncML>" +
-        Header("2", respURI, false) + "<SyncBody>" +
-        Status(1, "0", "SyncHdr", serverRefs) +
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><SyncML>" + Header("2", respURI, false) +
+        "<SyncBody>" + Status(1, "0", "SyncHdr", serverRefs) +
         Status(2, "5", "Alert", storeRefs,
                "<Item><Data><Anchor xmlns=\"syncml:metinf\"><Next>srv-anchor-1</Next></Anchor>"
                "</Data></Item>") +
@@ -142,7 +142,8 @@ TEST(Messages, MalformedRepliesAreRefused) {
 
 TEST(Messages, ExternalEntitiesAreNeverLoaded) {
     pugi::xml_document doc;
-    ParseReply(doc, "<!DOCTYPE SyncML [<!ENTITY e SYSTEM 'file:///etc/hostname'>]><SyncML>&e;</SyncML>");
+    ParseReply(doc,
+               "<!DOCTYPE SyncML [<!ENTITY e SYSTEM 'file:///etc/hostname'>]><SyncML>&e;</SyncML>");
     EXPECT_EQ(Text(doc.document_element()), "&e;");
 }
 

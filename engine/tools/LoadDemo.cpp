@@ -21,10 +21,14 @@ int main(int argc, char** argv) {
     }
     const std::string kind = argc > 4 ? argv[4] : "card";
     std::unique_ptr<TSMLBase> client;
-    if (kind == "cal") client = std::make_unique<TSMLCalendar>();
-    else if (kind == "task") client = std::make_unique<TSMLTasks>();
-    else if (kind == "vnote") client = std::make_unique<TSMLNotes>();
-    else client = std::make_unique<TSMLContacts>();
+    if (kind == "cal")
+        client = std::make_unique<TSMLCalendar>();
+    else if (kind == "task")
+        client = std::make_unique<TSMLTasks>();
+    else if (kind == "vnote")
+        client = std::make_unique<TSMLNotes>();
+    else
+        client = std::make_unique<TSMLContacts>();
 
     client->SetServerURL(argv[1]);
     client->UserName = argv[2];

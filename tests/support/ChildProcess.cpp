@@ -23,7 +23,8 @@ namespace orvanta::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     if (posix_spawnp(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) {
         pid_ = -1;
@@ -42,7 +43,9 @@ ChildProcess::~ChildProcess() {
     waitpid(pid_, nullptr, 0);
 }
 
-bool ChildProcess::Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+bool ChildProcess::Running() const {
+    return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0;
+}
 
 bool WaitForPort(int port, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -13,7 +13,9 @@ RandomSource Sequence(std::deque<std::uint32_t> values) {
     };
 }
 
-TDateTime FixedClock() { return EncodeDate(2024, 1, 15) + EncodeTime(8, 30, 0); }
+TDateTime FixedClock() {
+    return EncodeDate(2024, 1, 15) + EncodeTime(8, 30, 0);
+}
 
 std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
     auto client = std::make_unique<TSMLContacts>();
@@ -29,7 +31,8 @@ std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
 
 std::vector<ClientMessage> Messages(const ScriptedPeer& peer) {
     std::vector<ClientMessage> messages;
-    for (const RecordedRequest& r : peer.Requests()) messages.push_back(ReadClientMessage(r.Body));
+    for (const RecordedRequest& r : peer.Requests())
+        messages.push_back(ReadClientMessage(r.Body));
     return messages;
 }
 

@@ -35,15 +35,18 @@ ScriptedPeer::ScriptedPeer(Handler handler)
     : handler_(std::move(handler)), server_(std::make_unique<httplib::Server>()) {
     server_->Post(".*", [this](const httplib::Request& req, httplib::Response& res) {
         RecordedRequest recorded{req.target, req.body, {}};
-        for (const auto& [key, value] : req.headers) recorded.Headers.emplace(key, value);
+        for (const auto& [key, value] : req.headers)
+            recorded.Headers.emplace(key, value);
         int index;
         {
             std::lock_guard lock(mutex_);
             index = static_cast<int>(requests_.size());
             requests_.push_back(recorded);
+            if (!keepBodies_) requests_.back().Body.clear();
         }
         const PeerReply reply = handler_(recorded, index);
-        if (reply.DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.DelayMs));
+        if (reply.DelayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(reply.DelayMs));
         res.status = reply.Status;
         res.set_content(reply.Body, "application/vnd.syncml+xml");
     });
@@ -92,6 +95,8 @@ int FreePort() {
     return ntohs(addr.sin_port);
 }
 
-int ClosedPort() { return FreePort(); }
+int ClosedPort() {
+    return FreePort();
+}
 
 }  // namespace orvanta::test

@@ -45,6 +45,8 @@ public:
     [[nodiscard]] int Port() const { return port_; }
     [[nodiscard]] std::string Url(const std::string& path = "/sync") const;
     [[nodiscard]] std::vector<RecordedRequest> Requests() const;
+    // Benchmarks keep only the targets and headers, not megabytes of bodies.
+    void KeepBodies(bool keep) { keepBodies_ = keep; }
 
 private:
     Handler handler_;
@@ -53,6 +55,7 @@ private:
     int port_ = 0;
     mutable std::mutex mutex_;
     std::vector<RecordedRequest> requests_;
+    bool keepBodies_ = true;
 };
 
 // A loopback port that nothing listens on.

@@ -35,9 +35,9 @@ std::string BuildServerReply(const ServerReplySpec& s) {
     const auto loc = [&](const std::string& name, const std::string& uri) {
         return open(name) + el("LocURI", uri) + close(name);
     };
-    const std::string ns = p.empty() ? " xmlns=\"SYNCML:SYNCML1.2\""
-                                     : " xmlns:" + p.substr(0, p.size() - 1) +
-                                           "=\"SYNCML:SYNCML1.2\"";
+    const std::string ns = p.empty()
+                               ? " xmlns=\"SYNCML:SYNCML1.2\""
+                               : " xmlns:" + p.substr(0, p.size() - 1) + "=\"SYNCML:SYNCML1.2\"";
 
     std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + p + "SyncML" + ns + ">";
     x += open("SyncHdr") + el("VerDTD", "1.2") + el("VerProto", "SyncML/1.2") +
@@ -45,15 +45,15 @@ std::string BuildServerReply(const ServerReplySpec& s) {
          loc("Source", "http://127.0.0.1/sync");
     if (!s.RespURI.empty()) x += el("RespURI", s.RespURI);
     if (s.MaxMsgSize > 0) {
-        x += open("Meta") + "<MaxMsgSize xmlns=\"syncml:metinf\">" +
-             std::to_string(s.MaxMsgSize) + "</MaxMsgSize>" + close("Meta");
+        x += open("Meta") + "<MaxMsgSize xmlns=\"syncml:metinf\">" + std::to_string(s.MaxMsgSize) +
+             "</MaxMsgSize>" + close("Meta");
     }
     x += close("SyncHdr") + open("SyncBody");
     int cmd = 1;
     if (s.HeaderStatus) {
         x += open("Status") + el("CmdID", std::to_string(cmd++)) + el("MsgRef", s.StatusMsgRef) +
-             el("CmdRef", "0") + el("Cmd", "SyncHdr") + el("Data", std::to_string(*s.HeaderStatus)) +
-             close("Status");
+             el("CmdRef", "0") + el("Cmd", "SyncHdr") +
+             el("Data", std::to_string(*s.HeaderStatus)) + close("Status");
     }
     if (s.AlertStatus) {
         x += open("Status") + el("CmdID", std::to_string(cmd++)) + el("MsgRef", s.StatusMsgRef) +
@@ -107,8 +107,12 @@ ClientMessage ReadClientMessage(const std::string& body) {
     for (pugi::xml_node n : bodyNode.children()) {
         const std::string name = n.name();
         if (name == "Status") {
-            ClientStatus s{Child(n, "CmdID"), Child(n, "MsgRef"), Child(n, "CmdRef"),
-                           Child(n, "Cmd"), Child(n, "TargetRef"), Child(n, "SourceRef"),
+            ClientStatus s{Child(n, "CmdID"),
+                           Child(n, "MsgRef"),
+                           Child(n, "CmdRef"),
+                           Child(n, "Cmd"),
+                           Child(n, "TargetRef"),
+                           Child(n, "SourceRef"),
                            Child(n, "Data"),
                            n.child("Item").child("Data").child("Anchor").child("Next").text().get(),
                            static_cast<bool>(n.child("TargetRef"))};

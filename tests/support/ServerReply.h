@@ -12,8 +12,8 @@ namespace orvanta::test {
 struct ServerCommand {
     std::string Name = "Add";
     std::string CmdID;
-    std::string LocURI;                // Source for Add, Target for Replace and Delete
-    std::optional<std::string> Data;   // sent as CDATA
+    std::string LocURI;               // Source for Add, Target for Replace and Delete
+    std::optional<std::string> Data;  // sent as CDATA
 };
 
 // A reply of the server, written the way real servers write them: SyncML namespace on

@@ -1,0 +1,120 @@
+// Load of 1,000, 10,000 and 100,000 contacts from a loopback peer that serves prepared
+// replies the way a real server does: about 500 contacts a message, a 150,000-byte
+// limit on the client's messages. Reports items per second and the peak resident size.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/HttpClient.h"
+#include "items/ContSyncML.h"
+#include "support/ScriptedPeer.h"
+#include "support/ServerReply.h"
+
+using namespace orvanta;
+using namespace orvanta::test;
+
+namespace {
+
+constexpr int kPerMessage = 500;
+constexpr long kMaxMsgSize = 150000;
+
+std::string Contact(int i) {
+    const std::string n = std::to_string(i);
+    return "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+           "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller" +
+           n +
+           ";J=C3=BCrgen;;;\r\n"
+           "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BCrgen=20M=C3=BCller" +
+           n +
+           "\r\n"
+           "TEL;CELL:+49 171 " +
+           n + "\r\nTEL;WORK;VOICE:+49 30 " + n +
+           "\r\n"
+           "EMAIL;INTERNET:juergen" +
+           n +
+           "@example.org\r\n"
+           "ADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Hauptstra=C3=9Fe=20" +
+           n +
+           ";Berlin;;10115;Deutschland\r\n"
+           "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Kunde=20seit=202019=0D=0A"
+           "Ruft=20gern=20abends=20an\r\nBDAY:19800412\r\nEND:VCARD\r\n";
+}
+
+ServerReplySpec Continuation(int index) {
+    ServerReplySpec r;
+    r.MsgID = r.StatusMsgRef = std::to_string(index + 1);
+    r.HeaderStatus = 200;
+    r.AlertStatus.reset();
+    r.MaxMsgSize = kMaxMsgSize;
+    return r;
+}
+
+// The prepared data messages of a store of `count` contacts.
+std::vector<std::string> DataReplies(int count) {
+    std::vector<std::string> replies;
+    const int messages = (count + kPerMessage - 1) / kPerMessage;
+    for (int m = 0; m < messages; ++m) {
+        ServerReplySpec r = Continuation(m);
+        if (m == 0) {
+            r.HeaderStatus = 212;
+            r.AlertStatus = 200;
+        } else {
+            r.Alert = false;
+        }
+        r.RespURI = "";
+        for (int i = m * kPerMessage; i < std::min(count, (m + 1) * kPerMessage); ++i) {
+            r.Commands.push_back(
+                {"Add", std::to_string(10 + i), "c" + std::to_string(i), Contact(i)});
+        }
+        r.Final = m + 1 == messages;
+        replies.push_back(BuildServerReply(r));
+    }
+    return replies;
+}
+
+long PeakResidentMB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+void BM_LoadContacts(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    const std::vector<std::string> data = DataReplies(count);
+    int base = 0;  // index of the current load's first request
+    ScriptedPeer peer([&](const RecordedRequest& req, int index) {
+        if (req.Body.find("<MsgID>1</MsgID>") != std::string::npos) base = index;
+        const int k = index - base;
+        if (k < static_cast<int>(data.size())) return PeerReply{200, data[k], 0};
+        ServerReplySpec r = Continuation(k);
+        r.Alert = r.Sync = false;
+        r.Final = req.Body.find("<Final/>") != std::string::npos;
+        return PeerReply{200, BuildServerReply(r), 0};
+    });
+    peer.KeepBodies(false);
+    TSMLContacts client;
+    client.SetServerURL(peer.Url());
+    for (auto _ : state) {
+        client.Load("");
+        if (client.Count() != static_cast<std::size_t>(count)) state.SkipWithError("items lost");
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+    state.counters["peak_rss_MB"] = static_cast<double>(PeakResidentMB());
+    state.counters["messages"] = static_cast<double>(peer.Requests().size()) / state.iterations();
+}
+
+}  // namespace
+
+BENCHMARK(BM_LoadContacts)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+BENCHMARK_MAIN();
