@@ -22,28 +22,6 @@ namespace {
 constexpr int kPerMessage = 500;
 constexpr long kMaxMsgSize = 150000;
 
-std::string Contact(int i) {
-    const std::string n = std::to_string(i);
-    return "BEGIN:VCARD\r\nVERSION:2.1\r\n"
-           "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller" +
-           n +
-           ";J=C3=BCrgen;;;\r\n"
-           "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BCrgen=20M=C3=BCller" +
-           n +
-           "\r\n"
-           "TEL;CELL:+49 171 " +
-           n + "\r\nTEL;WORK;VOICE:+49 30 " + n +
-           "\r\n"
-           "EMAIL;INTERNET:juergen" +
-           n +
-           "@example.org\r\n"
-           "ADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Hauptstra=C3=9Fe=20" +
-           n +
-           ";Berlin;;10115;Deutschland\r\n"
-           "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Kunde=20seit=202019=0D=0A"
-           "Ruft=20gern=20abends=20an\r\nBDAY:19800412\r\nEND:VCARD\r\n";
-}
-
 ServerReplySpec Continuation(int index) {
     ServerReplySpec r;
     r.MsgID = r.StatusMsgRef = std::to_string(index + 1);
@@ -68,7 +46,7 @@ std::vector<std::string> DataReplies(int count) {
         r.RespURI = "";
         for (int i = m * kPerMessage; i < std::min(count, (m + 1) * kPerMessage); ++i) {
             r.Commands.push_back(
-                {"Add", std::to_string(10 + i), "c" + std::to_string(i), Contact(i)});
+                {"Add", std::to_string(10 + i), "c" + std::to_string(i), SampleContact(i)});
         }
         r.Final = m + 1 == messages;
         replies.push_back(BuildServerReply(r));

@@ -22,6 +22,14 @@ struct StoreDefaults {
     std::string DeviceID;
 };
 
+// What the last exchange moved, for progress and measurements.
+struct ExchangeStats {
+    int RoundTrips = 0;
+    std::size_t BytesSent = 0;
+    std::size_t BytesReceived = 0;
+    std::size_t LargestMessage = 0;  // the largest message the client sent
+};
+
 // Draws a number in 0..bound-1. Tests install a fixed sequence.
 using RandomSource = std::function<std::uint32_t(std::uint32_t bound)>;
 // The current moment in UTC as a date-time value.
@@ -51,6 +59,8 @@ public:
     std::string ContentType;
     std::string ContentVersion;
     std::string LocalDatabase;
+
+    ExchangeStats LastExchange;
 
     // Injectable sources of randomness and time, so messages are reproducible in tests.
     RandomSource Random;

@@ -1,5 +1,7 @@
 #include "engine/SyncMLSession.h"
 
+#include <algorithm>
+
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "engine/SyncMLBase.h"
@@ -89,6 +91,7 @@ std::string RefusalMessage(int code, const std::string& dataSource, bool forAler
 TSyncSession::TSyncSession(TSMLBase& client, std::string_view prefix) : client_(client) {
     sessionID_ = std::string(prefix) + UTCText(client.Clock()) + client.DrawNumber(1000000);
     responseURI_ = client.ServerURL;
+    client.LastExchange = {};
     client.HTTP->ContentType = "application/vnd.syncml+xml; charset=\"utf-8\"";
     client.HTTP->Accept = "application/vnd.syncml+xml";
 }
@@ -113,6 +116,9 @@ pugi::xml_node TSyncSession::BeginMessage() {
         AddMetInf(cred.append_child("Meta"), "Type", "syncml:auth-basic");
         AddElement(cred, "Data", EncodeBase64(client_.UserName + ":" + client_.Password));
     }
+    // Without the client's own limit a server guesses one, and an item that does not
+    // fit its guess at the end of a message is dropped instead of sent in the next.
+    AddMetInf(header.append_child("Meta"), "MaxMsgSize", std::to_string(kClientMaxMsgSize));
     body_ = message_.Root().append_child("SyncBody");
     // "<SyncBody/>" grows by its closing tag once it has children.
     size_ = message_.Serialise().size() + std::string_view("</SyncBody>").size();
@@ -199,7 +205,8 @@ bool TSyncSession::Fits(std::size_t reserve) const {
 }
 
 void TSyncSession::Send(bool final) {
-    if (++roundTrips_ > kMaxRoundTrips) {
+    ExchangeStats& stats = client_.LastExchange;
+    if (stats.RoundTrips >= kMaxRoundTrips) {
         throw ProtocolError("The server kept the session going for more than " +
                             std::to_string(kMaxRoundTrips) + " messages");
     }
@@ -208,7 +215,11 @@ void TSyncSession::Send(bool final) {
     // Every message after the first goes to the response URI exactly as the server
     // gave it: the session parameter is in its query.
     const std::string url = msgID_ == 1 ? client_.ServerURL : responseURI_;
+    ++stats.RoundTrips;
+    stats.BytesSent += request.size();
+    stats.LargestMessage = std::max(stats.LargestMessage, request.size());
     const std::string answer = client_.HTTP->Post(url, request);
+    stats.BytesReceived += answer.size();
     ParseReply(reply_, answer);
 
     const pugi::xml_node header = ReplyHeader();

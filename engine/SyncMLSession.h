@@ -54,6 +54,8 @@ public:
     // More round trips than any real store needs; a server that keeps a session
     // going beyond this is stopped with a failure.
     static constexpr int kMaxRoundTrips = 5000;
+    // The largest message the client accepts, declared in every message header.
+    static constexpr long kClientMaxMsgSize = 1048576;
 
     TSyncSession(TSMLBase& client, std::string_view prefix);
     ~TSyncSession();
@@ -109,7 +111,6 @@ private:
     long long maxMsgSize_ = 0;  // 0: the server gave no limit
     int msgID_ = 0;
     long long cmdID_ = 0;
-    int roundTrips_ = 0;
 
     TSyncMLDocument message_;
     pugi::xml_node body_;

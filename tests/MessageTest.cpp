@@ -19,7 +19,7 @@ std::string Header(const std::string& msgID, const std::string& target, bool cre
         h += "<Cred><Meta><Type xmlns=\"syncml:metinf\">syncml:auth-basic</Type></Meta>"
              "<Data>dXNlcjpwYXNz</Data></Cred>";
     }
-    return h + "</SyncHdr>";
+    return h + "<Meta><MaxMsgSize xmlns=\"syncml:metinf\">1048576</MaxMsgSize></Meta></SyncHdr>";
 }
 
 std::string Message1(const std::string& url, const std::string& alertAndAnchor) {

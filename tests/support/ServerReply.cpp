@@ -95,6 +95,28 @@ std::vector<ServerCommand> Adds(int count, int firstCmdID, const std::string& id
     return commands;
 }
 
+std::string SampleContact(int i) {
+    const std::string n = std::to_string(i);
+    return "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+           "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller" +
+           n +
+           ";J=C3=BCrgen;;;\r\n"
+           "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BCrgen=20M=C3=BCller" +
+           n +
+           "\r\n"
+           "TEL;CELL:+49 171 " +
+           n + "\r\nTEL;WORK;VOICE:+49 30 " + n +
+           "\r\n"
+           "EMAIL;INTERNET:juergen" +
+           n +
+           "@example.org\r\n"
+           "ADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Hauptstra=C3=9Fe=20" +
+           n +
+           ";Berlin;;10115;Deutschland\r\n"
+           "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Kunde=20seit=202019=0D=0A"
+           "Ruft=20gern=20abends=20an\r\nBDAY:19800412\r\nEND:VCARD\r\n";
+}
+
 ClientMessage ReadClientMessage(const std::string& body) {
     pugi::xml_document doc;
     if (!doc.load_string(body.c_str())) throw std::runtime_error("client message is not XML");

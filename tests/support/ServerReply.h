@@ -44,6 +44,10 @@ struct ServerReplySpec {
 [[nodiscard]] std::vector<ServerCommand> Adds(int count, int firstCmdID,
                                               const std::string& idPrefix = "item");
 
+// A realistic vCard 2.1 contact of about 400 bytes with quoted-printable fields,
+// numbered so that every one is different.
+[[nodiscard]] std::string SampleContact(int number);
+
 // A client message as the tests read it.
 struct ClientStatus {
     std::string CmdID, MsgRef, CmdRef, Cmd, TargetRef, SourceRef, Data, AnchorNext;

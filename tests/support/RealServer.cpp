@@ -1,0 +1,73 @@
+#include "support/RealServer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace orvanta::test {
+
+namespace fs = std::filesystem;
+
+RealServer::RealServer() {
+    const char* dir = std::getenv("ORVANTA_INTEROP_DIR");
+    if (!dir) throw std::runtime_error("ORVANTA_INTEROP_DIR is not set; run through ctest");
+    dir_ = dir;
+    std::ifstream in(dir_ / "url");
+    std::getline(in, url_);
+    if (url_.empty()) throw std::runtime_error("no server URL in " + (dir_ / "url").string());
+}
+
+fs::path RealServer::StoreFolder(const std::string& store) const {
+    return dir_ / "data" / store;
+}
+
+std::vector<std::string> RealServer::ItemIDs(const std::string& store) const {
+    std::vector<std::string> ids;
+    for (const auto& entry : fs::directory_iterator(StoreFolder(store))) {
+        if (entry.is_regular_file()) ids.push_back(entry.path().filename().string());
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::string RealServer::SessionStatus(const std::string& deviceID, fs::file_time_type since) const {
+    // Session folders are named <device>@server-<date>-<time>[-letter].
+    std::string prefix = deviceID;
+    std::transform(prefix.begin(), prefix.end(), prefix.begin(), ::tolower);
+    prefix += "@server-";
+    std::string status = "no session";
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        fs::path newest;
+        fs::file_time_type newestTime = since;
+        for (const auto& entry : fs::directory_iterator(dir_ / "home/.cache/syncevolution")) {
+            const fs::path ini = entry.path() / "status.ini";
+            if (entry.path().filename().string().rfind(prefix, 0) != 0 || !fs::exists(ini))
+                continue;
+            if (const auto time = fs::last_write_time(ini); time >= newestTime) {
+                newest = ini;
+                newestTime = time;
+            }
+        }
+        if (!newest.empty()) {
+            std::ifstream in(newest);
+            bool ended = false;
+            for (std::string line; std::getline(in, line);) {
+                if (line.rfind("status = ", 0) == 0) status = line.substr(9);
+                if (line.rfind("end = ", 0) == 0) ended = true;
+            }
+            if (ended) return status;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return status + " (session record incomplete)";
+}
+
+void RealServer::Configure(TSMLBase& client) const {
+    client.SetServerURL(url_);
+    client.UserName = kUser;
+    client.Password = kPassword;
+}
+
+}  // namespace orvanta::test
