@@ -24,7 +24,9 @@ struct SlistDeleter {
 };
 
 struct Transfer {
-    std::string body;
+    std::string& body;
+    CURL* curl = nullptr;
+    bool sized = false;
     std::size_t limit = 0;
     bool overflow = false;
     const std::function<void(std::size_t)>* progress = nullptr;
@@ -51,6 +53,15 @@ int OnTransferInfo(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, cu
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
+    if (!transfer->sized) {
+        // Room for the whole reply at once instead of growing it piece by piece.
+        transfer->sized = true;
+        curl_off_t length = -1;
+        curl_easy_getinfo(transfer->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (length > 0 && static_cast<std::size_t>(length) <= transfer->limit) {
+            transfer->body.reserve(static_cast<std::size_t>(length));
+        }
+    }
     if (transfer->body.size() + bytes > transfer->limit) {
         transfer->overflow = true;
         return 0;  // makes curl fail the transfer
@@ -110,6 +121,13 @@ void THttpClient::Close() {
 }
 
 std::string THttpClient::Post(const std::string& url, const std::string& body) {
+    std::string reply;
+    Post(url, body, reply);
+    return reply;
+}
+
+void THttpClient::Post(const std::string& url, const std::string& body, std::string& reply) {
+    reply.clear();
     if (!connection_) {
         connection_ = std::make_unique<Connection>();
         connection_->handle.reset(curl_easy_init());
@@ -131,7 +149,8 @@ std::string THttpClient::Post(const std::string& url, const std::string& body) {
     }
     const std::unique_ptr<curl_slist, SlistDeleter> headers(raw);
 
-    Transfer transfer;
+    Transfer transfer{reply};
+    transfer.curl = curl;
     transfer.limit = MaxReplyBytes;
     transfer.progress = &OnProgress;
     transfer.stallAfter = std::chrono::seconds(StallTimeoutSeconds);
@@ -195,7 +214,6 @@ std::string THttpClient::Post(const std::string& url, const std::string& body) {
                              (reason.empty() ? std::string() : " (" + reason + ")") + " for " +
                              url);
     }
-    return std::move(transfer.body);
 }
 
 }  // namespace orvanta

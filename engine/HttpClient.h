@@ -35,6 +35,8 @@ public:
     // POSTs body to url and returns the reply body. Throws TransportError on a
     // connection failure, a time-out or an HTTP status outside 2xx.
     [[nodiscard]] std::string Post(const std::string& url, const std::string& body);
+    // The same into `reply`, whose capacity is kept from message to message.
+    void Post(const std::string& url, const std::string& body, std::string& reply);
 
     // Closes the connection; the next Post opens a new one.
     void Close();

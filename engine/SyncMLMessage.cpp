@@ -20,11 +20,23 @@ public:
 
 class StringWriter : public pugi::xml_writer {
 public:
+    explicit StringWriter(std::string& out) : text(out) {}
     void write(const void* data, size_t size) override {
         text.append(static_cast<const char*>(data), size);
     }
-    std::string text;
+    std::string& text;
 };
+
+void CheckParsed(const pugi::xml_parse_result& result, const pugi::xml_document& doc) {
+    if (!result) {
+        throw ProtocolError(
+            "The server's reply is not well-formed XML: " + std::string(result.description()) +
+            " at byte " + std::to_string(result.offset));
+    }
+    if (!HasLocalName(doc.document_element(), "SyncML")) {
+        throw ProtocolError("The server's reply is not a SyncML message");
+    }
+}
 
 constexpr unsigned kWriteFlags = pugi::format_raw;
 
@@ -36,9 +48,15 @@ void TSyncMLDocument::Start() {
 }
 
 std::string TSyncMLDocument::Serialise() const {
-    StringWriter writer;
+    std::string text;
+    SerialiseTo(text);
+    return text;
+}
+
+void TSyncMLDocument::SerialiseTo(std::string& out) const {
+    out.clear();
+    StringWriter writer(out);
     doc_.save(writer, "", kWriteFlags, pugi::encoding_utf8);
-    return std::move(writer.text);
 }
 
 pugi::xml_node AddElement(pugi::xml_node parent, const char* name, std::string_view text) {
@@ -129,16 +147,14 @@ long long ReadInteger(pugi::xml_node node) {
 
 void ParseReply(pugi::xml_document& doc, const std::string& body) {
     // pugixml never loads external entities or DTDs; the document type is skipped.
-    const pugi::xml_parse_result result =
-        doc.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8);
-    if (!result) {
-        throw ProtocolError(
-            "The server's reply is not well-formed XML: " + std::string(result.description()) +
-            " at byte " + std::to_string(result.offset));
-    }
-    if (!HasLocalName(doc.document_element(), "SyncML")) {
-        throw ProtocolError("The server's reply is not a SyncML message");
-    }
+    CheckParsed(doc.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8),
+                doc);
+}
+
+void ParseReplyInPlace(pugi::xml_document& doc, std::string& body) {
+    CheckParsed(
+        doc.load_buffer_inplace(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8),
+        doc);
 }
 
 }  // namespace orvanta

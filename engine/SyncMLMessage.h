@@ -16,6 +16,8 @@ public:
     void Start();
     [[nodiscard]] pugi::xml_node Root() const { return doc_.document_element(); }
     [[nodiscard]] std::string Serialise() const;
+    // The same into `out`, whose capacity is kept from message to message.
+    void SerialiseTo(std::string& out) const;
 
 private:
     pugi::xml_document doc_;
@@ -46,5 +48,7 @@ pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_vie
 [[nodiscard]] long long ReadInteger(pugi::xml_node node);
 // Parses a reply body; ProtocolError with the parser's message when malformed.
 void ParseReply(pugi::xml_document& doc, const std::string& body);
+// The same in place: the document points into `body`, which must outlive it.
+void ParseReplyInPlace(pugi::xml_document& doc, std::string& body);
 
 }  // namespace orvanta

@@ -121,7 +121,8 @@ pugi::xml_node TSyncSession::BeginMessage() {
     AddMetInf(header.append_child("Meta"), "MaxMsgSize", std::to_string(kClientMaxMsgSize));
     body_ = message_.Root().append_child("SyncBody");
     // "<SyncBody/>" grows by its closing tag once it has children.
-    size_ = message_.Serialise().size() + std::string_view("</SyncBody>").size();
+    message_.SerialiseTo(request_);
+    size_ = request_.size() + std::string_view("</SyncBody>").size();
     return body_;
 }
 
@@ -211,16 +212,18 @@ void TSyncSession::Send(bool final) {
                             std::to_string(kMaxRoundTrips) + " messages");
     }
     if (final) body_.append_child("Final");
-    const std::string request = message_.Serialise();
+    message_.SerialiseTo(request_);
+    const std::string& request = request_;
     // Every message after the first goes to the response URI exactly as the server
     // gave it: the session parameter is in its query.
     const std::string url = msgID_ == 1 ? client_.ServerURL : responseURI_;
     ++stats.RoundTrips;
     stats.BytesSent += request.size();
     stats.LargestMessage = std::max(stats.LargestMessage, request.size());
-    const std::string answer = client_.HTTP->Post(url, request);
-    stats.BytesReceived += answer.size();
-    ParseReply(reply_, answer);
+    reply_.reset();
+    client_.HTTP->Post(url, request, replyText_);
+    stats.BytesReceived += replyText_.size();
+    ParseReplyInPlace(reply_, replyText_);
 
     const pugi::xml_node header = ReplyHeader();
     replyMsgID_ = Text(Child(header, "MsgID"));

@@ -116,6 +116,8 @@ private:
     pugi::xml_node body_;
     std::size_t size_ = 0;
 
+    std::string request_;    // kept, with its capacity, from message to message
+    std::string replyText_;  // the reply document points into it
     pugi::xml_document reply_;
     std::string replyMsgID_;
 };

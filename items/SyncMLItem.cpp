@@ -52,6 +52,10 @@ bool NameIs(std::string_view line, std::string_view upperName) {
 std::vector<std::string> SplitPayloadLines(std::string_view text) {
     if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
     std::vector<std::string> lines;
+    // One allocation for the list: a line per LF, or per CR where there is no LF.
+    const auto lf = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    lines.reserve(
+        (lf > 0 ? lf : static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r'))) + 1);
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' && text[i] != '\n') continue;
