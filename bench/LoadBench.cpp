@@ -29,10 +29,8 @@ constexpr int kPerMessage = 500;
 constexpr long kMaxMsgSize = 150000;
 
 ServerReplySpec Continuation(int index) {
-    ServerReplySpec r;
-    r.MsgID = r.StatusMsgRef = std::to_string(index + 1);
-    r.HeaderStatus = 200;
-    r.AlertStatus.reset();
+    ServerReplySpec r = Acknowledgement(index + 1);
+    r.Alert = r.Sync = true;
     r.MaxMsgSize = kMaxMsgSize;
     return r;
 }

@@ -12,20 +12,13 @@ namespace {
 
 using namespace test;
 
-std::string Reply(const ServerReplySpec& spec) {
-    return BuildServerReply(spec);
+std::string Reply(const ServerReplySpec& shape) {
+    return BuildServerReply(shape);
 }
 
 // The reply that closes a session: Statuses for the client's last message, Final.
-std::string Closing(const std::string& msgID = "2") {
-    ServerReplySpec s;
-    s.MsgID = msgID;
-    s.StatusMsgRef = msgID;
-    s.HeaderStatus = 200;
-    s.AlertStatus.reset();
-    s.Alert = false;
-    s.Sync = false;
-    return Reply(s);
+std::string Closing(int msgID = 2) {
+    return Reply(Acknowledgement(msgID));
 }
 
 TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
@@ -180,7 +173,7 @@ TEST(Load, ReplySplitOverThreeMessages) {
         r.SyncCmdID = std::to_string(6 + index);
         r.Commands = Adds(3, 100 * (index + 1), "m" + std::to_string(index + 1) + "-");
         r.Final = index == 2;
-        if (index == 3) return PeerReply{200, Closing("4"), 0};
+        if (index == 3) return PeerReply{200, Closing(4), 0};
         return PeerReply{200, BuildServerReply(r), 0};
     });
     auto client = ClientFor(peer);
@@ -218,14 +211,7 @@ TEST(Load, SmallServerLimitSplitsTheMap) {
             r.Commands = Adds(60, 7, "contact-with-a-long-identifier-");
             return PeerReply{200, BuildServerReply(r), 0};
         }
-        const std::string msgID = std::to_string(index + 1);
-        ServerReplySpec r;
-        r.MsgID = msgID;
-        r.StatusMsgRef = msgID;
-        r.HeaderStatus = 200;
-        r.AlertStatus.reset();
-        r.Alert = false;
-        r.Sync = false;
+        ServerReplySpec r = Acknowledgement(index + 1);
         r.MaxMsgSize = kLimit;
         r.Final = ReadClientMessage(req.Body).Final;
         if (!r.Final) {
@@ -305,12 +291,8 @@ TEST(Load, StatusesInTheSuccessRangeGoOn) {
 }
 
 TEST(Load, RefusalOfTheClosingMessageIsReported) {
-    ServerReplySpec closing;
-    closing.MsgID = "2";
-    closing.StatusMsgRef = "2";
+    ServerReplySpec closing = Acknowledgement(2);
     closing.HeaderStatus = 407;
-    closing.AlertStatus.reset();
-    closing.Alert = closing.Sync = false;
     ScriptedPeer peer({Reply({}), Reply(closing)});
     auto client = ClientFor(peer);
     EXPECT_THROW(client->Load(""), ProtocolError);

@@ -14,12 +14,7 @@ namespace {
 using namespace test;
 
 std::string Closing() {
-    ServerReplySpec s;
-    s.MsgID = s.StatusMsgRef = "2";
-    s.HeaderStatus = 200;
-    s.AlertStatus.reset();
-    s.Alert = s.Sync = false;
-    return BuildServerReply(s);
+    return BuildServerReply(Acknowledgement(2));
 }
 
 std::string ReplyWith(int items) {

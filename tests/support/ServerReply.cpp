@@ -84,6 +84,16 @@ std::string BuildServerReply(const ServerReplySpec& s) {
     return x;
 }
 
+ServerReplySpec Acknowledgement(int msgID) {
+    ServerReplySpec s;
+    s.MsgID = s.StatusMsgRef = std::to_string(msgID);
+    s.HeaderStatus = 200;
+    s.AlertStatus.reset();
+    s.Alert = false;
+    s.Sync = false;
+    return s;
+}
+
 std::vector<ServerCommand> Adds(int count, int firstCmdID, const std::string& idPrefix) {
     std::vector<ServerCommand> commands;
     for (int i = 0; i < count; ++i) {

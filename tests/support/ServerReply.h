@@ -38,7 +38,11 @@ struct ServerReplySpec {
     std::string Prefix;  // element prefix such as "s:", declared on the root
 };
 
-[[nodiscard]] std::string BuildServerReply(const ServerReplySpec& spec);
+[[nodiscard]] std::string BuildServerReply(const ServerReplySpec& shape);
+
+// A reply that only acknowledges the client's message `msgID` (Status 200 for its
+// header, no Alert, no Sync), with Final unless the caller clears it.
+[[nodiscard]] ServerReplySpec Acknowledgement(int msgID);
 
 // An Add for an item with the given LocURI and payload, CmdIDs counting from `cmdID`.
 [[nodiscard]] std::vector<ServerCommand> Adds(int count, int firstCmdID,
