@@ -1,5 +1,3 @@
-#include <deque>
-
 #include "engine/Errors.h"
 #include "engine/SyncMLBase.h"
 #include "engine/SyncMLMessage.h"
@@ -66,75 +64,23 @@ public:
     }
 
 private:
-    // Queues the Statuses for the current reply and turns the commands of its Sync
-    // into items.
+    // Queues the Statuses for the current reply and turns the Adds and Replaces of its
+    // Sync into items. A server Delete is acknowledged and leaves nothing behind: there
+    // is no item to show, to map or to send back.
     void TakeReply(bool firstReply) {
-        const std::string& msgRef = session_.ReplyMsgID();
-        // The answer to the newest reply goes first, its header Status leading.
-        std::deque<StatusSpec> answer{session_.HeaderStatus()};
-        bool storeAlertSeen = false;
-        for (pugi::xml_node cmd = session_.ReplyBody().first_child(); cmd;
-             cmd = cmd.next_sibling()) {
-            if (HasLocalName(cmd, "Alert")) {
-                StatusSpec status{msgRef,
-                                  std::to_string(ReadInteger(Child(cmd, "CmdID"))),
-                                  "Alert",
-                                  client_.LocalDatabase,
-                                  client_.DataSource,
-                                  200,
-                                  {}};
-                if (firstReply && !storeAlertSeen) {
-                    // The server's anchor is the first element of the Alert's Meta.
-                    const pugi::xml_node anchor =
-                        Path(cmd, "Item/Meta").find_child([](pugi::xml_node n) {
-                            return n.type() == pugi::node_element;
-                        });
-                    status.AnchorNext = Text(Child(anchor, "Next"));
-                    storeAlertSeen = true;
-                }
-                answer.push_back(std::move(status));
-            } else if (HasLocalName(cmd, "Sync")) {
-                answer.push_back(StatusSpec{msgRef,
-                                            std::to_string(ReadInteger(Child(cmd, "CmdID"))),
-                                            "Sync",
-                                            client_.LocalDatabase,
-                                            client_.DataSource,
-                                            200,
-                                            {}});
-                TakeSync(cmd, msgRef, answer);
-            }
-        }
-        outbox_.Statuses.insert(outbox_.Statuses.begin(), answer.begin(), answer.end());
-    }
-
-    void TakeSync(pugi::xml_node sync, const std::string& msgRef, std::deque<StatusSpec>& answer) {
-        for (pugi::xml_node cmd = sync.first_child(); cmd; cmd = cmd.next_sibling()) {
-            const bool add = HasLocalName(cmd, "Add");
-            const bool replace = HasLocalName(cmd, "Replace");
-            const bool remove = HasLocalName(cmd, "Delete");
-            if (!add && !replace && !remove) continue;  // CmdID, Target, Meta, nested groups
-            const pugi::xml_node item = Child(cmd, "Item");
-            const std::string cmdID = Text(Child(cmd, "CmdID"));
-            const std::string id = Text(Path(item, add ? "Source/LocURI" : "Target/LocURI"));
-            StatusSpec status{msgRef, cmdID, add ? "Add" : replace ? "Replace" : "Delete", {}, {},
-                              200,    {}};
-            (add ? status.SourceRef : status.TargetRef) = id;
-            answer.push_back(std::move(status));
-            // A server Delete is acknowledged and leaves nothing behind: there is no item
-            // to show, to map or to send back.
-            if (remove) continue;
-
-            client_.Items.push_back(client_.CreateItem());
-            TSMLItem& loaded = *client_.Items.back();
-            loaded.ID = id;
-            loaded.CmdID = cmdID;
-            loaded.Parse(Text(Child(item, "Data")));
-            if (replace) {
-                loaded.ServerChange = ServerChangeKind::Replaced;
-            } else if (!blank_) {
-                loaded.ServerChange = ServerChangeKind::Added;
-            }
-        }
+        session_.AnswerReply(outbox_, firstReply,
+                             [this](pugi::xml_node cmd, bool replace, const std::string& id) {
+                                 client_.Items.push_back(client_.CreateItem());
+                                 TSMLItem& loaded = *client_.Items.back();
+                                 loaded.ID = id;
+                                 loaded.CmdID = Text(Child(cmd, "CmdID"));
+                                 loaded.Parse(Text(Path(cmd, "Item/Data")));
+                                 if (replace) {
+                                     loaded.ServerChange = ServerChangeKind::Replaced;
+                                 } else if (!blank_) {
+                                     loaded.ServerChange = ServerChangeKind::Added;
+                                 }
+                             });
     }
 
     TSMLBase& client_;

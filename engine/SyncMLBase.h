@@ -78,6 +78,9 @@ public:
 
     // The load exchange: replaces Items by every item of the server's data source.
     void Load(const std::string& lastAnchor);
+    // The store exchange: sends the new, modified and deleted items and settles those
+    // the server accepted. Does nothing before a load has completed.
+    void Store();
 
     // Decimal text of a random number in 0..bound-1.
     [[nodiscard]] std::string DrawNumber(std::uint32_t bound) const;

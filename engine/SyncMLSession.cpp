@@ -330,6 +330,67 @@ void TSyncSession::CheckAlertAccepted(std::string_view msgRef, std::string_view 
     }
 }
 
+void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem) {
+    const std::string& msgRef = replyMsgID_;
+    const auto storeStatus = [&](pugi::xml_node cmd, const char* name) {
+        return StatusSpec{msgRef,
+                          std::to_string(ReadInteger(Child(cmd, "CmdID"))),
+                          name,
+                          client_.LocalDatabase,
+                          client_.DataSource,
+                          200,
+                          {}};
+    };
+    // The answer to the newest reply goes first, its header Status leading.
+    std::deque<StatusSpec> answer{HeaderStatus()};
+    bool storeAlertSeen = false;
+    for (pugi::xml_node cmd = ReplyBody().first_child(); cmd; cmd = cmd.next_sibling()) {
+        if (HasLocalName(cmd, "Alert")) {
+            StatusSpec status = storeStatus(cmd, "Alert");
+            if (firstReply && !storeAlertSeen) {
+                // The server's anchor is the first element of the Alert's Meta.
+                const pugi::xml_node anchor =
+                    Path(cmd, "Item/Meta").find_child([](pugi::xml_node n) {
+                        return n.type() == pugi::node_element;
+                    });
+                status.AnchorNext = Text(Child(anchor, "Next"));
+                storeAlertSeen = true;
+            }
+            answer.push_back(std::move(status));
+        } else if (HasLocalName(cmd, "Sync")) {
+            answer.push_back(storeStatus(cmd, "Sync"));
+            for (pugi::xml_node c = cmd.first_child(); c; c = c.next_sibling()) {
+                const bool add = HasLocalName(c, "Add");
+                const bool replace = HasLocalName(c, "Replace");
+                if (!add && !replace && !HasLocalName(c, "Delete")) continue;
+                const std::string id =
+                    Text(Path(c, add ? "Item/Source/LocURI" : "Item/Target/LocURI"));
+                StatusSpec status{msgRef,
+                                  Text(Child(c, "CmdID")),
+                                  add ? "Add" : replace ? "Replace" : "Delete",
+                                  {},
+                                  {},
+                                  200,
+                                  {}};
+                (add ? status.SourceRef : status.TargetRef) = id;
+                answer.push_back(std::move(status));
+                if ((add || replace) && onItem) onItem(c, replace, id);
+            }
+        }
+    }
+    outbox.Statuses.insert(outbox.Statuses.begin(), answer.begin(), answer.end());
+}
+
+bool TSyncSession::ReplyHasCommands() const {
+    for (pugi::xml_node cmd = ReplyBody().first_child(); cmd; cmd = cmd.next_sibling()) {
+        if (cmd.type() == pugi::node_element && !HasLocalName(cmd, "Status") &&
+            !HasLocalName(cmd, "Final")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 StatusSpec TSyncSession::HeaderStatus() const {
     return StatusSpec{replyMsgID_, "0", "SyncHdr", client_.DeviceID, client_.ServerURL, 200, {}};
 }

@@ -101,6 +101,18 @@ public:
     // The Status the client sends for the header of the current reply.
     [[nodiscard]] StatusSpec HeaderStatus() const;
 
+    // Called for each Add or Replace of the server's Sync, with the item's LocURI.
+    using ServerItemHandler =
+        std::function<void(pugi::xml_node command, bool replace, const std::string& id)>;
+    // Queues, at the front of the outbox, the Statuses that answer the current reply:
+    // its header, each Alert (the data-store Alert of the first reply with the
+    // server's anchor), each Sync and each Add, Replace and Delete inside it. Other
+    // commands of a Sync (nested groups) are skipped.
+    void AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem);
+    // Whether the current reply holds commands that want an answer (not only Statuses).
+    [[nodiscard]] bool ReplyHasCommands() const;
+    [[nodiscard]] int MsgID() const { return msgID_; }
+
 private:
     [[nodiscard]] bool Fits(std::size_t reserve) const;
     void Track(pugi::xml_node appended) { size_ += SerialisedSize(appended); }

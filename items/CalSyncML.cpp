@@ -1,29 +1,247 @@
 #include "items/CalSyncML.h"
 
+#include <cmath>
+
+#include "engine/Errors.h"
 #include "items/ItemKinds.h"
 
 namespace orvanta {
 
+namespace {
+
+constexpr const char* kAlarmTemplate[] = {"BEGIN:VALARM",
+                                          "ACTION:",
+                                          "DESCRIPTION:This is an event reminder",
+                                          "SUMMARY:Alarm notification",
+                                          "TRIGGER:",
+                                          "END:VALARM"};
+
+bool IsBlockLine(std::string_view line, std::string_view keyword, std::string_view block) {
+    return GetPropertyName(line) == keyword && ToUTF8(GetPropertyValue(line)) == block;
+}
+
+// The VALUE=DATE parameter itself, not VALUE=DATE-TIME.
+bool IsDateOnly(std::string_view line) {
+    const std::string params = ToUTF8(GetPropertyParams(line));
+    std::size_t start = 0;
+    while (start <= params.size()) {
+        const auto end = params.find(';', start);
+        if (params.substr(start, end - start) == "VALUE=DATE") return true;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+TReminder ClassifyTrigger(TDateTime days) {
+    // Whole units, counted in milliseconds so that 15 minutes is exactly 15.
+    const long long ms = std::llround(std::fabs(days) * kMSecsPerDay);
+    const long long wholeDays = ms / 86400000LL;
+    const long long wholeHours = ms / 3600000LL;
+    TReminder r;
+    if (wholeDays > 0) {
+        r.Period = wholeDays % 7 == 0 ? ReminderPeriod::Weeks : ReminderPeriod::Days;
+        r.Number = static_cast<std::int32_t>(wholeDays % 7 == 0 ? wholeDays / 7 : wholeDays);
+    } else if (wholeHours > 0) {
+        r.Period = ReminderPeriod::Hours;
+        r.Number = static_cast<std::int32_t>(wholeHours);
+    } else {
+        r.Period = ReminderPeriod::Minutes;
+        r.Number = static_cast<std::int32_t>(ms / 60000LL);
+    }
+    return r;
+}
+
+std::string TriggerDuration(const TReminder& r) {
+    const std::string n = std::to_string(r.Number);
+    switch (r.Period) {
+        case ReminderPeriod::Hours:
+            return "-PT" + n + "H";
+        case ReminderPeriod::Days:
+            return "-P" + n + "D";
+        case ReminderPeriod::Weeks:
+            return "-P" + std::to_string(7LL * r.Number) + "D";
+        default:
+            return "-PT" + n + "M";
+    }
+}
+
 TSMLEvent::TSMLEvent(TSMLCalendar* owner) : Owner(owner) {
-    Lines = {"BEGIN:VCALENDAR", "CALSCALE:GREGORIAN", "BEGIN:VEVENT", "END:VEVENT",
-             "END:VCALENDAR"};
-    StartLine = 2;
+    // VERSION:2.0: servers refuse an event without a version, and VALARM is an
+    // iCalendar 2.0 block.
+    Lines = {"BEGIN:VCALENDAR", "VERSION:2.0", "CALSCALE:GREGORIAN",
+             "BEGIN:VEVENT",    "END:VEVENT",  "END:VCALENDAR"};
+    StartLine = 3;
 }
 
 void TSMLEvent::Parse(std::string_view text) {
     TSMLItem::Parse(text);
     Summary.clear();
-    UnfoldLines(Lines, /*softBreaks=*/false);
+    Description.clear();
+    Location.clear();
+    AllDay = false;
+    Start = End = 0;
+    Reminders.clear();
     StartLine = 0;
-    if (const std::int32_t component = FindComponent(Lines, "VEVENT"); component >= 0) {
+    UnfoldLines(Lines, /*softBreaks=*/false);
+
+    const std::int32_t component = FindComponent(Lines, "VEVENT");
+    if (component >= 0) {
         StartLine = component;
-        ReadTitle(*this, "SUMMARY", Summary, component);
+        const bool escaped = UsesTextEscapes(Lines);
+        bool lastDateOnly = false;
+        for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
+            const std::string& line = Lines[i];
+            const std::string name = GetPropertyName(line);
+            if (name == "BEGIN" && ToUTF8(GetPropertyValue(line)) == "VALARM") {
+                ReadReminder(i);
+            } else if (name == "DTSTART" || name == "DTEND") {
+                (name == "DTSTART" ? Start : End) = GetDateTimeValue(line);
+                const bool dateOnly = IsDateOnly(line);
+                AllDay = lastDateOnly && dateOnly;
+                lastDateOnly = dateOnly;
+            } else if (name == "SUMMARY") {
+                Summary = GetPropertyValue(line, -1, escaped);
+            } else if (name == "DESCRIPTION") {
+                Description = WithCRLF(GetPropertyValue(line, -1, escaped));
+            } else if (name == "LOCATION") {
+                Location = GetPropertyValue(line, -1, escaped);
+            }
+        }
     }
     State = ItemState::Unchanged;
 }
 
+void TSMLEvent::ReadReminder(std::size_t& i) {
+    TReminder reminder;
+    for (++i; i < Lines.size(); ++i) {
+        const std::string& line = Lines[i];
+        if (line == "END:VALARM") break;
+        const std::string name = GetPropertyName(line);
+        if (name == "TRIGGER") {
+            if (line.find("VALUE=DATE") != std::string::npos) {
+                reminder.Period = ReminderPeriod::ByTime;
+                reminder.Number = 0;
+                reminder.Time = GetDateTimeValue(line);
+            } else {
+                const TReminder timing = ClassifyTrigger(GetDateTimeValue(line));
+                reminder.Period = timing.Period;
+                reminder.Number = timing.Number;
+                reminder.Time = 0;
+            }
+        } else if (name == "ACTION") {
+            reminder.Method = ToUTF8(GetPropertyValue(line)) == "EMAIL" ? 1 : 0;
+        }
+    }
+    Reminders.push_back(reminder);
+}
+
 void TSMLEvent::SetTitle(const WideString& value) {
-    WriteTitle(*this, "SUMMARY", Summary, value);
+    WriteText(*this, "SUMMARY", Summary, value);
+}
+
+void TSMLEvent::SetDescription(const WideString& value) {
+    WriteText(*this, "DESCRIPTION", Description, value);
+}
+
+void TSMLEvent::SetLocation(const WideString& value) {
+    WriteText(*this, "LOCATION", Location, value);
+}
+
+void TSMLEvent::SetStart(TDateTime value) {
+    if (AllDay) {
+        Start = std::floor(value);
+        if (End < Start || End - Start < 1.0) SetEnd(Start + 1);
+        SetProperty("DTSTART", {}, FromUTF8(DateToText(Start)), "DTSTART;VALUE=DATE");
+    } else {
+        Start = value;
+        if (End < Start) SetEnd(Start);
+        SetProperty("DTSTART", {}, FromUTF8(DateTimeToText(Start)));
+    }
+    MarkModified();
+}
+
+void TSMLEvent::SetEnd(TDateTime value) {
+    if (AllDay) {
+        End = std::floor(value);
+        if (End < Start || End - Start < 1.0) End = Start + 1;
+        SetProperty("DTEND", {}, FromUTF8(DateToText(End)), "DTEND;VALUE=DATE");
+    } else {
+        End = value < Start ? Start : value;
+        SetProperty("DTEND", {}, FromUTF8(DateTimeToText(End)));
+    }
+    MarkModified();
+}
+
+void TSMLEvent::SetAllDay(bool value) {
+    if (value == AllDay) return;
+    AllDay = value;
+    SetStart(Start);
+    SetEnd(End);
+}
+
+std::size_t TSMLEvent::AlarmBlock(std::size_t index) const {
+    std::size_t seen = 0;
+    for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, 0)); i < Lines.size(); ++i) {
+        if (IsBlockLine(Lines[i], "BEGIN", "VALARM") && seen++ == index) return i;
+    }
+    throw SyncError("The event has no reminder number " + std::to_string(index + 1));
+}
+
+std::size_t TSMLEvent::AlarmBlockEnd(std::size_t begin) const {
+    std::size_t i = begin + 1;
+    while (i < Lines.size() && !IsBlockLine(Lines[i], "END", "VALARM"))
+        ++i;
+    return i;  // the END:VALARM line, or the end of the payload
+}
+
+void TSMLEvent::AddReminder(const TReminder& reminder) {
+    std::size_t end = Lines.size();
+    while (end-- > 0 && !IsBlockLine(Lines[end], "END", "VEVENT")) {
+    }
+    if (end == static_cast<std::size_t>(-1) || static_cast<std::int32_t>(end) <= StartLine) {
+        // No VEVENT to hold the block: adding the record alone would leave the
+        // reminders and the payload out of step.
+        throw SyncError("This event has no VEVENT component to hold a reminder");
+    }
+    // The new block's number: the blocks of the event that come before it.
+    std::size_t index = 0;
+    for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, 0)); i < end; ++i) {
+        if (IsBlockLine(Lines[i], "BEGIN", "VALARM")) ++index;
+    }
+    Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(end), std::begin(kAlarmTemplate),
+                 std::end(kAlarmTemplate));
+    Reminders.insert(Reminders.begin() + static_cast<std::ptrdiff_t>(index), reminder);
+    SetReminder(index, reminder);
+}
+
+void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
+    Reminders.at(index) = reminder;
+    const std::size_t begin = AlarmBlock(index);
+    const std::size_t end = AlarmBlockEnd(begin);
+    for (std::size_t i = begin + 1; i < end; ++i) {
+        const std::string name = GetPropertyName(Lines[i]);
+        if (name == "TRIGGER") {
+            Lines[i] = reminder.Period == ReminderPeriod::ByTime
+                           ? "TRIGGER;VALUE=DATE-TIME:" + DateTimeToText(reminder.Time)
+                           : "TRIGGER:" + TriggerDuration(reminder);
+        } else if (name == "ACTION") {
+            Lines[i] = reminder.Method == 1 ? "ACTION:EMAIL" : "ACTION:DISPLAY";
+        }
+    }
+    MarkModified();
+}
+
+void TSMLEvent::DeleteReminder(std::size_t index) {
+    (void)Reminders.at(index);
+    const std::size_t begin = AlarmBlock(index);
+    const std::size_t end = std::min(AlarmBlockEnd(begin) + 1, Lines.size());
+    Lines.erase(Lines.begin() + static_cast<std::ptrdiff_t>(begin),
+                Lines.begin() + static_cast<std::ptrdiff_t>(end));
+    Reminders.erase(Reminders.begin() + static_cast<std::ptrdiff_t>(index));
+    MarkModified();
 }
 
 TSMLCalendar::TSMLCalendar()

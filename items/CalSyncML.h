@@ -1,27 +1,78 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "engine/SyncMLBase.h"
 
 namespace orvanta {
 
 class TSMLCalendar;
 
-// One calendar event: a vCalendar text with one VEVENT component.
+// One reminder of an event: how many units before the start it fires, or (Period 4)
+// the moment it fires.
+struct TReminder {
+    std::int32_t Number = 0;
+    TDateTime Time = 0;
+    std::uint8_t Period = 0;  // 0 minutes, 1 hours, 2 days, 3 weeks, 4 by time
+    std::uint8_t Method = 0;  // 0 pop-up (ACTION DISPLAY), 1 e-mail (ACTION EMAIL)
+
+    friend bool operator==(const TReminder&, const TReminder&) = default;
+};
+
+namespace ReminderPeriod {
+inline constexpr std::uint8_t Minutes = 0;
+inline constexpr std::uint8_t Hours = 1;
+inline constexpr std::uint8_t Days = 2;
+inline constexpr std::uint8_t Weeks = 3;
+inline constexpr std::uint8_t ByTime = 4;
+}  // namespace ReminderPeriod
+
+// One calendar event: a vCalendar text with one VEVENT component and its VALARM blocks.
 class TSMLEvent : public TSMLItem {
 public:
     explicit TSMLEvent(TSMLCalendar* owner);
 
     TSMLCalendar* Owner;
     WideString Summary;
+    WideString Description;  // line breaks CR LF
+    bool AllDay = false;
+    TDateTime Start = 0;  // local time
+    TDateTime End = 0;    // local time; for an all-day event the day after the last
+    WideString Location;
+    std::vector<TReminder> Reminders;  // one per VALARM block, in payload order
 
     void Parse(std::string_view text) override;
     [[nodiscard]] WideString GetTitle() const override { return Summary; }
     void SetTitle(const WideString& value) override;
+    void SetDescription(const WideString& value);
+    void SetLocation(const WideString& value);
+    // The date setters always rewrite their lines, also with an unchanged value.
+    void SetStart(TDateTime value);
+    void SetEnd(TDateTime value);
+    void SetAllDay(bool value);
+
+    [[nodiscard]] std::size_t ReminderCount() const { return Reminders.size(); }
+    [[nodiscard]] TReminder GetReminder(std::size_t index) const { return Reminders.at(index); }
+    void AddReminder(const TReminder& reminder);
+    void SetReminder(std::size_t index, const TReminder& reminder);
+    void DeleteReminder(std::size_t index);
+
+private:
+    // Line index of VALARM block `index`, counted from the event's own component.
+    [[nodiscard]] std::size_t AlarmBlock(std::size_t index) const;
+    [[nodiscard]] std::size_t AlarmBlockEnd(std::size_t begin) const;
+    void ReadReminder(std::size_t& line);
 };
 
 class TSMLCalendar final : public TSMLStore<TSMLCalendar, TSMLEvent> {
 public:
     TSMLCalendar();
 };
+
+// A trigger duration (days, either sign) as Period and Number, in whole units.
+[[nodiscard]] TReminder ClassifyTrigger(TDateTime days);
+// The TRIGGER value written for a reminder before the start: -PT15M, -PT2H, -P3D, -P14D.
+[[nodiscard]] std::string TriggerDuration(const TReminder& reminder);
 
 }  // namespace orvanta

@@ -12,22 +12,32 @@ std::int32_t FindComponent(const std::vector<std::string>& lines, std::string_vi
     return -1;
 }
 
-void ReadTitle(const TSMLItem& item, std::string_view name, WideString& field, std::int32_t from,
-               bool skipNested) {
-    int depth = 0;  // 1 inside the component itself
-    for (std::size_t i = static_cast<std::size_t>(from); i < item.Lines.size(); ++i) {
-        const std::string property = GetPropertyName(item.Lines[i]);
-        if (property == "BEGIN") {
-            ++depth;
-        } else if (property == "END") {
-            --depth;
-        } else if (property == name && (!skipNested || depth <= 1)) {
-            field = GetPropertyValue(item.Lines[i]);
-        }
+bool UsesTextEscapes(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (GetPropertyName(line) != "VERSION") continue;
+        const WideString version = TrimBlanks(GetPropertyValue(line));
+        if (version == u"2.0" || version == u"3.0") return true;
     }
+    return false;
 }
 
-void WriteTitle(TSMLItem& item, std::string_view name, WideString& field, const WideString& value) {
+WideString WithCRLF(const WideString& text) {
+    WideString out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            out += u"\r\n";
+        } else if (text[i] == u'\n') {
+            out += u"\r\n";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void WriteText(TSMLItem& item, std::string_view name, WideString& field, const WideString& value) {
     if (value == field) return;
     field = value;
     item.SetPropertyQP(name, {}, value);

@@ -13,13 +13,15 @@ namespace orvanta {
 [[nodiscard]] std::int32_t FindComponent(const std::vector<std::string>& lines,
                                          std::string_view component);
 
-// Reads the whole value of the last line named `name` from line `from` on into field.
-// With skipNested, lines of blocks nested in the component (a VALARM) are passed over.
-void ReadTitle(const TSMLItem& item, std::string_view name, WideString& field, std::int32_t from,
-               bool skipNested = true);
+// Whether the payload's text values carry backslash escapes: iCalendar 2.0 and vCard 3.0
+// (VERSION 2.0 or 3.0); vCalendar 1.0, vCard 2.1 and vNote write text as it stands.
+[[nodiscard]] bool UsesTextEscapes(const std::vector<std::string>& lines);
 
-// Stores value in field and writes it quoted-printable, unless it is unchanged.
-void WriteTitle(TSMLItem& item, std::string_view name, WideString& field, const WideString& value);
+// Every line break (CR LF, lone LF, lone CR) made CR LF.
+[[nodiscard]] WideString WithCRLF(const WideString& text);
+
+// Stores value in field and writes the property quoted-printable, unless it is unchanged.
+void WriteText(TSMLItem& item, std::string_view name, WideString& field, const WideString& value);
 
 // Removes blanks and control characters (codes below 33) from both ends.
 [[nodiscard]] WideString TrimBlanks(const WideString& text);

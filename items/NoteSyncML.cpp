@@ -12,14 +12,39 @@ TSMLNote::TSMLNote(TSMLNotes* owner) : Owner(owner) {
 void TSMLNote::Parse(std::string_view text) {
     TSMLItem::Parse(text);
     Title.clear();
+    Body.clear();
     UnfoldLines(Lines);
-    // Notes read every line whatever component it stands in; StartLine stays.
-    ReadTitle(*this, "SUMMARY", Title, 0, /*skipNested=*/false);
+    // Every line counts, whatever component it stands in; StartLine stays.
+    for (const std::string& line : Lines) {
+        const std::string name = GetPropertyName(line);
+        if (name == "SUMMARY") {
+            Title = GetPropertyValue(line);
+        } else if (name == "BODY") {
+            Body = WithCRLF(GetPropertyValue(line));
+        }
+    }
     State = ItemState::Unchanged;
 }
 
 void TSMLNote::SetTitle(const WideString& value) {
-    WriteTitle(*this, "SUMMARY", Title, value);
+    WriteText(*this, "SUMMARY", Title, value);
+}
+
+void TSMLNote::SetBody(const WideString& value) {
+    if (value == Body) return;
+    Body = value;
+    // Written with LF line breaks, each of which becomes "=0A".
+    WideString text;
+    text.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == u'\r') {
+            if (i + 1 < value.size() && value[i + 1] == u'\n') ++i;
+            text += u'\n';
+        } else {
+            text += value[i];
+        }
+    }
+    SetPropertyQP("BODY", {}, text);
 }
 
 TSMLNotes::TSMLNotes() : TSMLStore({"vnote", "notedb", "text/x-vnote", "1.1", "NoteSyncML"}) {}

@@ -11,12 +11,14 @@ class TSMLNote : public TSMLItem {
 public:
     explicit TSMLNote(TSMLNotes* owner);
 
-    TSMLNotes* Owner;
     WideString Title;
+    WideString Body;  // line breaks CR LF after Parse
+    TSMLNotes* Owner;
 
     void Parse(std::string_view text) override;
     [[nodiscard]] WideString GetTitle() const override { return Title; }
     void SetTitle(const WideString& value) override;
+    void SetBody(const WideString& value);
 };
 
 class TSMLNotes final : public TSMLStore<TSMLNotes, TSMLNote> {

@@ -24,9 +24,11 @@ std::string ParamsBytes(std::string_view line) {
     return head.substr(semicolon + 1);
 }
 
-bool ParamsMatch(std::string_view line, const ParamList& params) {
-    if (params.empty()) return true;
+bool ParamsMatch(std::string_view line, const ParamList& params, std::string_view exclude) {
+    if (params.empty() && exclude.empty()) return true;
     const std::string have = ParamsBytes(line);
+    if (!exclude.empty() && have.find(exclude) != std::string::npos) return false;
+    if (params.empty()) return true;
     if (params.front().empty()) return have.empty();
     return std::all_of(params.begin(), params.end(),
                        [&](const std::string& p) { return have.find(p) != std::string::npos; });
@@ -84,7 +86,8 @@ std::string TSMLItem::GetText() const {
     return text;
 }
 
-std::int32_t TSMLItem::FindProperty(std::string_view name, const ParamList& params) const {
+std::int32_t TSMLItem::FindProperty(std::string_view name, const ParamList& params,
+                                    std::string_view exclude) const {
     int depth = 0;
     for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, -1) + 1); i < Lines.size();
          ++i) {
@@ -93,7 +96,7 @@ std::int32_t TSMLItem::FindProperty(std::string_view name, const ParamList& para
             ++depth;
         } else if (NameIs(line, "END")) {
             --depth;
-        } else if (depth == 0 && NameIs(line, name) && ParamsMatch(line, params)) {
+        } else if (depth == 0 && NameIs(line, name) && ParamsMatch(line, params, exclude)) {
             return static_cast<std::int32_t>(i);
         }
     }
@@ -113,8 +116,9 @@ std::string TSMLItem::BuildHead(std::string_view name, const ParamList& params,
     return built;
 }
 
-void TSMLItem::WriteLine(std::string_view name, const ParamList& params, std::string line) {
-    const std::int32_t i = FindProperty(name, params);
+void TSMLItem::WriteLine(std::string_view name, const ParamList& params, std::string line,
+                         std::string_view exclude) {
+    const std::int32_t i = FindProperty(name, params, exclude);
     if (i >= 0) {
         Lines[static_cast<std::size_t>(i)] = std::move(line);
     } else {
@@ -126,14 +130,16 @@ void TSMLItem::WriteLine(std::string_view name, const ParamList& params, std::st
 }
 
 void TSMLItem::SetProperty(std::string_view name, const ParamList& params, const WideString& value,
-                           std::string_view head) {
-    WriteLine(name, params, BuildHead(name, params, head) + ":" + ToUTF8(value));
+                           std::string_view head, std::string_view exclude) {
+    WriteLine(name, params, BuildHead(name, params, head) + ":" + ToUTF8(value), exclude);
 }
 
 void TSMLItem::SetPropertyQP(std::string_view name, const ParamList& params,
-                             const WideString& value, std::string_view head) {
+                             const WideString& value, std::string_view head,
+                             std::string_view exclude) {
     WriteLine(name, params,
-              BuildHead(name, params, head) + std::string(kQPParams) + EncodeQP(ToUTF8(value)));
+              BuildHead(name, params, head) + std::string(kQPParams) + EncodeQP(ToUTF8(value)),
+              exclude);
 }
 
 void TSMLItem::MarkModified() {
@@ -153,27 +159,58 @@ WideString GetPropertyParams(std::string_view line) {
     return FromUTF8(ParamsBytes(line));
 }
 
-WideString GetPropertyValue(std::string_view line, int index) {
+std::string UnescapeField(std::string_view field, bool textEscapes) {
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char next = field[i + 1];
+        if (next == ';' || next == '\\' || (textEscapes && next == ',')) {
+            out += next;
+            ++i;
+        } else if (textEscapes && (next == 'n' || next == 'N')) {
+            out += '\n';
+            ++i;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+WideString GetPropertyValue(std::string_view line, int index, bool textEscapes) {
     const auto colon = line.find(':');
     std::string_view raw = colon == std::string_view::npos ? line : line.substr(colon + 1);
     const bool qp = line.find("QUOTED-PRINTABLE") != std::string_view::npos;
-    if (index >= 0) {
-        std::string_view field;
-        bool found = false;
-        for (int k = 0;; ++k) {
-            const auto semicolon = raw.find(';');
-            if (k == index) {
-                field = raw.substr(0, semicolon);
-                found = true;
-                break;
-            }
-            if (semicolon == std::string_view::npos) break;
-            raw.remove_prefix(semicolon + 1);
-        }
-        if (!found) return {};
-        raw = field;
+    // Escapes belong to the plain text of iCalendar 2.0 and vCard 3.0, never to a
+    // quoted-printable value.
+    textEscapes = textEscapes && !qp;
+    if (index < 0) {
+        if (qp) return FromUTF8(DecodeQP(raw));
+        return FromUTF8(textEscapes ? UnescapeField(raw, true) : std::string(raw));
     }
-    return qp ? FromUTF8(DecodeQP(raw)) : FromUTF8(raw);
+
+    // Fields of a structured value end at each ";" that no backslash escapes (the
+    // vCard escape "\;" keeps a semicolon inside its field).
+    int k = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0;; ++i) {
+        if (i < raw.size() && raw[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (i < raw.size() && raw[i] != ';') continue;
+        if (k == index) {
+            const std::string_view field = raw.substr(start, std::min(i, raw.size()) - start);
+            return FromUTF8(UnescapeField(qp ? DecodeQP(field) : std::string(field), textEscapes));
+        }
+        if (i >= raw.size()) return {};
+        ++k;
+        start = i + 1;
+    }
 }
 
 TDateTime GetDateTimeValue(std::string_view line) {

@@ -57,17 +57,20 @@ public:
 
     // Every line followed by CR LF, the last one included.
     [[nodiscard]] std::string GetText() const;
-    [[nodiscard]] std::int32_t FindProperty(std::string_view name, const ParamList& params) const;
+    // `exclude`, when given, passes over lines whose parameters contain it.
+    [[nodiscard]] std::int32_t FindProperty(std::string_view name, const ParamList& params,
+                                            std::string_view exclude = {}) const;
     void SetProperty(std::string_view name, const ParamList& params, const WideString& value,
-                     std::string_view head = {});
+                     std::string_view head = {}, std::string_view exclude = {});
     void SetPropertyQP(std::string_view name, const ParamList& params, const WideString& value,
-                       std::string_view head = {});
+                       std::string_view head = {}, std::string_view exclude = {});
     void MarkModified();
 
 protected:
     // Replaces the property line found by name and parameters, or inserts it as the
     // first line of the item's own block.
-    void WriteLine(std::string_view name, const ParamList& params, std::string line);
+    void WriteLine(std::string_view name, const ParamList& params, std::string line,
+                   std::string_view exclude);
     [[nodiscard]] static std::string BuildHead(std::string_view name, const ParamList& params,
                                                std::string_view head);
 };
@@ -75,7 +78,12 @@ protected:
 // Property-line codec.
 [[nodiscard]] std::string GetPropertyName(std::string_view line);
 [[nodiscard]] WideString GetPropertyParams(std::string_view line);
-[[nodiscard]] WideString GetPropertyValue(std::string_view line, int index = -1);
+// Index -1 gives the whole value; index 0 and up one field of a structured value, in
+// which "\;" and "\\" stand for ";" and "\". With textEscapes (a payload whose plain
+// text is escaped: iCalendar 2.0, vCard 3.0) "\n", "\N" and "\," are undone as well.
+[[nodiscard]] WideString GetPropertyValue(std::string_view line, int index = -1,
+                                          bool textEscapes = false);
+[[nodiscard]] std::string UnescapeField(std::string_view field, bool textEscapes);
 [[nodiscard]] TDateTime GetDateTimeValue(std::string_view line);
 
 // Joins folded lines in place, walking from the last line to the second:

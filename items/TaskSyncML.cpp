@@ -12,19 +12,79 @@ TSMLTask::TSMLTask(TSMLTasks* owner) : Owner(owner) {
 void TSMLTask::Parse(std::string_view text) {
     TSMLItem::Parse(text);
     Summary.clear();
-    UnfoldLines(Lines);
+    Description.clear();
+    Due = Alarm = 0;
+    Completed = false;
+    Priority = 0;
     StartLine = 0;
-    if (const std::int32_t component = FindComponent(Lines, "VTODO"); component >= 0) {
+    UnfoldLines(Lines);
+
+    const std::int32_t component = FindComponent(Lines, "VTODO");
+    if (component >= 0) {
         StartLine = component;
-        ReadTitle(*this, "SUMMARY", Summary, component);
+        const bool escaped = UsesTextEscapes(Lines);
+        for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
+            const std::string& line = Lines[i];
+            const std::string name = GetPropertyName(line);
+            if (name == "DUE") {
+                Due = GetDateTimeValue(line);
+            } else if (name == "AALARM") {
+                // The run time; snooze time, repeat count and sound that may follow are
+                // kept in the line but not read.
+                const std::string value = ToUTF8(GetPropertyValue(line));
+                const std::string runTime = value.substr(0, value.find(';'));
+                Alarm = runTime.empty() ? 0 : TextToDateTime(runTime);
+            } else if (name == "SUMMARY") {
+                Summary = GetPropertyValue(line, -1, escaped);
+            } else if (name == "PRIORITY") {
+                const std::string value = ToUTF8(GetPropertyValue(line));
+                Priority = value.empty() ? 0 : StrToInt(value);
+            } else if (name == "STATUS") {
+                Completed = ToUTF8(GetPropertyValue(line)) == "COMPLETED";
+            } else if (name == "DESCRIPTION") {
+                Description = WithCRLF(GetPropertyValue(line, -1, escaped));
+            }
+        }
     }
     State = ItemState::Unchanged;
 }
 
 void TSMLTask::SetTitle(const WideString& value) {
-    WriteTitle(*this, "SUMMARY", Summary, value);
+    WriteText(*this, "SUMMARY", Summary, value);
 }
 
-TSMLTasks::TSMLTasks() : TSMLStore({"task", "taskdb", "text/x-vcalendar", "2.0", "TaskSyncML"}) {}
+void TSMLTask::SetDescription(const WideString& value) {
+    WriteText(*this, "DESCRIPTION", Description, value);
+}
+
+void TSMLTask::WriteMoment(std::string_view name, TDateTime& field, TDateTime value) {
+    if (value == field) return;
+    field = value;
+    SetProperty(name, {}, value != 0 ? FromUTF8(DateTimeToText(value)) : WideString());
+}
+
+void TSMLTask::SetDue(TDateTime value) {
+    WriteMoment("DUE", Due, value);
+}
+
+void TSMLTask::SetAlarm(TDateTime value) {
+    WriteMoment("AALARM", Alarm, value);
+}
+
+void TSMLTask::SetCompleted(bool value) {
+    if (value == Completed) return;
+    Completed = value;
+    SetProperty("STATUS", {}, value ? u"COMPLETED" : u"");
+}
+
+void TSMLTask::SetPriority(std::int32_t value) {
+    if (value == Priority) return;
+    Priority = value;
+    SetProperty("PRIORITY", {}, value > 0 ? FromUTF8(std::to_string(value)) : WideString());
+}
+
+// The payloads are vCalendar 1.0: declared as such, the server hands them back as they
+// were stored (declared 2.0 it converts them, and priorities and alarms change).
+TSMLTasks::TSMLTasks() : TSMLStore({"task", "taskdb", "text/x-vcalendar", "1.0", "TaskSyncML"}) {}
 
 }  // namespace orvanta

@@ -41,8 +41,9 @@ TEST(ItemKinds, NewItemsCarryTheirTemplates) {
         int startLine;
     } cases[] = {
         {cal.NewItem(),
-         "BEGIN:VCALENDAR\r\nCALSCALE:GREGORIAN\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
-         2},
+         "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nCALSCALE:GREGORIAN\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\n"
+         "END:VCALENDAR\r\n",
+         3},
         {cont.NewItem(),
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:\r\nEND:"
          "VCARD\r\n",
@@ -71,7 +72,7 @@ TEST(ItemKinds, ClientDefaults) {
     } cases[] = {
         {cal, "cal", "caldb", "text/x-vcalendar", "2.0", "CalSyncML"},
         {cont, "card", "contdb", "text/x-vcard", "2.1", "ContSyncML"},
-        {tasks, "task", "taskdb", "text/x-vcalendar", "2.0", "TaskSyncML"},
+        {tasks, "task", "taskdb", "text/x-vcalendar", "1.0", "TaskSyncML"},
         {notes, "vnote", "notedb", "text/x-vnote", "1.1", "NoteSyncML"},
     };
     for (const auto& c : cases) {

@@ -23,6 +23,15 @@ std::string Child(const pugi::xml_node& n, const char* name) {
     return n.child(name).text().get();
 }
 
+// Every text and CDATA piece of an element: a payload holding "]]>" comes in two.
+std::string AllText(const pugi::xml_node& n) {
+    std::string text;
+    for (pugi::xml_node c : n.children()) {
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) text += c.value();
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string BuildServerReply(const ServerReplySpec& s) {
@@ -127,12 +136,20 @@ std::string SampleContact(int i) {
            "Ruft=20gern=20abends=20an\r\nBDAY:19800412\r\nEND:VCARD\r\n";
 }
 
+std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
+                      const std::string& cmd, int code) {
+    return "<Status><CmdID>" + std::to_string(cmdID) + "</CmdID><MsgRef>" + msgRef +
+           "</MsgRef><CmdRef>" + cmdRef + "</CmdRef><Cmd>" + cmd + "</Cmd><Data>" +
+           std::to_string(code) + "</Data></Status>";
+}
+
 ClientMessage ReadClientMessage(const std::string& body) {
     pugi::xml_document doc;
     if (!doc.load_string(body.c_str())) throw std::runtime_error("client message is not XML");
     const pugi::xml_node root = doc.child("SyncML");
     ClientMessage m;
     m.MsgID = Child(root.child("SyncHdr"), "MsgID");
+    m.SessionID = Child(root.child("SyncHdr"), "SessionID");
     m.Target = root.child("SyncHdr").child("Target").child("LocURI").text().get();
     const pugi::xml_node bodyNode = root.child("SyncBody");
     m.Final = static_cast<bool>(bodyNode.child("Final"));
@@ -151,6 +168,24 @@ ClientMessage ReadClientMessage(const std::string& body) {
             m.Statuses.push_back(s);
         } else if (name == "Alert") {
             m.AlertCodes.push_back(Child(n, "Data"));
+            const pugi::xml_node anchor = n.child("Item").child("Meta").child("Anchor");
+            if (anchor) {
+                m.AlertLast = anchor.child("Last").text().get();
+                m.AlertNext = anchor.child("Next").text().get();
+            }
+        } else if (name == "Sync") {
+            m.HasSync = true;
+            m.SyncCmdID = Child(n, "CmdID");
+            for (pugi::xml_node c : n.children()) {
+                const std::string cmd = c.name();
+                if (cmd != "Add" && cmd != "Replace" && cmd != "Delete") continue;
+                m.Commands.push_back(ClientCommand{
+                    cmd, Child(c, "CmdID"),
+                    c.child("Item").child("Source").child("LocURI").text().get(),
+                    c.child("Meta").child("Type").text().get(),
+                    AllText(c.child("Item").child("Data")), static_cast<bool>(c.child("Meta")),
+                    static_cast<bool>(c.child("Item").child("Data"))});
+            }
         } else if (name == "Map") {
             m.MapCmdIDs.push_back(Child(n, "CmdID"));
             for (pugi::xml_node item : n.children("MapItem")) {

@@ -57,8 +57,17 @@ struct ClientStatus {
     std::string CmdID, MsgRef, CmdRef, Cmd, TargetRef, SourceRef, Data, AnchorNext;
     bool HasTargetRef = false;
 };
+struct ClientCommand {
+    std::string Name, CmdID, Source, Type, Data;
+    bool HasMeta = false, HasData = false;
+};
 struct ClientMessage {
     std::string MsgID;
+    std::string SessionID;
+    std::string AlertLast, AlertNext;
+    bool HasSync = false;
+    std::string SyncCmdID;
+    std::vector<ClientCommand> Commands;  // the changes inside the Sync
     std::string Target;
     bool Final = false;
     std::vector<ClientStatus> Statuses;
@@ -67,5 +76,9 @@ struct ClientMessage {
     std::vector<std::pair<std::string, std::string>> MapItems;  // target, source
 };
 [[nodiscard]] ClientMessage ReadClientMessage(const std::string& body);
+
+// A Status of the server, as XML to put into ServerReplySpec::ExtraBodyXml.
+[[nodiscard]] std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
+                                    const std::string& cmd, int code);
 
 }  // namespace orvanta::test

@@ -1,0 +1,185 @@
+#include <algorithm>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "engine/Errors.h"
+#include "engine/SyncMLBase.h"
+#include "engine/SyncMLMessage.h"
+#include "engine/SyncMLSession.h"
+#include "items/TextCodec.h"
+
+namespace orvanta {
+
+namespace {
+
+// A payload for a UTF-8 XML document: a line whose bytes are not UTF-8 (read from a
+// Latin-1 value) is carried as the characters it was read as.
+std::string PayloadText(const TSMLItem& item) {
+    std::string text;
+    for (const std::string& line : item.Lines) {
+        text += IsWellFormedUTF8(line) ? line : ToUTF8(FromUTF8(line));
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string Plural(std::size_t n, const char* word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+// The store exchange: a one-way sync from the client. Message 1 opens the session
+// (device information, Alert 202 with the anchors); once the server has accepted the
+// Alert, the changes follow in a Sync, split under the server's size limit. The
+// server's Status for each change settles that item.
+class TStoreExchange {
+public:
+    explicit TStoreExchange(TSMLBase& client) : client_(client), session_(client, "storing_") {
+        for (const auto& item : client_.Items) {
+            if (item->State != ItemState::Unchanged) changes_.push_back(Change{item.get()});
+        }
+    }
+
+    void Run() {
+        session_.BeginMessage();
+        session_.AppendDevInfPut();
+        session_.AppendStoreAlert(202, client_.NextAnchor);
+        session_.Send(true);
+        // A refusal of the session or of the data source (401, 404, 508 ...) ends the
+        // store here: nothing has been sent, nothing is settled.
+        session_.CheckAlertAccepted("1", "2");
+        if (!Child(session_.ReplyBody(), "Alert")) {
+            throw ProtocolError("The server did not open the data source \"" + client_.DataSource +
+                                "\" for synchronisation");
+        }
+
+        const auto answer = [this] {
+            CollectStatuses();
+            session_.AnswerReply(outbox_, false, nullptr);
+        };
+        session_.AnswerReply(outbox_, true, nullptr);
+        outbox_.ContainerName = "Sync";
+        outbox_.ContainerHead = [this](pugi::xml_node sync) {
+            AddLocURI(sync, "Target", client_.DataSource);
+            AddLocURI(sync, "Source", client_.LocalDatabase);
+        };
+        outbox_.UnitCount = [this] { return changes_.size(); };
+        outbox_.AppendUnit = [this](pugi::xml_node sync, std::size_t i) { AppendChange(sync, i); };
+        session_.SendQueued(outbox_, true, answer);
+
+        // Answer what the server still sends (its own Sync, or more messages) until a
+        // final reply holds nothing but Statuses.
+        outbox_.ContainerName = nullptr;
+        for (;;) {
+            CollectStatuses();
+            const bool final = session_.ReplyFinal();
+            if (final && !session_.ReplyHasCommands()) break;
+            session_.AnswerReply(outbox_, false, nullptr);
+            outbox_.Tail = final ? std::function<void(pugi::xml_node)>()
+                                 : [this](pugi::xml_node) { session_.AppendNextMessageAlert(); };
+            session_.SendQueued(outbox_, final, answer);
+        }
+        Settle();
+    }
+
+private:
+    struct Change {
+        TSMLItem* Item;
+        int MsgID = 0;
+        long long CmdID = 0;
+    };
+
+    void AppendChange(pugi::xml_node sync, std::size_t i) {
+        Change& change = changes_[i];
+        const TSMLItem& item = *change.Item;
+        const char* name = item.State == ItemState::New        ? "Add"
+                           : item.State == ItemState::Modified ? "Replace"
+                                                               : "Delete";
+        pugi::xml_node cmd = sync.append_child(name);
+        change.MsgID = session_.MsgID();
+        change.CmdID = session_.NextCmdID();
+        AddElement(cmd, "CmdID", change.CmdID);
+        if (item.State != ItemState::Deleted) {
+            AddMetInf(cmd.append_child("Meta"), "Type", client_.ContentType);
+        }
+        pugi::xml_node data = cmd.append_child("Item");
+        AddLocURI(data, "Source", item.ID);
+        if (item.State != ItemState::Deleted) AddCData(data, "Data", PayloadText(item));
+    }
+
+    // Notes the server's Status for each change command in the current reply.
+    void CollectStatuses() {
+        for (pugi::xml_node s = session_.ReplyBody().first_child(); s; s = s.next_sibling()) {
+            if (!HasLocalName(s, "Status")) continue;
+            const std::string cmd = Text(Child(s, "Cmd"));
+            if (cmd != "Add" && cmd != "Replace" && cmd != "Delete") continue;
+            try {
+                codes_[{StrToInt(Text(Child(s, "MsgRef"))), StrToInt(Text(Child(s, "CmdRef")))}] =
+                    static_cast<int>(ReadInteger(Child(s, "Data")));
+            } catch (const ConversionError&) {
+                // A Status that names no command of ours settles nothing.
+            }
+        }
+    }
+
+    // Items whose command the server accepted (2xx) are settled: a new or modified one
+    // becomes unchanged, a deleted one leaves the collection. The others keep their
+    // state, so the next store sends them again.
+    void Settle() {
+        std::set<const TSMLItem*> gone;
+        std::set<int> refusedCodes;
+        std::size_t refused = 0, unconfirmed = 0;
+        for (const Change& change : changes_) {
+            const auto it = codes_.find({change.MsgID, static_cast<int>(change.CmdID)});
+            if (it == codes_.end()) {
+                ++unconfirmed;
+            } else if (it->second < 200 || it->second > 299) {
+                ++refused;
+                refusedCodes.insert(it->second);
+            } else if (change.Item->State == ItemState::Deleted) {
+                gone.insert(change.Item);
+            } else {
+                change.Item->State = ItemState::Unchanged;
+            }
+        }
+        auto& items = client_.Items;
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [&](const auto& item) { return gone.count(item.get()) > 0; }),
+                    items.end());
+
+        std::string problem;
+        if (refused > 0) {
+            problem = "The server refused " + std::to_string(refused) + " of " +
+                      Plural(changes_.size(), "change") + " (status ";
+            bool first = true;
+            for (const int code : refusedCodes) {
+                problem += (first ? "" : ", ") + std::to_string(code);
+                first = false;
+            }
+            problem += ")";
+        }
+        if (unconfirmed > 0) {
+            problem += (problem.empty() ? "The server did not confirm " : "; it did not confirm ") +
+                       std::to_string(unconfirmed) + " of " + Plural(changes_.size(), "change");
+        }
+        if (!problem.empty()) {
+            throw ProtocolError(problem + ". They stay marked and go with the next store.");
+        }
+    }
+
+    TSMLBase& client_;
+    TSyncSession session_;
+    TOutbox outbox_;
+    std::vector<Change> changes_;
+    std::map<std::pair<int, int>, int> codes_;  // (MsgRef, CmdRef) -> status code
+};
+
+}  // namespace
+
+void TSMLBase::Store() {
+    if (!Loaded) return;
+    TStoreExchange(*this).Run();
+}
+
+}  // namespace orvanta

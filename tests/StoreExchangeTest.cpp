@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "engine/Errors.h"
+#include "engine/HttpClient.h"
+#include "items/NoteSyncML.h"
+#include "support/LoadHarness.h"
+
+namespace orvanta {
+namespace {
+
+using namespace test;
+
+// A server for stores: it accepts the session and the Alert, answers each change with
+// the code `codeFor` gives (by the item's identifier), and ends the session when the
+// client's message carries Final.
+class StorePeer {
+public:
+    using CodeFor = std::function<int(const ClientCommand&)>;
+
+    explicit StorePeer(CodeFor codeFor = nullptr, long maxMsgSize = 0, int alertStatus = 200,
+                       int headerStatus = 212)
+        : codeFor_(std::move(codeFor)), peer_([=, this](const RecordedRequest& req, int) {
+              return PeerReply{200, Answer(req, maxMsgSize, alertStatus, headerStatus), 0};
+          }) {}
+
+    [[nodiscard]] const ScriptedPeer& Peer() const { return peer_; }
+    // Extra commands for the reply to the client's final message, once.
+    std::string ExtraOnFinal;
+
+private:
+    std::string Answer(const RecordedRequest& req, long maxMsgSize, int alertStatus,
+                       int headerStatus) {
+        const ClientMessage m = ReadClientMessage(req.Body);
+        ServerReplySpec r = Acknowledgement(std::stoi(m.MsgID));
+        r.MaxMsgSize = maxMsgSize;
+        if (m.MsgID == "1") {
+            r.HeaderStatus = headerStatus;
+            r.AlertStatus = alertStatus;
+            r.Alert = headerStatus < 300 && alertStatus < 300;
+            r.AlertCode = "202";
+            return BuildServerReply(r);
+        }
+        int cmdID = 10;
+        for (const ClientCommand& c : m.Commands) {
+            const int code = codeFor_ ? codeFor_(c) : (c.Name == "Add" ? 201 : 200);
+            if (code > 0) r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, code);
+        }
+        r.Final = m.Final;
+        if (!m.Final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
+        if (m.Final && !ExtraOnFinal.empty()) {
+            r.ExtraBodyXml += std::exchange(ExtraOnFinal, std::string());
+        }
+        return BuildServerReply(r);
+    }
+
+    CodeFor codeFor_;
+    ScriptedPeer peer_;
+};
+
+const char* const kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family;Given;;;\r\nEND:VCARD\r\n";
+
+// What an XML parser hands on of a payload sent as CDATA: its CR LF line ends as LF.
+std::string AsParsed(const std::string& payload) {
+    std::string text;
+    for (const char ch : payload) {
+        if (ch != '\r') text += ch;
+    }
+    return text;
+}
+
+// A loaded contacts client holding items in the given states.
+std::unique_ptr<TSMLContacts> LoadedClient(const ScriptedPeer& peer,
+                                           std::initializer_list<std::uint8_t> states) {
+    auto client = ClientFor(peer);
+    client->NextAnchor = "11111111";
+    client->Loaded = true;
+    int n = 0;
+    for (const std::uint8_t state : states) {
+        TSMLContact* c = client->NewItem();
+        c->Parse(kCard);
+        c->ID = "c" + std::to_string(++n);
+        c->State = state;
+    }
+    client->Random = Sequence({4711, 22222222});
+    return client;
+}
+
+TEST(Store, BeforeAnyLoadNothingHappens) {
+    StorePeer server;
+    auto client = ClientFor(server.Peer());
+    (void)client->NewItem();
+    client->Store();
+    EXPECT_TRUE(server.Peer().Requests().empty());
+    EXPECT_EQ(client->Items.front()->State, ItemState::New);
+    EXPECT_TRUE(client->NextAnchor.empty());
+}
+
+TEST(Store, ChangesGoInCollectionOrderAndSettle) {
+    StorePeer server;
+    auto client = LoadedClient(server.Peer(), {ItemState::Unchanged, ItemState::New,
+                                               ItemState::Deleted, ItemState::Modified});
+    client->Store();
+
+    const auto messages = Messages(server.Peer());
+    ASSERT_EQ(messages.size(), 2u);
+    // Message 1 opens the session: no Sync yet, the anchors of the store.
+    EXPECT_FALSE(messages[0].HasSync);
+    EXPECT_EQ(messages[0].AlertCodes, std::vector<std::string>{"202"});
+    EXPECT_EQ(messages[0].AlertLast, "11111111");
+    EXPECT_EQ(messages[0].AlertNext, "22222222");
+    EXPECT_EQ(messages[0].SessionID, "storing_20240115T083000Z4711");
+    EXPECT_TRUE(messages[0].Final);
+    // Message 2 answers reply 1 and carries the changes.
+    const ClientMessage& m = messages[1];
+    EXPECT_TRUE(m.Final);
+    ASSERT_EQ(m.Statuses.size(), 2u);
+    EXPECT_EQ(m.Statuses[0].Cmd, "SyncHdr");
+    EXPECT_EQ(m.Statuses[1].Cmd, "Alert");
+    EXPECT_EQ(m.Statuses[1].AnchorNext, "srv-anchor-1");
+    EXPECT_EQ(m.SyncCmdID, "3");
+    ASSERT_EQ(m.Commands.size(), 3u);
+    const struct {
+        const char *name, *cmdID, *source;
+        bool payload;
+    } expected[] = {
+        {"Add", "4", "c2", true}, {"Delete", "5", "c3", false}, {"Replace", "6", "c4", true}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const ClientCommand& c = m.Commands[i];
+        EXPECT_EQ(c.Name, expected[i].name);
+        EXPECT_EQ(c.CmdID, expected[i].cmdID);
+        EXPECT_EQ(c.Source, expected[i].source);
+        EXPECT_EQ(c.HasMeta, expected[i].payload);
+        EXPECT_EQ(c.HasData, expected[i].payload);
+        if (expected[i].payload) {
+            EXPECT_EQ(c.Type, "text/x-vcard");
+            EXPECT_EQ(c.Data, AsParsed(kCard));
+        }
+    }
+    EXPECT_NE(server.Peer().Requests()[1].Body.find("<Data><![CDATA[BEGIN:VCARD\r\n"),
+              std::string::npos);
+
+    // Accepted changes settle: the deleted item is gone, the others are unchanged.
+    ASSERT_EQ(client->Count(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(client->Item(i)->State, ItemState::Unchanged);
+    EXPECT_EQ(client->Item(2)->ID, "c4");
+    EXPECT_EQ(client->NextAnchor, "22222222");
+}
+
+TEST(Store, RefusedAndUnconfirmedChangesStayPendingAndAreReported) {
+    StorePeer server([](const ClientCommand& c) {
+        if (c.Source == "c1") return 415;
+        if (c.Source == "c3") return 0;  // no Status at all
+        return c.Name == "Add" ? 201 : 200;
+    });
+    auto client =
+        LoadedClient(server.Peer(), {ItemState::New, ItemState::Modified, ItemState::Deleted});
+    try {
+        client->Store();
+        FAIL() << "the store reported success";
+    } catch (const ProtocolError& e) {
+        EXPECT_STREQ(e.what(),
+                     "The server refused 1 of 3 changes (status 415); it did not confirm 1 of 3 "
+                     "changes. They stay marked and go with the next store.");
+    }
+    ASSERT_EQ(client->Count(), 3u);
+    EXPECT_EQ(client->Item(0)->State, ItemState::New);
+    EXPECT_EQ(client->Item(1)->State, ItemState::Unchanged);
+    EXPECT_EQ(client->Item(2)->State, ItemState::Deleted);
+    // The session was finished all the same.
+    EXPECT_TRUE(Messages(server.Peer()).back().Final);
+}
+
+TEST(Store, RefusalOfTheSessionSendsNoChange) {
+    const struct {
+        int header, alert;
+        const char* message;
+    } cases[] = {
+        {401, 401, "The server refused the credentials (status 401)"},
+        {212, 508, "The server needs a full synchronisation; press \"Refresh\" first (status 508)"},
+        {212, 404, "The server does not know the data source \"card\" (status 404)"},
+    };
+    for (const auto& c : cases) {
+        StorePeer server(nullptr, 0, c.alert, c.header);
+        auto client = LoadedClient(server.Peer(), {ItemState::New, ItemState::Deleted});
+        try {
+            client->Store();
+            ADD_FAILURE() << c.message;
+        } catch (const ProtocolError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_EQ(server.Peer().Requests().size(), 1u);
+        EXPECT_EQ(client->Item(0)->State, ItemState::New);
+        EXPECT_EQ(client->Item(1)->State, ItemState::Deleted);
+        EXPECT_EQ(client->NextAnchor, "22222222");  // drawn for message 1 all the same
+    }
+}
+
+TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
+    constexpr long kLimit = 4000;
+    StorePeer server(nullptr, kLimit);
+    auto client = LoadedClient(server.Peer(), {});
+    for (int i = 0; i < 40; ++i) {
+        TSMLContact* c = client->NewItem();
+        c->ID = "new-" + std::to_string(i);
+        c->SetLastName(u"Family with a fairly long name number " + FromUTF8(std::to_string(i)));
+    }
+    client->Store();
+
+    const auto requests = server.Peer().Requests();
+    ASSERT_GT(requests.size(), 3u);
+    std::vector<std::string> sent;
+    for (std::size_t i = 1; i < requests.size(); ++i) {
+        EXPECT_LE(requests[i].Body.size(), static_cast<std::size_t>(kLimit));
+        const ClientMessage m = ReadClientMessage(requests[i].Body);
+        EXPECT_EQ(m.Final, i + 1 == requests.size());
+        EXPECT_TRUE(m.HasSync);
+        for (const ClientCommand& c : m.Commands)
+            sent.push_back(c.Source);
+    }
+    ASSERT_EQ(sent.size(), 40u);
+    EXPECT_EQ(sent.front(), "new-0");
+    EXPECT_EQ(sent.back(), "new-39");
+    for (std::size_t i = 0; i < client->Count(); ++i) {
+        EXPECT_EQ(client->Item(i)->State, ItemState::Unchanged) << i;
+    }
+}
+
+TEST(Store, WithoutChangesTheSyncIsStillSent) {
+    StorePeer server;
+    auto client = LoadedClient(server.Peer(), {ItemState::Unchanged});
+    client->Store();
+    const auto messages = Messages(server.Peer());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].HasSync);
+    EXPECT_TRUE(messages[1].Commands.empty());
+}
+
+TEST(Store, TwoStoresChainTheirAnchors) {
+    StorePeer server;
+    auto client = LoadedClient(server.Peer(), {ItemState::Modified});
+    client->Random = Sequence({1, 500, 2, 600});
+    client->Store();
+    client->Item(0)->State = ItemState::Modified;
+    client->Store();
+    const auto messages = Messages(server.Peer());
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0].AlertLast, "11111111");
+    EXPECT_EQ(messages[0].AlertNext, "500");
+    EXPECT_EQ(messages[2].AlertLast, "500");
+    EXPECT_EQ(messages[2].AlertNext, "600");
+    EXPECT_EQ(client->NextAnchor, "600");
+}
+
+TEST(Store, PayloadHoldingTheCDataEndArrivesIntact) {
+    StorePeer server;
+    auto notes = std::make_unique<TSMLNotes>();
+    notes->SetServerURL(server.Peer().Url());
+    notes->Loaded = true;
+    TSMLNote* note = notes->NewItem();
+    note->SetBody(u"a ]]> b ]]]]> \u00FC\U0001F600");
+    notes->Store();
+    const auto messages = Messages(server.Peer());
+    ASSERT_EQ(messages.size(), 2u);
+    ASSERT_EQ(messages[1].Commands.size(), 1u);
+    EXPECT_EQ(messages[1].Commands[0].Data, AsParsed(note->GetText()));
+    EXPECT_EQ(messages[1].Commands[0].Type, "text/x-vnote");
+    EXPECT_EQ(note->State, ItemState::Unchanged);
+}
+
+TEST(Store, ServersOwnSyncIsAnsweredBeforeTheSessionEnds) {
+    StorePeer server;
+    server.ExtraOnFinal =
+        "<Sync><CmdID>30</CmdID><Target><LocURI>contdb</LocURI></Target><Source><LocURI>card"
+        "</LocURI></Source></Sync>";
+    auto client = LoadedClient(server.Peer(), {ItemState::Modified});
+    client->Store();
+    const auto messages = Messages(server.Peer());
+    ASSERT_EQ(messages.size(), 3u);
+    const ClientMessage& last = messages[2];
+    EXPECT_TRUE(last.Final);
+    EXPECT_FALSE(last.HasSync);
+    ASSERT_EQ(last.Statuses.size(), 2u);
+    EXPECT_EQ(last.Statuses[1].Cmd, "Sync");
+    EXPECT_EQ(last.Statuses[1].CmdRef, "30");
+    EXPECT_EQ(client->Item(0)->State, ItemState::Unchanged);
+}
+
+}  // namespace
+}  // namespace orvanta
