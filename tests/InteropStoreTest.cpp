@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <memory>
+
+#include "items/CalSyncML.h"
+#include "items/ContSyncML.h"
+#include "items/NoteSyncML.h"
+#include "items/TaskSyncML.h"
+#include "support/RealServer.h"
+#include "support/ServerReply.h"
+
+namespace orvanta {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TSMLItem* FindByID(const TSMLBase& client, const std::string& id) {
+    for (const auto& item : client.Items) {
+        if (item->ID == id) return item.get();
+    }
+    return nullptr;
+}
+
+const WideString kTitle = u"Gr\u00FC\u00DFe aus K\u00F6ln \U0001F389";
+const WideString kText =
+    u"Zeile eins\r\nZeile zwei; mit \u00C4, \u00D6 und \u00DC\r\n\U0001F600 Ende";
+
+// One kind of data: how to make its client, fill a new item and read what matters back.
+struct KindCase {
+    const char* store;
+    std::function<std::unique_ptr<TSMLBase>()> make;
+    std::function<void(TSMLItem&, const WideString& title)> fill;
+    // The multi-line text of an item as read, or empty for kinds that keep none.
+    std::function<WideString(const TSMLItem&)> text;
+};
+
+const KindCase kKinds[] = {
+    {"cal", [] { return std::make_unique<TSMLCalendar>(); },
+     [](TSMLItem& item, const WideString& title) {
+         auto& e = static_cast<TSMLEvent&>(item);
+         e.SetTitle(title);
+         e.SetStart(EncodeDate(2027, 3, 4) + EncodeTime(10, 30, 0));
+         e.SetEnd(EncodeDate(2027, 3, 4) + EncodeTime(11, 45, 0));
+         e.SetLocation(u"Raum 4, 2. OG");
+         e.SetDescription(kText);
+         e.AddReminder(TReminder{15, 0, ReminderPeriod::Minutes, 0});
+     },
+     [](const TSMLItem& item) { return static_cast<const TSMLEvent&>(item).Description; }},
+    {"card", [] { return std::make_unique<TSMLContacts>(); },
+     [](TSMLItem& item, const WideString& title) {
+         auto& c = static_cast<TSMLContact&>(item);
+         c.SetFirstName(title);
+         c.SetLastName(u"M\u00FCller");
+         c.SetMobile(u"+49 171 555 0100");
+         c.SetAddress(u"Flat 2; Block B");
+         c.SetCity(u"K\u00F6ln");
+         c.SetBirthday(EncodeDate(1980, 4, 12));
+         c.SetNotes(kText);
+     },
+     [](const TSMLItem& item) { return static_cast<const TSMLContact&>(item).Notes; }},
+    {"task", [] { return std::make_unique<TSMLTasks>(); },
+     [](TSMLItem& item, const WideString& title) {
+         auto& t = static_cast<TSMLTask&>(item);
+         t.SetTitle(title);
+         t.SetDescription(kText);
+         t.SetDue(EncodeDate(2027, 5, 31) + EncodeTime(16, 0, 0));
+         t.SetAlarm(EncodeDate(2027, 5, 30) + EncodeTime(9, 0, 0));
+         t.SetPriority(2);
+     },
+     [](const TSMLItem& item) { return static_cast<const TSMLTask&>(item).Description; }},
+    {"vnote", [] { return std::make_unique<TSMLNotes>(); },
+     [](TSMLItem& item, const WideString& title) {
+         auto& n = static_cast<TSMLNote&>(item);
+         n.SetTitle(title);
+         n.SetBody(kText);
+     },
+     [](const TSMLItem& item) { return static_cast<const TSMLNote&>(item).Body; }},
+};
+
+class StoreEachKind : public ::testing::TestWithParam<KindCase> {
+protected:
+    RealServer server;
+
+    std::unique_ptr<TSMLBase> Loaded(const KindCase& c) {
+        auto client = c.make();
+        server.Configure(*client);
+        client->Load("");
+        return client;
+    }
+};
+
+TEST_P(StoreEachKind, AddReplaceAndDeleteReachTheServer) {
+    const KindCase& c = GetParam();
+    auto client = Loaded(c);
+    const std::vector<std::string> before = server.ItemIDs(c.store);
+    ASSERT_GE(client->Items.size(), 2u);
+
+    const std::string replacedID = client->Items[0]->ID;
+    const std::string deletedID = client->Items[1]->ID;
+    c.fill(*client->Items[0], u"Ge\u00E4ndert \u2013 " + kTitle);
+    client->DeleteItem(1);
+    TSMLItem* added = client->NewItem();
+    c.fill(*added, kTitle);
+    const std::string replacedTitle = ToUTF8(client->Items[0]->GetTitle());
+    const std::string addedTitle = ToUTF8(added->GetTitle());
+
+    auto since = RealServer::Now();
+    client->Store();
+    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+
+    // In the server's folder: the deleted file is gone, one file is new, the replaced
+    // one holds the new title.
+    const std::vector<std::string> after = server.ItemIDs(c.store);
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_FALSE(std::binary_search(after.begin(), after.end(), deletedID));
+    std::vector<std::string> fresh;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(fresh));
+    ASSERT_EQ(fresh.size(), 1u);
+    const auto stored = c.make()->CreateItem();
+    stored->Parse(ReadFile(server.StoreFolder(c.store) / fresh.front()));
+    EXPECT_EQ(ToUTF8(stored->GetTitle()), addedTitle);
+
+    // The items settled; a load shows what the server now holds.
+    for (const auto& item : client->Items)
+        EXPECT_EQ(item->State, ItemState::Unchanged);
+    since = RealServer::Now();
+    client->Load("");
+    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    EXPECT_EQ(FindByID(*client, deletedID), nullptr);
+    const TSMLItem* replaced = FindByID(*client, replacedID);
+    ASSERT_NE(replaced, nullptr);
+    EXPECT_EQ(ToUTF8(replaced->GetTitle()), replacedTitle);
+    const TSMLItem* reloaded = FindByID(*client, fresh.front());
+    ASSERT_NE(reloaded, nullptr);
+    // Non-ASCII text and line breaks survive the round trip through the server.
+    EXPECT_EQ(ToUTF8(reloaded->GetTitle()), addedTitle);
+    EXPECT_EQ(ToUTF8(c.text(*reloaded)), ToUTF8(kText));
+}
+
+TEST_P(StoreEachKind, StoresInARowChainTheirAnchors) {
+    const KindCase& c = GetParam();
+    auto client = Loaded(c);
+    for (int round = 1; round <= 3; ++round) {
+        TSMLItem* item = client->NewItem();
+        c.fill(*item, u"Runde " + FromUTF8(std::to_string(round)));
+        const auto since = RealServer::Now();
+        client->Store();
+        EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200") << "store " << round;
+        EXPECT_EQ(item->State, ItemState::Unchanged);
+    }
+    // Clean up what the rounds added, in one more store.
+    for (std::size_t i = client->Items.size(); i-- > 0;) {
+        const std::string title = ToUTF8(client->Items[i]->GetTitle());
+        if (title.rfind("Runde", 0) == 0 || title.find(" Runde ") != std::string::npos) {
+            client->DeleteItem(i);
+        }
+    }
+    client->Store();
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServer, StoreEachKind, ::testing::ValuesIn(kKinds),
+                         [](const auto& info) { return std::string(info.param.store); });
+
+TEST(InteropStore, AThousandChangesInOneStore) {
+    RealServer server;
+    TSMLContacts client;
+    server.Configure(client);
+    client.Load("");
+    const std::size_t before = server.ItemIDs("card").size();
+    for (int i = 1; i <= 1000; ++i) {
+        TSMLContact* c = client.NewItem();
+        c->Parse(SampleContact(i));
+        c->State = ItemState::New;
+    }
+    auto since = RealServer::Now();
+    const auto start = std::chrono::steady_clock::now();
+    client.Store();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(server.SessionStatus(client.DeviceID, since), "200");
+    EXPECT_EQ(server.ItemIDs("card").size(), before + 1000);
+    EXPECT_LE(client.LastExchange.LargestMessage, 150000u);
+    std::cout << "store of 1000 new contacts: " << wall << " s wall, "
+              << client.LastExchange.RoundTrips << " round trips\n";
+
+    // And away again, so the store holds its sample data for the other tests.
+    client.Load("");
+    for (std::size_t i = 0; i < client.Count(); ++i) {
+        if (client.Item(i)->LastName.rfind(u"M\u00FCller", 0) == 0 &&
+            client.Item(i)->FirstName == u"J\u00FCrgen" && client.Item(i)->LastName.size() > 6) {
+            client.DeleteItem(i);
+        }
+    }
+    since = RealServer::Now();
+    client.Store();
+    EXPECT_EQ(server.SessionStatus(client.DeviceID, since), "200");
+    EXPECT_EQ(server.ItemIDs("card").size(), before);
+}
+
+}  // namespace
+}  // namespace orvanta
