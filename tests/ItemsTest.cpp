@@ -86,15 +86,28 @@ TEST(ItemKinds, ClientDefaults) {
     }
 }
 
-// Parse a real-world payload, change the title through its setter, write it out: every
-// line but the title line is what came in, byte for byte.
+// Parse a real-world payload, change one field through its setter, write it out: every
+// line but the one that carries the field is what came in, byte for byte.
 struct RoundTripCase {
     const char* file;
     std::function<std::unique_ptr<TSMLItem>()> make;
     bool softBreaks;
     const char16_t* title;
-    bool settableTitle = true;  // a contact's title comes from its names
+    std::function<void(TSMLItem&)> change;  // sets one field to kNew
+    const char* property;                   // the line it rewrites
 };
+
+const WideString kNew = u"Neu \u00E4 \U0001F389";
+
+template <class T>
+std::function<std::unique_ptr<TSMLItem>()> Make() {
+    return [] { return std::make_unique<T>(nullptr); };
+}
+
+template <class T>
+std::function<void(TSMLItem&)> Change(void (T::*setter)(const WideString&)) {
+    return [setter](TSMLItem& item) { (static_cast<T&>(item).*setter)(kNew); };
+}
 
 class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
@@ -108,8 +121,7 @@ TEST_P(RoundTrip, UnknownLinesTravelBackByteForByte) {
     EXPECT_EQ(item->GetText(), Unfolded(text, c.softBreaks));
 
     const std::vector<std::string> before = item->Lines;
-    if (!c.settableTitle) return;
-    item->SetTitle(u"Neu \u00E4 \U0001F389");
+    c.change(*item);
     EXPECT_EQ(item->State, ItemState::Modified);
     const std::vector<std::string> after = Lines(item->GetText());
     ASSERT_EQ(after.size(), before.size());
@@ -117,32 +129,33 @@ TEST_P(RoundTrip, UnknownLinesTravelBackByteForByte) {
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (after[i] == before[i]) continue;
         ++changed;
-        EXPECT_EQ(GetPropertyName(after[i]), "SUMMARY");
-        EXPECT_EQ(GetPropertyValue(after[i]), u"Neu \u00E4 \U0001F389");
+        EXPECT_EQ(GetPropertyName(after[i]), c.property);
     }
     EXPECT_EQ(changed, 1);
+    // What was written reads back.
+    const std::unique_ptr<TSMLItem> reread = c.make();
+    reread->Parse(item->GetText());
+    EXPECT_EQ(reread->GetText(), item->GetText());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, RoundTrip,
     ::testing::Values(
-        RoundTripCase{"event-ical20-valarm.ics",
-                      [] { return std::make_unique<TSMLEvent>(nullptr); }, false,
-                      u"Projektbesprechung \U0001F4C5"},
-        RoundTripCase{"event-vcal10-allday.vcs",
-                      [] { return std::make_unique<TSMLEvent>(nullptr); }, false,
-                      u"Urlaub an der K\u00FCste"},
-        RoundTripCase{"task-vtodo10.vcs", [] { return std::make_unique<TSMLTask>(nullptr); }, true,
-                      u"Steuererkl\u00E4rung"},
-        RoundTripCase{"note-vnote11.vnt", [] { return std::make_unique<TSMLNote>(nullptr); }, true,
-                      u"Einkaufsliste"},
-        RoundTripCase{"contact-vcard21.vcf", [] { return std::make_unique<TSMLContact>(nullptr); },
-                      true, u"J\u00FCrgen M\u00FCller", false},
-        RoundTripCase{"contact-vcard21-latin1.vcf",
-                      [] { return std::make_unique<TSMLContact>(nullptr); }, true,
-                      u"J\u00FCrgen Gr\u00F6\u00DFer", false},
-        RoundTripCase{"contact-vcard30.vcf", [] { return std::make_unique<TSMLContact>(nullptr); },
-                      true, u"Anna Smith", false}));
+        RoundTripCase{"event-ical20-valarm.ics", Make<TSMLEvent>(), false,
+                      u"Projektbesprechung \U0001F4C5", Change(&TSMLEvent::SetTitle), "SUMMARY"},
+        RoundTripCase{"event-vcal10-allday.vcs", Make<TSMLEvent>(), false,
+                      u"Urlaub an der K\u00FCste", Change(&TSMLEvent::SetDescription),
+                      "DESCRIPTION"},
+        RoundTripCase{"task-vtodo10.vcs", Make<TSMLTask>(), true, u"Steuererkl\u00E4rung",
+                      Change(&TSMLTask::SetDescription), "DESCRIPTION"},
+        RoundTripCase{"note-vnote11.vnt", Make<TSMLNote>(), true, u"Einkaufsliste",
+                      Change(&TSMLNote::SetBody), "BODY"},
+        RoundTripCase{"contact-vcard21.vcf", Make<TSMLContact>(), true, u"J\u00FCrgen M\u00FCller",
+                      Change(&TSMLContact::SetBusCity), "ADR"},
+        RoundTripCase{"contact-vcard21-latin1.vcf", Make<TSMLContact>(), true,
+                      u"J\u00FCrgen Gr\u00F6\u00DFer", Change(&TSMLContact::SetFirstName), "N"},
+        RoundTripCase{"contact-vcard30.vcf", Make<TSMLContact>(), true, u"Anna Smith",
+                      Change(&TSMLContact::SetNotes), "NOTE"}));
 
 TEST(ItemKinds, EventWithoutVEVENTReadsNothing) {
     TSMLEvent event(nullptr);
