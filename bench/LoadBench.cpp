@@ -7,8 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <stdexcept>
 #include <memory>
@@ -17,6 +15,7 @@
 
 #include "engine/HttpClient.h"
 #include "items/ContSyncML.h"
+#include "ForkedPeer.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
 
@@ -64,65 +63,24 @@ long PeakResidentMB() {
     return usage.ru_maxrss / 1024;
 }
 
-// The peer runs in a child process, so the peak resident size of this process is the
-// client's alone. The child serves until the parent closes the pipe.
-class ForkedPeer {
-public:
-    explicit ForkedPeer(int count) {
-        int toParent[2], toChild[2];
-        if (pipe(toParent) != 0 || pipe(toChild) != 0) throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(toParent[0]);
-            close(toChild[1]);
-            Serve(count, toParent[1], toChild[0]);
-            _exit(0);
-        }
-        close(toParent[1]);
-        close(toChild[0]);
-        release_ = toChild[1];
-        if (read(toParent[0], &port_, sizeof port_) != sizeof port_)
-            throw std::runtime_error("peer");
-        close(toParent[0]);
-    }
-    ~ForkedPeer() {
-        close(release_);
-        waitpid(pid_, nullptr, 0);
-    }
-    [[nodiscard]] std::string Url() const {
-        return "http://127.0.0.1:" + std::to_string(port_) + "/sync";
-    }
-
-private:
-    static void Serve(int count, int portOut, int releaseIn) {
-        const std::vector<std::string> data = DataReplies(count);
-        int base = 0;  // index of the current load's first request
-        ScriptedPeer peer([&](const RecordedRequest& req, int index) {
-            if (req.Body.find("<MsgID>1</MsgID>") != std::string::npos) base = index;
-            const int k = index - base;
-            if (k < static_cast<int>(data.size())) return PeerReply{200, data[k], 0};
-            ServerReplySpec r = Continuation(k);
-            r.Alert = r.Sync = false;
-            r.Final = req.Body.find("<Final/>") != std::string::npos;
-            return PeerReply{200, BuildServerReply(r), 0};
-        });
-        peer.KeepBodies(false);
-        const int port = peer.Port();
-        if (write(portOut, &port, sizeof port) != sizeof port) return;
-        close(portOut);
-        char byte;
-        while (read(releaseIn, &byte, 1) > 0) {
-        }
-    }
-
-    pid_t pid_ = -1;
-    int port_ = 0;
-    int release_ = -1;
-};
+// A peer that serves a store of `count` contacts, message after message, to every load.
+ScriptedPeer::Handler ServeContacts(int count) {
+    auto data = std::make_shared<const std::vector<std::string>>(DataReplies(count));
+    auto base = std::make_shared<int>(0);  // index of the current load's first request
+    return [data, base](const RecordedRequest& req, int index) {
+        if (req.Body.find("<MsgID>1</MsgID>") != std::string::npos) *base = index;
+        const int k = index - *base;
+        if (k < static_cast<int>(data->size())) return PeerReply{200, (*data)[k], 0};
+        ServerReplySpec r = Continuation(k);
+        r.Alert = r.Sync = false;
+        r.Final = req.Body.find("<Final/>") != std::string::npos;
+        return PeerReply{200, BuildServerReply(r), 0};
+    };
+}
 
 void BM_LoadContacts(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
-    const ForkedPeer peer(count);
+    const ForkedPeer peer([count] { return ServeContacts(count); });
     TSMLContacts client;
     client.SetServerURL(peer.Url());
     for (auto _ : state) {
@@ -138,7 +96,7 @@ void BM_LoadContacts(benchmark::State& state) {
 // every page the items take is touched for the first time, as in a fresh program.
 void BM_FirstLoad(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
-    const ForkedPeer peer(count);
+    const ForkedPeer peer([count] { return ServeContacts(count); });
     for (auto _ : state) {
         state.PauseTiming();
         auto client = std::make_unique<TSMLContacts>();
