@@ -1,0 +1,638 @@
+#include "ui/Editors.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "items/CalSyncML.h"
+#include "items/ContSyncML.h"
+#include "items/NoteSyncML.h"
+#include "items/ItemKinds.h"
+#include "items/TaskSyncML.h"
+#include "ui/UiSupport.h"
+
+namespace orvanta::ui {
+
+namespace {
+
+template <class W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* Label(const char* text) {
+    return new QLabel(QString::fromUtf8(text));
+}
+
+const char* const kMethodNames[] = {"Pop-up", "Email"};
+const char* const kPeriodNames[] = {"minutes", "hours", "days", "weeks", "by time"};
+
+// The current time rounded to the nearest whole hour (halves to even).
+TDateTime NowToTheHour() {
+    return std::nearbyint(FromQDateTime(Now()) * 24.0) / 24.0;
+}
+
+TDateTime Today() {
+    return DatePart(Now());
+}
+
+TDateTime PickedDate(const QDateTimeEdit* picker) {
+    return DatePart(picker->dateTime());
+}
+TDateTime PickedTime(const QDateTimeEdit* picker) {
+    return TimePart(picker->dateTime());
+}
+void Pick(QDateTimeEdit* picker, TDateTime value) {
+    picker->setDateTime(ToQDateTime(value));
+}
+
+QPlainTextEdit* Memo(const char* name) {
+    auto* memo = Named(new QPlainTextEdit, name);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setTabChangesFocus(true);
+    return memo;
+}
+
+}  // namespace
+
+QDateTimeEdit* DatePicker(const char* name) {
+    auto* picker = Named(new QDateTimeEdit, name);
+    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    picker->setCalendarPopup(true);
+    picker->setMinimumDate(QDate(1752, 9, 14));
+    return picker;
+}
+
+QDateTimeEdit* TimePicker(const char* name) {
+    auto* picker = Named(new QDateTimeEdit, name);
+    picker->setDisplayFormat(LongTimeFormat());
+    return picker;
+}
+
+// ---- shared dialog frame ----
+
+TEditorDialog::TEditorDialog(const char* name, const QString& caption, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QString::fromLatin1(name));
+    setWindowTitle(caption);
+    setModal(true);
+    OKBtn = Named(new QPushButton(tr("OK")), "OKBtn");
+    CancelBtn = Named(new QPushButton(tr("Cancel")), "CancelBtn");
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OKBtnClick(); }); });
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TEditorDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) Guarded([this] { FormShow(); });
+}
+
+QWidget* TEditorDialog::ButtonRow() {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addStretch();
+    layout->addWidget(OKBtn);
+    layout->addWidget(CancelBtn);
+    return row;
+}
+
+// ---- reminder dialog ----
+
+TReminderForm::TReminderForm(QWidget* parent)
+    : TEditorDialog("ReminderForm", tr("Edit reminder"), parent) {
+    MethodCB = Named(new QComboBox, "MethodCB");
+    for (const char* m : kMethodNames)
+        MethodCB->addItem(tr(m));
+    NumberEd = Named(new QSpinBox, "NumberEd");
+    NumberEd->setRange(0, 999);
+    NumberEd->setValue(5);
+    PeriodCB = Named(new QComboBox, "PeriodCB");
+    for (const char* p : kPeriodNames)
+        PeriodCB->addItem(tr(p));
+    DateDTP = DatePicker("DateDTP");
+    TimeDTP = TimePicker("TimeDTP");
+    DateDTP->setEnabled(false);
+    TimeDTP->setEnabled(false);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(MethodCB, 0, 0);
+    layout->addWidget(NumberEd, 0, 1);
+    layout->addWidget(PeriodCB, 0, 2);
+    layout->addWidget(DateDTP, 1, 0, 1, 2);
+    layout->addWidget(TimeDTP, 1, 2);
+    layout->addWidget(ButtonRow(), 2, 0, 1, 3);
+    connect(PeriodCB, &QComboBox::currentIndexChanged, this, [this] { PeriodCBChange(); });
+}
+
+void TReminderForm::PeriodCBChange() {
+    const bool byTime = PeriodCB->currentIndex() == ReminderPeriod::ByTime;
+    DateDTP->setEnabled(byTime);
+    TimeDTP->setEnabled(byTime);
+    NumberEd->setEnabled(!byTime);
+}
+
+// ---- event editor ----
+
+TEditEventForm::TEditEventForm(QWidget* parent)
+    : TEditorDialog("EditEventForm", tr("Edit event"), parent) {
+    WhatEd = Named(new QLineEdit, "WhatEd");
+    StartDateDTP = DatePicker("StartDateDTP");
+    StartTimeDTP = TimePicker("StartTimeDTP");
+    EndDateDTP = DatePicker("EndDateDTP");
+    EndTimeDTP = TimePicker("EndTimeDTP");
+    AllDayCB = Named(new QCheckBox(tr("AllDay")), "AllDayCB");
+    LocationEd = Named(new QLineEdit, "LocationEd");
+    DescriptMem = Memo("DescriptMem");
+    RemindersLB = Named(new QListWidget, "RemindersLB");
+    RemAddBtn = Named(new QPushButton(tr("Add...")), "RemAddBtn");
+    RemEditBtn = Named(new QPushButton(tr("Edit...")), "RemEditBtn");
+    RemDeleteBtn = Named(new QPushButton(tr("Delete")), "RemDeleteBtn");
+    RemEditBtn->setEnabled(false);
+    RemDeleteBtn->setEnabled(false);
+
+    auto* form = new QGridLayout;
+    form->addWidget(Label("What:"), 0, 0);
+    form->addWidget(WhatEd, 0, 1, 1, 5);
+    form->addWidget(Label("When:"), 1, 0);
+    form->addWidget(StartDateDTP, 1, 1);
+    form->addWidget(StartTimeDTP, 1, 2);
+    form->addWidget(Label("to"), 1, 3, Qt::AlignCenter);
+    form->addWidget(EndDateDTP, 1, 4);
+    form->addWidget(EndTimeDTP, 1, 5);
+    form->addWidget(AllDayCB, 2, 1);
+    form->addWidget(Label("Where:"), 3, 0);
+    form->addWidget(LocationEd, 3, 1, 1, 5);
+    form->addWidget(Label("Description:"), 4, 0, Qt::AlignTop);
+    form->addWidget(DescriptMem, 4, 1, 1, 5);
+
+    auto* reminders = new QGroupBox(tr("Reminders"));
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {RemAddBtn, RemEditBtn, RemDeleteBtn})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    auto* group = new QHBoxLayout(reminders);
+    group->addWidget(RemindersLB, 1);
+    group->addLayout(buttons);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form, 3);
+    layout->addWidget(reminders, 2);
+    layout->addWidget(ButtonRow());
+    resize(450, 373);
+
+    connect(AllDayCB, &QCheckBox::clicked, this, [this] { AllDayCBClick(); });
+    connect(RemindersLB, &QListWidget::itemSelectionChanged, this,
+            [this] { UpdateReminderButtons(); });
+    connect(RemindersLB, &QListWidget::itemDoubleClicked, this,
+            [this] { Guarded([this] { RemEditBtnClick(); }); });
+    connect(RemAddBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { RemAddBtnClick(); }); });
+    connect(RemEditBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { RemEditBtnClick(); }); });
+    connect(RemDeleteBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { RemDeleteBtnClick(); }); });
+}
+
+void TEditEventForm::ProposeTimes() {
+    const TDateTime start = NowToTheHour();
+    Pick(StartTimeDTP, start);
+    Pick(EndTimeDTP, start + 1.0 / 24.0);
+}
+
+void TEditEventForm::FormShow() {
+    WhatEd->setText(ToQt(Event->GetTitle()));
+    LocationEd->setText(ToQt(Event->Location));
+    DescriptMem->setPlainText(ToMultiLine(Event->Description));
+    if (Event->Start == 0) {
+        Pick(StartDateDTP, Today());
+        Pick(EndDateDTP, Today());
+        ProposeTimes();
+        AllDayCB->setChecked(false);
+    } else {
+        Pick(StartDateDTP, Event->Start);
+        Pick(StartTimeDTP, Event->Start);
+        Pick(EndDateDTP, Event->End);
+        Pick(EndTimeDTP, Event->End);
+        AllDayCB->setChecked(Event->AllDay);
+    }
+    StartTimeDTP->setEnabled(!AllDayCB->isChecked());
+    EndTimeDTP->setEnabled(!AllDayCB->isChecked());
+    FillReminders();
+    WhatEd->setFocus();
+}
+
+void TEditEventForm::AllDayCBClick() {
+    const bool allDay = AllDayCB->isChecked();
+    StartTimeDTP->setEnabled(!allDay);
+    EndTimeDTP->setEnabled(!allDay);
+    if (allDay) {
+        Pick(StartTimeDTP, Today());
+        Pick(EndTimeDTP, Today());
+    } else {
+        ProposeTimes();
+    }
+}
+
+void TEditEventForm::OKBtnClick() {
+    Event->SetTitle(FromQt(WhatEd->text()));
+    Event->SetAllDay(AllDayCB->isChecked());
+    Event->SetStart(PickedDate(StartDateDTP) + PickedTime(StartTimeDTP));
+    Event->SetEnd(PickedDate(EndDateDTP) + PickedTime(EndTimeDTP));
+    Event->SetLocation(FromQt(LocationEd->text()));
+    Event->SetDescription(FromMultiLine(DescriptMem->toPlainText()));
+    accept();
+}
+
+void TEditEventForm::FillReminders() {
+    RemindersLB->clear();
+    for (std::size_t i = 0; i < Event->ReminderCount(); ++i) {
+        const TReminder r = Event->GetReminder(i);
+        const QString method = tr(kMethodNames[r.Method == 1 ? 1 : 0]);
+        if (r.Period == ReminderPeriod::ByTime) {
+            RemindersLB->addItem(method + tr(" on ") + LocaleText(r.Time));
+        } else {
+            RemindersLB->addItem(QStringLiteral("%1 %2 %3")
+                                     .arg(method)
+                                     .arg(r.Number)
+                                     .arg(tr(kPeriodNames[std::min<int>(r.Period, 3)])));
+        }
+    }
+    UpdateReminderButtons();
+}
+
+void TEditEventForm::UpdateReminderButtons() {
+    const bool selected = !RemindersLB->selectedItems().isEmpty();
+    RemEditBtn->setEnabled(selected);
+    RemDeleteBtn->setEnabled(selected);
+}
+
+namespace {
+
+TReminder ReminderFrom(const TReminderForm& form) {
+    TReminder r;
+    r.Method = static_cast<std::uint8_t>(form.MethodCB->currentIndex());
+    r.Period = static_cast<std::uint8_t>(form.PeriodCB->currentIndex());
+    if (r.Period == ReminderPeriod::ByTime) {
+        r.Time = PickedDate(form.DateDTP) + PickedTime(form.TimeDTP);
+    } else {
+        r.Number = form.NumberEd->value();
+    }
+    return r;
+}
+
+}  // namespace
+
+void TEditEventForm::RemAddBtnClick() {
+    ReminderDialog->MethodCB->setCurrentIndex(0);
+    ReminderDialog->NumberEd->setValue(5);
+    Pick(ReminderDialog->DateDTP, PickedDate(StartDateDTP));
+    Pick(ReminderDialog->TimeDTP, PickedTime(StartTimeDTP));
+    ReminderDialog->PeriodCB->setCurrentIndex(0);
+    if (ReminderDialog->exec() != QDialog::Accepted) return;
+    Event->AddReminder(ReminderFrom(*ReminderDialog));
+    FillReminders();
+}
+
+void TEditEventForm::RemEditBtnClick() {
+    const int row = RemindersLB->currentRow();
+    if (row < 0 || RemindersLB->selectedItems().isEmpty()) return;
+    const TReminder r = Event->GetReminder(static_cast<std::size_t>(row));
+    ReminderDialog->MethodCB->setCurrentIndex(r.Method == 1 ? 1 : 0);
+    ReminderDialog->NumberEd->setValue(r.Number);
+    Pick(ReminderDialog->DateDTP, std::floor(r.Time));
+    Pick(ReminderDialog->TimeDTP, r.Time - std::floor(r.Time));
+    ReminderDialog->PeriodCB->setCurrentIndex(std::min<int>(r.Period, 4));
+    if (ReminderDialog->exec() != QDialog::Accepted) return;
+    Event->SetReminder(static_cast<std::size_t>(row), ReminderFrom(*ReminderDialog));
+    FillReminders();
+}
+
+void TEditEventForm::RemDeleteBtnClick() {
+    const int row = RemindersLB->currentRow();
+    if (row < 0 || RemindersLB->selectedItems().isEmpty()) return;
+    Event->DeleteReminder(static_cast<std::size_t>(row));
+    delete RemindersLB->takeItem(row);
+    RemindersLB->clearSelection();
+    UpdateReminderButtons();
+}
+
+// ---- contact editor ----
+
+TCheckedDatePicker::TCheckedDatePicker(const char* name, QWidget* parent) : QWidget(parent) {
+    setObjectName(QString::fromLatin1(name));
+    Check = Named(new QCheckBox, "BirthdayCheck");
+    Picker = DatePicker("BirthdayDate");
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Check);
+    layout->addWidget(Picker, 1);
+    connect(Check, &QCheckBox::toggled, Picker, &QWidget::setEnabled);
+    setFocusProxy(Check);
+}
+
+TEditContForm::TEditContForm(QWidget* parent)
+    : TEditorDialog("EditContForm", tr("Edit contact"), parent) {
+    setSizeGripEnabled(true);
+    PageControl1 = Named(new QTabWidget, "PageControl1");
+    const auto page = [this](const char* name, const char* caption) {
+        auto* sheet = Named(new QWidget, name);
+        PageControl1->addTab(sheet, tr(caption));
+        auto* form = new QFormLayout(sheet);
+        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+        return form;
+    };
+    QFormLayout* personal = page("TabSheet1", "Personal");
+    const auto line = [](QFormLayout* form, const char* label, const char* name) {
+        auto* edit = Named(new QLineEdit, name);
+        form->addRow(Label(label), edit);
+        return edit;
+    };
+    FNameEd = line(personal, "First name:", "FNameEd");
+    LNameEd = line(personal, "Last name:", "LNameEd");
+    MNameEd = line(personal, "Middle name:", "MNameEd");
+    MobileEd = line(personal, "Mobile:", "MobileEd");
+    PhoneEd = line(personal, "Phone:", "PhoneEd");
+    EMailEd = line(personal, "E-mail:", "EMailEd");
+    AddressEd = line(personal, "Address:", "AddressEd");
+    CityEd = line(personal, "City:", "CityEd");
+    StateEd = line(personal, "State:", "StateEd");
+    PostalEd = line(personal, "Postal:", "PostalEd");
+    CountryEd = line(personal, "Country:", "CountryEd");
+    WebPageEd = line(personal, "WebPage:", "WebPageEd");
+    BirthdayTP = new TCheckedDatePicker("BirthdayTP");
+    personal->addRow(Label("Bitrhday:"), BirthdayTP);
+
+    QFormLayout* business = page("TabSheet2", "Business");
+    CompanyEd = line(business, "Company:", "CompanyEd");
+    JobTitleEd = line(business, "Job title:", "JobTitleEd");
+    BusFaxEd = line(business, "Business fax:", "BusFaxEd");
+    BusPhoneEd = line(business, "Business phone:", "BusPhoneEd");
+    BusEMailEd = line(business, "Business email:", "BusEMailEd");
+    BusWebPageEd = line(business, "Business webpage:", "BusWebPageEd");
+    BusAddressEd = line(business, "Business address:", "BusAddressEd");
+    BusCityEd = line(business, "Business city:", "BusCityEd");
+    BusStateEd = line(business, "Business state:", "BusStateEd");
+    BusPostalEd = line(business, "Business postal:", "BusPostalEd");
+    BusCountryEd = line(business, "Business country:", "BusCountryEd");
+
+    auto* notes = Named(new QWidget, "TabSheet5");
+    PageControl1->addTab(notes, tr("Notes"));
+    NotesMM = Memo("NotesMM");
+    (new QVBoxLayout(notes))->addWidget(NotesMM);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1, 1);
+    layout->addWidget(ButtonRow());
+    resize(398, 366);
+
+    connect(BirthdayTP->Check, &QCheckBox::clicked, this, [this] { BirthdayTPClick(); });
+    Refuse = [this](const QString& message) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), message, QMessageBox::Ok,
+                        this);
+        box.exec();
+    };
+}
+
+namespace {
+
+// The text boxes of the contact editor and the fields they edit, in setter order.
+struct ContactBinding {
+    QLineEdit* TEditContForm::*Edit;
+    WideString TSMLContact::*Field;
+    void (TSMLContact::*Setter)(const WideString&);
+};
+
+using F = TEditContForm;
+using C = TSMLContact;
+const ContactBinding kBindings[] = {
+    {&F::FNameEd, &C::FirstName, &C::SetFirstName},
+    {&F::LNameEd, &C::LastName, &C::SetLastName},
+    {&F::MNameEd, &C::MiddleName, &C::SetMiddleName},
+    {&F::MobileEd, &C::Mobile, &C::SetMobile},
+    {&F::PhoneEd, &C::Phone, &C::SetPhone},
+    {&F::EMailEd, &C::EMail, &C::SetEMail},
+    {&F::AddressEd, &C::Address, &C::SetAddress},
+    {&F::CityEd, &C::City, &C::SetCity},
+    {&F::StateEd, &C::Region, &C::SetRegion},
+    {&F::PostalEd, &C::PostalCode, &C::SetPostalCode},
+    {&F::CountryEd, &C::Country, &C::SetCountry},
+    {&F::WebPageEd, &C::WebPage, &C::SetWebPage},
+    {&F::CompanyEd, &C::Company, &C::SetCompany},
+    {&F::JobTitleEd, &C::JobTitle, &C::SetJobTitle},
+    {&F::BusFaxEd, &C::BusFax, &C::SetBusFax},
+    {&F::BusPhoneEd, &C::BusPhone, &C::SetBusPhone},
+    {&F::BusEMailEd, &C::BusEMail, &C::SetBusEMail},
+    {&F::BusWebPageEd, &C::BusWebPage, &C::SetBusWebPage},
+    {&F::BusAddressEd, &C::BusAddress, &C::SetBusAddress},
+    {&F::BusCityEd, &C::BusCity, &C::SetBusCity},
+    {&F::BusStateEd, &C::BusRegion, &C::SetBusRegion},
+    {&F::BusPostalEd, &C::BusPostalCode, &C::SetBusPostalCode},
+    {&F::BusCountryEd, &C::BusCountry, &C::SetBusCountry},
+};
+
+}  // namespace
+
+void TEditContForm::FormShow() {
+    if (!Contact) {
+        setWindowTitle(tr("Create contact"));
+        for (const ContactBinding& b : kBindings)
+            (this->*b.Edit)->clear();
+        NotesMM->clear();
+        Pick(BirthdayTP->Picker, 0);
+        BirthdayTP->Check->setChecked(false);
+        Contact = Contacts->NewItem();
+    } else {
+        setWindowTitle(tr("Edit contact"));
+        for (const ContactBinding& b : kBindings)
+            (this->*b.Edit)->setText(ToQt(Contact->*b.Field));
+        NotesMM->setPlainText(ToMultiLine(Contact->Notes));
+        Pick(BirthdayTP->Picker, Contact->Birthday);
+        BirthdayTP->Check->setChecked(Contact->Birthday != 0);
+    }
+    PageControl1->setCurrentIndex(0);
+    FNameEd->setFocus();
+}
+
+void TEditContForm::OKBtnClick() {
+    if (TrimBlanks(FromQt(FNameEd->text() + LNameEd->text())).empty()) {
+        Refuse(tr("Please enter at least one name"));
+        return;
+    }
+    for (const ContactBinding& b : kBindings)
+        (Contact->*b.Setter)(FromQt((this->*b.Edit)->text()));
+    Contact->SetNotes(FromMultiLine(NotesMM->toPlainText()));
+    // A cleared check box means no birthday, however it was cleared.
+    Contact->SetBirthday(
+        BirthdayTP->Check->isChecked() ? FromQDateTime(BirthdayTP->Picker->dateTime()) : 0);
+    accept();
+}
+
+void TEditContForm::BirthdayTPClick() {
+    if (!BirthdayTP->Check->isChecked()) Pick(BirthdayTP->Picker, 0);
+}
+
+void TEditContForm::done(int result) {
+    if (result != QDialog::Accepted && windowTitle() == tr("Create contact") && Contact) {
+        TSMLContact* created = std::exchange(Contact, nullptr);
+        created->Delete();
+    }
+    QDialog::done(result);
+}
+
+// ---- task editor ----
+
+TEditTaskForm::TEditTaskForm(QWidget* parent)
+    : TEditorDialog("EditTaskForm", tr("Edit Task"), parent) {
+    WhatEd = Named(new QLineEdit, "WhatEd");
+    DueCHB = Named(new QCheckBox, "DueCHB");
+    DueDateDTP = DatePicker("DueDateDTP");
+    DueTimeDTP = TimePicker("DueTimeDTP");
+    RemindDateDTP = DatePicker("RemindDateDTP");
+    RemindTimeDTP = TimePicker("RemindTimeDTP");
+    RemindCHB = Named(new QCheckBox, "RemindCHB");
+    ComplCHB = Named(new QCheckBox(tr("Completed")), "ComplCHB");
+    PriorED = Named(new QSpinBox, "PriorED");
+    PriorED->setRange(0, 999);
+    DescriptMem = Memo("DescriptMem");
+
+    auto* form = new QGridLayout;
+    form->addWidget(Label("What:"), 0, 0);
+    form->addWidget(WhatEd, 0, 1, 1, 4);
+    form->addWidget(Label("Due:"), 1, 0);
+    form->addWidget(DueCHB, 1, 1);
+    form->addWidget(DueDateDTP, 1, 2);
+    form->addWidget(DueTimeDTP, 1, 3);
+    form->addWidget(Label("Remind:"), 2, 0);
+    form->addWidget(RemindCHB, 2, 1);
+    form->addWidget(RemindDateDTP, 2, 2);
+    form->addWidget(RemindTimeDTP, 2, 3);
+    form->addWidget(ComplCHB, 3, 1, 1, 2);
+    auto* priority = new QHBoxLayout;
+    priority->addWidget(Label("Priority (0 means \"no priority\"):"));
+    priority->addWidget(PriorED);
+    priority->addStretch();
+    form->addLayout(priority, 4, 0, 1, 5);
+    form->addWidget(Label("Description:"), 5, 0, 1, 5);
+    form->addWidget(DescriptMem, 6, 0, 1, 5);
+    form->setColumnStretch(4, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form, 1);
+    layout->addWidget(ButtonRow());
+    resize(450, 300);
+
+    setTabOrder(WhatEd, DueCHB);
+    setTabOrder(DueCHB, DueDateDTP);
+    setTabOrder(DueDateDTP, DueTimeDTP);
+    setTabOrder(DueTimeDTP, RemindDateDTP);
+    setTabOrder(RemindDateDTP, RemindTimeDTP);
+    setTabOrder(RemindTimeDTP, RemindCHB);
+    setTabOrder(RemindCHB, OKBtn);
+    setTabOrder(OKBtn, CancelBtn);
+    setTabOrder(CancelBtn, ComplCHB);
+    setTabOrder(ComplCHB, PriorED);
+    setTabOrder(PriorED, DescriptMem);
+
+    connect(DueCHB, &QCheckBox::clicked, this, [this] { DueCHBClick(); });
+    connect(RemindCHB, &QCheckBox::clicked, this, [this] { RemindCHBClick(); });
+}
+
+namespace {
+
+// A check box switching a pair of pickers; cleared, they hold the zero date-time.
+void CheckedPair(const QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time) {
+    date->setEnabled(box->isChecked());
+    time->setEnabled(box->isChecked());
+    if (!box->isChecked()) {
+        Pick(date, 0);
+        Pick(time, 0);
+    }
+}
+
+void ShowMoment(QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time, TDateTime value) {
+    box->setChecked(value != 0);
+    CheckedPair(box, date, time);
+    if (value != 0) {
+        Pick(date, std::floor(value));
+        Pick(time, value - std::floor(value));
+    }
+}
+
+}  // namespace
+
+void TEditTaskForm::DueCHBClick() {
+    CheckedPair(DueCHB, DueDateDTP, DueTimeDTP);
+}
+
+void TEditTaskForm::RemindCHBClick() {
+    CheckedPair(RemindCHB, RemindDateDTP, RemindTimeDTP);
+}
+
+void TEditTaskForm::FormShow() {
+    WhatEd->setText(ToQt(Task->GetTitle()));
+    DescriptMem->setPlainText(ToMultiLine(Task->Description));
+    ShowMoment(DueCHB, DueDateDTP, DueTimeDTP, Task->Due);
+    ShowMoment(RemindCHB, RemindDateDTP, RemindTimeDTP, Task->Alarm);
+    ComplCHB->setChecked(Task->Completed);
+    PriorED->setValue(Task->Priority);
+    WhatEd->setFocus();
+}
+
+void TEditTaskForm::OKBtnClick() {
+    Task->SetTitle(FromQt(WhatEd->text()));
+    Task->SetDescription(FromMultiLine(DescriptMem->toPlainText()));
+    Task->SetDue(PickedDate(DueDateDTP) + PickedTime(DueTimeDTP));
+    Task->SetAlarm(PickedDate(RemindDateDTP) + PickedTime(RemindTimeDTP));
+    Task->SetCompleted(ComplCHB->isChecked());
+    Task->SetPriority(PriorED->value());
+    accept();
+}
+
+// ---- note editor ----
+
+TEditNoteForm::TEditNoteForm(QWidget* parent)
+    : TEditorDialog("EditNoteForm", tr("Edit Note"), parent) {
+    WhatEd = Named(new QLineEdit, "WhatEd");
+    DescriptMem = Memo("DescriptMem");
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QFormLayout;
+    title->addRow(Label("Title:"), WhatEd);
+    layout->addLayout(title);
+    layout->addWidget(Label("Note:"));
+    layout->addWidget(DescriptMem, 1);
+    layout->addWidget(ButtonRow());
+    resize(450, 300);
+}
+
+void TEditNoteForm::FormShow() {
+    WhatEd->setText(ToQt(Note->GetTitle()));
+    DescriptMem->setPlainText(ToMultiLine(Note->Body));
+    WhatEd->setFocus();
+}
+
+void TEditNoteForm::OKBtnClick() {
+    Note->SetTitle(FromQt(WhatEd->text()));
+    Note->SetBody(FromMultiLine(DescriptMem->toPlainText()));
+    accept();
+}
+
+}  // namespace orvanta::ui

@@ -1,0 +1,176 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QDateTimeEdit;
+class QDialogButtonBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+
+namespace orvanta {
+class TSMLContact;
+class TSMLContacts;
+class TSMLEvent;
+class TSMLNote;
+class TSMLTask;
+}  // namespace orvanta
+
+namespace orvanta::ui {
+
+// A date picker or a time picker: both hold a full date-time value.
+[[nodiscard]] QDateTimeEdit* DatePicker(const char* name);
+[[nodiscard]] QDateTimeEdit* TimePicker(const char* name);
+
+// The dialogs share their OK and Cancel buttons: OK runs OKBtnClick, which accepts.
+class TEditorDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TEditorDialog(const char* name, const QString& caption, QWidget* parent = nullptr);
+
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+
+    // Writes the controls into the item and closes with OK.
+    virtual void OKBtnClick() = 0;
+    // Sets every control from the item; runs on every show.
+    virtual void FormShow() = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // The row of OK and Cancel, to put at the bottom of the dialog's layout.
+    [[nodiscard]] QWidget* ButtonRow();
+};
+
+class TReminderForm final : public TEditorDialog {
+    Q_OBJECT
+
+public:
+    explicit TReminderForm(QWidget* parent = nullptr);
+    void OKBtnClick() override { accept(); }
+    void FormShow() override { PeriodCBChange(); }
+    void PeriodCBChange();
+
+    QComboBox* MethodCB;
+    QSpinBox* NumberEd;
+    QComboBox* PeriodCB;
+    QDateTimeEdit* DateDTP;
+    QDateTimeEdit* TimeDTP;
+};
+
+class TEditEventForm final : public TEditorDialog {
+    Q_OBJECT
+
+public:
+    explicit TEditEventForm(QWidget* parent = nullptr);
+    void FormShow() override;
+    void OKBtnClick() override;
+    void AllDayCBClick();
+    void RemindersLBClick() { UpdateReminderButtons(); }
+    void RemAddBtnClick();
+    void RemEditBtnClick();
+    void RemDeleteBtnClick();
+    void FillReminders();
+    void UpdateReminderButtons();
+
+    TSMLEvent* Event = nullptr;
+    TReminderForm* ReminderDialog = nullptr;  // the program's ReminderForm
+
+    QLineEdit* WhatEd;
+    QDateTimeEdit* StartDateDTP;
+    QDateTimeEdit* StartTimeDTP;
+    QDateTimeEdit* EndDateDTP;
+    QDateTimeEdit* EndTimeDTP;
+    QCheckBox* AllDayCB;
+    QLineEdit* LocationEd;
+    QPlainTextEdit* DescriptMem;
+    QListWidget* RemindersLB;
+    QPushButton* RemAddBtn;
+    QPushButton* RemEditBtn;
+    QPushButton* RemDeleteBtn;
+
+private:
+    void ProposeTimes();
+};
+
+// A date picker with its own check box: cleared means no date.
+class TCheckedDatePicker final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TCheckedDatePicker(const char* name, QWidget* parent = nullptr);
+    QCheckBox* Check;
+    QDateTimeEdit* Picker;
+};
+
+class TEditContForm final : public TEditorDialog {
+    Q_OBJECT
+
+public:
+    // Shows the message that refuses OK; tests replace it.
+    using Refusal = std::function<void(const QString&)>;
+
+    explicit TEditContForm(QWidget* parent = nullptr);
+    void FormShow() override;
+    void OKBtnClick() override;
+    void BirthdayTPClick();
+    void done(int result) override;  // FormClose
+
+    TSMLContacts* Contacts = nullptr;
+    TSMLContact* Contact = nullptr;
+    Refusal Refuse;
+
+    QTabWidget* PageControl1;
+    QLineEdit *FNameEd, *LNameEd, *MNameEd, *MobileEd, *PhoneEd, *EMailEd, *AddressEd, *CityEd,
+        *StateEd, *PostalEd, *CountryEd, *WebPageEd;
+    TCheckedDatePicker* BirthdayTP;
+    QLineEdit *CompanyEd, *JobTitleEd, *BusFaxEd, *BusPhoneEd, *BusEMailEd, *BusWebPageEd,
+        *BusAddressEd, *BusCityEd, *BusStateEd, *BusPostalEd, *BusCountryEd;
+    QPlainTextEdit* NotesMM;
+};
+
+class TEditTaskForm final : public TEditorDialog {
+    Q_OBJECT
+
+public:
+    explicit TEditTaskForm(QWidget* parent = nullptr);
+    void FormShow() override;
+    void OKBtnClick() override;
+    void DueCHBClick();
+    void RemindCHBClick();
+
+    TSMLTask* Task = nullptr;
+
+    QLineEdit* WhatEd;
+    QCheckBox* DueCHB;
+    QDateTimeEdit* DueDateDTP;
+    QDateTimeEdit* DueTimeDTP;
+    QDateTimeEdit* RemindDateDTP;
+    QDateTimeEdit* RemindTimeDTP;
+    QCheckBox* RemindCHB;
+    QCheckBox* ComplCHB;
+    QSpinBox* PriorED;
+    QPlainTextEdit* DescriptMem;
+};
+
+class TEditNoteForm final : public TEditorDialog {
+    Q_OBJECT
+
+public:
+    explicit TEditNoteForm(QWidget* parent = nullptr);
+    void FormShow() override;
+    void OKBtnClick() override;
+
+    TSMLNote* Note = nullptr;
+
+    QLineEdit* WhatEd;
+    QPlainTextEdit* DescriptMem;
+};
+
+}  // namespace orvanta::ui

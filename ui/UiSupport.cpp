@@ -1,0 +1,124 @@
+#include "ui/UiSupport.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QMessageBox>
+
+#include <cmath>
+
+namespace orvanta::ui {
+
+namespace {
+
+LocalClock& ClockSlot() {
+    static LocalClock clock;
+    return clock;
+}
+
+ErrorReporter& ReporterSlot() {
+    static ErrorReporter reporter;
+    return reporter;
+}
+
+const QDate kDayZero(1899, 12, 30);
+
+}  // namespace
+
+WideString FromMultiLine(const QString& text) {
+    QString joined = text;
+    joined.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    joined.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return FromQt(joined);
+}
+
+QString ToMultiLine(const WideString& text) {
+    QString lines = ToQt(text);
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return lines;
+}
+
+QDateTime ToQDateTime(TDateTime value) {
+    const long long ms = std::llround(value * kMSecsPerDay);
+    long long days = ms / 86400000LL;
+    long long rest = ms % 86400000LL;
+    if (rest < 0) {
+        rest += 86400000LL;
+        --days;
+    }
+    return QDateTime(kDayZero.addDays(days),
+                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(rest)));
+}
+
+TDateTime FromQDateTime(const QDateTime& value) {
+    return DatePart(value) + TimePart(value);
+}
+
+TDateTime DatePart(const QDateTime& value) {
+    return static_cast<TDateTime>(kDayZero.daysTo(value.date()));
+}
+
+TDateTime TimePart(const QDateTime& value) {
+    return value.time().msecsSinceStartOfDay() / kMSecsPerDay;
+}
+
+QString LocaleText(TDateTime value) {
+    const QDateTime moment = ToQDateTime(value);
+    const QLocale locale;
+    QString text = locale.toString(moment.date(), QLocale::ShortFormat);
+    const QTime time = moment.time();
+    if (time.hour() != 0 || time.minute() != 0 || time.second() != 0) {
+        text += QLatin1Char(' ') + locale.toString(time, LongTimeFormat());
+    }
+    return text;
+}
+
+QString LongTimeFormat() {
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+QDateTime Now() {
+    return ClockSlot() ? ClockSlot()() : QDateTime::currentDateTime();
+}
+
+void SetClock(LocalClock clock) {
+    ClockSlot() = std::move(clock);
+}
+
+QString ErrorText(const QString& message) {
+    // A full stop ends the message unless its last character already is one or a
+    // character of a lower code (a blank, a comma, a closing parenthesis keep theirs).
+    if (!message.isEmpty() && message.back().unicode() > u'.') return message + QLatin1Char('.');
+    return message;
+}
+
+void SetErrorReporter(ErrorReporter reporter) {
+    ReporterSlot() = std::move(reporter);
+}
+
+void ReportError(const std::exception& error) {
+    const QString text = ErrorText(QString::fromUtf8(error.what()));
+    if (ReporterSlot()) {
+        ReporterSlot()(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvanta"), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+bool Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& error) {
+        ReportError(error);
+    } catch (...) {
+        ReportError(std::runtime_error("An unexpected failure ended the operation"));
+    }
+    return false;
+}
+
+}  // namespace orvanta::ui

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+#include "items/DateTime.h"
+#include "items/TextCodec.h"
+
+namespace orvanta::ui {
+
+// Wide text of the items and the toolkit's strings are both UTF-16.
+[[nodiscard]] inline QString ToQt(const WideString& text) {
+    return QString::fromStdU16String(text);
+}
+[[nodiscard]] inline WideString FromQt(const QString& text) {
+    return text.toStdU16String();
+}
+
+// Text of a multi-line box: its lines joined by CR LF, and back.
+[[nodiscard]] WideString FromMultiLine(const QString& text);
+[[nodiscard]] QString ToMultiLine(const WideString& text);
+
+// Date-time values (days since 30 December 1899, local time) and the toolkit's.
+[[nodiscard]] QDateTime ToQDateTime(TDateTime value);
+[[nodiscard]] TDateTime FromQDateTime(const QDateTime& value);
+// The date part of a date picker and the time of day of a time picker.
+[[nodiscard]] TDateTime DatePart(const QDateTime& value);
+[[nodiscard]] TDateTime TimePart(const QDateTime& value);
+
+// A moment in the user's locale: the short date and, unless it is midnight, a blank and
+// the long time.
+[[nodiscard]] QString LocaleText(TDateTime value);
+// The locale's long time format without the time zone (values are local times).
+[[nodiscard]] QString LongTimeFormat();
+
+// The current local date-time. Tests install a fixed clock.
+using LocalClock = std::function<QDateTime()>;
+[[nodiscard]] QDateTime Now();
+void SetClock(LocalClock clock);  // empty: the system clock
+
+// The program's single place for failures: every exception raised in a handler of
+// Connect, Refresh, Store or an editor ends there and is shown in a message box with
+// the error icon, the caption "Orvanta" and the failure's own message.
+[[nodiscard]] QString ErrorText(const QString& message);
+using ErrorReporter = std::function<void(const QString& text)>;
+void SetErrorReporter(ErrorReporter reporter);  // empty: the message box
+void ReportError(const std::exception& error);
+// Runs the handler and reports what it throws; true when it ran to its end.
+bool Guarded(const std::function<void()>& handler);
+
+}  // namespace orvanta::ui
