@@ -1,0 +1,246 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include "items/CalSyncML.h"
+#include "items/ContSyncML.h"
+#include "items/NoteSyncML.h"
+#include "items/TaskSyncML.h"
+#include "ui/UiHarness.h"
+
+namespace orvanta {
+namespace {
+
+using namespace test;
+using namespace ui;
+
+TDateTime At(int y, int m, int d, int h = 0, int n = 0) {
+    return EncodeDate(y, m, d) + EncodeTime(h, n, 0);
+}
+
+QTime TimeOf(const QDateTimeEdit* picker) {
+    return picker->dateTime().time();
+}
+
+class EventEditor : public UiTest {
+protected:
+    TSMLCalendar calendar;
+    TEditEventForm& form() { return *Forms().EditEventForm; }
+    void Open(TSMLEvent* event) {
+        form().Event = event;
+        form().show();
+    }
+};
+
+TEST_F(EventEditor, NewEventProposesNowToTheHour) {
+    const struct {
+        QTime now;
+        QTime start, end;
+    } cases[] = {
+        {QTime(10, 29), QTime(10, 0), QTime(11, 0)},
+        {QTime(10, 31), QTime(11, 0), QTime(12, 0)},
+        {QTime(23, 45), QTime(0, 0), QTime(1, 0)},
+    };
+    for (const auto& c : cases) {
+        SetClock([&] { return QDateTime(QDate(2026, 12, 6), c.now); });
+        TSMLEvent* event = calendar.NewItem();
+        Open(event);
+        EXPECT_EQ(form().windowTitle(), "Edit event");
+        EXPECT_EQ(form().StartDateDTP->date(), QDate(2026, 12, 6));
+        EXPECT_EQ(TimeOf(form().StartTimeDTP), c.start);
+        EXPECT_EQ(TimeOf(form().EndTimeDTP), c.end);
+        EXPECT_FALSE(form().AllDayCB->isChecked());
+        form().OKBtnClick();
+        EXPECT_EQ(event->Start, At(2026, 12, 6, c.start.hour()));
+        EXPECT_EQ(event->End, At(2026, 12, 6, c.end.hour()));
+    }
+}
+
+TEST_F(EventEditor, AllDayTickingAndExistingEvents) {
+    SetClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 10)); });
+    TSMLEvent* event = calendar.NewItem();
+    Open(event);
+    form().AllDayCB->click();
+    EXPECT_FALSE(form().StartTimeDTP->isEnabled());
+    EXPECT_EQ(TimeOf(form().StartTimeDTP), QTime(0, 0));
+    EXPECT_EQ(TimeOf(form().EndTimeDTP), QTime(0, 0));
+    form().EndDateDTP->setDate(QDate(2026, 12, 6));
+    form().OKBtnClick();
+    // From the 6th to the 6th all day ends, exclusively, on the 7th.
+    EXPECT_TRUE(event->AllDay);
+    EXPECT_EQ(event->End, At(2026, 12, 7));
+
+    Open(event);
+    EXPECT_TRUE(form().AllDayCB->isChecked());
+    EXPECT_EQ(form().EndDateDTP->date(), QDate(2026, 12, 7));
+    form().AllDayCB->click();  // cleared: now to the hour and one hour later
+    EXPECT_TRUE(form().StartTimeDTP->isEnabled());
+    EXPECT_EQ(TimeOf(form().StartTimeDTP), QTime(14, 0));
+    EXPECT_EQ(TimeOf(form().EndTimeDTP), QTime(15, 0));
+    form().reject();
+
+    // A timed event opened right after shows its own times, pickers enabled.
+    TSMLEvent* timed = calendar.NewItem();
+    timed->Parse(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART:20261210T090000\r\n"
+        "DTEND:20261210T093000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    Open(timed);
+    EXPECT_TRUE(form().StartTimeDTP->isEnabled());
+    EXPECT_EQ(TimeOf(form().StartTimeDTP), QTime(9, 0));
+    EXPECT_EQ(TimeOf(form().EndTimeDTP), QTime(9, 30));
+    form().reject();
+}
+
+TEST_F(EventEditor, RemindersAndTheirDialog) {
+    TSMLEvent* event = calendar.NewItem();
+    event->Parse(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nSUMMARY:x\r\n"
+        "DTSTART:20261210T090000\r\nDTEND:20261210T100000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    Open(event);
+    TReminderForm& dialog = *Forms().ReminderForm;
+    WhenModal([&](QWidget*) {
+        EXPECT_EQ(dialog.MethodCB->currentText(), "Pop-up");
+        EXPECT_EQ(dialog.NumberEd->value(), 5);
+        EXPECT_EQ(dialog.PeriodCB->currentText(), "minutes");
+        EXPECT_FALSE(dialog.DateDTP->isEnabled());
+        EXPECT_EQ(dialog.DateDTP->date(), QDate(2026, 12, 10));
+        dialog.OKBtnClick();
+    });
+    form().RemAddBtn->click();
+    WhenModal([&](QWidget*) {
+        dialog.MethodCB->setCurrentIndex(1);
+        dialog.PeriodCB->setCurrentIndex(4);
+        EXPECT_TRUE(dialog.DateDTP->isEnabled());
+        EXPECT_FALSE(dialog.NumberEd->isEnabled());
+        dialog.TimeDTP->setTime(QTime(8, 15));
+        dialog.OKBtnClick();
+    });
+    form().RemAddBtn->click();
+    ASSERT_EQ(form().RemindersLB->count(), 2);
+    EXPECT_EQ(form().RemindersLB->item(0)->text(), "Pop-up 5 minutes");
+    EXPECT_EQ(form().RemindersLB->item(1)->text(),
+              "Email on " + LocaleText(At(2026, 12, 10, 8, 15)));
+    EXPECT_FALSE(form().RemEditBtn->isEnabled());
+    form().RemindersLB->setCurrentRow(0);
+    EXPECT_TRUE(form().RemDeleteBtn->isEnabled());
+    form().RemDeleteBtn->click();
+    EXPECT_EQ(form().RemindersLB->count(), 1);
+    // Cancel in the event editor keeps what the reminder operations did.
+    form().reject();
+    ASSERT_EQ(event->ReminderCount(), 1u);
+    EXPECT_EQ(event->GetReminder(0),
+              (TReminder{0, At(2026, 12, 10, 8, 15), ReminderPeriod::ByTime, 1}));
+    EXPECT_EQ(event->State, ItemState::Modified);
+}
+
+TEST_F(EventEditor, DescriptionLinesReachTheEventWithCRLF) {
+    TSMLEvent* event = calendar.NewItem();
+    Open(event);
+    form().DescriptMem->setPlainText("eins\nzwei");
+    form().OKBtnClick();
+    EXPECT_EQ(event->Description, u"eins\r\nzwei");
+}
+
+class ContactEditor : public UiTest {
+protected:
+    TSMLContacts contacts;
+    TEditContForm& form() { return *Forms().EditContForm; }
+    std::vector<std::string> refusals;
+    void SetUp() override {
+        UiTest::SetUp();
+        form().Refuse = [this](const QString& m) { refusals.push_back(m.toStdString()); };
+        form().Contacts = &contacts;
+    }
+};
+
+TEST_F(ContactEditor, AddRefusesNamelessAndCancelRemovesTheContact) {
+    form().Contact = nullptr;
+    form().show();
+    EXPECT_EQ(form().windowTitle(), "Create contact");
+    EXPECT_EQ(form().PageControl1->currentIndex(), 0);
+    EXPECT_FALSE(form().BirthdayTP->Check->isChecked());
+    ASSERT_EQ(contacts.Count(), 1u);
+    form().FNameEd->setText("   ");
+    form().MNameEd->setText("Middle");
+    form().OKBtnClick();
+    EXPECT_EQ(refusals, std::vector<std::string>{"Please enter at least one name"});
+    EXPECT_TRUE(form().isVisible());
+    form().reject();
+    EXPECT_EQ(contacts.Count(), 0u);
+}
+
+TEST_F(ContactEditor, EditWritesEveryFieldAndTheBirthdayBox) {
+    TSMLContact* contact = contacts.NewItem();
+    contact->Parse(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xC3\xBCller;J\xC3\xBCrgen;;;\r\nBDAY:19700131\r\n"
+        "END:VCARD\r\n");
+    form().Contact = contact;
+    form().show();
+    EXPECT_EQ(form().windowTitle(), "Edit contact");
+    EXPECT_EQ(form().LNameEd->text(), QString::fromUtf8("M\xC3\xBCller"));
+    EXPECT_TRUE(form().BirthdayTP->Check->isChecked());
+    form().FNameEd->clear();  // a last name alone is enough
+    form().BusCityEd->setText("Berlin");
+    form().NotesMM->setPlainText("a\nb");
+    form().BirthdayTP->Check->click();  // cleared: no birthday
+    form().OKBtnClick();
+    EXPECT_TRUE(refusals.empty());
+    EXPECT_EQ(contact->FirstName, u"");
+    EXPECT_EQ(contact->BusCity, u"Berlin");
+    EXPECT_EQ(contact->Notes, u"a\r\nb");
+    EXPECT_EQ(contact->Birthday, 0);
+    EXPECT_EQ(contacts.Count(), 1u);
+}
+
+TEST_F(ContactEditor, LabelsReadAsDesigned) {
+    std::vector<std::string> labels;
+    for (const QLabel* label : form().findChildren<QLabel*>())
+        labels.push_back(label->text().toStdString());
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "Bitrhday:"), labels.end());
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "Business webpage:"), labels.end());
+}
+
+TEST_F(UiTest, TaskBoxesStoreZeroWhenCleared) {
+    TSMLTasks tasks;
+    TSMLTask* task = tasks.NewItem();
+    task->Parse(
+        "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\nDUE:20261212T160000Z\r\nEND:VTODO\r\n"
+        "END:VCALENDAR\r\n");
+    TEditTaskForm& form = *Forms().EditTaskForm;
+    form.Task = task;
+    form.show();
+    EXPECT_TRUE(form.DueCHB->isChecked());
+    EXPECT_FALSE(form.RemindCHB->isChecked());
+    EXPECT_FALSE(form.RemindDateDTP->isEnabled());
+    EXPECT_EQ(form.RemindDateDTP->date(), QDate(1899, 12, 30));
+    form.DueCHB->click();
+    form.RemindCHB->click();  // ticked without a date: still zero
+    form.PriorED->setValue(3);
+    form.OKBtnClick();
+    EXPECT_EQ(task->Due, 0);
+    EXPECT_EQ(task->Alarm, 0);
+    EXPECT_EQ(task->Priority, 3);
+}
+
+TEST_F(UiTest, NoteTextReachesTheNoteWithCRLF) {
+    TSMLNotes notes;
+    TSMLNote* note = notes.NewItem();
+    TEditNoteForm& form = *Forms().EditNoteForm;
+    form.Note = note;
+    form.show();
+    form.WhatEd->setText("Liste");
+    form.DescriptMem->setPlainText("Milch\nEier");
+    form.OKBtnClick();
+    EXPECT_EQ(note->Title, u"Liste");
+    EXPECT_EQ(note->Body, u"Milch\r\nEier");
+}
+
+}  // namespace
+}  // namespace orvanta

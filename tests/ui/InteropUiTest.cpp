@@ -1,0 +1,58 @@
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <algorithm>
+
+#include "support/RealServer.h"
+#include "ui/UiHarness.h"
+
+namespace orvanta {
+namespace {
+
+using namespace test;
+using namespace ui;
+
+// The real window against the real server: every pane connects and lists the server's
+// items; an edit stored from the notes pane reaches the server and a Refresh shows it.
+TEST_F(UiTest, RealWindowAgainstTheRealServer) {
+    RealServer server;
+    Forms().MainForm->show();
+    TDataPane* panes[] = {Forms().MainCalForm, Forms().MainContForm, Forms().MainTaskForm,
+                          Forms().MainNoteForm};
+    const char* stores[] = {"cal", "card", "task", "vnote"};
+    for (int i = 0; i < 4; ++i) {
+        TDataPane& pane = *panes[i];
+        pane.ServerEd->setText(QString::fromStdString(server.Url()));
+        pane.UserNameEd->setText(RealServer::kUser);
+        pane.PasswordEd->setText(RealServer::kPassword);
+        pane.ConnectBtnClick();
+        ASSERT_TRUE(errors.empty()) << errors.front();
+        EXPECT_EQ(static_cast<std::size_t>(pane.List->count()), server.ItemIDs(stores[i]).size());
+        EXPECT_EQ(pane.ConnectBtn->text(), "Refresh");
+    }
+
+    TDataPane& notes = *Forms().MainNoteForm;
+    notes.List->setCurrentRow(0);
+    WhenModal([](QWidget*) {
+        Forms().EditNoteForm->WhatEd->setText(QString::fromUtf8("Ge\xC3\xA4ndert im Fenster"));
+        Forms().EditNoteForm->OKBtnClick();
+    });
+    notes.EditBtnClick();
+    ASSERT_TRUE(notes.StoreBtn->isEnabled());
+    const auto since = RealServer::Now();
+    notes.StoreBtnClick();
+    ASSERT_TRUE(errors.empty()) << errors.front();
+    EXPECT_FALSE(notes.StoreBtn->isEnabled());
+    EXPECT_EQ(server.SessionStatus("NoteSyncML", since), "200");
+
+    notes.ConnectBtnClick();
+    std::vector<QString> rows;
+    for (int i = 0; i < notes.List->count(); ++i)
+        rows.push_back(notes.List->item(i)->text());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), QString::fromUtf8("Ge\xC3\xA4ndert im Fenster")),
+              rows.end());
+}
+
+}  // namespace
+}  // namespace orvanta
