@@ -17,16 +17,6 @@
 
 namespace orvanta::ui {
 
-namespace {
-
-template <class W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-}  // namespace
-
 TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWidget* parent)
     : QWidget(parent), kind_(kind), client_(std::move(client)) {
     setObjectName(QString::fromLatin1(kind.PaneName));

@@ -31,12 +31,6 @@ namespace orvanta::ui {
 
 namespace {
 
-template <class W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 QLabel* Label(const char* text) {
     return new QLabel(QString::fromUtf8(text));
 }

@@ -11,6 +11,14 @@
 
 namespace orvanta::ui {
 
+// A widget with its object name: the name of the control in the design, by which tests
+// and users find it.
+template <class W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
 // Wide text of the items and the toolkit's strings are both UTF-16.
 [[nodiscard]] inline QString ToQt(const WideString& text) {
     return QString::fromStdU16String(text);
