@@ -82,18 +82,8 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWi
     layout->addWidget(ItemsGroup, 1);
     layout->addLayout(bottom);
 
-    setTabOrder(ServerEd, DSEd);
-    setTabOrder(DSEd, UserNameEd);
-    setTabOrder(UserNameEd, PasswordEd);
-    setTabOrder(PasswordEd, CheckBox1);
-    setTabOrder(CheckBox1, ProxyEd);
-    setTabOrder(ProxyEd, PortEd);
-    setTabOrder(PortEd, ConnectBtn);
-    setTabOrder(ConnectBtn, List);
-    setTabOrder(List, AddBtn);
-    setTabOrder(AddBtn, EditBtn);
-    setTabOrder(EditBtn, DeleteBtn);
-    setTabOrder(DeleteBtn, StoreBtn);
+    SetTabOrder({ServerEd, DSEd, UserNameEd, PasswordEd, CheckBox1, ProxyEd, PortEd, ConnectBtn,
+                 List, AddBtn, EditBtn, DeleteBtn, StoreBtn});
 
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(ConnectBtn, &QPushButton::clicked, this, [this] { ConnectBtnClick(); });

@@ -134,6 +134,7 @@ TReminderForm::TReminderForm(QWidget* parent)
     layout->addWidget(DateDTP, 1, 0, 1, 2);
     layout->addWidget(TimeDTP, 1, 2);
     layout->addWidget(ButtonRow(), 2, 0, 1, 3);
+    SetTabOrder({MethodCB, NumberEd, PeriodCB, DateDTP, TimeDTP, OKBtn, CancelBtn});
     connect(PeriodCB, &QComboBox::currentIndexChanged, this, [this] { PeriodCBChange(); });
 }
 
@@ -192,6 +193,8 @@ TEditEventForm::TEditEventForm(QWidget* parent)
     layout->addWidget(reminders, 2);
     layout->addWidget(ButtonRow());
     resize(450, 373);
+    SetTabOrder({WhatEd, StartDateDTP, StartTimeDTP, EndDateDTP, EndTimeDTP, AllDayCB, LocationEd,
+                 DescriptMem, RemindersLB, RemAddBtn, RemEditBtn, RemDeleteBtn, OKBtn, CancelBtn});
 
     connect(AllDayCB, &QCheckBox::clicked, this, [this] { AllDayCBClick(); });
     connect(RemindersLB, &QListWidget::itemSelectionChanged, this,
@@ -397,6 +400,16 @@ TEditContForm::TEditContForm(QWidget* parent)
     layout->addWidget(PageControl1, 1);
     layout->addWidget(ButtonRow());
     resize(398, 366);
+    SetTabOrder({PageControl1, FNameEd,           LNameEd,
+                 MNameEd,      MobileEd,          PhoneEd,
+                 EMailEd,      AddressEd,         CityEd,
+                 StateEd,      PostalEd,          CountryEd,
+                 WebPageEd,    BirthdayTP->Check, BirthdayTP->Picker,
+                 CompanyEd,    JobTitleEd,        BusFaxEd,
+                 BusPhoneEd,   BusEMailEd,        BusWebPageEd,
+                 BusAddressEd, BusCityEd,         BusStateEd,
+                 BusPostalEd,  BusCountryEd,      NotesMM,
+                 OKBtn,        CancelBtn});
 
     connect(BirthdayTP->Check, &QCheckBox::clicked, this, [this] { BirthdayTPClick(); });
     Refuse = [this](const QString& message) {
@@ -534,17 +547,8 @@ TEditTaskForm::TEditTaskForm(QWidget* parent)
     layout->addWidget(ButtonRow());
     resize(450, 300);
 
-    setTabOrder(WhatEd, DueCHB);
-    setTabOrder(DueCHB, DueDateDTP);
-    setTabOrder(DueDateDTP, DueTimeDTP);
-    setTabOrder(DueTimeDTP, RemindDateDTP);
-    setTabOrder(RemindDateDTP, RemindTimeDTP);
-    setTabOrder(RemindTimeDTP, RemindCHB);
-    setTabOrder(RemindCHB, OKBtn);
-    setTabOrder(OKBtn, CancelBtn);
-    setTabOrder(CancelBtn, ComplCHB);
-    setTabOrder(ComplCHB, PriorED);
-    setTabOrder(PriorED, DescriptMem);
+    SetTabOrder({WhatEd, DueCHB, DueDateDTP, DueTimeDTP, RemindDateDTP, RemindTimeDTP, RemindCHB,
+                 OKBtn, CancelBtn, ComplCHB, PriorED, DescriptMem});
 
     connect(DueCHB, &QCheckBox::clicked, this, [this] { DueCHBClick(); });
     connect(RemindCHB, &QCheckBox::clicked, this, [this] { RemindCHBClick(); });
@@ -615,6 +619,7 @@ TEditNoteForm::TEditNoteForm(QWidget* parent)
     layout->addWidget(DescriptMem, 1);
     layout->addWidget(ButtonRow());
     resize(450, 300);
+    SetTabOrder({WhatEd, DescriptMem, OKBtn, CancelBtn});
 }
 
 void TEditNoteForm::FormShow() {

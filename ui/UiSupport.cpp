@@ -24,6 +24,14 @@ const QDate kDayZero(1899, 12, 30);
 
 }  // namespace
 
+void SetTabOrder(std::initializer_list<QWidget*> order) {
+    const QWidget* previous = nullptr;
+    for (QWidget* widget : order) {
+        if (previous) QWidget::setTabOrder(const_cast<QWidget*>(previous), widget);
+        previous = widget;
+    }
+}
+
 WideString FromMultiLine(const QString& text) {
     QString joined = text;
     joined.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QWidget>
 
 #include <exception>
+#include <initializer_list>
 #include <functional>
 
 #include "items/DateTime.h"
@@ -18,6 +20,9 @@ W* Named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
+
+// Sets the keyboard order of the controls, in the order given.
+void SetTabOrder(std::initializer_list<QWidget*> order);
 
 // Wide text of the items and the toolkit's strings are both UTF-16.
 [[nodiscard]] inline QString ToQt(const WideString& text) {

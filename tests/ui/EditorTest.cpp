@@ -207,6 +207,37 @@ TEST_F(ContactEditor, LabelsReadAsDesigned) {
     EXPECT_NE(std::find(labels.begin(), labels.end(), "Business webpage:"), labels.end());
 }
 
+// The keyboard walks the controls in their designed order.
+std::vector<std::string> FocusChain(QWidget* first, int steps) {
+    std::vector<std::string> names;
+    QWidget* w = first;
+    for (int i = 0; i < steps; ++i) {
+        names.push_back(w->objectName().toStdString());
+        do {
+            w = w->nextInFocusChain();
+            // Unnamed parts and the inner line edits of spin boxes are not controls.
+        } while (w->objectName().isEmpty() || w->objectName().startsWith("qt_") ||
+                 w->focusPolicy() == Qt::NoFocus);
+    }
+    return names;
+}
+
+TEST_F(UiTest, TabOrderFollowsTheDesign) {
+    EXPECT_EQ(FocusChain(Forms().EditEventForm->WhatEd, 14),
+              (std::vector<std::string>{"WhatEd", "StartDateDTP", "StartTimeDTP", "EndDateDTP",
+                                        "EndTimeDTP", "AllDayCB", "LocationEd", "DescriptMem",
+                                        "RemindersLB", "RemAddBtn", "RemEditBtn", "RemDeleteBtn",
+                                        "OKBtn", "CancelBtn"}));
+    EXPECT_EQ(
+        FocusChain(Forms().MainCalForm->ServerEd, 13),
+        (std::vector<std::string>{"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1",
+                                  "ProxyEd", "PortEd", "ConnectBtn", "EventsLB", "EventAddBtn",
+                                  "EventEditBtn", "EventDeleteBtn", "StoreBtn"}));
+    EXPECT_EQ(FocusChain(Forms().ReminderForm->MethodCB, 7),
+              (std::vector<std::string>{"MethodCB", "NumberEd", "PeriodCB", "DateDTP", "TimeDTP",
+                                        "OKBtn", "CancelBtn"}));
+}
+
 TEST_F(UiTest, TaskBoxesStoreZeroWhenCleared) {
     TSMLTasks tasks;
     TSMLTask* task = tasks.NewItem();
