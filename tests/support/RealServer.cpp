@@ -57,7 +57,9 @@ std::string RealServer::SessionStatus(const std::string& deviceID, fs::file_time
                 if (line.rfind("status = ", 0) == 0) status = line.substr(9);
                 if (line.rfind("end = ", 0) == 0) ended = true;
             }
-            if (ended) return status;
+            // While a session runs, its record says 22002 ("died prematurely") as a
+            // placeholder, with an end time; the outcome replaces it at the real end.
+            if (ended && status != "22002") return status;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
