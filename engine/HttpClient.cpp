@@ -120,12 +120,6 @@ void THttpClient::Close() {
     connection_.reset();
 }
 
-std::string THttpClient::Post(const std::string& url, const std::string& body) {
-    std::string reply;
-    Post(url, body, reply);
-    return reply;
-}
-
 void THttpClient::Post(const std::string& url, const std::string& body, std::string& reply) {
     reply.clear();
     if (!connection_) {

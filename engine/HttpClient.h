@@ -32,10 +32,9 @@ public:
     // Called while a reply arrives, with the bytes received so far.
     std::function<void(std::size_t received)> OnProgress;
 
-    // POSTs body to url and returns the reply body. Throws TransportError on a
-    // connection failure, a time-out or an HTTP status outside 2xx.
-    [[nodiscard]] std::string Post(const std::string& url, const std::string& body);
-    // The same into `reply`, whose capacity is kept from message to message.
+    // POSTs body to url and reads the reply body into `reply`, whose capacity is kept
+    // from message to message. Throws TransportError on a connection failure, a
+    // time-out or an HTTP status outside 2xx.
     void Post(const std::string& url, const std::string& body, std::string& reply);
 
     // Closes the connection; the next Post opens a new one.

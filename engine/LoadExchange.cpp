@@ -26,17 +26,9 @@ public:
           session_(client, "loading_") {}
 
     void Run() {
-        session_.BeginMessage();
-        session_.AppendDevInfPut();
-        session_.AppendStoreAlert(blank_ ? 201 : 204,
-                                  blank_ ? std::nullopt : std::optional<std::string>(lastAnchor_));
-        session_.AppendSync();
-        session_.Send(true);
-        session_.CheckAlertAccepted("1", "2");
-        if (!Child(session_.ReplyBody(), "Alert")) {
-            throw ProtocolError("The server did not open the data source \"" + client_.DataSource +
-                                "\" for synchronisation");
-        }
+        session_.Open(blank_ ? 201 : 204,
+                      blank_ ? std::nullopt : std::optional<std::string>(lastAnchor_),
+                      /*withSync=*/true);
 
         TakeReply(/*firstReply=*/true);
         while (!session_.ReplyFinal()) {

@@ -42,17 +42,9 @@ public:
     }
 
     void Run() {
-        session_.BeginMessage();
-        session_.AppendDevInfPut();
-        session_.AppendStoreAlert(202, client_.NextAnchor);
-        session_.Send(true);
         // A refusal of the session or of the data source (401, 404, 508 ...) ends the
-        // store here: nothing has been sent, nothing is settled.
-        session_.CheckAlertAccepted("1", "2");
-        if (!Child(session_.ReplyBody(), "Alert")) {
-            throw ProtocolError("The server did not open the data source \"" + client_.DataSource +
-                                "\" for synchronisation");
-        }
+        // store in Open: nothing has been sent, nothing is settled.
+        session_.Open(202, client_.NextAnchor, /*withSync=*/false);
 
         const auto answer = [this] {
             CollectStatuses();

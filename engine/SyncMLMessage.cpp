@@ -145,13 +145,8 @@ long long ReadInteger(pugi::xml_node node) {
     return StrToInt(trimmed);
 }
 
-void ParseReply(pugi::xml_document& doc, const std::string& body) {
+void ParseReply(pugi::xml_document& doc, std::string& body) {
     // pugixml never loads external entities or DTDs; the document type is skipped.
-    CheckParsed(doc.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8),
-                doc);
-}
-
-void ParseReplyInPlace(pugi::xml_document& doc, std::string& body) {
     CheckParsed(
         doc.load_buffer_inplace(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8),
         doc);

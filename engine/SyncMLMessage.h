@@ -46,9 +46,8 @@ pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_vie
 [[nodiscard]] std::string Text(pugi::xml_node node);
 // The element's text as a decimal integer; ConversionError otherwise.
 [[nodiscard]] long long ReadInteger(pugi::xml_node node);
-// Parses a reply body; ProtocolError with the parser's message when malformed.
-void ParseReply(pugi::xml_document& doc, const std::string& body);
-// The same in place: the document points into `body`, which must outlive it.
-void ParseReplyInPlace(pugi::xml_document& doc, std::string& body);
+// Parses a reply body in place (the document points into `body`, which must outlive
+// it); ProtocolError with the parser's message when malformed.
+void ParseReply(pugi::xml_document& doc, std::string& body);
 
 }  // namespace orvanta

@@ -100,6 +100,19 @@ TSyncSession::~TSyncSession() {
     client_.HTTP->Close();
 }
 
+void TSyncSession::Open(int alertCode, const std::optional<std::string>& last, bool withSync) {
+    BeginMessage();
+    AppendDevInfPut();
+    AppendStoreAlert(alertCode, last);
+    if (withSync) AppendSync();
+    Send(true);
+    CheckAlertAccepted("1", "2");
+    if (!Child(ReplyBody(), "Alert")) {
+        throw ProtocolError("The server did not open the data source \"" + client_.DataSource +
+                            "\" for synchronisation");
+    }
+}
+
 pugi::xml_node TSyncSession::BeginMessage() {
     message_.Start();
     ++msgID_;
@@ -165,13 +178,12 @@ void TSyncSession::AppendStoreAlert(int code, const std::optional<std::string>& 
     Track(alert);
 }
 
-pugi::xml_node TSyncSession::AppendSync() {
+void TSyncSession::AppendSync() {
     pugi::xml_node sync = body_.append_child("Sync");
     AddElement(sync, "CmdID", NextCmdID());
     AddLocURI(sync, "Target", client_.DataSource);
     AddLocURI(sync, "Source", client_.LocalDatabase);
     Track(sync);
-    return sync;
 }
 
 void TSyncSession::AppendStatus(const StatusSpec& s) {
@@ -223,7 +235,7 @@ void TSyncSession::Send(bool final) {
     reply_.reset();
     client_.HTTP->Post(url, request, replyText_);
     stats.BytesReceived += replyText_.size();
-    ParseReplyInPlace(reply_, replyText_);
+    ParseReply(reply_, replyText_);
 
     const pugi::xml_node header = ReplyHeader();
     replyMsgID_ = Text(Child(header, "MsgID"));

@@ -66,23 +66,15 @@ public:
     [[nodiscard]] const std::string& ResponseURI() const { return responseURI_; }
     [[nodiscard]] long long MaxMsgSize() const { return maxMsgSize_; }
 
-    // Starts the next message: header (with credentials on the first), empty body.
-    pugi::xml_node BeginMessage();
-    [[nodiscard]] pugi::xml_node Body() const { return body_; }
-    [[nodiscard]] long long NextCmdID() { return ++cmdID_; }
+    // Message 1 and its reply: the device information, the data-store Alert with the
+    // anchors (and, with withSync, an empty Sync), Final. Fails when the server refuses
+    // the session or the data source, or does not open the data source with an Alert.
+    void Open(int alertCode, const std::optional<std::string>& last, bool withSync);
 
-    // Message 1's commands.
-    void AppendDevInfPut();
-    // The Alert for the data store with the anchors; draws the client's new NextAnchor.
-    void AppendStoreAlert(int code, const std::optional<std::string>& last);
-    pugi::xml_node AppendSync();
-    void AppendStatus(const StatusSpec& status);
+    [[nodiscard]] long long NextCmdID() { return ++cmdID_; }
     // Alert 222: the client asks for the server's next message.
     void AppendNextMessageAlert();
 
-    // Sends the message, with Final when asked, and reads the reply. Fails when the
-    // server refuses the session (Status for the SyncHdr outside 2xx).
-    void Send(bool final);
     // Sends what the outbox holds, split under the server's MaxMsgSize. Each message but
     // the last goes without Final; the reply to each of those is handed to answer,
     // which queues what it needs. The reply to the last message is left for the caller.
@@ -95,9 +87,6 @@ public:
     // The code of the reply's Status for the client's command cmdRef of message msgRef.
     [[nodiscard]] std::optional<int> ReplyStatus(std::string_view msgRef,
                                                  std::string_view cmdRef) const;
-    // Fails when the server refused the client's data-store Alert.
-    void CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef) const;
-
     // The Status the client sends for the header of the current reply.
     [[nodiscard]] StatusSpec HeaderStatus() const;
 
@@ -114,6 +103,20 @@ public:
     [[nodiscard]] int MsgID() const { return msgID_; }
 
 private:
+    // Starts the next message: header (with credentials on the first), empty body.
+    pugi::xml_node BeginMessage();
+    // Message 1's commands.
+    void AppendDevInfPut();
+    // The Alert for the data store with the anchors; draws the client's new NextAnchor.
+    void AppendStoreAlert(int code, const std::optional<std::string>& last);
+    void AppendSync();
+    void AppendStatus(const StatusSpec& status);
+    // Sends the message, with Final when asked, and reads the reply. Fails when the
+    // server refuses the session (Status for the SyncHdr outside 2xx).
+    void Send(bool final);
+    // Fails when the server refused the client's data-store Alert.
+    void CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef) const;
+
     [[nodiscard]] bool Fits(std::size_t reserve) const;
     void Track(pugi::xml_node appended) { size_ += SerialisedSize(appended); }
 

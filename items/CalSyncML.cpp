@@ -22,7 +22,7 @@ bool IsBlockLine(std::string_view line, std::string_view keyword, std::string_vi
 
 // The VALUE=DATE parameter itself, not VALUE=DATE-TIME.
 bool IsDateOnly(std::string_view line) {
-    const std::string params = ToUTF8(GetPropertyParams(line));
+    const std::string params = GetPropertyParamText(line);
     std::size_t start = 0;
     while (start <= params.size()) {
         const auto end = params.find(';', start);

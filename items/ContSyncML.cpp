@@ -93,7 +93,7 @@ void TSMLContact::Parse(std::string_view text) {
         const std::string& line = Lines[i];
         const std::string name = GetPropertyName(line);
         if (name.empty()) continue;
-        const std::string params = ToUTF8(GetPropertyParams(line));
+        const std::string params = GetPropertyParamText(line);
         const bool work = Has(params, "WORK");
         if (name == "N") {
             readAll(kName, line);

@@ -10,7 +10,7 @@ constexpr std::string_view kQPParams = ";ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8
 
 // The parameter text of a line as bytes, without the encoding and charset parameters
 // that the writers add themselves.
-std::string ParamsBytes(std::string_view line) {
+std::string ParamText(std::string_view line) {
     const auto colon = line.find(':');
     if (colon == std::string_view::npos) return {};
     std::string head(line.substr(0, colon));
@@ -26,7 +26,7 @@ std::string ParamsBytes(std::string_view line) {
 
 bool ParamsMatch(std::string_view line, const ParamList& params, std::string_view exclude) {
     if (params.empty() && exclude.empty()) return true;
-    const std::string have = ParamsBytes(line);
+    const std::string have = ParamText(line);
     if (!exclude.empty() && have.find(exclude) != std::string::npos) return false;
     if (params.empty()) return true;
     if (params.front().empty()) return have.empty();
@@ -156,7 +156,11 @@ std::string GetPropertyName(std::string_view line) {
 }
 
 WideString GetPropertyParams(std::string_view line) {
-    return FromUTF8(ParamsBytes(line));
+    return FromUTF8(ParamText(line));
+}
+
+std::string GetPropertyParamText(std::string_view line) {
+    return ParamText(line);
 }
 
 std::string UnescapeField(std::string_view field, bool textEscapes) {

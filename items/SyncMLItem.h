@@ -78,6 +78,8 @@ protected:
 // Property-line codec.
 [[nodiscard]] std::string GetPropertyName(std::string_view line);
 [[nodiscard]] WideString GetPropertyParams(std::string_view line);
+// The same as the payload's bytes, for the parameter tests of the item kinds.
+[[nodiscard]] std::string GetPropertyParamText(std::string_view line);
 // Index -1 gives the whole value; index 0 and up one field of a structured value, in
 // which "\;" and "\\" stand for ";" and "\". With textEscapes (a payload whose plain
 // text is escaped: iCalendar 2.0, vCard 3.0) "\n", "\N" and "\," are undone as well.

@@ -112,39 +112,42 @@ TEST(Messages, EmptyCredentialsStillTravel) {
     EXPECT_NE(peer.Requests().at(0).Body.find("<Data>Og==</Data></Cred>"), std::string::npos);
 }
 
+// A reply parsed in place, with the text it points into.
+struct ParsedReply {
+    explicit ParsedReply(std::string body) : text(std::move(body)) { ParseReply(doc, text); }
+    [[nodiscard]] pugi::xml_node Root() const { return doc.document_element(); }
+    std::string text;
+    pugi::xml_document doc;
+};
+
 TEST(Messages, CDataCarriesItsEndMarkerIntact) {
     TSyncMLDocument doc;
     doc.Start();
     // Line ends are LF: XML parsers normalise CR LF in any text.
     const std::string payload = "BEGIN:VNOTE\nBODY:a]]>b ]]]> <&>\nEND:VNOTE\n";
     AddCData(doc.Root(), "Data", payload);
-    const std::string text = doc.Serialise();
-    pugi::xml_document parsed;
-    ParseReply(parsed, text);
-    EXPECT_EQ(Text(Child(parsed.document_element(), "Data")), payload);
+    const ParsedReply parsed(doc.Serialise());
+    EXPECT_EQ(Text(Child(parsed.Root(), "Data")), payload);
 }
 
 TEST(Messages, RepliesAreReadByLocalName) {
-    pugi::xml_document doc;
-    ParseReply(doc,
-               "<s:SyncML xmlns:s='SYNCML:SYNCML1.2'><s:SyncBody><s:Alert><s:CmdID> 12 "
-               "</s:CmdID></s:Alert></s:SyncBody></s:SyncML>");
-    EXPECT_EQ(ReadInteger(Path(doc.document_element(), "SyncBody/Alert/CmdID")), 12);
-    EXPECT_EQ(Text(Path(doc.document_element(), "SyncBody/Missing/CmdID")), "");
+    const ParsedReply reply(
+        "<s:SyncML xmlns:s='SYNCML:SYNCML1.2'><s:SyncBody><s:Alert><s:CmdID> 12 "
+        "</s:CmdID></s:Alert></s:SyncBody></s:SyncML>");
+    EXPECT_EQ(ReadInteger(Path(reply.Root(), "SyncBody/Alert/CmdID")), 12);
+    EXPECT_EQ(Text(Path(reply.Root(), "SyncBody/Missing/CmdID")), "");
 }
 
 TEST(Messages, MalformedRepliesAreRefused) {
-    pugi::xml_document doc;
     for (const char* body : {"", "<SyncML><SyncBody>", "<html><body>Error</body></html>"}) {
-        EXPECT_THROW(ParseReply(doc, body), ProtocolError) << body;
+        EXPECT_THROW(ParsedReply{body}, ProtocolError) << body;
     }
 }
 
 TEST(Messages, ExternalEntitiesAreNeverLoaded) {
-    pugi::xml_document doc;
-    ParseReply(doc,
-               "<!DOCTYPE SyncML [<!ENTITY e SYSTEM 'file:///etc/hostname'>]><SyncML>&e;</SyncML>");
-    EXPECT_EQ(Text(doc.document_element()), "&e;");
+    const ParsedReply reply(
+        "<!DOCTYPE SyncML [<!ENTITY e SYSTEM 'file:///etc/hostname'>]><SyncML>&e;</SyncML>");
+    EXPECT_EQ(Text(reply.Root()), "&e;");
 }
 
 }  // namespace
