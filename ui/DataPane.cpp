@@ -65,21 +65,13 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWi
     settings->setColumnStretch(1, 3);
     settings->setColumnStretch(3, 2);
 
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {AddBtn, EditBtn, DeleteBtn})
-        buttons->addWidget(b);
-    buttons->addStretch();
-    auto* group = new QHBoxLayout(ItemsGroup);
-    group->addWidget(List, 1);
-    group->addLayout(buttons);
-
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(StatusLbl, 1);
     bottom->addWidget(StoreBtn);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(settings);
-    layout->addWidget(ItemsGroup, 1);
+    layout->addWidget(ListWithButtons(ItemsGroup, List, {AddBtn, EditBtn, DeleteBtn}), 1);
     layout->addLayout(bottom);
 
     SetTabOrder({ServerEd, DSEd, UserNameEd, PasswordEd, CheckBox1, ProxyEd, PortEd, ConnectBtn,
@@ -87,8 +79,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWi
 
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(ConnectBtn, &QPushButton::clicked, this, [this] { ConnectBtnClick(); });
-    connect(List, &QListWidget::itemClicked, this, [this] { ListClick(); });
-    connect(List, &QListWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
+    connect(List, &QListWidget::itemSelectionChanged, this, [this] { ListClick(); });
     connect(List, &QListWidget::itemDoubleClicked, this, [this] { EditBtnClick(); });
     connect(AddBtn, &QPushButton::clicked, this, [this] { AddBtnClick(); });
     connect(EditBtn, &QPushButton::clicked, this, [this] { EditBtnClick(); });

@@ -179,26 +179,18 @@ TEditEventForm::TEditEventForm(QWidget* parent)
     form->addWidget(Label("Description:"), 4, 0, Qt::AlignTop);
     form->addWidget(DescriptMem, 4, 1, 1, 5);
 
-    auto* reminders = new QGroupBox(tr("Reminders"));
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {RemAddBtn, RemEditBtn, RemDeleteBtn})
-        buttons->addWidget(b);
-    buttons->addStretch();
-    auto* group = new QHBoxLayout(reminders);
-    group->addWidget(RemindersLB, 1);
-    group->addLayout(buttons);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form, 3);
-    layout->addWidget(reminders, 2);
+    layout->addWidget(ListWithButtons(new QGroupBox(tr("Reminders")), RemindersLB,
+                                      {RemAddBtn, RemEditBtn, RemDeleteBtn}),
+                      2);
     layout->addWidget(ButtonRow());
     resize(450, 373);
     SetTabOrder({WhatEd, StartDateDTP, StartTimeDTP, EndDateDTP, EndTimeDTP, AllDayCB, LocationEd,
                  DescriptMem, RemindersLB, RemAddBtn, RemEditBtn, RemDeleteBtn, OKBtn, CancelBtn});
 
     connect(AllDayCB, &QCheckBox::clicked, this, [this] { AllDayCBClick(); });
-    connect(RemindersLB, &QListWidget::itemSelectionChanged, this,
-            [this] { UpdateReminderButtons(); });
+    connect(RemindersLB, &QListWidget::itemSelectionChanged, this, [this] { RemindersLBClick(); });
     connect(RemindersLB, &QListWidget::itemDoubleClicked, this,
             [this] { Guarded([this] { RemEditBtnClick(); }); });
     connect(RemAddBtn, &QPushButton::clicked, this,

@@ -1,6 +1,8 @@
 #include "ui/UiSupport.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
 
@@ -23,6 +25,17 @@ ErrorReporter& ReporterSlot() {
 const QDate kDayZero(1899, 12, 30);
 
 }  // namespace
+
+QWidget* ListWithButtons(QWidget* group, QWidget* list, std::initializer_list<QWidget*> buttons) {
+    auto* column = new QVBoxLayout;
+    for (QWidget* button : buttons)
+        column->addWidget(button);
+    column->addStretch();
+    auto* layout = new QHBoxLayout(group);
+    layout->addWidget(list, 1);
+    layout->addLayout(column);
+    return group;
+}
 
 void SetTabOrder(std::initializer_list<QWidget*> order) {
     const QWidget* previous = nullptr;

@@ -21,6 +21,11 @@ W* Named(W* widget, const char* name) {
     return widget;
 }
 
+// A group box holding a list with a column of buttons at its right, as the panes and
+// the event editor's reminders show their items.
+[[nodiscard]] QWidget* ListWithButtons(QWidget* group, QWidget* list,
+                                       std::initializer_list<QWidget*> buttons);
+
 // Sets the keyboard order of the controls, in the order given.
 void SetTabOrder(std::initializer_list<QWidget*> order);
 
