@@ -28,16 +28,6 @@ TEST(SyncClient, SetServerURLDropsOneTrailingSlash) {
     }
 }
 
-TEST(SyncClient, ProxySettingsReachTheHTTPClient) {
-    TSMLContacts client;
-    client.SetProxyServer("127.0.0.1");
-    for (const auto& [given, kept] : {std::pair{3128, 3128}, {70000, 65535}, {-1, 0}}) {
-        client.SetProxyPort(given);
-        EXPECT_EQ(client.HTTP->ProxyPort, kept);
-    }
-    EXPECT_EQ(client.HTTP->ProxyHost, "127.0.0.1");
-}
-
 TEST(SyncClient, MakeUniqueIDSkipsTakenIdentifiers) {
     TSMLContacts client;
     client.Random = Sequence({42, 42, 7, 99999999});

@@ -15,6 +15,7 @@
 #include "items/NoteSyncML.h"
 #include "items/TaskSyncML.h"
 #include "support/ChildProcess.h"
+#include "support/LoadHarness.h"
 #include "support/RealServer.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
@@ -154,12 +155,8 @@ TEST_F(Interop, WrongPasswordIsRefused) {
     TSMLContacts client;
     server.Configure(client);
     client.Password = "not the password";
-    try {
-        client.Load("");
-        FAIL() << "the load succeeded";
-    } catch (const ProtocolError& e) {
-        EXPECT_STREQ(e.what(), "The server refused the credentials (status 401)");
-    }
+    EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Load(""); }),
+              "The server refused the credentials (status 401)");
     EXPECT_FALSE(client.Loaded);
     EXPECT_EQ(client.Count(), 0u);
 }
@@ -168,13 +165,8 @@ TEST_F(Interop, UnknownDataSourceIsRefused) {
     TSMLContacts client;
     server.Configure(client);
     client.DataSource = "addressbook";
-    try {
-        client.Load("");
-        FAIL() << "the load succeeded";
-    } catch (const ProtocolError& e) {
-        EXPECT_STREQ(e.what(),
-                     "The server does not know the data source \"addressbook\" (status 404)");
-    }
+    EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Load(""); }),
+              "The server does not know the data source \"addressbook\" (status 404)");
     // The refusal ended the session: the next load goes through at once.
     client.DataSource = "card";
     client.Load("");

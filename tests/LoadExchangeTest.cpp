@@ -270,12 +270,7 @@ TEST(Load, RefusalsEndTheLoadWithTheirMeaning) {
         r.Sync = r.Alert;
         ScriptedPeer peer({Reply(r)});
         auto client = ClientFor(peer);
-        try {
-            client->Load("");
-            ADD_FAILURE() << c.message;
-        } catch (const ProtocolError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
+        EXPECT_EQ(FailureOf<ProtocolError>([&] { client->Load(""); }), c.message);
         EXPECT_FALSE(client->Loaded);
         EXPECT_EQ(peer.Requests().size(), 1u);
     }
@@ -317,12 +312,8 @@ TEST(Load, BrokenRepliesFailCleanly) {
     for (const auto& c : cases) {
         ScriptedPeer peer([&](const RecordedRequest&, int) { return c.reply; });
         auto client = ClientFor(peer);
-        try {
-            client->Load("");
-            ADD_FAILURE() << c.fragment;
-        } catch (const SyncError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos) << e.what();
-        }
+        const std::string failure = FailureOf<SyncError>([&] { client->Load(""); });
+        EXPECT_NE(failure.find(c.fragment), std::string::npos) << failure;
         EXPECT_FALSE(client->Loaded);
         EXPECT_EQ(client->NextAnchor, "12345678");  // drawn for message 1 before the failure
     }

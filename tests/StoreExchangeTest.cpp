@@ -158,14 +158,9 @@ TEST(Store, RefusedAndUnconfirmedChangesStayPendingAndAreReported) {
     });
     auto client =
         LoadedClient(server.Peer(), {ItemState::New, ItemState::Modified, ItemState::Deleted});
-    try {
-        client->Store();
-        FAIL() << "the store reported success";
-    } catch (const ProtocolError& e) {
-        EXPECT_STREQ(e.what(),
-                     "The server refused 1 of 3 changes (status 415); it did not confirm 1 of 3 "
-                     "changes. They stay marked and go with the next store.");
-    }
+    EXPECT_EQ(FailureOf<ProtocolError>([&] { client->Store(); }),
+              "The server refused 1 of 3 changes (status 415); it did not confirm 1 of 3 "
+              "changes. They stay marked and go with the next store.");
     ASSERT_EQ(client->Count(), 3u);
     EXPECT_EQ(client->Item(0)->State, ItemState::New);
     EXPECT_EQ(client->Item(1)->State, ItemState::Unchanged);
@@ -186,12 +181,7 @@ TEST(Store, RefusalOfTheSessionSendsNoChange) {
     for (const auto& c : cases) {
         StorePeer server(nullptr, 0, c.alert, c.header);
         auto client = LoadedClient(server.Peer(), {ItemState::New, ItemState::Deleted});
-        try {
-            client->Store();
-            ADD_FAILURE() << c.message;
-        } catch (const ProtocolError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
+        EXPECT_EQ(FailureOf<ProtocolError>([&] { client->Store(); }), c.message);
         EXPECT_EQ(server.Peer().Requests().size(), 1u);
         EXPECT_EQ(client->Item(0)->State, ItemState::New);
         EXPECT_EQ(client->Item(1)->State, ItemState::Deleted);

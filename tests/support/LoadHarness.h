@@ -1,6 +1,8 @@
 #pragma once
 
 #include <deque>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +21,20 @@ namespace orvanta::test {
 
 // A contacts client pointed at the peer with known credentials, clock and randomness.
 [[nodiscard]] std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer);
+
+// The message of the failure of type E that `action` raises: "no failure" when it
+// returns, and the text marked "other failure" when it fails another way.
+template <class E>
+[[nodiscard]] std::string FailureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        return std::string("other failure: ") + e.what();
+    }
+    return "no failure";
+}
 
 // The client's messages as the peer received them.
 [[nodiscard]] std::vector<ClientMessage> Messages(const ScriptedPeer& peer);
