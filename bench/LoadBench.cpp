@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/HttpClient.h"
-#include "items/ContSyncML.h"
+#include "kinds/ContSyncML.h"
 #include "ForkedPeer.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
@@ -27,8 +27,8 @@ namespace {
 constexpr int kPerMessage = 500;
 constexpr long kMaxMsgSize = 150000;
 
-ServerReplySpec Continuation(int index) {
-    ServerReplySpec r = Acknowledgement(index + 1);
+ServerReplyShape Continuation(int index) {
+    ServerReplyShape r = Acknowledgement(index + 1);
     r.Alert = r.Sync = true;
     r.MaxMsgSize = kMaxMsgSize;
     return r;
@@ -39,7 +39,7 @@ std::vector<std::string> DataReplies(int count) {
     std::vector<std::string> replies;
     const int messages = (count + kPerMessage - 1) / kPerMessage;
     for (int m = 0; m < messages; ++m) {
-        ServerReplySpec r = Continuation(m);
+        ServerReplyShape r = Continuation(m);
         if (m == 0) {
             r.HeaderStatus = 212;
             r.AlertStatus = 200;
@@ -71,7 +71,7 @@ ScriptedPeer::Handler ServeContacts(int count) {
         if (req.Body.find("<MsgID>1</MsgID>") != std::string::npos) *base = index;
         const int k = index - *base;
         if (k < static_cast<int>(data->size())) return PeerReply{200, (*data)[k], 0};
-        ServerReplySpec r = Continuation(k);
+        ServerReplyShape r = Continuation(k);
         r.Alert = r.Sync = false;
         r.Final = req.Body.find("<Final/>") != std::string::npos;
         return PeerReply{200, BuildServerReply(r), 0};

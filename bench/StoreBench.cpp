@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ForkedPeer.h"
-#include "items/ContSyncML.h"
+#include "kinds/ContSyncML.h"
 #include "support/ServerReply.h"
 
 using namespace orvanta;
@@ -16,7 +16,7 @@ namespace {
 ScriptedPeer::Handler AcceptEverything() {
     return [](const RecordedRequest& req, int) {
         const ClientMessage m = ReadClientMessage(req.Body);
-        ServerReplySpec r = Acknowledgement(std::stoi(m.MsgID));
+        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
         r.MaxMsgSize = 150000;
         if (m.MsgID == "1") {
             r.HeaderStatus = 212;

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "formats/Failure.h"
 
 namespace orvanta {
 
-// Every failure of the engine and the item codecs is one of these. The message is
-// what the user reads in the error box, so it must stand on its own.
-class SyncError : public std::runtime_error {
+// A failure of the sync engine: the exchange with the server or the client's own state.
+class SyncError : public Failure {
 public:
-    using std::runtime_error::runtime_error;
+    using Failure::Failure;
 };
 
 // The HTTP exchange could not be carried out: no connection, proxy failure,
@@ -30,14 +30,5 @@ public:
 private:
     int status_ = 0;
 };
-
-// A text that must hold a number or a valid date or time does not.
-class ConversionError : public SyncError {
-public:
-    using SyncError::SyncError;
-};
-
-// "'%s' is not a valid integer value" with the offending text.
-[[nodiscard]] ConversionError InvalidInteger(const std::string& text);
 
 }  // namespace orvanta

@@ -26,7 +26,7 @@ public:
           session_(client, "loading_") {}
 
     void Run() {
-        session_.Open(blank_ ? 201 : 204,
+        session_.Open(blank_ ? AlertCode::SlowSync : AlertCode::OneWayFromServer,
                       blank_ ? std::nullopt : std::optional<std::string>(lastAnchor_),
                       /*withSync=*/true);
 

@@ -8,7 +8,7 @@
 #include "engine/SyncMLBase.h"
 #include "engine/SyncMLMessage.h"
 #include "engine/SyncMLSession.h"
-#include "items/TextCodec.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta {
 
@@ -44,7 +44,7 @@ public:
     void Run() {
         // A refusal of the session or of the data source (401, 404, 508 ...) ends the
         // store in Open: nothing has been sent, nothing is settled.
-        session_.Open(202, client_.NextAnchor, /*withSync=*/false);
+        session_.Open(AlertCode::OneWayFromClient, client_.NextAnchor, /*withSync=*/false);
 
         const auto answer = [this] {
             CollectStatuses();

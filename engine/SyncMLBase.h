@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "items/DateTime.h"
-#include "items/SyncMLItem.h"
+#include "formats/DateTime.h"
+#include "formats/SyncMLItem.h"
 
 namespace orvanta {
 

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "engine/Errors.h"
-#include "items/DateTime.h"
+#include "formats/DateTime.h"
 
 namespace orvanta {
 

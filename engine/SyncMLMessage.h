@@ -24,6 +24,14 @@ private:
 };
 
 // Appends <name>text</name>, or an empty <name/> for empty text.
+// The Alert codes the client sends (SyncML 1.2 representation protocol, alert types).
+enum class AlertCode : int {
+    SlowSync = 201,
+    OneWayFromClient = 202,
+    OneWayFromServer = 204,
+    NextMessage = 222,
+};
+
 pugi::xml_node AddElement(pugi::xml_node parent, const char* name, std::string_view text = {});
 pugi::xml_node AddElement(pugi::xml_node parent, const char* name, long long value);
 // The same in the "syncml:metinf" namespace, declared as the element's default namespace.

@@ -5,7 +5,7 @@
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "engine/SyncMLBase.h"
-#include "items/TextCodec.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta {
 
@@ -100,7 +100,8 @@ TSyncSession::~TSyncSession() {
     client_.HTTP->Close();
 }
 
-void TSyncSession::Open(int alertCode, const std::optional<std::string>& last, bool withSync) {
+void TSyncSession::Open(AlertCode alertCode, const std::optional<std::string>& last,
+                        bool withSync) {
     BeginMessage();
     AppendDevInfPut();
     AppendStoreAlert(alertCode, last);
@@ -164,10 +165,10 @@ void TSyncSession::AppendDevInfPut() {
     Track(put);
 }
 
-void TSyncSession::AppendStoreAlert(int code, const std::optional<std::string>& last) {
+void TSyncSession::AppendStoreAlert(AlertCode code, const std::optional<std::string>& last) {
     pugi::xml_node alert = body_.append_child("Alert");
     AddElement(alert, "CmdID", NextCmdID());
-    AddElement(alert, "Data", code);
+    AddElement(alert, "Data", static_cast<long long>(code));
     pugi::xml_node item = alert.append_child("Item");
     AddLocURI(item, "Target", client_.DataSource);
     AddLocURI(item, "Source", client_.LocalDatabase);
@@ -186,7 +187,7 @@ void TSyncSession::AppendSync() {
     Track(sync);
 }
 
-void TSyncSession::AppendStatus(const StatusSpec& s) {
+void TSyncSession::AppendStatus(const OutgoingStatus& s) {
     pugi::xml_node status = body_.append_child("Status");
     AddElement(status, "CmdID", NextCmdID());
     AddElement(status, "MsgRef", s.MsgRef);
@@ -206,7 +207,7 @@ void TSyncSession::AppendStatus(const StatusSpec& s) {
 void TSyncSession::AppendNextMessageAlert() {
     pugi::xml_node alert = body_.append_child("Alert");
     AddElement(alert, "CmdID", NextCmdID());
-    AddElement(alert, "Data", 222);
+    AddElement(alert, "Data", static_cast<long long>(AlertCode::NextMessage));
     pugi::xml_node item = alert.append_child("Item");
     AddLocURI(item, "Target", client_.DataSource);
     AddLocURI(item, "Source", client_.LocalDatabase);
@@ -345,20 +346,20 @@ void TSyncSession::CheckAlertAccepted(std::string_view msgRef, std::string_view 
 void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem) {
     const std::string& msgRef = replyMsgID_;
     const auto storeStatus = [&](pugi::xml_node cmd, const char* name) {
-        return StatusSpec{msgRef,
-                          std::to_string(ReadInteger(Child(cmd, "CmdID"))),
-                          name,
-                          client_.LocalDatabase,
-                          client_.DataSource,
-                          200,
-                          {}};
+        return OutgoingStatus{msgRef,
+                              std::to_string(ReadInteger(Child(cmd, "CmdID"))),
+                              name,
+                              client_.LocalDatabase,
+                              client_.DataSource,
+                              200,
+                              {}};
     };
     // The answer to the newest reply goes first, its header Status leading.
-    std::deque<StatusSpec> answer{HeaderStatus()};
+    std::deque<OutgoingStatus> answer{HeaderStatus()};
     bool storeAlertSeen = false;
     for (pugi::xml_node cmd = ReplyBody().first_child(); cmd; cmd = cmd.next_sibling()) {
         if (HasLocalName(cmd, "Alert")) {
-            StatusSpec status = storeStatus(cmd, "Alert");
+            OutgoingStatus status = storeStatus(cmd, "Alert");
             if (firstReply && !storeAlertSeen) {
                 // The server's anchor is the first element of the Alert's Meta.
                 const pugi::xml_node anchor =
@@ -377,13 +378,13 @@ void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerIte
                 if (!add && !replace && !HasLocalName(c, "Delete")) continue;
                 const std::string id =
                     Text(Path(c, add ? "Item/Source/LocURI" : "Item/Target/LocURI"));
-                StatusSpec status{msgRef,
-                                  Text(Child(c, "CmdID")),
-                                  add ? "Add" : replace ? "Replace" : "Delete",
-                                  {},
-                                  {},
-                                  200,
-                                  {}};
+                OutgoingStatus status{msgRef,
+                                      Text(Child(c, "CmdID")),
+                                      add ? "Add" : replace ? "Replace" : "Delete",
+                                      {},
+                                      {},
+                                      200,
+                                      {}};
                 (add ? status.SourceRef : status.TargetRef) = id;
                 answer.push_back(std::move(status));
                 if ((add || replace) && onItem) onItem(c, replace, id);
@@ -403,8 +404,9 @@ bool TSyncSession::ReplyHasCommands() const {
     return false;
 }
 
-StatusSpec TSyncSession::HeaderStatus() const {
-    return StatusSpec{replyMsgID_, "0", "SyncHdr", client_.DeviceID, client_.ServerURL, 200, {}};
+OutgoingStatus TSyncSession::HeaderStatus() const {
+    return OutgoingStatus{replyMsgID_,       "0", "SyncHdr", client_.DeviceID,
+                          client_.ServerURL, 200, {}};
 }
 
 }  // namespace orvanta

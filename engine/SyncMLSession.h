@@ -16,7 +16,7 @@ namespace orvanta {
 class TSMLBase;
 
 // One Status command of the client.
-struct StatusSpec {
+struct OutgoingStatus {
     std::string MsgRef;
     std::string CmdRef;
     std::string Cmd;
@@ -32,7 +32,7 @@ struct StatusSpec {
 // command. SendQueued spreads them over as many messages as the server's size limit
 // needs; the container is opened again, with a new CmdID, in every message.
 struct TOutbox {
-    std::deque<StatusSpec> Statuses;
+    std::deque<OutgoingStatus> Statuses;
 
     const char* ContainerName = nullptr;
     std::function<void(pugi::xml_node container)> ContainerHead;
@@ -69,7 +69,7 @@ public:
     // Message 1 and its reply: the device information, the data-store Alert with the
     // anchors (and, with withSync, an empty Sync), Final. Fails when the server refuses
     // the session or the data source, or does not open the data source with an Alert.
-    void Open(int alertCode, const std::optional<std::string>& last, bool withSync);
+    void Open(AlertCode alert, const std::optional<std::string>& last, bool withSync);
 
     [[nodiscard]] long long NextCmdID() { return ++cmdID_; }
     // Alert 222: the client asks for the server's next message.
@@ -88,7 +88,7 @@ public:
     [[nodiscard]] std::optional<int> ReplyStatus(std::string_view msgRef,
                                                  std::string_view cmdRef) const;
     // The Status the client sends for the header of the current reply.
-    [[nodiscard]] StatusSpec HeaderStatus() const;
+    [[nodiscard]] OutgoingStatus HeaderStatus() const;
 
     // Called for each Add or Replace of the server's Sync, with the item's LocURI.
     using ServerItemHandler =
@@ -108,9 +108,9 @@ private:
     // Message 1's commands.
     void AppendDevInfPut();
     // The Alert for the data store with the anchors; draws the client's new NextAnchor.
-    void AppendStoreAlert(int code, const std::optional<std::string>& last);
+    void AppendStoreAlert(AlertCode code, const std::optional<std::string>& last);
     void AppendSync();
-    void AppendStatus(const StatusSpec& status);
+    void AppendStatus(const OutgoingStatus& status);
     // Sends the message, with Final when asked, and reads the reply. Fails when the
     // server refuses the session (Status for the SyncHdr outside 2xx).
     void Send(bool final);

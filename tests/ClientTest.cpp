@@ -6,7 +6,7 @@
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "engine/SyncMLBase.h"
-#include "items/ContSyncML.h"
+#include "kinds/ContSyncML.h"
 #include "support/LoadHarness.h"
 
 namespace orvanta {

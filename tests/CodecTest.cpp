@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "items/SyncMLItem.h"
-#include "items/TextCodec.h"
+#include "formats/SyncMLItem.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Errors.h"
-#include "items/ContSyncML.h"
+#include "kinds/ContSyncML.h"
 
 namespace orvanta {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "engine/Errors.h"
-#include "items/DateTime.h"
-#include "items/TimeZoneRule.h"
+#include "formats/DateTime.h"
+#include "formats/TimeZoneRule.h"
 #include "support/LoadHarness.h"
 
 namespace orvanta {

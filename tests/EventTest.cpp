@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/Errors.h"
-#include "items/CalSyncML.h"
-#include "items/TimeZoneRule.h"
+#include "kinds/CalSyncML.h"
+#include "formats/TimeZoneRule.h"
 
 namespace orvanta {
 namespace {
@@ -91,7 +91,7 @@ TEST_F(Event, BadDatesEndTheParse) {
 TEST_F(Event, TriggerClassification) {
     const struct {
         const char* trigger;
-        std::uint8_t period;
+        ReminderPeriod period;
         int number;
     } cases[] = {
         {"-PT15M", ReminderPeriod::Minutes, 15}, {"-PT90M", ReminderPeriod::Hours, 1},
@@ -107,17 +107,18 @@ TEST_F(Event, TriggerClassification) {
         const TReminder r = event.GetReminder(0);
         EXPECT_EQ(r.Period, c.period) << c.trigger;
         EXPECT_EQ(r.Number, c.number) << c.trigger;
-        EXPECT_EQ(r.Method, 0);
+        EXPECT_EQ(r.Method, ReminderMethod::Popup);
     }
     event.Parse(Payload({"BEGIN:VALARM", "ACTION:EMAIL", "TRIGGER;VALUE=DATE-TIME:20240101T080000Z",
                          "END:VALARM", "BEGIN:VALARM", "END:VALARM"}));
     ASSERT_EQ(event.ReminderCount(), 2u);
-    EXPECT_EQ(event.GetReminder(0), (TReminder{0, At(2024, 1, 1, 9), ReminderPeriod::ByTime, 1}));
+    EXPECT_EQ(event.GetReminder(0),
+              (TReminder{0, At(2024, 1, 1, 9), ReminderPeriod::ByTime, ReminderMethod::Email}));
     EXPECT_EQ(event.GetReminder(1), TReminder{});  // no TRIGGER: no timing
 }
 
 TEST_F(Event, AddReminderToANewEvent) {
-    event.AddReminder(TReminder{5, 0, ReminderPeriod::Minutes, 0});
+    event.AddReminder(TReminder{5, 0, ReminderPeriod::Minutes, ReminderMethod::Popup});
     EXPECT_EQ(event.Lines,
               (Lines{"BEGIN:VCALENDAR", "VERSION:2.0", "CALSCALE:GREGORIAN", "BEGIN:VEVENT",
                      "BEGIN:VALARM", "ACTION:DISPLAY", "DESCRIPTION:This is an event reminder",
@@ -129,11 +130,11 @@ TEST_F(Event, AddReminderToANewEvent) {
 
 TEST_F(Event, RemindersWrittenReadBack) {
     const TReminder cases[] = {
-        {15, 0, ReminderPeriod::Minutes, 0},
-        {2, 0, ReminderPeriod::Hours, 1},
-        {3, 0, ReminderPeriod::Days, 0},
-        {2, 0, ReminderPeriod::Weeks, 1},
-        {0, At(2024, 6, 1, 8, 15), ReminderPeriod::ByTime, 0},
+        {15, 0, ReminderPeriod::Minutes, ReminderMethod::Popup},
+        {2, 0, ReminderPeriod::Hours, ReminderMethod::Email},
+        {3, 0, ReminderPeriod::Days, ReminderMethod::Popup},
+        {2, 0, ReminderPeriod::Weeks, ReminderMethod::Email},
+        {0, At(2024, 6, 1, 8, 15), ReminderPeriod::ByTime, ReminderMethod::Popup},
     };
     for (const TReminder& r : cases)
         event.AddReminder(r);
@@ -147,10 +148,11 @@ TEST_F(Event, RemindersWrittenReadBack) {
         EXPECT_EQ(reread.GetReminder(i), cases[i]);
 
     // A whole number of a larger unit reads as that unit.
-    reread.SetReminder(0, TReminder{60, 0, ReminderPeriod::Minutes, 0});
+    reread.SetReminder(0, TReminder{60, 0, ReminderPeriod::Minutes, ReminderMethod::Popup});
     TSMLEvent third(nullptr);
     third.Parse(reread.GetText());
-    EXPECT_EQ(third.GetReminder(0), (TReminder{1, 0, ReminderPeriod::Hours, 0}));
+    EXPECT_EQ(third.GetReminder(0),
+              (TReminder{1, 0, ReminderPeriod::Hours, ReminderMethod::Popup}));
 }
 
 TEST_F(Event, DeleteReminderRemovesItsBlockOnly) {
@@ -162,13 +164,13 @@ TEST_F(Event, DeleteReminderRemovesItsBlockOnly) {
                                   "BEGIN:VALARM", "ACTION:EMAIL", "X-KEEP:me", "TRIGGER:-P1D",
                                   "END:VALARM", "LOCATION:y", "END:VEVENT", "END:VCALENDAR"}));
     ASSERT_EQ(event.ReminderCount(), 1u);
-    EXPECT_EQ(event.GetReminder(0), (TReminder{1, 0, ReminderPeriod::Days, 1}));
+    EXPECT_EQ(event.GetReminder(0), (TReminder{1, 0, ReminderPeriod::Days, ReminderMethod::Email}));
     EXPECT_EQ(event.State, ItemState::Modified);
 }
 
 TEST_F(Event, RemindersNeedAnEventToHoldThem) {
     event.Parse("");
-    EXPECT_THROW(event.AddReminder(TReminder{}), SyncError);
+    EXPECT_THROW(event.AddReminder(TReminder{}), ItemError);
     EXPECT_EQ(event.ReminderCount(), 0u);
     EXPECT_TRUE(event.Lines.empty());
 }

@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "engine/Errors.h"
-#include "items/CalSyncML.h"
-#include "items/ContSyncML.h"
-#include "items/NoteSyncML.h"
-#include "items/TaskSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 #include "support/ChildProcess.h"
 #include "support/LoadHarness.h"
 #include "support/RealServer.h"

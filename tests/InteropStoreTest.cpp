@@ -8,10 +8,10 @@
 #include <iterator>
 #include <memory>
 
-#include "items/CalSyncML.h"
-#include "items/ContSyncML.h"
-#include "items/NoteSyncML.h"
-#include "items/TaskSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 #include "support/RealServer.h"
 #include "support/ServerReply.h"
 
@@ -55,7 +55,7 @@ const KindCase kKinds[] = {
          e.SetEnd(EncodeDate(2027, 3, 4) + EncodeTime(11, 45, 0));
          e.SetLocation(u"Raum 4, 2. OG");
          e.SetDescription(kText);
-         e.AddReminder(TReminder{15, 0, ReminderPeriod::Minutes, 0});
+         e.AddReminder(TReminder{15, 0, ReminderPeriod::Minutes, ReminderMethod::Popup});
      },
      [](const TSMLItem& item) { return static_cast<const TSMLEvent&>(item).Description; }},
     {"card", [] { return std::make_unique<TSMLContacts>(); },

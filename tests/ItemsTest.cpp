@@ -5,10 +5,10 @@
 #include <memory>
 #include <regex>
 
-#include "items/CalSyncML.h"
-#include "items/ContSyncML.h"
-#include "items/NoteSyncML.h"
-#include "items/TaskSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 
 namespace orvanta {
 namespace {

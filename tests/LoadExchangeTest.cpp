@@ -12,7 +12,7 @@ namespace {
 
 using namespace test;
 
-std::string Reply(const ServerReplySpec& shape) {
+std::string Reply(const ServerReplyShape& shape) {
     return BuildServerReply(shape);
 }
 
@@ -22,7 +22,7 @@ std::string Closing(int msgID = 2) {
 }
 
 TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     r.Commands = Adds(3, 10, "srv-");
     r.Commands[1].Data =
         "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Gr\xC3\xBC\xC3\x9F;\xF0\x9F\x98\x80;;;\r\nEND:VCARD\r\n";
@@ -53,7 +53,7 @@ TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
 }
 
 TEST(Load, ResponseURIIsUsedExactlyAsGiven) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     ScriptedPeer* self = nullptr;
     ScriptedPeer peer([&](const RecordedRequest&, int index) {
         r.RespURI = self->Url("/sync?sessionid=abc=1&x=y");
@@ -96,7 +96,7 @@ TEST(Load, EmptySyncStillClosesWithStatusesAndAnEmptyMap) {
 }
 
 TEST(Load, ServerCommandsOtherThanItemsAreSkipped) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     r.Commands = Adds(1, 7);
     r.ExtraSyncXml =
         "<Atomic><CmdID>20</CmdID><Add><CmdID>21</CmdID><Item><Source><LocURI>nested</LocURI>"
@@ -114,7 +114,7 @@ TEST(Load, ServerCommandsOtherThanItemsAreSkipped) {
 }
 
 TEST(Load, ReplaceAndDeleteFromTheServer) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     r.Commands = {{"Add", "7", "a", "BEGIN:VCARD\r\nEND:VCARD\r\n"},
                   {"Replace", "8", "b", "BEGIN:VCARD\r\nN:B;;;;\r\nEND:VCARD\r\n"},
                   {"Delete", "9", "c", std::nullopt}};
@@ -137,7 +137,7 @@ TEST(Load, ReplaceAndDeleteFromTheServer) {
 }
 
 TEST(Load, AddWithoutDataGivesAnEmptyPayload) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     r.Commands = {{"Add", "7", "a", std::nullopt}};
     ScriptedPeer peer({Reply(r), Closing()});
     auto client = ClientFor(peer);
@@ -147,7 +147,7 @@ TEST(Load, AddWithoutDataGivesAnEmptyPayload) {
 }
 
 TEST(Load, ReplacesItemsHeldBefore) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     r.Commands = Adds(2, 7);
     ScriptedPeer peer({Reply(r), Closing(), Reply(r), Closing()});
     auto client = ClientFor(peer);
@@ -162,7 +162,7 @@ TEST(Load, ReplacesItemsHeldBefore) {
 // A server that spreads 9 items over three messages.
 TEST(Load, ReplySplitOverThreeMessages) {
     ScriptedPeer peer([](const RecordedRequest&, int index) {
-        ServerReplySpec r;
+        ServerReplyShape r;
         r.MsgID = std::to_string(index + 1);
         r.StatusMsgRef = r.MsgID;
         r.HeaderStatus = index == 0 ? 212 : 200;
@@ -206,12 +206,12 @@ TEST(Load, SmallServerLimitSplitsTheMap) {
     constexpr long kLimit = 3000;
     ScriptedPeer peer([&](const RecordedRequest& req, int index) {
         if (index == 0) {
-            ServerReplySpec r;
+            ServerReplyShape r;
             r.MaxMsgSize = kLimit;
             r.Commands = Adds(60, 7, "contact-with-a-long-identifier-");
             return PeerReply{200, BuildServerReply(r), 0};
         }
-        ServerReplySpec r = Acknowledgement(index + 1);
+        ServerReplyShape r = Acknowledgement(index + 1);
         r.MaxMsgSize = kLimit;
         r.Final = ReadClientMessage(req.Body).Final;
         if (!r.Final) {
@@ -263,7 +263,7 @@ TEST(Load, RefusalsEndTheLoadWithTheirMeaning) {
         {511, std::nullopt, "The server refused the session: server failure (status 511)"},
     };
     for (const auto& c : cases) {
-        ServerReplySpec r;
+        ServerReplyShape r;
         r.HeaderStatus = c.header;
         r.AlertStatus = c.alert;
         r.Alert = !c.alert && *c.header < 300;
@@ -277,7 +277,7 @@ TEST(Load, RefusalsEndTheLoadWithTheirMeaning) {
 }
 
 TEST(Load, StatusesInTheSuccessRangeGoOn) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     r.HeaderStatus = 212;
     r.AlertStatus = 200;
     ScriptedPeer peer({Reply(r), Closing()});
@@ -286,7 +286,7 @@ TEST(Load, StatusesInTheSuccessRangeGoOn) {
 }
 
 TEST(Load, RefusalOfTheClosingMessageIsReported) {
-    ServerReplySpec closing = Acknowledgement(2);
+    ServerReplyShape closing = Acknowledgement(2);
     closing.HeaderStatus = 407;
     ScriptedPeer peer({Reply({}), Reply(closing)});
     auto client = ClientFor(peer);
@@ -295,9 +295,9 @@ TEST(Load, RefusalOfTheClosingMessageIsReported) {
 }
 
 TEST(Load, BrokenRepliesFailCleanly) {
-    ServerReplySpec badCmdID;
+    ServerReplyShape badCmdID;
     badCmdID.AlertCmdID = "five";
-    ServerReplySpec noAlert;
+    ServerReplyShape noAlert;
     noAlert.Alert = false;
     const struct {
         PeerReply reply;
@@ -332,7 +332,7 @@ TEST(Load, ServerThatNeverFinishesIsStopped) {
     std::atomic<int> served{0};
     ScriptedPeer peer([&](const RecordedRequest&, int index) {
         ++served;
-        ServerReplySpec r;
+        ServerReplyShape r;
         r.MsgID = std::to_string(index + 1);
         r.StatusMsgRef = r.MsgID;
         r.Final = false;

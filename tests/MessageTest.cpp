@@ -57,13 +57,13 @@ std::string MapItem(const std::string& id) {
 }
 
 TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
-    ServerReplySpec reply;
+    ServerReplyShape reply;
     reply.Commands = {{"Add", "7", "a1", "BEGIN:VCARD\r\nEND:VCARD\r\n"},
                       {"Add", "8", "a2", "BEGIN:VCARD\r\nEND:VCARD\r\n"}};
     ScriptedPeer* self = nullptr;
     ScriptedPeer peer([&](const RecordedRequest&, int index) {
         reply.RespURI = self->Url("/sync?sessionid=ab=1");
-        return PeerReply{200, BuildServerReply(index == 0 ? reply : ServerReplySpec{}), 0};
+        return PeerReply{200, BuildServerReply(index == 0 ? reply : ServerReplyShape{}), 0};
     });
     self = &peer;
     auto client = ClientFor(peer);

@@ -5,7 +5,7 @@
 
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
-#include "items/NoteSyncML.h"
+#include "kinds/NoteSyncML.h"
 #include "support/LoadHarness.h"
 
 namespace orvanta {
@@ -34,7 +34,7 @@ private:
     std::string Answer(const RecordedRequest& req, long maxMsgSize, int alertStatus,
                        int headerStatus) {
         const ClientMessage m = ReadClientMessage(req.Body);
-        ServerReplySpec r = Acknowledgement(std::stoi(m.MsgID));
+        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
         r.MaxMsgSize = maxMsgSize;
         if (m.MsgID == "1") {
             r.HeaderStatus = headerStatus;
@@ -73,12 +73,12 @@ std::string AsParsed(const std::string& payload) {
 
 // A loaded contacts client holding items in the given states.
 std::unique_ptr<TSMLContacts> LoadedClient(const ScriptedPeer& peer,
-                                           std::initializer_list<std::uint8_t> states) {
+                                           std::initializer_list<ItemState> states) {
     auto client = ClientFor(peer);
     client->NextAnchor = "11111111";
     client->Loaded = true;
     int n = 0;
-    for (const std::uint8_t state : states) {
+    for (const ItemState state : states) {
         TSMLContact* c = client->NewItem();
         c->Parse(kCard);
         c->ID = "c" + std::to_string(++n);

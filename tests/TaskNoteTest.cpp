@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/Errors.h"
-#include "items/NoteSyncML.h"
-#include "items/TaskSyncML.h"
-#include "items/TimeZoneRule.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
+#include "formats/TimeZoneRule.h"
 
 namespace orvanta {
 namespace {

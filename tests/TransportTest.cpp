@@ -18,7 +18,7 @@ std::string Closing() {
 }
 
 std::string ReplyWith(int items) {
-    ServerReplySpec r;
+    ServerReplyShape r;
     r.Commands = Adds(items, 7);
     return BuildServerReply(r);
 }

@@ -20,11 +20,11 @@
 
 #include <cmath>
 
-#include "items/CalSyncML.h"
-#include "items/ContSyncML.h"
-#include "items/NoteSyncML.h"
-#include "items/ItemKinds.h"
-#include "items/TaskSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "formats/ItemKinds.h"
+#include "kinds/TaskSyncML.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
@@ -139,7 +139,7 @@ TReminderForm::TReminderForm(QWidget* parent)
 }
 
 void TReminderForm::PeriodCBChange() {
-    const bool byTime = PeriodCB->currentIndex() == ReminderPeriod::ByTime;
+    const bool byTime = PeriodCB->currentIndex() == static_cast<int>(ReminderPeriod::ByTime);
     DateDTP->setEnabled(byTime);
     TimeDTP->setEnabled(byTime);
     NumberEd->setEnabled(!byTime);
@@ -255,14 +255,14 @@ void TEditEventForm::FillReminders() {
     RemindersLB->clear();
     for (std::size_t i = 0; i < Event->ReminderCount(); ++i) {
         const TReminder r = Event->GetReminder(i);
-        const QString method = tr(kMethodNames[r.Method == 1 ? 1 : 0]);
+        const QString method = tr(kMethodNames[static_cast<int>(r.Method)]);
         if (r.Period == ReminderPeriod::ByTime) {
             RemindersLB->addItem(method + tr(" on ") + LocaleText(r.Time));
         } else {
             RemindersLB->addItem(QStringLiteral("%1 %2 %3")
                                      .arg(method)
                                      .arg(r.Number)
-                                     .arg(tr(kPeriodNames[std::min<int>(r.Period, 3)])));
+                                     .arg(tr(kPeriodNames[static_cast<int>(r.Period)])));
         }
     }
     UpdateReminderButtons();
@@ -278,8 +278,8 @@ namespace {
 
 TReminder ReminderFrom(const TReminderForm& form) {
     TReminder r;
-    r.Method = static_cast<std::uint8_t>(form.MethodCB->currentIndex());
-    r.Period = static_cast<std::uint8_t>(form.PeriodCB->currentIndex());
+    r.Method = static_cast<ReminderMethod>(form.MethodCB->currentIndex());
+    r.Period = static_cast<ReminderPeriod>(form.PeriodCB->currentIndex());
     if (r.Period == ReminderPeriod::ByTime) {
         r.Time = PickedDate(form.DateDTP) + PickedTime(form.TimeDTP);
     } else {
@@ -305,11 +305,11 @@ void TEditEventForm::RemEditBtnClick() {
     const int row = RemindersLB->currentRow();
     if (row < 0 || RemindersLB->selectedItems().isEmpty()) return;
     const TReminder r = Event->GetReminder(static_cast<std::size_t>(row));
-    ReminderDialog->MethodCB->setCurrentIndex(r.Method == 1 ? 1 : 0);
+    ReminderDialog->MethodCB->setCurrentIndex(static_cast<int>(r.Method));
     ReminderDialog->NumberEd->setValue(r.Number);
     Pick(ReminderDialog->DateDTP, std::floor(r.Time));
     Pick(ReminderDialog->TimeDTP, r.Time - std::floor(r.Time));
-    ReminderDialog->PeriodCB->setCurrentIndex(std::min<int>(r.Period, 4));
+    ReminderDialog->PeriodCB->setCurrentIndex(static_cast<int>(r.Period));
     if (ReminderDialog->exec() != QDialog::Accepted) return;
     Event->SetReminder(static_cast<std::size_t>(row), ReminderFrom(*ReminderDialog));
     FillReminders();

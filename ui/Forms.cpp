@@ -5,10 +5,10 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "items/CalSyncML.h"
-#include "items/ContSyncML.h"
-#include "items/NoteSyncML.h"
-#include "items/TaskSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {

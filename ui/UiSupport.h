@@ -8,8 +8,8 @@
 #include <initializer_list>
 #include <functional>
 
-#include "items/DateTime.h"
-#include "items/TextCodec.h"
+#include "formats/DateTime.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta::ui {
 

@@ -1,7 +1,7 @@
 #include "support/LoadHarness.h"
 
 #include "engine/HttpClient.h"
-#include "items/DateTime.h"
+#include "formats/DateTime.h"
 
 namespace orvanta::test {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/SyncMLBase.h"
-#include "items/ContSyncML.h"
+#include "kinds/ContSyncML.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
 

@@ -34,7 +34,7 @@ std::string AllText(const pugi::xml_node& n) {
 
 }  // namespace
 
-std::string BuildServerReply(const ServerReplySpec& s) {
+std::string BuildServerReply(const ServerReplyShape& s) {
     const std::string p = s.Prefix;
     const auto open = [&](const std::string& name) { return "<" + p + name + ">"; };
     const auto close = [&](const std::string& name) { return "</" + p + name + ">"; };
@@ -93,8 +93,8 @@ std::string BuildServerReply(const ServerReplySpec& s) {
     return x;
 }
 
-ServerReplySpec Acknowledgement(int msgID) {
-    ServerReplySpec s;
+ServerReplyShape Acknowledgement(int msgID) {
+    ServerReplyShape s;
     s.MsgID = s.StatusMsgRef = std::to_string(msgID);
     s.HeaderStatus = 200;
     s.AlertStatus.reset();

@@ -18,7 +18,7 @@ struct ServerCommand {
 
 // A reply of the server, written the way real servers write them: SyncML namespace on
 // the root, metinf namespace on Meta children, payloads as CDATA.
-struct ServerReplySpec {
+struct ServerReplyShape {
     std::string MsgID = "1";
     std::string StatusMsgRef = "1";
     std::string RespURI;
@@ -38,11 +38,11 @@ struct ServerReplySpec {
     std::string Prefix;  // element prefix such as "s:", declared on the root
 };
 
-[[nodiscard]] std::string BuildServerReply(const ServerReplySpec& shape);
+[[nodiscard]] std::string BuildServerReply(const ServerReplyShape& shape);
 
 // A reply that only acknowledges the client's message `msgID` (Status 200 for its
 // header, no Alert, no Sync), with Final unless the caller clears it.
-[[nodiscard]] ServerReplySpec Acknowledgement(int msgID);
+[[nodiscard]] ServerReplyShape Acknowledgement(int msgID);
 
 // An Add for an item with the given LocURI and payload, CmdIDs counting from `cmdID`.
 [[nodiscard]] std::vector<ServerCommand> Adds(int count, int firstCmdID,
@@ -77,7 +77,7 @@ struct ClientMessage {
 };
 [[nodiscard]] ClientMessage ReadClientMessage(const std::string& body);
 
-// A Status of the server, as XML to put into ServerReplySpec::ExtraBodyXml.
+// A Status of the server, as XML to put into ServerReplyShape::ExtraBodyXml.
 [[nodiscard]] std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
                                     const std::string& cmd, int code);
 

@@ -9,10 +9,10 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-#include "items/CalSyncML.h"
-#include "items/ContSyncML.h"
-#include "items/NoteSyncML.h"
-#include "items/TaskSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 #include "ui/UiHarness.h"
 
 namespace orvanta {
@@ -135,8 +135,8 @@ TEST_F(EventEditor, RemindersAndTheirDialog) {
     // Cancel in the event editor keeps what the reminder operations did.
     form().reject();
     ASSERT_EQ(event->ReminderCount(), 1u);
-    EXPECT_EQ(event->GetReminder(0),
-              (TReminder{0, At(2026, 12, 10, 8, 15), ReminderPeriod::ByTime, 1}));
+    EXPECT_EQ(event->GetReminder(0), (TReminder{0, At(2026, 12, 10, 8, 15), ReminderPeriod::ByTime,
+                                                ReminderMethod::Email}));
     EXPECT_EQ(event->State, ItemState::Modified);
 }
 

@@ -7,8 +7,8 @@
 #include <QTabBar>
 
 #include "engine/HttpClient.h"
-#include "items/CalSyncML.h"
-#include "items/NoteSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/NoteSyncML.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
 #include "ui/UiHarness.h"
@@ -27,7 +27,7 @@ ScriptedPeer NotesServer() {
     return ScriptedPeer([](const RecordedRequest& req, int) {
         const ClientMessage m = ReadClientMessage(req.Body);
         if (m.MsgID != "1") return PeerReply{200, BuildServerReply(Acknowledgement(2)), 0};
-        ServerReplySpec r;
+        ServerReplyShape r;
         for (int i = 1; i <= 3; ++i) {
             r.Commands.push_back({"Add", std::to_string(10 + i), "n" + std::to_string(i),
                                   QString::fromLatin1(kNote).arg(i).toStdString()});

@@ -1,6 +1,6 @@
-#include "items/NoteSyncML.h"
+#include "kinds/NoteSyncML.h"
 
-#include "items/ItemKinds.h"
+#include "formats/ItemKinds.h"
 
 namespace orvanta {
 

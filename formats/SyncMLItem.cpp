@@ -1,4 +1,4 @@
-#include "items/SyncMLItem.h"
+#include "formats/SyncMLItem.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/Errors.h"
+#include "formats/Failure.h"
 
 namespace orvanta {
 

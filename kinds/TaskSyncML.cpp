@@ -1,6 +1,6 @@
-#include "items/TaskSyncML.h"
+#include "kinds/TaskSyncML.h"
 
-#include "items/ItemKinds.h"
+#include "formats/ItemKinds.h"
 
 namespace orvanta {
 

@@ -1,4 +1,4 @@
-#include "items/ItemKinds.h"
+#include "formats/ItemKinds.h"
 
 namespace orvanta {
 

@@ -1,10 +1,10 @@
-#include "items/ContSyncML.h"
+#include "kinds/ContSyncML.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
-#include "items/ItemKinds.h"
+#include "formats/ItemKinds.h"
 
 namespace orvanta {
 

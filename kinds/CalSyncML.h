@@ -9,24 +9,30 @@ namespace orvanta {
 
 class TSMLCalendar;
 
-// One reminder of an event: how many units before the start it fires, or (Period 4)
-// the moment it fires.
+// The unit of a reminder's Number, or ByTime for a reminder at a fixed moment. The
+// values are the positions in the reminder dialog's period list.
+enum class ReminderPeriod : std::uint8_t {
+    Minutes = 0,
+    Hours = 1,
+    Days = 2,
+    Weeks = 3,
+    ByTime = 4
+};
+
+// How a reminder reaches the user: a pop-up (ACTION:DISPLAY) or an e-mail (ACTION:EMAIL).
+// The values are the positions in the reminder dialog's method list.
+enum class ReminderMethod : std::uint8_t { Popup = 0, Email = 1 };
+
+// One reminder of an event: how many units before the start it fires, or (ByTime) the
+// moment it fires.
 struct TReminder {
     std::int32_t Number = 0;
     TDateTime Time = 0;
-    std::uint8_t Period = 0;  // 0 minutes, 1 hours, 2 days, 3 weeks, 4 by time
-    std::uint8_t Method = 0;  // 0 pop-up (ACTION DISPLAY), 1 e-mail (ACTION EMAIL)
+    ReminderPeriod Period = ReminderPeriod::Minutes;
+    ReminderMethod Method = ReminderMethod::Popup;
 
     friend bool operator==(const TReminder&, const TReminder&) = default;
 };
-
-namespace ReminderPeriod {
-inline constexpr std::uint8_t Minutes = 0;
-inline constexpr std::uint8_t Hours = 1;
-inline constexpr std::uint8_t Days = 2;
-inline constexpr std::uint8_t Weeks = 3;
-inline constexpr std::uint8_t ByTime = 4;
-}  // namespace ReminderPeriod
 
 // One calendar event: a vCalendar text with one VEVENT component and its VALARM blocks.
 class TSMLEvent : public TSMLItem {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "engine/Errors.h"
-#include "items/CalSyncML.h"
-#include "items/ContSyncML.h"
-#include "items/NoteSyncML.h"
-#include "items/TaskSyncML.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 
 using namespace orvanta;
 

@@ -1,10 +1,10 @@
-#include "items/DateTime.h"
+#include "formats/DateTime.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "engine/Errors.h"
-#include "items/TimeZoneRule.h"
+#include "formats/Failure.h"
+#include "formats/TimeZoneRule.h"
 
 namespace orvanta {
 

@@ -1,4 +1,4 @@
-#include "items/TimeZoneRule.h"
+#include "formats/TimeZoneRule.h"
 
 #include <cctype>
 #include <cstdlib>

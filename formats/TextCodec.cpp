@@ -1,4 +1,4 @@
-#include "items/TextCodec.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta {
 

@@ -5,26 +5,16 @@
 #include <string_view>
 #include <vector>
 
-#include "items/DateTime.h"
-#include "items/TextCodec.h"
+#include "formats/DateTime.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta {
 
 // Local change state of an item.
-namespace ItemState {
-inline constexpr std::uint8_t Unchanged = 0;
-inline constexpr std::uint8_t New = 1;
-inline constexpr std::uint8_t Modified = 2;
-inline constexpr std::uint8_t Deleted = 3;
-}  // namespace ItemState
+enum class ItemState : std::uint8_t { Unchanged = 0, New = 1, Modified = 2, Deleted = 3 };
 
 // Which server command delivered an item in the last load.
-namespace ServerChangeKind {
-inline constexpr std::uint8_t None = 0;
-inline constexpr std::uint8_t Added = 1;
-inline constexpr std::uint8_t Replaced = 2;
-inline constexpr std::uint8_t Deleted = 3;
-}  // namespace ServerChangeKind
+enum class ServerChangeKind : std::uint8_t { None = 0, Added = 1, Replaced = 2, Deleted = 3 };
 
 // The parameter selection of FindProperty and the property writers:
 //  - empty: any line of the name; the head written is the bare name;
@@ -43,8 +33,8 @@ public:
     TSMLItem& operator=(const TSMLItem&) = delete;
 
     std::string ID;
-    std::uint8_t State = ItemState::New;
-    std::uint8_t ServerChange = ServerChangeKind::None;
+    ItemState State = ItemState::New;
+    ServerChangeKind ServerChange = ServerChangeKind::None;
     std::int32_t StartLine = 0;
     std::string CmdID;
     std::vector<std::string> Lines;

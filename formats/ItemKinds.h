@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "items/SyncMLItem.h"
+#include "formats/SyncMLItem.h"
 
 namespace orvanta {
 

@@ -1,9 +1,9 @@
-#include "items/CalSyncML.h"
+#include "kinds/CalSyncML.h"
 
 #include <cmath>
 
-#include "engine/Errors.h"
-#include "items/ItemKinds.h"
+#include "formats/Failure.h"
+#include "formats/ItemKinds.h"
 
 namespace orvanta {
 
@@ -132,7 +132,8 @@ void TSMLEvent::ReadReminder(std::size_t& i) {
                 reminder.Time = 0;
             }
         } else if (name == "ACTION") {
-            reminder.Method = ToUTF8(GetPropertyValue(line)) == "EMAIL" ? 1 : 0;
+            reminder.Method = ToUTF8(GetPropertyValue(line)) == "EMAIL" ? ReminderMethod::Email
+                                                                        : ReminderMethod::Popup;
         }
     }
     Reminders.push_back(reminder);
@@ -187,7 +188,7 @@ std::size_t TSMLEvent::AlarmBlock(std::size_t index) const {
     for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, 0)); i < Lines.size(); ++i) {
         if (IsBlockLine(Lines[i], "BEGIN", "VALARM") && seen++ == index) return i;
     }
-    throw SyncError("The event has no reminder number " + std::to_string(index + 1));
+    throw ItemError("The event has no reminder number " + std::to_string(index + 1));
 }
 
 std::size_t TSMLEvent::AlarmBlockEnd(std::size_t begin) const {
@@ -204,7 +205,7 @@ void TSMLEvent::AddReminder(const TReminder& reminder) {
     if (end == static_cast<std::size_t>(-1) || static_cast<std::int32_t>(end) <= StartLine) {
         // No VEVENT to hold the block: adding the record alone would leave the
         // reminders and the payload out of step.
-        throw SyncError("This event has no VEVENT component to hold a reminder");
+        throw ItemError("This event has no VEVENT component to hold a reminder");
     }
     // The new block's number: the blocks of the event that come before it.
     std::size_t index = 0;
@@ -228,7 +229,7 @@ void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
                            ? "TRIGGER;VALUE=DATE-TIME:" + DateTimeToText(reminder.Time)
                            : "TRIGGER:" + TriggerDuration(reminder);
         } else if (name == "ACTION") {
-            Lines[i] = reminder.Method == 1 ? "ACTION:EMAIL" : "ACTION:DISPLAY";
+            Lines[i] = reminder.Method == ReminderMethod::Email ? "ACTION:EMAIL" : "ACTION:DISPLAY";
         }
     }
     MarkModified();
