@@ -87,8 +87,11 @@ TEditorDialog::TEditorDialog(const char* name, const QString& caption, QWidget* 
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
     setModal(true);
-    OKBtn = Named(new QPushButton(tr("OK")), "OKBtn");
-    CancelBtn = Named(new QPushButton(tr("Cancel")), "CancelBtn");
+    // Made as children of the dialog, so that OK becomes the dialog's own default button:
+    // Enter in any control that does not take Enter itself means OK. A button that has
+    // the keyboard focus takes Enter only while it has it; then OK is the default again.
+    OKBtn = Named(new QPushButton(tr("OK"), this), "OKBtn");
+    CancelBtn = Named(new QPushButton(tr("Cancel"), this), "CancelBtn");
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OKBtnClick(); }); });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -258,6 +259,107 @@ TEST_F(UiTest, TaskBoxesStoreZeroWhenCleared) {
     EXPECT_EQ(task->Due, 0);
     EXPECT_EQ(task->Alarm, 0);
     EXPECT_EQ(task->Priority, 3);
+}
+
+// A key pressed in a control as the user would press it: the control gets it first and
+// hands it on to its dialog when it does not use it.
+void Press(QWidget* control, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(control, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(control, &release);
+}
+
+// Gives a control the keyboard focus in its (active) window.
+void Focus(QWidget* control) {
+    control->window()->activateWindow();
+    QApplication::processEvents();
+    control->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+}
+
+TEST_F(UiTest, EnterMeansOKAndEscapeCancelInEveryEditor) {
+    TSMLCalendar calendar;
+    TSMLContacts contacts;
+    TSMLTasks tasks;
+    TSMLNotes notes;
+    const TForms& f = Forms();
+    f.EditEventForm->Event = calendar.NewItem();
+    f.EditContForm->Contacts = &contacts;
+    f.EditContForm->Contact = contacts.NewItem();
+    f.EditContForm->FNameEd->setText("Ada");
+    f.EditContForm->Contact->SetFirstName(u"Ada");
+    f.EditTaskForm->Task = tasks.NewItem();
+    f.EditNoteForm->Note = notes.NewItem();
+    const struct {
+        QDialog* dialog;
+        std::vector<QWidget*> controls;  // each passes Enter on to the dialog
+    } editors[] = {
+        {f.EditEventForm,
+         {f.EditEventForm->WhatEd, f.EditEventForm->StartDateDTP, f.EditEventForm->EndTimeDTP,
+          f.EditEventForm->AllDayCB, f.EditEventForm->LocationEd, f.EditEventForm->RemindersLB}},
+        {f.ReminderForm,
+         {f.ReminderForm->MethodCB, f.ReminderForm->NumberEd, f.ReminderForm->PeriodCB}},
+        {f.EditContForm,
+         {f.EditContForm->FNameEd, f.EditContForm->BusCountryEd, f.EditContForm->PageControl1,
+          f.EditContForm->BirthdayTP->Check}},
+        {f.EditTaskForm,
+         {f.EditTaskForm->WhatEd, f.EditTaskForm->DueCHB, f.EditTaskForm->PriorED}},
+        {f.EditNoteForm, {f.EditNoteForm->WhatEd}},
+    };
+    for (const auto& e : editors) {
+        for (QWidget* control : e.controls) {
+            for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+                SCOPED_TRACE(e.dialog->objectName().toStdString() + " " +
+                             control->objectName().toStdString() + " " + std::to_string(key));
+                e.dialog->show();
+                Press(control, key);
+                EXPECT_FALSE(e.dialog->isVisible());
+                EXPECT_EQ(e.dialog->result(),
+                          key == Qt::Key_Escape ? QDialog::Rejected : QDialog::Accepted);
+                e.dialog->hide();
+            }
+        }
+    }
+    // A multi-line box takes Enter as a line break.
+    f.EditNoteForm->show();
+    f.EditNoteForm->DescriptMem->setPlainText("a");
+    f.EditNoteForm->DescriptMem->moveCursor(QTextCursor::End);
+    Press(f.EditNoteForm->DescriptMem, Qt::Key_Return);
+    EXPECT_TRUE(f.EditNoteForm->isVisible());
+    EXPECT_EQ(f.EditNoteForm->DescriptMem->toPlainText(), "a\n");
+    f.EditNoteForm->reject();
+    EXPECT_TRUE(errors.empty());
+}
+
+// Using the reminder buttons once must not make them take Enter from the rest of the
+// event editor: a focused button takes Enter, and after it OK again.
+TEST_F(UiTest, ReminderButtonsDoNotKeepEnter) {
+    TSMLCalendar calendar;
+    TEditEventForm& form = *Forms().EditEventForm;
+    form.Event = calendar.NewItem();
+    form.show();
+    Focus(form.RemAddBtn);
+    ASSERT_TRUE(form.RemAddBtn->hasFocus());
+    bool reminderOpened = false;
+    WhenModal([&](QWidget* dialog) {
+        reminderOpened = dialog == Forms().ReminderForm;
+        Press(Forms().ReminderForm->NumberEd, Qt::Key_Return);  // OK of the reminder dialog
+    });
+    Press(form.RemAddBtn, Qt::Key_Return);
+    EXPECT_TRUE(reminderOpened);
+    EXPECT_EQ(form.Event->ReminderCount(), 1u);
+    ASSERT_TRUE(form.isVisible());
+    Focus(form.WhatEd);
+    // Checked before Enter: a reminder button still default would open a modal dialog.
+    ASSERT_TRUE(form.OKBtn->isDefault());
+    ASSERT_FALSE(form.RemAddBtn->isDefault());
+    form.WhatEd->setText("Standup");
+    Press(form.WhatEd, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(form.Event->Summary, u"Standup");
+    EXPECT_EQ(form.Event->ReminderCount(), 1u);
 }
 
 TEST_F(UiTest, NoteTextReachesTheNoteWithCRLF) {
