@@ -2,18 +2,12 @@
 
 #include "engine/Errors.h"
 #include "kinds/ContSyncML.h"
+#include "support/Payloads.h"
 
 namespace orvanta {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-std::string Card(const Lines& body, const char* version = "2.1") {
-    std::string text = "BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n";
-    for (const auto& line : body)
-        text += line + "\r\n";
-    return text + "END:VCARD\r\n";
-}
+using namespace test;
 
 class Contact : public ::testing::Test {
 protected:
@@ -21,25 +15,15 @@ protected:
     TSMLContact& contact = *client.NewItem();
 };
 
-TEST_F(Contact, NewContactTemplate) {
-    EXPECT_EQ(contact.GetText(),
-              "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:\r\nEND:"
-              "VCARD\r\n");
-    contact.Parse(contact.GetText());
-    EXPECT_EQ(contact.GetTitle(), u"");
-    EXPECT_EQ(contact.Birthday, 0);
-    EXPECT_EQ(contact.StartLine, 1);
-}
-
 TEST_F(Contact, NamesAndTitle) {
-    contact.Parse(Card({"N:Family;Given;Q;Dr.;Jr."}));
+    contact.Parse(VCard({"N:Family;Given;Q;Dr.;Jr."}));
     EXPECT_EQ(contact.LastName, u"Family");
     EXPECT_EQ(contact.FirstName, u"Given");
     EXPECT_EQ(contact.MiddleName, u"Q");
     EXPECT_EQ(contact.NamePrefix, u"Dr.");
     EXPECT_EQ(contact.NameSuffix, u"Jr.");
     EXPECT_EQ(contact.GetTitle(), u"Given Family");
-    contact.Parse(Card({"N:Family"}));
+    contact.Parse(VCard({"N:Family"}));
     EXPECT_EQ(contact.GetTitle(), u"Family");
 }
 
@@ -70,11 +54,11 @@ TEST_F(Contact, PropertiesLandInTheirFields) {
         {"NOTE:1", &C::Notes, u"1"},
     };
     for (const auto& c : cases) {
-        contact.Parse(Card({c.line}));
+        contact.Parse(VCard({c.line}));
         EXPECT_EQ(contact.*c.field, c.value) << c.line;
     }
     contact.Parse(
-        Card({"ADR;WORK;ENCODING=QUOTED-PRINTABLE:Box;Ext;Stra=C3=9Fe 1;City;Reg;12345;Land"}));
+        VCard({"ADR;WORK;ENCODING=QUOTED-PRINTABLE:Box;Ext;Stra=C3=9Fe 1;City;Reg;12345;Land"}));
     EXPECT_EQ(contact.BusPOBox, u"Box");
     EXPECT_EQ(contact.BusExtAddress, u"Ext");
     EXPECT_EQ(contact.BusAddress, u"Stra\u00DFe 1");
@@ -85,24 +69,24 @@ TEST_F(Contact, PropertiesLandInTheirFields) {
 }
 
 TEST_F(Contact, FirstOccurrenceWins) {
-    contact.Parse(Card({"EMAIL:first@example.org", "EMAIL;INTERNET:second@example.org"}));
+    contact.Parse(VCard({"EMAIL:first@example.org", "EMAIL;INTERNET:second@example.org"}));
     EXPECT_EQ(contact.EMail, u"first@example.org");
 }
 
 TEST_F(Contact, NotesAndBirthdays) {
-    contact.Parse(Card(
+    contact.Parse(VCard(
         {"NOTE;ENCODING=QUOTED-PRINTABLE:eins=0D=0A=", "zwei=0A=", "drei", "", "BDAY:1970-01-31"}));
     EXPECT_EQ(contact.Notes, u"eins\r\nzwei\r\ndrei");
     EXPECT_EQ(contact.Birthday, EncodeDate(1970, 1, 31));
-    contact.Parse(Card({"BDAY:19700131"}));
+    contact.Parse(VCard({"BDAY:19700131"}));
     EXPECT_EQ(contact.Birthday, EncodeDate(1970, 1, 31));
-    contact.Parse(Card({"BDAY:"}));
+    contact.Parse(VCard({"BDAY:"}));
     EXPECT_EQ(contact.Birthday, 0);
-    EXPECT_THROW(contact.Parse(Card({"BDAY:1970-13-01"})), ConversionError);
+    EXPECT_THROW(contact.Parse(VCard({"BDAY:1970-13-01"})), ConversionError);
 }
 
 TEST_F(Contact, VCard30TextIsUnescaped) {
-    contact.Parse(Card(
+    contact.Parse(VCard(
         {"ORG:Example\\, Inc.;Sales\\; Support", "NOTE:a\\nb\\\\c", "TITLE:Boss\\, big"}, "3.0"));
     EXPECT_EQ(contact.Company, u"Example, Inc.");
     EXPECT_EQ(contact.Department, u"Sales; Support");
@@ -111,7 +95,7 @@ TEST_F(Contact, VCard30TextIsUnescaped) {
 }
 
 TEST_F(Contact, SettersRewriteTheirLine) {
-    contact.Parse(Card({"N:Family;Given;;;", "X-KEEP:yes"}));
+    contact.Parse(VCard({"N:Family;Given;;;", "X-KEEP:yes"}));
     contact.SetFirstName(u"Given");
     EXPECT_EQ(contact.State, ItemState::Unchanged);
     contact.SetFirstName(u"J\u00FCrgen");
@@ -123,22 +107,22 @@ TEST_F(Contact, SettersRewriteTheirLine) {
 }
 
 TEST_F(Contact, WritersKeepToTheirOwnLines) {
-    contact.Parse(Card({"TEL;WORK;FAX:fax", "TEL;WORK:old"}));
+    contact.Parse(VCard({"TEL;WORK;FAX:fax", "TEL;WORK:old"}));
     contact.SetBusPhone(u"new");
     EXPECT_EQ(contact.Lines[2], "TEL;WORK;FAX:fax");
     EXPECT_EQ(contact.Lines[3], "TEL;WORK:new");
 
-    contact.Parse(Card({"TEL;WORK;FAX:fax"}));
+    contact.Parse(VCard({"TEL;WORK;FAX:fax"}));
     contact.SetBusPhone(u"new");
     EXPECT_EQ(contact.Lines, (Lines{"BEGIN:VCARD", "VERSION:2.1", "TEL;WORK:new",
                                     "TEL;WORK;FAX:fax", "END:VCARD"}));
 
-    contact.Parse(Card({"TEL;WORK;CELL:work", "TEL;CELL:mine"}));
+    contact.Parse(VCard({"TEL;WORK;CELL:work", "TEL;CELL:mine"}));
     contact.SetMobile(u"changed");
     EXPECT_EQ(contact.Lines[2], "TEL;WORK;CELL:work");
     EXPECT_EQ(contact.Lines[3], "TEL;CELL:changed");
 
-    contact.Parse(Card({"TEL;HOME:123"}));
+    contact.Parse(VCard({"TEL;HOME:123"}));
     contact.SetPhone(u"456");
     EXPECT_EQ(contact.Lines[2], "TEL:456");
     EXPECT_EQ(contact.Lines[3], "TEL;HOME:123");
@@ -147,7 +131,7 @@ TEST_F(Contact, WritersKeepToTheirOwnLines) {
 }
 
 TEST_F(Contact, SemicolonInsideAComponentStaysInIt) {
-    contact.Parse(Card({"ADR:;;Elm Road;Leeds;;LS1;UK"}));
+    contact.Parse(VCard({"ADR:;;Elm Road;Leeds;;LS1;UK"}));
     contact.SetAddress(u"Flat 2; Block B");
     const std::string line = contact.Lines[contact.FindProperty("ADR", {""})];
     EXPECT_EQ(
@@ -163,7 +147,7 @@ TEST_F(Contact, SemicolonInsideAComponentStaysInIt) {
 }
 
 TEST_F(Contact, Birthdays) {
-    contact.Parse(Card({"BDAY:1970-01-31"}));
+    contact.Parse(VCard({"BDAY:1970-01-31"}));
     contact.SetBirthday(EncodeDate(1980, 4, 12));
     EXPECT_EQ(contact.Lines[2], "BDAY:19800412");
     // A cleared birthday is an empty value, which reads back as none.
@@ -175,8 +159,8 @@ TEST_F(Contact, Birthdays) {
 
 TEST_F(Contact, Latin1ValuesSurviveAnEdit) {
     contact.Parse(
-        Card({"ADR;HOME;CHARSET=ISO-8859-1:;;Stra\xDF"
-              "e 1;M\xFCnchen;;80331;"}));
+        VCard({"ADR;HOME;CHARSET=ISO-8859-1:;;Stra\xDF"
+               "e 1;M\xFCnchen;;80331;"}));
     EXPECT_EQ(contact.City, u"M\u00FCnchen");
     contact.SetBusCity(u"Berlin");
     contact.SetPostalCode(u"80333");
@@ -190,7 +174,7 @@ TEST_F(Contact, DeleteGoesThroughTheOwner) {
     contact.Delete();  // a new contact is gone at once
     EXPECT_EQ(client.Count(), 0u);
     TSMLContact* loaded = client.NewItem();
-    loaded->Parse(Card({"N:A;B;;;"}));
+    loaded->Parse(VCard({"N:A;B;;;"}));
     loaded->Delete();
     ASSERT_EQ(client.Count(), 1u);
     EXPECT_EQ(client.Item(0)->State, ItemState::Deleted);

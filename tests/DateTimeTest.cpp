@@ -6,18 +6,17 @@
 #include "formats/DateTime.h"
 #include "formats/TimeZoneRule.h"
 #include "support/LoadHarness.h"
+#include "support/Payloads.h"
 
 namespace orvanta {
 namespace {
 
+using test::At;
 using test::FailureOf;
+using test::kCentralEurope;
 
 constexpr double kMinute = 1.0 / 1440.0;
 constexpr double kTolerance = 1e-9;
-
-TDateTime At(int y, int m, int d, int h = 0, int n = 0, int s = 0) {
-    return EncodeDate(y, m, d) + EncodeTime(h, n, s);
-}
 
 TEST(DateTimeWriters, DurationTexts) {
     const struct {
@@ -48,7 +47,7 @@ TEST(DateTimeWriters, DateToTextDropsTheTimeOfDay) {
 }
 
 TEST(DateTimeWriters, DateTimeToTextWritesUTC) {
-    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    ScopedTimeZone zone(kCentralEurope);
     EXPECT_EQ(DateTimeToText(At(2024, 1, 15, 9, 30)), "20240115T083000Z");
     EXPECT_EQ(DateTimeToText(At(2024, 7, 15, 9, 30)), "20240715T073000Z");
     // Local midnight away from Greenwich is written with its UTC time.
@@ -67,7 +66,7 @@ TEST(DateTimeWriters, MidnightInUTCIsABareDate) {
 }
 
 TEST(DateTimeReaders, MomentsAndDates) {
-    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    ScopedTimeZone zone(kCentralEurope);
     const struct {
         const char* text;
         TDateTime value;
@@ -143,7 +142,7 @@ TEST(TimeZone, OffsetsByZone) {
     } cases[] = {
         {"UTC0", 0, 0},
         {"JST-9", 540, 540},
-        {"CET-1CEST,M3.5.0,M10.5.0/3", 60, 120},
+        {kCentralEurope, 60, 120},
         {"EST5EDT,M3.2.0,M11.1.0", -300, -240},
         {"AEST-10AEDT,M10.1.0,M4.1.0/3", 660, 600},
         {"<+0330>-3:30", 210, 210},
@@ -157,7 +156,7 @@ TEST(TimeZone, OffsetsByZone) {
 }
 
 TEST(TimeZone, TransitionsAtTheirLocalTimes) {
-    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    ScopedTimeZone zone(kCentralEurope);
     // 2024: summer time from 31 March 02:00 to 27 October 03:00.
     EXPECT_EQ(LocalOffsetMinutes(At(2024, 3, 31, 1, 59)), 60);
     EXPECT_EQ(LocalOffsetMinutes(At(2024, 3, 31, 2, 0)), 120);

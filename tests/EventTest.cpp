@@ -3,44 +3,18 @@
 #include "engine/Errors.h"
 #include "kinds/CalSyncML.h"
 #include "formats/TimeZoneRule.h"
+#include "support/Payloads.h"
 
 namespace orvanta {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-TDateTime At(int y, int m, int d, int h = 0, int n = 0) {
-    return EncodeDate(y, m, d) + EncodeTime(h, n, 0);
-}
-
-std::string Payload(const Lines& body, const char* version = "2.0") {
-    std::string text =
-        "BEGIN:VCALENDAR\r\nVERSION:" + std::string(version) + "\r\nBEGIN:VEVENT\r\n";
-    for (const auto& line : body)
-        text += line + "\r\n";
-    return text + "END:VEVENT\r\nEND:VCALENDAR\r\n";
-}
+using namespace test;
 
 class Event : public ::testing::Test {
 protected:
-    ScopedTimeZone zone{"CET-1CEST,M3.5.0,M10.5.0/3"};
+    ScopedTimeZone zone{kCentralEurope};
     TSMLEvent event{nullptr};
 };
-
-TEST_F(Event, NewEventTemplateCarriesItsVersion) {
-    EXPECT_EQ(event.Lines, (Lines{"BEGIN:VCALENDAR", "VERSION:2.0", "CALSCALE:GREGORIAN",
-                                  "BEGIN:VEVENT", "END:VEVENT", "END:VCALENDAR"}));
-    EXPECT_EQ(event.StartLine, 3);
-    event.Parse(event.GetText());
-    EXPECT_EQ(event.StartLine, 3);
-    EXPECT_TRUE(event.Summary.empty() && event.Description.empty() && event.Location.empty());
-    EXPECT_FALSE(event.AllDay);
-    EXPECT_EQ(event.Start, 0);
-    EXPECT_EQ(event.ReminderCount(), 0u);
-    // The first property written goes right after BEGIN:VEVENT.
-    event.SetTitle(u"x");
-    EXPECT_EQ(event.Lines[4], "SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:x");
-}
 
 TEST_F(Event, AllDayRule) {
     const struct {
@@ -54,19 +28,19 @@ TEST_F(Event, AllDayRule) {
         {{"DTSTART;VALUE=DATE:20240101", "DTEND:20240101T110000Z"}, false},
     };
     for (const auto& c : cases) {
-        event.Parse(Payload(c.lines));
+        event.Parse(VEvent(c.lines));
         EXPECT_EQ(event.AllDay, c.allDay) << c.lines.front();
     }
-    event.Parse(Payload(cases[0].lines));
+    event.Parse(VEvent(cases[0].lines));
     EXPECT_EQ(event.Start, At(2024, 1, 1));
     EXPECT_EQ(event.End, At(2024, 1, 2));
 }
 
 TEST_F(Event, FieldsAndTheirDecoding) {
     event.Parse(
-        Payload({"SUMMARY:Team", " meeting", "DTSTART:20240115T083000Z", "LOCATION:Raum 4\\, 2. OG",
-                 "DESCRIPTION:Zeile eins\\nZeile zwei\\\\", "BEGIN:VALARM", "SUMMARY:not the title",
-                 "DESCRIPTION:alarm", "TRIGGER:-PT15M", "END:VALARM", "X-UNKNOWN:kept"}));
+        VEvent({"SUMMARY:Team", " meeting", "DTSTART:20240115T083000Z", "LOCATION:Raum 4\\, 2. OG",
+                "DESCRIPTION:Zeile eins\\nZeile zwei\\\\", "BEGIN:VALARM", "SUMMARY:not the title",
+                "DESCRIPTION:alarm", "TRIGGER:-PT15M", "END:VALARM", "X-UNKNOWN:kept"}));
     EXPECT_EQ(event.Summary, u"Teammeeting");
     EXPECT_EQ(event.Start, At(2024, 1, 15, 9, 30));
     EXPECT_EQ(event.Location, u"Raum 4, 2. OG");
@@ -74,17 +48,17 @@ TEST_F(Event, FieldsAndTheirDecoding) {
     EXPECT_EQ(event.State, ItemState::Unchanged);
     // vCalendar 1.0 text carries no escapes.
     event.Parse(
-        Payload({"LOCATION:a\\, b", "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:one=0Atwo"}, "1.0"));
+        VEvent({"LOCATION:a\\, b", "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:one=0Atwo"}, "1.0"));
     EXPECT_EQ(event.Location, u"a\\, b");
     EXPECT_EQ(event.Description, u"one\r\ntwo");
     // Quoted-printable values are never unescaped.
-    event.Parse(Payload({"SUMMARY;ENCODING=QUOTED-PRINTABLE:a\\,b=3B"}));
+    event.Parse(VEvent({"SUMMARY;ENCODING=QUOTED-PRINTABLE:a\\,b=3B"}));
     EXPECT_EQ(event.Summary, u"a\\,b;");
 }
 
 TEST_F(Event, BadDatesEndTheParse) {
-    EXPECT_THROW(event.Parse(Payload({"DTSTART:2024XX15T080000Z"})), ConversionError);
-    EXPECT_THROW(event.Parse(Payload({"BEGIN:VALARM", "TRIGGER;VALUE=DATE-TIME:20241301T000000Z"})),
+    EXPECT_THROW(event.Parse(VEvent({"DTSTART:2024XX15T080000Z"})), ConversionError);
+    EXPECT_THROW(event.Parse(VEvent({"BEGIN:VALARM", "TRIGGER;VALUE=DATE-TIME:20241301T000000Z"})),
                  ConversionError);
 }
 
@@ -101,16 +75,16 @@ TEST_F(Event, TriggerClassification) {
         {"-PT60M", ReminderPeriod::Hours, 1},    {"-PT24H", ReminderPeriod::Days, 1},
     };
     for (const auto& c : cases) {
-        event.Parse(Payload({"BEGIN:VALARM", "ACTION:AUDIO",
-                             std::string("TRIGGER;VALUE=DURATION:") + c.trigger, "END:VALARM"}));
+        event.Parse(VEvent({"BEGIN:VALARM", "ACTION:AUDIO",
+                            std::string("TRIGGER;VALUE=DURATION:") + c.trigger, "END:VALARM"}));
         ASSERT_EQ(event.ReminderCount(), 1u) << c.trigger;
         const TReminder r = event.GetReminder(0);
         EXPECT_EQ(r.Period, c.period) << c.trigger;
         EXPECT_EQ(r.Number, c.number) << c.trigger;
         EXPECT_EQ(r.Method, ReminderMethod::Popup);
     }
-    event.Parse(Payload({"BEGIN:VALARM", "ACTION:EMAIL", "TRIGGER;VALUE=DATE-TIME:20240101T080000Z",
-                         "END:VALARM", "BEGIN:VALARM", "END:VALARM"}));
+    event.Parse(VEvent({"BEGIN:VALARM", "ACTION:EMAIL", "TRIGGER;VALUE=DATE-TIME:20240101T080000Z",
+                        "END:VALARM", "BEGIN:VALARM", "END:VALARM"}));
     ASSERT_EQ(event.ReminderCount(), 2u);
     EXPECT_EQ(event.GetReminder(0),
               (TReminder{0, At(2024, 1, 1, 9), ReminderPeriod::ByTime, ReminderMethod::Email}));
@@ -156,9 +130,9 @@ TEST_F(Event, RemindersWrittenReadBack) {
 }
 
 TEST_F(Event, DeleteReminderRemovesItsBlockOnly) {
-    event.Parse(Payload({"SUMMARY:x", "BEGIN:VALARM", "ACTION:DISPLAY", "TRIGGER:-PT5M",
-                         "END:VALARM", "BEGIN:VALARM", "ACTION:EMAIL", "X-KEEP:me", "TRIGGER:-P1D",
-                         "END:VALARM", "LOCATION:y"}));
+    event.Parse(VEvent({"SUMMARY:x", "BEGIN:VALARM", "ACTION:DISPLAY", "TRIGGER:-PT5M",
+                        "END:VALARM", "BEGIN:VALARM", "ACTION:EMAIL", "X-KEEP:me", "TRIGGER:-P1D",
+                        "END:VALARM", "LOCATION:y"}));
     event.DeleteReminder(0);
     EXPECT_EQ(event.Lines, (Lines{"BEGIN:VCALENDAR", "VERSION:2.0", "BEGIN:VEVENT", "SUMMARY:x",
                                   "BEGIN:VALARM", "ACTION:EMAIL", "X-KEEP:me", "TRIGGER:-P1D",
@@ -176,7 +150,7 @@ TEST_F(Event, RemindersNeedAnEventToHoldThem) {
 }
 
 TEST_F(Event, TextSettersWriteOnlyWhatChanged) {
-    event.Parse(Payload({"SUMMARY:Same", "UID:1"}));
+    event.Parse(VEvent({"SUMMARY:Same", "UID:1"}));
     event.SetTitle(u"Same");
     EXPECT_EQ(event.State, ItemState::Unchanged);
     EXPECT_EQ(event.Lines[3], "SUMMARY:Same");
@@ -186,7 +160,7 @@ TEST_F(Event, TextSettersWriteOnlyWhatChanged) {
 }
 
 TEST_F(Event, DateSetters) {
-    event.Parse(Payload({"DTSTART;VALUE=DATE:20240301", "DTEND;VALUE=DATE:20240302"}));
+    event.Parse(VEvent({"DTSTART;VALUE=DATE:20240301", "DTEND;VALUE=DATE:20240302"}));
     ASSERT_TRUE(event.AllDay);
     event.SetStart(At(2024, 3, 5, 14, 30));
     EXPECT_EQ(event.Lines[3], "DTSTART;VALUE=DATE:20240305");
@@ -201,13 +175,13 @@ TEST_F(Event, DateSetters) {
     EXPECT_EQ(event.End, event.Start);
 
     TSMLEvent timed(nullptr);
-    timed.Parse(Payload({"DTSTART:20240710T080000Z", "DTEND:20240710T090000Z"}));
+    timed.Parse(VEvent({"DTSTART:20240710T080000Z", "DTEND:20240710T090000Z"}));
     timed.SetAllDay(true);
     EXPECT_EQ(timed.Lines[3], "DTSTART;VALUE=DATE:20240710");
     EXPECT_EQ(timed.Lines[4], "DTEND;VALUE=DATE:20240711");
     // The date setters rewrite their line even when nothing changed.
     TSMLEvent same(nullptr);
-    same.Parse(Payload({"DTSTART;TZID=Europe/Berlin:20240710T100000"}));
+    same.Parse(VEvent({"DTSTART;TZID=Europe/Berlin:20240710T100000"}));
     same.SetStart(same.Start);
     EXPECT_EQ(same.Lines[same.FindProperty("DTSTART", {})], "DTSTART:20240710T080000Z");
     EXPECT_EQ(same.State, ItemState::Modified);

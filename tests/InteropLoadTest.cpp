@@ -6,7 +6,6 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <memory>
 
 #include "engine/Errors.h"
@@ -16,6 +15,7 @@
 #include "kinds/TaskSyncML.h"
 #include "support/ChildProcess.h"
 #include "support/LoadHarness.h"
+#include "support/Payloads.h"
 #include "support/RealServer.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
@@ -32,11 +32,6 @@ std::vector<std::string> SortedIDs(const TSMLBase& client) {
         ids.push_back(item->ID);
     std::sort(ids.begin(), ids.end());
     return ids;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 double ProcessCPUSeconds() {

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <memory>
 
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "support/Payloads.h"
 #include "support/RealServer.h"
 #include "support/ServerReply.h"
 
@@ -20,11 +19,6 @@ namespace {
 
 using namespace test;
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TSMLItem* FindByID(const TSMLBase& client, const std::string& id) {
     for (const auto& item : client.Items) {
@@ -51,8 +45,8 @@ const KindCase kKinds[] = {
      [](TSMLItem& item, const WideString& title) {
          auto& e = static_cast<TSMLEvent&>(item);
          e.SetTitle(title);
-         e.SetStart(EncodeDate(2027, 3, 4) + EncodeTime(10, 30, 0));
-         e.SetEnd(EncodeDate(2027, 3, 4) + EncodeTime(11, 45, 0));
+         e.SetStart(At(2027, 3, 4, 10, 30));
+         e.SetEnd(At(2027, 3, 4, 11, 45));
          e.SetLocation(u"Raum 4, 2. OG");
          e.SetDescription(kText);
          e.AddReminder(TReminder{15, 0, ReminderPeriod::Minutes, ReminderMethod::Popup});
@@ -75,8 +69,8 @@ const KindCase kKinds[] = {
          auto& t = static_cast<TSMLTask&>(item);
          t.SetTitle(title);
          t.SetDescription(kText);
-         t.SetDue(EncodeDate(2027, 5, 31) + EncodeTime(16, 0, 0));
-         t.SetAlarm(EncodeDate(2027, 5, 30) + EncodeTime(9, 0, 0));
+         t.SetDue(At(2027, 5, 31, 16));
+         t.SetAlarm(At(2027, 5, 30, 9));
          t.SetPriority(2);
      },
      [](const TSMLItem& item) { return static_cast<const TSMLTask&>(item).Description; }},

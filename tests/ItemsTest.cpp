@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <regex>
 
@@ -9,15 +7,12 @@
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "support/Payloads.h"
 
 namespace orvanta {
 namespace {
 
-std::string ReadSample(const std::string& name) {
-    std::ifstream in(std::string(ORVANTA_TEST_DATA) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in) << name;
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::ReadSample;
 
 // The payload with its folds joined, computed independently of the codec.
 std::string Unfolded(const std::string& text, bool softBreaks) {
@@ -58,6 +53,11 @@ TEST(ItemKinds, NewItemsCarryTheirTemplates) {
         EXPECT_EQ(c.item->State, ItemState::New);
         EXPECT_FALSE(c.item->ID.empty());
         EXPECT_EQ(c.item->GetTitle(), u"");
+        // The template reads back as itself: the same block, no title.
+        c.item->Parse(c.item->GetText());
+        EXPECT_EQ(c.item->StartLine, c.startLine);
+        EXPECT_EQ(c.item->GetTitle(), u"");
+        EXPECT_EQ(c.item->GetText(), c.text);
     }
 }
 

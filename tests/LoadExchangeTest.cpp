@@ -16,11 +16,6 @@ std::string Reply(const ServerReplyShape& shape) {
     return BuildServerReply(shape);
 }
 
-// The reply that closes a session: Statuses for the client's last message, Final.
-std::string Closing(int msgID = 2) {
-    return Reply(Acknowledgement(msgID));
-}
-
 TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
     ServerReplyShape r;
     r.Commands = Adds(3, 10, "srv-");

@@ -4,55 +4,39 @@
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
 #include "formats/TimeZoneRule.h"
+#include "support/Payloads.h"
 
 namespace orvanta {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-std::string Todo(const Lines& body) {
-    std::string text = "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\n";
-    for (const auto& line : body)
-        text += line + "\r\n";
-    return text + "END:VTODO\r\nEND:VCALENDAR\r\n";
-}
+using namespace test;
 
 class Task : public ::testing::Test {
 protected:
-    ScopedTimeZone zone{"CET-1CEST,M3.5.0,M10.5.0/3"};
+    ScopedTimeZone zone{kCentralEurope};
     TSMLTask task{nullptr};
 };
 
-TEST_F(Task, NewTaskTemplate) {
-    task.Parse(task.GetText());
-    EXPECT_EQ(task.StartLine, 2);
-    EXPECT_TRUE(task.Summary.empty() && task.Description.empty());
-    EXPECT_EQ(task.Due, 0);
-    EXPECT_EQ(task.Alarm, 0);
-    EXPECT_FALSE(task.Completed);
-    EXPECT_EQ(task.Priority, 0);
-}
-
 TEST_F(Task, Fields) {
     task.Parse(
-        Todo({"SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Steuer=", "erkl=C3=A4rung",
-              "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab", "DUE:20261212T160000Z",
-              "AALARM:20261212T150000Z;PT5M;2;alarm.wav", "PRIORITY:2", "STATUS:COMPLETED"}));
+        VTodo({"SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Steuer=", "erkl=C3=A4rung",
+               "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab", "DUE:20261212T160000Z",
+               "AALARM:20261212T150000Z;PT5M;2;alarm.wav", "PRIORITY:2", "STATUS:COMPLETED"}));
     EXPECT_EQ(task.Summary, u"Steuererkl\u00E4rung");
     EXPECT_EQ(task.Description, u"a\r\nb");
-    EXPECT_EQ(task.Due, EncodeDate(2026, 12, 12) + EncodeTime(17, 0, 0));
-    EXPECT_EQ(task.Alarm, EncodeDate(2026, 12, 12) + EncodeTime(16, 0, 0));
+    EXPECT_EQ(task.Due, At(2026, 12, 12, 17));
+    EXPECT_EQ(task.Alarm, At(2026, 12, 12, 16));
     EXPECT_EQ(task.Priority, 2);
     EXPECT_TRUE(task.Completed);
     for (const char* status : {"STATUS:completed", "STATUS:NEEDS-ACTION", "STATUS:"}) {
-        task.Parse(Todo({status}));
+        task.Parse(VTodo({status}));
         EXPECT_FALSE(task.Completed) << status;
     }
-    EXPECT_THROW(task.Parse(Todo({"PRIORITY:high"})), ConversionError);
+    EXPECT_THROW(task.Parse(VTodo({"PRIORITY:high"})), ConversionError);
 }
 
 TEST_F(Task, ClearingWritesEmptyValues) {
-    task.Parse(Todo({"DUE:20261212T160000Z", "PRIORITY:2", "STATUS:COMPLETED"}));
+    task.Parse(VTodo({"DUE:20261212T160000Z", "PRIORITY:2", "STATUS:COMPLETED"}));
     task.SetDue(0);
     task.SetPriority(0);
     task.SetCompleted(false);
@@ -65,12 +49,12 @@ TEST_F(Task, ClearingWritesEmptyValues) {
 }
 
 TEST_F(Task, SettersOnANewTask) {
-    task.SetDue(EncodeDate(2026, 12, 12) + EncodeTime(17, 0, 0));
+    task.SetDue(At(2026, 12, 12, 17));
     EXPECT_EQ(task.Lines[3], "DUE:20261212T160000Z");
-    task.SetDue(EncodeDate(2026, 12, 13) + EncodeTime(17, 0, 0));
+    task.SetDue(At(2026, 12, 13, 17));
     EXPECT_EQ(task.Lines[3], "DUE:20261213T160000Z");
     EXPECT_EQ(task.Lines.size(), 6u);
-    task.SetAlarm(EncodeDate(2026, 12, 13) + EncodeTime(9, 0, 0));
+    task.SetAlarm(At(2026, 12, 13, 9));
     task.SetCompleted(true);
     task.SetPriority(1);
     EXPECT_EQ(task.Lines[3], "PRIORITY:1");
@@ -79,11 +63,8 @@ TEST_F(Task, SettersOnANewTask) {
     EXPECT_EQ(task.State, ItemState::New);
 }
 
-TEST(Note, NewNoteTemplateAndTitle) {
+TEST(Note, TitleGoesFirstInTheNote) {
     TSMLNote note(nullptr);
-    note.Parse(note.GetText());
-    EXPECT_TRUE(note.Title.empty() && note.Body.empty());
-    EXPECT_EQ(note.StartLine, 0);
     note.SetTitle(u"Liste");
     EXPECT_EQ(note.Lines,
               (Lines{"BEGIN:vText", "SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Liste",

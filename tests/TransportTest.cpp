@@ -13,10 +13,6 @@ namespace {
 
 using namespace test;
 
-std::string Closing() {
-    return BuildServerReply(Acknowledgement(2));
-}
-
 std::string ReplyWith(int items) {
     ServerReplyShape r;
     r.Commands = Adds(items, 7);

@@ -93,6 +93,10 @@ std::string BuildServerReply(const ServerReplyShape& s) {
     return x;
 }
 
+std::string Closing(int msgID) {
+    return BuildServerReply(Acknowledgement(msgID));
+}
+
 ServerReplyShape Acknowledgement(int msgID) {
     ServerReplyShape s;
     s.MsgID = s.StatusMsgRef = std::to_string(msgID);

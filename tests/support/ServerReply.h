@@ -44,6 +44,9 @@ struct ServerReplyShape {
 // header, no Alert, no Sync), with Final unless the caller clears it.
 [[nodiscard]] ServerReplyShape Acknowledgement(int msgID);
 
+// The reply that closes a session: the acknowledgement of message `msgID`, as text.
+[[nodiscard]] std::string Closing(int msgID = 2);
+
 // An Add for an item with the given LocURI and payload, CmdIDs counting from `cmdID`.
 [[nodiscard]] std::vector<ServerCommand> Adds(int count, int firstCmdID,
                                               const std::string& idPrefix = "item");

@@ -14,6 +14,7 @@
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "support/Payloads.h"
 #include "ui/UiHarness.h"
 
 namespace orvanta {
@@ -21,10 +22,6 @@ namespace {
 
 using namespace test;
 using namespace ui;
-
-TDateTime At(int y, int m, int d, int h = 0, int n = 0) {
-    return EncodeDate(y, m, d) + EncodeTime(h, n, 0);
-}
 
 QTime TimeOf(const QDateTimeEdit* picker) {
     return picker->dateTime().time();

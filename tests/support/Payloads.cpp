@@ -1,0 +1,50 @@
+#include "support/Payloads.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace orvanta::test {
+
+namespace {
+
+std::string Enclose(const std::string& head, const Lines& body, const std::string& tail) {
+    std::string text = head;
+    for (const auto& line : body)
+        text += line + "\r\n";
+    return text + tail;
+}
+
+}  // namespace
+
+TDateTime At(int year, int month, int day, int hour, int minute, int second) {
+    return EncodeDate(year, month, day) + EncodeTime(hour, minute, second);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in) << "cannot read " << path;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ReadSample(const std::string& name) {
+    return ReadFile(std::filesystem::path(ORVANTA_TEST_DATA) / name);
+}
+
+std::string VCard(const Lines& body, const char* version) {
+    return Enclose("BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n", body,
+                   "END:VCARD\r\n");
+}
+
+std::string VEvent(const Lines& body, const char* version) {
+    return Enclose("BEGIN:VCALENDAR\r\nVERSION:" + std::string(version) + "\r\nBEGIN:VEVENT\r\n",
+                   body, "END:VEVENT\r\nEND:VCALENDAR\r\n");
+}
+
+std::string VTodo(const Lines& body) {
+    return Enclose("BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\n", body,
+                   "END:VTODO\r\nEND:VCALENDAR\r\n");
+}
+
+}  // namespace orvanta::test
