@@ -7,18 +7,22 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QHeaderView>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "engine/HttpClient.h"
+#include "ui/ItemsModel.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
 
-TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWidget* parent)
-    : QWidget(parent), kind_(kind), client_(std::move(client)) {
+TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TItemEditor& editor,
+                     QWidget* parent)
+    : QWidget(parent), kind_(kind), client_(std::move(client)), editor_(editor) {
     setObjectName(QString::fromLatin1(kind.PaneName));
 
     ServerEd = Named(new QLineEdit(QString::fromLatin1(kDefaultServerURL)), "ServerEd");
@@ -35,8 +39,32 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWi
     PortEd->setEnabled(false);
     ConnectBtn = Named(new QPushButton(tr("Connect")), "ConnectBtn");
     ItemsGroup = new QGroupBox(QString::fromLatin1(kind.Group));
-    List = Named(new QListWidget, kind.ListName);
+    FilterEd = Named(new QLineEdit, "FilterEd");
+    FilterEd->setPlaceholderText(tr("Filter"));
+    FilterEd->setClearButtonEnabled(true);
+
+    model_ = new TItemsModel(kind, this);
+    sorted_ = new QSortFilterProxyModel(this);
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(TItemsModel::SortRole);
+    sorted_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    sorted_->setSortLocaleAware(true);
+    sorted_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    sorted_->setFilterKeyColumn(-1);
+    sorted_->setDynamicSortFilter(true);
+    List = Named(new QTableView, kind.ListName);
+    List->setModel(sorted_);
     List->setSelectionMode(QAbstractItemView::SingleSelection);
+    List->setSelectionBehavior(QAbstractItemView::SelectRows);
+    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List->setAlternatingRowColors(true);
+    List->setWordWrap(false);
+    List->verticalHeader()->hide();
+    List->horizontalHeader()->setStretchLastSection(true);
+    List->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    List->setSortingEnabled(true);
+    List->sortByColumn(kind.SortColumn, Qt::AscendingOrder);
+
     AddBtn = Named(new QPushButton(tr("Add...")), kind.AddName);
     EditBtn = Named(new QPushButton(tr("Edit...")), kind.EditName);
     DeleteBtn = Named(new QPushButton(tr("Delete")), kind.DeleteName);
@@ -69,18 +97,32 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWi
     bottom->addWidget(StatusLbl, 1);
     bottom->addWidget(StoreBtn);
 
+    auto* listColumn = new QWidget;
+    auto* listLayout = new QVBoxLayout(listColumn);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->addWidget(FilterEd);
+    listLayout->addWidget(List, 1);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(settings);
-    layout->addWidget(ListWithButtons(ItemsGroup, List, {AddBtn, EditBtn, DeleteBtn}), 1);
+    layout->addWidget(ListWithButtons(ItemsGroup, listColumn, {AddBtn, EditBtn, DeleteBtn}), 1);
     layout->addLayout(bottom);
 
     SetTabOrder({ServerEd, DSEd, UserNameEd, PasswordEd, CheckBox1, ProxyEd, PortEd, ConnectBtn,
-                 List, AddBtn, EditBtn, DeleteBtn, StoreBtn});
+                 FilterEd, List, AddBtn, EditBtn, DeleteBtn, StoreBtn});
 
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(ConnectBtn, &QPushButton::clicked, this, [this] { ConnectBtnClick(); });
-    connect(List, &QListWidget::itemSelectionChanged, this, [this] { ListClick(); });
-    connect(List, &QListWidget::itemDoubleClicked, this, [this] { EditBtnClick(); });
+    connect(FilterEd, &QLineEdit::textChanged, this, [this](const QString& text) {
+        sorted_->setFilterFixedString(text);
+        UpdateButtons();
+    });
+    connect(List->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { ListClick(); });
+    // Filtering or sorting can take the selected row out of view.
+    connect(sorted_, &QAbstractItemModel::layoutChanged, this, [this] { UpdateButtons(); });
+    connect(sorted_, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateButtons(); });
+    connect(List, &QAbstractItemView::doubleClicked, this, [this] { EditBtnClick(); });
     connect(AddBtn, &QPushButton::clicked, this, [this] { AddBtnClick(); });
     connect(EditBtn, &QPushButton::clicked, this, [this] { EditBtnClick(); });
     connect(DeleteBtn, &QPushButton::clicked, this, [this] { DeleteBtnClick(); });
@@ -117,7 +159,7 @@ void TDataPane::RunExchange(const QString& what, const std::function<void()>& ex
 
 void TDataPane::ConnectBtnClick() {
     AddBtn->setEnabled(false);
-    List->clear();
+    model_->Clear();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const bool ok = Guarded([this] {
         if (CheckBox1->isChecked()) {
@@ -142,13 +184,8 @@ void TDataPane::ConnectBtnClick() {
 }
 
 void TDataPane::FillList() {
-    List->clear();
     if (kind_.Hourglass) QApplication::setOverrideCursor(Qt::WaitCursor);
-    List->setUpdatesEnabled(false);
-    for (const auto& item : client_->Items) {
-        if (item->State != ItemState::Deleted) AppendRow(*item);
-    }
-    List->setUpdatesEnabled(true);
+    model_->Reset(*client_);
     if (kind_.Hourglass) QApplication::restoreOverrideCursor();
     UpdateButtons();
 }
@@ -163,19 +200,30 @@ void TDataPane::ListClick() {
     UpdateButtons();
 }
 
-QString TDataPane::RowText(const TSMLItem& item) const {
-    return ToQt(item.GetTitle());
+int TDataPane::RowCount() const {
+    return sorted_->rowCount();
 }
 
-void TDataPane::AppendRow(TSMLItem& item) {
-    auto* row = new QListWidgetItem(RowText(item), List);
-    row->setData(Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&item)));
+QString TDataPane::Cell(int row, int column) const {
+    return sorted_->index(row, column).data().toString();
+}
+
+void TDataPane::SelectRow(int row) {
+    List->selectRow(row);
+}
+
+int TDataPane::SelectedSourceRow() const {
+    const QModelIndexList rows = List->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return -1;
+    return sorted_->mapToSource(rows.front()).row();
 }
 
 TSMLItem* TDataPane::SelectedItem() const {
-    const QList<QListWidgetItem*> rows = List->selectedItems();
-    if (rows.isEmpty()) return nullptr;
-    return reinterpret_cast<TSMLItem*>(rows.front()->data(Qt::UserRole).value<quintptr>());
+    return model_->Item(SelectedSourceRow());
+}
+
+void TDataPane::AppendRow(TSMLItem& item) {
+    model_->Append(item);
 }
 
 std::size_t TDataPane::IndexOf(const TSMLItem& item) const {
@@ -186,17 +234,8 @@ std::size_t TDataPane::IndexOf(const TSMLItem& item) const {
     return items.size();
 }
 
-TSMLItem* TDataPane::AddItem() {
-    TSMLItem* item = client_->NewItem();
-    bool ok = false;
-    Guarded([&] { ok = Edit(*item); });
-    if (ok) return item;
-    client_->DeleteItem(IndexOf(*item));
-    return nullptr;
-}
-
 void TDataPane::AddBtnClick() {
-    TSMLItem* item = AddItem();
+    TSMLItem* item = editor_.Add(*client_);
     if (!item) return;
     AppendRow(*item);
     UpdateButtons();
@@ -207,18 +246,18 @@ void TDataPane::EditBtnClick() {
     TSMLItem* item = SelectedItem();
     if (!item) return;
     bool ok = false;
-    Guarded([&] { ok = Edit(*item); });
+    Guarded([&] { ok = editor_.Edit(*client_, *item); });
     if (!ok) return;
-    List->selectedItems().front()->setText(RowText(*item));
+    model_->Changed(model_->RowOf(item));
     StoreBtn->setEnabled(true);
 }
 
 void TDataPane::DeleteBtnClick() {
     TSMLItem* item = SelectedItem();
     if (!item) return;
-    QListWidgetItem* row = List->selectedItems().front();
+    const int row = model_->RowOf(item);
     client_->DeleteItem(IndexOf(*item));
-    delete row;
+    model_->Remove(row);
     List->clearSelection();
     UpdateButtons();
     StoreBtn->setEnabled(true);

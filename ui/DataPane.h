@@ -2,46 +2,41 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "engine/SyncMLBase.h"
+#include "ui/PaneKinds.h"
 
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
+class QModelIndex;
 class QPushButton;
+class QSortFilterProxyModel;
 class QSpinBox;
+class QTableView;
 
 namespace orvanta::ui {
 
-// What tells the four panes apart; everything else they share.
-struct PaneKind {
-    const char* PaneName;  // objectName: MainCalForm ...
-    const char* Group;     // "Events", "Contacts", ...
-    const char* ListName;  // EventsLB ...
-    const char* AddName;   // EventAddBtn ...
-    const char* EditName;
-    const char* DeleteName;
-    const char* DataSource;  // default of DSEd
-    bool Hourglass;          // busy cursor while the list fills
-};
+class TItemsModel;
 
 // The address of the local SyncML server that scripts/syncml-server starts.
 inline constexpr const char* kDefaultServerURL = "http://127.0.0.1:9000/syncevolution";
 
-// One data pane: the connection settings, the list of the client's items, Add, Edit,
-// Delete, Connect/Refresh and Store. The kinds differ by their PaneKind, their row
-// text and the editor they open.
-class TDataPane : public QWidget {
+// One data pane: the connection settings, the table of the client's items, Add, Edit,
+// Delete, Connect/Refresh and Store. The kinds differ only by their PaneKind; the pane
+// owns its client and uses the editor it is given.
+class TDataPane final : public QWidget {
     Q_OBJECT
 
 public:
-    TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, QWidget* parent = nullptr);
+    TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TItemEditor& editor,
+              QWidget* parent = nullptr);
     ~TDataPane() override;
 
+    [[nodiscard]] const PaneKind& Kind() const { return kind_; }
     [[nodiscard]] TSMLBase& SyncClient() const { return *client_; }
 
     // Handlers, named after their controls.
@@ -56,6 +51,12 @@ public:
     void FillList();
     void UpdateButtons();
 
+    // The rows as the table shows them (sorted and filtered).
+    [[nodiscard]] int RowCount() const;
+    [[nodiscard]] QString Cell(int row, int column) const;
+    void SelectRow(int row);
+    [[nodiscard]] TSMLItem* SelectedItem() const;
+
     QLineEdit* ServerEd;
     QLineEdit* DSEd;
     QLineEdit* UserNameEd;
@@ -65,32 +66,26 @@ public:
     QSpinBox* PortEd;
     QPushButton* ConnectBtn;
     QGroupBox* ItemsGroup;
-    QListWidget* List;
+    QLineEdit* FilterEd;
+    QTableView* List;
     QPushButton* AddBtn;
     QPushButton* EditBtn;
     QPushButton* DeleteBtn;
     QPushButton* StoreBtn;
     QLabel* StatusLbl;  // progress of an exchange
 
-protected:
-    // The list row of an item.
-    [[nodiscard]] virtual QString RowText(const TSMLItem& item) const;
-    // Shows the kind's editor for the item; true on OK.
-    virtual bool Edit(TSMLItem& item) = 0;
-    // Add: makes the new item and edits it; the item on OK, none otherwise (the new
-    // item is then gone again).
-    virtual TSMLItem* AddItem();
-
-    [[nodiscard]] std::size_t IndexOf(const TSMLItem& item) const;
-
 private:
     void AppendRow(TSMLItem& item);
-    [[nodiscard]] TSMLItem* SelectedItem() const;
+    [[nodiscard]] int SelectedSourceRow() const;
+    [[nodiscard]] std::size_t IndexOf(const TSMLItem& item) const;
     // Busy cursor and progress text while an exchange runs; input stays blocked.
     void RunExchange(const QString& what, const std::function<void()>& exchange);
 
     const PaneKind& kind_;
     std::unique_ptr<TSMLBase> client_;
+    TItemEditor& editor_;
+    TItemsModel* model_;
+    QSortFilterProxyModel* sorted_;
 };
 
 }  // namespace orvanta::ui

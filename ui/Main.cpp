@@ -29,9 +29,7 @@ public:
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvanta"));
-    orvanta::ui::CreateForms();
-    orvanta::ui::Forms().MainForm->show();
-    const int result = QApplication::exec();
-    orvanta::ui::DestroyForms();
-    return result;
+    orvanta::ui::TMainForm window;
+    window.show();
+    return QApplication::exec();
 }

@@ -227,10 +227,10 @@ TEST_F(UiTest, TabOrderFollowsTheDesign) {
                                         "RemindersLB", "RemAddBtn", "RemEditBtn", "RemDeleteBtn",
                                         "OKBtn", "CancelBtn"}));
     EXPECT_EQ(
-        FocusChain(Forms().MainCalForm->ServerEd, 13),
+        FocusChain(Forms().MainCalForm->ServerEd, 14),
         (std::vector<std::string>{"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1",
-                                  "ProxyEd", "PortEd", "ConnectBtn", "EventsLB", "EventAddBtn",
-                                  "EventEditBtn", "EventDeleteBtn", "StoreBtn"}));
+                                  "ProxyEd", "PortEd", "ConnectBtn", "FilterEd", "EventsLB",
+                                  "EventAddBtn", "EventEditBtn", "EventDeleteBtn", "StoreBtn"}));
     EXPECT_EQ(FocusChain(Forms().ReminderForm->MethodCB, 7),
               (std::vector<std::string>{"MethodCB", "NumberEd", "PeriodCB", "DateDTP", "TimeDTP",
                                         "OKBtn", "CancelBtn"}));

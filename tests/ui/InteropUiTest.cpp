@@ -1,5 +1,4 @@
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 #include <algorithm>
@@ -28,12 +27,12 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
         pane.PasswordEd->setText(RealServer::kPassword);
         pane.ConnectBtnClick();
         ASSERT_TRUE(errors.empty()) << errors.front();
-        EXPECT_EQ(static_cast<std::size_t>(pane.List->count()), server.ItemIDs(stores[i]).size());
+        EXPECT_EQ(static_cast<std::size_t>(pane.RowCount()), server.ItemIDs(stores[i]).size());
         EXPECT_EQ(pane.ConnectBtn->text(), "Refresh");
     }
 
     TDataPane& notes = *Forms().MainNoteForm;
-    notes.List->setCurrentRow(0);
+    notes.SelectRow(0);
     WhenModal([](QWidget*) {
         Forms().EditNoteForm->WhatEd->setText(QString::fromUtf8("Ge\xC3\xA4ndert im Fenster"));
         Forms().EditNoteForm->OKBtnClick();
@@ -47,11 +46,8 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     EXPECT_EQ(server.SessionStatus("NoteSyncML", since), "200");
 
     notes.ConnectBtnClick();
-    std::vector<QString> rows;
-    for (int i = 0; i < notes.List->count(); ++i)
-        rows.push_back(notes.List->item(i)->text());
-    EXPECT_NE(std::find(rows.begin(), rows.end(), QString::fromUtf8("Ge\xC3\xA4ndert im Fenster")),
-              rows.end());
+    const std::vector<std::string> rows = Rows(notes);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "Ge\xC3\xA4ndert im Fenster"), rows.end());
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabBar>
 
 #include "engine/HttpClient.h"
+#include "formats/TimeZoneRule.h"
 #include "kinds/CalSyncML.h"
 #include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
 #include "ui/UiHarness.h"
@@ -43,13 +45,6 @@ protected:
         pane().ServerEd->setText(QString::fromStdString(server.Url()));
         pane().ConnectBtnClick();
     }
-    std::vector<std::string> Rows() {
-        std::vector<std::string> rows;
-        for (int i = 0; i < pane().List->count(); ++i) {
-            rows.push_back(pane().List->item(i)->text().toStdString());
-        }
-        return rows;
-    }
 };
 
 TEST_F(Pane, MainWindowDocksThePanesAndSwitchesTabs) {
@@ -77,7 +72,7 @@ TEST_F(Pane, BeforeConnectNothingCanBeChanged) {
     for (QPushButton* b : {pane().AddBtn, pane().EditBtn, pane().DeleteBtn, pane().StoreBtn}) {
         EXPECT_FALSE(b->isEnabled());
     }
-    EXPECT_EQ(pane().List->count(), 0);
+    EXPECT_EQ(pane().RowCount(), 0);
     pane().EditBtnClick();  // no row: nothing happens, no dialog opens
     EXPECT_TRUE(errors.empty());
 }
@@ -88,7 +83,7 @@ TEST_F(Pane, ConnectFillsTheListWithoutProxyWhenUnchecked) {
     pane().PortEd->setValue(3128);
     Connect(server);
     EXPECT_TRUE(errors.empty()) << errors.front();
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"Note 1", "Note 2", "Note 3"}));
+    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 1", "Note 2", "Note 3"}));
     EXPECT_EQ(pane().ConnectBtn->text(), "Refresh");
     EXPECT_TRUE(pane().AddBtn->isEnabled());
     EXPECT_FALSE(pane().StoreBtn->isEnabled());
@@ -107,7 +102,7 @@ TEST_F(Pane, AddThenCancelLeavesEverythingAsItWas) {
     WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
     pane().AddBtnClick();
     EXPECT_EQ(pane().SyncClient().Items.size(), 3u);
-    EXPECT_EQ(pane().List->count(), 3);
+    EXPECT_EQ(pane().RowCount(), 3);
     EXPECT_FALSE(pane().StoreBtn->isEnabled());
 
     WhenModal([](QWidget*) {
@@ -116,14 +111,14 @@ TEST_F(Pane, AddThenCancelLeavesEverythingAsItWas) {
     });
     pane().AddBtnClick();
     EXPECT_EQ(pane().SyncClient().Items.size(), 4u);
-    EXPECT_EQ(Rows().back(), "Neu");
+    EXPECT_EQ(Rows(pane()).back(), "Neu");
     EXPECT_TRUE(pane().StoreBtn->isEnabled());
 }
 
 TEST_F(Pane, EditOkWithoutChangeEnablesStore) {
     ScriptedPeer server = NotesServer();
     Connect(server);
-    pane().List->setCurrentRow(1);
+    pane().SelectRow(1);
     EXPECT_TRUE(pane().EditBtn->isEnabled());
     WhenModal([](QWidget*) { Forms().EditNoteForm->OKBtnClick(); });
     pane().EditBtnClick();
@@ -134,15 +129,15 @@ TEST_F(Pane, EditOkWithoutChangeEnablesStore) {
 TEST_F(Pane, DeleteKeepsServerItemsMarkedAndDropsNewOnes) {
     ScriptedPeer server = NotesServer();
     Connect(server);
-    pane().List->setCurrentRow(0);
+    pane().SelectRow(0);
     pane().DeleteBtnClick();
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"Note 2", "Note 3"}));
+    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 2", "Note 3"}));
     ASSERT_EQ(pane().SyncClient().Items.size(), 3u);
     EXPECT_EQ(pane().SyncClient().Items[0]->State, ItemState::Deleted);
     EXPECT_FALSE(pane().EditBtn->isEnabled());
     EXPECT_TRUE(pane().StoreBtn->isEnabled());
     // The remaining rows still open their own items.
-    pane().List->setCurrentRow(1);
+    pane().SelectRow(1);
     WhenModal([](QWidget*) {
         EXPECT_EQ(Forms().EditNoteForm->WhatEd->text(), "Note 3");
         Forms().EditNoteForm->reject();
@@ -152,7 +147,7 @@ TEST_F(Pane, DeleteKeepsServerItemsMarkedAndDropsNewOnes) {
     WhenModal([](QWidget*) { Forms().EditNoteForm->OKBtnClick(); });
     pane().AddBtnClick();
     ASSERT_EQ(pane().SyncClient().Items.size(), 4u);
-    pane().List->setCurrentRow(2);
+    pane().SelectRow(2);
     pane().DeleteBtnClick();
     EXPECT_EQ(pane().SyncClient().Items.size(), 3u);
 }
@@ -160,11 +155,11 @@ TEST_F(Pane, DeleteKeepsServerItemsMarkedAndDropsNewOnes) {
 TEST_F(Pane, RefreshDiscardsPendingChanges) {
     ScriptedPeer server = NotesServer();
     Connect(server);
-    pane().List->setCurrentRow(0);
+    pane().SelectRow(0);
     pane().DeleteBtnClick();
     ASSERT_TRUE(pane().StoreBtn->isEnabled());
     pane().ConnectBtnClick();
-    EXPECT_EQ(Rows().size(), 3u);
+    EXPECT_EQ(Rows(pane()).size(), 3u);
     EXPECT_FALSE(pane().StoreBtn->isEnabled());
     for (const auto& item : pane().SyncClient().Items)
         EXPECT_EQ(item->State, ItemState::Unchanged);
@@ -177,23 +172,110 @@ TEST_F(Pane, FailedRefreshEmptiesTheListAndKeepsTheCaption) {
     pane().ConnectBtnClick();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors.front().find("Could not connect"), std::string::npos);
-    EXPECT_EQ(pane().List->count(), 0);
+    EXPECT_EQ(pane().RowCount(), 0);
     EXPECT_EQ(pane().ConnectBtn->text(), "Refresh");
     EXPECT_FALSE(pane().AddBtn->isEnabled());
 }
 
-TEST_F(Pane, CalendarRowsShowStartEndAndTitle) {
-    TSMLCalendar& client = static_cast<TSMLCalendar&>(Forms().MainCalForm->SyncClient());
-    TSMLEvent* event = client.NewItem();
-    event->Parse(
-        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nSUMMARY:Feier\r\n"
-        "DTSTART;VALUE=DATE:20241205\r\nDTEND;VALUE=DATE:20241206\r\nEND:VEVENT\r\n"
-        "END:VCALENDAR\r\n");
-    Forms().MainCalForm->FillList();
-    const QLocale locale;
-    const QString expected = locale.toString(QDate(2024, 12, 5), QLocale::ShortFormat) + " - " +
-                             locale.toString(QDate(2024, 12, 6), QLocale::ShortFormat) + "  Feier";
-    EXPECT_EQ(Forms().MainCalForm->List->item(0)->text(), expected);
+// An event payload with the given start and end lines.
+std::string EventText(const char* title, const char* start, const char* end) {
+    return std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nSUMMARY:") + title +
+           "\r\n" + start + "\r\n" + end + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+QString Day(int year, int month, int day) {
+    return QLocale().toString(QDate(year, month, day), QLocale::ShortFormat);
+}
+
+TEST_F(Pane, CalendarTableSortsByStartAndShowsTheLastDayOfAllDayEvents) {
+    TDataPane& cal = *Forms().MainCalForm;
+    TSMLCalendar& client = static_cast<TSMLCalendar&>(cal.SyncClient());
+    ScopedTimeZone zone("UTC0");
+    client.NewItem()->Parse(
+        EventText("Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z"));
+    client.NewItem()->Parse(
+        EventText("Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"));
+    client.NewItem()->Parse(
+        EventText("Gone", "DTSTART:20241201T100000Z", "DTEND:20241201T110000Z"));
+    client.DeleteItem(2);  // a new item: dropped at once
+    client.NewItem()->Parse(
+        EventText("Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"));
+    cal.FillList();
+    EXPECT_EQ(Rows(cal), (std::vector<std::string>{"Early", "Feier", "Later"}));
+    // A one-day event shows its day as start and end, without a time.
+    EXPECT_EQ(cal.Cell(1, 1), Day(2024, 12, 18));
+    EXPECT_EQ(cal.Cell(1, 2), Day(2024, 12, 18));
+    EXPECT_EQ(cal.Cell(0, 1),
+              Day(2024, 12, 2) + " " + QLocale().toString(QTime(8, 0), QLocale::ShortFormat));
+
+    // The user's choice of column and order wins over the default.
+    cal.List->sortByColumn(0, Qt::DescendingOrder);
+    EXPECT_EQ(Rows(cal), (std::vector<std::string>{"Later", "Feier", "Early"}));
+}
+
+TEST_F(Pane, TasksSortByDueWithUndatedLastAndShowPriorityAndDone) {
+    TDataPane& tasks = *Forms().MainTaskForm;
+    ScopedTimeZone zone("UTC0");
+    const auto add = [&](const char* lines) {
+        tasks.SyncClient().NewItem()->Parse(
+            std::string("BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\n") + lines +
+            "END:VTODO\r\nEND:VCALENDAR\r\n");
+    };
+    add("SUMMARY:Undated\r\n");
+    add("SUMMARY:Second\r\nDUE:20250102T120000Z\r\nPRIORITY:1\r\nSTATUS:COMPLETED\r\n");
+    add("SUMMARY:First\r\nDUE:20250101T120000Z\r\n");
+    tasks.FillList();
+    EXPECT_EQ(Rows(tasks), (std::vector<std::string>{"First", "Second", "Undated"}));
+    EXPECT_EQ(Rows(tasks, 2), (std::vector<std::string>{"", "1", ""}));
+    EXPECT_EQ(Rows(tasks, 3), (std::vector<std::string>{"", "done", ""}));
+    EXPECT_EQ(tasks.Cell(2, 1), "");
+}
+
+TEST_F(Pane, FilterHidesRowsAndEditWorksOnVisibleOnes) {
+    ScriptedPeer server = NotesServer();
+    Connect(server);
+    pane().SelectRow(0);
+    ASSERT_TRUE(pane().EditBtn->isEnabled());
+    pane().FilterEd->setText("note 2");
+    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 2"}));
+    // Edit and Delete work on a row the user can see, never on one the filter hid.
+    const TSMLItem* selected = pane().SelectedItem();
+    EXPECT_EQ(pane().EditBtn->isEnabled(), selected != nullptr);
+    if (selected) {
+        EXPECT_EQ(selected->GetTitle(), u"Note 2");
+    }
+    pane().SelectRow(0);
+    pane().DeleteBtnClick();
+    EXPECT_EQ(pane().SyncClient().Items[1]->State, ItemState::Deleted);
+    pane().FilterEd->clear();
+    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 1", "Note 3"}));
+}
+
+// An editor that answers as told and counts its calls.
+class FakeEditor final : public TItemEditor {
+public:
+    bool Edit(TSMLBase&, TSMLItem& item) override {
+        ++Calls;
+        if (Accept) item.SetTitle(u"Fake");
+        return Accept;
+    }
+    bool Accept = false;
+    int Calls = 0;
+};
+
+TEST(LonePane, WorksWithTheClientAndEditorItIsGiven) {
+    const PaneKind& kind = PaneKinds().back();
+    FakeEditor editor;
+    TDataPane pane(kind, kind.MakeClient(), editor);
+    EXPECT_EQ(pane.objectName(), "MainNoteForm");
+    pane.AddBtnClick();
+    EXPECT_EQ(editor.Calls, 1);
+    EXPECT_TRUE(pane.SyncClient().Items.empty());
+    editor.Accept = true;
+    pane.AddBtnClick();
+    ASSERT_EQ(pane.SyncClient().Items.size(), 1u);
+    EXPECT_EQ(Rows(pane), (std::vector<std::string>{"Fake"}));
+    EXPECT_TRUE(pane.StoreBtn->isEnabled());
 }
 
 TEST(ErrorText, FullStopRule) {

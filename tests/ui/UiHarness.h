@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/Editors.h"
 #include "ui/Forms.h"
 #include "ui/UiSupport.h"
 
@@ -27,19 +29,67 @@ inline void WhenModal(std::function<void(QWidget*)> action) {
     });
 }
 
-// The forms of the program, made anew for each test; failures the program would show
-// in a message box are collected instead.
+// The first column of a pane's rows, in the order the table shows them.
+inline std::vector<std::string> Rows(const ui::TDataPane& pane, int column = 0) {
+    std::vector<std::string> rows;
+    for (int i = 0; i < pane.RowCount(); ++i)
+        rows.push_back(pane.Cell(i, column).toStdString());
+    return rows;
+}
+
+// The forms of the test's main window, found by their names.
+struct TestForms {
+    ui::TMainForm* MainForm = nullptr;
+    ui::TDataPane* MainCalForm = nullptr;
+    ui::TDataPane* MainContForm = nullptr;
+    ui::TDataPane* MainTaskForm = nullptr;
+    ui::TDataPane* MainNoteForm = nullptr;
+    ui::TEditContForm* EditContForm = nullptr;
+    ui::TEditEventForm* EditEventForm = nullptr;
+    ui::TEditNoteForm* EditNoteForm = nullptr;
+    ui::TReminderForm* ReminderForm = nullptr;
+    ui::TEditTaskForm* EditTaskForm = nullptr;
+};
+
+inline TestForms& CurrentForms() {
+    static TestForms forms;
+    return forms;
+}
+// The forms of the window the running test made (the lambdas that act on modal dialogs
+// reach them here).
+inline const TestForms& Forms() {
+    return CurrentForms();
+}
+
+// A main window made anew for each test; failures the program would show in a message
+// box are collected instead.
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ui::SetErrorReporter([this](const QString& text) { errors.push_back(text.toStdString()); });
-        ui::CreateForms();
+        window = std::make_unique<ui::TMainForm>();
+        TestForms& f = CurrentForms();
+        f.MainForm = window.get();
+        const auto pane = [this](const char* name) {
+            return window->findChild<ui::TDataPane*>(QString::fromLatin1(name));
+        };
+        f.MainCalForm = pane("MainCalForm");
+        f.MainContForm = pane("MainContForm");
+        f.MainTaskForm = pane("MainTaskForm");
+        f.MainNoteForm = pane("MainNoteForm");
+        f.EditContForm = window->findChild<ui::TEditContForm*>();
+        f.EditEventForm = window->findChild<ui::TEditEventForm*>();
+        f.EditNoteForm = window->findChild<ui::TEditNoteForm*>();
+        f.ReminderForm = window->findChild<ui::TReminderForm*>();
+        f.EditTaskForm = window->findChild<ui::TEditTaskForm*>();
     }
     void TearDown() override {
-        ui::DestroyForms();
+        window.reset();
+        CurrentForms() = TestForms{};
         ui::SetErrorReporter(nullptr);
         ui::SetClock(nullptr);
     }
+    std::unique_ptr<ui::TMainForm> window;
     std::vector<std::string> errors;
 };
 

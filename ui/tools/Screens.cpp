@@ -6,7 +6,6 @@
 #include <QTabWidget>
 #include <QDir>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPixmap>
 #include <QTabBar>
 
@@ -16,6 +15,7 @@
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "ui/Editors.h"
 #include "ui/Forms.h"
 #include "ui/UiSupport.h"
 
@@ -49,11 +49,10 @@ int main(int argc, char** argv) {
     const QString dir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(dir);
     SetErrorReporter([](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); });
-    CreateForms();
-    TForms& f = Forms();
-    f.MainForm->show();
+    TMainForm window;
+    window.show();
 
-    TDataPane* panes[] = {f.MainCalForm, f.MainContForm, f.MainTaskForm, f.MainNoteForm};
+    const std::vector<TDataPane*>& panes = window.Panes();
     const char* names[] = {"main-calendar", "main-contacts", "main-tasks", "main-notes"};
     for (int i = 0; i < 4; ++i) {
         if (argc >= 5) {
@@ -61,33 +60,37 @@ int main(int argc, char** argv) {
             panes[i]->UserNameEd->setText(QString::fromLocal8Bit(argv[3]));
             panes[i]->PasswordEd->setText(QString::fromLocal8Bit(argv[4]));
             panes[i]->ConnectBtnClick();
-            if (panes[i]->List->count() > 1) panes[i]->List->setCurrentRow(1);
+            if (panes[i]->RowCount() > 1) panes[i]->SelectRow(1);
             panes[i]->UpdateButtons();
         }
-        f.MainForm->TabControl1->setCurrentIndex(i);
-        Save(f.MainForm, dir, names[i]);
+        window.TabControl1->setCurrentIndex(i);
+        Save(&window, dir, names[i]);
     }
 
     // The editors, on the items the panes hold (or on fresh ones).
-    const auto first = [](TDataPane* pane) -> TSMLItem* {
+    const auto first = [](const TDataPane* pane) -> TSMLItem* {
         auto& items = pane->SyncClient().Items;
         return items.empty() ? pane->SyncClient().NewItem() : items.front().get();
     };
-    f.EditEventForm->Event = static_cast<TSMLEvent*>(first(f.MainCalForm));
-    Shoot(f.EditEventForm, dir, "edit-event");
-    f.ReminderForm->PeriodCB->setCurrentIndex(0);
-    Shoot(f.ReminderForm, dir, "edit-reminder");
-    f.EditContForm->Contacts = static_cast<TSMLContacts*>(&f.MainContForm->SyncClient());
-    f.EditContForm->Contact = static_cast<TSMLContact*>(first(f.MainContForm));
-    f.EditContForm->show();
-    Save(f.EditContForm, dir, "edit-contact-personal");
-    f.EditContForm->PageControl1->setCurrentIndex(1);
-    Save(f.EditContForm, dir, "edit-contact-business");
-    f.EditContForm->hide();
-    f.EditTaskForm->Task = static_cast<TSMLTask*>(first(f.MainTaskForm));
-    Shoot(f.EditTaskForm, dir, "edit-task");
-    f.EditNoteForm->Note = static_cast<TSMLNote*>(first(f.MainNoteForm));
-    Shoot(f.EditNoteForm, dir, "edit-note");
-    DestroyForms();
+    auto* event = window.findChild<TEditEventForm*>();
+    auto* reminder = window.findChild<TReminderForm*>();
+    auto* contact = window.findChild<TEditContForm*>();
+    auto* task = window.findChild<TEditTaskForm*>();
+    auto* note = window.findChild<TEditNoteForm*>();
+    event->Event = static_cast<TSMLEvent*>(first(panes[0]));
+    Shoot(event, dir, "edit-event");
+    reminder->PeriodCB->setCurrentIndex(0);
+    Shoot(reminder, dir, "edit-reminder");
+    contact->Contacts = static_cast<TSMLContacts*>(&panes[1]->SyncClient());
+    contact->Contact = static_cast<TSMLContact*>(first(panes[1]));
+    contact->show();
+    Save(contact, dir, "edit-contact-personal");
+    contact->PageControl1->setCurrentIndex(1);
+    Save(contact, dir, "edit-contact-business");
+    contact->hide();
+    task->Task = static_cast<TSMLTask*>(first(panes[2]));
+    Shoot(task, dir, "edit-task");
+    note->Note = static_cast<TSMLNote*>(first(panes[3]));
+    Shoot(note, dir, "edit-note");
     return 0;
 }

@@ -1,0 +1,245 @@
+#include "ui/PaneKinds.h"
+
+#include <QLocale>
+#include <QPointer>
+
+#include <limits>
+
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
+#include "ui/Editors.h"
+#include "ui/UiSupport.h"
+
+namespace orvanta::ui {
+
+TSMLItem* TItemEditor::Add(TSMLBase& client) {
+    TSMLItem* item = client.NewItem();
+    bool ok = false;
+    Guarded([&] { ok = Edit(client, *item); });
+    if (ok) return item;
+    for (std::size_t i = 0; i < client.Items.size(); ++i) {
+        if (client.Items[i].get() == item) client.DeleteItem(i);
+    }
+    return nullptr;
+}
+
+namespace {
+
+bool Accepted(QDialog* dialog) {
+    return dialog && dialog->exec() == QDialog::Accepted;
+}
+
+// The editor of a kind whose dialog has one item field (Event, Task, Note).
+template <class Dialog, class Item, Item* Dialog::*Field>
+class TFieldEditor final : public TItemEditor {
+public:
+    explicit TFieldEditor(QWidget* parent) : dialog_(new Dialog(parent)) {}
+    bool Edit(TSMLBase&, TSMLItem& item) override {
+        (*dialog_).*Field = &static_cast<Item&>(item);
+        return Accepted(dialog_);
+    }
+
+protected:
+    QPointer<Dialog> dialog_;
+};
+
+class TEventEditor final : public TItemEditor {
+public:
+    explicit TEventEditor(QWidget* parent)
+        : dialog_(new TEditEventForm(parent)), reminders_(new TReminderForm(parent)) {
+        dialog_->ReminderDialog = reminders_;
+    }
+    bool Edit(TSMLBase&, TSMLItem& item) override {
+        dialog_->Event = &static_cast<TSMLEvent&>(item);
+        return Accepted(dialog_);
+    }
+
+private:
+    QPointer<TEditEventForm> dialog_;
+    QPointer<TReminderForm> reminders_;
+};
+
+// The contact editor makes a new contact itself when it is shown, and removes it again
+// when it closes without OK.
+class TContactEditor final : public TItemEditor {
+public:
+    explicit TContactEditor(QWidget* parent) : dialog_(new TEditContForm(parent)) {}
+    bool Edit(TSMLBase& client, TSMLItem& item) override {
+        dialog_->Contacts = &static_cast<TSMLContacts&>(client);
+        dialog_->Contact = &static_cast<TSMLContact&>(item);
+        return Accepted(dialog_);
+    }
+    TSMLItem* Add(TSMLBase& client) override {
+        dialog_->Contacts = &static_cast<TSMLContacts&>(client);
+        dialog_->Contact = nullptr;
+        bool ok = false;
+        Guarded([&] { ok = Accepted(dialog_); });
+        return ok ? dialog_->Contact : nullptr;
+    }
+
+private:
+    QPointer<TEditContForm> dialog_;
+};
+
+template <class Editor>
+std::unique_ptr<TItemEditor> Make(QWidget* parent) {
+    return std::make_unique<Editor>(parent);
+}
+
+template <class Client>
+std::unique_ptr<TSMLBase> MakeClient() {
+    return std::make_unique<Client>();
+}
+
+// A moment in the user's locale: the short date and, unless it is midnight, the short
+// time. No moment (0) shows nothing.
+QVariant Moment(TDateTime value) {
+    if (value == 0) return QString();
+    const QDateTime moment = ToQDateTime(value);
+    const QLocale locale;
+    QString text = locale.toString(moment.date(), QLocale::ShortFormat);
+    if (moment.time() != QTime(0, 0)) {
+        text += QLatin1Char(' ') + locale.toString(moment.time(), QLocale::ShortFormat);
+    }
+    return text;
+}
+
+// Items without the moment sort after every item with one.
+QVariant MomentKey(TDateTime value) {
+    return value == 0 ? std::numeric_limits<double>::max() : value;
+}
+
+const TSMLEvent& AsEvent(const TSMLItem& item) {
+    return static_cast<const TSMLEvent&>(item);
+}
+const TSMLContact& AsContact(const TSMLItem& item) {
+    return static_cast<const TSMLContact&>(item);
+}
+const TSMLTask& AsTask(const TSMLItem& item) {
+    return static_cast<const TSMLTask&>(item);
+}
+const TSMLNote& AsNote(const TSMLItem& item) {
+    return static_cast<const TSMLNote&>(item);
+}
+
+QVariant Title(const TSMLItem& item) {
+    return ToQt(item.GetTitle());
+}
+
+// The first of the texts that is not empty.
+QVariant FirstOf(std::initializer_list<const WideString*> texts) {
+    for (const WideString* text : texts) {
+        if (!text->empty()) return ToQt(*text);
+    }
+    return QString();
+}
+
+// The last day an event covers: an all-day event's stored end is the day after it.
+TDateTime ShownEnd(const TSMLEvent& event) {
+    return event.AllDay && event.End >= event.Start + 1 ? event.End - 1 : event.End;
+}
+
+QString NoteFirstLine(const TSMLNote& note) {
+    if (!note.Title.empty()) return ToQt(note.Title);
+    const QString body = ToMultiLine(note.Body);
+    return body.left(body.indexOf(QLatin1Char('\n')));
+}
+
+}  // namespace
+
+const std::vector<PaneKind>& PaneKinds() {
+    static const std::vector<PaneKind> kinds{
+        {"MainCalForm",
+         "Calendar",
+         "Events",
+         "EventsLB",
+         "EventAddBtn",
+         "EventEditBtn",
+         "EventDeleteBtn",
+         "cal",
+         true,
+         MakeClient<TSMLCalendar>,
+         Make<TEventEditor>,
+         {{"Title", Title},
+          {"Start", [](const TSMLItem& i) { return Moment(AsEvent(i).Start); },
+           [](const TSMLItem& i) { return MomentKey(AsEvent(i).Start); }},
+          {"End", [](const TSMLItem& i) { return Moment(ShownEnd(AsEvent(i))); },
+           [](const TSMLItem& i) { return MomentKey(AsEvent(i).End); }},
+          {"Location", [](const TSMLItem& i) { return QVariant(ToQt(AsEvent(i).Location)); }}},
+         1},
+        {"MainContForm",
+         "Contacts",
+         "Contacts",
+         "ContactsLB",
+         "ConAddBtn",
+         "ConEditBtn",
+         "ConDeleteBtn",
+         "card",
+         false,
+         MakeClient<TSMLContacts>,
+         Make<TContactEditor>,
+         {{"Name", Title},
+          {"Phone",
+           [](const TSMLItem& i) {
+               const TSMLContact& c = AsContact(i);
+               return FirstOf({&c.Phone, &c.Mobile, &c.BusPhone});
+           }},
+          {"E-mail",
+           [](const TSMLItem& i) {
+               const TSMLContact& c = AsContact(i);
+               return FirstOf({&c.EMail, &c.BusEMail});
+           }},
+          {"Company", [](const TSMLItem& i) { return QVariant(ToQt(AsContact(i).Company)); }}},
+         0},
+        {"MainTaskForm",
+         "Tasks",
+         "Tasks",
+         "TasksLB",
+         "TaskAddBtn",
+         "TaskEditBtn",
+         "TaskDeleteBtn",
+         "task",
+         true,
+         MakeClient<TSMLTasks>,
+         Make<TFieldEditor<TEditTaskForm, TSMLTask, &TEditTaskForm::Task>>,
+         {{"Title", Title},
+          {"Due", [](const TSMLItem& i) { return Moment(AsTask(i).Due); },
+           [](const TSMLItem& i) { return MomentKey(AsTask(i).Due); }},
+          {"Priority",
+           [](const TSMLItem& i) {
+               const int p = AsTask(i).Priority;
+               return p == 0 ? QVariant(QString()) : QVariant(p);
+           },
+           [](const TSMLItem& i) {
+               const int p = AsTask(i).Priority;
+               return QVariant(p == 0 ? std::numeric_limits<int>::max() : p);
+           }},
+          {"Done",
+           [](const TSMLItem& i) {
+               return QVariant(AsTask(i).Completed ? QStringLiteral("done") : QString());
+           }}},
+         1},
+        {"MainNoteForm",
+         "Notes",
+         "Notes",
+         "NotesLB",
+         "NoteAddBtn",
+         "NoteEditBtn",
+         "NoteDeleteBtn",
+         "vnote",
+         true,
+         MakeClient<TSMLNotes>,
+         Make<TFieldEditor<TEditNoteForm, TSMLNote, &TEditNoteForm::Note>>,
+         {{"First line", [](const TSMLItem& i) { return QVariant(NoteFirstLine(AsNote(i))); }},
+          {"Size",
+           [](const TSMLItem& i) {
+               return QVariant(static_cast<qlonglong>(AsNote(i).Body.size()));
+           }}},
+         -1},
+    };
+    return kinds;
+}
+
+}  // namespace orvanta::ui
