@@ -280,7 +280,7 @@ TEST_F(UiTest, EnterMeansOKAndEscapeCancelInEveryEditor) {
     TSMLContacts contacts;
     TSMLTasks tasks;
     TSMLNotes notes;
-    const TForms& f = Forms();
+    const auto& f = Forms();
     f.EditEventForm->Event = calendar.NewItem();
     f.EditContForm->Contacts = &contacts;
     f.EditContForm->Contact = contacts.NewItem();
