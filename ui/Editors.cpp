@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 #include "kinds/CalSyncML.h"
@@ -47,14 +48,42 @@ TDateTime Today() {
     return DatePart(Now());
 }
 
+// A time picker holds its time of day on one fixed date (the toolkit keeps a time-only
+// picker on a single day).
+const QDate kTimeDay(2000, 1, 1);
+bool IsTimePicker(const QDateTimeEdit* picker) {
+    return !(picker->displayedSections() & QDateTimeEdit::DateSections_Mask);
+}
+
+// A date picker at its lowest value shows a blank and stands for the zero date-time: no
+// date. A time picker has no such value: cleared, it holds 00:00.
+bool IsEmpty(const QDateTimeEdit* picker) {
+    return !IsTimePicker(picker) && picker->dateTime() == picker->minimumDateTime();
+}
+void Clear(QDateTimeEdit* picker) {
+    picker->setDateTime(IsTimePicker(picker) ? QDateTime(kTimeDay, QTime(0, 0))
+                                             : picker->minimumDateTime());
+}
 TDateTime PickedDate(const QDateTimeEdit* picker) {
-    return DatePart(picker->dateTime());
+    return IsEmpty(picker) ? 0 : DatePart(picker->dateTime());
 }
 TDateTime PickedTime(const QDateTimeEdit* picker) {
-    return TimePart(picker->dateTime());
+    return IsEmpty(picker) ? 0 : TimePart(picker->dateTime());
 }
+// Shows a value; the zero date-time shows as no date.
 void Pick(QDateTimeEdit* picker, TDateTime value) {
-    picker->setDateTime(ToQDateTime(value));
+    if (value == 0) {
+        Clear(picker);
+    } else if (IsTimePicker(picker)) {
+        picker->setDateTime(QDateTime(kTimeDay, ToQDateTime(value).time()));
+    } else {
+        picker->setDateTime(ToQDateTime(value));
+    }
+}
+
+// Whole minutes, in which the editors move times.
+long long Minutes(TDateTime value) {
+    return std::llround(value * 24 * 60);
 }
 
 QPlainTextEdit* Memo(const char* name) {
@@ -70,13 +99,15 @@ QDateTimeEdit* DatePicker(const char* name) {
     auto* picker = Named(new QDateTimeEdit, name);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     picker->setCalendarPopup(true);
+    // The lowest value is "no date" and shows as a blank.
     picker->setMinimumDate(QDate(1752, 9, 14));
+    picker->setSpecialValueText(QStringLiteral(" "));
     return picker;
 }
 
 QDateTimeEdit* TimePicker(const char* name) {
-    auto* picker = Named(new QDateTimeEdit, name);
-    picker->setDisplayFormat(LongTimeFormat());
+    auto* picker = Named(new QDateTimeEdit(QDateTime(kTimeDay, QTime(0, 0))), name);
+    picker->setDisplayFormat(TimeFormat());
     return picker;
 }
 
@@ -95,6 +126,11 @@ TEditorDialog::TEditorDialog(const char* name, const QString& caption, QWidget* 
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OKBtnClick(); }); });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    Refuse = [this](const QString& message) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), message, QMessageBox::Ok,
+                        this);
+        box.exec();
+    };
 }
 
 void TEditorDialog::showEvent(QShowEvent* event) {
@@ -193,6 +229,8 @@ TEditEventForm::TEditEventForm(QWidget* parent)
                  DescriptMem, RemindersLB, RemAddBtn, RemEditBtn, RemDeleteBtn, OKBtn, CancelBtn});
 
     connect(AllDayCB, &QCheckBox::clicked, this, [this] { AllDayCBClick(); });
+    for (QDateTimeEdit* start : {StartDateDTP, StartTimeDTP})
+        connect(start, &QDateTimeEdit::dateTimeChanged, this, [this] { StartMoved(); });
     connect(RemindersLB, &QListWidget::itemSelectionChanged, this, [this] { RemindersLBClick(); });
     connect(RemindersLB, &QListWidget::itemDoubleClicked, this,
             [this] { Guarded([this] { RemEditBtnClick(); }); });
@@ -204,10 +242,46 @@ TEditEventForm::TEditEventForm(QWidget* parent)
             [this] { Guarded([this] { RemDeleteBtnClick(); }); });
 }
 
+TDateTime TEditEventForm::ShownStart() const {
+    return PickedDate(StartDateDTP) + PickedTime(StartTimeDTP);
+}
+
+TDateTime TEditEventForm::ShownEnd() const {
+    return PickedDate(EndDateDTP) + PickedTime(EndTimeDTP);
+}
+
+void TEditEventForm::ShowTimes(TDateTime startDate, TDateTime startTime, TDateTime endDate,
+                               TDateTime endTime) {
+    holdEnd_ = true;
+    Pick(StartDateDTP, startDate);
+    Pick(StartTimeDTP, startTime);
+    Pick(EndDateDTP, endDate);
+    Pick(EndTimeDTP, endTime);
+    holdEnd_ = false;
+    shownStart_ = Minutes(ShownStart());
+}
+
+void TEditEventForm::StartMoved() {
+    if (holdEnd_) return;
+    // The end keeps its distance from the start.
+    const long long start = Minutes(ShownStart());
+    const TDateTime end =
+        static_cast<TDateTime>(Minutes(ShownEnd()) + start - shownStart_) / (24 * 60);
+    holdEnd_ = true;
+    Pick(EndDateDTP, std::floor(end));
+    Pick(EndTimeDTP, end);
+    holdEnd_ = false;
+    shownStart_ = start;
+}
+
+// Now to the hour on the start date, and one hour later on the end date (the day after
+// when that hour crosses midnight).
 void TEditEventForm::ProposeTimes() {
-    const TDateTime start = NowToTheHour();
-    Pick(StartTimeDTP, start);
-    Pick(EndTimeDTP, start + 1.0 / 24.0);
+    const TDateTime now = NowToTheHour();
+    const TDateTime time = now - std::floor(now);
+    const TDateTime end = PickedDate(EndDateDTP) + time + 1.0 / 24.0;
+    ShowTimes(PickedDate(StartDateDTP), PickedDate(StartDateDTP) + time, std::floor(end + 1e-9),
+              end);
 }
 
 void TEditEventForm::FormShow() {
@@ -215,15 +289,15 @@ void TEditEventForm::FormShow() {
     LocationEd->setText(ToQt(Event->Location));
     DescriptMem->setPlainText(ToMultiLine(Event->Description));
     if (Event->Start == 0) {
-        Pick(StartDateDTP, Today());
-        Pick(EndDateDTP, Today());
+        ShowTimes(Today(), Today(), Today(), Today());
         ProposeTimes();
         AllDayCB->setChecked(false);
     } else {
-        Pick(StartDateDTP, Event->Start);
-        Pick(StartTimeDTP, Event->Start);
-        Pick(EndDateDTP, Event->End);
-        Pick(EndTimeDTP, Event->End);
+        // An all-day event ends, exclusively, on the day after its last day; the editor
+        // shows and edits the last day.
+        const TDateTime end =
+            Event->AllDay ? std::max(Event->End - 1, std::floor(Event->Start)) : Event->End;
+        ShowTimes(Event->Start, Event->Start, end, end);
         AllDayCB->setChecked(Event->AllDay);
     }
     StartTimeDTP->setEnabled(!AllDayCB->isChecked());
@@ -237,18 +311,24 @@ void TEditEventForm::AllDayCBClick() {
     StartTimeDTP->setEnabled(!allDay);
     EndTimeDTP->setEnabled(!allDay);
     if (allDay) {
-        Pick(StartTimeDTP, Today());
-        Pick(EndTimeDTP, Today());
+        ShowTimes(PickedDate(StartDateDTP), Today(), PickedDate(EndDateDTP), Today());
     } else {
         ProposeTimes();
     }
 }
 
 void TEditEventForm::OKBtnClick() {
+    const bool allDay = AllDayCB->isChecked();
+    const TDateTime start = allDay ? PickedDate(StartDateDTP) : ShownStart();
+    const TDateTime end = allDay ? PickedDate(EndDateDTP) : ShownEnd();
+    if (end < start) {
+        Refuse(tr("The event ends before it starts. Please correct the end."));
+        return;
+    }
     Event->SetTitle(FromQt(WhatEd->text()));
-    Event->SetAllDay(AllDayCB->isChecked());
-    Event->SetStart(PickedDate(StartDateDTP) + PickedTime(StartTimeDTP));
-    Event->SetEnd(PickedDate(EndDateDTP) + PickedTime(EndTimeDTP));
+    Event->SetAllDay(allDay);
+    Event->SetStart(start);
+    Event->SetEnd(allDay ? end + 1 : end);
     Event->SetLocation(FromQt(LocationEd->text()));
     Event->SetDescription(FromMultiLine(DescriptMem->toPlainText()));
     accept();
@@ -297,7 +377,7 @@ void TEditEventForm::RemAddBtnClick() {
     ReminderDialog->MethodCB->setCurrentIndex(0);
     ReminderDialog->NumberEd->setValue(5);
     Pick(ReminderDialog->DateDTP, PickedDate(StartDateDTP));
-    Pick(ReminderDialog->TimeDTP, PickedTime(StartTimeDTP));
+    Pick(ReminderDialog->TimeDTP, ShownStart());
     ReminderDialog->PeriodCB->setCurrentIndex(0);
     if (ReminderDialog->exec() != QDialog::Accepted) return;
     Event->AddReminder(ReminderFrom(*ReminderDialog));
@@ -310,8 +390,10 @@ void TEditEventForm::RemEditBtnClick() {
     const TReminder r = Event->GetReminder(static_cast<std::size_t>(row));
     ReminderDialog->MethodCB->setCurrentIndex(static_cast<int>(r.Method));
     ReminderDialog->NumberEd->setValue(r.Number);
-    Pick(ReminderDialog->DateDTP, std::floor(r.Time));
-    Pick(ReminderDialog->TimeDTP, r.Time - std::floor(r.Time));
+    // A reminder before the start has no moment of its own: the pickers offer the start.
+    const TDateTime moment = r.Time != 0 ? r.Time : ShownStart();
+    Pick(ReminderDialog->DateDTP, std::floor(moment));
+    Pick(ReminderDialog->TimeDTP, moment);
     ReminderDialog->PeriodCB->setCurrentIndex(static_cast<int>(r.Period));
     if (ReminderDialog->exec() != QDialog::Accepted) return;
     Event->SetReminder(static_cast<std::size_t>(row), ReminderFrom(*ReminderDialog));
@@ -407,11 +489,6 @@ TEditContForm::TEditContForm(QWidget* parent)
                  OKBtn,        CancelBtn});
 
     connect(BirthdayTP->Check, &QCheckBox::clicked, this, [this] { BirthdayTPClick(); });
-    Refuse = [this](const QString& message) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), message, QMessageBox::Ok,
-                        this);
-        box.exec();
-    };
 }
 
 namespace {
@@ -483,13 +560,17 @@ void TEditContForm::OKBtnClick() {
         (Contact->*b.Setter)(FromQt((this->*b.Edit)->text()));
     Contact->SetNotes(FromMultiLine(NotesMM->toPlainText()));
     // A cleared check box means no birthday, however it was cleared.
-    Contact->SetBirthday(
-        BirthdayTP->Check->isChecked() ? FromQDateTime(BirthdayTP->Picker->dateTime()) : 0);
+    Contact->SetBirthday(BirthdayTP->Check->isChecked() ? PickedDate(BirthdayTP->Picker) : 0);
     accept();
 }
 
 void TEditContForm::BirthdayTPClick() {
-    if (!BirthdayTP->Check->isChecked()) Pick(BirthdayTP->Picker, 0);
+    // Cleared: no birthday; ticked while none is shown: today, to be changed from there.
+    if (!BirthdayTP->Check->isChecked()) {
+        Clear(BirthdayTP->Picker);
+    } else if (IsEmpty(BirthdayTP->Picker)) {
+        Pick(BirthdayTP->Picker, Today());
+    }
 }
 
 void TEditContForm::done(int result) {
@@ -551,23 +632,27 @@ TEditTaskForm::TEditTaskForm(QWidget* parent)
 
 namespace {
 
-// A check box switching a pair of pickers; cleared, they hold the zero date-time.
+// A check box switching a pair of pickers; cleared, they show no date and hold the zero
+// date-time. Ticked while they show none, they offer today at the next full hour.
 void CheckedPair(const QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time) {
     date->setEnabled(box->isChecked());
     time->setEnabled(box->isChecked());
     if (!box->isChecked()) {
-        Pick(date, 0);
-        Pick(time, 0);
+        Clear(date);
+        Clear(time);
+    } else if (IsEmpty(date)) {
+        Pick(date, Today());
+        Pick(time, std::ceil(FromQDateTime(Now()) * 24.0) / 24.0);
     }
 }
 
 void ShowMoment(QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time, TDateTime value) {
     box->setChecked(value != 0);
-    CheckedPair(box, date, time);
     if (value != 0) {
         Pick(date, std::floor(value));
-        Pick(time, value - std::floor(value));
+        Pick(time, value);
     }
+    CheckedPair(box, date, time);
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <QDialog>
 
+#include <functional>
+
+#include "formats/DateTime.h"
+
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
@@ -41,6 +45,10 @@ public:
     virtual void OKBtnClick() = 0;
     // Sets every control from the item; runs on every show.
     virtual void FormShow() = 0;
+
+    // Shows the message that refuses OK (the dialog stays open); tests replace it.
+    using Refusal = std::function<void(const QString&)>;
+    Refusal Refuse;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -97,6 +105,16 @@ public:
 
 private:
     void ProposeTimes();
+    // The start and end as the pickers show them.
+    [[nodiscard]] TDateTime ShownStart() const;
+    [[nodiscard]] TDateTime ShownEnd() const;
+    // Sets the four pickers without moving the end along.
+    void ShowTimes(TDateTime startDate, TDateTime startTime, TDateTime endDate, TDateTime endTime);
+    // The user moved the start: the end follows, keeping the event's length.
+    void StartMoved();
+
+    long long shownStart_ = 0;  // in minutes
+    bool holdEnd_ = false;
 };
 
 // A date picker with its own check box: cleared means no date.
@@ -113,9 +131,6 @@ class TEditContForm final : public TEditorDialog {
     Q_OBJECT
 
 public:
-    // Shows the message that refuses OK; tests replace it.
-    using Refusal = std::function<void(const QString&)>;
-
     explicit TEditContForm(QWidget* parent = nullptr);
     void FormShow() override;
     void OKBtnClick() override;
@@ -124,7 +139,6 @@ public:
 
     TSMLContacts* Contacts = nullptr;
     TSMLContact* Contact = nullptr;
-    Refusal Refuse;
 
     QTabWidget* PageControl1;
     QLineEdit *FNameEd, *LNameEd, *MNameEd, *MobileEd, *PhoneEd, *EMailEd, *AddressEd, *CityEd,

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -84,19 +85,20 @@ TDateTime TimePart(const QDateTime& value) {
 }
 
 QString LocaleText(TDateTime value) {
+    if (value == 0) return {};
     const QDateTime moment = ToQDateTime(value);
     const QLocale locale;
     QString text = locale.toString(moment.date(), QLocale::ShortFormat);
     const QTime time = moment.time();
     if (time.hour() != 0 || time.minute() != 0 || time.second() != 0) {
-        text += QLatin1Char(' ') + locale.toString(time, LongTimeFormat());
+        text += QLatin1Char(' ') + locale.toString(time, TimeFormat());
     }
     return text;
 }
 
-QString LongTimeFormat() {
-    QString format = QLocale().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
+QString TimeFormat() {
+    QString format = QLocale().timeFormat(QLocale::ShortFormat);
+    format.remove(QRegularExpression(QStringLiteral("[:.]?s+|t")));
     return format.trimmed();
 }
 

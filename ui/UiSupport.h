@@ -49,10 +49,11 @@ void SetTabOrder(std::initializer_list<QWidget*> order);
 [[nodiscard]] TDateTime TimePart(const QDateTime& value);
 
 // A moment in the user's locale: the short date and, unless it is midnight, a blank and
-// the long time.
+// the time; empty for the zero date-time (no date).
 [[nodiscard]] QString LocaleText(TDateTime value);
-// The locale's long time format without the time zone (values are local times).
-[[nodiscard]] QString LongTimeFormat();
+// The locale's time format in hours and minutes, without seconds and time zone (values
+// are local times).
+[[nodiscard]] QString TimeFormat();
 
 // The current local date-time. Tests install a fixed clock.
 using LocalClock = std::function<QDateTime()>;

@@ -75,9 +75,9 @@ TEST_F(EventEditor, AllDayTickingAndExistingEvents) {
     EXPECT_TRUE(event->AllDay);
     EXPECT_EQ(event->End, At(2026, 12, 7));
 
-    Open(event);
+    Open(event);  // shown as it was entered: the 6th to the 6th
     EXPECT_TRUE(form().AllDayCB->isChecked());
-    EXPECT_EQ(form().EndDateDTP->date(), QDate(2026, 12, 7));
+    EXPECT_EQ(form().EndDateDTP->date(), QDate(2026, 12, 6));
     form().AllDayCB->click();  // cleared: now to the hour and one hour later
     EXPECT_TRUE(form().StartTimeDTP->isEnabled());
     EXPECT_EQ(TimeOf(form().StartTimeDTP), QTime(14, 0));
@@ -94,6 +94,98 @@ TEST_F(EventEditor, AllDayTickingAndExistingEvents) {
     EXPECT_EQ(TimeOf(form().StartTimeDTP), QTime(9, 0));
     EXPECT_EQ(TimeOf(form().EndTimeDTP), QTime(9, 30));
     form().reject();
+}
+
+// All-day events are entered and shown by their last day; the event keeps the day after.
+TEST_F(EventEditor, AllDayEventsShowTheirLastDay) {
+    const struct {
+        QDate start, last;
+        TDateTime storedEnd;
+    } cases[] = {
+        {QDate(2026, 12, 18), QDate(2026, 12, 18), At(2026, 12, 19)},
+        {QDate(2026, 12, 18), QDate(2026, 12, 20), At(2026, 12, 21)},
+        {QDate(2026, 12, 31), QDate(2027, 1, 1), At(2027, 1, 2)},
+    };
+    for (const auto& c : cases) {
+        TSMLEvent* event = calendar.NewItem();
+        Open(event);
+        form().AllDayCB->click();
+        form().StartDateDTP->setDate(c.start);
+        form().EndDateDTP->setDate(c.last);
+        form().OKBtnClick();
+        EXPECT_EQ(event->End, c.storedEnd);
+        Open(event);
+        EXPECT_EQ(form().StartDateDTP->date(), c.start);
+        EXPECT_EQ(form().EndDateDTP->date(), c.last);
+        form().reject();
+    }
+}
+
+// Moving the start moves the end along, keeping the length of the event.
+TEST_F(EventEditor, EndFollowsTheStart) {
+    TSMLEvent* event = calendar.NewItem();
+    event->Parse(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART:20261210T100000\r\n"
+        "DTEND:20261210T113000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    Open(event);
+    form().StartDateDTP->setDate(QDate(2026, 12, 12));
+    EXPECT_EQ(form().EndDateDTP->date(), QDate(2026, 12, 12));
+    EXPECT_EQ(TimeOf(form().EndTimeDTP), QTime(11, 30));
+    form().StartTimeDTP->setTime(QTime(23, 0));  // past midnight: the end moves a day on
+    EXPECT_EQ(form().EndDateDTP->date(), QDate(2026, 12, 13));
+    EXPECT_EQ(TimeOf(form().EndTimeDTP), QTime(0, 30));
+    form().EndTimeDTP->setTime(QTime(2, 0));  // the end alone: the start stays
+    EXPECT_EQ(TimeOf(form().StartTimeDTP), QTime(23, 0));
+    form().OKBtnClick();
+    EXPECT_EQ(event->Start, At(2026, 12, 12, 23));
+    EXPECT_EQ(event->End, At(2026, 12, 13, 2));
+
+    Open(event);
+    form().AllDayCB->click();  // all day, the 12th to the 13th
+    form().StartDateDTP->setDate(QDate(2026, 12, 20));
+    EXPECT_EQ(form().EndDateDTP->date(), QDate(2026, 12, 21));
+    form().reject();
+}
+
+// An end before the start is refused with a message; the dialog stays open and the
+// event keeps its values. Ending when it starts is fine.
+TEST_F(EventEditor, EndBeforeStartIsRefused) {
+    std::vector<std::string> refusals;
+    form().Refuse = [&](const QString& m) { refusals.push_back(m.toStdString()); };
+    TSMLEvent* event = calendar.NewItem();
+    event->Parse(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART:20261210T100000\r\n"
+        "DTEND:20261210T110000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    const std::string payload = event->GetText();
+    const struct {
+        bool allDay;
+        QDate endDate;
+        QTime endTime;
+        bool refused;
+    } cases[] = {
+        {false, QDate(2026, 12, 10), QTime(9, 59), true},
+        {false, QDate(2026, 12, 9), QTime(12, 0), true},
+        {true, QDate(2026, 12, 9), QTime(0, 0), true},
+        {false, QDate(2026, 12, 10), QTime(10, 0), false},
+        {true, QDate(2026, 12, 10), QTime(0, 0), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.endDate.toString().toStdString() + " " + c.endTime.toString().toStdString());
+        refusals.clear();
+        Open(event);
+        if (c.allDay) form().AllDayCB->click();
+        form().EndDateDTP->setDate(c.endDate);
+        form().EndTimeDTP->setTime(c.endTime);
+        form().OKBtnClick();
+        EXPECT_EQ(form().isVisible(), c.refused);
+        EXPECT_EQ(refusals, c.refused ? std::vector<std::string>{"The event ends before it "
+                                                                 "starts. Please correct the end."}
+                                      : std::vector<std::string>{});
+        if (c.refused) {
+            EXPECT_EQ(event->GetText(), payload);
+        }
+        form().reject();
+    }
 }
 
 TEST_F(EventEditor, RemindersAndTheirDialog) {
@@ -127,6 +219,13 @@ TEST_F(EventEditor, RemindersAndTheirDialog) {
               "Email on " + LocaleText(At(2026, 12, 10, 8, 15)));
     EXPECT_FALSE(form().RemEditBtn->isEnabled());
     form().RemindersLB->setCurrentRow(0);
+    // A reminder before the start offers the start, not the zero date-time, for "by time".
+    WhenModal([&](QWidget*) {
+        EXPECT_EQ(dialog.DateDTP->date(), QDate(2026, 12, 10));
+        EXPECT_EQ(TimeOf(dialog.TimeDTP), QTime(9, 0));
+        dialog.reject();
+    });
+    form().RemEditBtn->click();
     EXPECT_TRUE(form().RemDeleteBtn->isEnabled());
     form().RemDeleteBtn->click();
     EXPECT_EQ(form().RemindersLB->count(), 1);
@@ -164,6 +263,7 @@ TEST_F(ContactEditor, AddRefusesNamelessAndCancelRemovesTheContact) {
     EXPECT_EQ(form().windowTitle(), "Create contact");
     EXPECT_EQ(form().PageControl1->currentIndex(), 0);
     EXPECT_FALSE(form().BirthdayTP->Check->isChecked());
+    EXPECT_EQ(form().BirthdayTP->Picker->text().trimmed(), "");
     ASSERT_EQ(contacts.Count(), 1u);
     form().FNameEd->setText("   ");
     form().MNameEd->setText("Middle");
@@ -188,6 +288,7 @@ TEST_F(ContactEditor, EditWritesEveryFieldAndTheBirthdayBox) {
     form().BusCityEd->setText("Berlin");
     form().NotesMM->setPlainText("a\nb");
     form().BirthdayTP->Check->click();  // cleared: no birthday
+    EXPECT_EQ(form().BirthdayTP->Picker->text().trimmed(), "");
     form().OKBtnClick();
     EXPECT_TRUE(refusals.empty());
     EXPECT_EQ(contact->FirstName, u"");
@@ -236,7 +337,10 @@ TEST_F(UiTest, TabOrderFollowsTheDesign) {
                                         "OKBtn", "CancelBtn"}));
 }
 
-TEST_F(UiTest, TaskBoxesStoreZeroWhenCleared) {
+// No date shows as a blank, never as the zero date-time of 30 December 1899; ticking a
+// box with no date offers today at the next full hour.
+TEST_F(UiTest, EmptyTaskDatesShowBlank) {
+    SetClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 10)); });
     TSMLTasks tasks;
     TSMLTask* task = tasks.NewItem();
     task->Parse(
@@ -248,14 +352,41 @@ TEST_F(UiTest, TaskBoxesStoreZeroWhenCleared) {
     EXPECT_TRUE(form.DueCHB->isChecked());
     EXPECT_FALSE(form.RemindCHB->isChecked());
     EXPECT_FALSE(form.RemindDateDTP->isEnabled());
-    EXPECT_EQ(form.RemindDateDTP->date(), QDate(1899, 12, 30));
-    form.DueCHB->click();
-    form.RemindCHB->click();  // ticked without a date: still zero
+    EXPECT_EQ(form.RemindDateDTP->text().trimmed(), "");
+    form.DueCHB->click();  // cleared: no due date
+    EXPECT_EQ(form.DueDateDTP->text().trimmed(), "");
+    form.RemindCHB->click();
+    EXPECT_EQ(form.RemindDateDTP->date(), QDate(2026, 12, 6));
+    EXPECT_EQ(TimeOf(form.RemindTimeDTP), QTime(15, 0));
     form.PriorED->setValue(3);
     form.OKBtnClick();
     EXPECT_EQ(task->Due, 0);
-    EXPECT_EQ(task->Alarm, 0);
+    EXPECT_EQ(task->Alarm, At(2026, 12, 6, 15));
     EXPECT_EQ(task->Priority, 3);
+
+    // A due date at midnight shows its date.
+    task->SetDue(At(2026, 12, 24));
+    form.show();
+    EXPECT_EQ(form.DueDateDTP->date(), QDate(2026, 12, 24));
+    EXPECT_EQ(TimeOf(form.DueTimeDTP), QTime(0, 0));
+    form.OKBtnClick();
+    EXPECT_EQ(task->Due, At(2026, 12, 24));
+}
+
+// Times read in hours and minutes in every locale, and no date reads as nothing.
+TEST_F(UiTest, TimesWithoutSeconds) {
+    for (const char* name : {"C", "en_US", "de_DE", "fr_FR", "ja_JP"}) {
+        SCOPED_TRACE(name);
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        const QString format = TimeFormat();
+        EXPECT_FALSE(format.contains('s')) << format.toStdString();
+        EXPECT_TRUE(format.contains("mm")) << format.toStdString();
+        EXPECT_EQ(LocaleText(0), "");
+        const QDate day(2026, 12, 10);
+        EXPECT_EQ(LocaleText(At(2026, 12, 10)), QLocale().toString(day, QLocale::ShortFormat));
+        EXPECT_FALSE(LocaleText(At(2026, 12, 10, 8, 15) + 30.0 / 86400).contains("30"));
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 // A key pressed in a control as the user would press it: the control gets it first and
@@ -300,8 +431,7 @@ TEST_F(UiTest, EnterMeansOKAndEscapeCancelInEveryEditor) {
         {f.EditContForm,
          {f.EditContForm->FNameEd, f.EditContForm->BusCountryEd, f.EditContForm->PageControl1,
           f.EditContForm->BirthdayTP->Check}},
-        {f.EditTaskForm,
-         {f.EditTaskForm->WhatEd, f.EditTaskForm->DueCHB, f.EditTaskForm->PriorED}},
+        {f.EditTaskForm, {f.EditTaskForm->WhatEd, f.EditTaskForm->DueCHB, f.EditTaskForm->PriorED}},
         {f.EditNoteForm, {f.EditNoteForm->WhatEd}},
     };
     for (const auto& e : editors) {
