@@ -2,50 +2,187 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
+#include "formats/Failure.h"
 #include "formats/ItemKinds.h"
 
 namespace orvanta {
 
-// How one property is written: the selection of the line to replace, the parameters
-// written, the writer, and the fields that make its value (one, or the components of
-// a structured value in order).
-struct TSMLContact::PropertyWriter {
-    const char* Name;
-    ParamList Params;
-    bool QuotedPrintable;
-    std::vector<Field> Components;
-    const char* Exclude = "";  // lines whose parameters hold this are another field's
+// How the value of a property reads.
+enum class Reading : std::uint8_t {
+    Plain,  // as it stands, without text escapes
+    Text,   // text, with the escapes of a vCard 3.0 undone
+    Lines,  // text whose line breaks become CR LF
+    Date,   // the birthday
+};
+
+// A property line of a contact. Of the lines of its name, those are this property's
+// whose parameters hold every word of Require and none of Exclude; the properties of
+// one name share its lines out among them, and the first line of each is the one read
+// and rewritten.
+struct ContactProperty {
+    std::string_view Name;
+    std::array<std::string_view, 2> Require;
+    std::array<std::string_view, 2> Exclude;
+    std::string_view Params;  // the parameters of a line written anew
+    bool QuotedPrintable;     // written quoted-printable UTF-8, else as UTF-8 as it stands
+    Reading Read;
 };
 
 namespace {
 
 using C = TSMLContact;
+using P = ContactPage;
 
-const C::PropertyWriter kName{
-    "N", {}, true, {&C::LastName, &C::FirstName, &C::MiddleName, &C::NamePrefix, &C::NameSuffix}};
-const C::PropertyWriter kHomeAddress{
-    "ADR",
-    {""},
-    true,
-    {&C::POBox, &C::ExtAddress, &C::Address, &C::City, &C::Region, &C::PostalCode, &C::Country}};
-const C::PropertyWriter kWorkAddress{"ADR",
-                                     {"WORK"},
-                                     true,
-                                     {&C::BusPOBox, &C::BusExtAddress, &C::BusAddress, &C::BusCity,
-                                      &C::BusRegion, &C::BusPostalCode, &C::BusCountry}};
-const C::PropertyWriter kOrganisation{"ORG", {}, true, {&C::Company, &C::Department}};
-const C::PropertyWriter kJobTitle{"TITLE", {}, true, {&C::JobTitle}};
-const C::PropertyWriter kNotes{"NOTE", {}, true, {&C::Notes}};
-const C::PropertyWriter kMobile{"TEL", {"CELL"}, false, {&C::Mobile}, "WORK"};
-const C::PropertyWriter kPhone{"TEL", {""}, false, {&C::Phone}};
-const C::PropertyWriter kBusPhone{"TEL", {"WORK"}, false, {&C::BusPhone}, "FAX"};
-const C::PropertyWriter kBusFax{"TEL", {"WORK", "FAX"}, false, {&C::BusFax}};
-const C::PropertyWriter kEMail{"EMAIL", {""}, false, {&C::EMail}};
-const C::PropertyWriter kBusEMail{"EMAIL", {"WORK"}, false, {&C::BusEMail}};
-const C::PropertyWriter kWebPage{"URL", {""}, false, {&C::WebPage}};
-const C::PropertyWriter kBusWebPage{"URL", {"WORK"}, false, {&C::BusWebPage}};
+const ContactProperty kName{"N", {}, {}, "", true, Reading::Text};
+const ContactProperty kHomeAddress{"ADR", {}, {"WORK"}, "", true, Reading::Text};
+const ContactProperty kWorkAddress{"ADR", {"WORK"}, {}, "WORK", true, Reading::Text};
+const ContactProperty kOrganisation{"ORG", {}, {}, "", true, Reading::Text};
+const ContactProperty kJobTitle{"TITLE", {}, {}, "", true, Reading::Text};
+const ContactProperty kNotes{"NOTE", {}, {}, "", true, Reading::Lines};
+const ContactProperty kBusFax{"TEL", {"WORK", "FAX"}, {}, "WORK;FAX", false, Reading::Plain};
+const ContactProperty kBusPhone{"TEL", {"WORK"}, {"FAX"}, "WORK", false, Reading::Plain};
+const ContactProperty kMobile{"TEL", {"CELL"}, {"WORK"}, "CELL", false, Reading::Plain};
+const ContactProperty kPhone{"TEL", {}, {"WORK", "CELL"}, "", false, Reading::Plain};
+const ContactProperty kBusEMail{"EMAIL", {"WORK"}, {}, "WORK", false, Reading::Plain};
+const ContactProperty kEMail{"EMAIL", {}, {"WORK"}, "", false, Reading::Plain};
+const ContactProperty kBusWebPage{"URL", {"WORK"}, {}, "WORK", false, Reading::Plain};
+const ContactProperty kWebPage{"URL", {}, {"WORK"}, "", false, Reading::Plain};
+const ContactProperty kBirthday{"BDAY", {}, {}, "", false, Reading::Date};
+
+const ContactProperty* const kProperties[] = {
+    &kName,     &kHomeAddress, &kWorkAddress, &kOrganisation, &kJobTitle,
+    &kNotes,    &kBusFax,      &kBusPhone,    &kMobile,       &kPhone,
+    &kBusEMail, &kEMail,       &kBusWebPage,  &kWebPage,      &kBirthday,
+};
+constexpr std::size_t kPropertyCount = std::size(kProperties);
+
+// Each page's fields in the editor's order, then the components the editor leaves alone.
+const ContactField kFields[] = {
+    {"FirstName", &C::FirstName, &kName, 1, P::Personal, "First name:", "FNameEd"},
+    {"LastName", &C::LastName, &kName, 0, P::Personal, "Last name:", "LNameEd"},
+    {"MiddleName", &C::MiddleName, &kName, 2, P::Personal, "Middle name:", "MNameEd"},
+    {"Mobile", &C::Mobile, &kMobile, 0, P::Personal, "Mobile:", "MobileEd"},
+    {"Phone", &C::Phone, &kPhone, 0, P::Personal, "Phone:", "PhoneEd"},
+    {"EMail", &C::EMail, &kEMail, 0, P::Personal, "E-mail:", "EMailEd"},
+    {"Address", &C::Address, &kHomeAddress, 2, P::Personal, "Address:", "AddressEd"},
+    {"City", &C::City, &kHomeAddress, 3, P::Personal, "City:", "CityEd"},
+    {"Region", &C::Region, &kHomeAddress, 4, P::Personal, "State:", "StateEd"},
+    {"PostalCode", &C::PostalCode, &kHomeAddress, 5, P::Personal, "Postal:", "PostalEd"},
+    {"Country", &C::Country, &kHomeAddress, 6, P::Personal, "Country:", "CountryEd"},
+    {"WebPage", &C::WebPage, &kWebPage, 0, P::Personal, "WebPage:", "WebPageEd"},
+    {"Birthday", nullptr, &kBirthday, 0, P::Personal, "Bitrhday:", "BirthdayTP"},
+    {"Company", &C::Company, &kOrganisation, 0, P::Business, "Company:", "CompanyEd"},
+    {"JobTitle", &C::JobTitle, &kJobTitle, 0, P::Business, "Job title:", "JobTitleEd"},
+    {"BusFax", &C::BusFax, &kBusFax, 0, P::Business, "Business fax:", "BusFaxEd"},
+    {"BusPhone", &C::BusPhone, &kBusPhone, 0, P::Business, "Business phone:", "BusPhoneEd"},
+    {"BusEMail", &C::BusEMail, &kBusEMail, 0, P::Business, "Business email:", "BusEMailEd"},
+    {"BusWebPage", &C::BusWebPage, &kBusWebPage, 0, P::Business,
+     "Business webpage:", "BusWebPageEd"},
+    {"BusAddress", &C::BusAddress, &kWorkAddress, 2, P::Business,
+     "Business address:", "BusAddressEd"},
+    {"BusCity", &C::BusCity, &kWorkAddress, 3, P::Business, "Business city:", "BusCityEd"},
+    {"BusRegion", &C::BusRegion, &kWorkAddress, 4, P::Business, "Business state:", "BusStateEd"},
+    {"BusPostalCode", &C::BusPostalCode, &kWorkAddress, 5, P::Business,
+     "Business postal:", "BusPostalEd"},
+    {"BusCountry", &C::BusCountry, &kWorkAddress, 6, P::Business,
+     "Business country:", "BusCountryEd"},
+    {"Notes", &C::Notes, &kNotes, 0, P::Notes, "Notes", "NotesMM"},
+    {"NamePrefix", &C::NamePrefix, &kName, 3, P::None, nullptr, nullptr},
+    {"NameSuffix", &C::NameSuffix, &kName, 4, P::None, nullptr, nullptr},
+    {"POBox", &C::POBox, &kHomeAddress, 0, P::None, nullptr, nullptr},
+    {"ExtAddress", &C::ExtAddress, &kHomeAddress, 1, P::None, nullptr, nullptr},
+    {"BusPOBox", &C::BusPOBox, &kWorkAddress, 0, P::None, nullptr, nullptr},
+    {"BusExtAddress", &C::BusExtAddress, &kWorkAddress, 1, P::None, nullptr, nullptr},
+    {"Department", &C::Department, &kOrganisation, 1, P::None, nullptr, nullptr},
+};
+
+constexpr std::size_t kMaxComponents = 7;
+
+std::size_t SlotOf(const ContactProperty& property) {
+    return static_cast<std::size_t>(
+        std::find(std::begin(kProperties), std::end(kProperties), &property) -
+        std::begin(kProperties));
+}
+
+// The text fields of each property by component, made once from the field list.
+struct Components {
+    std::array<WideString TSMLContact::*, kMaxComponents> Fields{};
+    std::size_t Count = 0;
+};
+const std::array<Components, kPropertyCount>& ComponentsOf() {
+    static const auto table = [] {
+        std::array<Components, kPropertyCount> t{};
+        for (const ContactField& f : kFields) {
+            if (!f.Text) continue;
+            Components& c = t[SlotOf(*f.Property)];
+            const auto k = static_cast<std::size_t>(f.Component);
+            c.Fields.at(k) = f.Text;
+            c.Count = std::max(c.Count, k + 1);
+        }
+        return t;
+    }();
+    return table;
+}
+
+bool IsUpper(std::string_view name, std::string_view upper) {
+    return name.size() == upper.size() &&
+           std::equal(name.begin(), name.end(), upper.begin(), [](char a, char b) {
+               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+           });
+}
+
+bool Holds(std::string_view params, std::string_view word) {
+    return !word.empty() && params.find(word) != std::string_view::npos;
+}
+
+// The property a line belongs to (its slot), or kPropertyCount for none. The name is
+// matched once per line; parameters only for the properties of that name.
+std::size_t PropertyOfLine(std::string_view line) {
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return kPropertyCount;
+    const std::string_view head = line.substr(0, colon);
+    const std::size_t nameEnd = std::min(head.find(';'), head.size());
+    const std::string_view name = head.substr(0, nameEnd);
+    const std::string_view params = head.substr(nameEnd);
+    for (std::size_t slot = 0; slot < kPropertyCount; ++slot) {
+        const ContactProperty& p = *kProperties[slot];
+        if (!IsUpper(name, p.Name)) continue;
+        const bool selected =
+            std::all_of(p.Require.begin(), p.Require.end(),
+                        [&](std::string_view w) { return w.empty() || Holds(params, w); }) &&
+            std::none_of(p.Exclude.begin(), p.Exclude.end(),
+                         [&](std::string_view w) { return Holds(params, w); });
+        if (selected) return slot;
+    }
+    return kPropertyCount;
+}
+
+// The parameters of a line that still describe a new value: all but its encoding and
+// character set, which the writer sets anew. Each comes with its leading ";".
+std::string KeptParams(std::string_view line) {
+    const std::string_view head = line.substr(0, line.find(':'));
+    std::string kept;
+    std::size_t start = head.find(';');
+    while (start != std::string_view::npos) {
+        const std::size_t end = head.find(';', start + 1);
+        const std::string_view param =
+            head.substr(start + 1, end == head.npos ? head.npos : end - start - 1);
+        std::string upper(param);
+        for (char& c : upper) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        const bool encoding = upper.starts_with("ENCODING=") || upper.starts_with("CHARSET=") ||
+                              upper == "QUOTED-PRINTABLE" || upper == "BASE64" || upper == "8BIT" ||
+                              upper == "7BIT";
+        if (!param.empty() && !encoding) {
+            kept += ';';
+            kept += param;
+        }
+        start = end;
+    }
+    return kept;
+}
 
 // A component of a structured value: a ";" or "\" inside it is escaped, so it does not
 // cut the value or swallow the separator after it.
@@ -59,11 +196,11 @@ WideString EscapeComponent(const WideString& text) {
     return out;
 }
 
-bool Has(std::string_view params, std::string_view word) {
-    return params.find(word) != std::string_view::npos;
-}
-
 }  // namespace
+
+std::span<const ContactField> ContactFields() {
+    return kFields;
+}
 
 TSMLContact::TSMLContact(TSMLContacts* owner) : Owner(owner) {
     Lines = {"BEGIN:VCARD", "VERSION:2.1",
@@ -73,48 +210,31 @@ TSMLContact::TSMLContact(TSMLContacts* owner) : Owner(owner) {
 
 void TSMLContact::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    for (const PropertyWriter* w :
-         {&kName, &kHomeAddress, &kWorkAddress, &kOrganisation, &kJobTitle, &kNotes, &kMobile,
-          &kPhone, &kBusPhone, &kBusFax, &kEMail, &kBusEMail, &kWebPage, &kBusWebPage}) {
-        for (const Field f : w->Components)
-            (this->*f).clear();
+    for (const ContactField& f : kFields) {
+        if (f.Text) (this->*f.Text).clear();
     }
     Birthday = 0;
     UnfoldLines(Lines);
     const bool escaped = UsesTextEscapes(Lines);
+    const auto& components = ComponentsOf();
 
-    const auto readAll = [&](const PropertyWriter& w, const std::string& line) {
-        for (std::size_t k = 0; k < w.Components.size(); ++k) {
-            this->*w.Components[k] = GetPropertyValue(line, static_cast<int>(k), escaped);
-        }
-    };
-    // Backwards, so that the first occurrence of a property wins.
-    for (std::size_t i = Lines.size(); i-- > 0;) {
-        const std::string& line = Lines[i];
-        const std::string name = GetPropertyName(line);
-        if (name.empty()) continue;
-        const std::string params = GetPropertyParamText(line);
-        const bool work = Has(params, "WORK");
-        if (name == "N") {
-            readAll(kName, line);
-        } else if (name == "TEL") {
-            Field f = work ? (Has(params, "FAX") ? &C::BusFax : &C::BusPhone)
-                           : (Has(params, "CELL") ? &C::Mobile : &C::Phone);
-            this->*f = GetPropertyValue(line);
-        } else if (name == "EMAIL") {
-            (work ? BusEMail : EMail) = GetPropertyValue(line);
-        } else if (name == "ADR") {
-            readAll(work ? kWorkAddress : kHomeAddress, line);
-        } else if (name == "URL") {
-            (work ? BusWebPage : WebPage) = GetPropertyValue(line);
-        } else if (name == "ORG") {
-            readAll(kOrganisation, line);
-        } else if (name == "TITLE") {
-            JobTitle = GetPropertyValue(line, -1, escaped);
-        } else if (name == "BDAY") {
+    std::array<bool, kPropertyCount> read{};  // the first line of each property wins
+    for (const std::string& line : Lines) {
+        const std::size_t slot = PropertyOfLine(line);
+        if (slot == kPropertyCount || read[slot]) continue;
+        read[slot] = true;
+        const ContactProperty& p = *kProperties[slot];
+        const Components& c = components[slot];
+        const bool unescape = escaped && p.Read != Reading::Plain;
+        if (p.Read == Reading::Date) {
             Birthday = ParseDateText(ToUTF8(GetPropertyValue(line)));
-        } else if (name == "NOTE") {
-            Notes = WithCRLF(GetPropertyValue(line, -1, escaped));
+        } else if (c.Count == 1) {
+            WideString value = GetPropertyValue(line, -1, unescape);
+            this->*c.Fields[0] = p.Read == Reading::Lines ? WithCRLF(value) : std::move(value);
+        } else {
+            for (std::size_t k = 0; k < c.Count; ++k) {
+                this->*c.Fields[k] = GetPropertyValue(line, static_cast<int>(k), unescape);
+            }
         }
     }
     State = ItemState::Unchanged;
@@ -124,96 +244,13 @@ WideString TSMLContact::GetTitle() const {
     return TrimBlanks(FirstName + u" " + LastName);
 }
 
-void TSMLContact::Write(const PropertyWriter& w, Field field, const WideString& value) {
+void TSMLContact::Set(WideString TSMLContact::*field, const WideString& value) {
+    const auto f = std::find_if(std::begin(kFields), std::end(kFields),
+                                [field](const ContactField& f) { return f.Text == field; });
+    if (f == std::end(kFields)) throw ItemError("This is not a field of a contact.");
     if (this->*field == value) return;
     this->*field = value;
-    WideString text;
-    if (w.Components.size() == 1) {
-        text = value;
-    } else {
-        for (std::size_t k = 0; k < w.Components.size(); ++k) {
-            if (k > 0) text += u';';
-            text += EscapeComponent(this->*w.Components[k]);
-        }
-    }
-    if (w.QuotedPrintable) {
-        SetPropertyQP(w.Name, w.Params, text, {}, w.Exclude);
-    } else {
-        SetProperty(w.Name, w.Params, text, {}, w.Exclude);
-    }
-}
-
-void TSMLContact::SetFirstName(const WideString& v) {
-    Write(kName, &C::FirstName, v);
-}
-void TSMLContact::SetLastName(const WideString& v) {
-    Write(kName, &C::LastName, v);
-}
-void TSMLContact::SetMiddleName(const WideString& v) {
-    Write(kName, &C::MiddleName, v);
-}
-void TSMLContact::SetMobile(const WideString& v) {
-    Write(kMobile, &C::Mobile, v);
-}
-void TSMLContact::SetPhone(const WideString& v) {
-    Write(kPhone, &C::Phone, v);
-}
-void TSMLContact::SetEMail(const WideString& v) {
-    Write(kEMail, &C::EMail, v);
-}
-void TSMLContact::SetAddress(const WideString& v) {
-    Write(kHomeAddress, &C::Address, v);
-}
-void TSMLContact::SetCity(const WideString& v) {
-    Write(kHomeAddress, &C::City, v);
-}
-void TSMLContact::SetRegion(const WideString& v) {
-    Write(kHomeAddress, &C::Region, v);
-}
-void TSMLContact::SetPostalCode(const WideString& v) {
-    Write(kHomeAddress, &C::PostalCode, v);
-}
-void TSMLContact::SetCountry(const WideString& v) {
-    Write(kHomeAddress, &C::Country, v);
-}
-void TSMLContact::SetWebPage(const WideString& v) {
-    Write(kWebPage, &C::WebPage, v);
-}
-void TSMLContact::SetCompany(const WideString& v) {
-    Write(kOrganisation, &C::Company, v);
-}
-void TSMLContact::SetJobTitle(const WideString& v) {
-    Write(kJobTitle, &C::JobTitle, v);
-}
-void TSMLContact::SetBusFax(const WideString& v) {
-    Write(kBusFax, &C::BusFax, v);
-}
-void TSMLContact::SetBusPhone(const WideString& v) {
-    Write(kBusPhone, &C::BusPhone, v);
-}
-void TSMLContact::SetBusEMail(const WideString& v) {
-    Write(kBusEMail, &C::BusEMail, v);
-}
-void TSMLContact::SetBusWebPage(const WideString& v) {
-    Write(kBusWebPage, &C::BusWebPage, v);
-}
-void TSMLContact::SetBusAddress(const WideString& v) {
-    Write(kWorkAddress, &C::BusAddress, v);
-}
-void TSMLContact::SetBusCity(const WideString& v) {
-    Write(kWorkAddress, &C::BusCity, v);
-}
-void TSMLContact::SetBusRegion(const WideString& v) {
-    Write(kWorkAddress, &C::BusRegion, v);
-}
-void TSMLContact::SetBusPostalCode(const WideString& v) {
-    Write(kWorkAddress, &C::BusPostalCode, v);
-}
-void TSMLContact::SetBusCountry(const WideString& v) {
-    Write(kWorkAddress, &C::BusCountry, v);
-}
-void TSMLContact::SetNotes(const WideString& v) {
-    Write(kNotes, &C::Notes, v);
+    Write(*f->Property, ValueOf(*f->Property));
 }
 
 void TSMLContact::SetBirthday(TDateTime v) {
@@ -221,7 +258,47 @@ void TSMLContact::SetBirthday(TDateTime v) {
     Birthday = v;
     // A cleared birthday is an empty value: a date such as 18991230 would be stored
     // by the server as a real birthday.
-    SetProperty("BDAY", {}, v != 0 ? FromUTF8(DateToText(v)) : WideString());
+    Write(kBirthday, v != 0 ? FromUTF8(DateToText(v)) : WideString());
+}
+
+WideString TSMLContact::ValueOf(const ContactProperty& property) const {
+    const Components& c = ComponentsOf()[SlotOf(property)];
+    if (c.Count == 1) return this->*c.Fields[0];
+    WideString text;
+    for (std::size_t k = 0; k < c.Count; ++k) {
+        if (k > 0) text += u';';
+        if (c.Fields[k]) text += EscapeComponent(this->*c.Fields[k]);
+    }
+    return text;
+}
+
+void TSMLContact::Write(const ContactProperty& property, const WideString& text) {
+    const std::size_t slot = SlotOf(property);
+    const auto at = std::find_if(Lines.begin(), Lines.end(), [slot](const std::string& line) {
+        return PropertyOfLine(line) == slot;
+    });
+    std::string line(property.Name);
+    if (at != Lines.end()) {
+        line += KeptParams(*at);
+    } else if (!property.Params.empty()) {
+        line += ';';
+        line += property.Params;
+    }
+    if (property.QuotedPrintable) {
+        line += ";ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:";
+        line += EncodeQP(ToUTF8(text));
+    } else {
+        line += ':';
+        line += ToUTF8(text);
+    }
+    if (at != Lines.end()) {
+        *at = std::move(line);
+    } else {
+        const auto insertAt = std::clamp<std::ptrdiff_t>(std::ptrdiff_t{StartLine} + 1, 0,
+                                                         static_cast<std::ptrdiff_t>(Lines.size()));
+        Lines.insert(Lines.begin() + insertAt, std::move(line));
+    }
+    MarkModified();
 }
 
 void TSMLContact::Delete() {

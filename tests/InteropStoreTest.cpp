@@ -204,5 +204,46 @@ TEST(InteropStore, AThousandChangesInOneStore) {
     EXPECT_EQ(server.ItemIDs("card").size(), before);
 }
 
+// An edited phone number and e-mail address replace the old ones on the server: the
+// contact keeps one line of each, with its parameters.
+TEST(InteropStore, EditedPhoneAndEMailReplaceTheOldOnes) {
+    RealServer server;
+    TSMLContacts client;
+    server.Configure(client);
+    client.Load("");
+    const std::vector<std::string> before = server.ItemIDs("card");
+    TSMLContact* contact = client.NewItem();
+    contact->Parse(VCard(
+        {"N:Telefon;Tina;;;", "TEL;HOME;VOICE:+49 30 1111", "EMAIL;INTERNET:alt@example.org"}));
+    contact->State = ItemState::New;
+    client.Store();
+    const std::vector<std::string> after = server.ItemIDs("card");
+    std::vector<std::string> fresh;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(fresh));
+    ASSERT_EQ(fresh.size(), 1u);
+
+    contact->SetPhone(u"+49 30 2222");
+    contact->SetEMail(u"neu@example.org");
+    const auto since = RealServer::Now();
+    client.Store();
+    EXPECT_EQ(server.SessionStatus(client.DeviceID, since), "200");
+    std::vector<std::string> phones, emails;
+    for (const std::string& line :
+         SplitPayloadLines(ReadFile(server.StoreFolder("card") / fresh.front()))) {
+        if (GetPropertyName(line) == "TEL") phones.push_back(line);
+        if (GetPropertyName(line) == "EMAIL") emails.push_back(line);
+    }
+    ASSERT_EQ(phones.size(), 1u);
+    EXPECT_EQ(GetPropertyValue(phones[0]), u"+49 30 2222");
+    EXPECT_NE(phones[0].find("HOME"), std::string::npos) << phones[0];
+    ASSERT_EQ(emails.size(), 1u);
+    EXPECT_EQ(GetPropertyValue(emails[0]), u"neu@example.org");
+
+    contact->Delete();
+    client.Store();
+    EXPECT_EQ(server.ItemIDs("card"), before);
+}
+
 }  // namespace
 }  // namespace orvanta

@@ -430,134 +430,87 @@ TEditContForm::TEditContForm(QWidget* parent)
     const auto page = [this](const char* name, const char* caption) {
         auto* sheet = Named(new QWidget, name);
         PageControl1->addTab(sheet, tr(caption));
-        auto* form = new QFormLayout(sheet);
-        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        return form;
+        return sheet;
     };
-    QFormLayout* personal = page("TabSheet1", "Personal");
-    const auto line = [](QFormLayout* form, const char* label, const char* name) {
-        auto* edit = Named(new QLineEdit, name);
-        form->addRow(Label(label), edit);
-        return edit;
+    const auto form = [](QWidget* sheet) {
+        auto* layout = new QFormLayout(sheet);
+        layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+        return layout;
     };
-    FNameEd = line(personal, "First name:", "FNameEd");
-    LNameEd = line(personal, "Last name:", "LNameEd");
-    MNameEd = line(personal, "Middle name:", "MNameEd");
-    MobileEd = line(personal, "Mobile:", "MobileEd");
-    PhoneEd = line(personal, "Phone:", "PhoneEd");
-    EMailEd = line(personal, "E-mail:", "EMailEd");
-    AddressEd = line(personal, "Address:", "AddressEd");
-    CityEd = line(personal, "City:", "CityEd");
-    StateEd = line(personal, "State:", "StateEd");
-    PostalEd = line(personal, "Postal:", "PostalEd");
-    CountryEd = line(personal, "Country:", "CountryEd");
-    WebPageEd = line(personal, "WebPage:", "WebPageEd");
-    BirthdayTP = new TCheckedDatePicker("BirthdayTP");
-    personal->addRow(Label("Bitrhday:"), BirthdayTP);
+    QFormLayout* personal = form(page("TabSheet1", "Personal"));
+    QFormLayout* business = form(page("TabSheet2", "Business"));
+    auto* notes = new QVBoxLayout(page("TabSheet5", "Notes"));
 
-    QFormLayout* business = page("TabSheet2", "Business");
-    CompanyEd = line(business, "Company:", "CompanyEd");
-    JobTitleEd = line(business, "Job title:", "JobTitleEd");
-    BusFaxEd = line(business, "Business fax:", "BusFaxEd");
-    BusPhoneEd = line(business, "Business phone:", "BusPhoneEd");
-    BusEMailEd = line(business, "Business email:", "BusEMailEd");
-    BusWebPageEd = line(business, "Business webpage:", "BusWebPageEd");
-    BusAddressEd = line(business, "Business address:", "BusAddressEd");
-    BusCityEd = line(business, "Business city:", "BusCityEd");
-    BusStateEd = line(business, "Business state:", "BusStateEd");
-    BusPostalEd = line(business, "Business postal:", "BusPostalEd");
-    BusCountryEd = line(business, "Business country:", "BusCountryEd");
-
-    auto* notes = Named(new QWidget, "TabSheet5");
-    PageControl1->addTab(notes, tr("Notes"));
-    NotesMM = Memo("NotesMM");
-    (new QVBoxLayout(notes))->addWidget(NotesMM);
+    // A control per field of the contact, in the order of the fields and the keyboard.
+    std::vector<QWidget*> order{PageControl1};
+    for (const ContactField& f : ContactFields()) {
+        if (f.Page == ContactPage::None) continue;
+        if (f.Page == ContactPage::Notes) {
+            NotesMM = Memo(f.Control);
+            notes->addWidget(NotesMM);
+            order.push_back(NotesMM);
+            continue;
+        }
+        QFormLayout* sheet = f.Page == ContactPage::Personal ? personal : business;
+        if (f.Text) {
+            auto* edit = Named(new QLineEdit, f.Control);
+            sheet->addRow(Label(f.Label), edit);
+            edits_.emplace_back(f.Text, edit);
+            order.push_back(edit);
+        } else {
+            BirthdayTP = new TCheckedDatePicker(f.Control);
+            sheet->addRow(Label(f.Label), BirthdayTP);
+            order.insert(order.end(), {BirthdayTP->Check, BirthdayTP->Picker});
+        }
+    }
+    order.insert(order.end(), {OKBtn, CancelBtn});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl1, 1);
     layout->addWidget(ButtonRow());
     resize(398, 366);
-    SetTabOrder({PageControl1, FNameEd,           LNameEd,
-                 MNameEd,      MobileEd,          PhoneEd,
-                 EMailEd,      AddressEd,         CityEd,
-                 StateEd,      PostalEd,          CountryEd,
-                 WebPageEd,    BirthdayTP->Check, BirthdayTP->Picker,
-                 CompanyEd,    JobTitleEd,        BusFaxEd,
-                 BusPhoneEd,   BusEMailEd,        BusWebPageEd,
-                 BusAddressEd, BusCityEd,         BusStateEd,
-                 BusPostalEd,  BusCountryEd,      NotesMM,
-                 OKBtn,        CancelBtn});
+    SetTabOrder(order);
 
     connect(BirthdayTP->Check, &QCheckBox::clicked, this, [this] { BirthdayTPClick(); });
 }
 
-namespace {
-
-// The text boxes of the contact editor and the fields they edit, in setter order.
-struct ContactBinding {
-    QLineEdit* TEditContForm::*Edit;
-    WideString TSMLContact::*Field;
-    void (TSMLContact::*Setter)(const WideString&);
-};
-
-using F = TEditContForm;
-using C = TSMLContact;
-const ContactBinding kBindings[] = {
-    {&F::FNameEd, &C::FirstName, &C::SetFirstName},
-    {&F::LNameEd, &C::LastName, &C::SetLastName},
-    {&F::MNameEd, &C::MiddleName, &C::SetMiddleName},
-    {&F::MobileEd, &C::Mobile, &C::SetMobile},
-    {&F::PhoneEd, &C::Phone, &C::SetPhone},
-    {&F::EMailEd, &C::EMail, &C::SetEMail},
-    {&F::AddressEd, &C::Address, &C::SetAddress},
-    {&F::CityEd, &C::City, &C::SetCity},
-    {&F::StateEd, &C::Region, &C::SetRegion},
-    {&F::PostalEd, &C::PostalCode, &C::SetPostalCode},
-    {&F::CountryEd, &C::Country, &C::SetCountry},
-    {&F::WebPageEd, &C::WebPage, &C::SetWebPage},
-    {&F::CompanyEd, &C::Company, &C::SetCompany},
-    {&F::JobTitleEd, &C::JobTitle, &C::SetJobTitle},
-    {&F::BusFaxEd, &C::BusFax, &C::SetBusFax},
-    {&F::BusPhoneEd, &C::BusPhone, &C::SetBusPhone},
-    {&F::BusEMailEd, &C::BusEMail, &C::SetBusEMail},
-    {&F::BusWebPageEd, &C::BusWebPage, &C::SetBusWebPage},
-    {&F::BusAddressEd, &C::BusAddress, &C::SetBusAddress},
-    {&F::BusCityEd, &C::BusCity, &C::SetBusCity},
-    {&F::BusStateEd, &C::BusRegion, &C::SetBusRegion},
-    {&F::BusPostalEd, &C::BusPostalCode, &C::SetBusPostalCode},
-    {&F::BusCountryEd, &C::BusCountry, &C::SetBusCountry},
-};
-
-}  // namespace
+QLineEdit* TEditContForm::Edit(WideString TSMLContact::*field) const {
+    for (const auto& [text, edit] : edits_) {
+        if (text == field) return edit;
+    }
+    return nullptr;
+}
 
 void TEditContForm::FormShow() {
     if (!Contact) {
         setWindowTitle(tr("Create contact"));
-        for (const ContactBinding& b : kBindings)
-            (this->*b.Edit)->clear();
+        for (const auto& [field, edit] : edits_)
+            edit->clear();
         NotesMM->clear();
         Pick(BirthdayTP->Picker, 0);
         BirthdayTP->Check->setChecked(false);
         Contact = Contacts->NewItem();
     } else {
         setWindowTitle(tr("Edit contact"));
-        for (const ContactBinding& b : kBindings)
-            (this->*b.Edit)->setText(ToQt(Contact->*b.Field));
+        for (const auto& [field, edit] : edits_)
+            edit->setText(ToQt(Contact->*field));
         NotesMM->setPlainText(ToMultiLine(Contact->Notes));
         Pick(BirthdayTP->Picker, Contact->Birthday);
         BirthdayTP->Check->setChecked(Contact->Birthday != 0);
     }
     PageControl1->setCurrentIndex(0);
-    FNameEd->setFocus();
+    Edit(&TSMLContact::FirstName)->setFocus();
 }
 
 void TEditContForm::OKBtnClick() {
-    if (TrimBlanks(FromQt(FNameEd->text() + LNameEd->text())).empty()) {
+    const QString names =
+        Edit(&TSMLContact::FirstName)->text() + Edit(&TSMLContact::LastName)->text();
+    if (TrimBlanks(FromQt(names)).empty()) {
         Refuse(tr("Please enter at least one name"));
         return;
     }
-    for (const ContactBinding& b : kBindings)
-        (Contact->*b.Setter)(FromQt((this->*b.Edit)->text()));
+    for (const auto& [field, edit] : edits_)
+        Contact->Set(field, FromQt(edit->text()));
     Contact->SetNotes(FromMultiLine(NotesMM->toPlainText()));
     // A cleared check box means no birthday, however it was cleared.
     Contact->SetBirthday(BirthdayTP->Check->isChecked() ? PickedDate(BirthdayTP->Picker) : 0);

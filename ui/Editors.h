@@ -3,8 +3,11 @@
 #include <QDialog>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "formats/DateTime.h"
+#include "formats/TextCodec.h"
 
 class QCheckBox;
 class QComboBox;
@@ -140,13 +143,16 @@ public:
     TSMLContacts* Contacts = nullptr;
     TSMLContact* Contact = nullptr;
 
+    // The box of a text field of ContactFields() that the editor shows, else null.
+    [[nodiscard]] QLineEdit* Edit(WideString TSMLContact::*field) const;
+
     QTabWidget* PageControl1;
-    QLineEdit *FNameEd, *LNameEd, *MNameEd, *MobileEd, *PhoneEd, *EMailEd, *AddressEd, *CityEd,
-        *StateEd, *PostalEd, *CountryEd, *WebPageEd;
-    TCheckedDatePicker* BirthdayTP;
-    QLineEdit *CompanyEd, *JobTitleEd, *BusFaxEd, *BusPhoneEd, *BusEMailEd, *BusWebPageEd,
-        *BusAddressEd, *BusCityEd, *BusStateEd, *BusPostalEd, *BusCountryEd;
-    QPlainTextEdit* NotesMM;
+    TCheckedDatePicker* BirthdayTP = nullptr;
+    QPlainTextEdit* NotesMM = nullptr;
+
+private:
+    // The text boxes of the personal and business pages, in the fields' order.
+    std::vector<std::pair<WideString TSMLContact::*, QLineEdit*>> edits_;
 };
 
 class TEditTaskForm final : public TEditorDialog {

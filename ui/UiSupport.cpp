@@ -38,7 +38,7 @@ QWidget* ListWithButtons(QWidget* group, QWidget* list, std::initializer_list<QW
     return group;
 }
 
-void SetTabOrder(std::initializer_list<QWidget*> order) {
+void SetTabOrder(const std::vector<QWidget*>& order) {
     const QWidget* previous = nullptr;
     for (QWidget* widget : order) {
         if (previous) QWidget::setTabOrder(const_cast<QWidget*>(previous), widget);

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include <exception>
-#include <initializer_list>
+#include <vector>
 #include <functional>
 
 #include "formats/DateTime.h"
@@ -27,7 +27,7 @@ W* Named(W* widget, const char* name) {
                                        std::initializer_list<QWidget*> buttons);
 
 // Sets the keyboard order of the controls, in the order given.
-void SetTabOrder(std::initializer_list<QWidget*> order);
+void SetTabOrder(const std::vector<QWidget*>& order);
 
 // Wide text of the items and the toolkit's strings are both UTF-16.
 [[nodiscard]] inline QString ToQt(const WideString& text) {

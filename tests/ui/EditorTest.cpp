@@ -265,8 +265,8 @@ TEST_F(ContactEditor, AddRefusesNamelessAndCancelRemovesTheContact) {
     EXPECT_FALSE(form().BirthdayTP->Check->isChecked());
     EXPECT_EQ(form().BirthdayTP->Picker->text().trimmed(), "");
     ASSERT_EQ(contacts.Count(), 1u);
-    form().FNameEd->setText("   ");
-    form().MNameEd->setText("Middle");
+    form().Edit(&TSMLContact::FirstName)->setText("   ");
+    form().Edit(&TSMLContact::MiddleName)->setText("Middle");
     form().OKBtnClick();
     EXPECT_EQ(refusals, std::vector<std::string>{"Please enter at least one name"});
     EXPECT_TRUE(form().isVisible());
@@ -282,10 +282,10 @@ TEST_F(ContactEditor, EditWritesEveryFieldAndTheBirthdayBox) {
     form().Contact = contact;
     form().show();
     EXPECT_EQ(form().windowTitle(), "Edit contact");
-    EXPECT_EQ(form().LNameEd->text(), QString::fromUtf8("M\xC3\xBCller"));
+    EXPECT_EQ(form().Edit(&TSMLContact::LastName)->text(), QString::fromUtf8("M\xC3\xBCller"));
     EXPECT_TRUE(form().BirthdayTP->Check->isChecked());
-    form().FNameEd->clear();  // a last name alone is enough
-    form().BusCityEd->setText("Berlin");
+    form().Edit(&TSMLContact::FirstName)->clear();  // a last name alone is enough
+    form().Edit(&TSMLContact::BusCity)->setText("Berlin");
     form().NotesMM->setPlainText("a\nb");
     form().BirthdayTP->Check->click();  // cleared: no birthday
     EXPECT_EQ(form().BirthdayTP->Picker->text().trimmed(), "");
@@ -415,7 +415,7 @@ TEST_F(UiTest, EnterMeansOKAndEscapeCancelInEveryEditor) {
     f.EditEventForm->Event = calendar.NewItem();
     f.EditContForm->Contacts = &contacts;
     f.EditContForm->Contact = contacts.NewItem();
-    f.EditContForm->FNameEd->setText("Ada");
+    f.EditContForm->Edit(&TSMLContact::FirstName)->setText("Ada");
     f.EditContForm->Contact->SetFirstName(u"Ada");
     f.EditTaskForm->Task = tasks.NewItem();
     f.EditNoteForm->Note = notes.NewItem();
@@ -429,7 +429,8 @@ TEST_F(UiTest, EnterMeansOKAndEscapeCancelInEveryEditor) {
         {f.ReminderForm,
          {f.ReminderForm->MethodCB, f.ReminderForm->NumberEd, f.ReminderForm->PeriodCB}},
         {f.EditContForm,
-         {f.EditContForm->FNameEd, f.EditContForm->BusCountryEd, f.EditContForm->PageControl1,
+         {f.EditContForm->Edit(&TSMLContact::FirstName),
+          f.EditContForm->Edit(&TSMLContact::BusCountry), f.EditContForm->PageControl1,
           f.EditContForm->BirthdayTP->Check}},
         {f.EditTaskForm, {f.EditTaskForm->WhatEd, f.EditTaskForm->DueCHB, f.EditTaskForm->PriorED}},
         {f.EditNoteForm, {f.EditNoteForm->WhatEd}},
