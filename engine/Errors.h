@@ -19,6 +19,12 @@ public:
     using SyncError::SyncError;
 };
 
+// The user (or the program) cancelled the exchange while it ran.
+class CancelledError : public TransportError {
+public:
+    CancelledError() : TransportError("The exchange was cancelled") {}
+};
+
 // The server's reply is not a usable SyncML message, or the server refused the
 // session or the data source at the SyncML level.
 class ProtocolError : public SyncError {

@@ -73,6 +73,8 @@ private:
                                      loaded.ServerChange = ServerChangeKind::Added;
                                  }
                              });
+        client_.LastExchange.Items = client_.Items.size();
+        session_.ReportProgress();
     }
 
     TSMLBase& client_;
@@ -86,7 +88,15 @@ private:
 
 void TSMLBase::Load(const std::string& lastAnchor) {
     Items.clear();
-    TLoadExchange(*this, lastAnchor).Run();
+    try {
+        TLoadExchange(*this, lastAnchor).Run();
+    } catch (...) {
+        // A load that did not end (refused, cut off, timed out, cancelled) leaves
+        // nothing that looks like the server's data and nothing to store against.
+        Items.clear();
+        Loaded = false;
+        throw;
+    }
 }
 
 }  // namespace orvanta

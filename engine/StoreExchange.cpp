@@ -58,6 +58,7 @@ public:
         };
         outbox_.UnitCount = [this] { return changes_.size(); };
         outbox_.AppendUnit = [this](pugi::xml_node sync, std::size_t i) { AppendChange(sync, i); };
+        outbox_.UnitsAreItems = true;
         session_.SendQueued(outbox_, true, answer);
 
         // Answer what the server still sends (its own Sync, or more messages) until a

@@ -54,6 +54,23 @@ void TSMLBase::SetServerURL(const std::string& url) {
     if (!ServerURL.empty() && ServerURL.back() == '/') ServerURL.pop_back();
 }
 
+void TSMLBase::Cancel() {
+    std::lock_guard lock(exchangeMutex_);
+    if (exchangeRunning_) HTTP->Cancel();
+}
+
+void TSMLBase::BeginExchange() {
+    std::lock_guard lock(exchangeMutex_);
+    HTTP->ResetCancel();
+    exchangeRunning_ = true;
+}
+
+void TSMLBase::EndExchange() {
+    std::lock_guard lock(exchangeMutex_);
+    exchangeRunning_ = false;
+    HTTP->ResetCancel();
+}
+
 std::string TSMLBase::DrawNumber(std::uint32_t bound) const {
     return std::to_string(Random(bound));
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct ExchangeStats {
     std::size_t BytesSent = 0;
     std::size_t BytesReceived = 0;
     std::size_t LargestMessage = 0;  // the largest message the client sent
+    std::size_t Items = 0;           // items received by a load, changes sent by a store
 };
 
 // Draws a number in 0..bound-1. Tests install a fixed sequence.
@@ -61,6 +63,8 @@ public:
     std::string LocalDatabase;
 
     ExchangeStats LastExchange;
+    // Called on the exchange's own thread as bytes move and after each round trip.
+    std::function<void(const ExchangeStats&)> OnProgress;
 
     // Injectable sources of randomness and time, so messages are reproducible in tests.
     RandomSource Random;
@@ -81,6 +85,10 @@ public:
     // The store exchange: sends the new, modified and deleted items and settles those
     // the server accepted. Does nothing before a load has completed.
     void Store();
+    // Ends a running Load or Store at once; callable from any thread. The exchange then
+    // fails with CancelledError: a load leaves Items empty and Loaded unset, a store
+    // leaves every change marked. Does nothing when no exchange runs.
+    void Cancel();
 
     // Decimal text of a random number in 0..bound-1.
     [[nodiscard]] std::string DrawNumber(std::uint32_t bound) const;
@@ -88,6 +96,15 @@ public:
     // A fresh item of the store's kind with its template payload, not yet in Items and
     // without an identifier: the exchanges give it the server's.
     [[nodiscard]] virtual std::unique_ptr<TSMLItem> CreateItem() = 0;
+
+private:
+    friend class TSyncSession;
+    // A session runs between these two; Cancel reaches the HTTP client only then.
+    void BeginExchange();
+    void EndExchange();
+
+    std::mutex exchangeMutex_;
+    bool exchangeRunning_ = false;
 };
 
 // Typed access to Items for a store of item type TItem.

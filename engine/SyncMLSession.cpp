@@ -94,10 +94,24 @@ TSyncSession::TSyncSession(TSMLBase& client, std::string_view prefix) : client_(
     client.LastExchange = {};
     client.HTTP->ContentType = "application/vnd.syncml+xml; charset=\"utf-8\"";
     client.HTTP->Accept = "application/vnd.syncml+xml";
+    client.HTTP->OnProgress = [this](std::size_t sent, std::size_t received) {
+        if (!client_.OnProgress) return;
+        ExchangeStats now = client_.LastExchange;
+        now.BytesSent += sent;
+        now.BytesReceived += received;
+        client_.OnProgress(now);
+    };
+    client.BeginExchange();
 }
 
 TSyncSession::~TSyncSession() {
+    client_.EndExchange();
+    client_.HTTP->OnProgress = nullptr;
     client_.HTTP->Close();
+}
+
+void TSyncSession::ReportProgress() const {
+    if (client_.OnProgress) client_.OnProgress(client_.LastExchange);
 }
 
 void TSyncSession::Open(AlertCode alertCode, const std::optional<std::string>& last,
@@ -230,12 +244,13 @@ void TSyncSession::Send(bool final) {
     // Every message after the first goes to the response URI exactly as the server
     // gave it: the session parameter is in its query.
     const std::string url = msgID_ == 1 ? client_.ServerURL : responseURI_;
-    ++stats.RoundTrips;
-    stats.BytesSent += request.size();
     stats.LargestMessage = std::max(stats.LargestMessage, request.size());
     reply_.reset();
     client_.HTTP->Post(url, request, replyText_);
+    ++stats.RoundTrips;
+    stats.BytesSent += request.size();
     stats.BytesReceived += replyText_.size();
+    ReportProgress();
     ParseReply(reply_, replyText_);
 
     const pugi::xml_node header = ReplyHeader();
@@ -299,6 +314,7 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 out.ContainerSent = true;
             }
         }
+        if (out.UnitsAreItems) client_.LastExchange.Items = out.NextUnit;
         const bool last = !full && out.Statuses.empty() && !unitsLeft();
         if (last) {
             if (out.Tail) out.Tail(body_);

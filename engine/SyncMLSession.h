@@ -43,6 +43,9 @@ struct TOutbox {
     bool ContainerSent = false;
 
     std::function<void(pugi::xml_node body)> Tail;
+    // The units are the exchange's items (a store's changes): ExchangeStats::Items
+    // counts those sent.
+    bool UnitsAreItems = false;
 };
 
 // One SyncML session of a store client: the session ID, the message numbering, the
@@ -101,6 +104,8 @@ public:
     // Whether the current reply holds commands that want an answer (not only Statuses).
     [[nodiscard]] bool ReplyHasCommands() const;
     [[nodiscard]] int MsgID() const { return msgID_; }
+    // Hands the client's LastExchange to its OnProgress.
+    void ReportProgress() const;
 
 private:
     // Starts the next message: header (with credentials on the first), empty body.

@@ -314,13 +314,22 @@ TEST(Load, BrokenRepliesFailCleanly) {
     }
 }
 
-TEST(Load, FailedLoadKeepsLoadedFromAnEarlierOne) {
-    ScriptedPeer peer({Reply({}), Closing()});
+// A refresh that fails leaves neither a partial list nor a store that could send
+// changes against it: the client is as before its first load.
+TEST(Load, FailedLoadLeavesNothingToStore) {
+    ServerReplyShape r;
+    r.Commands = Adds(3, 10);
+    ServerReplyShape broken = Acknowledgement(2);
+    broken.HeaderStatus = 500;
+    ScriptedPeer peer({Reply(r), Closing(), Reply(r), Reply(broken)});
     auto client = ClientFor(peer);
     client->Load("");
-    client->SetServerURL("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/sync");
-    EXPECT_THROW(client->Load(""), TransportError);
-    EXPECT_TRUE(client->Loaded);
+    ASSERT_EQ(client->Count(), 3u);
+    EXPECT_THROW(client->Load(""), ProtocolError);
+    EXPECT_FALSE(client->Loaded);
+    EXPECT_EQ(client->Count(), 0u);
+    client->Store();
+    EXPECT_EQ(peer.Requests().size(), 4u);
 }
 
 TEST(Load, ServerThatNeverFinishesIsStopped) {

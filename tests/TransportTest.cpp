@@ -1,12 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "support/ChildProcess.h"
 #include "support/LoadHarness.h"
+#include "support/RawServer.h"
 
 namespace orvanta {
 namespace {
@@ -44,14 +54,212 @@ TEST(Transport, ConnectionRefusedIsAClearFailure) {
     EXPECT_FALSE(client->Loaded);
 }
 
-TEST(Transport, SilentServerRunsIntoTheStallTimeout) {
-    ScriptedPeer peer([](const RecordedRequest&, int) { return PeerReply{200, "", 4000}; });
-    auto client = ClientFor(peer);
-    client->HTTP->StallTimeoutSeconds = 1;
+using Seconds = std::chrono::duration<double>;
+
+Seconds Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::steady_clock::now() - start;
+}
+
+// A loopback port whose accept queue is full: a connection attempt gets no answer.
+class UnansweredPort {
+public:
+    UnansweredPort() {
+        listener_ = Socket();
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        listen(listener_, 0);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        for (int i = 0; i < 2; ++i) {
+            const int fd = Socket();
+            fcntl(fd, F_SETFL, O_NONBLOCK);
+            connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            fillers_.push_back(fd);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~UnansweredPort() {
+        for (const int fd : fillers_)
+            close(fd);
+        close(listener_);
+    }
+    [[nodiscard]] int Port() const { return port_; }
+
+private:
+    static int Socket() { return socket(AF_INET, SOCK_STREAM, 0); }
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> fillers_;
+};
+
+// Servers that hold the client: each is ended by its own deadline, with the setting
+// named in the message, and within a bound of that setting.
+TEST(Transport, DeadlinesEndServersThatHoldTheClient) {
+    const auto silent = [](int fd, RawServer& server) {
+        (void)server.ReadRequest(fd);
+        server.Hold();
+    };
+    const auto stopsMidway = [](int fd, RawServer& server) {
+        (void)server.ReadRequest(fd);
+        server.Send(fd, ReplyHead(200, 5000) + "<SyncML><SyncHdr>");
+        server.Hold();
+    };
+    const auto trickle = [](int fd, RawServer& server) {
+        (void)server.ReadRequest(fd);
+        server.Send(fd, ReplyHead(200, 100000));
+        while (!server.Stopping() && server.Send(fd, "<"))
+            server.Pause(1000);
+    };
+    const struct {
+        const char* name;
+        RawServer::Session session;
+        long stall, floor, window;
+        std::string message;
+        double least, most;  // seconds
+    } cases[] = {
+        {"never answers", silent, 1, 10, 2,
+         "did not answer in time: nothing was received for 1 second", 0.9, 3},
+        {"stops in the middle", stopsMidway, 1, 10, 2,
+         "did not answer in time: nothing was received for 1 second", 0.9, 3},
+        {"one byte a second", trickle, 3, 10, 2,
+         "answers too slowly: less than 10 bytes per second for 2 seconds", 1.9, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server(c.session);
+        auto client = std::make_unique<TSMLContacts>();
+        client->SetServerURL(server.Url());
+        client->HTTP->StallTimeoutSeconds = c.stall;
+        client->HTTP->LowSpeedBytesPerSecond = c.floor;
+        client->HTTP->LowSpeedWindowSeconds = c.window;
+        const auto start = std::chrono::steady_clock::now();
+        const std::string failure = FailureOf<TransportError>([&] { client->Load(""); });
+        const double took = Since(start).count();
+        EXPECT_EQ(failure, "The server at " + server.Url() + " " + c.message);
+        EXPECT_GE(took, c.least);
+        EXPECT_LE(took, c.most);
+        EXPECT_FALSE(client->Loaded);
+        EXPECT_EQ(client->Count(), 0u);
+    }
+}
+
+TEST(Transport, ConnectDeadline) {
+    UnansweredPort port;
+    auto client = std::make_unique<TSMLContacts>();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port.Port()) + "/sync";
+    client->SetServerURL(url);
+    client->HTTP->ConnectTimeoutSeconds = 1;
     const auto start = std::chrono::steady_clock::now();
     const std::string failure = FailureOf<TransportError>([&] { client->Load(""); });
-    EXPECT_NE(failure.find("did not answer in time"), std::string::npos) << failure;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    EXPECT_EQ(failure.rfind("The server at " + url + " did not answer in time: ", 0), 0u)
+        << failure;
+    EXPECT_LT(Since(start).count(), 3.0);
+}
+
+// Cancel from another thread ends the exchange at once, wherever it waits.
+TEST(Transport, CancelEndsALoadAtOnce) {
+    RawServer silent([](int fd, RawServer& server) {
+        (void)server.ReadRequest(fd);
+        server.Hold();
+    });
+    UnansweredPort unanswered;
+    const std::string urls[] = {silent.Url(),
+                                "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/sync"};
+    for (const std::string& url : urls) {
+        SCOPED_TRACE(url);
+        ScriptedPeer good({ReplyWith(2), Closing()});
+        auto client = ClientFor(good);
+        client->Load("");
+        ASSERT_TRUE(client->Loaded);
+        client->SetServerURL(url);
+        client->HTTP->ConnectTimeoutSeconds = 20;
+        client->HTTP->StallTimeoutSeconds = 20;
+
+        std::chrono::steady_clock::time_point cancelled;
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            cancelled = std::chrono::steady_clock::now();
+            client->Cancel();
+        });
+        const std::string failure = FailureOf<CancelledError>([&] { client->Load(""); });
+        const auto ended = std::chrono::steady_clock::now();
+        canceller.join();
+        EXPECT_EQ(failure, "The exchange was cancelled");
+        EXPECT_LT(Seconds(ended - cancelled).count(), 1.0);
+        EXPECT_FALSE(client->Loaded);
+        EXPECT_EQ(client->Count(), 0u);
+    }
+}
+
+TEST(Transport, CancelWithoutAnExchangeChangesNothing) {
+    ScriptedPeer peer({ReplyWith(2), Closing()});
+    auto client = ClientFor(peer);
+    client->Cancel();
+    EXPECT_NO_THROW(client->Load(""));
+    EXPECT_EQ(client->Count(), 2u);
+}
+
+TEST(Transport, CancelledStoreLeavesEveryChangeMarked) {
+    std::atomic<bool> release{false};
+    ScriptedPeer peer([&](const RecordedRequest&, int index) {
+        if (index == 0) {
+            ServerReplyShape open = Acknowledgement(1);
+            open.Alert = true;
+            open.AlertCode = "202";
+            open.AlertStatus = 200;
+            return PeerReply{200, BuildServerReply(open), 0};
+        }
+        for (int i = 0; i < 500 && !release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return PeerReply{500, "", 0};
+    });
+    auto client = ClientFor(peer);
+    client->Loaded = true;
+    client->NewItem();
+    client->NewItem()->State = ItemState::Modified;
+    std::thread canceller([&] {
+        while (peer.Requests().size() < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        client->Cancel();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(FailureOf<CancelledError>([&] { client->Store(); }), "The exchange was cancelled");
+    EXPECT_LT(Since(start).count(), 2.0);
+    release = true;
+    canceller.join();
+    ASSERT_EQ(client->Count(), 2u);
+    EXPECT_EQ(client->Item(0)->State, ItemState::New);
+    EXPECT_EQ(client->Item(1)->State, ItemState::Modified);
+    EXPECT_TRUE(client->Loaded);
+}
+
+// Progress reaches the caller on the exchange's thread, never goes backwards, and its
+// last report is what the exchange moved.
+TEST(Transport, ProgressOfALoad) {
+    ScriptedPeer peer({ReplyWith(300), Closing()});
+    auto client = ClientFor(peer);
+    std::vector<ExchangeStats> reports;
+    bool otherThread = false;
+    const auto caller = std::this_thread::get_id();
+    client->OnProgress = [&](const ExchangeStats& s) {
+        otherThread |= std::this_thread::get_id() != caller;
+        reports.push_back(s);
+    };
+    client->Load("");
+    ASSERT_GE(reports.size(), 3u);
+    EXPECT_FALSE(otherThread);
+    for (std::size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_GE(reports[i].BytesReceived, reports[i - 1].BytesReceived);
+        EXPECT_GE(reports[i].BytesSent, reports[i - 1].BytesSent);
+        EXPECT_GE(reports[i].Items, reports[i - 1].Items);
+    }
+    EXPECT_EQ(reports.back().RoundTrips, 2);
+    EXPECT_EQ(reports.back().Items, 300u);
+    EXPECT_EQ(reports.back().BytesReceived, client->LastExchange.BytesReceived);
+    EXPECT_EQ(client->LastExchange.Items, 300u);
 }
 
 TEST(Transport, ProxyVariablesOfTheEnvironmentAreIgnored) {

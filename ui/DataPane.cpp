@@ -141,15 +141,15 @@ void TDataPane::RunExchange(const QString& what, const std::function<void()>& ex
     StatusLbl->setText(what);
     // The exchange runs on this thread: the progress callback repaints the window but
     // lets no input through, so nothing can change the items while it runs.
-    client_->HTTP->OnProgress = [this, what](std::size_t received) {
-        StatusLbl->setText(tr("%1 %2 KB received").arg(what).arg(received / 1024));
+    client_->OnProgress = [this, what](const ExchangeStats& stats) {
+        StatusLbl->setText(tr("%1 %2 KB received").arg(what).arg(stats.BytesReceived / 1024));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     struct Restore {
         TDataPane* pane;
         ~Restore() {
-            pane->client_->HTTP->OnProgress = nullptr;
+            pane->client_->OnProgress = nullptr;
             pane->StatusLbl->clear();
             QApplication::restoreOverrideCursor();
         }
