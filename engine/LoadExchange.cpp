@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "engine/Errors.h"
 #include "engine/SyncMLBase.h"
 #include "engine/SyncMLMessage.h"
@@ -56,25 +60,52 @@ public:
     }
 
 private:
-    // Queues the Statuses for the current reply and turns the Adds and Replaces of its
-    // Sync into items. A server Delete is acknowledged and leaves nothing behind: there
-    // is no item to show, to map or to send back.
+    // Queues the Statuses for the current reply and applies the changes of its Sync to
+    // the collection.
     void TakeReply(bool firstReply) {
         session_.AnswerReply(outbox_, firstReply,
-                             [this](pugi::xml_node cmd, bool replace, const std::string& id) {
-                                 client_.Items.push_back(client_.CreateItem());
-                                 TSMLItem& loaded = *client_.Items.back();
-                                 loaded.ID = id;
-                                 loaded.CmdID = Text(Child(cmd, "CmdID"));
-                                 loaded.Parse(Text(Path(cmd, "Item/Data")));
-                                 if (replace) {
-                                     loaded.ServerChange = ServerChangeKind::Replaced;
-                                 } else if (!blank_) {
-                                     loaded.ServerChange = ServerChangeKind::Added;
-                                 }
-                             });
+                             [this](pugi::xml_node cmd, std::string_view name,
+                                    const std::string& id) { return TakeCommand(cmd, name, id); });
+        if (!deleted_.empty()) {
+            auto& items = client_.Items;
+            items.erase(
+                std::remove_if(items.begin(), items.end(),
+                               [&](const auto& item) { return deleted_.count(item.get()); }),
+                items.end());
+            deleted_.clear();
+        }
         client_.LastExchange.Items = client_.Items.size();
         session_.ReportProgress();
+    }
+
+    // An Add makes an item; a Replace (or a repeated Add) of an item already held
+    // updates it, one of an unknown item makes it; a Delete removes the item, and is
+    // answered 211 (not deleted) when there is none.
+    int TakeCommand(pugi::xml_node cmd, std::string_view name, const std::string& id) {
+        const auto found = held_.find(id);
+        if (name == "Delete") {
+            if (found == held_.end()) return 211;
+            deleted_.insert(found->second);
+            held_.erase(found);
+            return 200;
+        }
+        TSMLItem* item = nullptr;
+        if (found != held_.end()) {
+            item = found->second;
+        } else {
+            client_.Items.push_back(client_.CreateItem());
+            item = client_.Items.back().get();
+            item->ID = id;
+            held_.emplace(id, item);
+        }
+        item->CmdID = Text(Child(cmd, "CmdID"));
+        item->Parse(Text(Path(cmd, "Item/Data")));
+        if (name == "Replace") {
+            item->ServerChange = ServerChangeKind::Replaced;
+        } else if (!blank_) {
+            item->ServerChange = ServerChangeKind::Added;
+        }
+        return 200;
     }
 
     TSMLBase& client_;
@@ -82,6 +113,8 @@ private:
     const bool blank_;
     TSyncSession session_;
     TOutbox outbox_;
+    std::unordered_map<std::string, TSMLItem*> held_;  // the loaded items by identifier
+    std::unordered_set<const TSMLItem*> deleted_;      // removed at the end of the reply
 };
 
 }  // namespace

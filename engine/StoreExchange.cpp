@@ -110,7 +110,7 @@ private:
             try {
                 codes_[{StrToInt(Text(Child(s, "MsgRef"))), StrToInt(Text(Child(s, "CmdRef")))}] =
                     static_cast<int>(ReadInteger(Child(s, "Data")));
-            } catch (const ConversionError&) {
+            } catch (const Failure&) {
                 // A Status that names no command of ours settles nothing.
             }
         }

@@ -135,14 +135,52 @@ std::string Text(pugi::xml_node node) {
     return text;
 }
 
-long long ReadInteger(pugi::xml_node node) {
-    std::string text = Text(node);
+namespace {
+
+std::string LocalName(pugi::xml_node node) {
+    std::string_view full = node.name();
+    if (const auto colon = full.rfind(':'); colon != std::string_view::npos) {
+        full.remove_prefix(colon + 1);
+    }
+    return std::string(full);
+}
+
+long long ReadNumber(pugi::xml_node node, const std::string& what) {
+    const std::string text = Text(node);
     // Servers may pretty-print their replies; blanks around a number are layout.
     const auto first = text.find_first_not_of(" \t\r\n");
     const auto last = text.find_last_not_of(" \t\r\n");
     const std::string trimmed =
         first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-    return StrToInt(trimmed);
+    try {
+        return StrToInt(trimmed);
+    } catch (const ConversionError&) {
+        if (trimmed.empty()) {
+            throw ProtocolError("The server's reply is malformed: " + what +
+                                (node ? " is empty" : " is missing"));
+        }
+        std::string shown = trimmed.substr(0, 40);
+        for (char& c : shown) {
+            if (static_cast<unsigned char>(c) < 32) c = '?';
+        }
+        if (trimmed.size() > shown.size()) shown += "...";
+        throw ProtocolError("The server's reply is malformed: " + what + " is '" + shown +
+                            "', not a number");
+    }
+}
+
+}  // namespace
+
+long long ReadInteger(pugi::xml_node node) {
+    const pugi::xml_node parent = node.parent();
+    const std::string what = parent && parent.type() == pugi::node_element
+                                 ? "the " + LocalName(node) + " of " + LocalName(parent)
+                                 : "the " + LocalName(node);
+    return ReadNumber(node, what);
+}
+
+long long ReadInteger(pugi::xml_node parent, std::string_view name) {
+    return ReadNumber(Child(parent, name), "the " + std::string(name) + " of " + LocalName(parent));
 }
 
 void ParseReply(pugi::xml_document& doc, std::string& body) {

@@ -52,8 +52,11 @@ pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_vie
 [[nodiscard]] pugi::xml_node Path(pugi::xml_node from, std::string_view path);
 // The element's text and CDATA content; empty for a missing element.
 [[nodiscard]] std::string Text(pugi::xml_node node);
-// The element's text as a decimal integer; ConversionError otherwise.
+// The element's text as a decimal integer; otherwise a ProtocolError that says the
+// reply is malformed and names the element.
 [[nodiscard]] long long ReadInteger(pugi::xml_node node);
+// The same for the child `name` of parent, named also when it is missing.
+[[nodiscard]] long long ReadInteger(pugi::xml_node parent, std::string_view name);
 // Parses a reply body in place (the document points into `body`, which must outlive
 // it); ProtocolError with the parser's message when malformed.
 void ParseReply(pugi::xml_document& doc, std::string& body);

@@ -65,8 +65,13 @@ std::string Meaning(int code) {
 
 }  // namespace
 
-std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert) {
+std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert, bool slowSync) {
     const std::string status = " (status " + std::to_string(code) + ")";
+    if (forAlert && slowSync && code == 508) {
+        // The load is the full synchronisation: there is nothing to press first.
+        return "The server refused the full synchronisation of the data source \"" + dataSource +
+               "\"" + status;
+    }
     switch (code) {
         case 401:
             return "The server refused the credentials" + status;
@@ -121,7 +126,7 @@ void TSyncSession::Open(AlertCode alertCode, const std::optional<std::string>& l
     AppendStoreAlert(alertCode, last);
     if (withSync) AppendSync();
     Send(true);
-    CheckAlertAccepted("1", "2");
+    CheckAlertAccepted("1", "2", alertCode);
     if (!Child(ReplyBody(), "Alert")) {
         throw ProtocolError("The server did not open the data source \"" + client_.DataSource +
                             "\" for synchronisation");
@@ -137,8 +142,11 @@ pugi::xml_node TSyncSession::BeginMessage() {
     AddElement(header, "VerProto", "SyncML/1.2");
     AddElement(header, "SessionID", sessionID_);
     AddElement(header, "MsgID", msgID_);
-    AddLocURI(header, "Target", msgID_ == 1 ? client_.ServerURL : responseURI_);
+    // A password in the URL is for the HTTP layer, not for the message.
+    AddLocURI(header, "Target", WithoutUserInfo(msgID_ == 1 ? client_.ServerURL : responseURI_));
     AddLocURI(header, "Source", client_.DeviceID);
+    // Credentials only ever go in message 1, which goes to the server the user named;
+    // a response URI may point elsewhere.
     if (msgID_ == 1) {
         pugi::xml_node cred = header.append_child("Cred");
         AddMetInf(cred.append_child("Meta"), "Type", "syncml:auth-basic");
@@ -256,17 +264,46 @@ void TSyncSession::Send(bool final) {
     const pugi::xml_node header = ReplyHeader();
     replyMsgID_ = Text(Child(header, "MsgID"));
     if (replyMsgID_.empty()) replyMsgID_ = std::to_string(msgID_);
-    if (const std::string uri = Text(Child(header, "RespURI")); !uri.empty()) responseURI_ = uri;
+    CheckSameSession();
+    if (const std::string uri = Text(Child(header, "RespURI")); !uri.empty()) TakeResponseURI(uri);
     if (const pugi::xml_node max = Path(header, "Meta/MaxMsgSize")) {
         try {
             maxMsgSize_ = ReadInteger(max);
-        } catch (const ConversionError&) {
+        } catch (const ProtocolError&) {
             // An unreadable limit is no limit; the server will say if a message is too big.
         }
     }
     if (const auto code = ReplyStatus(std::to_string(msgID_), "0"); code && !IsSuccess(*code)) {
         throw ProtocolError(RefusalMessage(*code, client_.DataSource, false), *code);
     }
+}
+
+void TSyncSession::CheckSameSession() const {
+    const pugi::xml_node header = ReplyHeader();
+    bool same = true;
+    if (const pugi::xml_node id = Child(header, "SessionID")) same = Text(id) == sessionID_;
+    const std::string sent = std::to_string(msgID_);
+    for (pugi::xml_node s = ReplyBody().first_child(); s && same; s = s.next_sibling()) {
+        if (!HasLocalName(s, "Status") || Text(Child(s, "Cmd")) != "SyncHdr") continue;
+        const std::string ref = Text(Child(s, "MsgRef"));
+        same = ref.empty() || ref == sent;
+    }
+    if (!same) throw ProtocolError("The server answered for another session");
+}
+
+void TSyncSession::TakeResponseURI(const std::string& uri) {
+    // Over https the credentials and the data travel encrypted; a server (or whoever
+    // answers in its name) must not move the rest of the session into the clear.
+    if (SchemeOf(client_.ServerURL) == "https" && SchemeOf(uri) != "https") {
+        throw ProtocolError("The server asked to go on without encryption, at " + DisplayURL(uri) +
+                            "; the session was ended");
+    }
+    responseURI_ = uri;
+}
+
+void TSyncSession::LimitTooSmall() const {
+    throw ProtocolError("The server's maximum message size (" + std::to_string(maxMsgSize_) +
+                        " bytes) is too small");
 }
 
 void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void()>& answer) {
@@ -278,7 +315,9 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
         while (!full && !out.Statuses.empty()) {
             const std::size_t before = size_;
             AppendStatus(out.Statuses.front());
-            if (placed > 0 && !Fits(kReserveBytes)) {
+            if (!Fits(kReserveBytes)) {
+                // Alone in a message and still too big: more messages will not help.
+                if (placed == 0) LimitTooSmall();
                 body_.remove_child(body_.last_child());
                 size_ = before;
                 --cmdID_;
@@ -298,7 +337,8 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 const std::size_t before = size_;
                 out.AppendUnit(container, out.NextUnit);
                 Track(container.last_child());
-                if ((placed > 0 || inContainer > 0) && !Fits(kReserveBytes)) {
+                if (!Fits(kReserveBytes)) {
+                    if (placed == 0 && inContainer == 0) LimitTooSmall();
                     container.remove_child(container.last_child());
                     size_ = before;
                     full = true;
@@ -344,26 +384,75 @@ std::optional<int> TSyncSession::ReplyStatus(std::string_view msgRef,
         if (!HasLocalName(s, "Status") || Text(Child(s, "CmdRef")) != cmdRef) continue;
         const std::string ref = Text(Child(s, "MsgRef"));
         if (!ref.empty() && ref != msgRef) continue;
-        try {
-            return static_cast<int>(ReadInteger(Child(s, "Data")));
-        } catch (const ConversionError&) {
-            throw ProtocolError("The server sent a Status without a valid code");
-        }
+        return static_cast<int>(ReadInteger(s, "Data"));
     }
     return std::nullopt;
 }
 
-void TSyncSession::CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef) const {
+void TSyncSession::CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef,
+                                      AlertCode alert) const {
     if (const auto code = ReplyStatus(msgRef, cmdRef); code && !IsSuccess(*code)) {
-        throw ProtocolError(RefusalMessage(*code, client_.DataSource, true), *code);
+        throw ProtocolError(
+            RefusalMessage(*code, client_.DataSource, true, alert == AlertCode::SlowSync), *code);
     }
 }
+
+namespace {
+
+// Atomic and Sequence hold change commands; a server that nests them deeper than
+// this gets 406 for the deeper ones instead of a walk without end.
+constexpr int kMaxNesting = 8;
+
+void AnswerSyncCommands(pugi::xml_node parent, const std::string& msgRef, int depth,
+                        const TSyncSession::ServerItemHandler& onItem,
+                        std::deque<OutgoingStatus>& answer) {
+    for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
+        if (c.type() != pugi::node_element) continue;
+        const bool group = HasLocalName(c, "Atomic") || HasLocalName(c, "Sequence");
+        const bool add = HasLocalName(c, "Add");
+        const bool change = add || HasLocalName(c, "Replace") || HasLocalName(c, "Delete");
+        const bool unsupported = HasLocalName(c, "Copy") || HasLocalName(c, "Move");
+        if (!group && !change && !unsupported) continue;  // CmdID, Target, Meta ...
+        std::string name = c.name();
+        name = name.substr(name.rfind(':') + 1);
+        OutgoingStatus status{msgRef, std::to_string(ReadInteger(c, "CmdID")), name, {}, {}, 200,
+                              {}};
+        if (group) {
+            status.Code = depth < kMaxNesting ? 200 : 406;
+            answer.push_back(status);
+            if (depth < kMaxNesting) AnswerSyncCommands(c, msgRef, depth + 1, onItem, answer);
+            continue;
+        }
+        if (unsupported) {
+            status.Code = 406;
+            answer.push_back(std::move(status));
+            continue;
+        }
+        // An Add names the server's item by its Source, a Replace or Delete by its
+        // Target; a server that uses the other one is understood as well.
+        const pugi::xml_node item = Child(c, "Item");
+        const std::string source = Text(Path(item, "Source/LocURI"));
+        const std::string target = Text(Path(item, "Target/LocURI"));
+        const bool bySource =
+            add ? !source.empty() || target.empty() : target.empty() && !source.empty();
+        const std::string& id = bySource ? source : target;
+        (bySource ? status.SourceRef : status.TargetRef) = id;
+        if (id.empty()) {
+            status.Code = 412;  // incomplete: it names no item
+        } else if (onItem) {
+            status.Code = onItem(c, name, id);
+        }
+        answer.push_back(std::move(status));
+    }
+}
+
+}  // namespace
 
 void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem) {
     const std::string& msgRef = replyMsgID_;
     const auto storeStatus = [&](pugi::xml_node cmd, const char* name) {
         return OutgoingStatus{msgRef,
-                              std::to_string(ReadInteger(Child(cmd, "CmdID"))),
+                              std::to_string(ReadInteger(cmd, "CmdID")),
                               name,
                               client_.LocalDatabase,
                               client_.DataSource,
@@ -388,23 +477,7 @@ void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerIte
             answer.push_back(std::move(status));
         } else if (HasLocalName(cmd, "Sync")) {
             answer.push_back(storeStatus(cmd, "Sync"));
-            for (pugi::xml_node c = cmd.first_child(); c; c = c.next_sibling()) {
-                const bool add = HasLocalName(c, "Add");
-                const bool replace = HasLocalName(c, "Replace");
-                if (!add && !replace && !HasLocalName(c, "Delete")) continue;
-                const std::string id =
-                    Text(Path(c, add ? "Item/Source/LocURI" : "Item/Target/LocURI"));
-                OutgoingStatus status{msgRef,
-                                      Text(Child(c, "CmdID")),
-                                      add ? "Add" : replace ? "Replace" : "Delete",
-                                      {},
-                                      {},
-                                      200,
-                                      {}};
-                (add ? status.SourceRef : status.TargetRef) = id;
-                answer.push_back(std::move(status));
-                if ((add || replace) && onItem) onItem(c, replace, id);
-            }
+            AnswerSyncCommands(cmd, msgRef, 0, onItem, answer);
         }
     }
     outbox.Statuses.insert(outbox.Statuses.begin(), answer.begin(), answer.end());
@@ -421,8 +494,8 @@ bool TSyncSession::ReplyHasCommands() const {
 }
 
 OutgoingStatus TSyncSession::HeaderStatus() const {
-    return OutgoingStatus{replyMsgID_,       "0", "SyncHdr", client_.DeviceID,
-                          client_.ServerURL, 200, {}};
+    return OutgoingStatus{
+        replyMsgID_, "0", "SyncHdr", client_.DeviceID, WithoutUserInfo(client_.ServerURL), 200, {}};
 }
 
 }  // namespace orvanta

@@ -93,13 +93,15 @@ public:
     // The Status the client sends for the header of the current reply.
     [[nodiscard]] OutgoingStatus HeaderStatus() const;
 
-    // Called for each Add or Replace of the server's Sync, with the item's LocURI.
+    // Called for each Add, Replace and Delete of the server's Sync that names an item,
+    // with the command's name and the item's identifier; gives the Status code.
     using ServerItemHandler =
-        std::function<void(pugi::xml_node command, bool replace, const std::string& id)>;
+        std::function<int(pugi::xml_node command, std::string_view name, const std::string& id)>;
     // Queues, at the front of the outbox, the Statuses that answer the current reply:
     // its header, each Alert (the data-store Alert of the first reply with the
-    // server's anchor), each Sync and each Add, Replace and Delete inside it. Other
-    // commands of a Sync (nested groups) are skipped.
+    // server's anchor), each Sync and each command inside it. Add, Replace and Delete
+    // (also inside Atomic and Sequence) go to onItem; one that names no item is answered
+    // 412 (incomplete), Copy and Move 406 (not supported).
     void AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem);
     // Whether the current reply holds commands that want an answer (not only Statuses).
     [[nodiscard]] bool ReplyHasCommands() const;
@@ -120,7 +122,13 @@ private:
     // server refuses the session (Status for the SyncHdr outside 2xx).
     void Send(bool final);
     // Fails when the server refused the client's data-store Alert.
-    void CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef) const;
+    void CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef,
+                            AlertCode alert) const;
+    // Fails when the reply belongs to another session or answers another message.
+    void CheckSameSession() const;
+    // Takes the reply's RespURI; refuses one that would leave https.
+    void TakeResponseURI(const std::string& uri);
+    [[noreturn]] void LimitTooSmall() const;
 
     [[nodiscard]] bool Fits(std::size_t reserve) const;
     void Track(pugi::xml_node appended) { size_ += SerialisedSize(appended); }
@@ -142,7 +150,9 @@ private:
     std::string replyMsgID_;
 };
 
-// The text the user reads for a failure Status of the server.
-[[nodiscard]] std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert);
+// The text the user reads for a failure Status of the server; slowSync: the refused
+// Alert asked for a full synchronisation.
+[[nodiscard]] std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert,
+                                         bool slowSync = false);
 
 }  // namespace orvanta

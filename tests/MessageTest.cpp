@@ -63,7 +63,7 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     ScriptedPeer* self = nullptr;
     ScriptedPeer peer([&](const RecordedRequest&, int index) {
         reply.RespURI = self->Url("/sync?sessionid=ab=1");
-        return PeerReply{200, BuildServerReply(index == 0 ? reply : ServerReplyShape{}), 0};
+        return PeerReply{200, BuildServerReply(index == 0 ? reply : Acknowledgement(2)), 0};
     });
     self = &peer;
     auto client = ClientFor(peer);
@@ -94,7 +94,7 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
 }
 
 TEST(Messages, LastAnchorAsksForAFastSync) {
-    ScriptedPeer peer({BuildServerReply({}), BuildServerReply({})});
+    ScriptedPeer peer({BuildServerReply({}), BuildServerReply(Acknowledgement(2))});
     auto client = ClientFor(peer);
     client->Load(" 2024 ");
     const auto requests = peer.Requests();
@@ -104,7 +104,7 @@ TEST(Messages, LastAnchorAsksForAFastSync) {
 }
 
 TEST(Messages, EmptyCredentialsStillTravel) {
-    ScriptedPeer peer({BuildServerReply({}), BuildServerReply({})});
+    ScriptedPeer peer({BuildServerReply({}), BuildServerReply(Acknowledgement(2))});
     auto client = ClientFor(peer);
     client->UserName.clear();
     client->Password.clear();

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "support/ServerReply.h"
+
 namespace orvanta::test {
 
 bool RecordedRequest::HasHeader(const std::string& name) const {
@@ -24,6 +26,22 @@ std::string RecordedRequest::Header(const std::string& name) const {
     }
     return {};
 }
+
+namespace {
+
+void EchoSessionID(const std::string& request, std::string& reply) {
+    const std::string marker = kEchoSessionID;
+    const auto at = reply.find(marker);
+    if (at == std::string::npos) return;
+    const auto open = request.find("<SessionID>");
+    const auto close = request.find("</SessionID>");
+    const std::string id = open == std::string::npos || close < open
+                               ? std::string()
+                               : request.substr(open + 11, close - open - 11);
+    reply.replace(at, marker.size(), id);
+}
+
+}  // namespace
 
 ScriptedPeer::ScriptedPeer(std::vector<std::string> replies)
     : ScriptedPeer([replies = std::move(replies)](const RecordedRequest&, int index) {
@@ -44,7 +62,8 @@ ScriptedPeer::ScriptedPeer(Handler handler)
             requests_.push_back(recorded);
             if (!keepBodies_) requests_.back().Body.clear();
         }
-        const PeerReply reply = handler_(recorded, index);
+        PeerReply reply = handler_(recorded, index);
+        EchoSessionID(recorded.Body, reply.Body);
         if (reply.DelayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(reply.DelayMs));
         res.status = reply.Status;

@@ -50,7 +50,7 @@ std::string BuildServerReply(const ServerReplyShape& s) {
 
     std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + p + "SyncML" + ns + ">";
     x += open("SyncHdr") + el("VerDTD", "1.2") + el("VerProto", "SyncML/1.2") +
-         el("SessionID", "77") + el("MsgID", s.MsgID) + loc("Target", "ContSyncML") +
+         el("SessionID", s.SessionID) + el("MsgID", s.MsgID) + loc("Target", "ContSyncML") +
          loc("Source", "http://127.0.0.1/sync");
     if (!s.RespURI.empty()) x += el("RespURI", s.RespURI);
     if (s.MaxMsgSize > 0) {

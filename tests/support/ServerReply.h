@@ -18,7 +18,12 @@ struct ServerCommand {
 
 // A reply of the server, written the way real servers write them: SyncML namespace on
 // the root, metinf namespace on Meta children, payloads as CDATA.
+// Put into a reply's SessionID, makes the scripted peer answer with the session ID of
+// the request it answers, as real servers do.
+inline constexpr char kEchoSessionID[] = "{{SessionID}}";
+
 struct ServerReplyShape {
+    std::string SessionID = kEchoSessionID;
     std::string MsgID = "1";
     std::string StatusMsgRef = "1";
     std::string RespURI;
