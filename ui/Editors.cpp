@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -90,6 +92,8 @@ QPlainTextEdit* Memo(const char* name) {
     auto* memo = Named(new QPlainTextEdit, name);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setTabChangesFocus(true);
+    // Three lines at least; the dialogs give it whatever room is left.
+    memo->setMinimumHeight(memo->fontMetrics().lineSpacing() * 3 + 2 * memo->frameWidth() + 8);
     return memo;
 }
 
@@ -133,6 +137,20 @@ TEditorDialog::TEditorDialog(const char* name, const QString& caption, QWidget* 
     };
 }
 
+void TEditorDialog::setVisible(bool visible) {
+    if (visible && !isVisible()) FitToScreen();
+    QDialog::setVisible(visible);
+}
+
+void TEditorDialog::FitToScreen() {
+    const QScreen* where = parentWidget() ? parentWidget()->screen() : screen();
+    if (!where) return;
+    // Room for the window frame and its title bar around the dialog.
+    const QSize room = where->availableGeometry().size() - QSize(16, 48);
+    if (layout() && layout()->sizeConstraint() == QLayout::SetFixedSize) return;
+    resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+}
+
 void TEditorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) Guarded([this] { FormShow(); });
@@ -167,6 +185,8 @@ TReminderForm::TReminderForm(QWidget* parent)
     TimeDTP->setEnabled(false);
 
     auto* layout = new QGridLayout(this);
+    // A small dialog of fixed size: nothing in it would grow.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(MethodCB, 0, 0);
     layout->addWidget(NumberEd, 0, 1);
     layout->addWidget(PeriodCB, 0, 2);
@@ -295,8 +315,9 @@ void TEditEventForm::FormShow() {
     } else {
         // An all-day event ends, exclusively, on the day after its last day; the editor
         // shows and edits the last day.
-        const TDateTime end =
-            Event->AllDay ? std::max(Event->End - 1, std::floor(Event->Start)) : Event->End;
+        // An event that gives no end (End zero) ends when it starts.
+        const TDateTime end = Event->AllDay ? std::max(Event->End - 1, std::floor(Event->Start))
+                                            : std::max(Event->End, Event->Start);
         ShowTimes(Event->Start, Event->Start, end, end);
         AllDayCB->setChecked(Event->AllDay);
     }
@@ -427,9 +448,15 @@ TEditContForm::TEditContForm(QWidget* parent)
     : TEditorDialog("EditContForm", tr("Edit contact"), parent) {
     setSizeGripEnabled(true);
     PageControl1 = Named(new QTabWidget, "PageControl1");
+    // Each page scrolls when the screen has less room than its fields (a small screen at
+    // a large scale), so that the dialog and its buttons stay on the screen.
     const auto page = [this](const char* name, const char* caption) {
-        auto* sheet = Named(new QWidget, name);
-        PageControl1->addTab(sheet, tr(caption));
+        auto* scroll = Named(new QScrollArea, name);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        auto* sheet = new QWidget;
+        scroll->setWidget(sheet);
+        PageControl1->addTab(scroll, tr(caption));
         return sheet;
     };
     const auto form = [](QWidget* sheet) {

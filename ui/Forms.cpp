@@ -1,12 +1,15 @@
 #include "ui/Forms.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "ui/ImportExport.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
@@ -25,6 +28,22 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
     fileMenu_ = menuBar()->addMenu(tr("&File"));
     fileMenu_->setObjectName(QStringLiteral("FileMenu"));
+    AddImportExportActions(
+        fileMenu_, this,
+        {[this]() -> TSMLBase* { return CurrentPane() ? &CurrentPane()->SyncClient() : nullptr; },
+         [this] {
+             std::vector<const TSMLItem*> selected;
+             if (const TSMLItem* item = CurrentPane()->SelectedItem()) selected.push_back(item);
+             return selected;
+         },
+         [this](const QString& summary) {
+             // The new items wait, like added ones, for "Store changes".
+             TDataPane* pane = CurrentPane();
+             pane->FillList();
+             pane->StoreBtn->setEnabled(true);
+             pane->StatusLbl->setText(summary);
+         }});
+    fileMenu_->addSeparator();
     QAction* quit = fileMenu_->addAction(tr("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("QuitAction"));
     quit->setShortcut(QKeySequence::Quit);

@@ -1,0 +1,185 @@
+#include "ui/ImportExport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QSaveFile>
+
+#include <memory>
+
+#include "formats/Failure.h"
+#include "formats/ObjectFile.h"
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
+#include "ui/UiSupport.h"
+
+namespace orvanta::ui {
+
+namespace {
+
+const ItemFileKind kEvents{"VEVENT", "event", "events", "Calendars (*.ics *.vcs)", "ics"};
+const ItemFileKind kContacts{"VCARD", "contact", "contacts", "Address books (*.vcf *.vcard)",
+                             "vcf"};
+const ItemFileKind kTasks{"VTODO", "task", "tasks", "Calendars (*.vcs *.ics)", "vcs"};
+const ItemFileKind kNotes{"VNOTE", "note", "notes", "Notes (*.vnt)", "vnt"};
+
+// "1 event", "3 events".
+QString Count(std::size_t n, const ItemFileKind& kind) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? kind.One : kind.Noun));
+}
+
+FileChooser& ChooserSlot() {
+    static FileChooser chooser;
+    return chooser;
+}
+
+QStringList ChooseFiles(QWidget* parent, bool save, const QString& caption, const QString& filter,
+                        const QString& suffix) {
+    if (ChooserSlot()) return ChooserSlot()(parent, save, caption, filter, suffix);
+    const QString filters = filter + QStringLiteral(";;") + QObject::tr("All files (*)");
+    if (!save) return QFileDialog::getOpenFileNames(parent, caption, {}, filters);
+    QFileDialog dialog(parent, caption, {}, filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList{};
+}
+
+std::string FileName(const QString& path) {
+    return QFileInfo(path).fileName().toStdString();
+}
+
+// The items of the client that are still there (deleted ones wait for the next store).
+std::vector<const TSMLItem*> LiveItems(const TSMLBase& client) {
+    std::vector<const TSMLItem*> items;
+    for (const auto& item : client.Items)
+        if (item->State != ItemState::Deleted) items.push_back(item.get());
+    return items;
+}
+
+}  // namespace
+
+const ItemFileKind& FileKindOf(const TSMLBase& client) {
+    if (dynamic_cast<const TSMLCalendar*>(&client)) return kEvents;
+    if (dynamic_cast<const TSMLContacts*>(&client)) return kContacts;
+    if (dynamic_cast<const TSMLTasks*>(&client)) return kTasks;
+    return kNotes;
+}
+
+ImportResult ImportItems(TSMLBase& client, std::string_view text) {
+    const ItemFileKind& kind = FileKindOf(client);
+    if (!client.Loaded) {
+        throw Failure(std::string("Connect first: imported ") + kind.Noun +
+                      " are added to the loaded ones");
+    }
+    const ObjectFileItems found = SplitObjectFile(text, kind.Component);
+    if (found.Payloads.empty()) {
+        throw Failure(
+            std::string("The file holds no ") + kind.Noun +
+            (found.OtherKinds > 0 ? ", only items of another kind; import it in their tab" : ""));
+    }
+    // Every payload is read before the first item joins the client.
+    std::vector<std::unique_ptr<TSMLItem>> items;
+    for (const std::string& payload : found.Payloads) {
+        items.push_back(client.CreateItem());
+        items.back()->Parse(payload);
+    }
+    for (auto& item : items) {
+        item->ID = client.MakeUniqueID();
+        item->State = ItemState::New;
+        client.Items.push_back(std::move(item));
+    }
+    return {found.Payloads.size(), found.OtherKinds};
+}
+
+std::string ExportItems(const std::vector<const TSMLItem*>& items) {
+    std::vector<std::string> payloads;
+    payloads.reserve(items.size());
+    for (const TSMLItem* item : items)
+        payloads.push_back(item->GetText());
+    return JoinObjectFile(payloads);
+}
+
+ImportResult ImportFile(TSMLBase& client, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Failure("Cannot read " + FileName(path) + ": " + file.errorString().toStdString());
+    }
+    const QByteArray bytes = file.readAll();
+    try {
+        return ImportItems(client, std::string_view(bytes.constData(), bytes.size()));
+    } catch (const Failure& failure) {
+        throw Failure(FileName(path) + ": " + failure.what());
+    }
+}
+
+void ExportFile(const std::vector<const TSMLItem*>& items, const QString& path) {
+    const std::string text = ExportItems(items);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        throw Failure("Cannot write " + FileName(path) + ": " + file.errorString().toStdString());
+    }
+}
+
+QString ImportSummary(const TSMLBase& client, const ImportResult& result, const QString& path) {
+    QString summary = QObject::tr("Imported %1 from %2")
+                          .arg(Count(result.Added, FileKindOf(client)), QFileInfo(path).fileName());
+    if (result.OtherKinds > 0) {
+        summary += QObject::tr(" (%1 of another kind left out)").arg(result.OtherKinds);
+    }
+    return summary;
+}
+
+void SetFileChooser(FileChooser chooser) {
+    ChooserSlot() = std::move(chooser);
+}
+
+void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget target) {
+    auto* importAction = fileMenu->addAction(QObject::tr("&Import..."));
+    importAction->setObjectName(QStringLiteral("ImportAction"));
+    QObject::connect(importAction, &QAction::triggered, fileMenu, [parent, target] {
+        Guarded([&] {
+            TSMLBase* client = target.Client();
+            if (!client) return;
+            const ItemFileKind& kind = FileKindOf(*client);
+            const QStringList paths =
+                ChooseFiles(parent, false, QObject::tr("Import %1").arg(kind.Noun),
+                            QObject::tr(kind.Filter), QString::fromLatin1(kind.Suffix));
+            for (const QString& path : paths) {
+                const ImportResult result = ImportFile(*client, path);
+                target.Imported(ImportSummary(*client, result, path));
+            }
+        });
+    });
+    const auto exporter = [parent, target](bool selectedOnly) {
+        Guarded([&] {
+            TSMLBase* client = target.Client();
+            if (!client) return;
+            const ItemFileKind& kind = FileKindOf(*client);
+            const std::vector<const TSMLItem*> items =
+                selectedOnly ? target.Selected() : LiveItems(*client);
+            if (items.empty()) {
+                throw Failure(std::string("There are no ") + kind.Noun + " to export" +
+                              (selectedOnly ? ": select some first" : ""));
+            }
+            const QStringList paths =
+                ChooseFiles(parent, true, QObject::tr("Export %1").arg(Count(items.size(), kind)),
+                            QObject::tr(kind.Filter), QString::fromLatin1(kind.Suffix));
+            if (!paths.isEmpty()) ExportFile(items, paths.front());
+        });
+    };
+    auto* selected = fileMenu->addAction(QObject::tr("Export &selected..."));
+    selected->setObjectName(QStringLiteral("ExportSelectedAction"));
+    QObject::connect(selected, &QAction::triggered, fileMenu, [exporter] { exporter(true); });
+    auto* all = fileMenu->addAction(QObject::tr("&Export all..."));
+    all->setObjectName(QStringLiteral("ExportAllAction"));
+    QObject::connect(all, &QAction::triggered, fileMenu, [exporter] { exporter(false); });
+}
+
+}  // namespace orvanta::ui

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QMenu;
+class QWidget;
+
+namespace orvanta {
+class TSMLBase;
+class TSMLItem;
+}  // namespace orvanta
+
+namespace orvanta::ui {
+
+// Import and export of items as files: vCard (.vcf), iCalendar / vCalendar (.ics, .vcs)
+// and vNote (.vnt), the files address books, calendars and note programs exchange.
+
+// What the items of a client are called and where they are kept in files.
+struct ItemFileKind {
+    const char* Component;  // VEVENT, VCARD, VTODO, VNOTE
+    const char* One;        // "event", ...
+    const char* Noun;       // "events", ...
+    const char* Filter;     // the file dialog's filter
+    const char* Suffix;     // of an exported file: ics, vcf, vcs, vnt
+};
+[[nodiscard]] const ItemFileKind& FileKindOf(const TSMLBase& client);
+
+struct ImportResult {
+    std::size_t Added = 0;
+    std::size_t OtherKinds = 0;  // items of another kind in the file, left out
+};
+
+// Adds the items of a file's text to the client as new items, sent to the server with
+// the next store. All or nothing: a payload the item cannot read leaves the client as it
+// was. Refused before the client has loaded its data and when the text holds no item of
+// the client's kind (the message names what it does hold).
+ImportResult ImportItems(TSMLBase& client, std::string_view text);
+// The payloads of the items one after another: what the server would get, byte for byte.
+[[nodiscard]] std::string ExportItems(const std::vector<const TSMLItem*>& items);
+
+// The same with files. Reading or writing failures are reported as Failure with the
+// file's name; an export replaces the file only once it is completely written.
+ImportResult ImportFile(TSMLBase& client, const QString& path);
+void ExportFile(const std::vector<const TSMLItem*>& items, const QString& path);
+
+// One line for the status bar about an import: "Imported 3 events from a.ics".
+[[nodiscard]] QString ImportSummary(const TSMLBase& client, const ImportResult& result,
+                                    const QString& path);
+
+// What the File menu's entries act on: the pane in front.
+struct ImportExportTarget {
+    std::function<TSMLBase*()> Client;                       // none: no pane
+    std::function<std::vector<const TSMLItem*>()> Selected;  // the selected items
+    std::function<void(const QString& summary)> Imported;    // refresh list and buttons
+};
+
+// Asks for the files to open or the file to write; tests replace it. Empty: cancelled.
+using FileChooser = std::function<QStringList(QWidget* parent, bool save, const QString& caption,
+                                              const QString& filter, const QString& suffix)>;
+void SetFileChooser(FileChooser chooser);  // empty: the toolkit's file dialogs
+
+// Adds "Import...", "Export selected..." and "Export all..." to the File menu.
+void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget target);
+
+}  // namespace orvanta::ui
