@@ -116,6 +116,10 @@ TEST(PropertyLines, NamesParamsAndValues) {
     EXPECT_EQ(GetPropertyName("tel;WORK:1"), "TEL");
     EXPECT_EQ(GetPropertyName("SUMMARY:x"), "SUMMARY");
     EXPECT_EQ(GetPropertyName("no colon here"), "");
+    EXPECT_EQ(GetPropertyName("X;no colon here"), "");
+    EXPECT_TRUE(PropertyNameIs("tel;WORK:1", "TEL"));
+    EXPECT_FALSE(PropertyNameIs("TELX:1", "TEL"));
+    EXPECT_FALSE(PropertyNameIs("TEL;no colon", "TEL"));
     EXPECT_EQ(GetPropertyParams("TEL;WORK;VOICE;ENCODING=QUOTED-PRINTABLE:1"), u"WORK;VOICE");
     EXPECT_EQ(GetPropertyParams("EMAIL;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:x"), u"");
     EXPECT_EQ(GetPropertyParams("NOTE:a;b"), u"");
@@ -128,6 +132,11 @@ TEST(PropertyLines, NamesParamsAndValues) {
     EXPECT_EQ(GetPropertyValue(n), u"A;B C;;;");
     // Fields are cut before decoding: an encoded ";" stays inside its field.
     EXPECT_EQ(GetPropertyValue("ADR;ENCODING=QUOTED-PRINTABLE:;;a=3Bb;c", 2), u"a;b");
+    // An escape that decoding reveals is still one.
+    EXPECT_EQ(GetPropertyValue("N;ENCODING=QUOTED-PRINTABLE:x=5C=3By;z", 0), u"x;y");
+    EXPECT_EQ(GetPropertyValue("N:a\\;b;c", 0), u"a;b");
+    EXPECT_EQ(GetPropertyValue("N:a\\\\;b", 1), u"b");
+    EXPECT_EQ(GetPropertyValue("NOTE:a\\nb\\,c", -1, true), u"a\nb,c");
     EXPECT_EQ(GetPropertyValue("SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=20b"), u"a b");
     EXPECT_EQ(GetPropertyValue("NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo"), u"one\r\ntwo");
     EXPECT_EQ(GetPropertyValue("FN;CHARSET=ISO-8859-1:J\xFCrgen"), u"J\u00FCrgen");
@@ -231,6 +240,9 @@ TEST(PayloadLines, CuttingAndJoining) {
         {"", {}},
         {"A\r\nB\0C"s, {"A", "B"}},
         {"A\n\rB", {"A", "", "B"}},
+        {"A\r\rB\nC", {"A", "", "B", "C"}},
+        {"\r\n", {""}},
+        {"A", {"A"}},
     };
     for (const auto& c : cases) {
         PlainItem item({});
