@@ -1,5 +1,8 @@
 #include "formats/TextCodec.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace orvanta {
 
 namespace {
@@ -77,6 +80,13 @@ void EncodeQPLine(std::string& out, std::string_view line) {
 
 bool IsWellFormedUTF8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
+        // Text is mostly ASCII: eight bytes at a time while no high bit is set.
+        std::uint64_t word;
+        if (i + 8 <= bytes.size() &&
+            (std::memcpy(&word, bytes.data() + i, 8), (word & 0x8080808080808080u) == 0)) {
+            i += 8;
+            continue;
+        }
         const std::size_t n = SequenceLength(bytes, i);
         if (n == 0) return false;
         i += n;

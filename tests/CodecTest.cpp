@@ -25,6 +25,7 @@ TEST(TextCodec, UTF8RoundTripsEveryPlane) {
     EXPECT_EQ(wide, WideString(u"a\u00FC\u20AC\U0001F600z"));
     EXPECT_EQ(wide.size(), 6u);  // the emoji is one surrogate pair
     EXPECT_EQ(ToUTF8(wide), text);
+    EXPECT_TRUE(IsWellFormedUTF8("ABCDEFGHIJKLMNOP" + text));
 }
 
 TEST(TextCodec, IllFormedUTF8ReadsAsLatin1) {
@@ -32,11 +33,13 @@ TEST(TextCodec, IllFormedUTF8ReadsAsLatin1) {
         std::string bytes;
         WideString text;
     } cases[] = {
-        {"M\xFCller", u"M\u00FCller"},                      // Latin-1 ü
-        {"\xC3", u"\u00C3"},                                // lead byte without continuation
-        {"\xC0\xAF", u"\u00C0\u00AF"},                      // overlong
-        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080"},            // encoded surrogate
-        {"\xF4\x90\x80\x80", u"\u00F4\u0090\u0080\u0080"},  // above U+10FFFF
+        {"M\xFCller", u"M\u00FCller"},                        // Latin-1 ü
+        {"\xC3", u"\u00C3"},                                  // lead byte without continuation
+        {"\xC0\xAF", u"\u00C0\u00AF"},                        // overlong
+        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080"},              // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\u00F4\u0090\u0080\u0080"},    // above U+10FFFF
+        {"ABCDEFGHIJKLMNOP\xFC", u"ABCDEFGHIJKLMNOP\u00FC"},  // after whole ASCII words
+        {"ABCDEFG\xC3\xBC\xC3", u"ABCDEFG\u00C3\u00BC\u00C3"},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(IsWellFormedUTF8(c.bytes));
