@@ -1,7 +1,11 @@
 // Orvanta's side of bench/side-by-side/run: one load, or one load followed by a store
-// of new contacts read from the files of a folder, through an optional HTTP proxy.
+// of new contacts read from the files of a folder, through an optional HTTP proxy. A
+// store prints its own wall time, CPU time and bytes.
 //   side_by_side_client load URL USER PASSWORD [PROXYPORT]
 //   side_by_side_client store URL USER PASSWORD FOLDER [PROXYPORT]
+#include <sys/resource.h>
+
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -41,7 +45,19 @@ int main(int argc, char** argv) {
                 contact->Parse(text);
                 contact->State = ItemState::New;
             }
+            // The store alone is measured: the load before it is a session of its own.
+            const auto start = std::chrono::steady_clock::now();
+            rusage before{}, after{};
+            getrusage(RUSAGE_SELF, &before);
             client.Store();
+            getrusage(RUSAGE_SELF, &after);
+            const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+            std::printf(
+                "store wall %.3f cpu %.3f bytes %zu\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+                    seconds(before.ru_stime),
+                client.LastExchange.BytesSent + client.LastExchange.BytesReceived);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Orvanta: %s\n", e.what());
