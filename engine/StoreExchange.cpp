@@ -17,7 +17,9 @@ namespace {
 // A payload for a UTF-8 XML document: a line whose bytes are not UTF-8 (read from a
 // Latin-1 value) is carried as the characters it was read as.
 std::string PayloadText(const TSMLItem& item) {
-    std::string text;
+    std::string text = item.GetText();
+    if (IsWellFormedUTF8(text)) return text;
+    text.clear();
     for (const std::string& line : item.Lines) {
         text += IsWellFormedUTF8(line) ? line : ToUTF8(FromUTF8(line));
         text += "\r\n";

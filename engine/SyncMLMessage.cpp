@@ -61,22 +61,20 @@ void TSyncMLDocument::SerialiseTo(std::string& out) const {
 
 pugi::xml_node AddElement(pugi::xml_node parent, const char* name, std::string_view text) {
     pugi::xml_node node = parent.append_child(name);
-    if (!text.empty()) {
-        node.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
-    }
+    if (!text.empty()) node.append_child(pugi::node_pcdata).set_value(text.data(), text.size());
     return node;
 }
 
 pugi::xml_node AddElement(pugi::xml_node parent, const char* name, long long value) {
-    return AddElement(parent, name, std::to_string(value));
+    pugi::xml_node node = parent.append_child(name);
+    node.text().set(value);
+    return node;
 }
 
 pugi::xml_node AddMetInf(pugi::xml_node parent, const char* name, std::string_view text) {
     pugi::xml_node node = parent.append_child(name);
     node.append_attribute("xmlns").set_value("syncml:metinf");
-    if (!text.empty()) {
-        node.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
-    }
+    if (!text.empty()) node.append_child(pugi::node_pcdata).set_value(text.data(), text.size());
     return node;
 }
 
@@ -90,14 +88,62 @@ pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_vie
     pugi::xml_node node = parent.append_child(name);
     // pugixml writes a "]]>" inside a CDATA value as two sections, so the text
     // arrives intact and the XML stays well-formed.
-    node.append_child(pugi::node_cdata).set_value(std::string(text).c_str());
+    node.append_child(pugi::node_cdata).set_value(text.data(), text.size());
     return node;
 }
 
-std::size_t SerialisedSize(pugi::xml_node node) {
+namespace {
+
+std::size_t PrintedSize(pugi::xml_node node) {
     CountingWriter writer;
     node.print(writer, "", kWriteFlags, pugi::encoding_utf8);
     return writer.bytes;
+}
+
+// Whether the writer might write text other than as it stands (entities, character
+// references). Such text is rare in the client's messages and is measured by printing.
+bool MayBeEscaped(std::string_view text) {
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 32 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::size_t SerialisedSize(pugi::xml_node node) {
+    // The size is counted from the tree for the common shapes: the client's messages
+    // are measured command by command, and printing each one costs as much again as
+    // building it.
+    switch (node.type()) {
+        case pugi::node_element: {
+            const std::size_t name = std::strlen(node.name());
+            std::size_t size = 1 + name;  // "<name"
+            for (const pugi::xml_attribute a : node.attributes()) {
+                const std::string_view value = a.value();
+                if (MayBeEscaped(value)) return PrintedSize(node);
+                size += std::strlen(a.name()) + value.size() + 4;  // ` name="value"`
+            }
+            if (!node.first_child()) return size + 2;  // "/>"
+            size += 1;                                 // ">"
+            for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+                size += SerialisedSize(child);
+            }
+            return size + name + 3;  // "</name>"
+        }
+        case pugi::node_pcdata: {
+            const std::string_view value = node.value();
+            return MayBeEscaped(value) ? PrintedSize(node) : value.size();
+        }
+        case pugi::node_cdata: {
+            const std::string_view value = node.value();
+            if (value.find("]]>") != std::string_view::npos) return PrintedSize(node);
+            return value.size() + 12;  // "<![CDATA[" value "]]>"
+        }
+        default:
+            return PrintedSize(node);
+    }
 }
 
 bool HasLocalName(pugi::xml_node node, std::string_view name) {

@@ -4,8 +4,7 @@ namespace orvanta {
 
 std::int32_t FindComponent(const std::vector<std::string>& lines, std::string_view component) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (GetPropertyName(lines[i]) == "BEGIN" &&
-            ToUTF8(GetPropertyValue(lines[i])) == component) {
+        if (PropertyNameIs(lines[i], "BEGIN") && ToUTF8(GetPropertyValue(lines[i])) == component) {
             return static_cast<std::int32_t>(i);
         }
     }
@@ -14,7 +13,7 @@ std::int32_t FindComponent(const std::vector<std::string>& lines, std::string_vi
 
 bool UsesTextEscapes(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
-        if (GetPropertyName(line) != "VERSION") continue;
+        if (!PropertyNameIs(line, "VERSION")) continue;
         const WideString version = TrimBlanks(GetPropertyValue(line));
         if (version == u"2.0" || version == u"3.0") return true;
     }

@@ -46,39 +46,32 @@ bool ParamsMatch(std::string_view line, const ParamList& params, std::string_vie
                        [&](const std::string& p) { return have.find(p) != std::string::npos; });
 }
 
-// Name comparison without building the upper-cased name for every line.
-bool NameIs(std::string_view line, std::string_view upperName) {
-    const auto end = line.find_first_of(";:");
-    if (end == std::string_view::npos || line.find(':') == std::string_view::npos) {
-        return upperName.empty();
+// End of a line's property name (the first ";" or ":"), or npos for a line without
+// ":", which is no property.
+std::size_t NameEnd(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == ':') return i;
+        if (line[i] == ';') return line.find(':', i + 1) == std::string_view::npos ? line.npos : i;
     }
-    if (end != upperName.size()) return false;
-    for (std::size_t i = 0; i < end; ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upperName[i]) return false;
-    }
-    return true;
+    return std::string_view::npos;
 }
 
 }  // namespace
 
 std::vector<std::string> SplitPayloadLines(std::string_view text) {
     if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
-    std::vector<std::string> lines;
-    // One allocation for the list: a line per LF, or per CR where there is no LF.
-    const auto lf = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    lines.reserve(
-        (lf > 0 ? lf : static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r'))) + 1);
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
+    // The lines are found first, so that the list is allocated once at its exact size.
+    thread_local std::vector<std::string_view> found;
+    found.clear();
+    for (std::size_t start = 0; start < text.size();) {
+        // Lines end at LF mostly: search for that, then for a CR before it.
+        const std::size_t lf = std::min(text.find('\n', start), text.size());
+        const std::size_t cr = text.substr(0, lf).find('\r', start);
+        const std::size_t end = std::min(cr, lf);
+        found.push_back(text.substr(start, end - start));
+        start = end == cr && cr + 1 == lf ? lf + 1 : end + 1;
     }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
-    return lines;
+    return {found.begin(), found.end()};
 }
 
 void TSMLItem::Parse(std::string_view text) {
@@ -104,11 +97,11 @@ std::int32_t TSMLItem::FindProperty(std::string_view name, const ParamList& para
     for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, -1) + 1); i < Lines.size();
          ++i) {
         const std::string& line = Lines[i];
-        if (NameIs(line, "BEGIN")) {
+        if (PropertyNameIs(line, "BEGIN")) {
             ++depth;
-        } else if (NameIs(line, "END")) {
+        } else if (PropertyNameIs(line, "END")) {
             --depth;
-        } else if (depth == 0 && NameIs(line, name) && ParamsMatch(line, params, exclude)) {
+        } else if (depth == 0 && PropertyNameIs(line, name) && ParamsMatch(line, params, exclude)) {
             return static_cast<std::int32_t>(i);
         }
     }
@@ -158,9 +151,22 @@ void TSMLItem::MarkModified() {
     if (State == ItemState::Unchanged) State = ItemState::Modified;
 }
 
+bool PropertyNameIs(std::string_view line, std::string_view upperName) {
+    const auto end = NameEnd(line);
+    if (end == std::string_view::npos) return upperName.empty();
+    if (end != upperName.size()) return false;
+    for (std::size_t i = 0; i < end; ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperName[i]) return false;
+    }
+    return true;
+}
+
 std::string GetPropertyName(std::string_view line) {
-    if (line.find(':') == std::string_view::npos) return {};
-    std::string name(line.substr(0, line.find_first_of(";:")));
+    const auto end = NameEnd(line);
+    if (end == std::string_view::npos) return {};
+    std::string name(line.substr(0, end));
     for (char& c : name) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
@@ -204,9 +210,17 @@ WideString GetPropertyValue(std::string_view line, int index, bool textEscapes) 
     // Escapes belong to the plain text of iCalendar 2.0 and vCard 3.0, never to a
     // quoted-printable value.
     textEscapes = textEscapes && !qp;
+    // A value is copied only when decoding or unescaping changes it.
+    const auto unescape = [&](std::string_view bytes) {
+        if (bytes.find('\\') == std::string_view::npos) return FromUTF8(bytes);
+        return FromUTF8(UnescapeField(bytes, textEscapes));
+    };
+    const auto decode = [&](std::string_view text) {
+        return qp ? unescape(DecodeQP(text)) : unescape(text);
+    };
     if (index < 0) {
         if (qp) return FromUTF8(DecodeQP(raw));
-        return FromUTF8(textEscapes ? UnescapeField(raw, true) : std::string(raw));
+        return textEscapes ? decode(raw) : FromUTF8(raw);
     }
 
     // Fields of a structured value end at each ";" that no backslash escapes (the
@@ -220,8 +234,7 @@ WideString GetPropertyValue(std::string_view line, int index, bool textEscapes) 
         }
         if (i < raw.size() && raw[i] != ';') continue;
         if (k == index) {
-            const std::string_view field = raw.substr(start, std::min(i, raw.size()) - start);
-            return FromUTF8(UnescapeField(qp ? DecodeQP(field) : std::string(field), textEscapes));
+            return decode(raw.substr(start, std::min(i, raw.size()) - start));
         }
         if (i >= raw.size()) return {};
         ++k;

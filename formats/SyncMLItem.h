@@ -67,6 +67,8 @@ protected:
 
 // Property-line codec.
 [[nodiscard]] std::string GetPropertyName(std::string_view line);
+// GetPropertyName(line) == upperName, without building the name.
+[[nodiscard]] bool PropertyNameIs(std::string_view line, std::string_view upperName);
 [[nodiscard]] WideString GetPropertyParams(std::string_view line);
 // The same as the payload's bytes, for the parameter tests of the item kinds.
 [[nodiscard]] std::string GetPropertyParamText(std::string_view line);

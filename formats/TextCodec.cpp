@@ -1,5 +1,8 @@
 #include "formats/TextCodec.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace orvanta {
 
 namespace {
@@ -77,6 +80,13 @@ void EncodeQPLine(std::string& out, std::string_view line) {
 
 bool IsWellFormedUTF8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
+        // Text is mostly ASCII: eight bytes at a time while no high bit is set.
+        std::uint64_t word;
+        if (i + 8 <= bytes.size() &&
+            (std::memcpy(&word, bytes.data() + i, 8), (word & 0x8080808080808080u) == 0)) {
+            i += 8;
+            continue;
+        }
         const std::size_t n = SequenceLength(bytes, i);
         if (n == 0) return false;
         i += n;
@@ -85,42 +95,42 @@ bool IsWellFormedUTF8(std::string_view bytes) {
 }
 
 WideString FromUTF8(std::string_view bytes) {
-    WideString out;
-    out.reserve(bytes.size());
-    if (!IsWellFormedUTF8(bytes)) {
-        for (const char c : bytes)
-            out += static_cast<char16_t>(static_cast<unsigned char>(c));
-        return out;
-    }
+    // One pass: a UTF-16 text never has more code units than its UTF-8 form has bytes,
+    // so the result is written into a buffer of that size and cut to what was written.
+    WideString out(bytes.size(), u'\0');
+    char16_t* w = out.data();
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     for (std::size_t i = 0; i < bytes.size();) {
+        if (s[i] < 0x80) {
+            *w++ = s[i++];
+            continue;
+        }
         const std::size_t n = SequenceLength(bytes, i);
-        const auto b = [&](std::size_t k) {
-            return static_cast<char32_t>(static_cast<unsigned char>(bytes[i + k]));
-        };
+        if (n == 0) {
+            // Not UTF-8: the whole value is read as Latin-1.
+            for (std::size_t k = 0; k < bytes.size(); ++k)
+                out[k] = s[k];
+            return out;
+        }
         char32_t cp;
-        switch (n) {
-            case 1:
-                cp = b(0);
-                break;
-            case 2:
-                cp = ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-                break;
-            case 3:
-                cp = ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-                break;
-            default:
-                cp = ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) |
-                     (b(3) & 0x3F);
+        if (n == 2) {
+            cp = ((s[i] & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+        } else if (n == 3) {
+            cp = ((s[i] & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+        } else {
+            cp = ((s[i] & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) |
+                 (s[i + 3] & 0x3Fu);
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            *w++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *w++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp);
+            *w++ = static_cast<char16_t>(cp);
         }
         i += n;
     }
+    out.resize(static_cast<std::size_t>(w - out.data()));
     return out;
 }
 
@@ -158,18 +168,19 @@ std::string DecodeQP(std::string_view text) {
     std::size_t end = text.size();
     while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t'))
         --end;
-    std::string out;
-    out.reserve(end);
+    // The decoded text is never longer than the encoded one.
+    std::string out(end, '\0');
+    char* w = out.data();
     for (std::size_t i = 0; i < end; ++i) {
         const char c = text[i];
         if (c != '=') {
-            out += c;
+            *w++ = c;
             continue;
         }
         const int hi = i + 1 < end ? HexValue(text[i + 1]) : -1;
         const int lo = i + 2 < end ? HexValue(text[i + 2]) : -1;
         if (hi >= 0 && lo >= 0) {
-            out += static_cast<char>(hi * 16 + lo);
+            *w++ = static_cast<char>(hi * 16 + lo);
             i += 2;
             continue;
         }
@@ -183,8 +194,9 @@ std::string DecodeQP(std::string_view text) {
             i = k;
             continue;
         }
-        out += c;  // a lone "=" stands for itself
+        *w++ = c;  // a lone "=" stands for itself
     }
+    out.resize(static_cast<std::size_t>(w - out.data()));
     return out;
 }
 

@@ -26,6 +26,7 @@ TEST(TextCodec, UTF8RoundTripsEveryPlane) {
     EXPECT_EQ(wide, WideString(u"a\u00FC\u20AC\U0001F600z"));
     EXPECT_EQ(wide.size(), 6u);  // the emoji is one surrogate pair
     EXPECT_EQ(ToUTF8(wide), text);
+    EXPECT_TRUE(IsWellFormedUTF8("ABCDEFGHIJKLMNOP" + text));
 }
 
 TEST(TextCodec, IllFormedUTF8ReadsAsLatin1) {
@@ -33,11 +34,13 @@ TEST(TextCodec, IllFormedUTF8ReadsAsLatin1) {
         std::string bytes;
         WideString text;
     } cases[] = {
-        {"M\xFCller", u"M\u00FCller"},                      // Latin-1 ü
-        {"\xC3", u"\u00C3"},                                // lead byte without continuation
-        {"\xC0\xAF", u"\u00C0\u00AF"},                      // overlong
-        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080"},            // encoded surrogate
-        {"\xF4\x90\x80\x80", u"\u00F4\u0090\u0080\u0080"},  // above U+10FFFF
+        {"M\xFCller", u"M\u00FCller"},                        // Latin-1 ü
+        {"\xC3", u"\u00C3"},                                  // lead byte without continuation
+        {"\xC0\xAF", u"\u00C0\u00AF"},                        // overlong
+        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080"},              // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\u00F4\u0090\u0080\u0080"},    // above U+10FFFF
+        {"ABCDEFGHIJKLMNOP\xFC", u"ABCDEFGHIJKLMNOP\u00FC"},  // after whole ASCII words
+        {"ABCDEFG\xC3\xBC\xC3", u"ABCDEFG\u00C3\u00BC\u00C3"},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(IsWellFormedUTF8(c.bytes));
@@ -136,6 +139,10 @@ TEST(PropertyLines, NamesParamsAndValues) {
     EXPECT_EQ(GetPropertyName("tel;WORK:1"), "TEL");
     EXPECT_EQ(GetPropertyName("SUMMARY:x"), "SUMMARY");
     EXPECT_EQ(GetPropertyName("no colon here"), "");
+    EXPECT_EQ(GetPropertyName("X;no colon here"), "");
+    EXPECT_TRUE(PropertyNameIs("tel;WORK:1", "TEL"));
+    EXPECT_FALSE(PropertyNameIs("TELX:1", "TEL"));
+    EXPECT_FALSE(PropertyNameIs("TEL;no colon", "TEL"));
     EXPECT_EQ(GetPropertyParams("TEL;WORK;VOICE;ENCODING=QUOTED-PRINTABLE:1"), u"WORK;VOICE");
     EXPECT_EQ(GetPropertyParams("EMAIL;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:x"), u"");
     EXPECT_EQ(GetPropertyParams("NOTE:a;b"), u"");
@@ -151,6 +158,11 @@ TEST(PropertyLines, NamesParamsAndValues) {
     EXPECT_EQ(GetPropertyValue(n), u"A;B C;;;");
     // Fields are cut before decoding: an encoded ";" stays inside its field.
     EXPECT_EQ(GetPropertyValue("ADR;ENCODING=QUOTED-PRINTABLE:;;a=3Bb;c", 2), u"a;b");
+    // An escape that decoding reveals is still one.
+    EXPECT_EQ(GetPropertyValue("N;ENCODING=QUOTED-PRINTABLE:x=5C=3By;z", 0), u"x;y");
+    EXPECT_EQ(GetPropertyValue("N:a\\;b;c", 0), u"a;b");
+    EXPECT_EQ(GetPropertyValue("N:a\\\\;b", 1), u"b");
+    EXPECT_EQ(GetPropertyValue("NOTE:a\\nb\\,c", -1, true), u"a\nb,c");
     EXPECT_EQ(GetPropertyValue("SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=20b"), u"a b");
     EXPECT_EQ(GetPropertyValue("NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo"), u"one\r\ntwo");
     EXPECT_EQ(GetPropertyValue("FN;CHARSET=ISO-8859-1:J\xFCrgen"), u"J\u00FCrgen");
@@ -254,6 +266,9 @@ TEST(PayloadLines, CuttingAndJoining) {
         {"", {}},
         {"A\r\nB\0C"s, {"A", "B"}},
         {"A\n\rB", {"A", "", "B"}},
+        {"A\r\rB\nC", {"A", "", "B", "C"}},
+        {"\r\n", {""}},
+        {"A", {"A"}},
     };
     for (const auto& c : cases) {
         PlainItem item({});

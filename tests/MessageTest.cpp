@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "engine/Errors.h"
 #include "engine/SyncMLMessage.h"
 #include "support/LoadHarness.h"
@@ -128,6 +130,37 @@ TEST(Messages, CDataCarriesItsEndMarkerIntact) {
     AddCData(doc.Root(), "Data", payload);
     const ParsedReply parsed(doc.Serialise());
     EXPECT_EQ(Text(Child(parsed.Root(), "Data")), payload);
+}
+
+// The size counted from the tree must be the size written, or a message outgrows the
+// server's limit: every shape the client builds, and text the writer escapes.
+TEST(Messages, CountedSizeIsTheWrittenSize) {
+    const std::string texts[] = {"",
+                                 "plain",
+                                 "a&b<c>d",
+                                 "say \"hi\" 'x'",
+                                 "tab\tline\n",
+                                 "\x01\x1F",
+                                 "M\xC3\xBC"
+                                 "ller",
+                                 "x]]>y]]>"};
+    for (const std::string& text : texts) {
+        pugi::xml_document doc;
+        pugi::xml_node cmd = doc.append_child("Add");
+        AddElement(cmd, "CmdID", 7LL);
+        AddElement(cmd, "Empty");
+        AddElement(cmd, "Text", text);
+        AddMetInf(cmd.append_child("Meta"), "Type", text);
+        pugi::xml_node item = AddElement(cmd, "Item");
+        AddLocURI(item, "Source", text);
+        AddCData(item, "Data", text);
+        cmd.append_attribute("note").set_value(text.c_str());
+        for (const pugi::xml_node node : {cmd, item, cmd.child("Empty"), cmd.child("Text")}) {
+            std::ostringstream written;
+            node.print(written, "", pugi::format_raw, pugi::encoding_utf8);
+            EXPECT_EQ(SerialisedSize(node), written.str().size()) << written.str();
+        }
+    }
 }
 
 TEST(Messages, RepliesAreReadByLocalName) {
