@@ -273,7 +273,8 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 ++placed;
             }
         }
-        if (!full && out.ContainerName && (unitsLeft() || !out.ContainerSent)) {
+        if (!full && out.ContainerName &&
+            (unitsLeft() || (out.SendWhenEmpty && !out.ContainerSent))) {
             pugi::xml_node container = body_.append_child(out.ContainerName);
             AddElement(container, "CmdID", NextCmdID());
             if (out.ContainerHead) out.ContainerHead(container);
