@@ -85,7 +85,7 @@ void TSMLEvent::Parse(std::string_view text) {
     Start = End = 0;
     Reminders.clear();
     StartLine = 0;
-    UnfoldLines(Lines, /*softBreaks=*/false);
+    UnfoldLines(Lines);
 
     const std::int32_t component = FindComponent(Lines, "VEVENT");
     if (component >= 0) {

@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RoundTripCase{"event-ical20-valarm.ics", Make<TSMLEvent>(), false,
                       u"Projektbesprechung \U0001F4C5", Change(&TSMLEvent::SetTitle), "SUMMARY"},
-        RoundTripCase{"event-vcal10-allday.vcs", Make<TSMLEvent>(), false,
+        RoundTripCase{"event-vcal10-allday.vcs", Make<TSMLEvent>(), true,
                       u"Urlaub an der K\u00FCste", Change(&TSMLEvent::SetDescription),
                       "DESCRIPTION"},
         RoundTripCase{"task-vtodo10.vcs", Make<TSMLTask>(), true, u"Steuererkl\u00E4rung",
@@ -146,7 +146,7 @@ TEST(ItemKinds, EventWithoutVEVENTReadsNothing) {
     event.Parse("BEGIN:VCALENDAR\r\nSUMMARY:outside\r\nEND:VCALENDAR\r\n");
     EXPECT_EQ(event.GetTitle(), u"");
     EXPECT_EQ(event.StartLine, 0);
-    // An event's lines ending in "=" are not joined.
+    // A plain value ending in "=" is not a soft line break.
     event.Parse("BEGIN:VEVENT\r\nSUMMARY:a=\r\nb\r\nEND:VEVENT\r\n");
     EXPECT_EQ(event.GetTitle(), u"a=");
 }
