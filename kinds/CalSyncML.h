@@ -8,6 +8,7 @@
 namespace orvanta {
 
 class TSMLCalendar;
+class PayloadZones;
 
 // The unit of a reminder's Number, or ByTime for a reminder at a fixed moment. The
 // values are the positions in the reminder dialog's period list.
@@ -44,7 +45,9 @@ public:
     WideString Description;  // line breaks CR LF
     bool AllDay = false;
     TDateTime Start = 0;  // local time
-    TDateTime End = 0;    // local time; for an all-day event the day after the last
+    // Local time; for an all-day event the day after the last. Without DTEND: Start plus
+    // the DURATION, or Start.
+    TDateTime End = 0;
     WideString Location;
     std::vector<TReminder> Reminders;  // one per VALARM block, in payload order
 
@@ -68,7 +71,7 @@ private:
     // Line index of VALARM block `index`, counted from the event's own component.
     [[nodiscard]] std::size_t AlarmBlock(std::size_t index) const;
     [[nodiscard]] std::size_t AlarmBlockEnd(std::size_t begin) const;
-    void ReadReminder(std::size_t& line);
+    void ReadReminder(std::size_t& line, PayloadZones& zones);
 };
 
 class TSMLCalendar final : public TSMLStore<TSMLCalendar, TSMLEvent> {
