@@ -95,44 +95,11 @@ Fields EventFields(const TSMLEvent& e) {
             {"Reminders", Reminders(e)}};
 }
 
-Fields ContactFields(const TSMLContact& c) {
-    static constexpr std::pair<const char*, WideString TSMLContact::*> kText[] = {
-        {"FirstName", &TSMLContact::FirstName},
-        {"LastName", &TSMLContact::LastName},
-        {"MiddleName", &TSMLContact::MiddleName},
-        {"NamePrefix", &TSMLContact::NamePrefix},
-        {"NameSuffix", &TSMLContact::NameSuffix},
-        {"Mobile", &TSMLContact::Mobile},
-        {"Phone", &TSMLContact::Phone},
-        {"EMail", &TSMLContact::EMail},
-        {"POBox", &TSMLContact::POBox},
-        {"ExtAddress", &TSMLContact::ExtAddress},
-        {"Address", &TSMLContact::Address},
-        {"City", &TSMLContact::City},
-        {"Region", &TSMLContact::Region},
-        {"Country", &TSMLContact::Country},
-        {"PostalCode", &TSMLContact::PostalCode},
-        {"BusPOBox", &TSMLContact::BusPOBox},
-        {"BusExtAddress", &TSMLContact::BusExtAddress},
-        {"BusAddress", &TSMLContact::BusAddress},
-        {"BusCountry", &TSMLContact::BusCountry},
-        {"Company", &TSMLContact::Company},
-        {"Department", &TSMLContact::Department},
-        {"BusCity", &TSMLContact::BusCity},
-        {"BusFax", &TSMLContact::BusFax},
-        {"BusRegion", &TSMLContact::BusRegion},
-        {"JobTitle", &TSMLContact::JobTitle},
-        {"BusPhone", &TSMLContact::BusPhone},
-        {"BusPostalCode", &TSMLContact::BusPostalCode},
-        {"BusEMail", &TSMLContact::BusEMail},
-        {"BusWebPage", &TSMLContact::BusWebPage},
-        {"WebPage", &TSMLContact::WebPage},
-        {"Notes", &TSMLContact::Notes},
-    };
+// Every field of the contact table, under its name; the birthday is a date.
+Fields ContactFieldsOf(const TSMLContact& c) {
     Fields fields;
-    for (const auto& [name, field] : kText)
-        fields.emplace_back(name, Quoted(c.*field));
-    fields.emplace_back("Birthday", Date(c.Birthday));
+    for (const ContactField& field : ContactFields())
+        fields.emplace_back(field.Name, field.Text ? Quoted(c.*field.Text) : Date(c.Birthday));
     return fields;
 }
 
@@ -151,7 +118,7 @@ Fields NoteFields(const TSMLNote& n) {
 
 Fields FieldsOf(const TSMLItem& item) {
     if (const auto* e = dynamic_cast<const TSMLEvent*>(&item)) return EventFields(*e);
-    if (const auto* c = dynamic_cast<const TSMLContact*>(&item)) return ContactFields(*c);
+    if (const auto* c = dynamic_cast<const TSMLContact*>(&item)) return ContactFieldsOf(*c);
     if (const auto* t = dynamic_cast<const TSMLTask*>(&item)) return TaskFields(*t);
     if (const auto* n = dynamic_cast<const TSMLNote*>(&item)) return NoteFields(*n);
     return {};
