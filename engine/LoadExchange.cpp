@@ -20,7 +20,8 @@ bool IsBlank(const std::string& text) {
 
 // The load exchange: a slow sync (or, with a last anchor, a fast one) that fills the
 // client's collection with every item the server sends, over as many messages as the
-// server splits them into, and closes the session with Statuses and the Map.
+// server splits them into, and closes the session with Statuses and the Map (left out
+// when there is nothing to map).
 class TLoadExchange {
 public:
     TLoadExchange(TSMLBase& client, const std::string& lastAnchor)
@@ -44,6 +45,7 @@ public:
         }
 
         outbox_.ContainerName = "Map";
+        outbox_.SendWhenEmpty = false;
         outbox_.ContainerHead = [this](pugi::xml_node map) {
             AddLocURI(map, "Target", client_.DataSource);
             AddLocURI(map, "Source", client_.LocalDatabase);

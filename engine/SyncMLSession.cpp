@@ -174,6 +174,9 @@ void TSyncSession::AppendDevInfPut() {
     AddElement(devInf, "VerDTD", "1.2");
     AddElement(devInf, "DevID", client_.DeviceID);
     AddElement(devInf, "DevTyp", "workstation");
+    // The client reads UTC times ("Z") and zoned times with their VTIMEZONE; without this
+    // a server sends every time floating in its own zone, and times shift.
+    devInf.append_child("UTC");
     pugi::xml_node store = devInf.append_child("DataStore");
     AddElement(store, "SourceRef", client_.LocalDatabase);
     for (const char* pref : {"Rx-Pref", "Tx-Pref"}) {
@@ -327,7 +330,8 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 ++placed;
             }
         }
-        if (!full && out.ContainerName && (unitsLeft() || !out.ContainerSent)) {
+        if (!full && out.ContainerName &&
+            (unitsLeft() || (out.SendWhenEmpty && !out.ContainerSent))) {
             pugi::xml_node container = body_.append_child(out.ContainerName);
             AddElement(container, "CmdID", NextCmdID());
             if (out.ContainerHead) out.ContainerHead(container);

@@ -39,7 +39,9 @@ struct TOutbox {
     std::function<std::size_t()> UnitCount;
     std::function<void(pugi::xml_node container, std::size_t unit)> AppendUnit;
     std::size_t NextUnit = 0;
-    // The container is sent at least once, even without units (an empty Map).
+    // Whether the container goes out once even without units (an empty Sync). A Map
+    // without a MapItem makes servers abort the session, so the load leaves it out.
+    bool SendWhenEmpty = true;
     bool ContainerSent = false;
 
     std::function<void(pugi::xml_node body)> Tail;

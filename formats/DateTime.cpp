@@ -50,8 +50,13 @@ std::string_view Copy(std::string_view s, std::size_t pos1, std::size_t count) {
     return s.substr(pos1 - 1, count);
 }
 
+// The parts are converted in reading order (year, month, day), so a failure names the
+// first part that is not a number, whatever order a compiler evaluates arguments in.
 TDateTime DateFromFields(std::string_view s, std::size_t y, std::size_t m, std::size_t d) {
-    return EncodeDate(StrToInt(Copy(s, y, 4)), StrToInt(Copy(s, m, 2)), StrToInt(Copy(s, d, 2)));
+    const int year = StrToInt(Copy(s, y, 4));
+    const int month = StrToInt(Copy(s, m, 2));
+    const int day = StrToInt(Copy(s, d, 2));
+    return EncodeDate(year, month, day);
 }
 
 void AppendNumber(std::string& out, double n, char unit) {
@@ -156,6 +161,10 @@ std::string UTCText(TDateTime utc) {
     return buf;
 }
 
+std::string MomentToText(TDateTime local) {
+    return UTCText(LocalToUTC(local));
+}
+
 std::string DateTimeToText(TDateTime value) {
     if (std::fabs(value) < 365.0) return DurationToText(value);
     const TDateTime utc = LocalToUTC(value);
@@ -239,8 +248,10 @@ TDateTime ParseTime(std::string_view text) {
     if (text.size() < 6) return 0;
     const bool extended = text.find(':') == 2;
     const std::size_t m = extended ? 4 : 3, s = extended ? 7 : 5;
-    return EncodeTime(StrToInt(Copy(text, 1, 2)), StrToInt(Copy(text, m, 2)),
-                      StrToInt(Copy(text, s, 2)), 0);
+    const int hour = StrToInt(Copy(text, 1, 2));
+    const int minute = StrToInt(Copy(text, m, 2));
+    const int second = StrToInt(Copy(text, s, 2));
+    return EncodeTime(hour, minute, second, 0);
 }
 
 TDateTime ParseDateText(std::string_view text) {
@@ -262,7 +273,8 @@ TDateTime TextToDateTime(std::string_view text) {
     if (const auto t = text.find('T'); t == std::string_view::npos) {
         result = (text.size() == 8 || text.size() == 10) ? ParseDate(text) : ParseTime(text);
     } else {
-        result = ComposeDateTime(ParseDate(text), ParseTime(text.substr(t + 1)));
+        const TDateTime date = ParseDate(text);  // the date before the time
+        result = ComposeDateTime(date, ParseTime(text.substr(t + 1)));
     }
     if (text.find('Z') != std::string_view::npos) result = UTCToLocal(result);
     return result;
@@ -281,8 +293,7 @@ TDateTime TransitionDate(const TransitionRule& rule, int year) {
     return first + (day - 1) + ms / kMSecsPerDay;
 }
 
-std::int32_t LocalOffsetMinutes(TDateTime value) {
-    const TimeZoneRule rule = CurrentTimeZoneRule();
+std::int32_t ZoneOffsetMinutes(const TimeZoneRule& rule, TDateTime value) {
     if (rule.StandardDate.Month == 0) return -rule.Bias;
     const int year = DecodeDateTime(value).Year;
     const TDateTime standard = TransitionDate(rule.StandardDate, year);
@@ -296,8 +307,16 @@ std::int32_t LocalOffsetMinutes(TDateTime value) {
     return -(rule.Bias + (inDaylight ? rule.DaylightBias : rule.StandardBias));
 }
 
+TDateTime ZoneToUTC(const TimeZoneRule& rule, TDateTime wall) {
+    return (wall * kMinutesPerDay - ZoneOffsetMinutes(rule, wall)) / kMinutesPerDay;
+}
+
+std::int32_t LocalOffsetMinutes(TDateTime value) {
+    return ZoneOffsetMinutes(CurrentTimeZoneRule(), value);
+}
+
 TDateTime LocalToUTC(TDateTime local) {
-    return (local * kMinutesPerDay - LocalOffsetMinutes(local)) / kMinutesPerDay;
+    return ZoneToUTC(CurrentTimeZoneRule(), local);
 }
 
 TDateTime UTCToLocal(TDateTime utc) {

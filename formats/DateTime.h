@@ -35,6 +35,9 @@ struct DateTimeParts {
 [[nodiscard]] std::string DurationToText(TDateTime days);
 // A UTC value as "yyyymmddThhnnssZ"; the session identifiers use it for the clock.
 [[nodiscard]] std::string UTCText(TDateTime utc);
+// A local moment of a timed item as UTC text, always with its time of day, also at UTC
+// midnight (T000000Z): a bare date there would turn the value into a whole day.
+[[nodiscard]] std::string MomentToText(TDateTime local);
 
 // Readers. Failures are ConversionError with the texts the user sees.
 [[nodiscard]] TDateTime TextToDateTime(std::string_view text);
@@ -49,7 +52,12 @@ struct DateTimeParts {
 [[nodiscard]] std::int32_t LocalOffsetMinutes(TDateTime value);
 
 struct TransitionRule;
+struct TimeZoneRule;
 [[nodiscard]] TDateTime TransitionDate(const TransitionRule& rule, int year);
+// The same for any zone's rule: minutes to add to UTC to get that zone's wall time at the
+// wall time `value`, and a wall time of that zone as UTC.
+[[nodiscard]] std::int32_t ZoneOffsetMinutes(const TimeZoneRule& rule, TDateTime value);
+[[nodiscard]] TDateTime ZoneToUTC(const TimeZoneRule& rule, TDateTime wall);
 
 // The strict decimal reader behind every number in a date, time or duration text:
 // optional leading blanks, an optional sign, then only digits.

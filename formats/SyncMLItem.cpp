@@ -247,18 +247,63 @@ TDateTime GetDateTimeValue(std::string_view line) {
     return value.empty() ? 0 : TextToDateTime(value);
 }
 
-void UnfoldLines(std::vector<std::string>& lines, bool softBreaks) {
-    for (std::size_t i = lines.size(); i-- > 1;) {
-        if (i < lines.size() && !lines[i].empty() && lines[i].front() == ' ') {
-            lines[i - 1].append(lines[i], 1);
-            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        if (softBreaks && i < lines.size() && !lines[i - 1].empty() && lines[i - 1].back() == '=') {
-            lines[i - 1].pop_back();
-            lines[i - 1] += lines[i];
-            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+namespace {
+
+// Whether a logical line's parameters say quoted-printable (ENCODING=QUOTED-PRINTABLE,
+// or the bare QUOTED-PRINTABLE of vCard 2.1). The head ends at the first ":"; while a
+// line grows by its continuations, the search goes on from where it stopped, so no
+// byte is looked at twice.
+class QuotedPrintableHead {
+public:
+    void Reset() {
+        known_ = false;
+        scanned_ = 0;
     }
+    bool Of(const std::string& line) {
+        if (known_) return qp_;
+        const auto colon = line.find(':', scanned_);
+        if (colon == std::string::npos) {
+            scanned_ = line.size();
+            return false;
+        }
+        std::string head = line.substr(0, colon);
+        for (char& c : head) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        qp_ = head.find("QUOTED-PRINTABLE") != std::string::npos;
+        known_ = true;
+        return qp_;
+    }
+
+private:
+    bool known_ = false;
+    bool qp_ = false;
+    std::size_t scanned_ = 0;
+};
+
+}  // namespace
+
+void UnfoldLines(std::vector<std::string>& lines) {
+    // One forward pass: each line is moved at most once and appended at most once.
+    std::size_t kept = 0;
+    QuotedPrintableHead head;
+    bool softBreak = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string& line = lines[i];
+        if (kept > 0 && !line.empty() && line.front() == ' ') {
+            lines[kept - 1].append(line, 1);
+        } else if (softBreak) {
+            lines[kept - 1].pop_back();
+            lines[kept - 1] += line;
+        } else {
+            if (kept != i) lines[kept] = std::move(line);
+            ++kept;
+            head.Reset();
+        }
+        const std::string& current = lines[kept - 1];
+        softBreak = !current.empty() && current.back() == '=' && head.Of(current);
+    }
+    lines.resize(kept);
 }
 
 }  // namespace orvanta

@@ -80,11 +80,12 @@ protected:
 [[nodiscard]] std::string UnescapeField(std::string_view field, bool textEscapes);
 [[nodiscard]] TDateTime GetDateTimeValue(std::string_view line);
 
-// Joins folded lines in place, walking from the last line to the second:
-// (a) a line that begins with a blank continues the line before it;
-// (b) with softBreaks, a line before the current position that ends in "=" is a
-//     quoted-printable soft line break and takes the current line after it.
-void UnfoldLines(std::vector<std::string>& lines, bool softBreaks = true);
+// Joins folded lines in place, in one pass from the first line to the last:
+// a line that begins with a blank continues the line before it (the blank dropped),
+// and a quoted-printable value that ends in "=" (a soft line break) takes the next
+// line after it (the "=" dropped). Other values may end in "=" (Base64 padding, plain
+// text) and then end there.
+void UnfoldLines(std::vector<std::string>& lines);
 
 // Cuts a payload at CR LF, lone CR and lone LF; a NUL ends the text.
 [[nodiscard]] std::vector<std::string> SplitPayloadLines(std::string_view text);

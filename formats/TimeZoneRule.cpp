@@ -143,6 +143,11 @@ std::optional<TimeZoneRule> ReadZoneFileRule(const std::string& path) {
     return ParsePosixRule(std::string_view(data).substr(start + 1, data.size() - start - 2));
 }
 
+std::optional<TimeZoneRule> NamedTimeZoneRule(const std::string& name) {
+    if (name.empty() || name.front() == '/') return std::nullopt;
+    return ReadZoneFileRule(ZoneFilePath(name));
+}
+
 TimeZoneRule SystemTimeZoneRule() {
     const char* tz = std::getenv("TZ");
     std::string path = "/etc/localtime";

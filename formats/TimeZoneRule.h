@@ -37,6 +37,10 @@ struct TimeZoneRule {
 // The footer rule of a TZif file (version 2 and later), or nullopt.
 [[nodiscard]] std::optional<TimeZoneRule> ReadZoneFileRule(const std::string& path);
 
+// The rule of a zone of the system's zone database by its name ("Asia/Tokyo"), or
+// nullopt when there is no such zone.
+[[nodiscard]] std::optional<TimeZoneRule> NamedTimeZoneRule(const std::string& name);
+
 // The platform's rule: the TZ variable when it holds a rule, else the named zone's file
 // in the zoneinfo folder, else /etc/localtime; UTC when none of them gives a rule.
 [[nodiscard]] TimeZoneRule SystemTimeZoneRule();

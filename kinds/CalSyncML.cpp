@@ -1,9 +1,11 @@
 #include "kinds/CalSyncML.h"
 
 #include <cmath>
+#include <optional>
 
 #include "formats/Failure.h"
 #include "formats/ItemKinds.h"
+#include "formats/PayloadZones.h"
 
 namespace orvanta {
 
@@ -85,18 +87,20 @@ void TSMLEvent::Parse(std::string_view text) {
     Start = End = 0;
     Reminders.clear();
     StartLine = 0;
-    UnfoldLines(Lines, /*softBreaks=*/false);
+    UnfoldLines(Lines);
 
     const std::int32_t component = FindComponent(Lines, "VEVENT");
     if (component >= 0) {
         StartLine = component;
         const bool escaped = UsesTextEscapes(Lines);
-        bool lastDateOnly = false;
+        PayloadZones zones(Lines);
+        bool lastDateOnly = false, startDateOnly = false, hasEnd = false;
+        std::optional<TDateTime> duration;
         const std::vector<AlarmSpan> blocks = AlarmBlocks();
         auto block = blocks.begin();
         for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
             if (block != blocks.end() && i == block->Begin) {
-                Reminders.push_back(ReadReminder(*block));
+                Reminders.push_back(ReadReminder(*block, zones));
                 i = block->End;
                 ++block;
                 continue;
@@ -104,10 +108,20 @@ void TSMLEvent::Parse(std::string_view text) {
             const std::string& line = Lines[i];
             const std::string name = GetPropertyName(line);
             if (name == "DTSTART" || name == "DTEND") {
-                (name == "DTSTART" ? Start : End) = GetDateTimeValue(line);
+                (name == "DTSTART" ? Start : End) = zones.Read(line);
                 const bool dateOnly = IsDateOnly(line);
                 AllDay = lastDateOnly && dateOnly;
                 lastDateOnly = dateOnly;
+                if (name == "DTSTART") {
+                    startDateOnly = dateOnly;
+                } else {
+                    hasEnd = true;
+                }
+            } else if (name == "DURATION") {
+                if (const std::string value = ToUTF8(GetPropertyValue(line));
+                    value.find('P') != std::string::npos) {
+                    duration = TextToDateTime(value);
+                }
             } else if (name == "SUMMARY") {
                 Summary = GetPropertyValue(line, -1, escaped);
             } else if (name == "DESCRIPTION") {
@@ -115,6 +129,13 @@ void TSMLEvent::Parse(std::string_view text) {
             } else if (name == "LOCATION") {
                 Location = GetPropertyValue(line, -1, escaped);
             }
+        }
+        // Without DTEND the event ends after its DURATION, or where it starts. A whole
+        // number of days after a start date is a run of whole days.
+        if (!hasEnd) {
+            End = Start + duration.value_or(0);
+            AllDay =
+                startDateOnly && duration && *duration >= 1 && *duration == std::floor(*duration);
         }
     }
     State = ItemState::Unchanged;
@@ -150,7 +171,7 @@ TSMLEvent::AlarmSpan TSMLEvent::AlarmBlock(std::size_t index) const {
     return blocks[index];
 }
 
-TReminder TSMLEvent::ReadReminder(const AlarmSpan& block) const {
+TReminder TSMLEvent::ReadReminder(const AlarmSpan& block, PayloadZones& zones) const {
     TReminder reminder;
     for (std::size_t i = block.Begin + 1; i < block.End; ++i) {
         const std::string& line = Lines[i];
@@ -159,7 +180,7 @@ TReminder TSMLEvent::ReadReminder(const AlarmSpan& block) const {
             if (line.find("VALUE=DATE") != std::string::npos) {
                 reminder.Period = ReminderPeriod::ByTime;
                 reminder.Number = 0;
-                reminder.Time = GetDateTimeValue(line);
+                reminder.Time = zones.Read(line);
             } else {
                 const TReminder timing = ClassifyTrigger(GetDateTimeValue(line));
                 reminder.Period = timing.Period;
@@ -194,19 +215,27 @@ void TSMLEvent::SetStart(TDateTime value) {
     } else {
         Start = value;
         if (End < Start) SetEnd(Start);
-        SetProperty("DTSTART", {}, FromUTF8(DateTimeToText(Start)));
+        SetProperty("DTSTART", {}, FromUTF8(MomentToText(Start)));
     }
+    // An end given as a DURATION would move with the start: it is written as DTEND.
+    if (FindProperty("DTEND", {}) < 0 && FindProperty("DURATION", {}) >= 0) SetEnd(End);
     MarkModified();
 }
 
 void TSMLEvent::SetEnd(TDateTime value) {
+    // DTEND takes the place of a DURATION; an event has one or the other.
+    if (FindProperty("DTEND", {}) < 0) {
+        if (const std::int32_t duration = FindProperty("DURATION", {}); duration >= 0) {
+            Lines[static_cast<std::size_t>(duration)] = "DTEND:";
+        }
+    }
     if (AllDay) {
         End = std::floor(value);
         if (End < Start || End - Start < 1.0) End = Start + 1;
         SetProperty("DTEND", {}, FromUTF8(DateToText(End)), "DTEND;VALUE=DATE");
     } else {
         End = value < Start ? Start : value;
-        SetProperty("DTEND", {}, FromUTF8(DateTimeToText(End)));
+        SetProperty("DTEND", {}, FromUTF8(MomentToText(End)));
     }
     MarkModified();
 }
@@ -251,7 +280,7 @@ void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
         const std::string name = GetPropertyName(Lines[i]);
         if (name == "TRIGGER") {
             Lines[i] = reminder.Period == ReminderPeriod::ByTime
-                           ? "TRIGGER;VALUE=DATE-TIME:" + DateTimeToText(reminder.Time)
+                           ? "TRIGGER;VALUE=DATE-TIME:" + MomentToText(reminder.Time)
                            : "TRIGGER:" + TriggerDuration(reminder);
         } else if (name == "ACTION") {
             Lines[i] = reminder.Method == ReminderMethod::Email ? "ACTION:EMAIL" : "ACTION:DISPLAY";

@@ -8,6 +8,7 @@
 namespace orvanta {
 
 class TSMLCalendar;
+class PayloadZones;
 
 // The unit of a reminder's Number, or ByTime for a reminder at a fixed moment. The
 // values are the positions in the reminder dialog's period list.
@@ -44,7 +45,9 @@ public:
     WideString Description;  // line breaks CR LF
     bool AllDay = false;
     TDateTime Start = 0;  // local time
-    TDateTime End = 0;    // local time; for an all-day event the day after the last
+    // Local time; for an all-day event the day after the last. Without DTEND: Start plus
+    // the DURATION, or Start.
+    TDateTime End = 0;
     WideString Location;
     std::vector<TReminder> Reminders;  // one per VALARM block, in payload order
 
@@ -79,7 +82,7 @@ private:
     // Whether the payload holds the event's VEVENT component.
     [[nodiscard]] bool HasComponent() const;
     [[nodiscard]] AlarmSpan AlarmBlock(std::size_t index) const;
-    [[nodiscard]] TReminder ReadReminder(const AlarmSpan& block) const;
+    [[nodiscard]] TReminder ReadReminder(const AlarmSpan& block, PayloadZones& zones) const;
 };
 
 class TSMLCalendar final : public TSMLStore<TSMLCalendar, TSMLEvent> {

@@ -1,6 +1,9 @@
 #include "kinds/TaskSyncML.h"
 
+#include <optional>
+
 #include "formats/ItemKinds.h"
+#include "formats/PayloadZones.h"
 
 namespace orvanta {
 
@@ -23,17 +26,26 @@ void TSMLTask::Parse(std::string_view text) {
     if (component >= 0) {
         StartLine = component;
         const bool escaped = UsesTextEscapes(Lines);
+        PayloadZones zones(Lines);
+        TDateTime start = 0;
+        std::optional<TDateTime> alarmOffset;
         for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
             const std::string& line = Lines[i];
             const std::string name = GetPropertyName(line);
             if (name == "DUE") {
-                Due = GetDateTimeValue(line);
+                Due = zones.Read(line);
+            } else if (name == "DTSTART") {
+                start = zones.Read(line);
             } else if (name == "AALARM") {
                 // The run time; snooze time, repeat count and sound that may follow are
-                // kept in the line but not read.
+                // kept in the line but not read. Servers write an alarm relative to the
+                // task (-PT30M) when they convert one.
                 const std::string value = ToUTF8(GetPropertyValue(line));
                 const std::string runTime = value.substr(0, value.find(';'));
-                Alarm = runTime.empty() ? 0 : TextToDateTime(runTime);
+                const TDateTime read = runTime.empty() ? 0 : TextToDateTime(runTime);
+                alarmOffset.reset();
+                Alarm = read;
+                if (runTime.find('P') != std::string::npos) alarmOffset = read;
             } else if (name == "SUMMARY") {
                 Summary = GetPropertyValue(line, -1, escaped);
             } else if (name == "PRIORITY") {
@@ -44,6 +56,11 @@ void TSMLTask::Parse(std::string_view text) {
             } else if (name == "DESCRIPTION") {
                 Description = WithCRLF(GetPropertyValue(line, -1, escaped));
             }
+        }
+        // A relative alarm counts from the due time, or else from the start.
+        if (alarmOffset) {
+            const TDateTime base = Due != 0 ? Due : start;
+            Alarm = base != 0 ? base + *alarmOffset : 0;
         }
     }
     State = ItemState::Unchanged;
@@ -60,7 +77,7 @@ void TSMLTask::SetDescription(const WideString& value) {
 void TSMLTask::WriteMoment(std::string_view name, TDateTime& field, TDateTime value) {
     if (value == field) return;
     field = value;
-    SetProperty(name, {}, value != 0 ? FromUTF8(DateTimeToText(value)) : WideString());
+    SetProperty(name, {}, value != 0 ? FromUTF8(MomentToText(value)) : WideString());
 }
 
 void TSMLTask::SetDue(TDateTime value) {
@@ -75,6 +92,12 @@ void TSMLTask::SetCompleted(bool value) {
     if (value == Completed) return;
     Completed = value;
     SetProperty("STATUS", {}, value ? u"COMPLETED" : u"");
+    // The date of completion goes with the status: a task that is open again has none.
+    if (!value) {
+        if (const std::int32_t completed = FindProperty("COMPLETED", {}); completed >= 0) {
+            Lines.erase(Lines.begin() + completed);
+        }
+    }
 }
 
 void TSMLTask::SetPriority(std::int32_t value) {

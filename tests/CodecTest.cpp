@@ -279,22 +279,40 @@ TEST(PayloadLines, CuttingAndJoining) {
     EXPECT_EQ(item.GetText(), "A\r\n\r\nB\r\n");
 }
 
+// Folded lines join; a line ending in "=" takes the next only when its value is
+// quoted-printable (a soft line break), never after Base64 padding or plain text.
 TEST(PayloadLines, Unfolding) {
-    std::vector<std::string> folded = {
-        "DESCRIPTION:one", " two", " three", "NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c", "X:y"};
-    std::vector<std::string> both = folded;
-    UnfoldLines(both);
-    EXPECT_EQ(both, (std::vector<std::string>{"DESCRIPTION:onetwothree",
-                                              "NOTE;ENCODING=QUOTED-PRINTABLE:abc", "X:y"}));
-    std::vector<std::string> foldedOnly = folded;
-    UnfoldLines(foldedOnly, false);
-    EXPECT_EQ(foldedOnly,
-              (std::vector<std::string>{"DESCRIPTION:onetwothree",
-                                        "NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c", "X:y"}));
-    // Line 0 is never a continuation, and an empty line is not one either.
-    std::vector<std::string> edge = {" lead", "", " x"};
-    UnfoldLines(edge);
-    EXPECT_EQ(edge, (std::vector<std::string>{" lead", "x"}));
+    using Lines = std::vector<std::string>;
+    const struct {
+        Lines in, out;
+    } cases[] = {
+        {{"DESCRIPTION:one", " two", " three", "X:y"}, {"DESCRIPTION:onetwothree", "X:y"}},
+        {{"NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c", "X:y"},
+         {"NOTE;ENCODING=QUOTED-PRINTABLE:abc", "X:y"}},
+        // vCard 2.1's bare parameter, and parameters in lower case.
+        {{"NOTE;QUOTED-PRINTABLE:a=", "b"}, {"NOTE;QUOTED-PRINTABLE:ab"}},
+        {{"note;encoding=quoted-printable:a=", "b"}, {"note;encoding=quoted-printable:ab"}},
+        // The head itself folded before the colon.
+        {{"NOTE;ENCODING=QUOTED-", " PRINTABLE:a=", "b"}, {"NOTE;ENCODING=QUOTED-PRINTABLE:ab"}},
+        // A continuation after a soft break, and a soft break after a continuation.
+        {{"NOTE;ENCODING=QUOTED-PRINTABLE:a", " b=", "c"}, {"NOTE;ENCODING=QUOTED-PRINTABLE:abc"}},
+        {{"NOTE;ENCODING=QUOTED-PRINTABLE:a=", "", "X:y"},
+         {"NOTE;ENCODING=QUOTED-PRINTABLE:a", "X:y"}},
+        // Not quoted-printable: the "=" stays and the next property survives.
+        {{"NOTE:a=", "TEL:123"}, {"NOTE:a=", "TEL:123"}},
+        {{"PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQ", " SkZJRgA=", "GEO:52.5;13.4"},
+         {"PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQSkZJRgA=", "GEO:52.5;13.4"}},
+        {{"X-VALUE=QUOTED-PRINTABLE", "Y:z"}, {"X-VALUE=QUOTED-PRINTABLE", "Y:z"}},
+        {{"SUMMARY:QUOTED-PRINTABLE=", "Y:z"}, {"SUMMARY:QUOTED-PRINTABLE=", "Y:z"}},
+        // Line 0 is never a continuation, and an empty line is not one either.
+        {{" lead", "", " x"}, {" lead", "x"}},
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        Lines lines = c.in;
+        UnfoldLines(lines);
+        EXPECT_EQ(lines, c.out) << ::testing::PrintToString(c.in);
+    }
 }
 
 TEST(PayloadLines, DateTimeValues) {

@@ -59,6 +59,26 @@ TEST(DateTimeWriters, DateTimeToTextWritesUTC) {
     EXPECT_EQ(DateTimeToText(300), "P42W6D");
 }
 
+// The moments of timed items always carry their time of day, also at UTC midnight.
+TEST(DateTimeWriters, MomentsKeepTheirTimeOfDay) {
+    const struct {
+        const char* zone;
+        TDateTime local;
+        const char* text;
+    } cases[] = {
+        {"UTC0", At(1998, 1, 20), "19980120T000000Z"},
+        {kCentralEurope, At(1998, 1, 20, 1), "19980120T000000Z"},
+        {kCentralEurope, At(2026, 7, 15, 2), "20260715T000000Z"},
+        {kCentralEurope, At(2026, 7, 15, 10, 30), "20260715T083000Z"},
+        {"EST5EDT,M3.2.0,M11.1.0", At(2026, 1, 14, 19), "20260115T000000Z"},
+    };
+    for (const auto& c : cases) {
+        ScopedTimeZone zone(c.zone);
+        EXPECT_EQ(MomentToText(c.local), c.text) << c.zone;
+        EXPECT_NEAR(TextToDateTime(c.text), c.local, kTolerance) << c.zone;
+    }
+}
+
 TEST(DateTimeWriters, MidnightInUTCIsABareDate) {
     ScopedTimeZone zone("UTC0");
     EXPECT_EQ(DateTimeToText(At(2024, 1, 15)), "20240115");
@@ -126,6 +146,12 @@ TEST(DateTimeReaders, FailuresCarryTheUsersMessage) {
         {"20240115T086000", "Invalid argument to time encode"},
         {"PTH", "'' is not a valid integer value"},
         {"2024-01-", "'' is not a valid integer value"},
+        // Parts are read in reading order: year, month, day, then the time.
+        {"ABCDEFGH", "'ABCD' is not a valid integer value"},
+        {"2024XXYY", "'XX' is not a valid integer value"},
+        {"2024XX15TAB0000", "'XX' is not a valid integer value"},
+        {"20240115TABCD00", "'AB' is not a valid integer value"},
+        {"20240115T08CDEF", "'CD' is not a valid integer value"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FailureOf<ConversionError>([&] { (void)TextToDateTime(c.text); }), c.message)

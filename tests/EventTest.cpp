@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/Errors.h"
 #include "kinds/CalSyncML.h"
 #include "formats/TimeZoneRule.h"
@@ -34,6 +36,60 @@ TEST_F(Event, AllDayRule) {
     event.Parse(VEvent(cases[0].lines));
     EXPECT_EQ(event.Start, At(2024, 1, 1));
     EXPECT_EQ(event.End, At(2024, 1, 2));
+}
+
+// Without DTEND an event ends after its DURATION, or where it starts; never in 1899.
+TEST_F(Event, EndWithoutDTEND) {
+    const struct {
+        Lines lines;
+        TDateTime start, end;
+        bool allDay;
+    } cases[] = {
+        {{"DTSTART:20260715T080000Z", "DURATION:PT1H30M"},
+         At(2026, 7, 15, 10),
+         At(2026, 7, 15, 11, 30),
+         false},
+        {{"DURATION:P1DT2H", "DTSTART:20260715T080000Z"},
+         At(2026, 7, 15, 10),
+         At(2026, 7, 16, 12),
+         false},
+        {{"DTSTART:20260715T080000Z"}, At(2026, 7, 15, 10), At(2026, 7, 15, 10), false},
+        {{"DTSTART;VALUE=DATE:20260715", "DURATION:P2D"}, At(2026, 7, 15), At(2026, 7, 17), true},
+        {{"DTSTART;VALUE=DATE:20260715"}, At(2026, 7, 15), At(2026, 7, 15), false},
+        {{"DTSTART:20260715T080000Z", "DTEND:20260715T083000Z", "DURATION:PT5H"},
+         At(2026, 7, 15, 10),
+         At(2026, 7, 15, 10, 30),
+         false},
+        {{"DTSTART;TZID=Asia/Tokyo:20260715T100000", "DURATION:PT1H"},
+         At(2026, 7, 15, 3),
+         At(2026, 7, 15, 4),
+         false},
+    };
+    for (const auto& c : cases) {
+        event.Parse(VEvent(c.lines));
+        EXPECT_NEAR(event.Start, c.start, 1e-9) << c.lines.front();
+        EXPECT_NEAR(event.End, c.end, 1e-9) << c.lines.front();
+        EXPECT_EQ(event.AllDay, c.allDay) << c.lines.front();
+    }
+}
+
+// A DURATION gives way to DTEND in its place once a date setter writes the end, so the
+// payload never holds both, and the end does not move with a later start.
+TEST_F(Event, DTENDTakesThePlaceOfDURATION) {
+    for (const bool viaStart : {false, true}) {
+        event.Parse(VEvent({"DTSTART:20260715T080000Z", "DURATION:PT1H", "X-KEPT:1"}));
+        if (viaStart) {
+            event.SetStart(At(2026, 7, 15, 9));
+        } else {
+            event.SetEnd(At(2026, 7, 15, 12));
+        }
+        EXPECT_EQ(event.FindProperty("DURATION", {}), -1);
+        EXPECT_EQ(event.Lines[4], viaStart ? "DTEND:20260715T090000Z" : "DTEND:20260715T100000Z");
+        EXPECT_EQ(event.Lines[5], "X-KEPT:1");
+        TSMLEvent reread(nullptr);
+        reread.Parse(event.GetText());
+        EXPECT_NEAR(reread.End, event.End, 1e-9);
+    }
 }
 
 TEST_F(Event, FieldsAndTheirDecoding) {
@@ -229,6 +285,19 @@ TEST_F(Event, DateSetters) {
     timed.SetAllDay(true);
     EXPECT_EQ(timed.Lines[3], "DTSTART;VALUE=DATE:20240710");
     EXPECT_EQ(timed.Lines[4], "DTEND;VALUE=DATE:20240711");
+    // A timed end at UTC midnight keeps its time of day (a bare date is a whole day).
+    TSMLEvent utc(nullptr);
+    {
+        ScopedTimeZone greenwich("UTC0");
+        utc.Parse(VEvent({"DTSTART:19980118T230000Z"}));
+        utc.SetEnd(At(1998, 1, 20));
+        utc.AddReminder(
+            TReminder{0, At(1998, 1, 19), ReminderPeriod::ByTime, ReminderMethod::Popup});
+    }
+    EXPECT_EQ(utc.Lines[utc.FindProperty("DTEND", {})], "DTEND:19980120T000000Z");
+    EXPECT_NE(
+        std::find(utc.Lines.begin(), utc.Lines.end(), "TRIGGER;VALUE=DATE-TIME:19980119T000000Z"),
+        utc.Lines.end());
     // The date setters rewrite their line even when nothing changed.
     TSMLEvent same(nullptr);
     same.Parse(VEvent({"DTSTART;TZID=Europe/Berlin:20240710T100000"}));

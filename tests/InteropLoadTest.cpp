@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 
 #include "engine/Errors.h"
@@ -89,29 +90,12 @@ INSTANTIATE_TEST_SUITE_P(
                       StoreCase{"vnote", [] { return std::make_unique<TSMLNotes>(); }}),
     [](const auto& info) { return std::string(info.param.store); });
 
-// Replaces the contacts store by generated contacts for one test and puts the sample
-// contacts back afterwards, also when the test fails.
-class GeneratedContacts {
-public:
-    GeneratedContacts(const RealServer& server, int count)
-        : folder_(server.StoreFolder("card")), saved_(folder_.string() + ".saved") {
-        fs::remove_all(saved_);
-        fs::rename(folder_, saved_);
-        fs::create_directory(folder_);
-        for (int i = 1; i <= count; ++i) {
-            std::ofstream(folder_ / ("generated-" + std::to_string(i)), std::ios::binary)
-                << SampleContact(i);
-        }
-    }
-    ~GeneratedContacts() {
-        fs::remove_all(folder_);
-        fs::rename(saved_, folder_);
-    }
-
-private:
-    fs::path folder_;
-    fs::path saved_;
-};
+std::map<std::string, std::string> GeneratedContacts(int count) {
+    std::map<std::string, std::string> items;
+    for (int i = 1; i <= count; ++i)
+        items["generated-" + std::to_string(i)] = SampleContact(i);
+    return items;
+}
 
 class Interop : public ::testing::Test {
 protected:
@@ -120,7 +104,7 @@ protected:
 
 TEST_F(Interop, LargeAddressBooksArriveWhole) {
     for (const int count : {1000, 5000}) {
-        const GeneratedContacts contacts(server, count);
+        const ScopedStoreContents contacts(server, "card", GeneratedContacts(count));
         TSMLContacts client;
         server.Configure(client);
 

@@ -165,6 +165,30 @@ TEST_P(StoreEachKind, StoresInARowChainTheirAnchors) {
     client->Store();
 }
 
+// An empty store loads with no items, takes its first item, and a load shows it.
+TEST_P(StoreEachKind, AnEmptyStoreLoadsAndTakesItsFirstItem) {
+    const KindCase& c = GetParam();
+    const ScopedStoreContents empty(server, c.store);
+    auto since = RealServer::Now();
+    auto client = Loaded(c);
+    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    EXPECT_TRUE(client->Loaded);
+    EXPECT_TRUE(client->Items.empty());
+
+    TSMLItem* first = client->NewItem();
+    c.fill(*first, kTitle);
+    const std::string title = ToUTF8(first->GetTitle());
+    since = RealServer::Now();
+    client->Store();
+    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    EXPECT_EQ(server.ItemIDs(c.store).size(), 1u);
+
+    client->Load("");
+    ASSERT_EQ(client->Items.size(), 1u);
+    EXPECT_EQ(client->Items[0]->ID, server.ItemIDs(c.store).front());
+    EXPECT_EQ(ToUTF8(client->Items[0]->GetTitle()), title);
+}
+
 INSTANTIATE_TEST_SUITE_P(RealServer, StoreEachKind, ::testing::ValuesIn(kKinds),
                          [](const auto& info) { return std::string(info.param.store); });
 

@@ -29,7 +29,7 @@ std::string Message1(const std::string& url, const std::string& alertAndAnchor) 
            "<SyncBody><Put><CmdID>1</CmdID><Meta><Type xmlns=\"syncml:metinf\">"
            "application/vnd.syncml-devinf+xml</Type></Meta><Item><Source><LocURI>./devinf12"
            "</LocURI></Source><Data><DevInf xmlns=\"syncml:devinf\"><VerDTD>1.2</VerDTD>"
-           "<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><DataStore><SourceRef>contdb"
+           "<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><UTC/><DataStore><SourceRef>contdb"
            "</SourceRef><Rx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Rx-Pref>"
            "<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref><SyncCap>"
            "<SyncType>2</SyncType><SyncType>3</SyncType><SyncType>5</SyncType></SyncCap>"

@@ -36,7 +36,8 @@ TEST_F(Task, Fields) {
 }
 
 TEST_F(Task, ClearingWritesEmptyValues) {
-    task.Parse(VTodo({"DUE:20261212T160000Z", "PRIORITY:2", "STATUS:COMPLETED"}));
+    task.Parse(VTodo(
+        {"DUE:20261212T160000Z", "PRIORITY:2", "STATUS:COMPLETED", "COMPLETED:20261201T100000Z"}));
     task.SetDue(0);
     task.SetPriority(0);
     task.SetCompleted(false);
@@ -46,6 +47,32 @@ TEST_F(Task, ClearingWritesEmptyValues) {
     EXPECT_EQ(task.Due, 0);
     EXPECT_EQ(task.Priority, 0);
     EXPECT_FALSE(task.Completed);
+}
+
+// An alarm relative to the task, as servers write a converted VALARM, counts from the
+// due time, else from the start; alone it is no moment.
+TEST_F(Task, RelativeAlarms) {
+    const struct {
+        Lines lines;
+        TDateTime alarm;
+    } cases[] = {
+        {{"DUE:20261212T160000Z", "AALARM:-PT30M;;;Reminder"}, At(2026, 12, 12, 16, 30)},
+        {{"AALARM:-PT1H;;;Reminder", "DUE:20261212T160000Z"}, At(2026, 12, 12, 16)},
+        {{"DTSTART:20261201T080000Z", "AALARM:-P1D"}, At(2026, 11, 30, 9)},
+        {{"AALARM:-PT30M;;;Reminder"}, 0},
+        {{"DUE:20261212T160000Z", "AALARM:20261212T150000Z;;;"}, At(2026, 12, 12, 16)},
+        {{"DUE;TZID=Asia/Tokyo:20261212T180000", "AALARM:-PT30M"}, At(2026, 12, 12, 9, 30)},
+    };
+    for (const auto& c : cases) {
+        task.Parse(VTodo(c.lines));
+        EXPECT_NEAR(task.Alarm, c.alarm, 1e-9) << c.lines.front();
+    }
+    // Untouched, the relative line goes back as it came; set, it becomes a moment.
+    task.Parse(VTodo(cases[0].lines));
+    task.SetDue(At(2026, 12, 13, 17));
+    EXPECT_EQ(task.Lines[4], "AALARM:-PT30M;;;Reminder");
+    task.SetAlarm(At(2026, 12, 13, 1));
+    EXPECT_EQ(task.Lines[4], "AALARM:20261213T000000Z");
 }
 
 TEST_F(Task, SettersOnANewTask) {

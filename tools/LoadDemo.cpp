@@ -1,9 +1,15 @@
 // orvanta-load: loads one data store of a SyncML server and lists its items.
-//   orvanta-load URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE]
+//   orvanta-load URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE] [--fields]
+// With --fields (anywhere on the line) each item is printed as one JSON object per line
+// with every field of its kind, as the editors see them.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "engine/Errors.h"
 #include "kinds/CalSyncML.h"
@@ -13,13 +19,130 @@
 
 using namespace orvanta;
 
+namespace {
+
+std::string Quoted(std::string_view utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", byte);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Quoted(const WideString& text) {
+    return Quoted(ToUTF8(text));
+}
+
+// A local moment as ISO 8601 with the UTC offset in force at that moment; 0 is null.
+std::string Moment(TDateTime local) {
+    if (local == 0) return "null";
+    const DateTimeParts p = DecodeDateTime(local);
+    const int offset = LocalOffsetMinutes(local);
+    const int magnitude = offset < 0 ? -offset : offset;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d\"", p.Year, p.Month,
+                  p.Day, p.Hour, p.Minute, p.Second, offset < 0 ? '-' : '+', magnitude / 60,
+                  magnitude % 60);
+    return buf;
+}
+
+std::string Date(TDateTime local) {
+    if (local == 0) return "null";
+    const DateTimeParts p = DecodeDateTime(local);
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02d\"", p.Year, p.Month, p.Day);
+    return buf;
+}
+
+using Fields = std::vector<std::pair<const char*, std::string>>;
+
+std::string Reminders(const TSMLEvent& event) {
+    static constexpr const char* kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
+    std::string out = "[";
+    for (const TReminder& r : event.Reminders) {
+        if (out.size() > 1) out += ',';
+        out += "{\"Number\":" + std::to_string(r.Number) + ",\"Period\":\"" +
+               kPeriods[static_cast<int>(r.Period)] + "\",\"Method\":\"" +
+               (r.Method == ReminderMethod::Email ? "Email" : "Popup") +
+               "\",\"Time\":" + Moment(r.Time) + "}";
+    }
+    return out + "]";
+}
+
+Fields EventFields(const TSMLEvent& e) {
+    return {{"Summary", Quoted(e.Summary)},
+            {"Location", Quoted(e.Location)},
+            {"Description", Quoted(e.Description)},
+            {"Start", Moment(e.Start)},
+            {"End", Moment(e.End)},
+            {"AllDay", e.AllDay ? "true" : "false"},
+            {"Reminders", Reminders(e)}};
+}
+
+// Every field of the contact table, under its name; the birthday is a date.
+Fields ContactFieldsOf(const TSMLContact& c) {
+    Fields fields;
+    for (const ContactField& field : ContactFields())
+        fields.emplace_back(field.Name, field.Text ? Quoted(c.*field.Text) : Date(c.Birthday));
+    return fields;
+}
+
+Fields TaskFields(const TSMLTask& t) {
+    return {{"Summary", Quoted(t.Summary)},
+            {"Description", Quoted(t.Description)},
+            {"Due", Moment(t.Due)},
+            {"Alarm", Moment(t.Alarm)},
+            {"Completed", t.Completed ? "true" : "false"},
+            {"Priority", std::to_string(t.Priority)}};
+}
+
+Fields NoteFields(const TSMLNote& n) {
+    return {{"Title", Quoted(n.Title)}, {"Body", Quoted(n.Body)}};
+}
+
+Fields FieldsOf(const TSMLItem& item) {
+    if (const auto* e = dynamic_cast<const TSMLEvent*>(&item)) return EventFields(*e);
+    if (const auto* c = dynamic_cast<const TSMLContact*>(&item)) return ContactFieldsOf(*c);
+    if (const auto* t = dynamic_cast<const TSMLTask*>(&item)) return TaskFields(*t);
+    if (const auto* n = dynamic_cast<const TSMLNote*>(&item)) return NoteFields(*n);
+    return {};
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: %s URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE]\n",
+    bool fields = false;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--fields") {
+            fields = true;
+        } else {
+            args.emplace_back(argv[i]);
+        }
+    }
+    if (args.size() < 3) {
+        std::fprintf(stderr,
+                     "usage: %s URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE] [--fields]\n",
                      argv[0]);
         return 2;
     }
-    const std::string kind = argc > 4 ? argv[4] : "card";
+    const std::string kind = args.size() > 3 ? args[3] : "card";
     std::unique_ptr<TSMLBase> client;
     if (kind == "cal")
         client = std::make_unique<TSMLCalendar>();
@@ -30,10 +153,10 @@ int main(int argc, char** argv) {
     else
         client = std::make_unique<TSMLContacts>();
 
-    client->SetServerURL(argv[1]);
-    client->UserName = argv[2];
-    client->Password = argv[3];
-    if (argc > 5) client->DataSource = argv[5];
+    client->SetServerURL(args[0]);
+    client->UserName = args[1];
+    client->Password = args[2];
+    if (args.size() > 4) client->DataSource = args[4];
     try {
         client->Load("");
     } catch (const std::exception& e) {
@@ -41,7 +164,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (const auto& item : client->Items) {
-        std::printf("%-24s %s\n", item->ID.c_str(), ToUTF8(item->GetTitle()).c_str());
+        if (!fields) {
+            std::printf("%-24s %s\n", item->ID.c_str(), ToUTF8(item->GetTitle()).c_str());
+            continue;
+        }
+        std::string line = "{\"id\":" + Quoted(item->ID) + ",\"title\":" + Quoted(item->GetTitle());
+        for (const auto& [name, value] : FieldsOf(*item))
+            line += std::string(",\"") + name + "\":" + value;
+        std::printf("%s}\n", line.c_str());
     }
     std::printf("%zu items\n", client->Items.size());
     return 0;

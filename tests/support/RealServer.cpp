@@ -72,4 +72,20 @@ void RealServer::Configure(TSMLBase& client) const {
     client.Password = kPassword;
 }
 
+ScopedStoreContents::ScopedStoreContents(const RealServer& server, const std::string& store,
+                                         const std::map<std::string, std::string>& items)
+    : folder_(server.StoreFolder(store)), saved_(folder_.string() + ".saved") {
+    fs::remove_all(saved_);
+    fs::rename(folder_, saved_);
+    fs::create_directory(folder_);
+    for (const auto& [name, payload] : items)
+        std::ofstream(folder_ / name, std::ios::binary) << payload;
+}
+
+ScopedStoreContents::~ScopedStoreContents() {
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+    fs::rename(saved_, folder_, ignored);
+}
+
 }  // namespace orvanta::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,22 @@ public:
 private:
     std::filesystem::path dir_;
     std::string url_;
+};
+
+// Gives a store of the real server the listed items (file name and payload) for its
+// lifetime, and puts the items it held back afterwards, also when a test fails. The
+// server reads its folder at the start of each session.
+class ScopedStoreContents {
+public:
+    ScopedStoreContents(const RealServer& server, const std::string& store,
+                        const std::map<std::string, std::string>& items = {});
+    ~ScopedStoreContents();
+    ScopedStoreContents(const ScopedStoreContents&) = delete;
+    ScopedStoreContents& operator=(const ScopedStoreContents&) = delete;
+
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path saved_;
 };
 
 }  // namespace orvanta::test

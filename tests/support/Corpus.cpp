@@ -1,0 +1,80 @@
+#include "support/Corpus.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+
+#include "kinds/CalSyncML.h"
+#include "kinds/ContSyncML.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
+#include "support/Payloads.h"
+
+namespace orvanta::test {
+
+const WideString kCorpusEdit = u"Ge\u00E4ndert \u2013 \U0001F389";
+
+namespace {
+
+template <class Client>
+std::function<std::unique_ptr<TSMLBase>()> Make() {
+    return [] { return std::make_unique<Client>(); };
+}
+
+template <class Item>
+std::function<void(TSMLItem&)> Edit(void (Item::*setter)(const WideString&)) {
+    return [setter](TSMLItem& item) { (static_cast<Item&>(item).*setter)(kCorpusEdit); };
+}
+
+}  // namespace
+
+std::vector<CorpusFile> CorpusFiles() {
+    std::vector<CorpusFile> files;
+    for (const auto& entry : std::filesystem::directory_iterator(ORVANTA_TEST_DATA)) {
+        const std::string ext = entry.path().extension().string();
+        if (!entry.is_regular_file() || ext == ".md") continue;
+        CorpusFile f{entry.path().filename().string(), ReadFile(entry.path()), {}, {}, {}, {}};
+        if (ext == ".vcf") {
+            f.store = "card";
+            f.makeClient = Make<TSMLContacts>();
+            f.change = Edit(&TSMLContact::SetFirstName);
+            f.property = "N";
+        } else if (ext == ".vnt") {
+            f.store = "vnote";
+            f.makeClient = Make<TSMLNotes>();
+            f.change = Edit(&TSMLNote::SetTitle);
+            f.property = "SUMMARY";
+        } else if (f.text.find("BEGIN:VTODO") != std::string::npos) {
+            f.store = "task";
+            f.makeClient = Make<TSMLTasks>();
+            f.change = Edit(&TSMLTask::SetTitle);
+            f.property = "SUMMARY";
+        } else {
+            f.store = "cal";
+            f.makeClient = Make<TSMLCalendar>();
+            f.change = Edit(&TSMLEvent::SetTitle);
+            f.property = "SUMMARY";
+        }
+        files.push_back(std::move(f));
+    }
+    std::sort(files.begin(), files.end(),
+              [](const CorpusFile& a, const CorpusFile& b) { return a.name < b.name; });
+    return files;
+}
+
+std::vector<std::string> RawPropertyNames(const std::string& text) {
+    // A property starts a line with its name and a ";" or ":"; folded parts start with
+    // a blank and soft-broken quoted-printable parts with their text.
+    static const std::regex kStart("^([A-Za-z][A-Za-z0-9-]*)[;:]");
+    std::vector<std::string> names;
+    for (const std::string& line : SplitPayloadLines(text)) {
+        std::smatch m;
+        if (!std::regex_search(line, m, kStart)) continue;
+        std::string name = m[1];
+        std::transform(name.begin(), name.end(), name.begin(), ::toupper);
+        names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace orvanta::test

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/SyncMLBase.h"
+
+namespace orvanta::test {
+
+// One real-world shaped payload of tests/data, with what the round trips need: the
+// store client of its kind, one edit through a setter and the property it rewrites.
+struct CorpusFile {
+    std::string name;
+    std::string text;
+    std::string store;  // the real server's store of its kind
+    std::function<std::unique_ptr<TSMLBase>()> makeClient;
+    std::function<void(TSMLItem&)> change;
+    std::string property;
+};
+
+// The value the edits write.
+extern const WideString kCorpusEdit;
+
+// Every file of tests/data, sorted by name (README.md aside); the kind of each follows
+// from its extension and its component: .vcf contacts, .vnt notes, .ics and .vcs
+// events, or tasks when they hold a VTODO.
+[[nodiscard]] std::vector<CorpusFile> CorpusFiles();
+
+// The names of the property lines that start in a payload's raw text (continuations
+// and quoted-printable soft-broken parts aside), upper-cased, in order.
+[[nodiscard]] std::vector<std::string> RawPropertyNames(const std::string& text);
+
+}  // namespace orvanta::test
