@@ -62,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const ConversionError&) {
         }
     }
-    UnfoldLines(lines, (size & 1) != 0);
+    UnfoldLines(lines);
     return 0;
 }
