@@ -257,6 +257,7 @@ void TDataPane::ConnectBtnClick() {
             ConnectBtn->setText(tr("Refresh"));
             StoreBtn->setEnabled(false);
             UpdateButtons();
+            emit Connected();
         });
 }
 

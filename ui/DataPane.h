@@ -89,6 +89,8 @@ signals:
     void PendingChanged();
     // A message for the status bar.
     void Message(const QString& text);
+    // A load went through.
+    void Connected();
     // An exchange began or ended.
     void BusyChanged(bool busy);
 

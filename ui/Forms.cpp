@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "ui/Settings.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
@@ -47,6 +48,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
             button->installEventFilter(this);
         }
     }
+    account_ = new TAccount(panes_, this);
+    account_->Load();
+    connect(account_, &TAccount::Message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 10000); });
+    for (TDataPane* pane : panes_)
+        connect(pane, &TDataPane::Connected, account_, &TAccount::StorePassword);
     PendingLbl = Named(new QLabel, "PendingLbl");
     statusBar()->addPermanentWidget(PendingLbl);
     MakeActions();
@@ -138,6 +145,13 @@ void TMainForm::MakeActions() {
     fileMenu_ = menuBar()->addMenu(tr("&File"));
     fileMenu_->setObjectName(QStringLiteral("FileMenu"));
     fileMenu_->addActions({connectAction_, storeAction_, cancelAction_});
+    fileMenu_->addSeparator();
+    QAction* remember = MakeAction("RememberPasswordAction", tr("&Remember password"), {},
+                                   tr("Keep the password in the system keyring"));
+    remember->setCheckable(true);
+    remember->setChecked(account_->RememberPassword());
+    connect(remember, &QAction::toggled, account_, &TAccount::SetRememberPassword);
+    fileMenu_->addAction(remember);
     fileMenu_->addSeparator();
     fileMenu_->addAction(quit);
     QMenu* items = menuBar()->addMenu(tr("&Items"));
@@ -265,6 +279,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     for (TDataPane* pane : panes_)
         pane->Shutdown();
+    account_->Save();
     event->accept();
 }
 

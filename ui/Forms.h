@@ -19,6 +19,8 @@ namespace orvanta::ui {
 // The main window: a tab bar and a panel that stacks one pane per kind of data. It owns
 // the panes, the editors they open, and the actions of its menus, tool bar and the
 // lists' context menus, which work on the pane in front.
+class TAccount;
+
 class TMainForm final : public QMainWindow {
     Q_OBJECT
 
@@ -36,6 +38,7 @@ public:
     [[nodiscard]] QMenu* FileMenu() const { return fileMenu_; }
     // Changes not stored, over all panes.
     [[nodiscard]] int PendingChanges() const;
+    [[nodiscard]] TAccount& Account() const { return *account_; }
 
     QTabBar* TabControl1;
     QStackedWidget* Panel1;
@@ -60,6 +63,7 @@ private:
 
     std::vector<std::unique_ptr<TItemEditor>> editors_;
     std::vector<TDataPane*> panes_;
+    TAccount* account_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* connectAction_ = nullptr;
     QAction* storeAction_ = nullptr;

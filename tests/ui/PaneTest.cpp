@@ -1,5 +1,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
 #include <QLabel>
 #include <QStatusBar>
 #include <QLineEdit>
@@ -206,6 +208,43 @@ TEST_F(Pane, NothingPendingIsLostWithoutAsking) {
     EXPECT_EQ(pane().PendingChanges(), 0);
     EXPECT_EQ(window->windowTitle(), "Orvanta");
     EXPECT_EQ(window->PendingLbl->text(), "");
+}
+
+TEST_F(Pane, OneAccountForAllPanesRememberedWithoutThePassword) {
+    pane().ServerEd->setText("http://127.0.0.1:1/sync");
+    pane().UserNameEd->setText("ada");
+    pane().PasswordEd->setText("geheim-42");
+    pane().CheckBox1->click();
+    pane().ProxyEd->setText("proxy.local");
+    pane().PortEd->setValue(3128);
+    Forms().MainCalForm->DSEd->setText("calendar2");
+    for (const TDataPane* other : window->Panes()) {
+        SCOPED_TRACE(other->objectName().toStdString());
+        EXPECT_EQ(other->ServerEd->text(), "http://127.0.0.1:1/sync");
+        EXPECT_EQ(other->UserNameEd->text(), "ada");
+        EXPECT_EQ(other->PasswordEd->text(), "geheim-42");
+        EXPECT_TRUE(other->ProxyEd->isEnabled());
+        EXPECT_EQ(other->PortEd->value(), 3128);
+    }
+    EXPECT_EQ(Forms().MainContForm->DSEd->text(), "card");  // the data source is the pane's
+    ASSERT_TRUE(window->close());
+
+    QFile file(QSettings().fileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << QSettings().fileName().toStdString();
+    const QByteArray saved = file.readAll();
+    EXPECT_TRUE(saved.contains("ada"));
+    EXPECT_FALSE(saved.contains("geheim-42"));
+
+    TMainForm again;
+    const TDataPane& notes = *again.Panes().back();
+    EXPECT_EQ(notes.ServerEd->text(), "http://127.0.0.1:1/sync");
+    EXPECT_EQ(notes.UserNameEd->text(), "ada");
+    EXPECT_EQ(notes.PasswordEd->text(), "");
+    EXPECT_TRUE(notes.CheckBox1->isChecked());
+    EXPECT_TRUE(notes.ProxyEd->isEnabled());
+    EXPECT_EQ(notes.ProxyEd->text(), "proxy.local");
+    EXPECT_EQ(again.Panes().front()->DSEd->text(), "calendar2");
+    EXPECT_EQ(again.Panes()[1]->DSEd->text(), "card");
 }
 
 TEST_F(Pane, ClosingWithPendingChangesOffersStoreDiscardCancel) {

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,7 @@ class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ui::SetErrorReporter([this](const QString& text) { errors.push_back(text.toStdString()); });
+        QSettings().clear();  // every test starts as the first start of the program
         window = std::make_unique<ui::TMainForm>();
         TestForms& f = CurrentForms();
         f.MainForm = window.get();
