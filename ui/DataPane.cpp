@@ -61,7 +61,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     List->setAlternatingRowColors(true);
     List->setWordWrap(false);
     List->verticalHeader()->hide();
-    List->horizontalHeader()->setStretchLastSection(true);
+    List->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     List->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     List->setSortingEnabled(true);
     List->sortByColumn(kind.SortColumn, Qt::AscendingOrder);
