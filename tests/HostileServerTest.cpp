@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -287,6 +289,72 @@ TEST(HostileServer, TransportMatrix) {
         EXPECT_EQ(client->Count(), 0u);
     }
     EXPECT_EQ(elsewhere.Accepted(), 0);
+}
+
+ScriptedPeer::Handler InOrder(std::vector<std::string> replies) {
+    return [replies = std::move(replies)](const RecordedRequest&, int index) {
+        return index < static_cast<int>(replies.size()) ? PeerReply{200, replies[index], 0}
+                                                        : PeerReply{500, "", 0};
+    };
+}
+
+// A certificate for 127.0.0.1 made for the test, signed by itself.
+struct SelfSignedCertificate {
+    std::string Dir, Cert, Key;
+    SelfSignedCertificate() {
+        char pattern[] = "/tmp/orvanta-tls-XXXXXX";
+        Dir = mkdtemp(pattern);
+        Cert = Dir + "/cert.pem";
+        Key = Dir + "/key.pem";
+        const std::string command =
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+            "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+            Key + " -out " + Cert + " 2>/dev/null";
+        if (std::system(command.c_str()) != 0)
+            ADD_FAILURE() << "openssl could not make a certificate";
+    }
+    ~SelfSignedCertificate() { std::filesystem::remove_all(Dir); }
+};
+
+// https: a certificate the client does not trust is refused before anything is sent;
+// trusted through the CA-file setting, the load goes through; a response URI that
+// would leave https ends the session before anything goes there in the clear.
+TEST(HostileServer, TLS) {
+    SelfSignedCertificate certificate;
+    ScriptedPeer plain({BuildServerReply(Acknowledgement(2))});
+    ServerReplyShape r;
+    r.Commands = Adds(2, 10);
+    ServerReplyShape downgrade = r;
+    downgrade.RespURI = plain.Url();
+    for (const bool trusted : {false, true}) {
+        SCOPED_TRACE(trusted);
+        ScriptedPeer peer(InOrder({BuildServerReply(r), BuildServerReply(Acknowledgement(2))}),
+                          certificate.Cert, certificate.Key);
+        auto client = ClientFor(peer);
+        if (trusted) client->HTTP->CAFile = certificate.Cert;
+        const std::string failure = FailureOf<SyncError>([&] { client->Load(""); });
+        if (trusted) {
+            EXPECT_EQ(failure, "no failure");
+            EXPECT_EQ(client->Count(), 2u);
+        } else {
+            EXPECT_EQ(failure.rfind("The server at " + peer.Url() +
+                                        " is not trusted: its certificate could not be verified (",
+                                    0),
+                      0u)
+                << failure;
+            EXPECT_TRUE(peer.Requests().empty());
+            EXPECT_FALSE(client->Loaded);
+        }
+    }
+    ScriptedPeer peer(InOrder({BuildServerReply(downgrade), BuildServerReply(Acknowledgement(2))}),
+                      certificate.Cert, certificate.Key);
+    auto client = ClientFor(peer);
+    client->HTTP->CAFile = certificate.Cert;
+    EXPECT_EQ(FailureOf<SyncError>([&] { client->Load(""); }),
+              "The server asked to go on without encryption, at " + plain.Url() +
+                  "; the session was ended");
+    EXPECT_TRUE(plain.Requests().empty());
+    EXPECT_EQ(client->Count(), 0u);
 }
 
 }  // namespace
