@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "support/LoadHarness.h"
+#include "support/RawServer.h"
 
 namespace orvanta {
 namespace {
@@ -226,6 +229,132 @@ TEST(HostileServer, ResponseURIToAnotherHostGetsNoCredentials) {
     EXPECT_NE(requests[0].Body.find("<Cred>"), std::string::npos);
     EXPECT_EQ(requests[1].Target, "/elsewhere");
     EXPECT_EQ(requests[1].Body.find("<Cred>"), std::string::npos);
+}
+
+// Replies that are no SyncML message at all, or that would cost the client what it
+// must not spend: each fails with its message, quickly, and loads nothing.
+TEST(HostileServer, TransportMatrix) {
+    const auto body = [](int status, std::string text, std::string headers = {}) {
+        return [=](int fd, RawServer& server) {
+            (void)server.ReadRequest(fd);
+            server.Send(fd, ReplyHead(status, static_cast<long long>(text.size()), headers) + text);
+            server.Hold();
+        };
+    };
+    RawServer elsewhere([](int fd, RawServer& server) {
+        (void)server.ReadRequest(fd);
+        server.Hold();
+    });
+    const std::string entities =
+        "<?xml version=\"1.0\"?><!DOCTYPE SyncML [<!ENTITY ext SYSTEM \"" + elsewhere.Url() +
+        "\"><!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>";
+    const struct {
+        const char* name;
+        RawServer::Session session;
+        std::string failure;  // after "URL" or as a whole
+    } cases[] = {
+        {"404", body(404, "no"), "The server answered HTTP status 404 (Not Found) for URL"},
+        {"503", body(503, ""), "The server answered HTTP status 503 (Service Unavailable) for URL"},
+        {"redirect", body(302, "", "Location: " + elsewhere.Url() + "\r\n"),
+         "The server answered HTTP status 302 for URL"},
+        {"empty", body(200, ""),
+         "The server's reply is not well-formed XML: No document element found at byte 0"},
+        {"HTML", body(200, "<html><body>Welcome</body></html>"),
+         "The server's reply is not a SyncML message"},
+        {"600 MB",
+         [](int fd, RawServer& server) {
+             (void)server.ReadRequest(fd);
+             if (!server.Send(fd, ReplyHead(200, 600LL << 20))) return;
+             const std::string block(1 << 16, ' ');
+             for (int i = 0; i < 9600 && server.Send(fd, block); ++i) {
+             }
+         },
+         "The reply from URL is larger than 512 MB"},
+        {"entities", body(200, entities + "<SyncML><SyncHdr>&ext;&b;</SyncHdr></SyncML>"),
+         "The server did not open the data source \"card\" for synchronisation"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server(c.session);
+        auto client = std::make_unique<TSMLContacts>();
+        client->SetServerURL(server.Url());
+        const auto start = std::chrono::steady_clock::now();
+        std::string failure = FailureOf<SyncError>([&] { client->Load(""); });
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        if (const auto at = failure.find(server.Url()); at != std::string::npos) {
+            failure.replace(at, server.Url().size(), "URL");
+        }
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_FALSE(client->Loaded);
+        EXPECT_EQ(client->Count(), 0u);
+    }
+    EXPECT_EQ(elsewhere.Accepted(), 0);
+}
+
+ScriptedPeer::Handler InOrder(std::vector<std::string> replies) {
+    return [replies = std::move(replies)](const RecordedRequest&, int index) {
+        return index < static_cast<int>(replies.size()) ? PeerReply{200, replies[index], 0}
+                                                        : PeerReply{500, "", 0};
+    };
+}
+
+// A certificate for 127.0.0.1 made for the test, signed by itself.
+struct SelfSignedCertificate {
+    std::string Dir, Cert, Key;
+    SelfSignedCertificate() {
+        char pattern[] = "/tmp/orvanta-tls-XXXXXX";
+        Dir = mkdtemp(pattern);
+        Cert = Dir + "/cert.pem";
+        Key = Dir + "/key.pem";
+        const std::string command =
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+            "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+            Key + " -out " + Cert + " 2>/dev/null";
+        if (std::system(command.c_str()) != 0)
+            ADD_FAILURE() << "openssl could not make a certificate";
+    }
+    ~SelfSignedCertificate() { std::filesystem::remove_all(Dir); }
+};
+
+// https: a certificate the client does not trust is refused before anything is sent;
+// trusted through the CA-file setting, the load goes through; a response URI that
+// would leave https ends the session before anything goes there in the clear.
+TEST(HostileServer, TLS) {
+    SelfSignedCertificate certificate;
+    ScriptedPeer plain({BuildServerReply(Acknowledgement(2))});
+    ServerReplyShape r;
+    r.Commands = Adds(2, 10);
+    ServerReplyShape downgrade = r;
+    downgrade.RespURI = plain.Url();
+    for (const bool trusted : {false, true}) {
+        SCOPED_TRACE(trusted);
+        ScriptedPeer peer(InOrder({BuildServerReply(r), BuildServerReply(Acknowledgement(2))}),
+                          certificate.Cert, certificate.Key);
+        auto client = ClientFor(peer);
+        if (trusted) client->HTTP->CAFile = certificate.Cert;
+        const std::string failure = FailureOf<SyncError>([&] { client->Load(""); });
+        if (trusted) {
+            EXPECT_EQ(failure, "no failure");
+            EXPECT_EQ(client->Count(), 2u);
+        } else {
+            EXPECT_EQ(failure.rfind("The server at " + peer.Url() +
+                                        " is not trusted: its certificate could not be verified (",
+                                    0),
+                      0u)
+                << failure;
+            EXPECT_TRUE(peer.Requests().empty());
+            EXPECT_FALSE(client->Loaded);
+        }
+    }
+    ScriptedPeer peer(InOrder({BuildServerReply(downgrade), BuildServerReply(Acknowledgement(2))}),
+                      certificate.Cert, certificate.Key);
+    auto client = ClientFor(peer);
+    client->HTTP->CAFile = certificate.Cert;
+    EXPECT_EQ(FailureOf<SyncError>([&] { client->Load(""); }),
+              "The server asked to go on without encryption, at " + plain.Url() +
+                  "; the session was ended");
+    EXPECT_TRUE(plain.Requests().empty());
+    EXPECT_EQ(client->Count(), 0u);
 }
 
 }  // namespace

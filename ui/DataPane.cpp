@@ -14,7 +14,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "engine/HttpClient.h"
+#include "engine/Errors.h"
+#include "ui/Exchange.h"
 #include "ui/ItemsModel.h"
 #include "ui/UiSupport.h"
 
@@ -60,7 +61,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     List->setAlternatingRowColors(true);
     List->setWordWrap(false);
     List->verticalHeader()->hide();
-    List->horizontalHeader()->setStretchLastSection(true);
+    List->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     List->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     List->setSortingEnabled(true);
     List->sortByColumn(kind.SortColumn, Qt::AscendingOrder);
@@ -71,10 +72,22 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     StoreBtn = Named(new QPushButton(tr("Store\nchanges")), "StoreBtn");
     StoreBtn->setMinimumSize(107, 33);
     StatusLbl = Named(new QLabel, "StatusLbl");
+    CancelBtn = Named(new QPushButton(tr("Cancel")), "CancelBtn");
+    CancelBtn->setToolTip(tr("End the exchange with the server now"));
+    CancelBtn->hide();
+    CancelBtn->setEnabled(false);
+    worker_ = std::make_unique<TExchangeWorker>(*client_);
+    connect(worker_.get(), &TExchangeWorker::Progress, this,
+            [this](const ExchangeStats& stats) { ShowProgress(stats); });
+    connect(worker_.get(), &TExchangeWorker::Finished, this,
+            [this](std::exception_ptr error) { ExchangeFinished(error); });
+    connect(CancelBtn, &QPushButton::clicked, worker_.get(), &TExchangeWorker::Cancel);
     for (QPushButton* b : {AddBtn, EditBtn, DeleteBtn, StoreBtn})
         b->setEnabled(false);
 
-    auto* settings = new QGridLayout;
+    settingsBox_ = new QWidget;
+    auto* settings = new QGridLayout(settingsBox_);
+    settings->setContentsMargins(0, 0, 0, 0);
     settings->addWidget(new QLabel(tr("Server:")), 0, 0);
     settings->addWidget(ServerEd, 0, 1);
     settings->addWidget(new QLabel(tr("Data source:")), 0, 2);
@@ -95,6 +108,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(StatusLbl, 1);
+    bottom->addWidget(CancelBtn);
     bottom->addWidget(StoreBtn);
 
     auto* listColumn = new QWidget;
@@ -104,7 +118,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     listLayout->addWidget(List, 1);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(settings);
+    layout->addWidget(settingsBox_);
     layout->addWidget(ListWithButtons(ItemsGroup, listColumn, {AddBtn, EditBtn, DeleteBtn}), 1);
     layout->addLayout(bottom);
 
@@ -129,58 +143,122 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     connect(StoreBtn, &QPushButton::clicked, this, [this] { StoreBtnClick(); });
 }
 
-TDataPane::~TDataPane() = default;
+TDataPane::~TDataPane() {
+    worker_->Stop();
+}
 
 void TDataPane::CheckBox1Click() {
     ProxyEd->setEnabled(CheckBox1->isChecked());
     PortEd->setEnabled(ProxyEd->isEnabled());
 }
 
-void TDataPane::RunExchange(const QString& what, const std::function<void()>& exchange) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+void TDataPane::RunExchange(const QString& what, std::function<void(TSMLBase&)> exchange,
+                            std::function<void(bool ok)> done) {
+    activity_ = what;
+    done_ = std::move(done);
+    storeWasEnabled_ = StoreBtn->isEnabled();
+    SetBusy(true);
     StatusLbl->setText(what);
-    // The exchange runs on this thread: the progress callback repaints the window but
-    // lets no input through, so nothing can change the items while it runs.
-    client_->OnProgress = [this, what](const ExchangeStats& stats) {
-        StatusLbl->setText(tr("%1 %2 KB received").arg(what).arg(stats.BytesReceived / 1024));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    struct Restore {
-        TDataPane* pane;
-        ~Restore() {
-            pane->client_->OnProgress = nullptr;
-            pane->StatusLbl->clear();
-            QApplication::restoreOverrideCursor();
+    worker_->Start(std::move(exchange));
+}
+
+void TDataPane::SetBusy(bool busy) {
+    // The worker reads and writes the items: nothing may touch them meanwhile.
+    settingsBox_->setEnabled(!busy);
+    ItemsGroup->setEnabled(!busy);
+    StoreBtn->setEnabled(!busy && storeWasEnabled_);
+    CancelBtn->setVisible(busy);
+    CancelBtn->setEnabled(busy);
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+        CancelBtn->setFocus();
+    } else {
+        unsetCursor();
+    }
+    emit BusyChanged(busy);
+}
+
+void TDataPane::ShowProgress(const ExchangeStats& stats) {
+    StatusLbl->setText(tr("%1 %2 KB, %3 round trips, %4 items")
+                           .arg(activity_)
+                           .arg((stats.BytesSent + stats.BytesReceived + 1023) / 1024)
+                           .arg(stats.RoundTrips)
+                           .arg(stats.Items));
+}
+
+void TDataPane::ExchangeFinished(std::exception_ptr error) {
+    SetBusy(false);
+    StatusLbl->clear();
+    bool ok = !error;
+    if (error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const CancelledError&) {
+            StatusLbl->setText(tr("Cancelled"));
+        } catch (const std::exception& failure) {
+            ReportError(failure);
         }
-    } restore{this};
-    exchange();
+    }
+    auto done = std::move(done_);
+    done_ = nullptr;
+    if (done) done(ok);
+}
+
+bool TDataPane::Busy() const {
+    return worker_->Running();
+}
+
+void TDataPane::Shutdown() {
+    if (!worker_->Running()) return;
+    worker_->Stop();
+    done_ = nullptr;
+    SetBusy(false);
+}
+
+int TDataPane::PendingChanges() const {
+    int pending = 0;
+    for (const auto& item : client_->Items) {
+        if (item->State != ItemState::Unchanged) ++pending;
+    }
+    return pending;
 }
 
 void TDataPane::ConnectBtnClick() {
+    if (Busy()) return;
+    // A load replaces the items: changes not stored would be gone.
+    const int pending = PendingChanges();
+    if (pending > 0 &&
+        Ask(this,
+            tr("%1 in %2 not stored yet will be lost. Refresh anyway?")
+                .arg(Changes(pending), tr(kind_.Tab)),
+            QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Yes) {
+        return;
+    }
     AddBtn->setEnabled(false);
     model_->Clear();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const bool ok = Guarded([this] {
-        if (CheckBox1->isChecked()) {
-            client_->SetProxyServer(ProxyEd->text().toStdString());
-            client_->SetProxyPort(PortEd->value());
-        } else {
-            client_->SetProxyServer({});
-            client_->SetProxyPort(0);
-        }
-        client_->SetServerURL(ServerEd->text().toStdString());
-        client_->UserName = UserNameEd->text().toStdString();
-        client_->Password = PasswordEd->text().toStdString();
-        client_->DataSource = DSEd->text().toStdString();
-        RunExchange(tr("Connecting..."), [this] { client_->Load(""); });
-    });
-    if (!ok) return;
-    AddBtn->setEnabled(true);
-    FillList();
-    ConnectBtn->setText(tr("Refresh"));
-    StoreBtn->setEnabled(false);
-    UpdateButtons();
+    if (CheckBox1->isChecked()) {
+        client_->SetProxyServer(ProxyEd->text().toStdString());
+        client_->SetProxyPort(PortEd->value());
+    } else {
+        client_->SetProxyServer({});
+        client_->SetProxyPort(0);
+    }
+    client_->SetServerURL(ServerEd->text().toStdString());
+    client_->UserName = UserNameEd->text().toStdString();
+    client_->Password = PasswordEd->text().toStdString();
+    client_->DataSource = DSEd->text().toStdString();
+    RunExchange(
+        tr("Connecting..."), [](TSMLBase& client) { client.Load(""); },
+        [this](bool ok) {
+            emit PendingChanged();
+            if (!ok) return;
+            AddBtn->setEnabled(true);
+            FillList();
+            ConnectBtn->setText(tr("Refresh"));
+            StoreBtn->setEnabled(false);
+            UpdateButtons();
+            emit Connected();
+        });
 }
 
 void TDataPane::FillList() {
@@ -240,6 +318,7 @@ void TDataPane::AddBtnClick() {
     AppendRow(*item);
     UpdateButtons();
     StoreBtn->setEnabled(true);
+    emit PendingChanged();
 }
 
 void TDataPane::EditBtnClick() {
@@ -250,25 +329,39 @@ void TDataPane::EditBtnClick() {
     if (!ok) return;
     model_->Changed(model_->RowOf(item));
     StoreBtn->setEnabled(true);
+    emit PendingChanged();
 }
 
 void TDataPane::DeleteBtnClick() {
     TSMLItem* item = SelectedItem();
     if (!item) return;
+    const QString title = ToQt(item->GetTitle());
+    if (Ask(this, title.isEmpty() ? tr("Delete this item?") : tr("Delete \"%1\"?").arg(title),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
     const int row = model_->RowOf(item);
     client_->DeleteItem(IndexOf(*item));
     model_->Remove(row);
     List->clearSelection();
     UpdateButtons();
     StoreBtn->setEnabled(true);
+    emit PendingChanged();
 }
 
 void TDataPane::StoreBtnClick() {
-    const bool ok =
-        Guarded([this] { RunExchange(tr("Storing..."), [this] { client_->Store(); }); });
-    if (!ok) return;
-    FillList();
-    StoreBtn->setEnabled(false);
+    if (Busy()) return;
+    const int before = PendingChanges();
+    RunExchange(
+        tr("Storing..."), [](TSMLBase& client) { client.Store(); },
+        [this, before](bool ok) {
+            emit PendingChanged();
+            if (!ok) return;
+            FillList();
+            StoreBtn->setEnabled(false);
+            const int stored = before - PendingChanges();
+            emit Message(tr("Stored %1").arg(Changes(stored)));
+        });
 }
 
 }  // namespace orvanta::ui

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -20,6 +21,7 @@ class QTableView;
 
 namespace orvanta::ui {
 
+class TExchangeWorker;
 class TItemsModel;
 
 // The address of the local SyncML server that scripts/syncml-server starts.
@@ -51,6 +53,13 @@ public:
     void FillList();
     void UpdateButtons();
 
+    // Ends a running exchange and waits for it (the window closes).
+    void Shutdown();
+    // An exchange runs; the pane's controls are disabled meanwhile.
+    [[nodiscard]] bool Busy() const;
+    // Items added, changed or deleted since the last load or store.
+    [[nodiscard]] int PendingChanges() const;
+
     // The rows as the table shows them (sorted and filtered).
     [[nodiscard]] int RowCount() const;
     [[nodiscard]] QString Cell(int row, int column) const;
@@ -73,19 +82,42 @@ public:
     QPushButton* DeleteBtn;
     QPushButton* StoreBtn;
     QLabel* StatusLbl;  // progress of an exchange
+    QPushButton* CancelBtn;
+
+signals:
+    // The number of pending changes may have changed.
+    void PendingChanged();
+    // A message for the status bar.
+    void Message(const QString& text);
+    // A load went through.
+    void Connected();
+    // An exchange began or ended.
+    void BusyChanged(bool busy);
 
 private:
     void AppendRow(TSMLItem& item);
     [[nodiscard]] int SelectedSourceRow() const;
     [[nodiscard]] std::size_t IndexOf(const TSMLItem& item) const;
-    // Busy cursor and progress text while an exchange runs; input stays blocked.
-    void RunExchange(const QString& what, const std::function<void()>& exchange);
+    // Runs the exchange on the worker with the pane's controls disabled and its
+    // progress shown; `done` gets whether it ran to its end. A failure is reported, a
+    // cancel only noted.
+    void RunExchange(const QString& what, std::function<void(TSMLBase&)> exchange,
+                     std::function<void(bool ok)> done);
+    void ExchangeFinished(std::exception_ptr error);
+    void ShowProgress(const ExchangeStats& stats);
+    void SetBusy(bool busy);
 
     const PaneKind& kind_;
     std::unique_ptr<TSMLBase> client_;
     TItemEditor& editor_;
     TItemsModel* model_;
     QSortFilterProxyModel* sorted_;
+    QWidget* settingsBox_;
+    // Declared after the client: it goes first and takes its thread with it.
+    std::unique_ptr<TExchangeWorker> worker_;
+    QString activity_;
+    std::function<void(bool)> done_;
+    bool storeWasEnabled_ = false;
 };
 
 }  // namespace orvanta::ui

@@ -29,6 +29,9 @@ public:
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvanta"));
+    QApplication::setOrganizationName(QStringLiteral("Orvanta"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
+    QApplication::setWindowIcon(orvanta::ui::AppIcon());
     orvanta::ui::TMainForm window;
     window.show();
     return QApplication::exec();

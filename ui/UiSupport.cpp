@@ -6,6 +6,9 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygonF>
 
 #include <cmath>
 
@@ -115,6 +118,50 @@ QString ErrorText(const QString& message) {
     // character of a lower code (a blank, a comma, a closing parenthesis keep theirs).
     if (!message.isEmpty() && message.back().unicode() > u'.') return message + QLatin1Char('.');
     return message;
+}
+
+QIcon AppIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x2a, 0x6f, 0xb0));
+        painter.drawRoundedRect(QRectF(0, 0, size, size), size * 0.2, size * 0.2);
+        QPen pen(Qt::white, size * 0.09, Qt::SolidLine, Qt::RoundCap);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        const QRectF ring(size * 0.22, size * 0.22, size * 0.56, size * 0.56);
+        painter.drawArc(ring, 30 * 16, 150 * 16);
+        painter.drawArc(ring, 210 * 16, 150 * 16);
+        painter.setBrush(Qt::white);
+        painter.setPen(Qt::NoPen);
+        const double a = size * 0.12;
+        const QPointF right(ring.right(), ring.center().y());
+        const QPointF left(ring.left(), ring.center().y());
+        painter.drawPolygon(QPolygonF{right + QPointF(-a, -a * 0.2), right + QPointF(a, -a * 0.2),
+                                      right + QPointF(0, a)});
+        painter.drawPolygon(QPolygonF{left + QPointF(-a, a * 0.2), left + QPointF(a, a * 0.2),
+                                      left + QPointF(0, -a)});
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+QString Changes(int count) {
+    return count == 1 ? QStringLiteral("1 change") : QStringLiteral("%1 changes").arg(count);
+}
+
+QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
+                                QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton preferred) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Orvanta"), text, buttons, parent);
+    box.setObjectName(QStringLiteral("AskBox"));
+    box.setDefaultButton(preferred);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 void SetErrorReporter(ErrorReporter reporter) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDateTime>
+#include <QIcon>
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 
@@ -59,6 +61,19 @@ void SetTabOrder(const std::vector<QWidget*>& order);
 using LocalClock = std::function<QDateTime()>;
 [[nodiscard]] QDateTime Now();
 void SetClock(LocalClock clock);  // empty: the system clock
+
+// The program's icon, drawn: a sync arrow pair on a rounded square.
+[[nodiscard]] QIcon AppIcon();
+
+// "1 change", "3 changes".
+[[nodiscard]] QString Changes(int count);
+
+// Asks the user before something is lost: a message box with the question icon, the
+// caption "Orvanta", the buttons given and the default one. Returns the button chosen
+// (Escape and the close button give Cancel or No, whichever is offered).
+[[nodiscard]] QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
+                                              QMessageBox::StandardButtons buttons,
+                                              QMessageBox::StandardButton preferred);
 
 // The program's single place for failures: every exception raised in a handler of
 // Connect, Refresh, Store or an editor ends there and is shown in a message box with

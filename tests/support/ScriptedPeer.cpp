@@ -49,8 +49,14 @@ ScriptedPeer::ScriptedPeer(std::vector<std::string> replies)
           return PeerReply{500, "no more replies in the script", 0};
       }) {}
 
-ScriptedPeer::ScriptedPeer(Handler handler)
-    : handler_(std::move(handler)), server_(std::make_unique<httplib::Server>()) {
+ScriptedPeer::ScriptedPeer(Handler handler) : ScriptedPeer(std::move(handler), {}, {}) {}
+
+ScriptedPeer::ScriptedPeer(Handler handler, const std::string& certFile, const std::string& keyFile)
+    : handler_(std::move(handler)),
+      server_(certFile.empty()
+                  ? std::make_unique<httplib::Server>()
+                  : std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())),
+      tls_(!certFile.empty()) {
     server_->Post(".*", [this](const httplib::Request& req, httplib::Response& res) {
         RecordedRequest recorded{req.target, req.body, {}};
         for (const auto& [key, value] : req.headers)
@@ -90,7 +96,7 @@ ScriptedPeer::~ScriptedPeer() {
 }
 
 std::string ScriptedPeer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 std::vector<RecordedRequest> ScriptedPeer::Requests() const {

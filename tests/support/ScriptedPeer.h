@@ -36,6 +36,8 @@ public:
     using Handler = std::function<PeerReply(const RecordedRequest&, int)>;
 
     explicit ScriptedPeer(Handler handler);
+    // The same over https with the certificate and key of the PEM files.
+    ScriptedPeer(Handler handler, const std::string& certFile, const std::string& keyFile);
     // Replies in order; a request beyond the list gets HTTP 500.
     explicit ScriptedPeer(std::vector<std::string> replies);
     ~ScriptedPeer();
@@ -53,6 +55,7 @@ private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = 0;
+    bool tls_ = false;
     mutable std::mutex mutex_;
     std::vector<RecordedRequest> requests_;
     bool keepBodies_ = true;

@@ -25,7 +25,7 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
         pane.ServerEd->setText(QString::fromStdString(server.Url()));
         pane.UserNameEd->setText(RealServer::kUser);
         pane.PasswordEd->setText(RealServer::kPassword);
-        pane.ConnectBtnClick();
+        RunExchange(pane, &TDataPane::ConnectBtnClick);
         ASSERT_TRUE(errors.empty()) << errors.front();
         EXPECT_EQ(static_cast<std::size_t>(pane.RowCount()), server.ItemIDs(stores[i]).size());
         EXPECT_EQ(pane.ConnectBtn->text(), "Refresh");
@@ -40,12 +40,12 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     notes.EditBtnClick();
     ASSERT_TRUE(notes.StoreBtn->isEnabled());
     const auto since = RealServer::Now();
-    notes.StoreBtnClick();
+    RunExchange(notes, &TDataPane::StoreBtnClick);
     ASSERT_TRUE(errors.empty()) << errors.front();
     EXPECT_FALSE(notes.StoreBtn->isEnabled());
     EXPECT_EQ(server.SessionStatus("NoteSyncML", since), "200");
 
-    notes.ConnectBtnClick();
+    RunExchange(notes, &TDataPane::ConnectBtnClick);
     const std::vector<std::string> rows = Rows(notes);
     EXPECT_NE(std::find(rows.begin(), rows.end(), "Ge\xC3\xA4ndert im Fenster"), rows.end());
 }

@@ -1,4 +1,9 @@
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QLabel>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -6,11 +11,14 @@
 #include <QStackedWidget>
 #include <QTabBar>
 
+#include <algorithm>
+
 #include "engine/HttpClient.h"
 #include "formats/TimeZoneRule.h"
 #include "kinds/CalSyncML.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "support/RawServer.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
 #include "ui/UiHarness.h"
@@ -24,15 +32,30 @@ using namespace ui;
 const char* const kNote =
     "BEGIN:VNOTE\r\nVERSION:1.1\r\nSUMMARY:Note %1\r\nBODY:text\r\nEND:VNOTE\r\n";
 
-// A server that delivers three notes to every load.
-ScriptedPeer NotesServer() {
-    return ScriptedPeer([](const RecordedRequest& req, int) {
+// A server that delivers three notes to every load and accepts every change stored;
+// from request `lateFrom` on it answers only after two seconds.
+ScriptedPeer NotesServer(int lateFrom = -1) {
+    return ScriptedPeer([lateFrom](const RecordedRequest& req, int index) {
+        if (lateFrom >= 0 && index >= lateFrom) return PeerReply{200, "", 2000};
         const ClientMessage m = ReadClientMessage(req.Body);
-        if (m.MsgID != "1") return PeerReply{200, BuildServerReply(Acknowledgement(2)), 0};
-        ServerReplyShape r;
-        for (int i = 1; i <= 3; ++i) {
-            r.Commands.push_back({"Add", std::to_string(10 + i), "n" + std::to_string(i),
-                                  QString::fromLatin1(kNote).arg(i).toStdString()});
+        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
+        const bool slowSync =
+            std::find(m.AlertCodes.begin(), m.AlertCodes.end(), "201") != m.AlertCodes.end();
+        if (m.MsgID == "1" && slowSync) {
+            r = ServerReplyShape{};
+            for (int i = 1; i <= 3; ++i) {
+                r.Commands.push_back({"Add", std::to_string(10 + i), "n" + std::to_string(i),
+                                      QString::fromLatin1(kNote).arg(i).toStdString()});
+            }
+        } else if (m.MsgID == "1") {
+            r.Alert = true;
+            r.AlertCode = "202";
+        } else {
+            int cmdID = 10;
+            for (const ClientCommand& c : m.Commands) {
+                r.ExtraBodyXml +=
+                    StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, c.Name == "Add" ? 201 : 200);
+            }
         }
         return PeerReply{200, BuildServerReply(r), 0};
     });
@@ -43,7 +66,7 @@ protected:
     TDataPane& pane() { return *Forms().MainNoteForm; }
     void Connect(const ScriptedPeer& server) {
         pane().ServerEd->setText(QString::fromStdString(server.Url()));
-        pane().ConnectBtnClick();
+        RunExchange(pane(), &TDataPane::ConnectBtnClick);
     }
 };
 
@@ -130,6 +153,7 @@ TEST_F(Pane, DeleteKeepsServerItemsMarkedAndDropsNewOnes) {
     ScriptedPeer server = NotesServer();
     Connect(server);
     pane().SelectRow(0);
+    Answer(QMessageBox::Yes);
     pane().DeleteBtnClick();
     EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 2", "Note 3"}));
     ASSERT_EQ(pane().SyncClient().Items.size(), 3u);
@@ -148,33 +172,201 @@ TEST_F(Pane, DeleteKeepsServerItemsMarkedAndDropsNewOnes) {
     pane().AddBtnClick();
     ASSERT_EQ(pane().SyncClient().Items.size(), 4u);
     pane().SelectRow(2);
+    Answer(QMessageBox::Yes);
     pane().DeleteBtnClick();
     EXPECT_EQ(pane().SyncClient().Items.size(), 3u);
 }
 
-TEST_F(Pane, RefreshDiscardsPendingChanges) {
+TEST_F(Pane, NothingPendingIsLostWithoutAsking) {
     ScriptedPeer server = NotesServer();
     Connect(server);
     pane().SelectRow(0);
+    QString question;
+    Answer(QMessageBox::No, &question);
     pane().DeleteBtnClick();
-    ASSERT_TRUE(pane().StoreBtn->isEnabled());
+    EXPECT_EQ(question, "Delete \"Note 1\"?");
+    EXPECT_EQ(pane().RowCount(), 3);
+    EXPECT_EQ(window->windowTitle(), "Orvanta");
+
+    Answer(QMessageBox::Yes);
+    pane().DeleteBtnClick();
+    EXPECT_EQ(pane().RowCount(), 2);
+    EXPECT_EQ(window->windowTitle(), "*Orvanta");
+    EXPECT_EQ(window->PendingLbl->text(), "1 change not stored");
+
+    // Refresh asks; Cancel keeps the change.
+    Answer(QMessageBox::Cancel, &question);
     pane().ConnectBtnClick();
+    EXPECT_FALSE(pane().Busy());
+    EXPECT_EQ(question, "1 change in Notes not stored yet will be lost. Refresh anyway?");
+    EXPECT_EQ(pane().PendingChanges(), 1);
+
+    Answer(QMessageBox::Yes);
+    RunExchange(pane(), &TDataPane::ConnectBtnClick);
     EXPECT_EQ(Rows(pane()).size(), 3u);
     EXPECT_FALSE(pane().StoreBtn->isEnabled());
-    for (const auto& item : pane().SyncClient().Items)
-        EXPECT_EQ(item->State, ItemState::Unchanged);
+    EXPECT_EQ(pane().PendingChanges(), 0);
+    EXPECT_EQ(window->windowTitle(), "Orvanta");
+    EXPECT_EQ(window->PendingLbl->text(), "");
+}
+
+TEST_F(Pane, OneAccountForAllPanesRememberedWithoutThePassword) {
+    pane().ServerEd->setText("http://127.0.0.1:1/sync");
+    pane().UserNameEd->setText("ada");
+    pane().PasswordEd->setText("geheim-42");
+    pane().CheckBox1->click();
+    pane().ProxyEd->setText("proxy.local");
+    pane().PortEd->setValue(3128);
+    Forms().MainCalForm->DSEd->setText("calendar2");
+    for (const TDataPane* other : window->Panes()) {
+        SCOPED_TRACE(other->objectName().toStdString());
+        EXPECT_EQ(other->ServerEd->text(), "http://127.0.0.1:1/sync");
+        EXPECT_EQ(other->UserNameEd->text(), "ada");
+        EXPECT_EQ(other->PasswordEd->text(), "geheim-42");
+        EXPECT_TRUE(other->ProxyEd->isEnabled());
+        EXPECT_EQ(other->PortEd->value(), 3128);
+    }
+    EXPECT_EQ(Forms().MainContForm->DSEd->text(), "card");  // the data source is the pane's
+    ASSERT_TRUE(window->close());
+
+    QFile file(QSettings().fileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << QSettings().fileName().toStdString();
+    const QByteArray saved = file.readAll();
+    EXPECT_TRUE(saved.contains("ada"));
+    EXPECT_FALSE(saved.contains("geheim-42"));
+
+    TMainForm again;
+    const TDataPane& notes = *again.Panes().back();
+    EXPECT_EQ(notes.ServerEd->text(), "http://127.0.0.1:1/sync");
+    EXPECT_EQ(notes.UserNameEd->text(), "ada");
+    EXPECT_EQ(notes.PasswordEd->text(), "");
+    EXPECT_TRUE(notes.CheckBox1->isChecked());
+    EXPECT_TRUE(notes.ProxyEd->isEnabled());
+    EXPECT_EQ(notes.ProxyEd->text(), "proxy.local");
+    EXPECT_EQ(again.Panes().front()->DSEd->text(), "calendar2");
+    EXPECT_EQ(again.Panes()[1]->DSEd->text(), "card");
+}
+
+TEST_F(Pane, ClosingWithPendingChangesOffersStoreDiscardCancel) {
+    ScriptedPeer server = NotesServer();
+    window->show();
+    Connect(server);
+    pane().SelectRow(0);
+    Answer(QMessageBox::Yes);
+    pane().DeleteBtnClick();
+
+    Answer(QMessageBox::Cancel);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+
+    // Store: the window closes once the store went through.
+    Answer(QMessageBox::Save);
+    EXPECT_FALSE(window->close());
+    ASSERT_TRUE(Settle(pane()));
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(pane().PendingChanges(), 0);
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Stored 1 change");
+
+    // Discard closes at once.
+    window->show();
+    pane().SelectRow(0);
+    Answer(QMessageBox::Yes);
+    pane().DeleteBtnClick();
+    Answer(QMessageBox::Discard);
+    EXPECT_TRUE(window->close());
 }
 
 TEST_F(Pane, FailedRefreshEmptiesTheListAndKeepsTheCaption) {
     ScriptedPeer server = NotesServer();
     Connect(server);
     pane().ServerEd->setText(QStringLiteral("http://127.0.0.1:%1/sync").arg(ClosedPort()));
-    pane().ConnectBtnClick();
+    RunExchange(pane(), &TDataPane::ConnectBtnClick);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors.front().find("Could not connect"), std::string::npos);
     EXPECT_EQ(pane().RowCount(), 0);
     EXPECT_EQ(pane().ConnectBtn->text(), "Refresh");
     EXPECT_FALSE(pane().AddBtn->isEnabled());
+}
+
+// A server that takes the request and never answers.
+class SilentServer {
+public:
+    SilentServer()
+        : server_([](int fd, RawServer& s) {
+              (void)s.ReadRequest(fd);
+              s.Hold();
+          }) {}
+    [[nodiscard]] QString Url() const { return QString::fromStdString(server_.Url()); }
+    // Runs the event loop until a request has come in.
+    [[nodiscard]] bool WaitForRequest() const {
+        QElapsedTimer clock;
+        clock.start();
+        while (server_.Accepted() == 0 && clock.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        return server_.Accepted() > 0;
+    }
+
+private:
+    RawServer server_;
+};
+
+TEST_F(Pane, CancelEndsAHangingConnectAtOnce) {
+    SilentServer server;
+    pane().ServerEd->setText(server.Url());
+    pane().ConnectBtnClick();
+    ASSERT_TRUE(pane().Busy());
+    ASSERT_TRUE(server.WaitForRequest());
+    // The worker owns the items until it is through: nothing can change them.
+    for (QWidget* control : std::initializer_list<QWidget*>{pane().ServerEd, pane().List,
+                                                            pane().FilterEd, pane().ConnectBtn}) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    EXPECT_FALSE(pane().CancelBtn->isHidden());
+    QElapsedTimer clock;
+    clock.start();
+    pane().CancelBtn->click();
+    ASSERT_TRUE(Settle(pane(), 1));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(errors.empty());  // the user asked for it: no failure to report
+    EXPECT_EQ(pane().StatusLbl->text(), "Cancelled");
+    EXPECT_TRUE(pane().CancelBtn->isHidden());
+    // As after a failed Connect.
+    EXPECT_EQ(pane().ConnectBtn->text(), "Connect");
+    EXPECT_FALSE(pane().AddBtn->isEnabled());
+    EXPECT_TRUE(pane().ConnectBtn->isEnabled());
+    EXPECT_EQ(pane().RowCount(), 0);
+}
+
+TEST_F(Pane, CancelledStoreKeepsTheChangesForTheNextOne) {
+    ScriptedPeer server = NotesServer(2);  // the load's two messages, then late
+    Connect(server);
+    pane().SelectRow(0);
+    Answer(QMessageBox::Yes);
+    pane().DeleteBtnClick();
+    pane().StoreBtnClick();
+    ASSERT_TRUE(pane().Busy());
+    EXPECT_FALSE(pane().StoreBtn->isEnabled());
+    pane().CancelBtn->click();
+    ASSERT_TRUE(Settle(pane(), 1));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(pane().StoreBtn->isEnabled());
+    EXPECT_EQ(pane().PendingChanges(), 1);
+    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 2", "Note 3"}));
+}
+
+TEST_F(Pane, ClosingTheWindowEndsARunningExchange) {
+    SilentServer server;
+    window->show();
+    pane().ServerEd->setText(server.Url());
+    pane().ConnectBtnClick();
+    ASSERT_TRUE(server.WaitForRequest());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(pane().Busy());
+    EXPECT_LT(clock.elapsed(), 1000);
 }
 
 // An event payload with the given start and end lines.
@@ -245,6 +437,7 @@ TEST_F(Pane, FilterHidesRowsAndEditWorksOnVisibleOnes) {
         EXPECT_EQ(selected->GetTitle(), u"Note 2");
     }
     pane().SelectRow(0);
+    Answer(QMessageBox::Yes);
     pane().DeleteBtnClick();
     EXPECT_EQ(pane().SyncClient().Items[1]->State, ItemState::Deleted);
     pane().FilterEd->clear();

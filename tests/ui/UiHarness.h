@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QSettings>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -29,12 +33,38 @@ inline void WhenModal(std::function<void(QWidget*)> action) {
     });
 }
 
+// Runs the event loop until the pane's exchange has ended (at most `seconds`); false
+// when it still runs.
+inline bool Settle(const ui::TDataPane& pane, int seconds = 30) {
+    QElapsedTimer clock;
+    clock.start();
+    while (pane.Busy() && clock.elapsed() < seconds * 1000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return !pane.Busy();
+}
+
+// Presses a pane's button and waits for the exchange it starts.
+inline void RunExchange(ui::TDataPane& pane, void (ui::TDataPane::*handler)()) {
+    (pane.*handler)();
+    ASSERT_TRUE(Settle(pane)) << "the exchange did not end";
+}
+
 // The first column of a pane's rows, in the order the table shows them.
 inline std::vector<std::string> Rows(const ui::TDataPane& pane, int column = 0) {
     std::vector<std::string> rows;
     for (int i = 0; i < pane.RowCount(); ++i)
         rows.push_back(pane.Cell(i, column).toStdString());
     return rows;
+}
+
+// Answers the next question the program asks with `button`, and keeps its text.
+inline void Answer(QMessageBox::StandardButton button, QString* text = nullptr) {
+    WhenModal([button, text](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr) << "expected a question, got " << modal->objectName().toStdString();
+        if (text) *text = box->text();
+        box->button(button)->click();
+    });
 }
 
 // The forms of the test's main window, found by their names.
@@ -67,6 +97,7 @@ class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ui::SetErrorReporter([this](const QString& text) { errors.push_back(text.toStdString()); });
+        QSettings().clear();  // every test starts as the first start of the program
         window = std::make_unique<ui::TMainForm>();
         TestForms& f = CurrentForms();
         f.MainForm = window.get();

@@ -5,9 +5,18 @@
 #include <QComboBox>
 #include <QTabWidget>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabBar>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -30,6 +39,40 @@ void Save(QWidget* widget, const QString& dir, const char* name) {
     if (!widget->grab().save(path)) std::fprintf(stderr, "could not write %s\n", qPrintable(path));
 }
 
+// Runs the event loop until the pane's exchange has ended.
+void Settle(const TDataPane& pane) {
+    QElapsedTimer clock;
+    clock.start();
+    while (pane.Busy() && clock.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// A loopback port that takes connections and never answers: an exchange with it runs
+// until it is cancelled.
+class TSilentPort {
+public:
+    TSilentPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(fd_, 4) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            std::fprintf(stderr, "no loopback port\n");
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~TSilentPort() { close(fd_); }
+    [[nodiscard]] QString Url() const {
+        return QStringLiteral("http://127.0.0.1:%1/sync").arg(port_);
+    }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
 template <class Dialog>
 void Shoot(Dialog* dialog, const QString& dir, const char* name) {
     dialog->show();
@@ -42,6 +85,8 @@ void Shoot(Dialog* dialog, const QString& dir, const char* name) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvanta"));
+    QTemporaryDir settings;  // the pictures show a first start
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s DIR [URL USER PASSWORD]\n", argv[0]);
         return 2;
@@ -60,11 +105,30 @@ int main(int argc, char** argv) {
             panes[i]->UserNameEd->setText(QString::fromLocal8Bit(argv[3]));
             panes[i]->PasswordEd->setText(QString::fromLocal8Bit(argv[4]));
             panes[i]->ConnectBtnClick();
+            Settle(*panes[i]);
             if (panes[i]->RowCount() > 1) panes[i]->SelectRow(1);
             panes[i]->UpdateButtons();
         }
         window.TabControl1->setCurrentIndex(i);
         Save(&window, dir, names[i]);
+    }
+
+    // An exchange in progress, with its Cancel button.
+    {
+        TSilentPort silent;
+        TDataPane& tasks = *panes[2];
+        window.TabControl1->setCurrentIndex(2);
+        const QString server = tasks.ServerEd->text();
+        tasks.ServerEd->setText(silent.Url());
+        tasks.ConnectBtnClick();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 300)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        Save(&window, dir, "main-progress");
+        tasks.CancelBtn->click();
+        Settle(tasks);
+        tasks.ServerEd->setText(server);
     }
 
     // The editors, on the items the panes hold (or on fresh ones).

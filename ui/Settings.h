@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+class QSettings;
+
+namespace orvanta::ui {
+
+class TDataPane;
+
+// One account for every pane (server URL, user, password, proxy) and a data source per
+// pane, remembered between runs in the user's settings (QSettings, the usual place for
+// the platform). The password never goes there: with Remember on it is kept in the
+// system keyring, else nowhere.
+class TAccount final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TAccount(std::vector<TDataPane*> panes, QObject* parent = nullptr);
+
+    // Fills the panes from the settings and, with Remember on, asks the keyring for the
+    // password (it arrives later).
+    void Load();
+    // Writes the account and the data sources to the settings.
+    void Save() const;
+    // With Remember on, keeps the password of the current account in the keyring.
+    void StorePassword();
+
+    [[nodiscard]] bool RememberPassword() const { return remember_; }
+    // Off also removes the password from the keyring.
+    void SetRememberPassword(bool remember);
+
+signals:
+    // A message for the status bar (the keyring could not be reached ...).
+    void Message(const QString& text);
+
+private:
+    // An edit of an account field in one pane reaches every other pane.
+    void Spread(const TDataPane* from);
+    [[nodiscard]] QString KeyringKey() const;
+
+    std::vector<TDataPane*> panes_;
+    bool remember_ = false;
+    bool spreading_ = false;
+};
+
+}  // namespace orvanta::ui
