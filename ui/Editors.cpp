@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -90,6 +91,8 @@ QPlainTextEdit* Memo(const char* name) {
     auto* memo = Named(new QPlainTextEdit, name);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setTabChangesFocus(true);
+    // Three lines at least; the dialogs give it whatever room is left.
+    memo->setMinimumHeight(memo->fontMetrics().lineSpacing() * 3 + 2 * memo->frameWidth() + 8);
     return memo;
 }
 
@@ -133,6 +136,20 @@ TEditorDialog::TEditorDialog(const char* name, const QString& caption, QWidget* 
     };
 }
 
+void TEditorDialog::setVisible(bool visible) {
+    if (visible && !isVisible()) FitToScreen();
+    QDialog::setVisible(visible);
+}
+
+void TEditorDialog::FitToScreen() {
+    const QScreen* where = parentWidget() ? parentWidget()->screen() : screen();
+    if (!where) return;
+    // Room for the window frame and its title bar around the dialog.
+    const QSize room = where->availableGeometry().size() - QSize(16, 48);
+    if (layout() && layout()->sizeConstraint() == QLayout::SetFixedSize) return;
+    resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+}
+
 void TEditorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) Guarded([this] { FormShow(); });
@@ -167,6 +184,8 @@ TReminderForm::TReminderForm(QWidget* parent)
     TimeDTP->setEnabled(false);
 
     auto* layout = new QGridLayout(this);
+    // A small dialog of fixed size: nothing in it would grow.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(MethodCB, 0, 0);
     layout->addWidget(NumberEd, 0, 1);
     layout->addWidget(PeriodCB, 0, 2);

@@ -53,8 +53,12 @@ public:
     using Refusal = std::function<void(const QString&)>;
     Refusal Refuse;
 
+    // Shown at most as large as the screen's free area, at least as large as its content.
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void FitToScreen();
     // The row of OK and Cancel, to put at the bottom of the dialog's layout.
     [[nodiscard]] QWidget* ButtonRow();
 };

@@ -389,6 +389,22 @@ TEST_F(UiTest, TimesWithoutSeconds) {
     QLocale::setDefault(QLocale::system());
 }
 
+// Every editor fits a 1280x800 screen at 200% (640x400 logical pixels, less the window
+// frame); the small reminder dialog keeps one size and cannot be maximised.
+TEST_F(UiTest, EditorsFitASmallScreen) {
+    const auto& f = Forms();
+    for (QDialog* dialog : std::initializer_list<QDialog*>{f.EditEventForm, f.ReminderForm,
+                                                           f.EditTaskForm, f.EditNoteForm}) {
+        SCOPED_TRACE(dialog->objectName().toStdString());
+        const QSize least = dialog->minimumSizeHint();
+        EXPECT_LE(least.width(), 640 - 16);
+        EXPECT_LE(least.height(), 400 - 48);
+    }
+    f.ReminderForm->show();
+    EXPECT_EQ(f.ReminderForm->minimumSize(), f.ReminderForm->maximumSize());
+    f.ReminderForm->hide();
+}
+
 // A key pressed in a control as the user would press it: the control gets it first and
 // hands it on to its dialog when it does not use it.
 void Press(QWidget* control, int key) {
