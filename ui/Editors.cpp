@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -446,9 +447,15 @@ TEditContForm::TEditContForm(QWidget* parent)
     : TEditorDialog("EditContForm", tr("Edit contact"), parent) {
     setSizeGripEnabled(true);
     PageControl1 = Named(new QTabWidget, "PageControl1");
+    // Each page scrolls when the screen has less room than its fields (a small screen at
+    // a large scale), so that the dialog and its buttons stay on the screen.
     const auto page = [this](const char* name, const char* caption) {
-        auto* sheet = Named(new QWidget, name);
-        PageControl1->addTab(sheet, tr(caption));
+        auto* scroll = Named(new QScrollArea, name);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        auto* sheet = new QWidget;
+        scroll->setWidget(sheet);
+        PageControl1->addTab(scroll, tr(caption));
         return sheet;
     };
     const auto form = [](QWidget* sheet) {

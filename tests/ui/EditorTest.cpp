@@ -393,8 +393,8 @@ TEST_F(UiTest, TimesWithoutSeconds) {
 // frame); the small reminder dialog keeps one size and cannot be maximised.
 TEST_F(UiTest, EditorsFitASmallScreen) {
     const auto& f = Forms();
-    for (QDialog* dialog : std::initializer_list<QDialog*>{f.EditEventForm, f.ReminderForm,
-                                                           f.EditTaskForm, f.EditNoteForm}) {
+    for (QDialog* dialog : std::initializer_list<QDialog*>{
+             f.EditEventForm, f.ReminderForm, f.EditContForm, f.EditTaskForm, f.EditNoteForm}) {
         SCOPED_TRACE(dialog->objectName().toStdString());
         const QSize least = dialog->minimumSizeHint();
         EXPECT_LE(least.width(), 640 - 16);
