@@ -315,8 +315,9 @@ void TEditEventForm::FormShow() {
     } else {
         // An all-day event ends, exclusively, on the day after its last day; the editor
         // shows and edits the last day.
-        const TDateTime end =
-            Event->AllDay ? std::max(Event->End - 1, std::floor(Event->Start)) : Event->End;
+        // An event that gives no end (End zero) ends when it starts.
+        const TDateTime end = Event->AllDay ? std::max(Event->End - 1, std::floor(Event->Start))
+                                            : std::max(Event->End, Event->Start);
         ShowTimes(Event->Start, Event->Start, end, end);
         AllDayCB->setChecked(Event->AllDay);
     }

@@ -30,6 +30,11 @@ QTime TimeOf(const QDateTimeEdit* picker) {
 class EventEditor : public UiTest {
 protected:
     TSMLCalendar calendar;
+    std::vector<std::string> refusals;
+    void SetUp() override {
+        UiTest::SetUp();
+        form().Refuse = [this](const QString& m) { refusals.push_back(m.toStdString()); };
+    }
     TEditEventForm& form() { return *Forms().EditEventForm; }
     void Open(TSMLEvent* event) {
         form().Event = event;
@@ -147,11 +152,25 @@ TEST_F(EventEditor, EndFollowsTheStart) {
     form().reject();
 }
 
+// An event read without an end shows its start as its end, never 30 Dec 1899, and OK
+// takes it as it is shown.
+TEST_F(EventEditor, EventWithoutEndShowsItsStart) {
+    TSMLEvent* event = calendar.NewItem();
+    event->Parse(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART:20261210T100000\r\n"
+        "END:VEVENT\r\nEND:VCALENDAR\r\n");
+    event->End = 0;  // as a payload without DTEND reads when nothing fills it in
+    Open(event);
+    EXPECT_EQ(form().EndDateDTP->date(), QDate(2026, 12, 10));
+    EXPECT_EQ(TimeOf(form().EndTimeDTP), QTime(10, 0));
+    form().OKBtnClick();
+    EXPECT_TRUE(refusals.empty());
+    EXPECT_EQ(event->End, At(2026, 12, 10, 10));
+}
+
 // An end before the start is refused with a message; the dialog stays open and the
 // event keeps its values. Ending when it starts is fine.
 TEST_F(EventEditor, EndBeforeStartIsRefused) {
-    std::vector<std::string> refusals;
-    form().Refuse = [&](const QString& m) { refusals.push_back(m.toStdString()); };
     TSMLEvent* event = calendar.NewItem();
     event->Parse(
         "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART:20261210T100000\r\n"
