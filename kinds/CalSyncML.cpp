@@ -92,12 +92,18 @@ void TSMLEvent::Parse(std::string_view text) {
         StartLine = component;
         const bool escaped = UsesTextEscapes(Lines);
         bool lastDateOnly = false;
+        const std::vector<AlarmSpan> blocks = AlarmBlocks();
+        auto block = blocks.begin();
         for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
+            if (block != blocks.end() && i == block->Begin) {
+                Reminders.push_back(ReadReminder(*block));
+                i = block->End;
+                ++block;
+                continue;
+            }
             const std::string& line = Lines[i];
             const std::string name = GetPropertyName(line);
-            if (name == "BEGIN" && ToUTF8(GetPropertyValue(line)) == "VALARM") {
-                ReadReminder(i);
-            } else if (name == "DTSTART" || name == "DTEND") {
+            if (name == "DTSTART" || name == "DTEND") {
                 (name == "DTSTART" ? Start : End) = GetDateTimeValue(line);
                 const bool dateOnly = IsDateOnly(line);
                 AllDay = lastDateOnly && dateOnly;
@@ -114,11 +120,40 @@ void TSMLEvent::Parse(std::string_view text) {
     State = ItemState::Unchanged;
 }
 
-void TSMLEvent::ReadReminder(std::size_t& i) {
+bool TSMLEvent::HasComponent() const {
+    // Parse leaves StartLine on the BEGIN:VEVENT line, or on line 0 when there is none;
+    // the setters insert their lines after it.
+    return StartLine >= 0 && static_cast<std::size_t>(StartLine) < Lines.size() &&
+           IsBlockLine(Lines[static_cast<std::size_t>(StartLine)], "BEGIN", "VEVENT");
+}
+
+std::vector<TSMLEvent::AlarmSpan> TSMLEvent::AlarmBlocks() const {
+    std::vector<AlarmSpan> blocks;
+    // Without a VEVENT the event has no reminders, whatever VALARM lines it holds.
+    if (!HasComponent()) return blocks;
+    for (std::size_t i = static_cast<std::size_t>(StartLine) + 1; i < Lines.size(); ++i) {
+        if (!IsBlockLine(Lines[i], "BEGIN", "VALARM")) continue;
+        AlarmSpan block{i, i + 1};
+        while (block.End < Lines.size() && !IsBlockLine(Lines[block.End], "END", "VALARM"))
+            ++block.End;
+        blocks.push_back(block);
+        i = block.End;
+    }
+    return blocks;
+}
+
+TSMLEvent::AlarmSpan TSMLEvent::AlarmBlock(std::size_t index) const {
+    const std::vector<AlarmSpan> blocks = AlarmBlocks();
+    if (index >= blocks.size() || index >= Reminders.size()) {
+        throw ItemError("The event has no reminder number " + std::to_string(index + 1));
+    }
+    return blocks[index];
+}
+
+TReminder TSMLEvent::ReadReminder(const AlarmSpan& block) const {
     TReminder reminder;
-    for (++i; i < Lines.size(); ++i) {
+    for (std::size_t i = block.Begin + 1; i < block.End; ++i) {
         const std::string& line = Lines[i];
-        if (line == "END:VALARM") break;
         const std::string name = GetPropertyName(line);
         if (name == "TRIGGER") {
             if (line.find("VALUE=DATE") != std::string::npos) {
@@ -136,7 +171,7 @@ void TSMLEvent::ReadReminder(std::size_t& i) {
                                                                         : ReminderMethod::Popup;
         }
     }
-    Reminders.push_back(reminder);
+    return reminder;
 }
 
 void TSMLEvent::SetTitle(const WideString& value) {
@@ -183,46 +218,36 @@ void TSMLEvent::SetAllDay(bool value) {
     SetEnd(End);
 }
 
-std::size_t TSMLEvent::AlarmBlock(std::size_t index) const {
-    std::size_t seen = 0;
-    for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, 0)); i < Lines.size(); ++i) {
-        if (IsBlockLine(Lines[i], "BEGIN", "VALARM") && seen++ == index) return i;
-    }
-    throw ItemError("The event has no reminder number " + std::to_string(index + 1));
-}
-
-std::size_t TSMLEvent::AlarmBlockEnd(std::size_t begin) const {
-    std::size_t i = begin + 1;
-    while (i < Lines.size() && !IsBlockLine(Lines[i], "END", "VALARM"))
-        ++i;
-    return i;  // the END:VALARM line, or the end of the payload
-}
-
 void TSMLEvent::AddReminder(const TReminder& reminder) {
-    std::size_t end = Lines.size();
-    while (end-- > 0 && !IsBlockLine(Lines[end], "END", "VEVENT")) {
-    }
-    if (end == static_cast<std::size_t>(-1) || static_cast<std::int32_t>(end) <= StartLine) {
-        // No VEVENT to hold the block: adding the record alone would leave the
-        // reminders and the payload out of step.
+    const std::vector<AlarmSpan> blocks = AlarmBlocks();
+    if (!HasComponent()) {
+        // Adding the record alone would leave the reminders and the payload out of step.
         throw ItemError("This event has no VEVENT component to hold a reminder");
     }
-    // The new block's number: the blocks of the event that come before it.
+    // The new block goes last in the event's own component: before the END:VEVENT that
+    // closes it (one inside a block closes nothing), or at the end of a component that
+    // is never closed. Its number is that of the blocks before it.
+    std::size_t at = static_cast<std::size_t>(StartLine) + 1;
     std::size_t index = 0;
-    for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, 0)); i < end; ++i) {
-        if (IsBlockLine(Lines[i], "BEGIN", "VALARM")) ++index;
+    for (; at < Lines.size() && !IsBlockLine(Lines[at], "END", "VEVENT"); ++at) {
+        if (index < blocks.size() && at == blocks[index].Begin) at = blocks[index++].End;
     }
-    Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(end), std::begin(kAlarmTemplate),
+    if (at > Lines.size()) {
+        // The last block runs to the end of the payload: a block after it would be
+        // read as part of it.
+        throw ItemError(
+            "A reminder of this event has no END:VALARM line; no reminder can be added");
+    }
+    Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(at), std::begin(kAlarmTemplate),
                  std::end(kAlarmTemplate));
     Reminders.insert(Reminders.begin() + static_cast<std::ptrdiff_t>(index), reminder);
     SetReminder(index, reminder);
 }
 
 void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
-    Reminders.at(index) = reminder;
-    const std::size_t begin = AlarmBlock(index);
-    const std::size_t end = AlarmBlockEnd(begin);
-    for (std::size_t i = begin + 1; i < end; ++i) {
+    const AlarmSpan block = AlarmBlock(index);
+    Reminders[index] = reminder;
+    for (std::size_t i = block.Begin + 1; i < block.End; ++i) {
         const std::string name = GetPropertyName(Lines[i]);
         if (name == "TRIGGER") {
             Lines[i] = reminder.Period == ReminderPeriod::ByTime
@@ -236,10 +261,9 @@ void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
 }
 
 void TSMLEvent::DeleteReminder(std::size_t index) {
-    (void)Reminders.at(index);
-    const std::size_t begin = AlarmBlock(index);
-    const std::size_t end = std::min(AlarmBlockEnd(begin) + 1, Lines.size());
-    Lines.erase(Lines.begin() + static_cast<std::ptrdiff_t>(begin),
+    const AlarmSpan block = AlarmBlock(index);
+    const std::size_t end = std::min(block.End + 1, Lines.size());
+    Lines.erase(Lines.begin() + static_cast<std::ptrdiff_t>(block.Begin),
                 Lines.begin() + static_cast<std::ptrdiff_t>(end));
     Reminders.erase(Reminders.begin() + static_cast<std::ptrdiff_t>(index));
     MarkModified();

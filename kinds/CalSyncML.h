@@ -65,10 +65,21 @@ public:
     void DeleteReminder(std::size_t index);
 
 private:
-    // Line index of VALARM block `index`, counted from the event's own component.
-    [[nodiscard]] std::size_t AlarmBlock(std::size_t index) const;
-    [[nodiscard]] std::size_t AlarmBlockEnd(std::size_t begin) const;
-    void ReadReminder(std::size_t& line);
+    // One VALARM block of the payload: its BEGIN:VALARM line and its END:VALARM line,
+    // or the end of the payload for a block that is never closed.
+    struct AlarmSpan {
+        std::size_t Begin = 0;
+        std::size_t End = 0;
+    };
+    // The VALARM blocks from the event's BEGIN:VEVENT on, in payload order: Parse reads
+    // one reminder from each, and the reminder edits find their block here, so that
+    // Reminders and the blocks stay in step whatever the payload holds. A BEGIN:VALARM
+    // inside a block belongs to that block.
+    [[nodiscard]] std::vector<AlarmSpan> AlarmBlocks() const;
+    // Whether the payload holds the event's VEVENT component.
+    [[nodiscard]] bool HasComponent() const;
+    [[nodiscard]] AlarmSpan AlarmBlock(std::size_t index) const;
+    [[nodiscard]] TReminder ReadReminder(const AlarmSpan& block) const;
 };
 
 class TSMLCalendar final : public TSMLStore<TSMLCalendar, TSMLEvent> {

@@ -149,6 +149,56 @@ TEST_F(Event, RemindersNeedAnEventToHoldThem) {
     EXPECT_TRUE(event.Lines.empty());
 }
 
+// Whatever a server's payload holds, Reminders and its VALARM blocks stay in step: a new
+// block goes last in the event's own VEVENT with its record at the same number, the
+// payload read again gives the same reminders, and deleting the new one restores it.
+TEST_F(Event, ReminderEditsKeepBlocksInStep) {
+    struct Case {
+        const char* what;
+        std::string payload;
+        std::size_t reminders;  // read by Parse
+        bool addable;
+        std::size_t newIndex;  // the new reminder's number
+    };
+    const Case cases[] = {
+        {"no VEVENT at all", "BEGIN:VALARM\rEND:VEVENT", 0, false, 0},
+        {"a VALARM inside a VALARM",
+         "BEGIN:VEVENT\r\nBEGIN:VALARM\r\nBEGIN:VALARM\r\nEND:VALARM\r\nEND:VEVENT\r\n", 1, true,
+         1},
+        {"a VALARM never closed", "BEGIN:VEVENT\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VEVENT\r\n",
+         1, false, 0},
+        {"END:VALARM in lower case", "BEGIN:VEVENT\r\nBEGIN:VALARM\r\nend:VALARM\r\nEND:VEVENT", 1,
+         true, 1},
+        {"a VEVENT never closed", "BEGIN:VEVENT\r\nSUMMARY:x", 0, true, 0},
+        {"a second VEVENT with its own VALARM",
+         VEvent({"BEGIN:VALARM", "TRIGGER:-PT5M", "END:VALARM", "END:VEVENT", "BEGIN:VEVENT",
+                 "BEGIN:VALARM", "TRIGGER:-PT1H", "END:VALARM"}),
+         2, true, 1},
+    };
+    const TReminder added{10, 0, ReminderPeriod::Minutes, ReminderMethod::Email};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        event.Parse(c.payload);
+        const Lines parsed = event.Lines;
+        ASSERT_EQ(event.ReminderCount(), c.reminders);
+        if (!c.addable) {
+            EXPECT_THROW(event.AddReminder(added), ItemError);
+            EXPECT_EQ(event.Lines, parsed);
+            EXPECT_EQ(event.ReminderCount(), c.reminders);
+            continue;
+        }
+        event.AddReminder(added);
+        ASSERT_EQ(event.ReminderCount(), c.reminders + 1);
+        EXPECT_EQ(event.GetReminder(c.newIndex), added);
+        TSMLEvent reread(nullptr);
+        reread.Parse(event.GetText());
+        ASSERT_EQ(reread.ReminderCount(), event.ReminderCount());
+        EXPECT_EQ(reread.GetReminder(c.newIndex), added);
+        event.DeleteReminder(c.newIndex);
+        EXPECT_EQ(event.Lines, parsed);
+    }
+}
+
 TEST_F(Event, TextSettersWriteOnlyWhatChanged) {
     event.Parse(VEvent({"SUMMARY:Same", "UID:1"}));
     event.SetTitle(u"Same");
