@@ -13,15 +13,27 @@ constexpr std::string_view kQPParams = ";ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8
 std::string ParamText(std::string_view line) {
     const auto colon = line.find(':');
     if (colon == std::string_view::npos) return {};
-    std::string head(line.substr(0, colon));
-    for (const std::string_view drop : {";ENCODING=QUOTED-PRINTABLE", ";CHARSET=UTF-8"}) {
-        for (auto p = head.find(drop); p != std::string::npos; p = head.find(drop, p)) {
-            head.erase(p, drop.size());
-        }
-    }
+    const std::string_view head = line.substr(0, colon);
     const auto semicolon = head.find(';');
-    if (semicolon == std::string::npos) return {};
-    return head.substr(semicolon + 1);
+    if (semicolon == std::string_view::npos) return {};
+    // One pass over the head: a line may repeat a parameter any number of times.
+    std::string params;
+    params.reserve(head.size() - semicolon);
+    for (std::size_t i = semicolon; i < head.size();) {
+        const std::string_view rest = head.substr(i);
+        bool dropped = false;
+        for (const std::string_view drop : {";ENCODING=QUOTED-PRINTABLE", ";CHARSET=UTF-8"}) {
+            if (rest.substr(0, drop.size()) == drop) {
+                i += drop.size();
+                dropped = true;
+                break;
+            }
+        }
+        if (!dropped) params += head[i++];
+    }
+    // What a cut leaves before the first remaining ";" belongs to the name.
+    const auto first = params.find(';');
+    return first == std::string::npos ? std::string() : params.substr(first + 1);
 }
 
 bool ParamsMatch(std::string_view line, const ParamList& params, std::string_view exclude) {
