@@ -91,7 +91,6 @@ void THttpClient::Post(const std::string& url, const std::string& body, std::str
         throw TransportError("The reply from " + url + " is larger than " +
                              std::to_string(MaxReplyBytes >> 20) + " MB");
     }
-    if (OnProgress) OnProgress(reply.size());
 }
 
 }  // namespace orvanta

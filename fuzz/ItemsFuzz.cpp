@@ -23,6 +23,17 @@ struct Edit {
     std::uint32_t number = 0;
 };
 
+// Parse refuses a payload it cannot read (a date that is none) with a message, and the
+// load then keeps no item to edit.
+bool Parsed(TSMLItem& item, std::string_view payload) {
+    try {
+        item.Parse(payload);
+        return true;
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
 // Runs one edit; an edit the payload cannot take is refused with a message.
 void Try(const std::function<void()>& edit) {
     try {
@@ -34,7 +45,7 @@ void Try(const std::function<void()>& edit) {
 void EditEvent(std::string_view payload, const Edit& e) {
     TSMLCalendar calendar;
     TSMLEvent event(&calendar);
-    event.Parse(payload);
+    if (!Parsed(event, payload)) return;
     const TReminder reminder{static_cast<std::int32_t>(e.number % 100), e.moment,
                              static_cast<ReminderPeriod>(e.number % 5),
                              static_cast<ReminderMethod>(e.number % 2)};
@@ -62,7 +73,7 @@ void EditEvent(std::string_view payload, const Edit& e) {
 void EditContact(std::string_view payload, const Edit& e) {
     TSMLContacts contacts;
     TSMLContact contact(&contacts);
-    contact.Parse(payload);
+    if (!Parsed(contact, payload)) return;
     // Every field the editor writes, by the contact's own list of fields.
     for (const ContactField& field : ContactFields()) {
         if (field.Text) Try([&] { contact.Set(field.Text, e.text); });
@@ -74,7 +85,7 @@ void EditContact(std::string_view payload, const Edit& e) {
 void EditTask(std::string_view payload, const Edit& e) {
     TSMLTasks tasks;
     TSMLTask task(&tasks);
-    task.Parse(payload);
+    if (!Parsed(task, payload)) return;
     Try([&] { task.SetTitle(e.text); });
     Try([&] { task.SetDescription(e.text); });
     Try([&] { task.SetDue(e.moment); });
@@ -86,7 +97,7 @@ void EditTask(std::string_view payload, const Edit& e) {
 void EditNote(std::string_view payload, const Edit& e) {
     TSMLNotes notes;
     TSMLNote note(&notes);
-    note.Parse(payload);
+    if (!Parsed(note, payload)) return;
     Try([&] { note.SetTitle(e.text); });
     Try([&] { note.SetBody(e.text); });
 }
