@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Url.h"
+
 namespace orvanta {
 
 // HTTP POST on libcurl, as the SyncML exchanges need it: one connection per exchange,
@@ -69,15 +71,5 @@ private:
     // Guards connection_ against Cancel waking it while Close frees it.
     std::mutex wakeMutex_;
 };
-
-// A URL as failure messages show it: without user name and password, and shortened
-// to about `limit` characters when longer.
-[[nodiscard]] std::string DisplayURL(std::string_view url, std::size_t limit = 80);
-// The URL without the user information of its authority ("user:password@").
-[[nodiscard]] std::string WithoutUserInfo(std::string_view url);
-// The scheme of a URL in lower case ("https"); empty when it has none.
-[[nodiscard]] std::string SchemeOf(std::string_view url);
-// The host and port of a URL in lower case, without user information.
-[[nodiscard]] std::string AuthorityOf(std::string_view url);
 
 }  // namespace orvanta

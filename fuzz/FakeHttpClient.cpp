@@ -73,12 +73,22 @@ void THttpClient::Close() {
     connection_.reset();
 }
 
+void THttpClient::Cancel() {
+    cancelled_ = true;
+}
+
+void THttpClient::ResetCancel() {
+    cancelled_ = false;
+}
+
 void THttpClient::Post(const std::string& url, const std::string& body, std::string& reply) {
     reply.clear();
+    if (cancelled_) throw CancelledError();
     Script& script = TheScript();
     if (script.replies.empty()) {
         Close();
-        throw TransportError("Could not connect to " + url + ": the connection was reset");
+        throw TransportError("Could not connect to " + DisplayURL(url) +
+                             ": the connection was reset");
     }
     if (!connection_) connection_ = std::make_unique<Connection>();
     reply = std::move(script.replies.front());
@@ -88,7 +98,7 @@ void THttpClient::Post(const std::string& url, const std::string& body, std::str
     ReplaceAll(reply, "@MSG@", ElementText(body, "MsgID"));
     if (reply.size() > MaxReplyBytes) {
         Close();
-        throw TransportError("The reply from " + url + " is larger than " +
+        throw TransportError("The reply from " + DisplayURL(url) + " is larger than " +
                              std::to_string(MaxReplyBytes >> 20) + " MB");
     }
 }
