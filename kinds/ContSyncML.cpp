@@ -233,7 +233,8 @@ void TSMLContact::Parse(std::string_view text) {
             this->*c.Fields[0] = p.Read == Reading::Lines ? WithCRLF(value) : std::move(value);
         } else {
             for (std::size_t k = 0; k < c.Count; ++k) {
-                this->*c.Fields[k] = GetPropertyValue(line, static_cast<int>(k), unescape);
+                if (c.Fields[k])
+                    this->*c.Fields[k] = GetPropertyValue(line, static_cast<int>(k), unescape);
             }
         }
     }

@@ -106,6 +106,7 @@ TEST_F(Event, FieldsAndTheirDecoding) {
     event.Parse(
         VEvent({"LOCATION:a\\, b", "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:one=0Atwo"}, "1.0"));
     EXPECT_EQ(event.Location, u"a\\, b");
+    EXPECT_EQ(event.Summary, u"");
     EXPECT_EQ(event.Description, u"one\r\ntwo");
     // Quoted-printable values are never unescaped.
     event.Parse(VEvent({"SUMMARY;ENCODING=QUOTED-PRINTABLE:a\\,b=3B"}));

@@ -31,6 +31,8 @@ TEST_F(Task, Fields) {
     for (const char* status : {"STATUS:completed", "STATUS:NEEDS-ACTION", "STATUS:"}) {
         task.Parse(VTodo({status}));
         EXPECT_FALSE(task.Completed) << status;
+        EXPECT_EQ(task.Priority, 0) << status;  // nothing stays from the task before
+        EXPECT_EQ(task.Due, 0) << status;
     }
     EXPECT_THROW(task.Parse(VTodo({"PRIORITY:high"})), ConversionError);
 }
