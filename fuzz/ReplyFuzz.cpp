@@ -21,7 +21,8 @@ struct Reader : pugi::xml_tree_walker {
         (void)Text(node);
         try {
             (void)ReadInteger(node);
-        } catch (const ConversionError&) {
+        } catch (const ProtocolError&) {
+            // A text that is no number is reported as a malformed reply.
         }
         return true;
     }
