@@ -59,13 +59,7 @@ TEST_P(RoundTrip, OnlyTheChangedPropertyDiffers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(CorpusFiles()),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return CorpusTestName(info.param); });
 
 }  // namespace
 }  // namespace orvanta

@@ -1,6 +1,7 @@
 #include "support/Corpus.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <regex>
 
@@ -75,6 +76,14 @@ std::vector<std::string> RawPropertyNames(const std::string& text) {
         names.push_back(name);
     }
     return names;
+}
+
+std::string CorpusTestName(const CorpusFile& file) {
+    std::string name = file.name;
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
 }
 
 }  // namespace orvanta::test

@@ -28,6 +28,10 @@ extern const WideString kCorpusEdit;
 // events, or tasks when they hold a VTODO.
 [[nodiscard]] std::vector<CorpusFile> CorpusFiles();
 
+// A test name for each file of the corpus: its name with every character that is not a
+// letter or digit made "_".
+[[nodiscard]] std::string CorpusTestName(const CorpusFile& file);
+
 // The names of the property lines that start in a payload's raw text (continuations
 // and quoted-printable soft-broken parts aside), upper-cased, in order.
 [[nodiscard]] std::vector<std::string> RawPropertyNames(const std::string& text);
