@@ -135,6 +135,39 @@ TEST(PropertyLines, ParameterCuttingScalesWithTheLine) {
               30.0);
 }
 
+// A long value folded at 75 bytes (as servers send photos) and one soft-broken
+// quoted-printable value are joined in one pass: ten times the lines, about ten times
+// the time.
+TEST(PropertyLines, UnfoldingScalesWithTheValue) {
+    const auto folded = [](std::size_t parts, bool softBreaks) {
+        std::vector<std::string> lines{softBreaks ? "NOTE;ENCODING=QUOTED-PRINTABLE:" : "PHOTO:"};
+        for (std::size_t i = 0; i < parts; ++i) {
+            lines.back() += std::string(72, 'A') + (softBreaks ? "=" : "");
+            lines.push_back(softBreaks ? "" : " ");
+        }
+        lines.back() += "end";
+        lines.push_back("TEL:1");
+        return lines;
+    };
+    for (const bool softBreaks : {false, true}) {
+        SCOPED_TRACE(softBreaks ? "soft line breaks" : "folded");
+        std::vector<std::string> joined = folded(200, softBreaks);
+        UnfoldLines(joined);
+        ASSERT_EQ(joined.size(), 2u);
+        EXPECT_EQ(joined[1], "TEL:1");
+        EXPECT_LT(test::TimeRatio(
+                      [&] {
+                          auto lines = folded(200, softBreaks);
+                          UnfoldLines(lines);
+                      },
+                      [&] {
+                          auto lines = folded(2000, softBreaks);
+                          UnfoldLines(lines);
+                      }),
+                  30.0);
+    }
+}
+
 TEST(PropertyLines, NamesParamsAndValues) {
     EXPECT_EQ(GetPropertyName("tel;WORK:1"), "TEL");
     EXPECT_EQ(GetPropertyName("SUMMARY:x"), "SUMMARY");
