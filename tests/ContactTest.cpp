@@ -108,84 +108,92 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
     using C = TSMLContact;
     const struct {
         Lines before;
-        void (C::*set)(const WideString&);
-        WideString C::*field;
+        void (*set)(C&, const WideString&);
+        WideString (*field)(const C&);
         WideString value;
         Lines after;
     } cases[] = {
         {{"N:Family;Given;;;", "X-KEEP:yes"},
-         &C::SetFirstName,
-         &C::FirstName,
+         [](C& x, const WideString& v) { x.SetFirstName(v); },
+         [](const C& x) { return x.FirstName; },
          u"J\u00FCrgen",
          {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Family;J=C3=BCrgen;;;", "X-KEEP:yes"}},
         {{"N:Family;Given;;;"},
-         &C::SetLastName,
-         &C::LastName,
+         [](C& x, const WideString& v) { x.SetLastName(v); },
+         [](const C& x) { return x.LastName; },
          u"a\\",
          {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a\\\\;Given;;;"}},
         {{"N:Family;Given;;;"},
-         &C::SetBusFax,
-         &C::BusFax,
+         [](C& x, const WideString& v) { x.SetBusFax(v); },
+         [](const C& x) { return x.BusFax; },
          u"+1 555 0100",
          {"TEL;WORK;FAX:+1 555 0100", "N:Family;Given;;;"}},
         {{"TEL;WORK;FAX:fax", "TEL;WORK:old"},
-         &C::SetBusPhone,
-         &C::BusPhone,
+         [](C& x, const WideString& v) { x.SetBusPhone(v); },
+         [](const C& x) { return x.BusPhone; },
          u"new",
          {"TEL;WORK;FAX:fax", "TEL;WORK:new"}},
         {{"TEL;WORK;FAX:fax"},
-         &C::SetBusPhone,
-         &C::BusPhone,
+         [](C& x, const WideString& v) { x.SetBusPhone(v); },
+         [](const C& x) { return x.BusPhone; },
          u"new",
          {"TEL;WORK:new", "TEL;WORK;FAX:fax"}},
         {{"TEL;WORK;CELL:work", "TEL;CELL:mine"},
-         &C::SetMobile,
-         &C::Mobile,
+         [](C& x, const WideString& v) { x.SetMobile(v); },
+         [](const C& x) { return x.Mobile; },
          u"changed",
          {"TEL;WORK;CELL:work", "TEL;CELL:changed"}},
         {{"TEL;HOME;VOICE:+49 30 1"},
-         &C::SetPhone,
-         &C::Phone,
+         [](C& x, const WideString& v) { x.SetPhone(v); },
+         [](const C& x) { return x.Phone; },
          u"+49 30 2",
          {"TEL;HOME;VOICE:+49 30 2"}},
-        {{"TEL;HOME:1", "TEL:2"}, &C::SetPhone, &C::Phone, u"3", {"TEL;HOME:3", "TEL:2"}},
-        {{"TEL;TYPE=WORK,VOICE:1"}, &C::SetBusPhone, &C::BusPhone, u"2", {"TEL;TYPE=WORK,VOICE:2"}},
+        {{"TEL;HOME:1", "TEL:2"},
+         [](C& x, const WideString& v) { x.SetPhone(v); },
+         [](const C& x) { return x.Phone; },
+         u"3",
+         {"TEL;HOME:3", "TEL:2"}},
+        {{"TEL;TYPE=WORK,VOICE:1"},
+         [](C& x, const WideString& v) { x.SetBusPhone(v); },
+         [](const C& x) { return x.BusPhone; },
+         u"2",
+         {"TEL;TYPE=WORK,VOICE:2"}},
         {{"EMAIL;INTERNET;PREF:a@example.org"},
-         &C::SetEMail,
-         &C::EMail,
+         [](C& x, const WideString& v) { x.SetEMail(v); },
+         [](const C& x) { return x.EMail; },
          u"b@example.org",
          {"EMAIL;INTERNET;PREF:b@example.org"}},
         {{"EMAIL;WORK;ENCODING=QUOTED-PRINTABLE:a=40example.org"},
-         &C::SetBusEMail,
-         &C::BusEMail,
+         [](C& x, const WideString& v) { x.SetBusEMail(v); },
+         [](const C& x) { return x.BusEMail; },
          u"b@example.org",
          {"EMAIL;WORK:b@example.org"}},
         {{"URL;HOME:http://a.example"},
-         &C::SetWebPage,
-         &C::WebPage,
+         [](C& x, const WideString& v) { x.SetWebPage(v); },
+         [](const C& x) { return x.WebPage; },
          u"http://b.example",
          {"URL;HOME:http://b.example"}},
         {{"ADR;HOME;CHARSET=ISO-8859-1:;;Stra\xDF"
           "e 1;M\xFCnchen;;80331;"},
-         &C::SetPostalCode,
-         &C::PostalCode,
+         [](C& x, const WideString& v) { x.SetPostalCode(v); },
+         [](const C& x) { return x.PostalCode; },
          u"80333",
          {"ADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Stra=C3=9Fe=201;M=C3=BCnchen;;"
           "80333;"}},
         {{"ADR:;;Elm Road;Leeds;;LS1;UK"},
-         &C::SetAddress,
-         &C::Address,
+         [](C& x, const WideString& v) { x.SetAddress(v); },
+         [](const C& x) { return x.Address; },
          u"Flat 2; Block B",
          {"ADR;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Flat=202\\;=20Block=20B;Leeds;;LS1;UK"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before.front());
         contact.Parse(VCard(c.before));
-        (contact.*c.set)(c.value);
+        c.set(contact, c.value);
         EXPECT_EQ(contact.State, ItemState::Modified);
         EXPECT_EQ(contact.GetText(), VCard(c.after));
         contact.Parse(contact.GetText());
-        EXPECT_EQ(contact.*c.field, c.value);
+        EXPECT_EQ(c.field(contact), c.value);
     }
     // An unchanged value writes nothing.
     contact.Parse(VCard({"N:Family;Given;;;"}));
