@@ -283,6 +283,10 @@ private:
 
 }  // namespace
 
+bool EndsInSoftBreak(const std::string& line) {
+    return !line.empty() && line.back() == '=' && QuotedPrintableHead().Of(line);
+}
+
 void UnfoldLines(std::vector<std::string>& lines) {
     // One forward pass: each line is moved at most once and appended at most once.
     std::size_t kept = 0;

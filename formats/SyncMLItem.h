@@ -85,6 +85,10 @@ protected:
 // and a quoted-printable value that ends in "=" (a soft line break) takes the next
 // line after it (the "=" dropped). Other values may end in "=" (Base64 padding, plain
 // text) and then end there.
+// Whether a line ends in a quoted-printable soft line break: a reader joins the line that
+// follows it to it.
+[[nodiscard]] bool EndsInSoftBreak(const std::string& line);
+
 void UnfoldLines(std::vector<std::string>& lines);
 
 // Cuts a payload at CR LF, lone CR and lone LF; a NUL ends the text.

@@ -267,6 +267,12 @@ void TSMLEvent::AddReminder(const TReminder& reminder) {
         throw ItemError(
             "A reminder of this event has no END:VALARM line; no reminder can be added");
     }
+    if (at == Lines.size() && EndsInSoftBreak(Lines.back())) {
+        // A VEVENT never closed whose last line ends in a soft line break: a block after
+        // it would be read as part of that line.
+        throw ItemError(
+            "The last line of this event continues onto the next; no reminder can be added");
+    }
     Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(at), std::begin(kAlarmTemplate),
                  std::end(kAlarmTemplate));
     Reminders.insert(Reminders.begin() + static_cast<std::ptrdiff_t>(index), reminder);

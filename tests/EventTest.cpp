@@ -227,6 +227,8 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
         {"END:VALARM in lower case", "BEGIN:VEVENT\r\nBEGIN:VALARM\r\nend:VALARM\r\nEND:VEVENT", 1,
          true, 1},
         {"a VEVENT never closed", "BEGIN:VEVENT\r\nSUMMARY:x", 0, true, 0},
+        {"a VEVENT never closed after a soft line break",
+         "BEGIN:VEVENT\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=", 0, false, 0},
         {"a second VEVENT with its own VALARM",
          VEvent({"BEGIN:VALARM", "TRIGGER:-PT5M", "END:VALARM", "END:VEVENT", "BEGIN:VEVENT",
                  "BEGIN:VALARM", "TRIGGER:-PT1H", "END:VALARM"}),
