@@ -41,11 +41,19 @@ std::string RealServer::SessionStatus(const std::string& deviceID, fs::file_time
     for (int attempt = 0; attempt < 300; ++attempt) {
         fs::path newest;
         fs::file_time_type newestTime = since;
-        for (const auto& entry : fs::directory_iterator(dir_ / "home/.cache/syncevolution")) {
-            const fs::path ini = entry.path() / "status.ini";
-            if (entry.path().filename().string().rfind(prefix, 0) != 0 || !fs::exists(ini))
+        // The server prunes old session folders while it runs, so any of them may
+        // vanish between listing and reading it.
+        std::error_code gone;
+        for (fs::directory_iterator it(dir_ / "home/.cache/syncevolution", gone), end;
+             !gone && it != end; it.increment(gone)) {
+            const fs::path ini = it->path() / "status.ini";
+            if (it->path().filename().string().rfind(prefix, 0) != 0) continue;
+            const auto time = fs::last_write_time(ini, gone);
+            if (gone) {
+                gone.clear();
                 continue;
-            if (const auto time = fs::last_write_time(ini); time >= newestTime) {
+            }
+            if (time >= newestTime) {
                 newest = ini;
                 newestTime = time;
             }
