@@ -36,6 +36,7 @@ TSMLBase::TSMLBase(const StoreDefaults& defaults)
       ContentType(defaults.ContentType),
       ContentVersion(defaults.ContentVersion),
       LocalDatabase(defaults.LocalDatabase),
+      Capabilities(defaults.Capabilities),
       Random(DefaultRandomSource()),
       Clock(SystemClockUTC) {}
 

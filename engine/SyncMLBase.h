@@ -14,6 +14,12 @@ namespace orvanta {
 
 class THttpClient;
 
+// A property the client reads and writes, with the TYPE parameter values it tells apart.
+struct PropertyCapability {
+    std::string Name;
+    std::vector<std::string> Types;
+};
+
 // The fixed settings of one kind of data store.
 struct StoreDefaults {
     std::string DataSource;
@@ -21,6 +27,10 @@ struct StoreDefaults {
     std::string ContentType;
     std::string ContentVersion;
     std::string DeviceID;
+    // Declared in the device information when not empty: a server that knows which
+    // properties the client keeps sends no others (no empty placeholders for the rest)
+    // and keeps its own values of the others when the client replaces an item.
+    std::vector<PropertyCapability> Capabilities = {};
 };
 
 // What the last exchange moved, for progress and measurements.
@@ -61,6 +71,7 @@ public:
     std::string ContentType;
     std::string ContentVersion;
     std::string LocalDatabase;
+    std::vector<PropertyCapability> Capabilities;
 
     ExchangeStats LastExchange;
     // Called on the exchange's own thread as bytes move and after each round trip.

@@ -184,6 +184,20 @@ void TSyncSession::AppendDevInfPut() {
         AddElement(p, "CTType", client_.ContentType);
         AddElement(p, "VerCT", client_.ContentVersion);
     }
+    if (!client_.Capabilities.empty()) {
+        pugi::xml_node cap = store.append_child("CTCap");
+        AddElement(cap, "CTType", client_.ContentType);
+        AddElement(cap, "VerCT", client_.ContentVersion);
+        for (const PropertyCapability& property : client_.Capabilities) {
+            pugi::xml_node prop = cap.append_child("Property");
+            AddElement(prop, "PropName", property.Name);
+            if (property.Types.empty()) continue;
+            pugi::xml_node param = prop.append_child("PropParam");
+            AddElement(param, "ParamName", "TYPE");
+            for (const std::string& type : property.Types)
+                AddElement(param, "ValEnum", type);
+        }
+    }
     pugi::xml_node caps = store.append_child("SyncCap");
     for (const int type : {2, 3, 5})
         AddElement(caps, "SyncType", type);

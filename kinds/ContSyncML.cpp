@@ -309,6 +309,41 @@ void TSMLContact::Delete() {
     if (it != items.end()) Owner->DeleteItem(static_cast<std::size_t>(it - items.begin()));
 }
 
-TSMLContacts::TSMLContacts() : TSMLStore({"card", "contdb", "text/x-vcard", "2.1", "ContSyncML"}) {}
+namespace {
+
+// What a server should send of a contact: the properties of the field table with the
+// TYPE words that share their lines out, and the words an unmarked line of a home
+// telephone, e-mail address, address or web page carries. FN is declared as the name
+// shown, which servers derive from N.
+std::vector<PropertyCapability> ContactCapabilities() {
+    std::vector<PropertyCapability> caps = {
+        {"BEGIN", {}}, {"END", {}}, {"VERSION", {}}, {"FN", {}}};
+    for (const ContactProperty* property : kProperties) {
+        auto cap = std::find_if(caps.begin(), caps.end(),
+                                [&](const auto& c) { return c.Name == property->Name; });
+        if (cap == caps.end()) cap = caps.insert(caps.end(), {std::string(property->Name), {}});
+        for (const auto& words : {property->Require, property->Exclude}) {
+            for (const std::string_view word : words) {
+                if (!word.empty() &&
+                    std::find(cap->Types.begin(), cap->Types.end(), word) == cap->Types.end())
+                    cap->Types.emplace_back(word);
+            }
+        }
+    }
+    const std::pair<std::string_view, std::string_view> unmarked[] = {
+        {"TEL", "HOME"},       {"TEL", "VOICE"}, {"EMAIL", "HOME"},
+        {"EMAIL", "INTERNET"}, {"ADR", "HOME"},  {"URL", "HOME"}};
+    for (const auto& [name, word] : unmarked) {
+        for (auto& cap : caps) {
+            if (cap.Name == name) cap.Types.emplace_back(word);
+        }
+    }
+    return caps;
+}
+
+}  // namespace
+
+TSMLContacts::TSMLContacts()
+    : TSMLStore({"card", "contdb", "text/x-vcard", "2.1", "ContSyncML", ContactCapabilities()}) {}
 
 }  // namespace orvanta

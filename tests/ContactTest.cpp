@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/Errors.h"
 #include "kinds/ContSyncML.h"
 #include "support/Payloads.h"
@@ -200,6 +202,38 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
     contact.SetFirstName(u"Given");
     EXPECT_EQ(contact.State, ItemState::Unchanged);
     EXPECT_EQ(contact.GetText(), VCard({"N:Family;Given;;;"}));
+}
+
+// A server sends a client only the properties and TYPE words its device information
+// declares: a line the contact writes and later reads must be declared, or the server
+// keeps it back from the next load.
+TEST_F(Contact, EveryLineItWritesIsDeclared) {
+    const auto declared = [&](const std::string& line) {
+        for (const PropertyCapability& cap : client.Capabilities) {
+            if (cap.Name != GetPropertyName(line)) continue;
+            const std::string params = GetPropertyParamText(line);
+            for (std::size_t start = 0; start < params.size();) {
+                const std::size_t end = std::min(params.find(';', start), params.size());
+                const std::string word = params.substr(start, end - start);
+                if (word.find('=') == std::string::npos &&
+                    std::find(cap.Types.begin(), cap.Types.end(), word) == cap.Types.end())
+                    return false;
+                start = end + 1;
+            }
+            return true;
+        }
+        return false;
+    };
+    for (const ContactField& field : ContactFields()) {
+        if (field.Text) contact.Set(field.Text, u"x\u00e9");
+    }
+    contact.SetBirthday(EncodeDate(1980, 4, 12));
+    for (const std::string& line : contact.Lines)
+        EXPECT_TRUE(declared(line)) << line;
+    for (const char* line : {"TEL;HOME;VOICE:1", "EMAIL;INTERNET:a@b", "FN:A B"})
+        EXPECT_TRUE(declared(line)) << line;
+    for (const char* line : {"NICKNAME:x", "TEL;PAGER:1", "PHOTO;ENCODING=b:AA"})
+        EXPECT_FALSE(declared(line)) << line;
 }
 
 // A new contact is gone at once, a loaded one is marked deleted.
