@@ -203,43 +203,95 @@ std::string UnescapeField(std::string_view field, bool textEscapes) {
     return out;
 }
 
-WideString GetPropertyValue(std::string_view line, int index, bool textEscapes) {
-    const auto colon = line.find(':');
-    std::string_view raw = colon == std::string_view::npos ? line : line.substr(colon + 1);
-    const bool qp = line.find("QUOTED-PRINTABLE") != std::string_view::npos;
-    // Escapes belong to the plain text of iCalendar 2.0 and vCard 3.0, never to a
-    // quoted-printable value.
-    textEscapes = textEscapes && !qp;
-    // A value is copied only when decoding or unescaping changes it.
-    const auto unescape = [&](std::string_view bytes) {
-        if (bytes.find('\\') == std::string_view::npos) return FromUTF8(bytes);
-        return FromUTF8(UnescapeField(bytes, textEscapes));
-    };
-    const auto decode = [&](std::string_view text) {
-        return qp ? unescape(DecodeQP(text)) : unescape(text);
-    };
-    if (index < 0) {
-        if (qp) return FromUTF8(DecodeQP(raw));
-        return textEscapes ? decode(raw) : FromUTF8(raw);
+namespace {
+
+// Whether a line's head (its name and parameters) says quoted-printable, as
+// ENCODING=QUOTED-PRINTABLE or the bare word of vCard 2.1, in any letter case.
+bool HeadSaysQuotedPrintable(std::string_view head) {
+    constexpr std::string_view word = "QUOTED-PRINTABLE";
+    if (head.find(word) != std::string_view::npos) return true;  // the usual spelling
+    for (std::size_t i = 0; i + word.size() <= head.size(); ++i) {
+        if ((head[i] | 0x20) != 'q') continue;
+        if (std::equal(word.begin(), word.end(), head.begin() + static_cast<std::ptrdiff_t>(i),
+                       [](char w, char c) {
+                           return (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) ==
+                                  w;
+                       }))
+            return true;
+    }
+    return false;
+}
+
+// The value of a line and how to read it. Escapes belong to the plain text of
+// iCalendar 2.0 and vCard 3.0, never to a quoted-printable value.
+struct PropertyValue {
+    PropertyValue(std::string_view line, bool textEscapes) {
+        const auto colon = line.find(':');
+        Raw = colon == std::string_view::npos ? line : line.substr(colon + 1);
+        QuotedPrintable = HeadSaysQuotedPrintable(line.substr(0, colon));
+        TextEscapes = textEscapes && !QuotedPrintable;
     }
 
-    // Fields of a structured value end at each ";" that no backslash escapes (the
-    // vCard escape "\;" keeps a semicolon inside its field).
-    int k = 0;
-    std::size_t start = 0;
-    for (std::size_t i = 0;; ++i) {
-        if (i < raw.size() && raw[i] == '\\') {
-            ++i;
-            continue;
+    // One field (or the whole value), decoded; copied only when decoding or
+    // unescaping changes it.
+    [[nodiscard]] WideString Decode(std::string_view text) const {
+        std::string decoded;
+        if (QuotedPrintable) {
+            decoded = DecodeQP(text);
+            text = decoded;
         }
-        if (i < raw.size() && raw[i] != ';') continue;
-        if (k == index) {
-            return decode(raw.substr(start, std::min(i, raw.size()) - start));
-        }
-        if (i >= raw.size()) return {};
-        ++k;
-        start = i + 1;
+        if (text.find('\\') == std::string_view::npos) return FromUTF8(text);
+        return FromUTF8(UnescapeField(text, TextEscapes));
     }
+
+    // Calls take(k, field) for each field of a structured value until it returns
+    // false. Fields end at each ";" that no backslash escapes ("\;" keeps a semicolon
+    // inside its field).
+    template <class Take>
+    void ForEachField(Take take) const {
+        std::size_t start = 0;
+        for (std::size_t i = 0, k = 0;; ++i) {
+            if (i < Raw.size() && Raw[i] == '\\') {
+                ++i;
+                continue;
+            }
+            if (i < Raw.size() && Raw[i] != ';') continue;
+            const std::size_t end = std::min(i, Raw.size());
+            if (!take(k++, Raw.substr(start, end - start)) || i >= Raw.size()) return;
+            start = i + 1;
+        }
+    }
+
+    std::string_view Raw;
+    bool QuotedPrintable;
+    bool TextEscapes;
+};
+
+}  // namespace
+
+WideString GetPropertyValue(std::string_view line, int index, bool textEscapes) {
+    const PropertyValue value(line, textEscapes);
+    if (index < 0) {
+        if (value.QuotedPrintable) return FromUTF8(DecodeQP(value.Raw));
+        return value.TextEscapes ? value.Decode(value.Raw) : FromUTF8(value.Raw);
+    }
+    WideString field;
+    value.ForEachField([&](std::size_t k, std::string_view text) {
+        if (k != static_cast<std::size_t>(index)) return true;
+        field = value.Decode(text);
+        return false;
+    });
+    return field;
+}
+
+std::vector<WideString> GetPropertyValues(std::string_view line, bool textEscapes) {
+    const PropertyValue value(line, textEscapes);
+    std::vector<WideString> fields;
+    value.ForEachField([&](std::size_t, std::string_view text) {
+        fields.push_back(value.Decode(text));
+        return true;
+    });
+    return fields;
 }
 
 TDateTime GetDateTimeValue(std::string_view line) {
@@ -266,11 +318,7 @@ public:
             scanned_ = line.size();
             return false;
         }
-        std::string head = line.substr(0, colon);
-        for (char& c : head) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
-        qp_ = head.find("QUOTED-PRINTABLE") != std::string::npos;
+        qp_ = HeadSaysQuotedPrintable(std::string_view(line).substr(0, colon));
         known_ = true;
         return qp_;
     }

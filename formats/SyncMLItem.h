@@ -77,6 +77,10 @@ protected:
 // text is escaped: iCalendar 2.0, vCard 3.0) "\n", "\N" and "\," are undone as well.
 [[nodiscard]] WideString GetPropertyValue(std::string_view line, int index = -1,
                                           bool textEscapes = false);
+// Every field of a structured value in order, read as GetPropertyValue reads one; the
+// value is walked once however many fields it has.
+[[nodiscard]] std::vector<WideString> GetPropertyValues(std::string_view line,
+                                                        bool textEscapes = false);
 [[nodiscard]] std::string UnescapeField(std::string_view field, bool textEscapes);
 [[nodiscard]] TDateTime GetDateTimeValue(std::string_view line);
 

@@ -232,9 +232,9 @@ void TSMLContact::Parse(std::string_view text) {
             WideString value = GetPropertyValue(line, -1, unescape);
             this->*c.Fields[0] = p.Read == Reading::Lines ? WithCRLF(value) : std::move(value);
         } else {
-            for (std::size_t k = 0; k < c.Count; ++k) {
-                if (c.Fields[k])
-                    this->*c.Fields[k] = GetPropertyValue(line, static_cast<int>(k), unescape);
+            std::vector<WideString> values = GetPropertyValues(line, unescape);
+            for (std::size_t k = 0; k < c.Count && k < values.size(); ++k) {
+                if (c.Fields[k]) this->*c.Fields[k] = std::move(values[k]);
             }
         }
     }

@@ -201,6 +201,13 @@ TEST(PropertyLines, NamesParamsAndValues) {
     EXPECT_EQ(GetPropertyValue("FN;CHARSET=ISO-8859-1:J\xFCrgen"), u"J\u00FCrgen");
     EXPECT_EQ(GetPropertyValue("FN;ENCODING=QUOTED-PRINTABLE:J=FCrgen"), u"J\u00FCrgen");
     EXPECT_EQ(GetPropertyValue("X-EMOJI:\xF0\x9F\x8E\x89"), u"\U0001F389");
+    // Only the head says how a value is encoded, in any letter case.
+    EXPECT_EQ(GetPropertyValue("NOTE:see QUOTED-PRINTABLE a=3Db"), u"see QUOTED-PRINTABLE a=3Db");
+    EXPECT_EQ(GetPropertyValue("NOTE;encoding=quoted-printable:a=3Db"), u"a=b");
+    // All fields at once read as each one alone.
+    EXPECT_EQ(GetPropertyValues("ADR;ENCODING=QUOTED-PRINTABLE:;;a=3Bb;c\\;d;"),
+              (std::vector<WideString>{u"", u"", u"a;b", u"c;d", u""}));
+    EXPECT_EQ(GetPropertyValues("N:one"), std::vector<WideString>{u"one"});
 }
 
 TEST(PropertyLines, FindPropertyStaysInTheItemsOwnBlock) {
