@@ -24,6 +24,26 @@ std::string Header(const std::string& msgID, const std::string& target, bool cre
     return h + "<Meta><MaxMsgSize xmlns=\"syncml:metinf\">1048576</MaxMsgSize></Meta></SyncHdr>";
 }
 
+// The properties a contact declares, with the TYPE words that tell its lines apart.
+std::string ContactCTCap() {
+    const auto property = [](const char* name, std::initializer_list<const char*> types = {}) {
+        std::string p = std::string("<Property><PropName>") + name + "</PropName>";
+        if (types.size() != 0) {
+            p += "<PropParam><ParamName>TYPE</ParamName>";
+            for (const char* type : types)
+                p += std::string("<ValEnum>") + type + "</ValEnum>";
+            p += "</PropParam>";
+        }
+        return p + "</Property>";
+    };
+    return "<CTCap><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT>" + property("BEGIN") +
+           property("END") + property("VERSION") + property("FN") + property("N") +
+           property("ADR", {"WORK", "HOME"}) + property("ORG") + property("TITLE") +
+           property("NOTE") + property("TEL", {"WORK", "FAX", "CELL", "HOME", "VOICE"}) +
+           property("EMAIL", {"WORK", "HOME", "INTERNET"}) + property("URL", {"WORK", "HOME"}) +
+           property("BDAY") + "</CTCap>";
+}
+
 std::string Message1(const std::string& url, const std::string& alertAndAnchor) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?><SyncML>" + Header("1", url, true) +
            "<SyncBody><Put><CmdID>1</CmdID><Meta><Type xmlns=\"syncml:metinf\">"
@@ -31,8 +51,9 @@ std::string Message1(const std::string& url, const std::string& alertAndAnchor) 
            "</LocURI></Source><Data><DevInf xmlns=\"syncml:devinf\"><VerDTD>1.2</VerDTD>"
            "<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><UTC/><DataStore><SourceRef>contdb"
            "</SourceRef><Rx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Rx-Pref>"
-           "<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref><SyncCap>"
-           "<SyncType>2</SyncType><SyncType>3</SyncType><SyncType>5</SyncType></SyncCap>"
+           "<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref>" +
+           ContactCTCap() +
+           "<SyncCap><SyncType>2</SyncType><SyncType>3</SyncType><SyncType>5</SyncType></SyncCap>"
            "</DataStore></DevInf></Data></Item></Put><Alert><CmdID>2</CmdID>" +
            alertAndAnchor +
            "</Alert><Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target><Source>"
