@@ -153,8 +153,9 @@ void TDataPane::CheckBox1Click() {
 }
 
 void TDataPane::RunExchange(const QString& what, std::function<void(TSMLBase&)> exchange,
-                            std::function<void(bool ok)> done) {
+                            int pendingMeanwhile, std::function<void(bool ok)> done) {
     activity_ = what;
+    pendingMeanwhile_ = pendingMeanwhile;
     done_ = std::move(done);
     storeWasEnabled_ = StoreBtn->isEnabled();
     SetBusy(true);
@@ -216,6 +217,7 @@ void TDataPane::Shutdown() {
 }
 
 int TDataPane::PendingChanges() const {
+    if (Busy()) return pendingMeanwhile_;
     int pending = 0;
     for (const auto& item : client_->Items) {
         if (item->State != ItemState::Unchanged) ++pending;
@@ -248,7 +250,7 @@ void TDataPane::ConnectBtnClick() {
     client_->Password = PasswordEd->text().toStdString();
     client_->DataSource = DSEd->text().toStdString();
     RunExchange(
-        tr("Connecting..."), [](TSMLBase& client) { client.Load(""); },
+        tr("Connecting..."), [](TSMLBase& client) { client.Load(""); }, 0,
         [this](bool ok) {
             emit PendingChanged();
             if (!ok) return;
@@ -353,7 +355,7 @@ void TDataPane::StoreBtnClick() {
     if (Busy()) return;
     const int before = PendingChanges();
     RunExchange(
-        tr("Storing..."), [](TSMLBase& client) { client.Store(); },
+        tr("Storing..."), [](TSMLBase& client) { client.Store(); }, before,
         [this, before](bool ok) {
             emit PendingChanged();
             if (!ok) return;

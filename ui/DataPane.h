@@ -57,7 +57,9 @@ public:
     void Shutdown();
     // An exchange runs; the pane's controls are disabled meanwhile.
     [[nodiscard]] bool Busy() const;
-    // Items added, changed or deleted since the last load or store.
+    // Items added, changed or deleted since the last load or store. While an exchange
+    // runs, the items belong to its thread: then the changes a store is sending, and none
+    // during a load (it replaces them, as the user agreed).
     [[nodiscard]] int PendingChanges() const;
 
     // The rows as the table shows them (sorted and filtered).
@@ -102,7 +104,7 @@ private:
     // progress shown; `done` gets whether it ran to its end. A failure is reported, a
     // cancel only noted.
     void RunExchange(const QString& what, std::function<void(TSMLBase&)> exchange,
-                     std::function<void(bool ok)> done);
+                     int pendingMeanwhile, std::function<void(bool ok)> done);
     void ExchangeFinished(std::exception_ptr error);
     void ShowProgress(const ExchangeStats& stats);
     void SetBusy(bool busy);
@@ -118,6 +120,7 @@ private:
     QString activity_;
     std::function<void(bool)> done_;
     bool storeWasEnabled_ = false;
+    int pendingMeanwhile_ = 0;  // what PendingChanges says while the worker runs
 };
 
 }  // namespace orvanta::ui

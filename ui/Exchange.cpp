@@ -21,27 +21,21 @@ void TExchangeWorker::Start(std::function<void(TSMLBase&)> exchange) {
     cancelRequested_ = false;
     done_ = false;
     const unsigned generation = ++generation_;
-    // Progress comes often; one queued update at a time carries the latest figures.
+    {
+        const std::lock_guard lock(mailMutex_);
+        mail_ = Mailbox{};
+        mail_.Generation = generation;
+    }
+    // Progress comes often; the mailbox keeps the latest figures for the next Deliver.
     client_.OnProgress = [this](const ExchangeStats& stats) {
         {
-            const std::lock_guard lock(statsMutex_);
-            latest_ = stats;
+            const std::lock_guard lock(mailMutex_);
+            mail_.Stats = stats;
+            mail_.HasStats = true;
         }
-        if (progressQueued_.exchange(true)) return;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                progressQueued_ = false;
-                ExchangeStats stats;
-                {
-                    const std::lock_guard lock(statsMutex_);
-                    stats = latest_;
-                }
-                emit Progress(stats);
-            },
-            Qt::QueuedConnection);
+        Post();
     };
-    thread_ = std::thread([this, generation, exchange = std::move(exchange)] {
+    thread_ = std::thread([this, exchange = std::move(exchange)] {
         std::exception_ptr error;
         try {
             if (cancelRequested_) throw CancelledError();
@@ -49,10 +43,41 @@ void TExchangeWorker::Start(std::function<void(TSMLBase&)> exchange) {
         } catch (...) {
             error = std::current_exception();
         }
+        {
+            const std::lock_guard lock(mailMutex_);
+            mail_.Finished = true;
+            mail_.Error = error;
+        }
         done_ = true;
-        QMetaObject::invokeMethod(
-            this, [this, generation, error] { Finish(generation, error); }, Qt::QueuedConnection);
+        Post();
     });
+}
+
+void TExchangeWorker::Post() {
+    {
+        const std::lock_guard lock(mailMutex_);
+        if (mail_.Queued) return;
+        mail_.Queued = true;
+    }
+    // By name: the queued call carries nothing made on this thread.
+    QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+}
+
+void TExchangeWorker::Deliver() {
+    Mailbox mail;
+    {
+        const std::lock_guard lock(mailMutex_);
+        mail_.Queued = false;
+        if (mail_.Generation != generation_ || !running_) return;
+        mail = mail_;
+        mail_.HasStats = false;
+    }
+    if (mail.HasStats) emit Progress(mail.Stats);
+    if (!mail.Finished) return;
+    thread_.join();
+    client_.OnProgress = nullptr;
+    running_ = false;
+    emit Finished(mail.Error);
 }
 
 void TExchangeWorker::Cancel() {
@@ -83,14 +108,6 @@ void TExchangeWorker::Join() {
     }
     thread_.join();
     client_.OnProgress = nullptr;
-}
-
-void TExchangeWorker::Finish(unsigned generation, std::exception_ptr error) {
-    if (generation != generation_ || !running_) return;
-    thread_.join();
-    client_.OnProgress = nullptr;
-    running_ = false;
-    emit Finished(error);
 }
 
 }  // namespace orvanta::ui

@@ -37,19 +37,34 @@ signals:
     // error: none when the exchange ran to its end.
     void Finished(std::exception_ptr error);
 
+private slots:
+    // Takes what the exchange's thread left in the mailbox (on the owner's thread).
+    void Deliver();
+
 private:
-    void Finish(unsigned generation, std::exception_ptr error);
+    void Post();
     void Join();
 
     TSMLBase& client_;
     std::thread thread_;
     bool running_ = false;     // owner's thread only
-    unsigned generation_ = 0;  // tells a stopped exchange's late Finished apart
+    unsigned generation_ = 0;  // owner's thread only; tells a stopped exchange's mail apart
     std::atomic<bool> cancelRequested_{false};
     std::atomic<bool> done_{true};
-    std::atomic<bool> progressQueued_{false};
-    std::mutex statsMutex_;
-    ExchangeStats latest_;
+
+    // What the exchange's thread hands to the owner's thread. The toolkit's event queue
+    // only carries the wake-up (a queued call without arguments); the data itself passes
+    // under this mutex, so no object made on one thread is read on the other without it.
+    struct Mailbox {
+        unsigned Generation = 0;
+        bool Queued = false;  // a Deliver is on its way
+        bool HasStats = false;
+        ExchangeStats Stats;
+        bool Finished = false;
+        std::exception_ptr Error;
+    };
+    std::mutex mailMutex_;
+    Mailbox mail_;
 };
 
 }  // namespace orvanta::ui

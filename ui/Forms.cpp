@@ -213,6 +213,12 @@ void TMainForm::UpdateActions() {
     follow(editAction_, pane->EditBtn);
     follow(deleteAction_, pane->DeleteBtn);
     follow(cancelAction_, pane->CancelBtn);
+    // Import and export read and add items, which a running exchange owns.
+    for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"}) {
+        if (auto* action =
+                fileMenu_ ? fileMenu_->findChild<QAction*>(QString::fromLatin1(name)) : nullptr)
+            action->setEnabled(!pane->Busy());
+    }
     connectAction_->setText(pane->ConnectBtn->text() == tr("Refresh") ? tr("&Refresh")
                                                                       : tr("&Connect"));
 }
@@ -249,7 +255,9 @@ void TMainForm::TabControl1Change() {
     }
     if (TDataPane* pane = CurrentPane()) {
         // The focus goes where the user most likely types next, and shows there.
-        QWidget* target = pane->UserNameEd->text().isEmpty()   ? pane->UserNameEd
+        // While an exchange runs its thread owns the items, Loaded included.
+        QWidget* target = pane->Busy()                         ? pane->CancelBtn
+                          : pane->UserNameEd->text().isEmpty() ? pane->UserNameEd
                           : pane->PasswordEd->text().isEmpty() ? pane->PasswordEd
                           : pane->SyncClient().Loaded          ? static_cast<QWidget*>(pane->List)
                                                                : pane->ConnectBtn;

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -367,6 +368,51 @@ TEST_F(Pane, ClosingTheWindowEndsARunningExchange) {
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(pane().Busy());
     EXPECT_LT(clock.elapsed(), 1000);
+}
+
+// While an exchange runs, its thread owns the pane's items: the window neither reads nor
+// adds to them (closing counts the changes, switching tabs picks the focus, import and
+// export are off) and still knows what is not stored yet.
+TEST_F(Pane, ClosingDuringAnExchangeLeavesTheItemsToIt) {
+    const struct {
+        const char* name;
+        bool change;  // one deletion, then Store; else a plain Refresh
+        bool asked;
+    } cases[] = {{"refresh", false, false}, {"store", true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer server = NotesServer(2);  // the load's two messages, then late
+        window->show();
+        Connect(server);
+        if (c.change) {
+            pane().SelectRow(0);
+            Answer(QMessageBox::Yes);
+            pane().DeleteBtnClick();
+            pane().StoreBtnClick();
+        } else {
+            pane().ConnectBtnClick();
+        }
+        ASSERT_TRUE(pane().Busy());
+        EXPECT_EQ(pane().PendingChanges(), c.change ? 1 : 0);
+        window->TabControl1->setCurrentIndex(0);
+        window->TabControl1->setCurrentIndex(3);
+        EXPECT_EQ(window->focusWidget(), pane().CancelBtn);
+        for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"}) {
+            const auto* action = window->findChild<QAction*>(QString::fromLatin1(name));
+            ASSERT_NE(action, nullptr) << name;
+            EXPECT_FALSE(action->isEnabled()) << name;
+        }
+        QString question;
+        if (c.asked) Answer(QMessageBox::Discard, &question);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(window->close());
+        EXPECT_FALSE(pane().Busy());
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(question.toStdString(),
+                  c.asked ? "1 change not stored yet. Store them before closing?" : "");
+        EXPECT_TRUE(errors.empty()) << errors.front();
+    }
 }
 
 // An event payload with the given start and end lines.
