@@ -64,6 +64,9 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     List->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     List->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     List->setSortingEnabled(true);
+    // The table is what gives way on a small screen: its header and a row at least.
+    List->setMinimumHeight(List->horizontalHeader()->sizeHint().height() +
+                           List->verticalHeader()->defaultSectionSize() + 2 * List->frameWidth());
     List->sortByColumn(kind.SortColumn, Qt::AscendingOrder);
 
     AddBtn = Named(new QPushButton(tr("Add...")), kind.AddName);
@@ -96,15 +99,17 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     settings->addWidget(UserNameEd, 1, 1);
     settings->addWidget(new QLabel(tr("Password:")), 1, 2);
     settings->addWidget(PasswordEd, 1, 3);
-    settings->addWidget(CheckBox1, 2, 0, 1, 2);
-    settings->addWidget(ProxyEd, 3, 0, 1, 2);
+    // Three rows, so that the list keeps room on a small screen.
+    settings->addWidget(CheckBox1, 2, 0);
+    settings->addWidget(ProxyEd, 2, 1);
     auto* port = new QHBoxLayout;
     port->addWidget(new QLabel(tr("Port:")));
     port->addWidget(PortEd, 1);
-    settings->addLayout(port, 3, 2);
-    settings->addWidget(ConnectBtn, 3, 3);
-    settings->setColumnStretch(1, 3);
-    settings->setColumnStretch(3, 2);
+    settings->addLayout(port, 2, 2);
+    settings->addWidget(ConnectBtn, 2, 3);
+    // The server address is the longest text: its column grows fastest.
+    settings->setColumnStretch(1, 2);
+    settings->setColumnStretch(3, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(StatusLbl, 1);
@@ -118,6 +123,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     listLayout->addWidget(List, 1);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 4, 0, 2);  // the main window has its own margins
     layout->addWidget(settingsBox_);
     layout->addWidget(ListWithButtons(ItemsGroup, listColumn, {AddBtn, EditBtn, DeleteBtn}), 1);
     layout->addLayout(bottom);

@@ -186,6 +186,9 @@ void TMainForm::MakeActions() {
     tools->setObjectName(QStringLiteral("MainToolBar"));
     tools->setMovable(false);
     tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Small icons beside their text: the menu bar above holds every action anyway.
+    const int small = style->pixelMetric(QStyle::PM_SmallIconSize);
+    tools->setIconSize(QSize(small, small));
     tools->addActions({connectAction_, storeAction_, cancelAction_});
     tools->addSeparator();
     tools->addActions({addAction_, deleteAction_});
