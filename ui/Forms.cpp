@@ -50,9 +50,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         }
     }
     account_ = new TAccount(panes_, this);
-    account_->Load();
     connect(account_, &TAccount::Message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 10000); });
+    account_->Load();
     for (TDataPane* pane : panes_)
         connect(pane, &TDataPane::Connected, account_, &TAccount::StorePassword);
     PendingLbl = Named(new QLabel, "PendingLbl");

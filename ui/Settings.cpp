@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSettings>
 #include <QSpinBox>
 
@@ -19,7 +20,48 @@ QString Key(const char* name) {
     return QString::fromLatin1(name);
 }
 
+TKeyring SystemKeyring() {
+    TKeyring keyring;
+    keyring.Read = [](const QString& key, auto done) {
+        auto* job = new QKeychain::ReadPasswordJob(kService);
+        job->setKey(key);
+        QObject::connect(job, &QKeychain::Job::finished, [job, done] {
+            if (job->error() == QKeychain::NoError) {
+                done(job->textData(), {});
+            } else {
+                done({}, job->error() == QKeychain::EntryNotFound ? QString() : job->errorString());
+            }
+        });
+        job->start();
+    };
+    keyring.Write = [](const QString& key, const QString& password, auto done) {
+        auto* job = new QKeychain::WritePasswordJob(kService);
+        job->setKey(key);
+        job->setTextData(password);
+        QObject::connect(job, &QKeychain::Job::finished, [job, done] {
+            done(job->error() == QKeychain::NoError ? QString() : job->errorString());
+        });
+        job->start();
+    };
+    keyring.Delete = [](const QString& key) {
+        auto* job = new QKeychain::DeletePasswordJob(kService);
+        job->setKey(key);
+        job->start();
+    };
+    return keyring;
+}
+
+TKeyring& KeyringSlot() {
+    static TKeyring keyring = SystemKeyring();
+    return keyring;
+}
+
 }  // namespace
+
+void SetKeyring(TKeyring keyring) {
+    KeyringSlot() =
+        keyring.Read && keyring.Write && keyring.Delete ? std::move(keyring) : SystemKeyring();
+}
 
 TAccount::TAccount(std::vector<TDataPane*> panes, QObject* parent)
     : QObject(parent), panes_(std::move(panes)) {
@@ -70,17 +112,16 @@ void TAccount::Load() {
     settings.endGroup();
     if (!remember_ || first->UserNameEd->text().isEmpty()) return;
 
-    auto* job = new QKeychain::ReadPasswordJob(kService, this);
-    job->setKey(KeyringKey());
-    connect(job, &QKeychain::Job::finished, this, [this, job] {
-        if (job->error() == QKeychain::NoError) {
-            if (panes_.front()->PasswordEd->text().isEmpty())
-                panes_.front()->PasswordEd->setText(job->textData());
-        } else if (job->error() != QKeychain::EntryNotFound) {
-            emit Message(tr("The keyring could not give the password: %1").arg(job->errorString()));
+    // The answer may come after the window has gone.
+    KeyringSlot().Read(KeyringKey(), [self = QPointer<TAccount>(this)](const QString& password,
+                                                                       const QString& error) {
+        if (!self) return;
+        if (!error.isEmpty()) {
+            emit self->Message(tr("The keyring could not give the password: %1").arg(error));
+        } else if (self->panes_.front()->PasswordEd->text().isEmpty()) {
+            self->panes_.front()->PasswordEd->setText(password);
         }
     });
-    job->start();
 }
 
 void TAccount::Save() const {
@@ -106,9 +147,7 @@ void TAccount::SetRememberPassword(bool remember) {
         StorePassword();
         return;
     }
-    auto* job = new QKeychain::DeletePasswordJob(kService, this);
-    job->setKey(KeyringKey());
-    job->start();
+    KeyringSlot().Delete(KeyringKey());
 }
 
 QString TAccount::KeyringKey() const {
@@ -118,14 +157,12 @@ QString TAccount::KeyringKey() const {
 void TAccount::StorePassword() {
     const QString password = panes_.front()->PasswordEd->text();
     if (!remember_ || password.isEmpty()) return;
-    auto* job = new QKeychain::WritePasswordJob(kService, this);
-    job->setTextData(password);
-    job->setKey(KeyringKey());
-    connect(job, &QKeychain::Job::finished, this, [this, job] {
-        if (job->error() != QKeychain::NoError && job->error() != QKeychain::EntryNotFound)
-            emit Message(tr("The keyring could not keep the password: %1").arg(job->errorString()));
-    });
-    job->start();
+    KeyringSlot().Write(
+        KeyringKey(), password, [self = QPointer<TAccount>(this)](const QString& error) {
+            if (self && !error.isEmpty()) {
+                emit self->Message(tr("The keyring could not keep the password: %1").arg(error));
+            }
+        });
 }
 
 }  // namespace orvanta::ui

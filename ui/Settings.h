@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QSettings;
@@ -10,6 +11,22 @@ class QSettings;
 namespace orvanta::ui {
 
 class TDataPane;
+
+// Where a remembered password is kept: the system keyring (through QtKeychain) unless a
+// test puts a store of its own in its place. Each call answers through `done`, on the
+// interface thread, possibly later; error is empty on success.
+struct TKeyring {
+    // password is empty when the keyring holds none for the key.
+    std::function<void(const QString& key,
+                       std::function<void(const QString& password, const QString& error)> done)>
+        Read;
+    std::function<void(const QString& key, const QString& password,
+                       std::function<void(const QString& error)> done)>
+        Write;
+    std::function<void(const QString& key)> Delete;
+};
+// Empty functions bring back the system keyring.
+void SetKeyring(TKeyring keyring);
 
 // One account for every pane (server URL, user, password, proxy) and a data source per
 // pane, remembered between runs in the user's settings (QSettings, the usual place for

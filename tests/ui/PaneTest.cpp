@@ -13,6 +13,7 @@
 #include <QTabBar>
 
 #include <algorithm>
+#include <map>
 
 #include "engine/HttpClient.h"
 #include "formats/TimeZoneRule.h"
@@ -22,6 +23,7 @@
 #include "support/RawServer.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
+#include "ui/Settings.h"
 #include "ui/UiHarness.h"
 
 namespace orvanta {
@@ -246,6 +248,68 @@ TEST_F(Pane, OneAccountForAllPanesRememberedWithoutThePassword) {
     EXPECT_EQ(notes.ProxyEd->text(), "proxy.local");
     EXPECT_EQ(again.Panes().front()->DSEd->text(), "calendar2");
     EXPECT_EQ(again.Panes()[1]->DSEd->text(), "card");
+}
+
+// A keyring in memory in place of the system's, for as long as it lives.
+struct MemoryKeyring {
+    std::map<QString, QString> entries;
+    QString failure;  // when set, every call fails with it
+    MemoryKeyring() {
+        SetKeyring({[this](const QString& key, auto done) {
+                        const auto found = entries.find(key);
+                        done(
+                            failure.isEmpty() && found != entries.end() ? found->second : QString(),
+                            failure);
+                    },
+                    [this](const QString& key, const QString& password, auto done) {
+                        if (failure.isEmpty()) entries[key] = password;
+                        done(failure);
+                    },
+                    [this](const QString& key) { entries.erase(key); }});
+    }
+    ~MemoryKeyring() { SetKeyring({}); }
+};
+
+TEST_F(Pane, RememberedPasswordGoesToTheKeyringNeverToTheSettings) {
+    MemoryKeyring keyring;
+    ScriptedPeer server = NotesServer();
+    const QString key = "ada@" + QString::fromStdString(server.Url());
+    pane().ServerEd->setText(QString::fromStdString(server.Url()));
+    pane().UserNameEd->setText("ada");
+    pane().PasswordEd->setText("geheim-42");
+    auto* remember = window->findChild<QAction*>("RememberPasswordAction");
+    ASSERT_NE(remember, nullptr);
+    remember->trigger();  // on: the password typed so far goes to the keyring
+    EXPECT_EQ(keyring.entries[key], "geheim-42");
+    pane().PasswordEd->setText("neu-7");
+    RunExchange(pane(), &TDataPane::ConnectBtnClick);  // a Connect keeps the one that worked
+    EXPECT_EQ(keyring.entries[key], "neu-7");
+    ASSERT_TRUE(window->close());
+
+    QFile file(QSettings().fileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    EXPECT_TRUE(saved.contains("RememberPassword=true"));
+    EXPECT_FALSE(saved.contains("neu-7"));
+    EXPECT_FALSE(saved.contains("geheim-42"));
+
+    {
+        TMainForm again;  // the password comes back from the keyring into every pane
+        for (const TDataPane* each : again.Panes())
+            EXPECT_EQ(each->PasswordEd->text(), "neu-7");
+        again.findChild<QAction*>("RememberPasswordAction")->trigger();  // off: gone
+        EXPECT_TRUE(keyring.entries.empty());
+        keyring.entries[key] = "neu-7";
+        again.findChild<QAction*>("RememberPasswordAction")->trigger();  // on again
+        ASSERT_TRUE(again.close());
+    }
+    // A keyring that cannot be reached is named in the status bar; nothing else fails.
+    keyring.failure = "no keyring daemon";
+    TMainForm third;
+    EXPECT_EQ(third.Panes().front()->PasswordEd->text(), "");
+    EXPECT_EQ(third.statusBar()->currentMessage().toStdString(),
+              "The keyring could not give the password: no keyring daemon");
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(Pane, ClosingWithPendingChangesOffersStoreDiscardCancel) {
