@@ -93,17 +93,10 @@ std::unique_ptr<TSMLBase> MakeClient() {
     return std::make_unique<Client>();
 }
 
-// A moment in the user's locale: the short date and, unless it is midnight, the short
-// time. No moment (0) shows nothing.
+// A moment as the editors show it: the short date, and the time in hours and minutes
+// unless it is midnight. No moment (0) shows nothing.
 QVariant Moment(TDateTime value) {
-    if (value == 0) return QString();
-    const QDateTime moment = ToQDateTime(value);
-    const QLocale locale;
-    QString text = locale.toString(moment.date(), QLocale::ShortFormat);
-    if (moment.time() != QTime(0, 0)) {
-        text += QLatin1Char(' ') + locale.toString(moment.time(), QLocale::ShortFormat);
-    }
-    return text;
+    return LocaleText(value);
 }
 
 // Items without the moment sort after every item with one.
