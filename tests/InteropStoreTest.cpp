@@ -4,12 +4,16 @@
 #include <chrono>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 
+#include "engine/Errors.h"
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "support/ForwardingProxy.h"
+#include "support/LoadHarness.h"
 #include "support/Payloads.h"
 #include "support/RealServer.h"
 #include "support/ServerReply.h"
@@ -267,6 +271,88 @@ TEST(InteropStore, EditedPhoneAndEMailReplaceTheOldOnes) {
     contact->Delete();
     client.Store();
     EXPECT_EQ(server.ItemIDs("card"), before);
+}
+
+// A store whose reply is lost after the server carried out its changes (the line drops,
+// or a gateway answers 500 in its place), then a store again. The server keeps the
+// client's identifiers of a finished session: the Adds sent again are taken as updates
+// (208), and an edit made in between arrives. A session that broke off before its last
+// message leaves the anchors apart: the next store is refused with 508 rather than
+// sending anything twice, and a refresh shows each item once.
+TEST(InteropStore, ALostStoreReplyLeavesNoDuplicate) {
+    RealServer server;
+    const struct {
+        const char* name;
+        int count;          // new contacts, each with a long note
+        std::size_t note;   // characters per note: large ones need several messages
+        bool sessionEnded;  // the lost reply was the last of the session
+    } cases[] = {
+        {"the last reply", 3, 40, true},
+        {"a reply mid-session", 60, 6000, false},
+    };
+    for (const auto how : {ForwardingProxy::Loss::Dropped, ForwardingProxy::Loss::ServerError}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) +
+                         (how == ForwardingProxy::Loss::Dropped ? ", line dropped" : ", HTTP 500"));
+            ForwardingProxy proxy(server.Url());
+            TSMLContacts client;
+            server.Configure(client);
+            client.SetServerURL(proxy.Url());
+            client.Load("");
+            const std::size_t before = server.ItemIDs("card").size();
+            for (int i = 1; i <= c.count; ++i) {
+                TSMLContact* contact = client.NewItem();
+                contact->Parse(VCard({"N:Verloren;Nummer " + std::to_string(i) + ";;;",
+                                      "NOTE:" + std::string(c.note, 'n')}));
+                contact->State = ItemState::New;
+            }
+
+            proxy.LoseReplyOf(2, how);
+            EXPECT_THROW(client.Store(), TransportError);
+            const std::size_t arrived = server.ItemIDs("card").size() - before;
+            if (c.sessionEnded) {
+                EXPECT_EQ(arrived, static_cast<std::size_t>(c.count));
+            } else {
+                EXPECT_GT(arrived, 0u);
+                EXPECT_LT(arrived, static_cast<std::size_t>(c.count));
+            }
+            EXPECT_EQ(std::count_if(client.Items.begin(), client.Items.end(),
+                                    [](const auto& item) { return item->State == ItemState::New; }),
+                      c.count);
+
+            client.Item(client.Count() - 1)->SetNotes(u"edited after the loss");
+            proxy.LoseReplyOf(0, how);
+            if (c.sessionEnded) {
+                client.Store();
+                const std::string reply = proxy.Replies().at(1);
+                EXPECT_NE(reply.find("<Cmd>Add</Cmd>"), std::string::npos);
+                EXPECT_EQ(reply.find("<Data>201</Data>"), std::string::npos) << reply;
+            } else {
+                EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Store(); }),
+                          "The server needs a full synchronisation; press \"Refresh\" first "
+                          "(status 508)");
+                EXPECT_EQ(proxy.Forwarded(), 1);
+            }
+            EXPECT_EQ(server.ItemIDs("card").size() - before, arrived);
+
+            // A refresh shows each contact that arrived once, the edit where it was stored.
+            client.Load("");
+            std::map<WideString, int> seen;
+            int edited = 0;
+            for (std::size_t i = client.Count(); i-- > 0;) {
+                if (client.Item(i)->LastName != u"Verloren") continue;
+                ++seen[client.Item(i)->FirstName];
+                edited += client.Item(i)->Notes == u"edited after the loss";
+                client.DeleteItem(i);
+            }
+            EXPECT_EQ(seen.size(), arrived);
+            for (const auto& [name, n] : seen)
+                EXPECT_EQ(n, 1) << ToUTF8(name);
+            EXPECT_EQ(edited, c.sessionEnded ? 1 : 0);
+            client.Store();
+            EXPECT_EQ(server.ItemIDs("card").size(), before);
+        }
+    }
 }
 
 }  // namespace

@@ -22,13 +22,17 @@ public:
 
     explicit StorePeer(CodeFor codeFor = nullptr, long maxMsgSize = 0, int alertStatus = 200,
                        int headerStatus = 212)
-        : codeFor_(std::move(codeFor)), peer_([=, this](const RecordedRequest& req, int) {
-              return PeerReply{200, Answer(req, maxMsgSize, alertStatus, headerStatus), 0};
+        : codeFor_(std::move(codeFor)), peer_([=, this](const RecordedRequest& req, int index) {
+              std::string reply = Answer(req, maxMsgSize, alertStatus, headerStatus);
+              if (index == LoseReplyTo) return PeerReply{500, "lost", 0};
+              return PeerReply{200, std::move(reply), 0};
           }) {}
 
     [[nodiscard]] const ScriptedPeer& Peer() const { return peer_; }
     // Extra commands for the reply to the client's final message, once.
     std::string ExtraOnFinal;
+    // The request (counted from 0) that is carried out but answered with HTTP 500.
+    int LoseReplyTo = -1;
 
 private:
     std::string Answer(const RecordedRequest& req, long maxMsgSize, int alertStatus,
@@ -243,6 +247,43 @@ TEST(Store, TwoStoresChainTheirAnchors) {
     EXPECT_EQ(messages[2].AlertLast, "500");
     EXPECT_EQ(messages[2].AlertNext, "600");
     EXPECT_EQ(client->NextAnchor, "600");
+}
+
+// After a store whose reply was lost the client cannot know what the server did, so the
+// changes stay marked and go again exactly as they went: same commands, same client
+// identifiers (a server that kept them takes a repeated Add as an update), and the
+// anchor chain goes on from the Next of the lost session (a server that did not finish
+// that session no longer matches it and asks for a full synchronisation).
+TEST(Store, AfterALostReplyTheSameChangesGoAgain) {
+    StorePeer server;
+    server.LoseReplyTo = 1;
+    auto client =
+        LoadedClient(server.Peer(), {ItemState::New, ItemState::Modified, ItemState::Deleted});
+    client->Random = Sequence({1, 500, 2, 600});
+    EXPECT_EQ(
+        FailureOf<TransportError>([&] { client->Store(); }),
+        "The server answered HTTP status 500 (Internal Server Error) for " + server.Peer().Url());
+    ASSERT_EQ(client->Count(), 3u);
+    EXPECT_EQ(client->Item(0)->State, ItemState::New);
+    EXPECT_EQ(client->Item(1)->State, ItemState::Modified);
+    EXPECT_EQ(client->Item(2)->State, ItemState::Deleted);
+
+    client->Store();
+    const auto messages = Messages(server.Peer());
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0].AlertNext, "500");
+    EXPECT_EQ(messages[2].AlertLast, "500");
+    const auto& lost = messages[1].Commands;
+    const auto& again = messages[3].Commands;
+    ASSERT_EQ(lost.size(), 3u);
+    ASSERT_EQ(again.size(), lost.size());
+    for (std::size_t i = 0; i < lost.size(); ++i) {
+        EXPECT_EQ(again[i].Name, lost[i].Name);
+        EXPECT_EQ(again[i].Source, lost[i].Source);
+        EXPECT_EQ(again[i].Data, lost[i].Data);
+    }
+    EXPECT_EQ(client->Count(), 2u);
+    EXPECT_EQ(client->Item(0)->State, ItemState::Unchanged);
 }
 
 TEST(Store, PayloadHoldingTheCDataEndArrivesIntact) {

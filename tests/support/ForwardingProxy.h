@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "support/RawServer.h"
+
+namespace orvanta::test {
+
+// An HTTP forwarder on 127.0.0.1 between the client and a real server: each request
+// goes on to the server unchanged, and the server's reply comes back, except for the
+// one request chosen by LoseReplyOf: the server receives and processes it, but the
+// client sees the connection closed without a reply, or an HTTP 500, in its place; and
+// from then on the line stays down: later requests are closed without reaching the
+// server.
+class ForwardingProxy {
+public:
+    enum class Loss { Dropped, ServerError };
+
+    // upstream: the server's URL, http://127.0.0.1:PORT/PATH.
+    explicit ForwardingProxy(const std::string& upstream);
+
+    // Same path as the server's, on the forwarder's port.
+    [[nodiscard]] std::string Url() const;
+    // The reply to the request with this number (counted from 1 from now on) is lost.
+    void LoseReplyOf(int request, Loss how);
+    // The requests forwarded since the last LoseReplyOf (or since the start).
+    [[nodiscard]] int Forwarded() const { return forwarded_.load(); }
+    // The bodies of those requests, in order.
+    [[nodiscard]] std::vector<std::string> Bodies() const;
+    // The server's replies to them, lost ones included.
+    [[nodiscard]] std::vector<std::string> Replies() const;
+
+private:
+    void Serve(int fd, RawServer& server);
+
+    std::string host_;
+    int port_ = 0;
+    std::string path_;
+    std::atomic<int> forwarded_{0};
+    std::atomic<int> lose_{0};
+    std::atomic<Loss> how_{Loss::Dropped};
+    mutable std::mutex mutex_;
+    std::vector<std::string> bodies_;
+    std::vector<std::string> replies_;
+    RawServer server_;  // last: its threads use the members above
+};
+
+}  // namespace orvanta::test
