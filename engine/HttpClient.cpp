@@ -140,6 +140,7 @@ void THttpClient::ResetCancel() {
 
 void THttpClient::Post(const std::string& url, const std::string& body, std::string& reply) {
     reply.clear();
+    ReplyContentType.clear();
     if (cancelled_) throw CancelledError();
     {
         std::lock_guard lock(wakeMutex_);
@@ -307,6 +308,17 @@ void THttpClient::Post(const std::string& url, const std::string& body, std::str
                                  " is not trusted: its certificate could not be verified (" +
                                  detail + ")");
         }
+        if (result == CURLE_PARTIAL_FILE) {
+            throw TransportError("The reply from " + shownURL + " broke off before its end (" +
+                                 detail + ")");
+        }
+        if (result == CURLE_GOT_NOTHING) {
+            throw TransportError("The server at " + shownURL +
+                                 " closed the connection without a reply");
+        }
+        if (result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR) {
+            throw TransportError("The connection to " + shownURL + " broke off (" + detail + ")");
+        }
         if (result == CURLE_SSL_CACERT_BADFILE) {
             throw TransportError("The certificate file " + CAFile + " could not be read");
         }
@@ -317,6 +329,9 @@ void THttpClient::Post(const std::string& url, const std::string& body, std::str
     }
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    const char* type = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type);
+    ReplyContentType = type ? type : "";
     if (status < 200 || status > 299) {
         Close();
         reply.clear();

@@ -28,6 +28,8 @@ public:
 
     std::string ContentType;
     std::string Accept;
+    // The Content-Type of the last reply received; empty when the server gave none.
+    std::string ReplyContentType;
 
     // Certificate authorities to trust for https, as a PEM file; empty: the system's.
     std::string CAFile;

@@ -1,5 +1,7 @@
 #include "engine/SyncMLMessage.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <sstream>
 
@@ -229,11 +231,30 @@ long long ReadInteger(pugi::xml_node parent, std::string_view name) {
     return ReadNumber(Child(parent, name), "the " + std::string(name) + " of " + LocalName(parent));
 }
 
-void ParseReply(pugi::xml_document& doc, std::string& body) {
-    // pugixml never loads external entities or DTDs; the document type is skipped.
-    CheckParsed(
-        doc.load_buffer_inplace(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8),
-        doc);
+void ParseReply(pugi::xml_document& doc, std::string& body, std::string_view contentType) {
+    // WBXML, the binary form of SyncML, begins with its version byte (1.1 to 1.3), which
+    // no XML document can; a server may also say so in its Content-Type.
+    const bool binary = !body.empty() && body[0] >= 1 && body[0] <= 3;
+    std::string type(contentType);
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto refuseBinary = [] {
+        throw ProtocolError(
+            "The server answered in WBXML, a binary form of SyncML that Orvanta does not "
+            "read; it must be set to send SyncML as XML");
+    };
+    if (binary) refuseBinary();
+    try {
+        // pugixml never loads external entities or DTDs; the document type is skipped.
+        // The encoding comes from the byte order mark or the XML declaration (UTF-8
+        // without either); other encodings are converted to UTF-8.
+        CheckParsed(doc.load_buffer_inplace(body.data(), body.size(), pugi::parse_default,
+                                            pugi::encoding_auto),
+                    doc);
+    } catch (const ProtocolError&) {
+        if (type.find("wbxml") != std::string::npos) refuseBinary();
+        throw;
+    }
 }
 
 }  // namespace orvanta

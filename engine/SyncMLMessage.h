@@ -58,7 +58,8 @@ pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_vie
 // The same for the child `name` of parent, named also when it is missing.
 [[nodiscard]] long long ReadInteger(pugi::xml_node parent, std::string_view name);
 // Parses a reply body in place (the document points into `body`, which must outlive
-// it); ProtocolError with the parser's message when malformed.
-void ParseReply(pugi::xml_document& doc, std::string& body);
+// it); ProtocolError with the parser's message when malformed, or saying that the
+// reply is WBXML (by its first byte or by `contentType`, the reply's Content-Type).
+void ParseReply(pugi::xml_document& doc, std::string& body, std::string_view contentType = {});
 
 }  // namespace orvanta

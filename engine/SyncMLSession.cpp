@@ -276,7 +276,7 @@ void TSyncSession::Send(bool final) {
     stats.BytesSent += request.size();
     stats.BytesReceived += replyText_.size();
     ReportProgress();
-    ParseReply(reply_, replyText_);
+    ParseReply(reply_, replyText_, client_.HTTP->ReplyContentType);
 
     const pugi::xml_node header = ReplyHeader();
     replyMsgID_ = Text(Child(header, "MsgID"));

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
+#include "formats/TextCodec.h"
 #include "support/LoadHarness.h"
 #include "support/RawServer.h"
 
@@ -233,6 +236,46 @@ TEST(HostileServer, ResponseURIToAnotherHostGetsNoCredentials) {
 
 // Replies that are no SyncML message at all, or that would cost the client what it
 // must not spend: each fails with its message, quickly, and loads nothing.
+// A raw session that answers each request on the connection with the next of
+// `replies` (the session ID echoed, then `encode`d), under the given extra headers.
+RawServer::Session Answering(std::vector<std::string> replies,
+                             std::function<std::string(const std::string&)> encode,
+                             std::string headers = {}) {
+    return [=](int fd, RawServer& server) {
+        for (std::string reply : replies) {
+            const std::string request = server.ReadRequest(fd);
+            const auto open = request.find("<SessionID>") + 11;
+            reply.replace(reply.find(kEchoSessionID), std::string(kEchoSessionID).size(),
+                          request.substr(open, request.find("</SessionID>") - open));
+            reply = encode(reply);
+            if (!server.Send(fd,
+                             ReplyHead(200, static_cast<long long>(reply.size()), headers) + reply))
+                return;
+        }
+        server.Hold();
+    };
+}
+
+std::string AsLatin1(const std::string& utf8) {
+    std::string out;
+    for (const char16_t ch : FromUTF8(utf8))
+        out += static_cast<char>(ch);
+    return out;
+}
+
+std::string AsUTF16LE(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    for (const char16_t ch : FromUTF8(utf8)) {
+        out += static_cast<char>(ch & 0xFF);
+        out += static_cast<char>(ch >> 8);
+    }
+    return out;
+}
+
+// What reaches the load from a server that breaks HTTP or sends what is not SyncML in
+// XML: each row gives the raw server, the exact failure ("URL" standing for the
+// server's) or, when empty, the load succeeds with two contacts, the first named
+// "Müller". A failed load leaves no item and Loaded unset; each row ends in seconds.
 TEST(HostileServer, TransportMatrix) {
     const auto body = [](int status, std::string text, std::string headers = {}) {
         return [=](int fd, RawServer& server) {
@@ -248,10 +291,21 @@ TEST(HostileServer, TransportMatrix) {
     const std::string entities =
         "<?xml version=\"1.0\"?><!DOCTYPE SyncML [<!ENTITY ext SYSTEM \"" + elsewhere.Url() +
         "\"><!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>";
+    ServerReplyShape shape;
+    shape.Commands = Adds(2, 10);
+    shape.Commands[0].Data =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xC3\xBCller;Hans;;;\r\nEND:VCARD\r\n";
+    const std::string load = BuildServerReply(shape);
+    const std::vector<std::string> session = {load, BuildServerReply(Acknowledgement(2))};
+    const auto same = [](const std::string& text) { return text; };
+    const auto declaredLatin1 = [](const std::string& text) {
+        return AsLatin1("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
+                        std::regex_replace(text, std::regex("^<\\?xml[^>]*>"), ""));
+    };
     const struct {
         const char* name;
         RawServer::Session session;
-        std::string failure;  // after "URL" or as a whole
+        std::string failure;  // after "URL" or as a whole; empty: the load succeeds
     } cases[] = {
         {"404", body(404, "no"), "The server answered HTTP status 404 (Not Found) for URL"},
         {"503", body(503, ""), "The server answered HTTP status 503 (Service Unavailable) for URL"},
@@ -261,6 +315,33 @@ TEST(HostileServer, TransportMatrix) {
          "The server's reply is not well-formed XML: No document element found at byte 0"},
         {"HTML", body(200, "<html><body>Welcome</body></html>"),
          "The server's reply is not a SyncML message"},
+        {"truncated in transfer",
+         [&](int fd, RawServer& server) {
+             (void)server.ReadRequest(fd);
+             server.Send(fd,
+                         ReplyHead(200, static_cast<long long>(load.size())) + load.substr(0, 300));
+             shutdown(fd, SHUT_RDWR);
+         },
+         "The reply from URL broke off before its end (transfer closed with " +
+             std::to_string(load.size() - 300) + " bytes remaining to read)"},
+        {"closed without a reply",
+         [](int fd, RawServer& server) {
+             (void)server.ReadRequest(fd);
+             shutdown(fd, SHUT_RDWR);
+         },
+         "The server at URL closed the connection without a reply"},
+        {"truncated XML", body(200, load.substr(0, 300)),
+         "The server's reply is not well-formed XML: Error parsing start element tag at byte 299"},
+        {"not UTF-8, undeclared", Answering(session, AsLatin1), ""},
+        {"Latin-1, declared", Answering(session, declaredLatin1), ""},
+        {"UTF-16 with a byte order mark", Answering(session, AsUTF16LE), ""},
+        {"WBXML",
+         body(200, std::string("\x02\xA4\x01\x6A\x00\x6D\x6C\x71\x03", 9) + "1.2",
+              "Content-Type: application/vnd.syncml+wbxml\r\n"),
+         "The server answered in WBXML, a binary form of SyncML that Orvanta does not read; it "
+         "must be set to send SyncML as XML"},
+        {"WBXML, said by the Content-Type only",
+         Answering(session, same, "Content-Type: application/vnd.syncml+wbxml\r\n"), ""},
         {"600 MB",
          [](int fd, RawServer& server) {
              (void)server.ReadRequest(fd);
@@ -283,6 +364,14 @@ TEST(HostileServer, TransportMatrix) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         if (const auto at = failure.find(server.Url()); at != std::string::npos) {
             failure.replace(at, server.Url().size(), "URL");
+        }
+        if (c.failure.empty()) {
+            EXPECT_EQ(failure, "no failure");
+            EXPECT_TRUE(client->Loaded);
+            ASSERT_EQ(client->Count(), 2u);
+            EXPECT_EQ(client->Item(0)->LastName, u"M\u00FCller");
+            EXPECT_EQ(client->Item(1)->ID, "item2");
+            continue;
         }
         EXPECT_EQ(failure, c.failure);
         EXPECT_FALSE(client->Loaded);
