@@ -281,77 +281,77 @@ TEST(InteropStore, EditedPhoneAndEMailReplaceTheOldOnes) {
 // sending anything twice, and a refresh shows each item once.
 TEST(InteropStore, ALostStoreReplyLeavesNoDuplicate) {
     RealServer server;
+    using Loss = ForwardingProxy::Loss;
     const struct {
         const char* name;
+        Loss how;
         int count;          // new contacts, each with a long note
         std::size_t note;   // characters per note: large ones need several messages
         bool sessionEnded;  // the lost reply was the last of the session
     } cases[] = {
-        {"the last reply", 3, 40, true},
-        {"a reply mid-session", 60, 6000, false},
+        {"the last reply, line dropped", Loss::Dropped, 3, 40, true},
+        {"the last reply, HTTP 500", Loss::ServerError, 3, 40, true},
+        {"a reply mid-session, line dropped", Loss::Dropped, 60, 6000, false},
     };
-    for (const auto how : {ForwardingProxy::Loss::Dropped, ForwardingProxy::Loss::ServerError}) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(c.name) +
-                         (how == ForwardingProxy::Loss::Dropped ? ", line dropped" : ", HTTP 500"));
-            ForwardingProxy proxy(server.Url());
-            TSMLContacts client;
-            server.Configure(client);
-            client.SetServerURL(proxy.Url());
-            client.Load("");
-            const std::size_t before = server.ItemIDs("card").size();
-            for (int i = 1; i <= c.count; ++i) {
-                TSMLContact* contact = client.NewItem();
-                contact->Parse(VCard({"N:Verloren;Nummer " + std::to_string(i) + ";;;",
-                                      "NOTE:" + std::string(c.note, 'n')}));
-                contact->State = ItemState::New;
-            }
-
-            proxy.LoseReplyOf(2, how);
-            EXPECT_THROW(client.Store(), TransportError);
-            const std::size_t arrived = server.ItemIDs("card").size() - before;
-            if (c.sessionEnded) {
-                EXPECT_EQ(arrived, static_cast<std::size_t>(c.count));
-            } else {
-                EXPECT_GT(arrived, 0u);
-                EXPECT_LT(arrived, static_cast<std::size_t>(c.count));
-            }
-            EXPECT_EQ(std::count_if(client.Items.begin(), client.Items.end(),
-                                    [](const auto& item) { return item->State == ItemState::New; }),
-                      c.count);
-
-            client.Item(client.Count() - 1)->SetNotes(u"edited after the loss");
-            proxy.LoseReplyOf(0, how);
-            if (c.sessionEnded) {
-                client.Store();
-                const std::string reply = proxy.Replies().at(1);
-                EXPECT_NE(reply.find("<Cmd>Add</Cmd>"), std::string::npos);
-                EXPECT_EQ(reply.find("<Data>201</Data>"), std::string::npos) << reply;
-            } else {
-                EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Store(); }),
-                          "The server needs a full synchronisation; press \"Refresh\" first "
-                          "(status 508)");
-                EXPECT_EQ(proxy.Forwarded(), 1);
-            }
-            EXPECT_EQ(server.ItemIDs("card").size() - before, arrived);
-
-            // A refresh shows each contact that arrived once, the edit where it was stored.
-            client.Load("");
-            std::map<WideString, int> seen;
-            int edited = 0;
-            for (std::size_t i = client.Count(); i-- > 0;) {
-                if (client.Item(i)->LastName != u"Verloren") continue;
-                ++seen[client.Item(i)->FirstName];
-                edited += client.Item(i)->Notes == u"edited after the loss";
-                client.DeleteItem(i);
-            }
-            EXPECT_EQ(seen.size(), arrived);
-            for (const auto& [name, n] : seen)
-                EXPECT_EQ(n, 1) << ToUTF8(name);
-            EXPECT_EQ(edited, c.sessionEnded ? 1 : 0);
-            client.Store();
-            EXPECT_EQ(server.ItemIDs("card").size(), before);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ForwardingProxy proxy(server.Url());
+        TSMLContacts client;
+        server.Configure(client);
+        client.SetServerURL(proxy.Url());
+        client.Load("");
+        const std::size_t before = server.ItemIDs("card").size();
+        for (int i = 1; i <= c.count; ++i) {
+            TSMLContact* contact = client.NewItem();
+            contact->Parse(VCard({"N:Verloren;Nummer " + std::to_string(i) + ";;;",
+                                  "NOTE:" + std::string(c.note, 'n')}));
+            contact->State = ItemState::New;
         }
+
+        proxy.LoseReplyOf(2, c.how);
+        EXPECT_THROW(client.Store(), TransportError);
+        const std::size_t arrived = server.ItemIDs("card").size() - before;
+        if (c.sessionEnded) {
+            EXPECT_EQ(arrived, static_cast<std::size_t>(c.count));
+        } else {
+            EXPECT_GT(arrived, 0u);
+            EXPECT_LT(arrived, static_cast<std::size_t>(c.count));
+        }
+        EXPECT_EQ(std::count_if(client.Items.begin(), client.Items.end(),
+                                [](const auto& item) { return item->State == ItemState::New; }),
+                  c.count);
+
+        client.Item(client.Count() - 1)->SetNotes(u"edited after the loss");
+        proxy.LoseReplyOf(0, c.how);
+        if (c.sessionEnded) {
+            client.Store();
+            const std::string reply = proxy.Replies().at(1);
+            EXPECT_NE(reply.find("<Cmd>Add</Cmd>"), std::string::npos);
+            EXPECT_EQ(reply.find("<Data>201</Data>"), std::string::npos) << reply;
+        } else {
+            EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Store(); }),
+                      "The server needs a full synchronisation; press \"Refresh\" first "
+                      "(status 508)");
+            EXPECT_EQ(proxy.Forwarded(), 1);
+        }
+        EXPECT_EQ(server.ItemIDs("card").size() - before, arrived);
+
+        // A refresh shows each contact that arrived once, the edit where it was stored.
+        client.Load("");
+        std::map<WideString, int> seen;
+        int edited = 0;
+        for (std::size_t i = client.Count(); i-- > 0;) {
+            if (client.Item(i)->LastName != u"Verloren") continue;
+            ++seen[client.Item(i)->FirstName];
+            edited += client.Item(i)->Notes == u"edited after the loss";
+            client.DeleteItem(i);
+        }
+        EXPECT_EQ(seen.size(), arrived);
+        for (const auto& [name, n] : seen)
+            EXPECT_EQ(n, 1) << ToUTF8(name);
+        EXPECT_EQ(edited, c.sessionEnded ? 1 : 0);
+        client.Store();
+        EXPECT_EQ(server.ItemIDs("card").size(), before);
     }
 }
 
