@@ -444,6 +444,20 @@ TCheckedDatePicker::TCheckedDatePicker(const char* name, QWidget* parent) : QWid
     setFocusProxy(Check);
 }
 
+namespace {
+
+// A page that asks for room for all of its fields, and scrolls only when it gets less.
+class TScrollPage final : public QScrollArea {
+public:
+    [[nodiscard]] QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame, frame);
+    }
+};
+
+}  // namespace
+
 TEditContForm::TEditContForm(QWidget* parent)
     : TEditorDialog("EditContForm", tr("Edit contact"), parent) {
     setSizeGripEnabled(true);
@@ -451,7 +465,7 @@ TEditContForm::TEditContForm(QWidget* parent)
     // Each page scrolls when the screen has less room than its fields (a small screen at
     // a large scale), so that the dialog and its buttons stay on the screen.
     const auto page = [this](const char* name, const char* caption) {
-        auto* scroll = Named(new QScrollArea, name);
+        auto* scroll = Named(new TScrollPage, name);
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
         auto* sheet = new QWidget;
@@ -495,7 +509,7 @@ TEditContForm::TEditContForm(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl1, 1);
     layout->addWidget(ButtonRow());
-    resize(398, 366);
+    resize(sizeHint().expandedTo(QSize(398, 0)));
     SetTabOrder(order);
 
     connect(BirthdayTP->Check, &QCheckBox::clicked, this, [this] { BirthdayTPClick(); });

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -455,6 +456,15 @@ TEST_F(UiTest, EveryWindowFitsItsScreen) {
              f.EditEventForm, f.ReminderForm, f.EditContForm, f.EditTaskForm, f.EditNoteForm}) {
         dialog->show();
         ExpectFitsItsScreen(dialog, dialog->OKBtn);
+        // Pages scroll only when the screen has too little room for their fields.
+        const QRect room = dialog->screen()->availableGeometry();
+        for (const QScrollArea* page : dialog->findChildren<QScrollArea*>()) {
+            const int needed = page->widget()->sizeHint().height();
+            if (room.height() < dialog->height() - page->viewport()->height() + needed + 48) {
+                continue;
+            }
+            EXPECT_GE(page->viewport()->height(), needed) << page->objectName().toStdString();
+        }
         dialog->reject();
     }
     f.ReminderForm->show();
