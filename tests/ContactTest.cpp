@@ -23,60 +23,56 @@ TEST_F(Contact, FieldsAreReadFromTheirLines) {
     using C = TSMLContact;
     const struct {
         Lines body;
-        WideString C::*field;
-        const char16_t* value;
+        std::vector<std::pair<WideString C::*, const char16_t*>> fields;
         const char* version = "2.1";
     } cases[] = {
-        {{"N:Family;Given;Q;Dr.;Jr."}, &C::LastName, u"Family"},
-        {{"N:Family;Given;Q;Dr.;Jr."}, &C::FirstName, u"Given"},
-        {{"N:Family;Given;Q;Dr.;Jr."}, &C::MiddleName, u"Q"},
-        {{"N:Family;Given;Q;Dr.;Jr."}, &C::NamePrefix, u"Dr."},
-        {{"N:Family;Given;Q;Dr.;Jr."}, &C::NameSuffix, u"Jr."},
-        {{"TEL;WORK;FAX:1"}, &C::BusFax, u"1"},
-        {{"TEL;WORK;VOICE:1"}, &C::BusPhone, u"1"},
-        {{"TEL;CELL:1"}, &C::Mobile, u"1"},
-        {{"TEL;WORK;CELL:1"}, &C::BusPhone, u"1"},
-        {{"TEL;HOME;FAX:1"}, &C::Phone, u"1"},
-        {{"TEL;VOICE:1"}, &C::Phone, u"1"},
-        {{"TEL;type=work:1"}, &C::Phone, u"1"},
-        {{"EMAIL;INTERNET:1"}, &C::EMail, u"1"},
-        {{"EMAIL;WORK:1"}, &C::BusEMail, u"1"},
+        {{"N:Family;Given;Q;Dr.;Jr."},
+         {{&C::LastName, u"Family"},
+          {&C::FirstName, u"Given"},
+          {&C::MiddleName, u"Q"},
+          {&C::NamePrefix, u"Dr."},
+          {&C::NameSuffix, u"Jr."}}},
+        {{"TEL;WORK;FAX:1"}, {{&C::BusFax, u"1"}}},
+        {{"TEL;WORK;VOICE:1"}, {{&C::BusPhone, u"1"}}},
+        {{"TEL;CELL:1"}, {{&C::Mobile, u"1"}}},
+        {{"TEL;WORK;CELL:1"}, {{&C::BusPhone, u"1"}}},
+        {{"TEL;HOME;FAX:1"}, {{&C::Phone, u"1"}}},
+        {{"TEL;VOICE:1"}, {{&C::Phone, u"1"}}},
+        {{"TEL;type=work:1"}, {{&C::Phone, u"1"}}},
+        {{"EMAIL;INTERNET:1"}, {{&C::EMail, u"1"}}},
+        {{"EMAIL;WORK:1"}, {{&C::BusEMail, u"1"}}},
         {{"EMAIL:first@example.org", "EMAIL;INTERNET:second@example.org"},
-         &C::EMail,
-         u"first@example.org"},
-        {{"URL:1"}, &C::WebPage, u"1"},
-        {{"URL;WORK:1"}, &C::BusWebPage, u"1"},
-        {{"TITLE:1"}, &C::JobTitle, u"1"},
-        {{"ADR;HOME:;;1;;;;"}, &C::Address, u"1"},
-        {{"ADR;WORK:;;1;;;;"}, &C::BusAddress, u"1"},
-        {{"ADR:;;1 WORK Lane;;;;"}, &C::Address, u"1 WORK Lane"},
+         {{&C::EMail, u"first@example.org"}}},
+        {{"URL:1"}, {{&C::WebPage, u"1"}}},
+        {{"URL;WORK:1"}, {{&C::BusWebPage, u"1"}}},
+        {{"TITLE:1"}, {{&C::JobTitle, u"1"}}},
+        {{"ADR;HOME:;;1;;;;"}, {{&C::Address, u"1"}}},
+        {{"ADR;WORK:;;1;;;;"}, {{&C::BusAddress, u"1"}}},
+        {{"ADR:;;1 WORK Lane;;;;"}, {{&C::Address, u"1 WORK Lane"}}},
         {{"ADR;WORK;ENCODING=QUOTED-PRINTABLE:Box;Ext;Stra=C3=9Fe 1;City;Reg;12345;Land"},
-         &C::BusPOBox,
-         u"Box"},
-        {{"ADR;WORK:Box;Ext;Street;City;Reg;12345;Land"}, &C::BusExtAddress, u"Ext"},
-        {{"ADR;WORK;ENCODING=QUOTED-PRINTABLE:Box;Ext;Stra=C3=9Fe 1;City;Reg;12345;Land"},
-         &C::BusAddress,
-         u"Stra\u00DFe 1"},
-        {{"ADR;WORK:Box;Ext;Street;City;Reg;12345;Land"}, &C::BusCity, u"City"},
-        {{"ADR;WORK:Box;Ext;Street;City;Reg;12345;Land"}, &C::BusRegion, u"Reg"},
-        {{"ADR;WORK:Box;Ext;Street;City;Reg;12345;Land"}, &C::BusPostalCode, u"12345"},
-        {{"ADR;WORK:Box;Ext;Street;City;Reg;12345;Land"}, &C::BusCountry, u"Land"},
-        {{"ORG:1;Dept"}, &C::Company, u"1"},
-        {{"ORG:1;Dept"}, &C::Department, u"Dept"},
-        {{"NOTE:1"}, &C::Notes, u"1"},
+         {{&C::BusPOBox, u"Box"},
+          {&C::BusExtAddress, u"Ext"},
+          {&C::BusAddress, u"Stra\u00DFe 1"},
+          {&C::BusCity, u"City"},
+          {&C::BusRegion, u"Reg"},
+          {&C::BusPostalCode, u"12345"},
+          {&C::BusCountry, u"Land"}}},
+        {{"ORG:1;Dept"}, {{&C::Company, u"1"}, {&C::Department, u"Dept"}}},
+        {{"NOTE:1"}, {{&C::Notes, u"1"}}},
         {{"NOTE;ENCODING=QUOTED-PRINTABLE:eins=0D=0A=", "zwei=0A=", "drei"},
-         &C::Notes,
-         u"eins\r\nzwei\r\ndrei"},
+         {{&C::Notes, u"eins\r\nzwei\r\ndrei"}}},
         // vCard 3.0 text is escaped; phone numbers and the like are not text.
-        {{"ORG:Example\\, Inc.;Sales\\; Support"}, &C::Company, u"Example, Inc.", "3.0"},
-        {{"ORG:Example\\, Inc.;Sales\\; Support"}, &C::Department, u"Sales; Support", "3.0"},
-        {{"NOTE:a\\nb\\\\c"}, &C::Notes, u"a\r\nb\\c", "3.0"},
-        {{"TITLE:Boss\\, big"}, &C::JobTitle, u"Boss, big", "3.0"},
-        {{"URL:http://a.example/x\\,y"}, &C::WebPage, u"http://a.example/x\\,y", "3.0"},
+        {{"ORG:Example\\, Inc.;Sales\\; Support"},
+         {{&C::Company, u"Example, Inc."}, {&C::Department, u"Sales; Support"}},
+         "3.0"},
+        {{"NOTE:a\\nb\\\\c"}, {{&C::Notes, u"a\r\nb\\c"}}, "3.0"},
+        {{"TITLE:Boss\\, big"}, {{&C::JobTitle, u"Boss, big"}}, "3.0"},
+        {{"URL:http://a.example/x\\,y"}, {{&C::WebPage, u"http://a.example/x\\,y"}}, "3.0"},
     };
     for (const auto& c : cases) {
         contact.Parse(VCard(c.body, c.version));
-        EXPECT_EQ(contact.*c.field, c.value) << c.body.front();
+        for (const auto& [field, value] : c.fields)
+            EXPECT_EQ(contact.*field, value) << c.body.front();
     }
 }
 
@@ -110,92 +106,65 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
     using C = TSMLContact;
     const struct {
         Lines before;
-        void (*set)(C&, const WideString&);
-        WideString (*field)(const C&);
+        WideString C::*field;
         WideString value;
         Lines after;
     } cases[] = {
         {{"N:Family;Given;;;", "X-KEEP:yes"},
-         [](C& x, const WideString& v) { x.SetFirstName(v); },
-         [](const C& x) { return x.FirstName; },
+         &C::FirstName,
          u"J\u00FCrgen",
          {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Family;J=C3=BCrgen;;;", "X-KEEP:yes"}},
         {{"N:Family;Given;;;"},
-         [](C& x, const WideString& v) { x.SetLastName(v); },
-         [](const C& x) { return x.LastName; },
+         &C::LastName,
          u"a\\",
          {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a\\\\;Given;;;"}},
         {{"N:Family;Given;;;"},
-         [](C& x, const WideString& v) { x.SetBusFax(v); },
-         [](const C& x) { return x.BusFax; },
+         &C::BusFax,
          u"+1 555 0100",
          {"TEL;WORK;FAX:+1 555 0100", "N:Family;Given;;;"}},
         {{"TEL;WORK;FAX:fax", "TEL;WORK:old"},
-         [](C& x, const WideString& v) { x.SetBusPhone(v); },
-         [](const C& x) { return x.BusPhone; },
+         &C::BusPhone,
          u"new",
          {"TEL;WORK;FAX:fax", "TEL;WORK:new"}},
-        {{"TEL;WORK;FAX:fax"},
-         [](C& x, const WideString& v) { x.SetBusPhone(v); },
-         [](const C& x) { return x.BusPhone; },
-         u"new",
-         {"TEL;WORK:new", "TEL;WORK;FAX:fax"}},
+        {{"TEL;WORK;FAX:fax"}, &C::BusPhone, u"new", {"TEL;WORK:new", "TEL;WORK;FAX:fax"}},
         {{"TEL;WORK;CELL:work", "TEL;CELL:mine"},
-         [](C& x, const WideString& v) { x.SetMobile(v); },
-         [](const C& x) { return x.Mobile; },
+         &C::Mobile,
          u"changed",
          {"TEL;WORK;CELL:work", "TEL;CELL:changed"}},
-        {{"TEL;HOME;VOICE:+49 30 1"},
-         [](C& x, const WideString& v) { x.SetPhone(v); },
-         [](const C& x) { return x.Phone; },
-         u"+49 30 2",
-         {"TEL;HOME;VOICE:+49 30 2"}},
-        {{"TEL;HOME:1", "TEL:2"},
-         [](C& x, const WideString& v) { x.SetPhone(v); },
-         [](const C& x) { return x.Phone; },
-         u"3",
-         {"TEL;HOME:3", "TEL:2"}},
-        {{"TEL;TYPE=WORK,VOICE:1"},
-         [](C& x, const WideString& v) { x.SetBusPhone(v); },
-         [](const C& x) { return x.BusPhone; },
-         u"2",
-         {"TEL;TYPE=WORK,VOICE:2"}},
+        {{"TEL;HOME;VOICE:+49 30 1"}, &C::Phone, u"+49 30 2", {"TEL;HOME;VOICE:+49 30 2"}},
+        {{"TEL;HOME:1", "TEL:2"}, &C::Phone, u"3", {"TEL;HOME:3", "TEL:2"}},
+        {{"TEL;TYPE=WORK,VOICE:1"}, &C::BusPhone, u"2", {"TEL;TYPE=WORK,VOICE:2"}},
         {{"EMAIL;INTERNET;PREF:a@example.org"},
-         [](C& x, const WideString& v) { x.SetEMail(v); },
-         [](const C& x) { return x.EMail; },
+         &C::EMail,
          u"b@example.org",
          {"EMAIL;INTERNET;PREF:b@example.org"}},
         {{"EMAIL;WORK;ENCODING=QUOTED-PRINTABLE:a=40example.org"},
-         [](C& x, const WideString& v) { x.SetBusEMail(v); },
-         [](const C& x) { return x.BusEMail; },
+         &C::BusEMail,
          u"b@example.org",
          {"EMAIL;WORK:b@example.org"}},
         {{"URL;HOME:http://a.example"},
-         [](C& x, const WideString& v) { x.SetWebPage(v); },
-         [](const C& x) { return x.WebPage; },
+         &C::WebPage,
          u"http://b.example",
          {"URL;HOME:http://b.example"}},
         {{"ADR;HOME;CHARSET=ISO-8859-1:;;Stra\xDF"
           "e 1;M\xFCnchen;;80331;"},
-         [](C& x, const WideString& v) { x.SetPostalCode(v); },
-         [](const C& x) { return x.PostalCode; },
+         &C::PostalCode,
          u"80333",
          {"ADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Stra=C3=9Fe=201;M=C3=BCnchen;;"
           "80333;"}},
         {{"ADR:;;Elm Road;Leeds;;LS1;UK"},
-         [](C& x, const WideString& v) { x.SetAddress(v); },
-         [](const C& x) { return x.Address; },
+         &C::Address,
          u"Flat 2; Block B",
          {"ADR;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Flat=202\\;=20Block=20B;Leeds;;LS1;UK"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before.front());
         contact.Parse(VCard(c.before));
-        c.set(contact, c.value);
+        contact.Set(c.field, c.value);
         EXPECT_EQ(contact.State, ItemState::Modified);
         EXPECT_EQ(contact.GetText(), VCard(c.after));
         contact.Parse(contact.GetText());
-        EXPECT_EQ(c.field(contact), c.value);
+        EXPECT_EQ(contact.*c.field, c.value);
     }
     // An unchanged value writes nothing.
     contact.Parse(VCard({"N:Family;Given;;;"}));

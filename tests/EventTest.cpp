@@ -199,13 +199,6 @@ TEST_F(Event, DeleteReminderRemovesItsBlockOnly) {
     EXPECT_EQ(event.State, ItemState::Modified);
 }
 
-TEST_F(Event, RemindersNeedAnEventToHoldThem) {
-    event.Parse("");
-    EXPECT_THROW(event.AddReminder(TReminder{}), ItemError);
-    EXPECT_EQ(event.ReminderCount(), 0u);
-    EXPECT_TRUE(event.Lines.empty());
-}
-
 // Whatever a server's payload holds, Reminders and its VALARM blocks stay in step: a new
 // block goes last in the event's own VEVENT with its record at the same number, the
 // payload read again gives the same reminders, and deleting the new one restores it.
@@ -218,6 +211,7 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
         std::size_t newIndex;  // the new reminder's number
     };
     const Case cases[] = {
+        {"an empty payload", "", 0, false, 0},
         {"no VEVENT at all", "BEGIN:VALARM\rEND:VEVENT", 0, false, 0},
         {"a VALARM inside a VALARM",
          "BEGIN:VEVENT\r\nBEGIN:VALARM\r\nBEGIN:VALARM\r\nEND:VALARM\r\nEND:VEVENT\r\n", 1, true,

@@ -130,26 +130,29 @@ TEST_F(Interop, LargeAddressBooksArriveWhole) {
     }
 }
 
-TEST_F(Interop, WrongPasswordIsRefused) {
-    TSMLContacts client;
-    server.Configure(client);
-    client.Password = "not the password";
-    EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Load(""); }),
-              "The server refused the credentials (status 401)");
-    EXPECT_FALSE(client.Loaded);
-    EXPECT_EQ(client.Count(), 0u);
-}
-
-TEST_F(Interop, UnknownDataSourceIsRefused) {
-    TSMLContacts client;
-    server.Configure(client);
-    client.DataSource = "addressbook";
-    EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Load(""); }),
-              "The server does not know the data source \"addressbook\" (status 404)");
-    // The refusal ended the session: the next load goes through at once.
-    client.DataSource = "card";
-    client.Load("");
-    EXPECT_EQ(SortedIDs(client), server.ItemIDs("card"));
+// A refusal ends the session with its meaning and no items; the next load goes
+// through at once.
+TEST_F(Interop, RefusalsAreReportedAndEndTheSession) {
+    const struct {
+        const char *password, *source, *message;
+    } cases[] = {
+        {"not the password", "card", "The server refused the credentials (status 401)"},
+        {RealServer::kPassword, "addressbook",
+         "The server does not know the data source \"addressbook\" (status 404)"},
+    };
+    for (const auto& c : cases) {
+        TSMLContacts client;
+        server.Configure(client);
+        client.Password = c.password;
+        client.DataSource = c.source;
+        EXPECT_EQ(FailureOf<ProtocolError>([&] { client.Load(""); }), c.message);
+        EXPECT_FALSE(client.Loaded);
+        EXPECT_EQ(client.Count(), 0u);
+        server.Configure(client);
+        client.DataSource = "card";
+        client.Load("");
+        EXPECT_EQ(SortedIDs(client), server.ItemIDs("card"));
+    }
 }
 
 TEST_F(Interop, StoppedServerIsAConnectionError) {

@@ -50,33 +50,6 @@ TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
     EXPECT_EQ(messages[1].MapItems.size(), 3u);
 }
 
-TEST(Load, ResponseURIIsUsedExactlyAsGiven) {
-    ServerReplyShape r;
-    ScriptedPeer* self = nullptr;
-    ScriptedPeer peer([&](const RecordedRequest&, int index) {
-        r.RespURI = self->Url("/sync?sessionid=abc=1&x=y");
-        return PeerReply{200, index == 0 ? Reply(r) : Closing(), 0};
-    });
-    self = &peer;
-    auto client = ClientFor(peer);
-    client->Load("");
-    const auto requests = peer.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].Target, "/sync");
-    EXPECT_EQ(requests[1].Target, "/sync?sessionid=abc=1&x=y");
-    EXPECT_EQ(Messages(peer)[1].Target, peer.Url("/sync?sessionid=abc=1&x=y"));
-}
-
-TEST(Load, WithoutResponseURIEverythingGoesToTheServerURL) {
-    ScriptedPeer peer({Reply({}), Closing()});
-    auto client = ClientFor(peer);
-    client->Load("");
-    const auto requests = peer.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].Target, "/sync");
-    EXPECT_EQ(Messages(peer)[1].Target, peer.Url());
-}
-
 // A Map without MapItem makes a real server abort the session: an empty store is
 // closed with the Statuses alone.
 TEST(Load, EmptySyncClosesWithStatusesAndNoMap) {
@@ -247,15 +220,6 @@ TEST(Load, RefusalsEndTheLoadWithTheirMeaning) {
         EXPECT_FALSE(client->Loaded);
         EXPECT_EQ(peer.Requests().size(), 1u);
     }
-}
-
-TEST(Load, RefusalOfTheClosingMessageIsReported) {
-    ServerReplyShape closing = Acknowledgement(2);
-    closing.HeaderStatus = 407;
-    ScriptedPeer peer({Reply({}), Reply(closing)});
-    auto client = ClientFor(peer);
-    EXPECT_THROW(client->Load(""), ProtocolError);
-    EXPECT_FALSE(client->Loaded);
 }
 
 TEST(Load, BrokenRepliesFailCleanly) {

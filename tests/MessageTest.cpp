@@ -85,7 +85,7 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
                       {"Add", "8", "a2", "BEGIN:VCARD\r\nEND:VCARD\r\n"}};
     ScriptedPeer* self = nullptr;
     ScriptedPeer peer([&](const RecordedRequest&, int index) {
-        reply.RespURI = self->Url("/sync?sessionid=ab=1");
+        reply.RespURI = self->Url("/sync?sessionid=ab=1&x=y");
         return PeerReply{200, BuildServerReply(index == 0 ? reply : Acknowledgement(2)), 0};
     });
     self = &peer;
@@ -93,9 +93,11 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     client->Load("");
 
     const std::string url = peer.Url();
-    const std::string respURI = peer.Url("/sync?sessionid=ab=1");
+    const std::string respURI = peer.Url("/sync?sessionid=ab=1&amp;x=y");
     const auto requests = peer.Requests();
     ASSERT_EQ(requests.size(), 2u);
+    // The response URI is used exactly as given, also for the HTTP request.
+    EXPECT_EQ(requests[1].Target, "/sync?sessionid=ab=1&x=y");
     EXPECT_EQ(requests[0].Body, Message1(url, AlertItem("201", "<Next>12345678</Next>")));
 
     const std::string serverRefs =

@@ -223,25 +223,20 @@ TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
     }
 }
 
-TEST(Store, WithoutChangesTheSyncIsStillSent) {
-    StorePeer server;
-    auto client = LoadedClient(server.Peer(), {ItemState::Unchanged});
-    client->Store();
-    const auto messages = Messages(server.Peer());
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(messages[1].HasSync);
-    EXPECT_TRUE(messages[1].Commands.empty());
-}
-
+// A store without changes still sends its (empty) Sync; each store's next anchor is the
+// next one's last.
 TEST(Store, TwoStoresChainTheirAnchors) {
     StorePeer server;
-    auto client = LoadedClient(server.Peer(), {ItemState::Modified});
+    auto client = LoadedClient(server.Peer(), {ItemState::Unchanged});
     client->Random = Sequence({1, 500, 2, 600});
     client->Store();
     client->Item(0)->State = ItemState::Modified;
     client->Store();
     const auto messages = Messages(server.Peer());
     ASSERT_EQ(messages.size(), 4u);
+    EXPECT_TRUE(messages[1].HasSync);
+    EXPECT_TRUE(messages[1].Commands.empty());
+    EXPECT_EQ(messages[3].Commands.size(), 1u);
     EXPECT_EQ(messages[0].AlertLast, "11111111");
     EXPECT_EQ(messages[0].AlertNext, "500");
     EXPECT_EQ(messages[2].AlertLast, "500");

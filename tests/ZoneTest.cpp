@@ -12,82 +12,49 @@ using namespace test;
 
 constexpr double kTolerance = 1e-9;
 
+// One observance of a VTIMEZONE block: STANDARD or DAYLIGHT, its first onset, its
+// yearly rule (none when empty), its offsets and, where given, its name.
+struct Observance {
+    const char *kind, *start, *rule, *from, *to, *name = nullptr;
+};
+
+Lines VTimeZone(const std::string& tzid, std::initializer_list<Observance> observances) {
+    Lines lines{"BEGIN:VTIMEZONE", "TZID:" + tzid};
+    for (const Observance& o : observances) {
+        lines.push_back(std::string("BEGIN:") + o.kind);
+        lines.push_back(std::string("DTSTART:") + o.start);
+        if (*o.rule) lines.push_back(std::string("RRULE:FREQ=YEARLY;") + o.rule);
+        lines.push_back(std::string("TZOFFSETFROM:") + o.from);
+        lines.push_back(std::string("TZOFFSETTO:") + o.to);
+        if (o.name) lines.push_back(std::string("TZNAME:") + o.name);
+        lines.push_back(std::string("END:") + o.kind);
+    }
+    lines.push_back("END:VTIMEZONE");
+    return lines;
+}
+
 // VTIMEZONE blocks in the shapes calendar programs and servers write them.
-const Lines kVienna = {"BEGIN:VTIMEZONE",
-                       "TZID:Vienna",
-                       "BEGIN:STANDARD",
-                       "DTSTART:19701025T030000",
-                       "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10",
-                       "TZOFFSETFROM:+0200",
-                       "TZOFFSETTO:+0100",
-                       "TZNAME:CET",
-                       "END:STANDARD",
-                       "BEGIN:DAYLIGHT",
-                       "DTSTART:19700329T020000",
-                       "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3",
-                       "TZOFFSETFROM:+0100",
-                       "TZOFFSETTO:+0200",
-                       "TZNAME:CEST",
-                       "END:DAYLIGHT",
-                       "END:VTIMEZONE"};
-const Lines kTokyo = {"BEGIN:VTIMEZONE",
-                      "TZID:Tokyo",
-                      "BEGIN:STANDARD",
-                      "DTSTART:19510908T010000",
-                      "TZOFFSETFROM:+1000",
-                      "TZOFFSETTO:+0900",
-                      "END:STANDARD",
-                      "BEGIN:DAYLIGHT",
-                      "DTSTART:19500506T000000",
-                      "RRULE:FREQ=YEARLY;UNTIL=19510505T150000Z;BYDAY=1SA;BYMONTH=5",
-                      "TZOFFSETFROM:+0900",
-                      "TZOFFSETTO:+1000",
-                      "END:DAYLIGHT",
-                      "END:VTIMEZONE"};
+const Lines kVienna = VTimeZone(
+    "Vienna", {{"STANDARD", "19701025T030000", "BYDAY=-1SU;BYMONTH=10", "+0200", "+0100", "CET"},
+               {"DAYLIGHT", "19700329T020000", "BYDAY=-1SU;BYMONTH=3", "+0100", "+0200", "CEST"}});
+const Lines kTokyo =
+    VTimeZone("Tokyo", {{"STANDARD", "19510908T010000", "", "+1000", "+0900"},
+                        {"DAYLIGHT", "19500506T000000",
+                         "UNTIL=19510505T150000Z;BYDAY=1SA;BYMONTH=5", "+0900", "+1000"}});
 // Daylight time across the turn of the year, and the older BYMONTHDAY form of a rule.
-const Lines kSydney = {"BEGIN:VTIMEZONE",
-                       "TZID:\"Australia/Sydney\"",
-                       "BEGIN:STANDARD",
-                       "DTSTART:20080406T030000",
-                       "RRULE:FREQ=YEARLY;BYMONTH=4;BYDAY=SU;BYMONTHDAY=1,2,3,4,5,6,7",
-                       "TZOFFSETFROM:+1100",
-                       "TZOFFSETTO:+1000",
-                       "END:STANDARD",
-                       "BEGIN:DAYLIGHT",
-                       "DTSTART:20081005T020000",
-                       "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=1SU",
-                       "TZOFFSETFROM:+1000",
-                       "TZOFFSETTO:+1100",
-                       "END:DAYLIGHT",
-                       "END:VTIMEZONE"};
+const Lines kSydney =
+    VTimeZone("\"Australia/Sydney\"",
+              {{"STANDARD", "20080406T030000", "BYMONTH=4;BYDAY=SU;BYMONTHDAY=1,2,3,4,5,6,7",
+                "+1100", "+1000"},
+               {"DAYLIGHT", "20081005T020000", "BYMONTH=10;BYDAY=1SU", "+1000", "+1100"}});
 // US Eastern with an older rule that has ended before the current one.
-const Lines kNewYork = {"BEGIN:VTIMEZONE",
-                        "TZID:US-Eastern",
-                        "BEGIN:STANDARD",
-                        "DTSTART:19671029T020000",
-                        "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10;UNTIL=20061029T060000Z",
-                        "TZOFFSETFROM:-0400",
-                        "TZOFFSETTO:-0500",
-                        "END:STANDARD",
-                        "BEGIN:STANDARD",
-                        "DTSTART:20071104T020000",
-                        "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11",
-                        "TZOFFSETFROM:-0400",
-                        "TZOFFSETTO:-0500",
-                        "END:STANDARD",
-                        "BEGIN:DAYLIGHT",
-                        "DTSTART:19870405T020000",
-                        "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=4;UNTIL=20060402T070000Z",
-                        "TZOFFSETFROM:-0500",
-                        "TZOFFSETTO:-0400",
-                        "END:DAYLIGHT",
-                        "BEGIN:DAYLIGHT",
-                        "DTSTART:20070311T020000",
-                        "RRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3",
-                        "TZOFFSETFROM:-0500",
-                        "TZOFFSETTO:-0400",
-                        "END:DAYLIGHT",
-                        "END:VTIMEZONE"};
+const Lines kNewYork = VTimeZone(
+    "US-Eastern", {{"STANDARD", "19671029T020000", "BYDAY=-1SU;BYMONTH=10;UNTIL=20061029T060000Z",
+                    "-0400", "-0500"},
+                   {"STANDARD", "20071104T020000", "BYDAY=1SU;BYMONTH=11", "-0400", "-0500"},
+                   {"DAYLIGHT", "19870405T020000", "BYDAY=1SU;BYMONTH=4;UNTIL=20060402T070000Z",
+                    "-0500", "-0400"},
+                   {"DAYLIGHT", "20070311T020000", "BYDAY=2SU;BYMONTH=3", "-0500", "-0400"}});
 
 TimeZoneRule RuleOf(const Lines& block) {
     const auto rule = ReadVTimeZone(block, 0, block.size() - 1);
@@ -149,10 +116,10 @@ TEST(PayloadZones, EveryValueIsTheTrueMoment) {
         payload.insert(payload.end(), zone->begin(), zone->end());
     }
     // The payload's own definition wins over the zone database of the same name.
-    payload.insert(payload.end(), {"BEGIN:VTIMEZONE", "TZID:Asia/Tokyo", "BEGIN:STANDARD",
-                                   "DTSTART:19700101T000000", "TZOFFSETFROM:+0100",
-                                   "TZOFFSETTO:+0100", "END:STANDARD", "END:VTIMEZONE",
-                                   "BEGIN:VEVENT", "END:VEVENT", "END:VCALENDAR"});
+    const Lines fake =
+        VTimeZone("Asia/Tokyo", {{"STANDARD", "19700101T000000", "", "+0100", "+0100"}});
+    payload.insert(payload.end(), fake.begin(), fake.end());
+    payload.insert(payload.end(), {"BEGIN:VEVENT", "END:VEVENT", "END:VCALENDAR"});
     PayloadZones zones(payload);
     const struct {
         const char* line;
