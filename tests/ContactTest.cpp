@@ -106,53 +106,72 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
     using C = TSMLContact;
     const struct {
         Lines before;
+        void (C::*set)(const WideString&);  // the named setter of the field
         WideString C::*field;
         WideString value;
         Lines after;
     } cases[] = {
         {{"N:Family;Given;;;", "X-KEEP:yes"},
+         &C::SetFirstName,
          &C::FirstName,
          u"J\u00FCrgen",
          {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Family;J=C3=BCrgen;;;", "X-KEEP:yes"}},
         {{"N:Family;Given;;;"},
+         &C::SetLastName,
          &C::LastName,
          u"a\\",
          {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a\\\\;Given;;;"}},
         {{"N:Family;Given;;;"},
+         &C::SetBusFax,
          &C::BusFax,
          u"+1 555 0100",
          {"TEL;WORK;FAX:+1 555 0100", "N:Family;Given;;;"}},
         {{"TEL;WORK;FAX:fax", "TEL;WORK:old"},
+         &C::SetBusPhone,
          &C::BusPhone,
          u"new",
          {"TEL;WORK;FAX:fax", "TEL;WORK:new"}},
-        {{"TEL;WORK;FAX:fax"}, &C::BusPhone, u"new", {"TEL;WORK:new", "TEL;WORK;FAX:fax"}},
+        {{"TEL;WORK;FAX:fax"},
+         &C::SetBusPhone,
+         &C::BusPhone,
+         u"new",
+         {"TEL;WORK:new", "TEL;WORK;FAX:fax"}},
         {{"TEL;WORK;CELL:work", "TEL;CELL:mine"},
+         &C::SetMobile,
          &C::Mobile,
          u"changed",
          {"TEL;WORK;CELL:work", "TEL;CELL:changed"}},
-        {{"TEL;HOME;VOICE:+49 30 1"}, &C::Phone, u"+49 30 2", {"TEL;HOME;VOICE:+49 30 2"}},
-        {{"TEL;HOME:1", "TEL:2"}, &C::Phone, u"3", {"TEL;HOME:3", "TEL:2"}},
-        {{"TEL;TYPE=WORK,VOICE:1"}, &C::BusPhone, u"2", {"TEL;TYPE=WORK,VOICE:2"}},
+        {{"TEL;HOME;VOICE:+49 30 1"},
+         &C::SetPhone,
+         &C::Phone,
+         u"+49 30 2",
+         {"TEL;HOME;VOICE:+49 30 2"}},
+        {{"TEL;HOME:1", "TEL:2"}, &C::SetPhone, &C::Phone, u"3", {"TEL;HOME:3", "TEL:2"}},
+        {{"TEL;TYPE=WORK,VOICE:1"}, &C::SetBusPhone, &C::BusPhone, u"2", {"TEL;TYPE=WORK,VOICE:2"}},
         {{"EMAIL;INTERNET;PREF:a@example.org"},
+         &C::SetEMail,
          &C::EMail,
          u"b@example.org",
          {"EMAIL;INTERNET;PREF:b@example.org"}},
         {{"EMAIL;WORK;ENCODING=QUOTED-PRINTABLE:a=40example.org"},
+         &C::SetBusEMail,
          &C::BusEMail,
          u"b@example.org",
          {"EMAIL;WORK:b@example.org"}},
         {{"URL;HOME:http://a.example"},
+         &C::SetWebPage,
          &C::WebPage,
          u"http://b.example",
          {"URL;HOME:http://b.example"}},
         {{"ADR;HOME;CHARSET=ISO-8859-1:;;Stra\xDF"
           "e 1;M\xFCnchen;;80331;"},
+         &C::SetPostalCode,
          &C::PostalCode,
          u"80333",
          {"ADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Stra=C3=9Fe=201;M=C3=BCnchen;;"
           "80333;"}},
         {{"ADR:;;Elm Road;Leeds;;LS1;UK"},
+         &C::SetAddress,
          &C::Address,
          u"Flat 2; Block B",
          {"ADR;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Flat=202\\;=20Block=20B;Leeds;;LS1;UK"}},
@@ -160,7 +179,7 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before.front());
         contact.Parse(VCard(c.before));
-        contact.Set(c.field, c.value);
+        (contact.*c.set)(c.value);
         EXPECT_EQ(contact.State, ItemState::Modified);
         EXPECT_EQ(contact.GetText(), VCard(c.after));
         contact.Parse(contact.GetText());

@@ -79,6 +79,7 @@ TEST(VTimeZone, YearlyRulesGiveTheOffsetsInForce) {
         {&kSydney, At(2026, 1, 15, 10), At(2026, 1, 14, 23)},
         {&kSydney, At(2026, 7, 15, 10), At(2026, 7, 15, 0)},
         {&kSydney, At(2026, 10, 4, 3), At(2026, 10, 3, 16)},
+        {&kSydney, At(2026, 4, 5, 12), At(2026, 4, 5, 2)},
         {&kNewYork, At(2026, 3, 7, 12), At(2026, 3, 7, 17)},
         {&kNewYork, At(2026, 3, 8, 12), At(2026, 3, 8, 16)},
         {&kNewYork, At(2026, 11, 1, 12), At(2026, 11, 1, 17)},
