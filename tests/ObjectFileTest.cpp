@@ -7,7 +7,7 @@
 namespace orvanta {
 namespace {
 
-using test::ReadSample;
+using namespace test;
 
 // A file of one object is one item whose payload is the file, byte for byte; asked for
 // another kind, the file holds none of it.
@@ -42,70 +42,38 @@ TEST(ObjectFile, OneObjectFilesComeOutAsTheyWentIn) {
 // A calendar of several components, as desktop calendars export it: LF line ends, a
 // byte-order mark, names in lower case, the time zone after the first event, a recurring
 // event with an exception, and a task.
-const char* const kCalendar =
-    "\xEF\xBB\xBF"
-    "begin:VCALENDAR\n"
-    "VERSION:2.0\n"
-    "PRODID:-//Example//Calendar//EN\n"
-    "BEGIN:VEVENT\n"
-    "UID:weekly-1\n"
-    "DTSTART;TZID=Europe/Berlin:20261207T090000\n"
-    "RRULE:FREQ=WEEKLY\n"
-    "END:VEVENT\n"
-    "BEGIN:VTIMEZONE\n"
-    "TZID:Europe/Berlin\n"
-    "BEGIN:STANDARD\n"
-    "DTSTART:19701025T030000\n"
-    "TZOFFSETFROM:+0200\n"
-    "TZOFFSETTO:+0100\n"
-    "END:STANDARD\n"
-    "END:VTIMEZONE\n"
-    "BEGIN:VTODO\n"
-    "UID:task-1\n"
-    "SUMMARY:Pay rent\n"
-    "END:VTODO\n"
-    "BEGIN:VEVENT\n"
-    "UID:single-\n"
-    " 2\n"
-    "SUMMARY:Dentist\n"
-    "END:VEVENT\n"
-    "BEGIN:VEVENT\n"
-    "UID:weekly-1\n"
-    "RECURRENCE-ID;TZID=Europe/Berlin:20261214T090000\n"
-    "DTSTART;TZID=Europe/Berlin:20261214T100000\n"
-    "END:VEVENT\n"
-    "end:vcalendar\n"
-    "\n";
+const Lines kHead = {"begin:VCALENDAR", "VERSION:2.0", "PRODID:-//Example//Calendar//EN"};
+const Lines kWeekly = {"BEGIN:VEVENT", "UID:weekly-1", "DTSTART;TZID=Europe/Berlin:20261207T090000",
+                       "RRULE:FREQ=WEEKLY", "END:VEVENT"};
+const Lines kZone = {
+    "BEGIN:VTIMEZONE",    "TZID:Europe/Berlin", "BEGIN:STANDARD", "DTSTART:19701025T030000",
+    "TZOFFSETFROM:+0200", "TZOFFSETTO:+0100",   "END:STANDARD",   "END:VTIMEZONE"};
+const Lines kTask = {"BEGIN:VTODO", "UID:task-1", "SUMMARY:Pay rent", "END:VTODO"};
+const Lines kSingle = {"BEGIN:VEVENT", "UID:single-", " 2", "SUMMARY:Dentist", "END:VEVENT"};
+const Lines kException = {"BEGIN:VEVENT", "UID:weekly-1",
+                          "RECURRENCE-ID;TZID=Europe/Berlin:20261214T090000",
+                          "DTSTART;TZID=Europe/Berlin:20261214T100000", "END:VEVENT"};
+const Lines kTail = {"end:vcalendar"};
 
 TEST(ObjectFile, CalendarBecomesOneItemPerComponentWithTheSharedBlocks) {
-    const std::string head =
-        "begin:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example//Calendar//EN\r\n";
-    const std::string zone =
-        "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\nBEGIN:STANDARD\r\nDTSTART:19701025T030000\r\n"
-        "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
-    const std::string tail = "end:vcalendar\r\n";
+    const std::string calendar = "\xEF\xBB\xBF" + Joined(kHead, "\n") + Joined(kWeekly, "\n") +
+                                 Joined(kZone, "\n") + Joined(kTask, "\n") + Joined(kSingle, "\n") +
+                                 Joined(kException, "\n") + Joined(kTail, "\n") + "\n";
+    const auto item = [](std::initializer_list<Lines> components) {
+        std::string text = Joined(kHead);
+        for (const Lines& c : components)
+            text += Joined(c);
+        return text + Joined(kZone) + Joined(kTail);
+    };
 
-    const ObjectFileItems events = SplitObjectFile(kCalendar, "VEVENT");
-    ASSERT_EQ(events.Payloads.size(), 2u);
+    const ObjectFileItems events = SplitObjectFile(calendar, "VEVENT");
     EXPECT_EQ(events.OtherKinds, 1u);
-    EXPECT_EQ(events.Payloads[0],
-              head +
-                  "BEGIN:VEVENT\r\nUID:weekly-1\r\nDTSTART;TZID=Europe/Berlin:20261207T090000\r\n"
-                  "RRULE:FREQ=WEEKLY\r\nEND:VEVENT\r\n"
-                  "BEGIN:VEVENT\r\nUID:weekly-1\r\n"
-                  "RECURRENCE-ID;TZID=Europe/Berlin:20261214T090000\r\n"
-                  "DTSTART;TZID=Europe/Berlin:20261214T100000\r\nEND:VEVENT\r\n" +
-                  zone + tail);
-    EXPECT_EQ(events.Payloads[1],
-              head + "BEGIN:VEVENT\r\nUID:single-\r\n 2\r\nSUMMARY:Dentist\r\nEND:VEVENT\r\n" +
-                  zone + tail);
+    EXPECT_EQ(events.Payloads,
+              (std::vector<std::string>{item({kWeekly, kException}), item({kSingle})}));
 
-    const ObjectFileItems tasks = SplitObjectFile(kCalendar, "VTODO");
-    ASSERT_EQ(tasks.Payloads.size(), 1u);
+    const ObjectFileItems tasks = SplitObjectFile(calendar, "VTODO");
     EXPECT_EQ(tasks.OtherKinds, 2u);  // the recurring event counts once
-    EXPECT_EQ(
-        tasks.Payloads[0],
-        head + "BEGIN:VTODO\r\nUID:task-1\r\nSUMMARY:Pay rent\r\nEND:VTODO\r\n" + zone + tail);
+    EXPECT_EQ(tasks.Payloads, std::vector<std::string>{item({kTask})});
 
     // Joined and split again, the items are the same.
     EXPECT_EQ(SplitObjectFile(JoinObjectFile(events.Payloads), "VEVENT").Payloads, events.Payloads);

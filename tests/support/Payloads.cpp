@@ -32,6 +32,13 @@ std::string ReadSample(const std::string& name) {
     return ReadFile(std::filesystem::path(ORVANTA_TEST_DATA) / name);
 }
 
+std::string Joined(const Lines& lines, const char* end) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + end;
+    return text;
+}
+
 std::string VCard(const Lines& body, const char* version) {
     return Enclose("BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n", body,
                    "END:VCARD\r\n");

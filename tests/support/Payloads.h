@@ -22,6 +22,9 @@ inline constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 // A file of tests/data.
 [[nodiscard]] std::string ReadSample(const std::string& name);
 
+// The lines as text, each ended with `end`.
+[[nodiscard]] std::string Joined(const Lines& lines, const char* end = "\r\n");
+
 // Payloads around the given property lines, each line ended with CR LF.
 [[nodiscard]] std::string VCard(const Lines& body, const char* version = "2.1");
 [[nodiscard]] std::string VEvent(const Lines& body, const char* version = "2.0");
