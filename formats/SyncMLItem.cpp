@@ -287,6 +287,7 @@ WideString GetPropertyValue(std::string_view line, int index, bool textEscapes) 
 std::vector<WideString> GetPropertyValues(std::string_view line, bool textEscapes) {
     const PropertyValue value(line, textEscapes);
     std::vector<WideString> fields;
+    fields.reserve(8);  // an address has seven
     value.ForEachField([&](std::size_t, std::string_view text) {
         fields.push_back(value.Decode(text));
         return true;
