@@ -1,12 +1,11 @@
 #include "engine/SyncMLMessage.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <sstream>
 
 #include "engine/Errors.h"
 #include "formats/DateTime.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta {
 
@@ -235,9 +234,6 @@ void ParseReply(pugi::xml_document& doc, std::string& body, std::string_view con
     // WBXML, the binary form of SyncML, begins with its version byte (1.1 to 1.3), which
     // no XML document can; a server may also say so in its Content-Type.
     const bool binary = !body.empty() && body[0] >= 1 && body[0] <= 3;
-    std::string type(contentType);
-    std::transform(type.begin(), type.end(), type.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const auto refuseBinary = [] {
         throw ProtocolError(
             "The server answered in WBXML, a binary form of SyncML that Orvanta does not "
@@ -252,7 +248,7 @@ void ParseReply(pugi::xml_document& doc, std::string& body, std::string_view con
                                             pugi::encoding_auto),
                     doc);
     } catch (const ProtocolError&) {
-        if (type.find("wbxml") != std::string::npos) refuseBinary();
+        if (AsciiUpper(contentType).find("WBXML") != std::string::npos) refuseBinary();
         throw;
     }
 }

@@ -1,9 +1,9 @@
 #include "formats/ObjectFile.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "formats/Failure.h"
+#include "formats/TextCodec.h"
 
 namespace orvanta {
 
@@ -33,23 +33,16 @@ std::string_view Trimmed(std::string_view s) {
     return s;
 }
 
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // The property name of a line ("UID" of "UID;X=1:abc"), upper case.
 std::string NameOf(std::string_view line) {
-    return Upper(Trimmed(line.substr(0, line.find_first_of(";:"))));
+    return AsciiUpper(Trimmed(line.substr(0, line.find_first_of(";:"))));
 }
 
 // The object type of a BEGIN or END line ("VCARD"), or empty for any other line.
 std::string BlockType(std::string_view line, std::string_view keyword) {
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos || NameOf(line) != keyword) return {};
-    return Upper(Trimmed(line.substr(colon + 1)));
+    return AsciiUpper(Trimmed(line.substr(colon + 1)));
 }
 
 // One BEGIN ... END object: the indexes of its BEGIN and END lines.

@@ -216,11 +216,7 @@ std::string TzidOf(std::string_view line) {
         std::string_view param = std::string_view(params).substr(start, i - start);
         start = i + 1;
         if (param.size() < 5) continue;
-        std::string key(param.substr(0, 5));
-        for (char& c : key) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (key != "TZID=") continue;
+        if (!EqualsUpper(param.substr(0, 5), "TZID=")) continue;
         param.remove_prefix(5);
         if (param.size() >= 2 && param.front() == '"' && param.back() == '"') {
             param = param.substr(1, param.size() - 2);

@@ -154,23 +154,13 @@ void TSMLItem::MarkModified() {
 bool PropertyNameIs(std::string_view line, std::string_view upperName) {
     const auto end = NameEnd(line);
     if (end == std::string_view::npos) return upperName.empty();
-    if (end != upperName.size()) return false;
-    for (std::size_t i = 0; i < end; ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upperName[i]) return false;
-    }
-    return true;
+    return EqualsUpper(line.substr(0, end), upperName);
 }
 
 std::string GetPropertyName(std::string_view line) {
     const auto end = NameEnd(line);
     if (end == std::string_view::npos) return {};
-    std::string name(line.substr(0, end));
-    for (char& c : name) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return name;
+    return AsciiUpper(line.substr(0, end));
 }
 
 WideString GetPropertyParams(std::string_view line) {
@@ -211,13 +201,7 @@ bool HeadSaysQuotedPrintable(std::string_view head) {
     constexpr std::string_view word = "QUOTED-PRINTABLE";
     if (head.find(word) != std::string_view::npos) return true;  // the usual spelling
     for (std::size_t i = 0; i + word.size() <= head.size(); ++i) {
-        if ((head[i] | 0x20) != 'q') continue;
-        if (std::equal(word.begin(), word.end(), head.begin() + static_cast<std::ptrdiff_t>(i),
-                       [](char w, char c) {
-                           return (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) ==
-                                  w;
-                       }))
-            return true;
+        if ((head[i] | 0x20) == 'q' && EqualsUpper(head.substr(i, word.size()), word)) return true;
     }
     return false;
 }

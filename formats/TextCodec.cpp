@@ -1,5 +1,6 @@
 #include "formats/TextCodec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -77,6 +78,27 @@ void EncodeQPLine(std::string& out, std::string_view line) {
 }
 
 }  // namespace
+
+namespace {
+
+char UpperOf(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+std::string AsciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = UpperOf(c);
+    return out;
+}
+
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+    return text.size() == upper.size() &&
+           std::equal(text.begin(), text.end(), upper.begin(),
+                      [](char c, char u) { return UpperOf(c) == u; });
+}
 
 bool IsWellFormedUTF8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {

@@ -10,6 +10,10 @@ namespace orvanta {
 using WideString = std::u16string;
 
 [[nodiscard]] bool IsWellFormedUTF8(std::string_view bytes);
+// Property names, parameters and keywords compare in any ASCII letter case: `text` with
+// its ASCII letters upper-cased, and whether `text` equals the upper-case word `upper`.
+[[nodiscard]] std::string AsciiUpper(std::string_view text);
+[[nodiscard]] bool EqualsUpper(std::string_view text, std::string_view upper);
 
 // UTF-8 bytes to wide text. Bytes that are not well-formed UTF-8 are read as Latin-1,
 // one character per byte: older phones send vCards in Latin-1, and reading such a

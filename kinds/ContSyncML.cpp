@@ -125,13 +125,6 @@ const std::array<Components, kPropertyCount>& ComponentsOf() {
     return table;
 }
 
-bool IsUpper(std::string_view name, std::string_view upper) {
-    return name.size() == upper.size() &&
-           std::equal(name.begin(), name.end(), upper.begin(), [](char a, char b) {
-               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
-           });
-}
-
 bool Holds(std::string_view params, std::string_view word) {
     return !word.empty() && params.find(word) != std::string_view::npos;
 }
@@ -147,7 +140,7 @@ std::size_t PropertyOfLine(std::string_view line) {
     const std::string_view params = head.substr(nameEnd);
     for (std::size_t slot = 0; slot < kPropertyCount; ++slot) {
         const ContactProperty& p = *kProperties[slot];
-        if (!IsUpper(name, p.Name)) continue;
+        if (!EqualsUpper(name, p.Name)) continue;
         const bool selected =
             std::all_of(p.Require.begin(), p.Require.end(),
                         [&](std::string_view w) { return w.empty() || Holds(params, w); }) &&
@@ -168,10 +161,7 @@ std::string KeptParams(std::string_view line) {
         const std::size_t end = head.find(';', start + 1);
         const std::string_view param =
             head.substr(start + 1, end == head.npos ? head.npos : end - start - 1);
-        std::string upper(param);
-        for (char& c : upper) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
+        const std::string upper = AsciiUpper(param);
         const bool encoding = upper.starts_with("ENCODING=") || upper.starts_with("CHARSET=") ||
                               upper == "QUOTED-PRINTABLE" || upper == "BASE64" || upper == "8BIT" ||
                               upper == "7BIT";
