@@ -20,11 +20,10 @@ void TExchangeWorker::Start(std::function<void(TSMLBase&)> exchange) {
     running_ = true;
     cancelRequested_ = false;
     done_ = false;
-    const unsigned generation = ++generation_;
+    ++generation_;
     {
         const std::lock_guard lock(mailMutex_);
         mail_ = Mailbox{};
-        mail_.Generation = generation;
     }
     // Progress comes often; the mailbox keeps the latest figures for the next Deliver.
     client_.OnProgress = [this](const ExchangeStats& stats) {
@@ -68,7 +67,7 @@ void TExchangeWorker::Deliver() {
     {
         const std::lock_guard lock(mailMutex_);
         mail_.Queued = false;
-        if (mail_.Generation != generation_ || !running_) return;
+        if (!running_) return;
         mail = mail_;
         mail_.HasStats = false;
     }

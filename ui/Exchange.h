@@ -48,7 +48,7 @@ private:
     TSMLBase& client_;
     std::thread thread_;
     bool running_ = false;     // owner's thread only
-    unsigned generation_ = 0;  // owner's thread only; tells a stopped exchange's mail apart
+    unsigned generation_ = 0;  // owner's thread only; tells a stopped exchange's cancel apart
     std::atomic<bool> cancelRequested_{false};
     std::atomic<bool> done_{true};
 
@@ -56,7 +56,6 @@ private:
     // only carries the wake-up (a queued call without arguments); the data itself passes
     // under this mutex, so no object made on one thread is read on the other without it.
     struct Mailbox {
-        unsigned Generation = 0;
         bool Queued = false;  // a Deliver is on its way
         bool HasStats = false;
         ExchangeStats Stats;
