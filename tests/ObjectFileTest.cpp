@@ -12,11 +12,7 @@ using namespace test;
 // A file of one object is one item whose payload is the file, byte for byte; asked for
 // another kind, the file holds none of it.
 TEST(ObjectFile, OneObjectFilesComeOutAsTheyWentIn) {
-    const struct {
-        const char* file;
-        const char* component;
-        const char* other;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"contact-vcard21.vcf", "VCARD", "VEVENT"},
         {"contact-vcard21-latin1.vcf", "VCARD", "VNOTE"},
         {"contact-vcard30.vcf", "VCARD", "VTODO"},
@@ -25,15 +21,15 @@ TEST(ObjectFile, OneObjectFilesComeOutAsTheyWentIn) {
         {"task-vtodo10.vcs", "VTODO", "VEVENT"},
         {"note-vnote11.vnt", "VNOTE", "VCARD"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        const std::string file = ReadSample(c.file);
-        const ObjectFileItems items = SplitObjectFile(file, c.component);
+    for (const auto& [name, component, other] : cases) {
+        SCOPED_TRACE(name);
+        const std::string file = ReadSample(name);
+        const ObjectFileItems items = SplitObjectFile(file, component);
         ASSERT_EQ(items.Payloads.size(), 1u);
         EXPECT_EQ(items.Payloads[0], file);
         EXPECT_EQ(items.OtherKinds, 0u);
         EXPECT_EQ(JoinObjectFile(items.Payloads), file);
-        const ObjectFileItems none = SplitObjectFile(file, c.other);
+        const ObjectFileItems none = SplitObjectFile(file, other);
         EXPECT_TRUE(none.Payloads.empty());
         EXPECT_EQ(none.OtherKinds, 1u);
     }

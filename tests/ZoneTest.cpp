@@ -56,19 +56,9 @@ const Lines kNewYork = VTimeZone(
                     "-0500", "-0400"},
                    {"DAYLIGHT", "20070311T020000", "BYDAY=2SU;BYMONTH=3", "-0500", "-0400"}});
 
-TimeZoneRule RuleOf(const Lines& block) {
-    const auto rule = ReadVTimeZone(block, 0, block.size() - 1);
-    EXPECT_TRUE(rule.has_value());
-    return rule.value_or(TimeZoneRule{});
-}
-
 // Wall time in a zone and the UTC moment it is, either side of each transition.
 TEST(VTimeZone, YearlyRulesGiveTheOffsetsInForce) {
-    const struct {
-        const Lines* zone;
-        TDateTime wall;
-        TDateTime utc;
-    } cases[] = {
+    const std::tuple<const Lines*, TDateTime, TDateTime> cases[] = {
         {&kVienna, At(2026, 7, 15, 10), At(2026, 7, 15, 8)},
         {&kVienna, At(2026, 1, 15, 10), At(2026, 1, 15, 9)},
         {&kVienna, At(2026, 3, 29, 1, 59), At(2026, 3, 29, 0, 59)},
@@ -84,29 +74,27 @@ TEST(VTimeZone, YearlyRulesGiveTheOffsetsInForce) {
         {&kNewYork, At(2026, 3, 8, 12), At(2026, 3, 8, 16)},
         {&kNewYork, At(2026, 11, 1, 12), At(2026, 11, 1, 17)},
     };
-    for (const auto& c : cases) {
-        EXPECT_NEAR(ZoneToUTC(RuleOf(*c.zone), c.wall), c.utc, kTolerance)
-            << c.zone->at(1) << " " << DateToText(c.wall) << " " << DecodeDateTime(c.wall).Hour;
+    for (const auto& [zone, wall, utc] : cases) {
+        const auto rule = ReadVTimeZone(*zone, 0, zone->size() - 1);
+        ASSERT_TRUE(rule.has_value());
+        EXPECT_NEAR(ZoneToUTC(*rule, wall), utc, kTolerance)
+            << zone->at(1) << " " << DateToText(wall) << " " << DecodeDateTime(wall).Hour;
     }
-}
-
-TEST(VTimeZone, RulesOfOtherShapesAreNotGuessed) {
-    Lines monthly = kVienna;
+    // Rules of other shapes are not guessed.
+    Lines monthly = kVienna, secondLast = kVienna;
     monthly[4] = "RRULE:FREQ=MONTHLY;BYDAY=-1SU";
-    EXPECT_FALSE(ReadVTimeZone(monthly, 0, monthly.size() - 1));
-    Lines secondLast = kVienna;
     secondLast[4] = "RRULE:FREQ=YEARLY;BYDAY=-2SU;BYMONTH=10";
-    EXPECT_FALSE(ReadVTimeZone(secondLast, 0, secondLast.size() - 1));
-    const Lines noStandard = {"BEGIN:VTIMEZONE", "TZID:x", "END:VTIMEZONE"};
-    EXPECT_FALSE(ReadVTimeZone(noStandard, 0, 2));
+    for (const Lines& zone : {monthly, secondLast, {"BEGIN:VTIMEZONE", "TZID:x", "END:VTIMEZONE"}})
+        EXPECT_FALSE(ReadVTimeZone(zone, 0, zone.size() - 1)) << ::testing::PrintToString(zone);
 }
 
 TEST(VTimeZone, TzidParameter) {
-    EXPECT_EQ(TzidOf("DTSTART;TZID=Europe/Vienna:20260715T100000"), "Europe/Vienna");
-    EXPECT_EQ(TzidOf("DTSTART;VALUE=DATE-TIME;tzid=\"Eastern; US\":20260715T100000"),
-              "Eastern; US");
-    EXPECT_EQ(TzidOf("DTSTART:20260715T100000"), "");
-    EXPECT_EQ(TzidOf("DTSTART;X-TZID=a:20260715T100000"), "");
+    for (const auto& [line, tzid] :
+         {std::pair{"DTSTART;TZID=Europe/Vienna:20260715T100000", "Europe/Vienna"},
+          {"DTSTART;VALUE=DATE-TIME;tzid=\"Eastern; US\":20260715T100000", "Eastern; US"},
+          {"DTSTART:20260715T100000", ""},
+          {"DTSTART;X-TZID=a:20260715T100000", ""}})
+        EXPECT_EQ(TzidOf(line), tzid) << line;
 }
 
 // What a client in Berlin reads from a payload: every value is the true moment.
@@ -122,10 +110,7 @@ TEST(PayloadZones, EveryValueIsTheTrueMoment) {
     payload.insert(payload.end(), fake.begin(), fake.end());
     payload.insert(payload.end(), {"BEGIN:VEVENT", "END:VEVENT", "END:VCALENDAR"});
     PayloadZones zones(payload);
-    const struct {
-        const char* line;
-        TDateTime local;
-    } cases[] = {
+    const std::pair<const char*, TDateTime> cases[] = {
         {"DTSTART;TZID=Vienna:20260715T100000", At(2026, 7, 15, 10)},
         {"DTSTART;TZID=Tokyo:20260715T100000", At(2026, 7, 15, 3)},
         {"DTSTART;TZID=\"Australia/Sydney\":20260115T100000", At(2026, 1, 15, 0)},
@@ -142,9 +127,8 @@ TEST(PayloadZones, EveryValueIsTheTrueMoment) {
         {"DTSTART;VALUE=DATE;TZID=Tokyo:20260715", At(2026, 7, 15)},
         {"DTSTART:", 0},
     };
-    for (const auto& c : cases) {
-        EXPECT_NEAR(zones.Read(c.line), c.local, kTolerance) << c.line;
-    }
+    for (const auto& [line, local] : cases)
+        EXPECT_NEAR(zones.Read(line), local, kTolerance) << line;
 }
 
 }  // namespace

@@ -7,17 +7,6 @@
 
 namespace orvanta::test {
 
-namespace {
-
-std::string Enclose(const std::string& head, const Lines& body, const std::string& tail) {
-    std::string text = head;
-    for (const auto& line : body)
-        text += line + "\r\n";
-    return text + tail;
-}
-
-}  // namespace
-
 TDateTime At(int year, int month, int day, int hour, int minute, int second) {
     return EncodeDate(year, month, day) + EncodeTime(hour, minute, second);
 }
@@ -40,18 +29,18 @@ std::string Joined(const Lines& lines, const char* end) {
 }
 
 std::string VCard(const Lines& body, const char* version) {
-    return Enclose("BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n", body,
-                   "END:VCARD\r\n");
+    return "BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n" + Joined(body) +
+           "END:VCARD\r\n";
 }
 
 std::string VEvent(const Lines& body, const char* version) {
-    return Enclose("BEGIN:VCALENDAR\r\nVERSION:" + std::string(version) + "\r\nBEGIN:VEVENT\r\n",
-                   body, "END:VEVENT\r\nEND:VCALENDAR\r\n");
+    return "BEGIN:VCALENDAR\r\nVERSION:" + std::string(version) + "\r\nBEGIN:VEVENT\r\n" +
+           Joined(body) + "END:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
 std::string VTodo(const Lines& body) {
-    return Enclose("BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\n", body,
-                   "END:VTODO\r\nEND:VCALENDAR\r\n");
+    return "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\n" + Joined(body) +
+           "END:VTODO\r\nEND:VCALENDAR\r\n";
 }
 
 }  // namespace orvanta::test
