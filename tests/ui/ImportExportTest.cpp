@@ -1,18 +1,13 @@
 #include <QAction>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabBar>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QTabBar>
 #include <QTemporaryDir>
 
 #include <memory>
 
 #include "formats/Failure.h"
-#include "kinds/CalSyncML.h"
-#include "kinds/ContSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
 #include "support/Payloads.h"
 #include "ui/ImportExport.h"
 #include "ui/UiHarness.h"
@@ -31,10 +26,11 @@ std::string Bytes(const QString& path) {
     return test::ReadFile(path.toStdString());
 }
 
-// A client as the pane holds it after Connect.
-template <class TStore>
-std::unique_ptr<TSMLBase> Loaded() {
-    auto client = std::make_unique<TStore>();
+enum Kind { kEvents, kContacts, kTasks, kNotes };  // the order of PaneKinds()
+
+// A client of the kind as its pane holds it after Connect.
+std::unique_ptr<TSMLBase> Loaded(Kind kind) {
+    auto client = PaneKinds()[kind].MakeClient();
     client->Loaded = true;
     return client;
 }
@@ -51,39 +47,35 @@ std::vector<const TSMLItem*> All(const TSMLBase& client) {
 TEST(ImportExport, RealFilesMakeTheRoundTrip) {
     const struct {
         const char* file;
-        std::unique_ptr<TSMLBase> (*make)();
+        Kind kind;
         bool folded;  // the items hold folded lines joined, so the bytes differ there
     } cases[] = {
-        {"contact-vcard21.vcf", Loaded<TSMLContacts>, true},
-        {"contact-vcard21-latin1.vcf", Loaded<TSMLContacts>, false},
-        {"contact-vcard30.vcf", Loaded<TSMLContacts>, false},
-        {"event-ical20-valarm.ics", Loaded<TSMLCalendar>, true},
-        {"event-vcal10-allday.vcs", Loaded<TSMLCalendar>, true},  // a soft line break
-        {"task-vtodo10.vcs", Loaded<TSMLTasks>, true},            // quoted-printable soft breaks
-        {"note-vnote11.vnt", Loaded<TSMLNotes>, true},
+        {"contact-vcard21.vcf", kContacts, true},
+        {"contact-vcard21-latin1.vcf", kContacts, false},
+        {"contact-vcard30.vcf", kContacts, false},
+        {"event-ical20-valarm.ics", kEvents, true},
+        {"event-vcal10-allday.vcs", kEvents, true},  // a soft line break
+        {"task-vtodo10.vcs", kTasks, true},          // quoted-printable soft breaks
+        {"note-vnote11.vnt", kNotes, true},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const auto client = c.make();
-        const ImportResult result = ImportFile(*client, Sample(c.file));
-        EXPECT_EQ(result.Added, 1u);
+        const auto client = Loaded(c.kind);
+        EXPECT_EQ(ImportFile(*client, Sample(c.file)).Added, 1u);
         ASSERT_EQ(client->Items.size(), 1u);
         const TSMLItem& item = *client->Items[0];
         EXPECT_EQ(item.State, ItemState::New);
-        EXPECT_FALSE(item.ID.empty());
-        EXPECT_FALSE(item.GetTitle().empty());
-
+        EXPECT_FALSE(item.ID.empty() || item.GetTitle().empty());
         const QString exported = dir.filePath(QString::fromLatin1(c.file));
         ExportFile(All(*client), exported);
         if (!c.folded) {
             EXPECT_EQ(Bytes(exported), Bytes(Sample(c.file)));
         }
-        const auto again = c.make();
+        const auto again = Loaded(c.kind);
         ImportFile(*again, exported);
         ASSERT_EQ(again->Items.size(), 1u);
         EXPECT_EQ(again->Items[0]->GetText(), item.GetText());
-        EXPECT_EQ(again->Items[0]->GetTitle(), item.GetTitle());
     }
 }
 
@@ -94,21 +86,19 @@ TEST(ImportExport, SeveralItemsAndOtherKinds) {
         "BEGIN:VTODO\r\nSUMMARY:Two\r\nEND:VTODO\r\n"
         "BEGIN:VEVENT\r\nSUMMARY:Three\r\nDTSTART:20261211T090000Z\r\nEND:VEVENT\r\n"
         "END:VCALENDAR\r\n";
-    const auto events = Loaded<TSMLCalendar>();
+    const auto events = Loaded(kEvents);
     const ImportResult result = ImportItems(*events, calendar);
     EXPECT_EQ(result.Added, 2u);
     EXPECT_EQ(result.OtherKinds, 1u);
     ASSERT_EQ(events->Items.size(), 2u);
-    EXPECT_EQ(events->Items[0]->GetTitle(), u"One");
-    EXPECT_EQ(events->Items[1]->GetTitle(), u"Three");
+    EXPECT_EQ(events->Items[0]->GetTitle() + u" " + events->Items[1]->GetTitle(), u"One Three");
     EXPECT_NE(events->Items[0]->ID, events->Items[1]->ID);
     EXPECT_EQ(ImportSummary(*events, result, "/tmp/x.vcs"),
               "Imported 2 events from x.vcs (1 of another kind left out)");
     // Exported, the two events are two calendars in one file.
-    const std::string file = ExportItems(All(*events));
-    EXPECT_EQ(file, events->Items[0]->GetText() + events->Items[1]->GetText());
+    EXPECT_EQ(ExportItems(All(*events)), events->Items[0]->GetText() + events->Items[1]->GetText());
 
-    const auto tasks = Loaded<TSMLTasks>();
+    const auto tasks = Loaded(kTasks);
     EXPECT_EQ(ImportItems(*tasks, calendar).Added, 1u);
     EXPECT_EQ(tasks->Items[0]->GetTitle(), u"Two");
 }
@@ -125,13 +115,13 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
     const QString cut =
         write("cut.vcf", "BEGIN:VCARD\r\nN:Ok;Anna\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:Cut\r\n");
     const QString plain = write("plain.vcf", "Anna, Ben\r\n");
-    TSMLContacts notLoaded;
+    const auto notLoaded = PaneKinds()[kContacts].MakeClient();
     const struct {
         TSMLBase* client;
         QString path;
         const char* message;
     } cases[] = {
-        {&notLoaded, Sample("contact-vcard30.vcf"),
+        {notLoaded.get(), Sample("contact-vcard30.vcf"),
          "contact-vcard30.vcf: Connect first: imported contacts are added to the loaded ones"},
         {nullptr, plain, "plain.vcf: The file holds no contacts"},
         {nullptr, Sample("note-vnote11.vnt"),
@@ -141,7 +131,7 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        const auto loaded = Loaded<TSMLContacts>();
+        const auto loaded = Loaded(kContacts);
         TSMLBase& client = c.client ? *c.client : *loaded;
         try {
             ImportFile(client, c.path);
@@ -151,7 +141,7 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
         }
         EXPECT_TRUE(client.Items.empty());
     }
-    const auto client = Loaded<TSMLContacts>();
+    const auto client = Loaded(kContacts);
     EXPECT_THROW(ImportFile(*client, dir.filePath("missing.vcf")), Failure);
     EXPECT_THROW(ExportFile({}, dir.filePath("no/such/dir/out.vcf")), Failure);
 }
@@ -169,7 +159,7 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
             return save ? QStringList{out} : chosen;
         });
     window->TabControl1->setCurrentIndex(1);
-    TDataPane& pane = *Forms().MainContForm;
+    TDataPane& pane = Tab(1);
     ASSERT_EQ(window->CurrentPane(), &pane);
     TSMLBase& client = pane.SyncClient();
     const auto trigger = [&](const char* name) {

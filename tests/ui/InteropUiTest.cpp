@@ -16,12 +16,10 @@ using namespace ui;
 // items; an edit stored from the notes pane reaches the server and a Refresh shows it.
 TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     RealServer server;
-    Forms().MainForm->show();
-    TDataPane* panes[] = {Forms().MainCalForm, Forms().MainContForm, Forms().MainTaskForm,
-                          Forms().MainNoteForm};
+    window->show();
     const char* stores[] = {"cal", "card", "task", "vnote"};
     for (int i = 0; i < 4; ++i) {
-        TDataPane& pane = *panes[i];
+        TDataPane& pane = Tab(i);
         pane.ServerEd->setText(QString::fromStdString(server.Url()));
         pane.UserNameEd->setText(RealServer::kUser);
         pane.PasswordEd->setText(RealServer::kPassword);
@@ -31,14 +29,14 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
         EXPECT_EQ(pane.ConnectBtn->text(), "Refresh");
     }
 
-    TDataPane& notes = *Forms().MainNoteForm;
+    TDataPane& notes = Tab(3);
+    const QString changed = QString::fromUtf8("Ge\xC3\xA4ndert im Fenster");
     notes.SelectRow(0);
-    WhenModal([](QWidget*) {
-        Forms().EditNoteForm->WhatEd->setText(QString::fromUtf8("Ge\xC3\xA4ndert im Fenster"));
-        Forms().EditNoteForm->OKBtnClick();
+    WhenModal([&](QWidget*) {
+        Find<TEditNoteForm>().WhatEd->setText(changed);
+        Find<TEditNoteForm>().OKBtnClick();
     });
     notes.EditBtnClick();
-    ASSERT_TRUE(notes.StoreBtn->isEnabled());
     const auto since = RealServer::Now();
     RunExchange(notes, &TDataPane::StoreBtnClick);
     ASSERT_TRUE(errors.empty()) << errors.front();
@@ -47,7 +45,7 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
 
     RunExchange(notes, &TDataPane::ConnectBtnClick);
     const std::vector<std::string> rows = Rows(notes);
-    EXPECT_NE(std::find(rows.begin(), rows.end(), "Ge\xC3\xA4ndert im Fenster"), rows.end());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), changed.toStdString()), rows.end());
 }
 
 }  // namespace

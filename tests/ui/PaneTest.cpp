@@ -2,25 +2,22 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSettings>
+#include <QGroupBox>
 #include <QLabel>
-#include <QStatusBar>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTableView>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTabBar>
+#include <QTableView>
 
 #include <algorithm>
+#include <climits>
 #include <map>
 
 #include "engine/HttpClient.h"
 #include "formats/TimeZoneRule.h"
-#include "kinds/CalSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
-#include "support/RawServer.h"
+#include "support/Payloads.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
 #include "ui/Settings.h"
@@ -32,24 +29,22 @@ namespace {
 using namespace test;
 using namespace ui;
 
-const char* const kNote =
-    "BEGIN:VNOTE\r\nVERSION:1.1\r\nSUMMARY:Note %1\r\nBODY:text\r\nEND:VNOTE\r\n";
+std::string VNote(const Lines& body) {
+    return "BEGIN:VNOTE\r\nVERSION:1.1\r\n" + Joined(body) + "END:VNOTE\r\n";
+}
 
-// A server that delivers three notes to every load and accepts every change stored;
-// from request `lateFrom` on it answers only after two seconds.
-ScriptedPeer NotesServer(int lateFrom = -1) {
-    return ScriptedPeer([lateFrom](const RecordedRequest& req, int index) {
-        if (lateFrom >= 0 && index >= lateFrom) return PeerReply{200, "", 2000};
+// A server that delivers three notes to every load and accepts every change stored; the
+// requests from `lateFrom` to before `lateTo` it answers only after two seconds.
+ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX) {
+    return ScriptedPeer([lateFrom, lateTo](const RecordedRequest& req, int index) {
+        if (index >= lateFrom && index < lateTo) return PeerReply{200, "", 2000};
         const ClientMessage m = ReadClientMessage(req.Body);
         ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
-        const bool slowSync =
-            std::find(m.AlertCodes.begin(), m.AlertCodes.end(), "201") != m.AlertCodes.end();
-        if (m.MsgID == "1" && slowSync) {
+        const auto& codes = m.AlertCodes;
+        if (m.MsgID == "1" && std::find(codes.begin(), codes.end(), "201") != codes.end()) {
             r = ServerReplyShape{};
-            for (int i = 1; i <= 3; ++i) {
-                r.Commands.push_back({"Add", std::to_string(10 + i), "n" + std::to_string(i),
-                                      QString::fromLatin1(kNote).arg(i).toStdString()});
-            }
+            for (const std::string n : {"1", "2", "3"})
+                r.Commands.push_back({"Add", "1" + n, "n" + n, VNote({"SUMMARY:Note " + n})});
         } else if (m.MsgID == "1") {
             r.Alert = true;
             r.AlertCode = "202";
@@ -64,202 +59,235 @@ ScriptedPeer NotesServer(int lateFrom = -1) {
     });
 }
 
-class Pane : public UiTest {
+class Panes : public UiTest {
 protected:
-    TDataPane& pane() { return *Forms().MainNoteForm; }
+    [[nodiscard]] TDataPane& notes() const { return Tab(3); }
     void Connect(const ScriptedPeer& server) {
-        pane().ServerEd->setText(QString::fromStdString(server.Url()));
-        RunExchange(pane(), &TDataPane::ConnectBtnClick);
+        notes().ServerEd->setText(QString::fromStdString(server.Url()));
+        RunExchange(notes(), &TDataPane::ConnectBtnClick);
+    }
+    // Deletes the row's item, the user agreeing.
+    void DeleteRow(int row) {
+        notes().SelectRow(row);
+        Answer(QMessageBox::Yes);
+        notes().DeleteBtnClick();
+    }
+    static QByteArray SavedSettings() {
+        QFile file(QSettings().fileName());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        return file.readAll();
     }
 };
 
-TEST_F(Pane, MainWindowDocksThePanesAndSwitchesTabs) {
-    TMainForm& main = *Forms().MainForm;
-    main.show();
-    ASSERT_EQ(main.Panel1->count(), 4);
-    EXPECT_EQ(main.Panel1->currentWidget(), Forms().MainCalForm);
-    main.TabControl1->setCurrentIndex(3);
-    EXPECT_EQ(main.Panel1->currentWidget(), Forms().MainNoteForm);
-    main.TabControl1->setCurrentIndex(1);
-    EXPECT_EQ(main.Panel1->currentWidget(), Forms().MainContForm);
-    EXPECT_EQ(main.windowTitle(), "Orvanta");
-    // Every control is found by its name.
-    for (const char* name : {"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1", "ProxyEd",
-                             "PortEd", "ConnectBtn", "StoreBtn", "TasksLB", "TaskAddBtn",
-                             "ConDeleteBtn", "EventsLB", "NoteEditBtn"}) {
-        EXPECT_NE(main.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+TEST_F(Panes, OneTabAndPanePerKindWithItsControlsInOrder) {
+    window->show();
+    ASSERT_EQ(window->Panel1->count(), static_cast<int>(PaneKinds().size()));
+    EXPECT_EQ(window->Panel1->currentWidget(), &Tab(0));
+    for (int i = 3; i >= 0; --i) {
+        const PaneKind& kind = PaneKinds()[static_cast<std::size_t>(i)];
+        SCOPED_TRACE(kind.Tab);
+        window->TabControl1->setCurrentIndex(i);
+        EXPECT_EQ(window->Panel1->currentWidget(), &Tab(i));
+        EXPECT_EQ(window->TabControl1->tabText(i), kind.Tab);
+        EXPECT_EQ(Tab(i).objectName(), kind.PaneName);
+        EXPECT_EQ(Tab(i).ItemsGroup->title(), kind.Group);
+        EXPECT_EQ(Tab(i).DSEd->text(), kind.DataSource);
+        EXPECT_EQ(Tab(i).ServerEd->text(), kDefaultServerURL);
+        EXPECT_EQ(FocusChain(Tab(i).ServerEd, 14),
+                  (Lines{"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1", "ProxyEd",
+                         "PortEd", "ConnectBtn", "FilterEd", kind.ListName, kind.AddName,
+                         kind.EditName, kind.DeleteName, "StoreBtn"}));
     }
-    EXPECT_EQ(Forms().MainContForm->DSEd->text(), "card");
-    EXPECT_EQ(Forms().MainTaskForm->ServerEd->text(), kDefaultServerURL);
 }
 
-TEST_F(Pane, BeforeConnectNothingCanBeChanged) {
-    EXPECT_EQ(pane().ConnectBtn->text(), "Connect");
-    for (QPushButton* b : {pane().AddBtn, pane().EditBtn, pane().DeleteBtn, pane().StoreBtn}) {
-        EXPECT_FALSE(b->isEnabled());
+// A pane works on its own with the client and editor it is given: Add opens the editor
+// of its kind; Cancel leaves no item behind, OK lists the new item and offers to store it.
+TEST_F(UiTest, LonePaneAddsThroughTheEditorOfItsKind) {
+    const char* const titleBoxes[] = {"WhatEd", "FNameEd", "WhatEd", "WhatEd"};
+    for (std::size_t i = 0; i < PaneKinds().size(); ++i) {
+        const PaneKind& kind = PaneKinds()[i];
+        SCOPED_TRACE(kind.Tab);
+        QWidget parent;
+        const auto editor = kind.MakeEditor(&parent);
+        TDataPane pane(kind, kind.MakeClient(), *editor, &parent);
+        WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+        pane.AddBtnClick();
+        EXPECT_TRUE(pane.SyncClient().Items.empty());
+        EXPECT_EQ(Buttons(pane), "Connect -Add -Edit -Delete -Store");
+        WhenModal([box = titleBoxes[i]](QWidget* dialog) {
+            dialog->findChild<QLineEdit*>(box)->setText("Neu");
+            static_cast<TEditorDialog*>(dialog)->OKBtnClick();
+        });
+        pane.AddBtnClick();
+        EXPECT_EQ(pane.SyncClient().Items.size(), 1u);
+        EXPECT_EQ(Rows(pane), Lines{"Neu"});
+        EXPECT_EQ(Buttons(pane), "Connect -Add -Edit -Delete +Store");
     }
-    EXPECT_EQ(pane().RowCount(), 0);
-    pane().EditBtnClick();  // no row: nothing happens, no dialog opens
-    EXPECT_TRUE(errors.empty());
-}
-
-TEST_F(Pane, ConnectFillsTheListWithoutProxyWhenUnchecked) {
-    ScriptedPeer server = NotesServer();
-    pane().ProxyEd->setText("127.0.0.1");
-    pane().PortEd->setValue(3128);
-    Connect(server);
     EXPECT_TRUE(errors.empty()) << errors.front();
-    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 1", "Note 2", "Note 3"}));
-    EXPECT_EQ(pane().ConnectBtn->text(), "Refresh");
-    EXPECT_TRUE(pane().AddBtn->isEnabled());
-    EXPECT_FALSE(pane().StoreBtn->isEnabled());
-    EXPECT_FALSE(pane().EditBtn->isEnabled());
-    EXPECT_EQ(pane().SyncClient().HTTP->ProxyHost, "");
-    EXPECT_EQ(pane().SyncClient().HTTP->ProxyPort, 0);
-
-    pane().CheckBox1->click();
-    EXPECT_TRUE(pane().ProxyEd->isEnabled());
-    EXPECT_TRUE(pane().PortEd->isEnabled());
 }
 
-TEST_F(Pane, AddThenCancelLeavesEverythingAsItWas) {
+// The buttons follow the list: nothing to change before Connect, Edit and Delete with a
+// visible row selected, Store once something changed. Deleted server items stay marked for
+// the store, new ones go at once.
+TEST_F(Panes, ButtonsAndListFollowEveryStep) {
+    EXPECT_EQ(Buttons(notes()), "Connect -Add -Edit -Delete -Store");
+    notes().EditBtnClick();  // no row: nothing happens, no dialog opens
     ScriptedPeer server = NotesServer();
+    notes().ProxyEd->setText("127.0.0.1");  // not used while the box is cleared
+    notes().PortEd->setValue(3128);
     Connect(server);
-    WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
-    pane().AddBtnClick();
-    EXPECT_EQ(pane().SyncClient().Items.size(), 3u);
-    EXPECT_EQ(pane().RowCount(), 3);
-    EXPECT_FALSE(pane().StoreBtn->isEnabled());
+    ASSERT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(Rows(notes()), (Lines{"Note 1", "Note 2", "Note 3"}));
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete -Store");
+    EXPECT_EQ(notes().SyncClient().HTTP->ProxyHost, "");
+    EXPECT_EQ(notes().SyncClient().HTTP->ProxyPort, 0);
+    notes().CheckBox1->click();
+    EXPECT_TRUE(notes().ProxyEd->isEnabled() && notes().PortEd->isEnabled());
 
-    WhenModal([](QWidget*) {
-        Forms().EditNoteForm->WhatEd->setText("Neu");
-        Forms().EditNoteForm->OKBtnClick();
+    notes().SelectRow(1);
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete -Store");
+    WhenModal([this](QWidget*) { Find<TEditNoteForm>().OKBtnClick(); });
+    notes().EditBtnClick();  // OK without a change
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete +Store");
+    EXPECT_EQ(notes().SyncClient().Items[1]->State, ItemState::Unchanged);
+
+    DeleteRow(0);
+    EXPECT_EQ(Rows(notes()), (Lines{"Note 2", "Note 3"}));
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete +Store");
+    EXPECT_EQ(notes().SyncClient().Items[0]->State, ItemState::Deleted);
+    notes().SelectRow(1);  // the remaining rows still open their own items
+    WhenModal([this](QWidget*) {
+        EXPECT_EQ(Find<TEditNoteForm>().WhatEd->text(), "Note 3");
+        Find<TEditNoteForm>().reject();
     });
-    pane().AddBtnClick();
-    EXPECT_EQ(pane().SyncClient().Items.size(), 4u);
-    EXPECT_EQ(Rows(pane()).back(), "Neu");
-    EXPECT_TRUE(pane().StoreBtn->isEnabled());
+    notes().EditBtnClick();
+    WhenModal([this](QWidget*) { Find<TEditNoteForm>().OKBtnClick(); });
+    notes().AddBtnClick();
+    ASSERT_EQ(notes().SyncClient().Items.size(), 4u);
+    DeleteRow(2);
+    EXPECT_EQ(notes().SyncClient().Items.size(), 3u);
+
+    // Edit and Delete never act on a row the filter hid.
+    notes().SelectRow(0);
+    notes().FilterEd->setText("note 3");
+    EXPECT_EQ(Rows(notes()), Lines{"Note 3"});
+    const TSMLItem* selected = notes().SelectedItem();
+    EXPECT_EQ(notes().EditBtn->isEnabled(), selected != nullptr);
+    EXPECT_TRUE(!selected || selected->GetTitle() == u"Note 3");
+    DeleteRow(0);
+    EXPECT_EQ(notes().SyncClient().Items[2]->State, ItemState::Deleted);
+    notes().FilterEd->clear();
+    EXPECT_EQ(Rows(notes()), Lines{"Note 2"});
 }
 
-TEST_F(Pane, EditOkWithoutChangeEnablesStore) {
-    ScriptedPeer server = NotesServer();
+// Changes not stored are never lost without asking: Delete, Refresh and closing ask, the
+// title and the status bar count them, a cancelled store keeps them for the next one.
+TEST_F(Panes, PendingChangesAreNeverLostWithoutAsking) {
+    ScriptedPeer server = NotesServer(2, 3);  // the first store answers late
+    window->show();
     Connect(server);
-    pane().SelectRow(1);
-    EXPECT_TRUE(pane().EditBtn->isEnabled());
-    WhenModal([](QWidget*) { Forms().EditNoteForm->OKBtnClick(); });
-    pane().EditBtnClick();
-    EXPECT_TRUE(pane().StoreBtn->isEnabled());
-    EXPECT_EQ(pane().SyncClient().Items[1]->State, ItemState::Unchanged);
-}
-
-TEST_F(Pane, DeleteKeepsServerItemsMarkedAndDropsNewOnes) {
-    ScriptedPeer server = NotesServer();
-    Connect(server);
-    pane().SelectRow(0);
-    Answer(QMessageBox::Yes);
-    pane().DeleteBtnClick();
-    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 2", "Note 3"}));
-    ASSERT_EQ(pane().SyncClient().Items.size(), 3u);
-    EXPECT_EQ(pane().SyncClient().Items[0]->State, ItemState::Deleted);
-    EXPECT_FALSE(pane().EditBtn->isEnabled());
-    EXPECT_TRUE(pane().StoreBtn->isEnabled());
-    // The remaining rows still open their own items.
-    pane().SelectRow(1);
-    WhenModal([](QWidget*) {
-        EXPECT_EQ(Forms().EditNoteForm->WhatEd->text(), "Note 3");
-        Forms().EditNoteForm->reject();
-    });
-    pane().EditBtnClick();
-
-    WhenModal([](QWidget*) { Forms().EditNoteForm->OKBtnClick(); });
-    pane().AddBtnClick();
-    ASSERT_EQ(pane().SyncClient().Items.size(), 4u);
-    pane().SelectRow(2);
-    Answer(QMessageBox::Yes);
-    pane().DeleteBtnClick();
-    EXPECT_EQ(pane().SyncClient().Items.size(), 3u);
-}
-
-TEST_F(Pane, NothingPendingIsLostWithoutAsking) {
-    ScriptedPeer server = NotesServer();
-    Connect(server);
-    pane().SelectRow(0);
     QString question;
+    notes().SelectRow(0);
     Answer(QMessageBox::No, &question);
-    pane().DeleteBtnClick();
+    notes().DeleteBtnClick();
     EXPECT_EQ(question, "Delete \"Note 1\"?");
-    EXPECT_EQ(pane().RowCount(), 3);
+    EXPECT_EQ(notes().RowCount(), 3);
     EXPECT_EQ(window->windowTitle(), "Orvanta");
-
-    Answer(QMessageBox::Yes);
-    pane().DeleteBtnClick();
-    EXPECT_EQ(pane().RowCount(), 2);
+    DeleteRow(0);
     EXPECT_EQ(window->windowTitle(), "*Orvanta");
     EXPECT_EQ(window->PendingLbl->text(), "1 change not stored");
-
-    // Refresh asks; Cancel keeps the change.
     Answer(QMessageBox::Cancel, &question);
-    pane().ConnectBtnClick();
-    EXPECT_FALSE(pane().Busy());
+    notes().ConnectBtnClick();
+    EXPECT_FALSE(notes().Busy());
     EXPECT_EQ(question, "1 change in Notes not stored yet will be lost. Refresh anyway?");
-    EXPECT_EQ(pane().PendingChanges(), 1);
 
-    Answer(QMessageBox::Yes);
-    RunExchange(pane(), &TDataPane::ConnectBtnClick);
-    EXPECT_EQ(Rows(pane()).size(), 3u);
-    EXPECT_FALSE(pane().StoreBtn->isEnabled());
-    EXPECT_EQ(pane().PendingChanges(), 0);
+    // While the store runs, its worker owns the items: nothing can change them. Cancel
+    // ends it at once, though the server has not answered, and reports no failure.
+    notes().StoreBtnClick();
+    ASSERT_TRUE(Until([&] { return server.Requests().size() == 3; }, 5000));
+    EXPECT_EQ(Buttons(notes()), "Refresh -Add -Edit -Delete -Store");
+    for (const QWidget* control : std::initializer_list<const QWidget*>{
+             notes().ServerEd, notes().List, notes().FilterEd, notes().ConnectBtn}) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    EXPECT_FALSE(notes().CancelBtn->isHidden());
+    notes().CancelBtn->click();
+    ASSERT_TRUE(Settle(notes(), 1));
+    EXPECT_EQ(notes().StatusLbl->text(), "Cancelled");
+    EXPECT_TRUE(notes().CancelBtn->isHidden());
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete +Store");
+    EXPECT_EQ(notes().PendingChanges(), 1);
+    EXPECT_EQ(Rows(notes()), (Lines{"Note 2", "Note 3"}));
+
+    Answer(QMessageBox::Cancel);
+    EXPECT_FALSE(window->close());
+    Answer(QMessageBox::Save);  // the window closes once the store went through
+    EXPECT_FALSE(window->close());
+    ASSERT_TRUE(Settle(notes()));
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Stored 1 change");
     EXPECT_EQ(window->windowTitle(), "Orvanta");
     EXPECT_EQ(window->PendingLbl->text(), "");
+
+    window->show();
+    DeleteRow(0);
+    Answer(QMessageBox::Yes);
+    RunExchange(notes(), &TDataPane::ConnectBtnClick);
+    EXPECT_EQ(notes().RowCount(), 3);
+    EXPECT_EQ(notes().PendingChanges(), 0);
+    DeleteRow(0);
+    Answer(QMessageBox::Discard);
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
-TEST_F(Pane, OneAccountForAllPanesRememberedWithoutThePassword) {
-    pane().ServerEd->setText("http://127.0.0.1:1/sync");
-    pane().UserNameEd->setText("ada");
-    pane().PasswordEd->setText("geheim-42");
-    pane().CheckBox1->click();
-    pane().ProxyEd->setText("proxy.local");
-    pane().PortEd->setValue(3128);
-    Forms().MainCalForm->DSEd->setText("calendar2");
-    for (const TDataPane* other : window->Panes()) {
-        SCOPED_TRACE(other->objectName().toStdString());
-        EXPECT_EQ(other->ServerEd->text(), "http://127.0.0.1:1/sync");
-        EXPECT_EQ(other->UserNameEd->text(), "ada");
-        EXPECT_EQ(other->PasswordEd->text(), "geheim-42");
-        EXPECT_TRUE(other->ProxyEd->isEnabled());
-        EXPECT_EQ(other->PortEd->value(), 3128);
+// The account fields of a pane as one line.
+QString Account(const TDataPane& p) {
+    return QStringList{p.ServerEd->text(),
+                       p.UserNameEd->text(),
+                       p.PasswordEd->text(),
+                       p.DSEd->text(),
+                       p.CheckBox1->isChecked() ? "proxy" : "direct",
+                       p.ProxyEd->isEnabled() ? p.ProxyEd->text() : "-",
+                       QString::number(p.PortEd->value())}
+        .join(' ');
+}
+
+TEST_F(Panes, OneAccountForAllPanesRememberedWithoutThePassword) {
+    notes().ServerEd->setText("http://127.0.0.1:1/sync");
+    notes().UserNameEd->setText("ada");
+    notes().PasswordEd->setText("geheim-42");
+    notes().CheckBox1->click();
+    notes().ProxyEd->setText("proxy.local");
+    notes().PortEd->setValue(3128);
+    Tab(0).DSEd->setText("calendar2");  // the data source is each pane's own
+    const char* sources[] = {"calendar2", "card", "task", "vnote"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Account(Tab(i)), QStringLiteral("http://127.0.0.1:1/sync ada geheim-42 %1 "
+                                                  "proxy proxy.local 3128")
+                                       .arg(sources[i]));
     }
-    EXPECT_EQ(Forms().MainContForm->DSEd->text(), "card");  // the data source is the pane's
     ASSERT_TRUE(window->close());
-
-    QFile file(QSettings().fileName());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << QSettings().fileName().toStdString();
-    const QByteArray saved = file.readAll();
-    EXPECT_TRUE(saved.contains("ada"));
-    EXPECT_FALSE(saved.contains("geheim-42"));
-
+    EXPECT_FALSE(SavedSettings().contains("geheim-42"));
     TMainForm again;
-    const TDataPane& notes = *again.Panes().back();
-    EXPECT_EQ(notes.ServerEd->text(), "http://127.0.0.1:1/sync");
-    EXPECT_EQ(notes.UserNameEd->text(), "ada");
-    EXPECT_EQ(notes.PasswordEd->text(), "");
-    EXPECT_TRUE(notes.CheckBox1->isChecked());
-    EXPECT_TRUE(notes.ProxyEd->isEnabled());
-    EXPECT_EQ(notes.ProxyEd->text(), "proxy.local");
-    EXPECT_EQ(again.Panes().front()->DSEd->text(), "calendar2");
-    EXPECT_EQ(again.Panes()[1]->DSEd->text(), "card");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Account(*again.Panes()[static_cast<std::size_t>(i)]),
+                  QStringLiteral("http://127.0.0.1:1/sync ada  %1 proxy proxy.local 3128")
+                      .arg(sources[i]));
+    }
 }
 
-// A keyring in memory in place of the system's, for as long as it lives.
+// A keyring in memory in place of the system's, for as long as it lives; with `failure`
+// set, every call fails with it.
 struct MemoryKeyring {
     std::map<QString, QString> entries;
-    QString failure;  // when set, every call fails with it
+    QString failure;
     MemoryKeyring() {
         SetKeyring({[this](const QString& key, auto done) {
                         const auto found = entries.find(key);
-                        done(
-                            failure.isEmpty() && found != entries.end() ? found->second : QString(),
-                            failure);
+                        const bool ok = failure.isEmpty() && found != entries.end();
+                        done(ok ? found->second : QString(), failure);
                     },
                     [this](const QString& key, const QString& password, auto done) {
                         if (failure.isEmpty()) entries[key] = password;
@@ -270,37 +298,33 @@ struct MemoryKeyring {
     ~MemoryKeyring() { SetKeyring({}); }
 };
 
-TEST_F(Pane, RememberedPasswordGoesToTheKeyringNeverToTheSettings) {
+TEST_F(Panes, RememberedPasswordGoesToTheKeyringNeverToTheSettings) {
     MemoryKeyring keyring;
     ScriptedPeer server = NotesServer();
     const QString key = "ada@" + QString::fromStdString(server.Url());
-    pane().ServerEd->setText(QString::fromStdString(server.Url()));
-    pane().UserNameEd->setText("ada");
-    pane().PasswordEd->setText("geheim-42");
-    auto* remember = window->findChild<QAction*>("RememberPasswordAction");
-    ASSERT_NE(remember, nullptr);
-    remember->trigger();  // on: the password typed so far goes to the keyring
+    notes().UserNameEd->setText("ada");
+    notes().PasswordEd->setText("geheim-42");
+    const auto remember = [](const TMainForm& w) {
+        w.findChild<QAction*>("RememberPasswordAction")->trigger();
+    };
+    notes().ServerEd->setText(QString::fromStdString(server.Url()));
+    remember(*window);  // on: the password typed so far goes to the keyring
     EXPECT_EQ(keyring.entries[key], "geheim-42");
-    pane().PasswordEd->setText("neu-7");
-    RunExchange(pane(), &TDataPane::ConnectBtnClick);  // a Connect keeps the one that worked
+    notes().PasswordEd->setText("neu-7");
+    RunExchange(notes(), &TDataPane::ConnectBtnClick);  // a Connect keeps the one that worked
     EXPECT_EQ(keyring.entries[key], "neu-7");
     ASSERT_TRUE(window->close());
-
-    QFile file(QSettings().fileName());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray saved = file.readAll();
+    const QByteArray saved = SavedSettings();
     EXPECT_TRUE(saved.contains("RememberPassword=true"));
-    EXPECT_FALSE(saved.contains("neu-7"));
-    EXPECT_FALSE(saved.contains("geheim-42"));
-
+    EXPECT_FALSE(saved.contains("neu-7") || saved.contains("geheim-42"));
     {
         TMainForm again;  // the password comes back from the keyring into every pane
         for (const TDataPane* each : again.Panes())
             EXPECT_EQ(each->PasswordEd->text(), "neu-7");
-        again.findChild<QAction*>("RememberPasswordAction")->trigger();  // off: gone
+        remember(again);  // off: gone from the keyring
         EXPECT_TRUE(keyring.entries.empty());
         keyring.entries[key] = "neu-7";
-        again.findChild<QAction*>("RememberPasswordAction")->trigger();  // on again
+        remember(again);
         ASSERT_TRUE(again.close());
     }
     // A keyring that cannot be reached is named in the status bar; nothing else fails.
@@ -312,275 +336,106 @@ TEST_F(Pane, RememberedPasswordGoesToTheKeyringNeverToTheSettings) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(Pane, ClosingWithPendingChangesOffersStoreDiscardCancel) {
-    ScriptedPeer server = NotesServer();
-    window->show();
-    Connect(server);
-    pane().SelectRow(0);
-    Answer(QMessageBox::Yes);
-    pane().DeleteBtnClick();
-
-    Answer(QMessageBox::Cancel);
-    EXPECT_FALSE(window->close());
-    EXPECT_TRUE(window->isVisible());
-
-    // Store: the window closes once the store went through.
-    Answer(QMessageBox::Save);
-    EXPECT_FALSE(window->close());
-    ASSERT_TRUE(Settle(pane()));
-    QApplication::processEvents();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(pane().PendingChanges(), 0);
-    EXPECT_TRUE(errors.empty()) << errors.front();
-    EXPECT_EQ(window->statusBar()->currentMessage(), "Stored 1 change");
-
-    // Discard closes at once.
-    window->show();
-    pane().SelectRow(0);
-    Answer(QMessageBox::Yes);
-    pane().DeleteBtnClick();
-    Answer(QMessageBox::Discard);
-    EXPECT_TRUE(window->close());
-}
-
-TEST_F(Pane, FailedRefreshEmptiesTheListAndKeepsTheCaption) {
+TEST_F(Panes, FailedRefreshEmptiesTheListAndKeepsTheCaption) {
     ScriptedPeer server = NotesServer();
     Connect(server);
-    pane().ServerEd->setText(QStringLiteral("http://127.0.0.1:%1/sync").arg(ClosedPort()));
-    RunExchange(pane(), &TDataPane::ConnectBtnClick);
+    notes().ServerEd->setText(QStringLiteral("http://127.0.0.1:%1/sync").arg(ClosedPort()));
+    RunExchange(notes(), &TDataPane::ConnectBtnClick);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors.front().find("Could not connect"), std::string::npos);
-    EXPECT_EQ(pane().RowCount(), 0);
-    EXPECT_EQ(pane().ConnectBtn->text(), "Refresh");
-    EXPECT_FALSE(pane().AddBtn->isEnabled());
-}
-
-// A server that takes the request and never answers.
-class SilentServer {
-public:
-    SilentServer()
-        : server_([](int fd, RawServer& s) {
-              (void)s.ReadRequest(fd);
-              s.Hold();
-          }) {}
-    [[nodiscard]] QString Url() const { return QString::fromStdString(server_.Url()); }
-    // Runs the event loop until a request has come in.
-    [[nodiscard]] bool WaitForRequest() const {
-        QElapsedTimer clock;
-        clock.start();
-        while (server_.Accepted() == 0 && clock.elapsed() < 5000)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        return server_.Accepted() > 0;
-    }
-
-private:
-    RawServer server_;
-};
-
-TEST_F(Pane, CancelEndsAHangingConnectAtOnce) {
-    SilentServer server;
-    pane().ServerEd->setText(server.Url());
-    pane().ConnectBtnClick();
-    ASSERT_TRUE(pane().Busy());
-    ASSERT_TRUE(server.WaitForRequest());
-    // The worker owns the items until it is through: nothing can change them.
-    for (QWidget* control : std::initializer_list<QWidget*>{pane().ServerEd, pane().List,
-                                                            pane().FilterEd, pane().ConnectBtn}) {
-        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_FALSE(pane().CancelBtn->isHidden());
-    QElapsedTimer clock;
-    clock.start();
-    pane().CancelBtn->click();
-    ASSERT_TRUE(Settle(pane(), 1));
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_TRUE(errors.empty());  // the user asked for it: no failure to report
-    EXPECT_EQ(pane().StatusLbl->text(), "Cancelled");
-    EXPECT_TRUE(pane().CancelBtn->isHidden());
-    // As after a failed Connect.
-    EXPECT_EQ(pane().ConnectBtn->text(), "Connect");
-    EXPECT_FALSE(pane().AddBtn->isEnabled());
-    EXPECT_TRUE(pane().ConnectBtn->isEnabled());
-    EXPECT_EQ(pane().RowCount(), 0);
-}
-
-TEST_F(Pane, CancelledStoreKeepsTheChangesForTheNextOne) {
-    ScriptedPeer server = NotesServer(2);  // the load's two messages, then late
-    Connect(server);
-    pane().SelectRow(0);
-    Answer(QMessageBox::Yes);
-    pane().DeleteBtnClick();
-    pane().StoreBtnClick();
-    ASSERT_TRUE(pane().Busy());
-    EXPECT_FALSE(pane().StoreBtn->isEnabled());
-    pane().CancelBtn->click();
-    ASSERT_TRUE(Settle(pane(), 1));
-    EXPECT_TRUE(errors.empty());
-    EXPECT_TRUE(pane().StoreBtn->isEnabled());
-    EXPECT_EQ(pane().PendingChanges(), 1);
-    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 2", "Note 3"}));
-}
-
-TEST_F(Pane, ClosingTheWindowEndsARunningExchange) {
-    SilentServer server;
-    window->show();
-    pane().ServerEd->setText(server.Url());
-    pane().ConnectBtnClick();
-    ASSERT_TRUE(server.WaitForRequest());
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_TRUE(window->close());
-    EXPECT_FALSE(pane().Busy());
-    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(notes().RowCount(), 0);
+    EXPECT_EQ(Buttons(notes()), "Refresh -Add -Edit -Delete -Store");
 }
 
 // While an exchange runs, its thread owns the pane's items: the window neither reads nor
 // adds to them (closing counts the changes, switching tabs picks the focus, import and
-// export are off) and still knows what is not stored yet.
-TEST_F(Pane, ClosingDuringAnExchangeLeavesTheItemsToIt) {
-    const struct {
-        const char* name;
-        bool change;  // one deletion, then Store; else a plain Refresh
-        bool asked;
-    } cases[] = {{"refresh", false, false}, {"store", true, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+// export are off) and still knows what is not stored yet. Closing ends the exchange.
+TEST_F(Panes, ClosingDuringAnExchangeLeavesTheItemsToIt) {
+    for (const bool store : {false, true}) {  // else a plain Refresh
+        SCOPED_TRACE(store ? "store" : "refresh");
         ScriptedPeer server = NotesServer(2);  // the load's two messages, then late
         window->show();
         Connect(server);
-        if (c.change) {
-            pane().SelectRow(0);
-            Answer(QMessageBox::Yes);
-            pane().DeleteBtnClick();
-            pane().StoreBtnClick();
+        if (store) {
+            DeleteRow(0);
+            notes().StoreBtnClick();
         } else {
-            pane().ConnectBtnClick();
+            notes().ConnectBtnClick();
         }
-        ASSERT_TRUE(pane().Busy());
-        EXPECT_EQ(pane().PendingChanges(), c.change ? 1 : 0);
+        ASSERT_TRUE(notes().Busy());
+        EXPECT_EQ(notes().PendingChanges(), store ? 1 : 0);
         window->TabControl1->setCurrentIndex(0);
         window->TabControl1->setCurrentIndex(3);
-        EXPECT_EQ(window->focusWidget(), pane().CancelBtn);
-        for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"}) {
-            const auto* action = window->findChild<QAction*>(QString::fromLatin1(name));
-            ASSERT_NE(action, nullptr) << name;
-            EXPECT_FALSE(action->isEnabled()) << name;
-        }
+        EXPECT_EQ(window->focusWidget(), notes().CancelBtn);
+        for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"})
+            EXPECT_FALSE(window->findChild<QAction*>(name)->isEnabled()) << name;
         QString question;
-        if (c.asked) Answer(QMessageBox::Discard, &question);
+        if (store) Answer(QMessageBox::Discard, &question);
         QElapsedTimer clock;
         clock.start();
         EXPECT_TRUE(window->close());
-        EXPECT_FALSE(pane().Busy());
+        EXPECT_FALSE(notes().Busy());
         EXPECT_LT(clock.elapsed(), 1000);
         EXPECT_EQ(question.toStdString(),
-                  c.asked ? "1 change not stored yet. Store them before closing?" : "");
+                  store ? "1 change not stored yet. Store them before closing?" : "");
         EXPECT_TRUE(errors.empty()) << errors.front();
     }
 }
 
-// An event payload with the given start and end lines.
-std::string EventText(const char* title, const char* start, const char* end) {
-    return std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nSUMMARY:") + title +
-           "\r\n" + start + "\r\n" + end + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+// The whole table as the pane shows it: a line per row, its cells between bars.
+std::string Table(const TDataPane& pane) {
+    std::string text;
+    for (int row = 0; row < pane.RowCount(); ++row) {
+        for (int column = 0; column < pane.List->model()->columnCount(); ++column)
+            text += (column ? "|" : "") + pane.Cell(row, column).toStdString();
+        text += "\n";
+    }
+    return text;
 }
 
-QString Day(int year, int month, int day) {
-    return QLocale().toString(QDate(year, month, day), QLocale::ShortFormat);
-}
-
-TEST_F(Pane, CalendarTableSortsByStartAndShowsTheLastDayOfAllDayEvents) {
-    TDataPane& cal = *Forms().MainCalForm;
-    TSMLCalendar& client = static_cast<TSMLCalendar&>(cal.SyncClient());
+// Each kind's columns in their order; the first item of each kind is deleted and not
+// shown. Moments in the user's locale, in hours and minutes; an all-day event shows its
+// last day; undated tasks come last.
+TEST_F(UiTest, EveryKindListsItsColumnsInItsOrder) {
     ScopedTimeZone zone("UTC0");
-    client.NewItem()->Parse(
-        EventText("Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z"));
-    client.NewItem()->Parse(
-        EventText("Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"));
-    client.NewItem()->Parse(
-        EventText("Gone", "DTSTART:20241201T100000Z", "DTEND:20241201T110000Z"));
-    client.DeleteItem(2);  // a new item: dropped at once
-    client.NewItem()->Parse(
-        EventText("Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"));
-    cal.FillList();
-    EXPECT_EQ(Rows(cal), (std::vector<std::string>{"Early", "Feier", "Later"}));
-    // A one-day event shows its day as start and end, without a time.
-    EXPECT_EQ(cal.Cell(1, 1), Day(2024, 12, 18));
-    EXPECT_EQ(cal.Cell(1, 2), Day(2024, 12, 18));
-    // Times in hours and minutes, as in the editors (the "C" locale's own has seconds).
-    EXPECT_EQ(cal.Cell(0, 1),
-              Day(2024, 12, 2) + " " + QLocale().toString(QTime(8, 0), TimeFormat()));
-    EXPECT_FALSE(cal.Cell(0, 2).contains("09:00:00")) << cal.Cell(0, 2).toStdString();
-
-    // The user's choice of column and order wins over the default.
-    cal.List->sortByColumn(0, Qt::DescendingOrder);
-    EXPECT_EQ(Rows(cal), (std::vector<std::string>{"Later", "Feier", "Early"}));
-}
-
-TEST_F(Pane, TasksSortByDueWithUndatedLastAndShowPriorityAndDone) {
-    TDataPane& tasks = *Forms().MainTaskForm;
-    ScopedTimeZone zone("UTC0");
-    const auto add = [&](const char* lines) {
-        tasks.SyncClient().NewItem()->Parse(
-            std::string("BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VTODO\r\n") + lines +
-            "END:VTODO\r\nEND:VCALENDAR\r\n");
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    const struct {
+        Lines payloads;
+        const char* table;
+    } kinds[] = {
+        {{VEvent({"SUMMARY:Gone"}),
+          VEvent({"SUMMARY:Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z",
+                  "LOCATION:Saal"}),
+          VEvent({"SUMMARY:Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"}),
+          VEvent({"SUMMARY:Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"})},
+         "Early|02.12.24 08:00|02.12.24 09:00|\nFeier|18.12.24|18.12.24|\n"
+         "Later|20.12.24 10:00|20.12.24 11:00|Saal\n"},
+        {{VCard({"N:Gone"}), VCard({"N:Alt;Cy", "TEL;WORK:040"}),
+          VCard({"N:Zeta;Ada", "TEL;CELL:0171", "TEL;WORK:030", "EMAIL;WORK:a@w", "ORG:Acme"}),
+          VCard({"N:Berg;Bo", "TEL:089", "TEL;CELL:0172", "EMAIL:bo@x", "EMAIL;WORK:bo@w"})},
+         "Ada Zeta|0171|a@w|Acme\nBo Berg|089|bo@x|\nCy Alt|040||\n"},
+        {{VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
+          VTodo({"SUMMARY:Second", "DUE:20250102T120000Z", "PRIORITY:1", "STATUS:COMPLETED"}),
+          VTodo({"SUMMARY:First", "DUE:20250101T120000Z"})},
+         "First|01.01.25 12:00||\nSecond|02.01.25 12:00|1|done\nUndated|||\n"},
+        {{VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
+          VNote({"BODY;ENCODING=QUOTED-PRINTABLE:Eins=0D=0AZwei"})},
+         "Liste|5\nEins|10\n"},
     };
-    add("SUMMARY:Undated\r\n");
-    add("SUMMARY:Second\r\nDUE:20250102T120000Z\r\nPRIORITY:1\r\nSTATUS:COMPLETED\r\n");
-    add("SUMMARY:First\r\nDUE:20250101T120000Z\r\n");
-    tasks.FillList();
-    EXPECT_EQ(Rows(tasks), (std::vector<std::string>{"First", "Second", "Undated"}));
-    EXPECT_EQ(Rows(tasks, 2), (std::vector<std::string>{"", "1", ""}));
-    EXPECT_EQ(Rows(tasks, 3), (std::vector<std::string>{"", "done", ""}));
-    EXPECT_EQ(tasks.Cell(2, 1), "");
-}
-
-TEST_F(Pane, FilterHidesRowsAndEditWorksOnVisibleOnes) {
-    ScriptedPeer server = NotesServer();
-    Connect(server);
-    pane().SelectRow(0);
-    ASSERT_TRUE(pane().EditBtn->isEnabled());
-    pane().FilterEd->setText("note 2");
-    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 2"}));
-    // Edit and Delete work on a row the user can see, never on one the filter hid.
-    const TSMLItem* selected = pane().SelectedItem();
-    EXPECT_EQ(pane().EditBtn->isEnabled(), selected != nullptr);
-    if (selected) {
-        EXPECT_EQ(selected->GetTitle(), u"Note 2");
+    for (int i = 0; i < 4; ++i) {
+        TDataPane& pane = Tab(i);
+        SCOPED_TRACE(pane.Kind().Tab);
+        for (const std::string& payload : kinds[i].payloads)
+            pane.SyncClient().NewItem()->Parse(payload);
+        pane.SyncClient().Items.front()->State = ItemState::Deleted;
+        pane.FillList();
+        EXPECT_EQ(Table(pane), kinds[i].table);
+        // The user's choice of column and order wins over the kind's.
+        Lines titles = Rows(pane);
+        std::sort(titles.rbegin(), titles.rend());
+        pane.List->sortByColumn(0, Qt::DescendingOrder);
+        EXPECT_EQ(Rows(pane), titles);
     }
-    pane().SelectRow(0);
-    Answer(QMessageBox::Yes);
-    pane().DeleteBtnClick();
-    EXPECT_EQ(pane().SyncClient().Items[1]->State, ItemState::Deleted);
-    pane().FilterEd->clear();
-    EXPECT_EQ(Rows(pane()), (std::vector<std::string>{"Note 1", "Note 3"}));
-}
-
-// An editor that answers as told and counts its calls.
-class FakeEditor final : public TItemEditor {
-public:
-    bool Edit(TSMLBase&, TSMLItem& item) override {
-        ++Calls;
-        if (Accept) item.SetTitle(u"Fake");
-        return Accept;
-    }
-    bool Accept = false;
-    int Calls = 0;
-};
-
-TEST(LonePane, WorksWithTheClientAndEditorItIsGiven) {
-    const PaneKind& kind = PaneKinds().back();
-    FakeEditor editor;
-    TDataPane pane(kind, kind.MakeClient(), editor);
-    EXPECT_EQ(pane.objectName(), "MainNoteForm");
-    pane.AddBtnClick();
-    EXPECT_EQ(editor.Calls, 1);
-    EXPECT_TRUE(pane.SyncClient().Items.empty());
-    editor.Accept = true;
-    pane.AddBtnClick();
-    ASSERT_EQ(pane.SyncClient().Items.size(), 1u);
-    EXPECT_EQ(Rows(pane), (std::vector<std::string>{"Fake"}));
-    EXPECT_TRUE(pane.StoreBtn->isEnabled());
 }
 
 TEST(ErrorText, FullStopRule) {

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 
@@ -33,14 +35,18 @@ inline void WhenModal(std::function<void(QWidget*)> action) {
     });
 }
 
-// Runs the event loop until the pane's exchange has ended (at most `seconds`); false
-// when it still runs.
-inline bool Settle(const ui::TDataPane& pane, int seconds = 30) {
+// Runs the event loop until `done` holds, at most `ms` milliseconds; whether it holds.
+inline bool Until(const std::function<bool()>& done, int ms) {
     QElapsedTimer clock;
     clock.start();
-    while (pane.Busy() && clock.elapsed() < seconds * 1000)
+    while (!done() && clock.elapsed() < ms)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-    return !pane.Busy();
+    return done();
+}
+
+// Runs the event loop until the pane's exchange has ended; false when it still runs.
+inline bool Settle(const ui::TDataPane& pane, int seconds = 30) {
+    return Until([&pane] { return !pane.Busy(); }, seconds * 1000);
 }
 
 // Presses a pane's button and waits for the exchange it starts.
@@ -49,12 +55,38 @@ inline void RunExchange(ui::TDataPane& pane, void (ui::TDataPane::*handler)()) {
     ASSERT_TRUE(Settle(pane)) << "the exchange did not end";
 }
 
-// The first column of a pane's rows, in the order the table shows them.
+// A column of a pane's rows, in the order the table shows them.
 inline std::vector<std::string> Rows(const ui::TDataPane& pane, int column = 0) {
     std::vector<std::string> rows;
     for (int i = 0; i < pane.RowCount(); ++i)
         rows.push_back(pane.Cell(i, column).toStdString());
     return rows;
+}
+
+// The pane's buttons in one line: Connect's caption, then Add, Edit, Delete and Store,
+// each after + when it is enabled and - when not.
+inline std::string Buttons(const ui::TDataPane& pane) {
+    std::string line = pane.ConnectBtn->text().toStdString();
+    const char* names[] = {"Add", "Edit", "Delete", "Store"};
+    const QPushButton* buttons[] = {pane.AddBtn, pane.EditBtn, pane.DeleteBtn, pane.StoreBtn};
+    for (int i = 0; i < 4; ++i)
+        line += (buttons[i]->isEnabled() ? " +" : " -") + std::string(names[i]);
+    return line;
+}
+
+// The names of the `steps` controls the keyboard walks from `first` on.
+inline std::vector<std::string> FocusChain(QWidget* first, int steps) {
+    std::vector<std::string> names;
+    QWidget* w = first;
+    for (int i = 0; i < steps; ++i) {
+        names.push_back(w->objectName().toStdString());
+        do {
+            w = w->nextInFocusChain();
+            // Unnamed parts and the inner line edits of spin boxes are not controls.
+        } while (w->objectName().isEmpty() || w->objectName().startsWith("qt_") ||
+                 w->focusPolicy() == Qt::NoFocus);
+    }
+    return names;
 }
 
 // Answers the next question the program asks with `button`, and keeps its text.
@@ -67,59 +99,30 @@ inline void Answer(QMessageBox::StandardButton button, QString* text = nullptr) 
     });
 }
 
-// The forms of the test's main window, found by their names.
-struct TestForms {
-    ui::TMainForm* MainForm = nullptr;
-    ui::TDataPane* MainCalForm = nullptr;
-    ui::TDataPane* MainContForm = nullptr;
-    ui::TDataPane* MainTaskForm = nullptr;
-    ui::TDataPane* MainNoteForm = nullptr;
-    ui::TEditContForm* EditContForm = nullptr;
-    ui::TEditEventForm* EditEventForm = nullptr;
-    ui::TEditNoteForm* EditNoteForm = nullptr;
-    ui::TReminderForm* ReminderForm = nullptr;
-    ui::TEditTaskForm* EditTaskForm = nullptr;
-};
-
-inline TestForms& CurrentForms() {
-    static TestForms forms;
-    return forms;
-}
-// The forms of the window the running test made (the lambdas that act on modal dialogs
-// reach them here).
-inline const TestForms& Forms() {
-    return CurrentForms();
-}
-
-// A main window made anew for each test; failures the program would show in a message
-// box are collected instead.
+// A main window made anew for each test, as at the program's first start; failures the
+// program would show in a message box are collected instead.
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ui::SetErrorReporter([this](const QString& text) { errors.push_back(text.toStdString()); });
-        QSettings().clear();  // every test starts as the first start of the program
+        QSettings().clear();
         window = std::make_unique<ui::TMainForm>();
-        TestForms& f = CurrentForms();
-        f.MainForm = window.get();
-        const auto pane = [this](const char* name) {
-            return window->findChild<ui::TDataPane*>(QString::fromLatin1(name));
-        };
-        f.MainCalForm = pane("MainCalForm");
-        f.MainContForm = pane("MainContForm");
-        f.MainTaskForm = pane("MainTaskForm");
-        f.MainNoteForm = pane("MainNoteForm");
-        f.EditContForm = window->findChild<ui::TEditContForm*>();
-        f.EditEventForm = window->findChild<ui::TEditEventForm*>();
-        f.EditNoteForm = window->findChild<ui::TEditNoteForm*>();
-        f.ReminderForm = window->findChild<ui::TReminderForm*>();
-        f.EditTaskForm = window->findChild<ui::TEditTaskForm*>();
     }
     void TearDown() override {
         window.reset();
-        CurrentForms() = TestForms{};
         ui::SetErrorReporter(nullptr);
         ui::SetClock(nullptr);
+        QLocale::setDefault(QLocale::system());
     }
+    // The window's dialog of a type, and the pane of a tab.
+    template <class Form>
+    [[nodiscard]] Form& Find() const {
+        return *window->findChild<Form*>();
+    }
+    [[nodiscard]] ui::TDataPane& Tab(int index) const {
+        return *window->Panes()[static_cast<std::size_t>(index)];
+    }
+
     std::unique_ptr<ui::TMainForm> window;
     std::vector<std::string> errors;
 };
