@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ranges>
 
 #include "kinds/ContSyncML.h"
 #include "support/Payloads.h"
@@ -100,12 +101,8 @@ void Call(TSMLContact& contact, const WideString& value) {
 // when there was none. The payload reads back to the fields as edited.
 TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
     using C = TSMLContact;
-    const struct {
-        Lines before;
-        void (*set)(C&, const WideString&);  // the named setter of the field
-        WideString value;
-        Lines after;
-    } cases[] = {
+    // The lines before, the named setter of a field, its new value, the lines after.
+    const std::tuple<Lines, void (*)(C&, const WideString&), WideString, Lines> cases[] = {
         {{"N:Family;Given;;;", "X-KEEP:yes"},
          Call<&C::SetFirstName>,
          u"J\u00FCrgen",
@@ -142,14 +139,14 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
          u"Flat 2; Block B",
          {"ADR;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Flat=202\\;=20Block=20B;Leeds;;LS1;UK"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.before.front());
-        contact.Parse(VCard(c.before));
-        c.set(contact, c.value);
+    for (const auto& [before, set, value, after] : cases) {
+        SCOPED_TRACE(before.front());
+        contact.Parse(VCard(before));
+        set(contact, value);
         EXPECT_EQ(contact.State, ItemState::Modified);
-        EXPECT_EQ(contact.GetText(), VCard(c.after));
+        EXPECT_EQ(contact.GetText(), VCard(after));
         const std::string edited = Filled(contact);
-        EXPECT_NE(edited.find(ToUTF8(c.value)), std::string::npos);
+        EXPECT_NE(edited.find(ToUTF8(value)), std::string::npos);
         contact.Parse(contact.GetText());
         EXPECT_EQ(Filled(contact), edited);
     }
@@ -165,20 +162,19 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
 // keeps it back from the next load.
 TEST_F(Contact, EveryLineItWritesIsDeclared) {
     const auto declared = [&](const std::string& line) {
-        for (const PropertyCapability& cap : client.Capabilities) {
-            if (cap.Name != GetPropertyName(line)) continue;
-            const std::string params = GetPropertyParamText(line);
-            for (std::size_t start = 0; start < params.size();) {
-                const std::size_t end = std::min(params.find(';', start), params.size());
-                const std::string word = params.substr(start, end - start);
-                if (word.find('=') == std::string::npos &&
-                    std::find(cap.Types.begin(), cap.Types.end(), word) == cap.Types.end())
-                    return false;
-                start = end + 1;
-            }
-            return true;
+        const auto& caps = client.Capabilities;
+        const auto cap = std::find_if(caps.begin(), caps.end(), [&](const auto& c) {
+            return c.Name == GetPropertyName(line);
+        });
+        if (cap == caps.end()) return false;
+        const std::string params = GetPropertyParamText(line);
+        for (const auto part : std::views::split(params, ';')) {
+            const std::string word(part.begin(), part.end());
+            if (word.find('=') == std::string::npos &&
+                std::find(cap->Types.begin(), cap->Types.end(), word) == cap->Types.end())
+                return false;
         }
-        return false;
+        return true;
     };
     for (const ContactField& field : ContactFields()) {
         if (field.Text) contact.Set(field.Text, u"x\u00e9");

@@ -4,6 +4,8 @@
 
 #include "formats/DateTime.h"
 #include "formats/Failure.h"
+#include "formats/PayloadZones.h"
+#include "formats/SyncMLItem.h"
 #include "formats/TimeZoneRule.h"
 #include "support/LoadHarness.h"
 #include "support/Payloads.h"
@@ -14,11 +16,12 @@ namespace {
 using test::At;
 using test::FailureOf;
 using test::kCentralEurope;
+using test::Lines;
 
 constexpr double kMinute = 1.0 / 1440.0;
 constexpr double kTolerance = 1e-9;
-constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
-constexpr const char* kSydney = "AEST-10AEDT,M10.1.0,M4.1.0/3";
+constexpr const char* kNewYorkRule = "EST5EDT,M3.2.0,M11.1.0";
+constexpr const char* kSydneyRule = "AEST-10AEDT,M10.1.0,M4.1.0/3";
 
 TEST(DateTimeWriters, Durations) {
     const std::pair<double, const char*> cases[] = {
@@ -49,7 +52,7 @@ TEST(DateTimeWriters, MomentsInUTC) {
         {kCentralEurope, At(2024, 1, 15), "20240114T230000Z", "20240114T230000Z"},
         {kCentralEurope, At(2026, 7, 15, 2), "20260715T000000Z", "20260715T000000Z"},
         {kCentralEurope, At(2026, 7, 15, 10, 30), "20260715T083000Z", "20260715T083000Z"},
-        {kNewYork, At(2026, 1, 14, 19), "20260115T000000Z", "20260115T000000Z"},
+        {kNewYorkRule, At(2026, 1, 14, 19), "20260115T000000Z", "20260115T000000Z"},
     };
     for (const auto& [rule, local, moment, text] : cases) {
         SCOPED_TRACE(moment);
@@ -115,8 +118,8 @@ TEST(TimeZone, OffsetsByZone) {
         {"UTC0", 0, 0},
         {"JST-9", 540, 540},
         {kCentralEurope, 60, 120},
-        {kNewYork, -300, -240},
-        {kSydney, 660, 600},
+        {kNewYorkRule, -300, -240},
+        {kSydneyRule, 660, 600},
         {"<+0330>-3:30", 210, 210},
         {"NZST-12NZDT,M9.5.0,M4.1.0/3", 780, 720},
     };
@@ -142,7 +145,7 @@ TEST(TimeZone, TransitionsAtTheirLocalTimes) {
     EXPECT_NEAR(TransitionDate({3, 0, 5, 2, 30, 0, 0}, 2024), At(2024, 3, 31, 2, 30), kTolerance);
     EXPECT_EQ(TransitionDate({10, 2, 2, 0, 0, 0, 0}, 2026), EncodeDate(2026, 10, 13));
 
-    ScopedTimeZone sydney(kSydney);
+    ScopedTimeZone sydney(kSydneyRule);
     const TDateTime local = At(2024, 12, 24, 18, 45);
     EXPECT_NEAR(LocalToUTC(local), At(2024, 12, 24, 7, 45), kTolerance);
     EXPECT_NEAR(UTCToLocal(LocalToUTC(local)), local, kTolerance);
@@ -154,7 +157,7 @@ TEST(TimeZone, PlatformRuleFromTheTZVariable) {
     const char* tz = std::getenv("TZ");
     const std::optional<std::string> saved = tz ? std::optional<std::string>(tz) : std::nullopt;
     const std::tuple<const char*, int, int> cases[] = {
-        {kSydney, 660, 600},         {"JST-9", 540, 540},        {"America/New_York", -300, -240},
+        {kSydneyRule, 660, 600},     {"JST-9", 540, 540},        {"America/New_York", -300, -240},
         {":Europe/Berlin", 60, 120}, {"Nowhere/Atlantis", 0, 0},
     };
     for (const auto& [value, january, july] : cases) {
@@ -171,6 +174,125 @@ TEST(TimeZone, PlatformRuleFromTheTZVariable) {
     } else {
         unsetenv("TZ");
     }
+}
+
+// One observance of a VTIMEZONE block: STANDARD or DAYLIGHT, its first onset, its
+// yearly rule (none when empty), its offsets and, where given, its name.
+struct Observance {
+    const char *kind, *start, *rule, *from, *to, *name = nullptr;
+};
+
+Lines VTimeZone(const std::string& tzid, std::initializer_list<Observance> observances) {
+    Lines lines{"BEGIN:VTIMEZONE", "TZID:" + tzid};
+    for (const Observance& o : observances) {
+        lines.push_back(std::string("BEGIN:") + o.kind);
+        lines.push_back(std::string("DTSTART:") + o.start);
+        if (*o.rule) lines.push_back(std::string("RRULE:FREQ=YEARLY;") + o.rule);
+        lines.push_back(std::string("TZOFFSETFROM:") + o.from);
+        lines.push_back(std::string("TZOFFSETTO:") + o.to);
+        if (o.name) lines.push_back(std::string("TZNAME:") + o.name);
+        lines.push_back(std::string("END:") + o.kind);
+    }
+    lines.push_back("END:VTIMEZONE");
+    return lines;
+}
+
+// VTIMEZONE blocks in the shapes calendar programs and servers write them.
+const Lines kVienna = VTimeZone(
+    "Vienna", {{"STANDARD", "19701025T030000", "BYDAY=-1SU;BYMONTH=10", "+0200", "+0100", "CET"},
+               {"DAYLIGHT", "19700329T020000", "BYDAY=-1SU;BYMONTH=3", "+0100", "+0200", "CEST"}});
+const Lines kTokyo =
+    VTimeZone("Tokyo", {{"STANDARD", "19510908T010000", "", "+1000", "+0900"},
+                        {"DAYLIGHT", "19500506T000000",
+                         "UNTIL=19510505T150000Z;BYDAY=1SA;BYMONTH=5", "+0900", "+1000"}});
+// Daylight time across the turn of the year, and the older BYMONTHDAY form of a rule.
+const Lines kSydney =
+    VTimeZone("\"Australia/Sydney\"",
+              {{"STANDARD", "20080406T030000", "BYMONTH=4;BYDAY=SU;BYMONTHDAY=1,2,3,4,5,6,7",
+                "+1100", "+1000"},
+               {"DAYLIGHT", "20081005T020000", "BYMONTH=10;BYDAY=1SU", "+1000", "+1100"}});
+// US Eastern with an older rule that has ended before the current one.
+const Lines kNewYork = VTimeZone(
+    "US-Eastern", {{"STANDARD", "19671029T020000", "BYDAY=-1SU;BYMONTH=10;UNTIL=20061029T060000Z",
+                    "-0400", "-0500"},
+                   {"STANDARD", "20071104T020000", "BYDAY=1SU;BYMONTH=11", "-0400", "-0500"},
+                   {"DAYLIGHT", "19870405T020000", "BYDAY=1SU;BYMONTH=4;UNTIL=20060402T070000Z",
+                    "-0500", "-0400"},
+                   {"DAYLIGHT", "20070311T020000", "BYDAY=2SU;BYMONTH=3", "-0500", "-0400"}});
+
+// Wall time in a zone and the UTC moment it is, either side of each transition.
+TEST(VTimeZone, YearlyRulesGiveTheOffsetsInForce) {
+    const std::tuple<const Lines*, TDateTime, TDateTime> cases[] = {
+        {&kVienna, At(2026, 7, 15, 10), At(2026, 7, 15, 8)},
+        {&kVienna, At(2026, 1, 15, 10), At(2026, 1, 15, 9)},
+        {&kVienna, At(2026, 3, 29, 1, 59), At(2026, 3, 29, 0, 59)},
+        {&kVienna, At(2026, 3, 29, 3), At(2026, 3, 29, 1)},
+        {&kVienna, At(2026, 10, 25, 3, 0), At(2026, 10, 25, 2)},
+        {&kTokyo, At(2026, 7, 15, 10), At(2026, 7, 15, 1)},
+        {&kTokyo, At(2026, 1, 15, 0, 30), At(2026, 1, 14, 15, 30)},
+        {&kSydney, At(2026, 1, 15, 10), At(2026, 1, 14, 23)},
+        {&kSydney, At(2026, 7, 15, 10), At(2026, 7, 15, 0)},
+        {&kSydney, At(2026, 10, 4, 3), At(2026, 10, 3, 16)},
+        {&kSydney, At(2026, 4, 5, 12), At(2026, 4, 5, 2)},
+        {&kNewYork, At(2026, 3, 7, 12), At(2026, 3, 7, 17)},
+        {&kNewYork, At(2026, 3, 8, 12), At(2026, 3, 8, 16)},
+        {&kNewYork, At(2026, 11, 1, 12), At(2026, 11, 1, 17)},
+    };
+    for (const auto& [zone, wall, utc] : cases) {
+        const auto rule = ReadVTimeZone(*zone, 0, zone->size() - 1);
+        ASSERT_TRUE(rule.has_value());
+        EXPECT_NEAR(ZoneToUTC(*rule, wall), utc, kTolerance)
+            << zone->at(1) << " " << DateToText(wall) << " " << DecodeDateTime(wall).Hour;
+    }
+    // Rules of other shapes are not guessed.
+    Lines monthly = kVienna, secondLast = kVienna;
+    monthly[4] = "RRULE:FREQ=MONTHLY;BYDAY=-1SU";
+    secondLast[4] = "RRULE:FREQ=YEARLY;BYDAY=-2SU;BYMONTH=10";
+    for (const Lines& zone : {monthly, secondLast, {"BEGIN:VTIMEZONE", "TZID:x", "END:VTIMEZONE"}})
+        EXPECT_FALSE(ReadVTimeZone(zone, 0, zone.size() - 1)) << ::testing::PrintToString(zone);
+}
+
+TEST(VTimeZone, TzidParameter) {
+    for (const auto& [line, tzid] :
+         {std::pair{"DTSTART;TZID=Europe/Vienna:20260715T100000", "Europe/Vienna"},
+          {"DTSTART;VALUE=DATE-TIME;tzid=\"Eastern; US\":20260715T100000", "Eastern; US"},
+          {"DTSTART:20260715T100000", ""},
+          {"DTSTART;X-TZID=a:20260715T100000", ""}})
+        EXPECT_EQ(TzidOf(line), tzid) << line;
+}
+
+// What a client in Berlin reads from a payload: every value is the true moment.
+TEST(PayloadZones, EveryValueIsTheTrueMoment) {
+    ScopedTimeZone berlin(kCentralEurope);
+    Lines payload = {"BEGIN:VCALENDAR", "VERSION:2.0"};
+    for (const Lines* zone : {&kVienna, &kTokyo, &kSydney}) {
+        payload.insert(payload.end(), zone->begin(), zone->end());
+    }
+    // The payload's own definition wins over the zone database of the same name.
+    const Lines fake =
+        VTimeZone("Asia/Tokyo", {{"STANDARD", "19700101T000000", "", "+0100", "+0100"}});
+    payload.insert(payload.end(), fake.begin(), fake.end());
+    payload.insert(payload.end(), {"BEGIN:VEVENT", "END:VEVENT", "END:VCALENDAR"});
+    PayloadZones zones(payload);
+    const std::pair<const char*, TDateTime> cases[] = {
+        {"DTSTART;TZID=Vienna:20260715T100000", At(2026, 7, 15, 10)},
+        {"DTSTART;TZID=Tokyo:20260715T100000", At(2026, 7, 15, 3)},
+        {"DTSTART;TZID=\"Australia/Sydney\":20260115T100000", At(2026, 1, 15, 0)},
+        {"DTSTART;TZID=Asia/Tokyo:20260715T100000", At(2026, 7, 15, 11)},
+        // Not in the payload: the zone database by name.
+        {"DTSTART;TZID=America/New_York:20260715T100000", At(2026, 7, 15, 16)},
+        {"DUE;TZID=Asia/Kolkata:20260115T100000", At(2026, 1, 15, 5, 30)},
+        // Unknown anywhere, or a path: floating.
+        {"DTSTART;TZID=Mars/Olympus:20260715T100000", At(2026, 7, 15, 10)},
+        {"DTSTART;TZID=../../etc/localtime:20260715T100000", At(2026, 7, 15, 10)},
+        {"DTSTART:20260715T013000Z", At(2026, 7, 15, 3, 30)},
+        {"DTSTART;TZID=Tokyo:20260715T013000Z", At(2026, 7, 15, 3, 30)},
+        {"DTSTART:20260715T100000", At(2026, 7, 15, 10)},
+        {"DTSTART;VALUE=DATE;TZID=Tokyo:20260715", At(2026, 7, 15)},
+        {"DTSTART:", 0},
+    };
+    for (const auto& [line, local] : cases)
+        EXPECT_NEAR(zones.Read(line), local, kTolerance) << line;
 }
 
 }  // namespace

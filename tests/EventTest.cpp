@@ -146,14 +146,9 @@ TEST_F(Event, DeleteReminderRemovesItsBlockOnly) {
 // block goes last in the event's own VEVENT with its record at the same number, the
 // payload read again gives the same reminders, and deleting the new one restores it.
 TEST_F(Event, ReminderEditsKeepBlocksInStep) {
-    struct Case {
-        const char* what;
-        std::string payload;
-        std::size_t reminders;  // read by Parse
-        bool addable;
-        std::size_t newIndex;  // the new reminder's number
-    };
-    const Case cases[] = {
+    // What the payload holds, the payload, the reminders Parse reads, whether one can be
+    // added, and the new reminder's number.
+    const std::tuple<const char*, std::string, std::size_t, bool, std::size_t> cases[] = {
         {"an empty payload", "", 0, false, 0},
         {"no VEVENT at all", "BEGIN:VALARM\rEND:VEVENT", 0, false, 0},
         {"a VALARM inside a VALARM",
@@ -172,25 +167,25 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
          2, true, 1},
     };
     const TReminder added{10, 0, Minutes, Email};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        event.Parse(c.payload);
+    for (const auto& [what, payload, reminders, addable, newIndex] : cases) {
+        SCOPED_TRACE(what);
+        event.Parse(payload);
         const Lines parsed = event.Lines;
         const std::vector<TReminder> before = Reminders(event);
-        ASSERT_EQ(before.size(), c.reminders);
-        if (!c.addable) {
+        ASSERT_EQ(before.size(), reminders);
+        if (!addable) {
             EXPECT_THROW(event.AddReminder(added), ItemError);
             EXPECT_EQ(event.Lines, parsed);
             EXPECT_EQ(Reminders(event), before);
             continue;
         }
         event.AddReminder(added);
-        ASSERT_EQ(event.ReminderCount(), c.reminders + 1);
-        EXPECT_EQ(event.GetReminder(c.newIndex), added);
+        ASSERT_EQ(event.ReminderCount(), reminders + 1);
+        EXPECT_EQ(event.GetReminder(newIndex), added);
         TSMLEvent reread(nullptr);
         reread.Parse(event.GetText());
         EXPECT_EQ(Reminders(reread), Reminders(event));
-        event.DeleteReminder(c.newIndex);
+        event.DeleteReminder(newIndex);
         EXPECT_EQ(event.Lines, parsed);
         EXPECT_EQ(Reminders(event), before);
     }

@@ -9,32 +9,6 @@ namespace {
 
 using namespace test;
 
-// A file of one object is one item whose payload is the file, byte for byte; asked for
-// another kind, the file holds none of it.
-TEST(ObjectFile, OneObjectFilesComeOutAsTheyWentIn) {
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"contact-vcard21.vcf", "VCARD", "VEVENT"},
-        {"contact-vcard21-latin1.vcf", "VCARD", "VNOTE"},
-        {"contact-vcard30.vcf", "VCARD", "VTODO"},
-        {"event-ical20-valarm.ics", "VEVENT", "VTODO"},
-        {"event-vcal10-allday.vcs", "VEVENT", "VCARD"},
-        {"task-vtodo10.vcs", "VTODO", "VEVENT"},
-        {"note-vnote11.vnt", "VNOTE", "VCARD"},
-    };
-    for (const auto& [name, component, other] : cases) {
-        SCOPED_TRACE(name);
-        const std::string file = ReadSample(name);
-        const ObjectFileItems items = SplitObjectFile(file, component);
-        ASSERT_EQ(items.Payloads.size(), 1u);
-        EXPECT_EQ(items.Payloads[0], file);
-        EXPECT_EQ(items.OtherKinds, 0u);
-        EXPECT_EQ(JoinObjectFile(items.Payloads), file);
-        const ObjectFileItems none = SplitObjectFile(file, other);
-        EXPECT_TRUE(none.Payloads.empty());
-        EXPECT_EQ(none.OtherKinds, 1u);
-    }
-}
-
 // A calendar of several components, as desktop calendars export it: LF line ends, a
 // byte-order mark, names in lower case, the time zone after the first event, a recurring
 // event with an exception, and a task.

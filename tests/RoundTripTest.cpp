@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
+#include "formats/ObjectFile.h"
 #include "formats/TimeZoneRule.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
@@ -48,6 +50,25 @@ TEST_P(RoundTrip, OnlyTheChangedPropertyDiffers) {
     reread->Parse(item->GetText());
     EXPECT_EQ(reread->Lines, after);
     EXPECT_NE(ToUTF8(reread->GetTitle()).find(ToUTF8(kCorpusEdit)), std::string::npos);
+}
+
+// A file of one object is one item whose payload is the file, byte for byte; asked for
+// another kind, the file holds none of it.
+TEST_P(RoundTrip, TheFileIsOneObject) {
+    const std::map<std::string, std::pair<const char*, const char*>> kinds = {
+        {"card", {"VCARD", "VEVENT"}},
+        {"vnote", {"VNOTE", "VCARD"}},
+        {"task", {"VTODO", "VEVENT"}},
+        {"cal", {"VEVENT", "VTODO"}}};
+    const CorpusFile& f = GetParam();
+    const auto& [component, other] = kinds.at(f.store);
+    const ObjectFileItems items = SplitObjectFile(f.text, component);
+    EXPECT_EQ(items.Payloads, std::vector<std::string>{f.text});
+    EXPECT_EQ(items.OtherKinds, 0u);
+    EXPECT_EQ(JoinObjectFile(items.Payloads), f.text);
+    const ObjectFileItems none = SplitObjectFile(f.text, other);
+    EXPECT_TRUE(none.Payloads.empty());
+    EXPECT_EQ(none.OtherKinds, 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(CorpusFiles()),
