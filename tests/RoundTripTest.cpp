@@ -9,6 +9,13 @@
 #include "support/Payloads.h"
 
 namespace orvanta {
+namespace test {
+// A failing case names its file rather than its bytes.
+void PrintTo(const CorpusFile& file, std::ostream* out) {
+    *out << file.name;
+}
+}  // namespace test
+
 namespace {
 
 using namespace test;
