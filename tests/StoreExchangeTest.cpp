@@ -223,38 +223,22 @@ TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
     }
 }
 
-// A store without changes still sends its (empty) Sync; each store's next anchor is the
-// next one's last.
-TEST(Store, TwoStoresChainTheirAnchors) {
-    StorePeer server;
-    auto client = LoadedClient(server.Peer(), {ItemState::Unchanged});
-    client->Random = Sequence({1, 500, 2, 600});
-    client->Store();
-    client->Item(0)->State = ItemState::Modified;
-    client->Store();
-    const auto messages = Messages(server.Peer());
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_TRUE(messages[1].HasSync);
-    EXPECT_TRUE(messages[1].Commands.empty());
-    EXPECT_EQ(messages[3].Commands.size(), 1u);
-    EXPECT_EQ(messages[0].AlertLast, "11111111");
-    EXPECT_EQ(messages[0].AlertNext, "500");
-    EXPECT_EQ(messages[2].AlertLast, "500");
-    EXPECT_EQ(messages[2].AlertNext, "600");
-    EXPECT_EQ(client->NextAnchor, "600");
-}
-
-// After a store whose reply was lost the client cannot know what the server did, so the
-// changes stay marked and go again exactly as they went: same commands, same client
-// identifiers (a server that kept them takes a repeated Add as an update), and the
-// anchor chain goes on from the Next of the lost session (a server that did not finish
-// that session no longer matches it and asks for a full synchronisation).
+// A store without changes still sends its (empty) Sync. After a store whose reply was
+// lost the client cannot know what the server did, so the changes stay marked and go
+// again exactly as they went: same commands, same client identifiers (a server that
+// kept them takes a repeated Add as an update). Each store's next anchor is the next
+// one's last, also after the lost session (a server that did not finish that session
+// no longer matches it and asks for a full synchronisation).
 TEST(Store, AfterALostReplyTheSameChangesGoAgain) {
     StorePeer server;
-    server.LoseReplyTo = 1;
-    auto client =
-        LoadedClient(server.Peer(), {ItemState::New, ItemState::Modified, ItemState::Deleted});
-    client->Random = Sequence({1, 500, 2, 600});
+    server.LoseReplyTo = 3;
+    auto client = LoadedClient(server.Peer(),
+                               {ItemState::Unchanged, ItemState::Unchanged, ItemState::Unchanged});
+    client->Random = Sequence({1, 500, 2, 600, 3, 700});
+    client->Store();
+    client->Item(0)->State = ItemState::New;
+    client->Item(1)->State = ItemState::Modified;
+    client->Item(2)->State = ItemState::Deleted;
     EXPECT_EQ(
         FailureOf<TransportError>([&] { client->Store(); }),
         "The server answered HTTP status 500 (Internal Server Error) for " + server.Peer().Url());
@@ -265,11 +249,17 @@ TEST(Store, AfterALostReplyTheSameChangesGoAgain) {
 
     client->Store();
     const auto messages = Messages(server.Peer());
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0].AlertNext, "500");
-    EXPECT_EQ(messages[2].AlertLast, "500");
-    const auto& lost = messages[1].Commands;
-    const auto& again = messages[3].Commands;
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_TRUE(messages[1].HasSync);
+    EXPECT_TRUE(messages[1].Commands.empty());
+    const std::pair<std::string, std::string> anchors[] = {
+        {"11111111", "500"}, {"500", "600"}, {"600", "700"}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(messages[2 * i].AlertLast, anchors[i].first);
+        EXPECT_EQ(messages[2 * i].AlertNext, anchors[i].second);
+    }
+    const auto& lost = messages[3].Commands;
+    const auto& again = messages[5].Commands;
     ASSERT_EQ(lost.size(), 3u);
     ASSERT_EQ(again.size(), lost.size());
     for (std::size_t i = 0; i < lost.size(); ++i) {
@@ -279,6 +269,7 @@ TEST(Store, AfterALostReplyTheSameChangesGoAgain) {
     }
     EXPECT_EQ(client->Count(), 2u);
     EXPECT_EQ(client->Item(0)->State, ItemState::Unchanged);
+    EXPECT_EQ(client->NextAnchor, "700");
 }
 
 TEST(Store, PayloadHoldingTheCDataEndArrivesIntact) {

@@ -67,7 +67,7 @@ TinyProxy::TinyProxy() {
     char pattern[] = "/tmp/orvanta-proxy-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("no temporary folder for tinyproxy");
     dir_ = pattern;
-    port_ = FreePort();
+    port_ = ClosedPort();
     std::ofstream conf(dir_ + "/tinyproxy.conf");
     conf << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
          << "MaxClients 20\nLogLevel Error\nLogFile \"" << dir_ << "/tinyproxy.log\"\n"

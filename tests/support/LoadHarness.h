@@ -39,4 +39,11 @@ template <class E>
 // The client's messages as the peer received them.
 [[nodiscard]] std::vector<ClientMessage> Messages(const ScriptedPeer& peer);
 
+// What a client message answers, in one line: each Status as "Cmd CmdRef [ref] code"
+// (the ref of an item's Status: its SourceRef or TargetRef), then "Map" and the mapped
+// identifiers when the message holds a Map.
+[[nodiscard]] std::string Answers(const ClientMessage& m);
+// A client's items in one line: "ID ServerChange lines title" for each.
+[[nodiscard]] std::string ItemList(const TSMLBase& client);
+
 }  // namespace orvanta::test

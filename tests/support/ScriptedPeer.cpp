@@ -43,13 +43,15 @@ void EchoSessionID(const std::string& request, std::string& reply) {
 
 }  // namespace
 
-ScriptedPeer::ScriptedPeer(std::vector<std::string> replies)
-    : ScriptedPeer([replies = std::move(replies)](const RecordedRequest&, int index) {
-          if (index < static_cast<int>(replies.size())) return PeerReply{200, replies[index], 0};
-          return PeerReply{500, "no more replies in the script", 0};
-      }) {}
+ScriptedPeer::Handler InOrder(std::vector<std::string> replies) {
+    return [replies = std::move(replies)](const RecordedRequest&, int index) {
+        if (index < static_cast<int>(replies.size())) return PeerReply{200, replies[index], 0};
+        return PeerReply{500, "no more replies in the script", 0};
+    };
+}
 
-ScriptedPeer::ScriptedPeer(Handler handler) : ScriptedPeer(std::move(handler), {}, {}) {}
+ScriptedPeer::ScriptedPeer(std::vector<std::string> replies)
+    : ScriptedPeer(InOrder(std::move(replies))) {}
 
 ScriptedPeer::ScriptedPeer(Handler handler, const std::string& certFile, const std::string& keyFile)
     : handler_(std::move(handler)),
@@ -104,7 +106,7 @@ std::vector<RecordedRequest> ScriptedPeer::Requests() const {
     return requests_;
 }
 
-int FreePort() {
+int ClosedPort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -118,10 +120,6 @@ int FreePort() {
     }
     close(fd);
     return ntohs(addr.sin_port);
-}
-
-int ClosedPort() {
-    return FreePort();
 }
 
 }  // namespace orvanta::test

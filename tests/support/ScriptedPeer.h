@@ -35,10 +35,10 @@ public:
     // handler(request, index of the request from 0) gives the reply.
     using Handler = std::function<PeerReply(const RecordedRequest&, int)>;
 
-    explicit ScriptedPeer(Handler handler);
-    // The same over https with the certificate and key of the PEM files.
-    ScriptedPeer(Handler handler, const std::string& certFile, const std::string& keyFile);
-    // Replies in order; a request beyond the list gets HTTP 500.
+    // With a certificate and key (PEM files), over https.
+    explicit ScriptedPeer(Handler handler, const std::string& certFile = {},
+                          const std::string& keyFile = {});
+    // Replies in order (InOrder).
     explicit ScriptedPeer(std::vector<std::string> replies);
     ~ScriptedPeer();
     ScriptedPeer(const ScriptedPeer&) = delete;
@@ -61,9 +61,10 @@ private:
     bool keepBodies_ = true;
 };
 
-// A loopback port that nothing listens on.
+// Gives the replies in order; a request beyond the list gets HTTP 500.
+[[nodiscard]] ScriptedPeer::Handler InOrder(std::vector<std::string> replies);
+
+// A loopback port that was free a moment ago: nothing listens on it.
 [[nodiscard]] int ClosedPort();
-// A loopback port that was free a moment ago.
-[[nodiscard]] int FreePort();
 
 }  // namespace orvanta::test
