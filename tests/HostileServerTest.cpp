@@ -179,7 +179,10 @@ TEST(HostileServer, URLsAreShownWithoutPasswordsAndShortened) {
     EXPECT_EQ(DisplayURL("https://u:p@host.example/x@y"), "https://host.example/x@y");
     EXPECT_EQ(DisplayURL("u:p@host/"), "host/");
     client->SetServerURL("file:///etc/hostname");
-    EXPECT_THROW(client->Load(""), TransportError);
+    EXPECT_EQ(FailureOf<TransportError>([&] {
+                  client->Load("");
+              }).rfind("Could not connect to file:///etc/hostname: Protocol \"file\"", 0),
+              0u);
 }
 
 // Replies that are no SyncML message at all, or that would cost the client what it

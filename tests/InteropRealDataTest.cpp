@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <set>
@@ -196,18 +195,7 @@ TEST_P(CorpusOnTheServer, OnlyTheEditedPropertyChanges) {
                                  << "\nbaseline:\n"
                                  << baseline << "\nedited:\n"
                                  << edited;
-    // What the server made of the file as it came from the other program: the names of
-    // the properties it rewrote, and with ORVANTA_SHOW_REWRITES set the lines themselves.
-    if (std::getenv("ORVANTA_SHOW_REWRITES")) {
-        const auto a = StoredLines(f, f.text), b = StoredLines(f, baseline);
-        std::vector<std::string> gone, added;
-        std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(gone));
-        std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(added));
-        for (const auto& l : gone)
-            std::cout << "  - " << l.substr(0, 100) << "\n";
-        for (const auto& l : added)
-            std::cout << "  + " << l.substr(0, 100) << "\n";
-    }
+    // What the server made of the file as it came from the other program.
     std::cout << f.name << ": the server rewrote "
               << ::testing::PrintToString(
                      Differing(StoredLines(f, f.text), StoredLines(f, baseline)))

@@ -117,8 +117,7 @@ TEST(Transport, DeadlinesEndServersThatHoldTheClient) {
          "did not answer in time: nothing was received for 1 second", 0.9, 3},
         {"one byte a second", trickle, 3, 10, 2,
          "answers too slowly: less than 10 bytes per second for 2 seconds", 1.9, 5},
-        {"never accepts", nullptr, 20, 10, 2, "did not answer in time: ", 0.9,
-         3},
+        {"never accepts", nullptr, 20, 10, 2, "did not answer in time: ", 0.9, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,7 +154,7 @@ TEST(Transport, CancelEndsALoadAtOnce) {
                                 "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/sync"};
     for (const std::string& url : urls) {
         SCOPED_TRACE(url);
-        ScriptedPeer good({ReplyWith(2), Closing()});
+        ScriptedPeer good({ReplyWith(2), Closing(), ReplyWith(2), Closing()});
         auto client = ClientFor(good);
         client->Cancel();  // no exchange running: changes nothing
         client->Load("");
@@ -177,6 +176,9 @@ TEST(Transport, CancelEndsALoadAtOnce) {
         EXPECT_LT(Seconds(ended - cancelled).count(), 1.0);
         EXPECT_FALSE(client->Loaded);
         EXPECT_EQ(client->Count(), 0u);
+        // The cancel ended that exchange only.
+        client->SetServerURL(good.Url());
+        EXPECT_NO_THROW(client->Load(""));
     }
 }
 
@@ -240,23 +242,26 @@ TEST(Transport, ProgressOfALoad) {
     EXPECT_EQ(client->LastExchange.Items, 300u);
 }
 
-// The proxy variables of the environment are ignored; the proxy of the settings is used,
-// and named when it cannot be reached.
+// The proxy variables of the environment are ignored, NO_PROXY too: the proxy of the
+// settings is used, and named when it cannot be reached.
 TEST(Transport, OnlyTheConfiguredProxyIsUsed) {
     const std::string dead = "http://127.0.0.1:" + std::to_string(ClosedPort());
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "ALL_PROXY"})
+    const char* const variables[] = {"http_proxy", "HTTP_PROXY", "ALL_PROXY"};
+    for (const char* name : variables)
         setenv(name, dead.c_str(), 1);
+    setenv("NO_PROXY", "*", 1);
     ScriptedPeer peer(std::vector<std::string>{ReplyWith(1), Closing(), ReplyWith(5), Closing()});
     auto client = ClientFor(peer);
     EXPECT_NO_THROW(client->Load(""));
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "ALL_PROXY"})
-        unsetenv(name);
     EXPECT_EQ(client->Count(), 1u);
 
     TinyProxy proxy;
     client->SetProxyServer("127.0.0.1");
     client->SetProxyPort(proxy.Port());
     client->Load("");
+    for (const char* name : variables)
+        unsetenv(name);
+    unsetenv("NO_PROXY");
     EXPECT_EQ(client->Count(), 5u);
     const auto requests = peer.Requests();
     ASSERT_EQ(requests.size(), 4u);

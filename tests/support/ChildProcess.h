@@ -1,39 +1,22 @@
 #pragma once
 
-#include <memory>
-#include <string>
-#include <vector>
-
 namespace orvanta::test {
 
-// A program started by a test and ended (SIGTERM, then SIGKILL) when the object goes.
-class ChildProcess {
-public:
-    explicit ChildProcess(const std::vector<std::string>& argv);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    [[nodiscard]] bool Running() const;
-
-private:
-    int pid_ = -1;
-};
-
-// Waits up to timeoutMs for a TCP listener on 127.0.0.1:port.
-[[nodiscard]] bool WaitForPort(int port, int timeoutMs);
-
-// A tinyproxy on 127.0.0.1 with a configuration of its own in a temporary folder.
+// A tinyproxy on 127.0.0.1 with a configuration of its own in a temporary folder,
+// ended (SIGTERM, then SIGKILL) and its folder removed when the object goes.
 class TinyProxy {
 public:
     TinyProxy();
     ~TinyProxy();
+    TinyProxy(const TinyProxy&) = delete;
+    TinyProxy& operator=(const TinyProxy&) = delete;
     [[nodiscard]] int Port() const { return port_; }
 
 private:
-    std::string dir_;
+    void Stop();
+    char dir_[32] = "/tmp/orvanta-proxy-XXXXXX";
     int port_ = 0;
-    std::unique_ptr<ChildProcess> process_;
+    int pid_ = -1;
 };
 
 }  // namespace orvanta::test

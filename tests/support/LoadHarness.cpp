@@ -1,5 +1,7 @@
 #include "support/LoadHarness.h"
 
+#include <gtest/gtest.h>
+
 #include "engine/HttpClient.h"
 #include "formats/DateTime.h"
 #include "formats/TextCodec.h"
@@ -34,6 +36,17 @@ std::vector<ClientMessage> Messages(const ScriptedPeer& peer) {
     std::vector<ClientMessage> messages;
     for (const RecordedRequest& r : peer.Requests())
         messages.push_back(ReadClientMessage(r.Body));
+    return messages;
+}
+
+std::vector<ClientMessage> SplitUnder(const ScriptedPeer& peer, long limit) {
+    const auto requests = peer.Requests();
+    std::vector<ClientMessage> messages;
+    for (std::size_t i = 1; i < requests.size(); ++i) {
+        EXPECT_LE(requests[i].Body.size(), static_cast<std::size_t>(limit)) << "message " << i + 1;
+        messages.push_back(ReadClientMessage(requests[i].Body));
+        EXPECT_EQ(messages.back().Final, i + 1 == requests.size()) << "message " << i + 1;
+    }
     return messages;
 }
 

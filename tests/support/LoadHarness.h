@@ -39,6 +39,10 @@ template <class E>
 // The client's messages as the peer received them.
 [[nodiscard]] std::vector<ClientMessage> Messages(const ScriptedPeer& peer);
 
+// The client's messages after the first, each checked to be within `limit` bytes and
+// to carry Final only when it is the last.
+[[nodiscard]] std::vector<ClientMessage> SplitUnder(const ScriptedPeer& peer, long limit);
+
 // What a client message answers, in one line: each Status as "Cmd CmdRef [ref] code"
 // (the ref of an item's Status: its SourceRef or TargetRef), then "Map" and the mapped
 // identifiers when the message holds a Map.

@@ -80,6 +80,21 @@ void RealServer::Configure(TSMLBase& client) const {
     client.Password = kPassword;
 }
 
+std::vector<std::string> SortedIDs(const TSMLBase& client) {
+    std::vector<std::string> ids;
+    for (const auto& item : client.Items)
+        ids.push_back(item->ID);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+TSMLItem* FindByID(const TSMLBase& client, const std::string& id) {
+    for (const auto& item : client.Items) {
+        if (item->ID == id) return item.get();
+    }
+    return nullptr;
+}
+
 ScopedStoreContents::ScopedStoreContents(const RealServer& server, const std::string& store,
                                          const std::map<std::string, std::string>& items)
     : folder_(server.StoreFolder(store)), saved_(folder_.string() + ".saved") {

@@ -35,20 +35,15 @@ std::string AllText(const pugi::xml_node& n) {
 }  // namespace
 
 std::string BuildServerReply(const ServerReplyShape& s) {
-    const std::string p = s.Prefix;
-    const auto open = [&](const std::string& name) { return "<" + p + name + ">"; };
-    const auto close = [&](const std::string& name) { return "</" + p + name + ">"; };
+    const auto open = [](const std::string& name) { return "<" + name + ">"; };
+    const auto close = [](const std::string& name) { return "</" + name + ">"; };
     const auto el = [&](const std::string& name, const std::string& text) {
         return open(name) + text + close(name);
     };
     const auto loc = [&](const std::string& name, const std::string& uri) {
         return open(name) + el("LocURI", uri) + close(name);
     };
-    const std::string ns = p.empty()
-                               ? " xmlns=\"SYNCML:SYNCML1.2\""
-                               : " xmlns:" + p.substr(0, p.size() - 1) + "=\"SYNCML:SYNCML1.2\"";
-
-    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + p + "SyncML" + ns + ">";
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><SyncML xmlns=\"SYNCML:SYNCML1.2\">";
     x += open("SyncHdr") + el("VerDTD", "1.2") + el("VerProto", "SyncML/1.2") +
          el("SessionID", s.SessionID) + el("MsgID", s.MsgID) + loc("Target", "ContSyncML") +
          loc("Source", "http://127.0.0.1/sync");
@@ -88,7 +83,7 @@ std::string BuildServerReply(const ServerReplyShape& s) {
         x += s.ExtraSyncXml + close("Sync");
     }
     x += s.ExtraBodyXml;
-    if (s.Final) x += "<" + p + "Final/>";
+    if (s.Final) x += "<Final/>";
     x += close("SyncBody") + close("SyncML");
     return x;
 }
@@ -183,12 +178,11 @@ ClientMessage ReadClientMessage(const std::string& body) {
             for (pugi::xml_node c : n.children()) {
                 const std::string cmd = c.name();
                 if (cmd != "Add" && cmd != "Replace" && cmd != "Delete") continue;
-                m.Commands.push_back(ClientCommand{
-                    cmd, Child(c, "CmdID"),
-                    c.child("Item").child("Source").child("LocURI").text().get(),
-                    c.child("Meta").child("Type").text().get(),
-                    AllText(c.child("Item").child("Data")), static_cast<bool>(c.child("Meta")),
-                    static_cast<bool>(c.child("Item").child("Data"))});
+                m.Commands.push_back(
+                    ClientCommand{cmd, Child(c, "CmdID"),
+                                  c.child("Item").child("Source").child("LocURI").text().get(),
+                                  c.child("Meta").child("Type").text().get(),
+                                  AllText(c.child("Item").child("Data"))});
             }
         } else if (name == "Map") {
             m.MapCmdIDs.push_back(Child(n, "CmdID"));

@@ -16,11 +16,12 @@ struct ServerCommand {
     std::optional<std::string> Data;  // sent as CDATA
 };
 
-// A reply of the server, written the way real servers write them: SyncML namespace on
-// the root, metinf namespace on Meta children, payloads as CDATA.
 // Put into a reply's SessionID, makes the scripted peer answer with the session ID of
 // the request it answers, as real servers do.
 inline constexpr char kEchoSessionID[] = "{{SessionID}}";
+
+// A reply of the server, written the way real servers write them: SyncML namespace on
+// the root, metinf namespace on Meta children, payloads as CDATA.
 
 struct ServerReplyShape {
     std::string SessionID = kEchoSessionID;
@@ -40,7 +41,6 @@ struct ServerReplyShape {
     std::string ExtraSyncXml;  // raw children appended inside the Sync
     std::string ExtraBodyXml;  // raw commands appended to the body before Final
     bool Final = true;
-    std::string Prefix;  // element prefix such as "s:", declared on the root
 };
 
 [[nodiscard]] std::string BuildServerReply(const ServerReplyShape& shape);
@@ -67,7 +67,6 @@ struct ClientStatus {
 };
 struct ClientCommand {
     std::string Name, CmdID, Source, Type, Data;
-    bool HasMeta = false, HasData = false;
 };
 struct ClientMessage {
     std::string MsgID;
