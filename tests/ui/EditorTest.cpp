@@ -26,8 +26,15 @@ namespace {
 using namespace test;
 using namespace ui;
 
-QTime TimeOf(const QDateTimeEdit* picker) {
-    return picker->dateTime().time();
+// A date picker and its time picker as the user sees them, "dd.MM.yy HH:mm", a part that is
+// off in brackets; "none" for no date.
+QString Moment(const QDateTimeEdit* date, const QDateTimeEdit* time) {
+    const auto part = [](const QDateTimeEdit* picker, const QString& text) {
+        return picker->isEnabled() ? text : '(' + text + ')';
+    };
+    if (date->text().trimmed().isEmpty()) return part(date, QStringLiteral("none"));
+    return part(date, date->date().toString(QStringLiteral("dd.MM.yy"))) + ' ' +
+           part(time, time->time().toString(QStringLiteral("HH:mm")));
 }
 
 class Editors : public UiTest {
@@ -57,17 +64,11 @@ protected:
         form().show();
         return event;
     }
-    // The event editor's moments in one line: "start - end", each as date and time, a time
-    // picker that is off in brackets, and "all day" when that box is ticked.
+    // The event editor's moments in one line, "start - end", "all day" when ticked.
     [[nodiscard]] std::string Shown() const {
-        const auto moment = [](const QDateTimeEdit* date, const QDateTimeEdit* time) {
-            const QString hhmm = time->time().toString(QStringLiteral("HH:mm"));
-            return date->date().toString(QStringLiteral("dd.MM.yy")) + ' ' +
-                   (time->isEnabled() ? hhmm : '(' + hhmm + ')');
-        };
         const TEditEventForm& f = form();
-        return (moment(f.StartDateDTP, f.StartTimeDTP) + " - " +
-                moment(f.EndDateDTP, f.EndTimeDTP) + (f.AllDayCB->isChecked() ? " all day" : ""))
+        return (Moment(f.StartDateDTP, f.StartTimeDTP) + " - " +
+                Moment(f.EndDateDTP, f.EndTimeDTP) + (f.AllDayCB->isChecked() ? " all day" : ""))
             .toStdString();
     }
     // Acts on the event editor, step by step ("|" between them): "allday" clicks its box;
@@ -193,21 +194,25 @@ TEST_F(Editors, EventTimesFromPickersToTheEventAndBack) {
 TEST_F(Editors, RemindersAndTheirDialog) {
     TSMLEvent& event = Open("20261210T090000/20261210T100000");
     TReminderForm& dialog = Find<TReminderForm>();
+    // The dialog in one line: method, number, period, date and time; what is off in brackets.
+    const auto shown = [&] {
+        const QString number = QString::number(dialog.NumberEd->value());
+        return QStringList{dialog.MethodCB->currentText(),
+                           dialog.NumberEd->isEnabled() ? number : '(' + number + ')',
+                           dialog.PeriodCB->currentText(), Moment(dialog.DateDTP, dialog.TimeDTP)}
+            .join(' ')
+            .toStdString();
+    };
     WhenModal([&](QWidget*) {
-        EXPECT_EQ(dialog.MethodCB->currentText(), "Pop-up");
-        EXPECT_EQ(dialog.NumberEd->value(), 5);
-        EXPECT_EQ(dialog.PeriodCB->currentText(), "minutes");
-        EXPECT_FALSE(dialog.DateDTP->isEnabled());
-        EXPECT_EQ(dialog.DateDTP->date(), QDate(2026, 12, 10));
+        EXPECT_EQ(shown(), "Pop-up 5 minutes (10.12.26) (09:00)");
         dialog.OKBtnClick();
     });
     form().RemAddBtn->click();
     WhenModal([&](QWidget*) {
         dialog.MethodCB->setCurrentIndex(1);
         dialog.PeriodCB->setCurrentIndex(4);
-        EXPECT_TRUE(dialog.DateDTP->isEnabled());
-        EXPECT_FALSE(dialog.NumberEd->isEnabled());
         dialog.TimeDTP->setTime(QTime(8, 15));
+        EXPECT_EQ(shown(), "Email (5) by time 10.12.26 08:15");
         dialog.OKBtnClick();
     });
     form().RemAddBtn->click();
@@ -219,8 +224,7 @@ TEST_F(Editors, RemindersAndTheirDialog) {
     form().RemindersLB->setCurrentRow(0);
     // A reminder before the start offers the start, not the zero date-time, for "by time".
     WhenModal([&](QWidget*) {
-        EXPECT_EQ(dialog.DateDTP->date(), QDate(2026, 12, 10));
-        EXPECT_EQ(TimeOf(dialog.TimeDTP), QTime(9, 0));
+        EXPECT_EQ(shown(), "Pop-up 5 minutes (10.12.26) (09:00)");
         dialog.reject();
     });
     form().RemEditBtn->click();
@@ -330,29 +334,27 @@ TEST_F(Editors, TabOrderFollowsTheDesign) {
 TEST_F(Editors, EmptyTaskDatesShowBlank) {
     SetClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 10)); });
     TSMLTask* task = tasks.NewItem();
-    task->Parse(VTodo({"DUE:20261212T160000Z"}));
+    task->Parse(VTodo({"DUE:20261212T160000"}));
     TEditTaskForm& form = Find<TEditTaskForm>();
+    const auto shown = [&] {
+        return (Moment(form.DueDateDTP, form.DueTimeDTP) + " / " +
+                Moment(form.RemindDateDTP, form.RemindTimeDTP))
+            .toStdString();
+    };
     form.Task = task;
     form.show();
-    EXPECT_TRUE(form.DueCHB->isChecked());
-    EXPECT_FALSE(form.RemindCHB->isChecked());
-    EXPECT_FALSE(form.RemindDateDTP->isEnabled());
-    EXPECT_EQ(form.RemindDateDTP->text().trimmed(), "");
-    form.DueCHB->click();  // cleared: no due date
-    EXPECT_EQ(form.DueDateDTP->text().trimmed(), "");
+    EXPECT_EQ(shown(), "12.12.26 16:00 / (none)");
+    form.DueCHB->click();
     form.RemindCHB->click();
-    EXPECT_EQ(form.RemindDateDTP->date(), QDate(2026, 12, 6));
-    EXPECT_EQ(TimeOf(form.RemindTimeDTP), QTime(15, 0));
+    EXPECT_EQ(shown(), "(none) / 06.12.26 15:00");
     form.PriorED->setValue(3);
     form.OKBtnClick();
     EXPECT_EQ(task->Due, 0);
     EXPECT_EQ(task->Alarm, At(2026, 12, 6, 15));
     EXPECT_EQ(task->Priority, 3);
-
     task->SetDue(At(2026, 12, 24));  // at midnight: shows its date
     form.show();
-    EXPECT_EQ(form.DueDateDTP->date(), QDate(2026, 12, 24));
-    EXPECT_EQ(TimeOf(form.DueTimeDTP), QTime(0, 0));
+    EXPECT_EQ(shown(), "24.12.26 00:00 / 06.12.26 15:00");
     form.OKBtnClick();
     EXPECT_EQ(task->Due, At(2026, 12, 24));
 }

@@ -242,16 +242,18 @@ TEST_F(Panes, PendingChangesAreNeverLostWithoutAsking) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
-// The account fields of a pane as one line.
-QString Account(const TDataPane& p) {
-    return QStringList{p.ServerEd->text(),
-                       p.UserNameEd->text(),
-                       p.PasswordEd->text(),
-                       p.DSEd->text(),
-                       p.CheckBox1->isChecked() ? "proxy" : "direct",
-                       p.ProxyEd->isEnabled() ? p.ProxyEd->text() : "-",
-                       QString::number(p.PortEd->value())}
-        .join(' ');
+// The account as the panes show it, a line per pane.
+std::string Accounts(const TMainForm& window) {
+    std::string text;
+    for (const TDataPane* p : window.Panes()) {
+        const QString proxy = p->ProxyEd->isEnabled() ? p->ProxyEd->text() : QStringLiteral("-");
+        text += QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+                    .arg(p->ServerEd->text(), p->UserNameEd->text(), p->PasswordEd->text(),
+                         p->DSEd->text(), p->CheckBox1->isChecked() ? "proxy" : "direct", proxy,
+                         QString::number(p->PortEd->value()))
+                    .toStdString();
+    }
+    return text;
 }
 
 TEST_F(Panes, OneAccountForAllPanesRememberedWithoutThePassword) {
@@ -262,20 +264,17 @@ TEST_F(Panes, OneAccountForAllPanesRememberedWithoutThePassword) {
     notes().ProxyEd->setText("proxy.local");
     notes().PortEd->setValue(3128);
     Tab(0).DSEd->setText("calendar2");  // the data source is each pane's own
-    const char* sources[] = {"calendar2", "card", "task", "vnote"};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(Account(Tab(i)), QStringLiteral("http://127.0.0.1:1/sync ada geheim-42 %1 "
-                                                  "proxy proxy.local 3128")
-                                       .arg(sources[i]));
-    }
+    const auto expected = [](const std::string& password) {
+        std::string text;
+        for (const char* source : {"calendar2", "card", "task", "vnote"})
+            text += "http://127.0.0.1:1/sync ada " + password + " " + source +
+                    " proxy proxy.local 3128\n";
+        return text;
+    };
+    EXPECT_EQ(Accounts(*window), expected("geheim-42"));
     ASSERT_TRUE(window->close());
     EXPECT_FALSE(SavedSettings().contains("geheim-42"));
-    TMainForm again;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(Account(*again.Panes()[static_cast<std::size_t>(i)]),
-                  QStringLiteral("http://127.0.0.1:1/sync ada  %1 proxy proxy.local 3128")
-                      .arg(sources[i]));
-    }
+    EXPECT_EQ(Accounts(TMainForm()), expected(""));
 }
 
 // A keyring in memory in place of the system's, for as long as it lives; with `failure`

@@ -55,11 +55,11 @@ inline void RunExchange(ui::TDataPane& pane, void (ui::TDataPane::*handler)()) {
     ASSERT_TRUE(Settle(pane)) << "the exchange did not end";
 }
 
-// A column of a pane's rows, in the order the table shows them.
-inline std::vector<std::string> Rows(const ui::TDataPane& pane, int column = 0) {
+// The first column of a pane's rows, in the order the table shows them.
+inline std::vector<std::string> Rows(const ui::TDataPane& pane) {
     std::vector<std::string> rows;
     for (int i = 0; i < pane.RowCount(); ++i)
-        rows.push_back(pane.Cell(i, column).toStdString());
+        rows.push_back(pane.Cell(i, 0).toStdString());
     return rows;
 }
 
