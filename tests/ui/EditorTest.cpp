@@ -196,11 +196,10 @@ TEST_F(Editors, RemindersAndTheirDialog) {
     TReminderForm& dialog = Find<TReminderForm>();
     // The dialog in one line: method, number, period, date and time; what is off in brackets.
     const auto shown = [&] {
-        const QString number = QString::number(dialog.NumberEd->value());
-        return QStringList{dialog.MethodCB->currentText(),
-                           dialog.NumberEd->isEnabled() ? number : '(' + number + ')',
-                           dialog.PeriodCB->currentText(), Moment(dialog.DateDTP, dialog.TimeDTP)}
-            .join(' ')
+        const QString n = QString::number(dialog.NumberEd->value());
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(dialog.MethodCB->currentText(), dialog.NumberEd->isEnabled() ? n : '(' + n + ')',
+                 dialog.PeriodCB->currentText(), Moment(dialog.DateDTP, dialog.TimeDTP))
             .toStdString();
     };
     WhenModal([&](QWidget*) {
