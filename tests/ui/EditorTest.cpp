@@ -2,7 +2,6 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
