@@ -17,10 +17,6 @@ std::string ReadFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string ReadSample(const std::string& name) {
-    return ReadFile(std::filesystem::path(ORVANTA_TEST_DATA) / name);
-}
-
 std::string Joined(const Lines& lines, const char* end) {
     std::string text;
     for (const auto& line : lines)

@@ -19,8 +19,6 @@ inline constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 
 // The bytes of a file; a file that cannot be read fails the test.
 [[nodiscard]] std::string ReadFile(const std::filesystem::path& path);
-// A file of tests/data.
-[[nodiscard]] std::string ReadSample(const std::string& name);
 
 // The lines as text, each ended with `end`.
 [[nodiscard]] std::string Joined(const Lines& lines, const char* end = "\r\n");
