@@ -26,16 +26,10 @@ std::string ForwardingProxy::Url() const {
 
 void ForwardingProxy::LoseReplyOf(int request, Loss how) {
     std::lock_guard lock(mutex_);
-    bodies_.clear();
     replies_.clear();
     forwarded_ = 0;
     how_ = how;
     lose_ = request;
-}
-
-std::vector<std::string> ForwardingProxy::Bodies() const {
-    std::lock_guard lock(mutex_);
-    return bodies_;
 }
 
 std::vector<std::string> ForwardingProxy::Replies() const {
@@ -71,7 +65,6 @@ void ForwardingProxy::Serve(int fd, RawServer& server) {
                 shutdown(fd, SHUT_RDWR);
                 return;
             }
-            bodies_.push_back(body);
             forwarded_ = number;
         }
         const auto reply = upstream.Post(target, body, type);

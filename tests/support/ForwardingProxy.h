@@ -28,8 +28,6 @@ public:
     void LoseReplyOf(int request, Loss how);
     // The requests forwarded since the last LoseReplyOf (or since the start).
     [[nodiscard]] int Forwarded() const { return forwarded_.load(); }
-    // The bodies of those requests, in order.
-    [[nodiscard]] std::vector<std::string> Bodies() const;
     // The server's replies to them, lost ones included.
     [[nodiscard]] std::vector<std::string> Replies() const;
 
@@ -43,7 +41,6 @@ private:
     std::atomic<int> lose_{0};
     std::atomic<Loss> how_{Loss::Dropped};
     mutable std::mutex mutex_;
-    std::vector<std::string> bodies_;
     std::vector<std::string> replies_;
     RawServer server_;  // last: its threads use the members above
 };

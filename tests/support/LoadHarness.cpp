@@ -16,17 +16,13 @@ RandomSource Sequence(std::deque<std::uint32_t> values) {
     };
 }
 
-TDateTime FixedClock() {
-    return EncodeDate(2024, 1, 15) + EncodeTime(8, 30, 0);
-}
-
 std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
     auto client = std::make_unique<TSMLContacts>();
     client->SetServerURL(peer.Url() + "/");
     client->UserName = "user";
     client->Password = "pass";
     client->Random = Sequence({4711, 12345678});
-    client->Clock = FixedClock;
+    client->Clock = [] { return EncodeDate(2024, 1, 15) + EncodeTime(8, 30, 0); };
     client->HTTP->ConnectTimeoutSeconds = 5;
     client->HTTP->StallTimeoutSeconds = 10;
     return client;

@@ -16,10 +16,9 @@ namespace orvanta::test {
 
 // A random source that gives the listed numbers in order, then repeats the last one.
 [[nodiscard]] RandomSource Sequence(std::deque<std::uint32_t> values);
-// 15 January 2024, 08:30:00 UTC.
-[[nodiscard]] TDateTime FixedClock();
 
-// A contacts client pointed at the peer with known credentials, clock and randomness.
+// A contacts client pointed at the peer with known credentials, randomness and clock
+// (15 January 2024, 08:30:00 UTC).
 [[nodiscard]] std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer);
 
 // The message of the failure of type E that `action` raises: "no failure" when it

@@ -13,13 +13,6 @@
 
 namespace orvanta::test {
 
-bool RecordedRequest::HasHeader(const std::string& name) const {
-    for (const auto& [key, value] : Headers) {
-        if (strcasecmp(key.c_str(), name.c_str()) == 0) return true;
-    }
-    return false;
-}
-
 std::string RecordedRequest::Header(const std::string& name) const {
     for (const auto& [key, value] : Headers) {
         if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;

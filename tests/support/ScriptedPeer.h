@@ -19,7 +19,6 @@ struct RecordedRequest {
     std::string Target;  // path and query exactly as sent
     std::string Body;
     std::multimap<std::string, std::string> Headers;
-    [[nodiscard]] bool HasHeader(const std::string& name) const;
     [[nodiscard]] std::string Header(const std::string& name) const;
 };
 

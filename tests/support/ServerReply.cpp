@@ -114,25 +114,16 @@ std::vector<ServerCommand> Adds(int count, int firstCmdID, const std::string& id
 }
 
 std::string SampleContact(int i) {
-    const std::string n = std::to_string(i);
-    return "BEGIN:VCARD\r\nVERSION:2.1\r\n"
-           "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller" +
-           n +
-           ";J=C3=BCrgen;;;\r\n"
-           "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BCrgen=20M=C3=BCller" +
-           n +
-           "\r\n"
-           "TEL;CELL:+49 171 " +
-           n + "\r\nTEL;WORK;VOICE:+49 30 " + n +
-           "\r\n"
-           "EMAIL;INTERNET:juergen" +
-           n +
-           "@example.org\r\n"
-           "ADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Hauptstra=C3=9Fe=20" +
-           n +
-           ";Berlin;;10115;Deutschland\r\n"
-           "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Kunde=20seit=202019=0D=0A"
-           "Ruft=20gern=20abends=20an\r\nBDAY:19800412\r\nEND:VCARD\r\n";
+    std::string text =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller#;"
+        "J=C3=BCrgen;;;\r\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BCrgen=20M=C3=BCller#"
+        "\r\nTEL;CELL:+49 171 #\r\nTEL;WORK;VOICE:+49 30 #\r\nEMAIL;INTERNET:juergen#@example."
+        "org\r\nADR;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Hauptstra=C3=9Fe=20#;Berlin;;"
+        "10115;Deutschland\r\nNOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Kunde=20seit=202019="
+        "0D=0ARuft=20gern=20abends=20an\r\nBDAY:19800412\r\nEND:VCARD\r\n";
+    for (auto at = text.find('#'); at != std::string::npos; at = text.find('#', at))
+        text.replace(at, 1, std::to_string(i));
+    return text;
 }
 
 std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
