@@ -38,7 +38,7 @@ public:
         TakeReply(/*firstReply=*/true);
         while (!session_.ReplyFinal()) {
             // The server holds more: acknowledge this message and ask for the next.
-            outbox_.Tail = [this](pugi::xml_node) { session_.AppendNextMessageAlert(); };
+            outbox_.Tail = [this] { session_.AppendNextMessageAlert(); };
             session_.SendQueued(outbox_, false, [this] { TakeReply(false); });
             outbox_.Tail = nullptr;
             TakeReply(false);
@@ -46,16 +46,17 @@ public:
 
         outbox_.ContainerName = "Map";
         outbox_.SendWhenEmpty = false;
-        outbox_.ContainerHead = [this](pugi::xml_node map) {
-            AddLocURI(map, "Target", client_.DataSource);
-            AddLocURI(map, "Source", client_.LocalDatabase);
+        outbox_.ContainerHead = [this](TMessageWriter& m) {
+            m.LocURI("Target", client_.DataSource);
+            m.LocURI("Source", client_.LocalDatabase);
         };
         outbox_.UnitCount = [this] { return client_.Items.size(); };
-        outbox_.AppendUnit = [this](pugi::xml_node map, std::size_t i) {
+        outbox_.AppendUnit = [this](TMessageWriter& m, std::size_t i) {
             const std::string& id = client_.Items[i]->ID;
-            pugi::xml_node item = map.append_child("MapItem");
-            AddLocURI(item, "Target", id);
-            AddLocURI(item, "Source", id);
+            m.Open("MapItem");
+            m.LocURI("Target", id);
+            m.LocURI("Source", id);
+            m.Close();
         };
         session_.SendQueued(outbox_, true, [this] { TakeReply(false); });
         client_.Loaded = true;

@@ -54,12 +54,12 @@ public:
         };
         session_.AnswerReply(outbox_, true, nullptr);
         outbox_.ContainerName = "Sync";
-        outbox_.ContainerHead = [this](pugi::xml_node sync) {
-            AddLocURI(sync, "Target", client_.DataSource);
-            AddLocURI(sync, "Source", client_.LocalDatabase);
+        outbox_.ContainerHead = [this](TMessageWriter& m) {
+            m.LocURI("Target", client_.DataSource);
+            m.LocURI("Source", client_.LocalDatabase);
         };
         outbox_.UnitCount = [this] { return changes_.size(); };
-        outbox_.AppendUnit = [this](pugi::xml_node sync, std::size_t i) { AppendChange(sync, i); };
+        outbox_.AppendUnit = [this](TMessageWriter& m, std::size_t i) { AppendChange(m, i); };
         outbox_.UnitsAreItems = true;
         session_.SendQueued(outbox_, true, answer);
 
@@ -71,8 +71,8 @@ public:
             const bool final = session_.ReplyFinal();
             if (final && !session_.ReplyHasCommands()) break;
             session_.AnswerReply(outbox_, false, nullptr);
-            outbox_.Tail = final ? std::function<void(pugi::xml_node)>()
-                                 : [this](pugi::xml_node) { session_.AppendNextMessageAlert(); };
+            outbox_.Tail =
+                final ? std::function<void()>() : [this] { session_.AppendNextMessageAlert(); };
             session_.SendQueued(outbox_, final, answer);
         }
         Settle();
@@ -85,22 +85,26 @@ private:
         long long CmdID = 0;
     };
 
-    void AppendChange(pugi::xml_node sync, std::size_t i) {
+    void AppendChange(TMessageWriter& m, std::size_t i) {
         Change& change = changes_[i];
         const TSMLItem& item = *change.Item;
         const char* name = item.State == ItemState::New        ? "Add"
                            : item.State == ItemState::Modified ? "Replace"
                                                                : "Delete";
-        pugi::xml_node cmd = sync.append_child(name);
+        m.Open(name);
         change.MsgID = session_.MsgID();
         change.CmdID = session_.NextCmdID();
-        AddElement(cmd, "CmdID", change.CmdID);
+        m.Element("CmdID", change.CmdID);
         if (item.State != ItemState::Deleted) {
-            AddMetInf(cmd.append_child("Meta"), "Type", client_.ContentType);
+            m.Open("Meta");
+            m.MetInf("Type", client_.ContentType);
+            m.Close();
         }
-        pugi::xml_node data = cmd.append_child("Item");
-        AddLocURI(data, "Source", item.ID);
-        if (item.State != ItemState::Deleted) AddCData(data, "Data", PayloadText(item));
+        m.Open("Item");
+        m.LocURI("Source", item.ID);
+        if (item.State != ItemState::Deleted) m.CData("Data", PayloadText(item));
+        m.Close();
+        m.Close();
     }
 
     // Notes the server's Status for each change command in the current reply.

@@ -1,7 +1,9 @@
 #include "engine/SyncMLMessage.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
-#include <sstream>
+#include <iterator>
 
 #include "engine/Errors.h"
 #include "formats/DateTime.h"
@@ -10,23 +12,6 @@
 namespace orvanta {
 
 namespace {
-
-constexpr char kInitialMessage[] = "<?xml version=\"1.0\" encoding=\"utf-8\" ?><SyncML/>";
-
-class CountingWriter : public pugi::xml_writer {
-public:
-    void write(const void*, size_t size) override { bytes += size; }
-    std::size_t bytes = 0;
-};
-
-class StringWriter : public pugi::xml_writer {
-public:
-    explicit StringWriter(std::string& out) : text(out) {}
-    void write(const void* data, size_t size) override {
-        text.append(static_cast<const char*>(data), size);
-    }
-    std::string& text;
-};
 
 void CheckParsed(const pugi::xml_parse_result& result, const pugi::xml_document& doc) {
     if (!result) {
@@ -39,112 +24,139 @@ void CheckParsed(const pugi::xml_parse_result& result, const pugi::xml_document&
     }
 }
 
-constexpr unsigned kWriteFlags = pugi::format_raw;
-
 }  // namespace
 
-void TSyncMLDocument::Start() {
-    doc_.reset();
-    doc_.load_string(kInitialMessage, pugi::parse_default | pugi::parse_declaration);
+void TMessageWriter::Start() {
+    text_ = R"(<?xml version="1.0" encoding="utf-8"?>)";
+    open_.clear();
+    closing_ = 0;
+    startTagOpen_ = false;
+    Open("SyncML");
 }
 
-std::string TSyncMLDocument::Serialise() const {
-    std::string text;
-    SerialiseTo(text);
-    return text;
-}
-
-void TSyncMLDocument::SerialiseTo(std::string& out) const {
-    out.clear();
-    StringWriter writer(out);
-    doc_.save(writer, "", kWriteFlags, pugi::encoding_utf8);
-}
-
-pugi::xml_node AddElement(pugi::xml_node parent, const char* name, std::string_view text) {
-    pugi::xml_node node = parent.append_child(name);
-    if (!text.empty()) node.append_child(pugi::node_pcdata).set_value(text.data(), text.size());
-    return node;
-}
-
-pugi::xml_node AddElement(pugi::xml_node parent, const char* name, long long value) {
-    pugi::xml_node node = parent.append_child(name);
-    node.text().set(value);
-    return node;
-}
-
-pugi::xml_node AddMetInf(pugi::xml_node parent, const char* name, std::string_view text) {
-    pugi::xml_node node = parent.append_child(name);
-    node.append_attribute("xmlns").set_value("syncml:metinf");
-    if (!text.empty()) node.append_child(pugi::node_pcdata).set_value(text.data(), text.size());
-    return node;
-}
-
-pugi::xml_node AddLocURI(pugi::xml_node parent, const char* name, std::string_view uri) {
-    pugi::xml_node node = parent.append_child(name);
-    AddElement(node, "LocURI", uri);
-    return node;
-}
-
-pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_view text) {
-    pugi::xml_node node = parent.append_child(name);
-    // pugixml writes a "]]>" inside a CDATA value as two sections, so the text
-    // arrives intact and the XML stays well-formed.
-    node.append_child(pugi::node_cdata).set_value(text.data(), text.size());
-    return node;
-}
-
-namespace {
-
-std::size_t PrintedSize(pugi::xml_node node) {
-    CountingWriter writer;
-    node.print(writer, "", kWriteFlags, pugi::encoding_utf8);
-    return writer.bytes;
-}
-
-// Whether the writer might write text other than as it stands (entities, character
-// references). Such text is rare in the client's messages and is measured by printing.
-bool MayBeEscaped(std::string_view text) {
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 32 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') return true;
+void TMessageWriter::StartTag(const char* name, const char* ns) {
+    EndStartTag();
+    text_ += '<';
+    text_ += name;
+    if (ns) {
+        text_ += R"( xmlns=")";
+        text_ += ns;
+        text_ += '"';
     }
-    return false;
 }
 
-}  // namespace
+void TMessageWriter::Open(const char* name, const char* ns) {
+    StartTag(name, ns);
+    startTagOpen_ = true;
+    open_.push_back(name);
+    closing_ += std::strlen(name) + 3;  // "</name>"
+}
 
-std::size_t SerialisedSize(pugi::xml_node node) {
-    // The size is counted from the tree for the common shapes: the client's messages
-    // are measured command by command, and printing each one costs as much again as
-    // building it.
-    switch (node.type()) {
-        case pugi::node_element: {
-            const std::size_t name = std::strlen(node.name());
-            std::size_t size = 1 + name;  // "<name"
-            for (const pugi::xml_attribute a : node.attributes()) {
-                const std::string_view value = a.value();
-                if (MayBeEscaped(value)) return PrintedSize(node);
-                size += std::strlen(a.name()) + value.size() + 4;  // ` name="value"`
-            }
-            if (!node.first_child()) return size + 2;  // "/>"
-            size += 1;                                 // ">"
-            for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-                size += SerialisedSize(child);
-            }
-            return size + name + 3;  // "</name>"
-        }
-        case pugi::node_pcdata: {
-            const std::string_view value = node.value();
-            return MayBeEscaped(value) ? PrintedSize(node) : value.size();
-        }
-        case pugi::node_cdata: {
-            const std::string_view value = node.value();
-            if (value.find("]]>") != std::string_view::npos) return PrintedSize(node);
-            return value.size() + 12;  // "<![CDATA[" value "]]>"
-        }
-        default:
-            return PrintedSize(node);
+void TMessageWriter::Close() {
+    const char* name = open_.back();
+    open_.pop_back();
+    closing_ -= std::strlen(name) + 3;
+    if (startTagOpen_) {
+        text_ += "/>";
+        startTagOpen_ = false;
+        return;
     }
+    text_ += "</";
+    text_ += name;
+    text_ += '>';
+}
+
+void TMessageWriter::Element(const char* name, std::string_view text, const char* ns) {
+    StartTag(name, ns);
+    if (text.empty()) {
+        text_ += "/>";
+        return;
+    }
+    text_ += '>';
+    AppendEscaped(text);
+    text_ += "</";
+    text_ += name;
+    text_ += '>';
+}
+
+void TMessageWriter::Element(const char* name, long long value) {
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    Element(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+void TMessageWriter::LocURI(const char* name, std::string_view uri) {
+    Open(name);
+    Element("LocURI", uri);
+    Close();
+}
+
+void TMessageWriter::CData(const char* name, std::string_view text) {
+    std::string withoutNul;  // XML has no way to carry a NUL, not even in CDATA
+    if (text.find('\0') != text.npos) {
+        std::copy_if(text.begin(), text.end(), std::back_inserter(withoutNul),
+                     [](char c) { return c != '\0'; });
+        text = withoutNul;
+    }
+    Open(name);
+    EndStartTag();
+    // A "]]>" would end the section: the section ends after its "]]" and the ">" opens
+    // the next one.
+    for (;;) {
+        const auto marker = text.find("]]>");
+        const std::string_view part = text.substr(0, marker == text.npos ? text.npos : marker + 2);
+        text_ += "<![CDATA[";
+        text_ += part;
+        text_ += "]]>";
+        if (marker == text.npos) break;
+        text.remove_prefix(part.size());
+    }
+    Close();
+}
+
+void TMessageWriter::AppendEscaped(std::string_view text) {
+    std::size_t plain = 0;  // start of the run not yet written
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 32 ? c != '&' && c != '<' && c != '>' : c == '\t' || c == '\n' || c == '\r')
+            continue;
+        text_.append(text, plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+            case '&':
+                text_ += "&amp;";
+                break;
+            case '<':
+                text_ += "&lt;";
+                break;
+            case '>':
+                text_ += "&gt;";
+                break;
+            case 0:
+                break;  // XML has no way to carry it
+            default:    // a control character, as a character reference
+                text_ += "&#";
+                text_ += static_cast<char>('0' + c / 10);
+                text_ += static_cast<char>('0' + c % 10);
+                text_ += ';';
+        }
+    }
+    text_.append(text, plain);
+}
+
+void TMessageWriter::Rewind(const Mark& mark) {
+    text_.resize(mark.Bytes);
+    while (open_.size() > mark.Depth) {
+        closing_ -= std::strlen(open_.back()) + 3;
+        open_.pop_back();
+    }
+    startTagOpen_ = mark.StartTagOpen;
+}
+
+const std::string& TMessageWriter::Finish() {
+    while (!open_.empty())
+        Close();
+    return text_;
 }
 
 bool HasLocalName(pugi::xml_node node, std::string_view name) {

@@ -3,27 +3,68 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <pugixml.hpp>
 
 namespace orvanta {
 
-// The client's outgoing message: a SyncML document built element by element and
-// serialised as UTF-8 with its declaration and no whitespace.
-class TSyncMLDocument {
+// The client's outgoing message, written element by element as UTF-8 text with its
+// declaration and no whitespace. Its size is known at every step, and whatever was
+// written after a mark can be taken back (a command that does not fit).
+class TMessageWriter {
 public:
-    // Resets the document to an empty SyncML root without namespace declaration.
+    // A point in the message to come back to.
+    struct Mark {
+        std::size_t Bytes = 0;
+        std::size_t Depth = 0;
+        bool StartTagOpen = false;
+    };
+
+    // Starts a new message: the declaration and the open SyncML root, without
+    // namespace declaration. The buffer keeps its capacity from message to message.
     void Start();
-    [[nodiscard]] pugi::xml_node Root() const { return doc_.document_element(); }
-    [[nodiscard]] std::string Serialise() const;
-    // The same into `out`, whose capacity is kept from message to message.
-    void SerialiseTo(std::string& out) const;
+    // Opens <name>, or <name xmlns="ns">; what follows is its content until Close.
+    void Open(const char* name, const char* ns = nullptr);
+    void Close();
+    // <name>text</name>, or <name/> for empty text.
+    void Element(const char* name, std::string_view text = {}, const char* ns = nullptr);
+    void Element(const char* name, long long value);
+    // The same in the "syncml:metinf" namespace, declared as the element's default one.
+    void MetInf(const char* name, std::string_view text = {}) {
+        Element(name, text, "syncml:metinf");
+    }
+    // <name><LocURI>uri</LocURI></name>, the shape of Target and Source.
+    void LocURI(const char* name, std::string_view uri);
+    // <name> holding text as a CDATA section. A "]]>" inside is carried across two
+    // sections, so the text arrives intact and the XML stays well-formed.
+    void CData(const char* name, std::string_view text);
+
+    // Bytes of the message once its open elements are closed (each has content by then).
+    [[nodiscard]] std::size_t Size() const {
+        return text_.size() + closing_ + (startTagOpen_ ? 1 : 0);
+    }
+    [[nodiscard]] Mark Here() const { return {text_.size(), open_.size(), startTagOpen_}; }
+    // Takes back everything written after the mark; elements open at the mark stay open.
+    void Rewind(const Mark& mark);
+    // Closes every open element and gives the whole message.
+    [[nodiscard]] const std::string& Finish();
 
 private:
-    pugi::xml_document doc_;
+    void StartTag(const char* name, const char* ns);
+    void EndStartTag() {
+        if (startTagOpen_) text_ += '>';
+        startTagOpen_ = false;
+    }
+    // Text content, with "&", "<", ">" and control characters written as references.
+    void AppendEscaped(std::string_view text);
+
+    std::string text_;
+    std::vector<const char*> open_;
+    std::size_t closing_ = 0;  // bytes of the closing tags of the open elements
+    bool startTagOpen_ = false;
 };
 
-// Appends <name>text</name>, or an empty <name/> for empty text.
 // The Alert codes the client sends (SyncML 1.2 representation protocol, alert types).
 enum class AlertCode : int {
     SlowSync = 201,
@@ -31,18 +72,6 @@ enum class AlertCode : int {
     OneWayFromServer = 204,
     NextMessage = 222,
 };
-
-pugi::xml_node AddElement(pugi::xml_node parent, const char* name, std::string_view text = {});
-pugi::xml_node AddElement(pugi::xml_node parent, const char* name, long long value);
-// The same in the "syncml:metinf" namespace, declared as the element's default namespace.
-pugi::xml_node AddMetInf(pugi::xml_node parent, const char* name, std::string_view text = {});
-// <name><LocURI>uri</LocURI></name>, the shape of Target and Source.
-pugi::xml_node AddLocURI(pugi::xml_node parent, const char* name, std::string_view uri);
-// <Data> holding text as a CDATA section. A "]]>" inside is carried across two sections.
-pugi::xml_node AddCData(pugi::xml_node parent, const char* name, std::string_view text);
-
-// Bytes the node takes when serialised.
-[[nodiscard]] std::size_t SerialisedSize(pugi::xml_node node);
 
 // Reading replies. Elements are matched by local name, so prefixes and namespace
 // declarations of the server do not matter.

@@ -133,128 +133,157 @@ void TSyncSession::Open(AlertCode alertCode, const std::optional<std::string>& l
     }
 }
 
-pugi::xml_node TSyncSession::BeginMessage() {
-    message_.Start();
+void TSyncSession::BeginMessage() {
+    TMessageWriter& m = message_;
+    m.Start();
     ++msgID_;
     cmdID_ = 0;
-    pugi::xml_node header = message_.Root().append_child("SyncHdr");
-    AddElement(header, "VerDTD", "1.2");
-    AddElement(header, "VerProto", "SyncML/1.2");
-    AddElement(header, "SessionID", sessionID_);
-    AddElement(header, "MsgID", msgID_);
+    m.Open("SyncHdr");
+    m.Element("VerDTD", "1.2");
+    m.Element("VerProto", "SyncML/1.2");
+    m.Element("SessionID", sessionID_);
+    m.Element("MsgID", msgID_);
     // A password in the URL is for the HTTP layer, not for the message.
-    AddLocURI(header, "Target", WithoutUserInfo(msgID_ == 1 ? client_.ServerURL : responseURI_));
-    AddLocURI(header, "Source", client_.DeviceID);
+    m.LocURI("Target", WithoutUserInfo(msgID_ == 1 ? client_.ServerURL : responseURI_));
+    m.LocURI("Source", client_.DeviceID);
     // Credentials only ever go in message 1, which goes to the server the user named;
     // a response URI may point elsewhere.
     if (msgID_ == 1) {
-        pugi::xml_node cred = header.append_child("Cred");
-        AddMetInf(cred.append_child("Meta"), "Type", "syncml:auth-basic");
-        AddElement(cred, "Data", EncodeBase64(client_.UserName + ":" + client_.Password));
+        m.Open("Cred");
+        m.Open("Meta");
+        m.MetInf("Type", "syncml:auth-basic");
+        m.Close();
+        m.Element("Data", EncodeBase64(client_.UserName + ":" + client_.Password));
+        m.Close();
     }
     // Without the client's own limit a server guesses one, and an item that does not
     // fit its guess at the end of a message is dropped instead of sent in the next.
-    AddMetInf(header.append_child("Meta"), "MaxMsgSize", std::to_string(kClientMaxMsgSize));
-    body_ = message_.Root().append_child("SyncBody");
-    // "<SyncBody/>" grows by its closing tag once it has children.
-    message_.SerialiseTo(request_);
-    size_ = request_.size() + std::string_view("</SyncBody>").size();
-    return body_;
+    m.Open("Meta");
+    m.MetInf("MaxMsgSize", std::to_string(kClientMaxMsgSize));
+    m.Close();
+    m.Close();
+    m.Open("SyncBody");
 }
 
 void TSyncSession::AppendDevInfPut() {
-    pugi::xml_node put = body_.append_child("Put");
-    AddElement(put, "CmdID", NextCmdID());
-    AddMetInf(put.append_child("Meta"), "Type", "application/vnd.syncml-devinf+xml");
-    pugi::xml_node item = put.append_child("Item");
-    AddLocURI(item, "Source", "./devinf12");
+    TMessageWriter& m = message_;
+    m.Open("Put");
+    m.Element("CmdID", NextCmdID());
+    m.Open("Meta");
+    m.MetInf("Type", "application/vnd.syncml-devinf+xml");
+    m.Close();
+    m.Open("Item");
+    m.LocURI("Source", "./devinf12");
+    m.Open("Data");
     // The device information is its own namespace; servers refuse it without one.
-    pugi::xml_node devInf = item.append_child("Data").append_child("DevInf");
-    devInf.append_attribute("xmlns").set_value("syncml:devinf");
-    AddElement(devInf, "VerDTD", "1.2");
-    AddElement(devInf, "DevID", client_.DeviceID);
-    AddElement(devInf, "DevTyp", "workstation");
+    m.Open("DevInf", "syncml:devinf");
+    m.Element("VerDTD", "1.2");
+    m.Element("DevID", client_.DeviceID);
+    m.Element("DevTyp", "workstation");
     // The client reads UTC times ("Z") and zoned times with their VTIMEZONE; without this
     // a server sends every time floating in its own zone, and times shift.
-    devInf.append_child("UTC");
-    pugi::xml_node store = devInf.append_child("DataStore");
-    AddElement(store, "SourceRef", client_.LocalDatabase);
+    m.Element("UTC");
+    m.Open("DataStore");
+    m.Element("SourceRef", client_.LocalDatabase);
     for (const char* pref : {"Rx-Pref", "Tx-Pref"}) {
-        pugi::xml_node p = store.append_child(pref);
-        AddElement(p, "CTType", client_.ContentType);
-        AddElement(p, "VerCT", client_.ContentVersion);
+        m.Open(pref);
+        m.Element("CTType", client_.ContentType);
+        m.Element("VerCT", client_.ContentVersion);
+        m.Close();
     }
     if (!client_.Capabilities.empty()) {
-        pugi::xml_node cap = store.append_child("CTCap");
-        AddElement(cap, "CTType", client_.ContentType);
-        AddElement(cap, "VerCT", client_.ContentVersion);
+        m.Open("CTCap");
+        m.Element("CTType", client_.ContentType);
+        m.Element("VerCT", client_.ContentVersion);
         for (const PropertyCapability& property : client_.Capabilities) {
-            pugi::xml_node prop = cap.append_child("Property");
-            AddElement(prop, "PropName", property.Name);
-            if (property.Types.empty()) continue;
-            pugi::xml_node param = prop.append_child("PropParam");
-            AddElement(param, "ParamName", "TYPE");
-            for (const std::string& type : property.Types)
-                AddElement(param, "ValEnum", type);
+            m.Open("Property");
+            m.Element("PropName", property.Name);
+            if (!property.Types.empty()) {
+                m.Open("PropParam");
+                m.Element("ParamName", "TYPE");
+                for (const std::string& type : property.Types)
+                    m.Element("ValEnum", type);
+                m.Close();
+            }
+            m.Close();
         }
+        m.Close();
     }
-    pugi::xml_node caps = store.append_child("SyncCap");
+    m.Open("SyncCap");
     for (const int type : {2, 3, 5})
-        AddElement(caps, "SyncType", type);
-    Track(put);
+        m.Element("SyncType", type);
+    m.Close();
+    m.Close();  // DataStore
+    m.Close();  // DevInf
+    m.Close();  // Data
+    m.Close();  // Item
+    m.Close();  // Put
 }
 
 void TSyncSession::AppendStoreAlert(AlertCode code, const std::optional<std::string>& last) {
-    pugi::xml_node alert = body_.append_child("Alert");
-    AddElement(alert, "CmdID", NextCmdID());
-    AddElement(alert, "Data", static_cast<long long>(code));
-    pugi::xml_node item = alert.append_child("Item");
-    AddLocURI(item, "Target", client_.DataSource);
-    AddLocURI(item, "Source", client_.LocalDatabase);
-    pugi::xml_node anchor = AddMetInf(item.append_child("Meta"), "Anchor");
-    if (last) AddElement(anchor, "Last", *last);
+    TMessageWriter& m = message_;
+    m.Open("Alert");
+    m.Element("CmdID", NextCmdID());
+    m.Element("Data", static_cast<long long>(code));
+    m.Open("Item");
+    m.LocURI("Target", client_.DataSource);
+    m.LocURI("Source", client_.LocalDatabase);
+    m.Open("Meta");
+    m.Open("Anchor", "syncml:metinf");
+    if (last) m.Element("Last", *last);
     client_.NextAnchor = client_.DrawNumber(100000000);
-    AddElement(anchor, "Next", client_.NextAnchor);
-    Track(alert);
+    m.Element("Next", client_.NextAnchor);
+    m.Close();
+    m.Close();
+    m.Close();
+    m.Close();
 }
 
 void TSyncSession::AppendSync() {
-    pugi::xml_node sync = body_.append_child("Sync");
-    AddElement(sync, "CmdID", NextCmdID());
-    AddLocURI(sync, "Target", client_.DataSource);
-    AddLocURI(sync, "Source", client_.LocalDatabase);
-    Track(sync);
+    TMessageWriter& m = message_;
+    m.Open("Sync");
+    m.Element("CmdID", NextCmdID());
+    m.LocURI("Target", client_.DataSource);
+    m.LocURI("Source", client_.LocalDatabase);
+    m.Close();
 }
 
 void TSyncSession::AppendStatus(const OutgoingStatus& s) {
-    pugi::xml_node status = body_.append_child("Status");
-    AddElement(status, "CmdID", NextCmdID());
-    AddElement(status, "MsgRef", s.MsgRef);
-    AddElement(status, "CmdRef", s.CmdRef);
-    AddElement(status, "Cmd", s.Cmd);
-    if (!s.TargetRef.empty()) AddElement(status, "TargetRef", s.TargetRef);
-    if (!s.SourceRef.empty()) AddElement(status, "SourceRef", s.SourceRef);
-    AddElement(status, "Data", s.Code);
+    TMessageWriter& m = message_;
+    m.Open("Status");
+    m.Element("CmdID", NextCmdID());
+    m.Element("MsgRef", s.MsgRef);
+    m.Element("CmdRef", s.CmdRef);
+    m.Element("Cmd", s.Cmd);
+    if (!s.TargetRef.empty()) m.Element("TargetRef", s.TargetRef);
+    if (!s.SourceRef.empty()) m.Element("SourceRef", s.SourceRef);
+    m.Element("Data", s.Code);
     if (s.AnchorNext) {
-        pugi::xml_node anchor =
-            AddMetInf(status.append_child("Item").append_child("Data"), "Anchor");
-        AddElement(anchor, "Next", *s.AnchorNext);
+        m.Open("Item");
+        m.Open("Data");
+        m.Open("Anchor", "syncml:metinf");
+        m.Element("Next", *s.AnchorNext);
+        m.Close();
+        m.Close();
+        m.Close();
     }
-    Track(status);
+    m.Close();
 }
 
 void TSyncSession::AppendNextMessageAlert() {
-    pugi::xml_node alert = body_.append_child("Alert");
-    AddElement(alert, "CmdID", NextCmdID());
-    AddElement(alert, "Data", static_cast<long long>(AlertCode::NextMessage));
-    pugi::xml_node item = alert.append_child("Item");
-    AddLocURI(item, "Target", client_.DataSource);
-    AddLocURI(item, "Source", client_.LocalDatabase);
-    Track(alert);
+    TMessageWriter& m = message_;
+    m.Open("Alert");
+    m.Element("CmdID", NextCmdID());
+    m.Element("Data", static_cast<long long>(AlertCode::NextMessage));
+    m.Open("Item");
+    m.LocURI("Target", client_.DataSource);
+    m.LocURI("Source", client_.LocalDatabase);
+    m.Close();
+    m.Close();
 }
 
 bool TSyncSession::Fits(std::size_t reserve) const {
-    return maxMsgSize_ <= 0 || size_ + reserve <= static_cast<std::size_t>(maxMsgSize_);
+    return maxMsgSize_ <= 0 || message_.Size() + reserve <= static_cast<std::size_t>(maxMsgSize_);
 }
 
 void TSyncSession::Send(bool final) {
@@ -263,9 +292,8 @@ void TSyncSession::Send(bool final) {
         throw ProtocolError("The server kept the session going for more than " +
                             std::to_string(kMaxRoundTrips) + " messages");
     }
-    if (final) body_.append_child("Final");
-    message_.SerialiseTo(request_);
-    const std::string& request = request_;
+    if (final) message_.Element("Final");
+    const std::string& request = message_.Finish();
     // Every message after the first goes to the response URI exactly as the server
     // gave it: the session parameter is in its query.
     const std::string url = msgID_ == 1 ? client_.ServerURL : responseURI_;
@@ -325,18 +353,18 @@ void TSyncSession::LimitTooSmall() const {
 
 void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void()>& answer) {
     const auto unitsLeft = [&] { return out.UnitCount && out.NextUnit < out.UnitCount(); };
+    TMessageWriter& m = message_;
     for (;;) {
         BeginMessage();
         bool full = false;
         std::size_t placed = 0;
         while (!full && !out.Statuses.empty()) {
-            const std::size_t before = size_;
+            const TMessageWriter::Mark before = m.Here();
             AppendStatus(out.Statuses.front());
             if (!Fits(kReserveBytes)) {
                 // Alone in a message and still too big: more messages will not help.
                 if (placed == 0) LimitTooSmall();
-                body_.remove_child(body_.last_child());
-                size_ = before;
+                m.Rewind(before);
                 --cmdID_;
                 full = true;
             } else {
@@ -346,19 +374,17 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
         }
         if (!full && out.ContainerName &&
             (unitsLeft() || (out.SendWhenEmpty && !out.ContainerSent))) {
-            pugi::xml_node container = body_.append_child(out.ContainerName);
-            AddElement(container, "CmdID", NextCmdID());
-            if (out.ContainerHead) out.ContainerHead(container);
-            Track(container);
+            const TMessageWriter::Mark beforeContainer = m.Here();
+            m.Open(out.ContainerName);
+            m.Element("CmdID", NextCmdID());
+            if (out.ContainerHead) out.ContainerHead(m);
             std::size_t inContainer = 0;
             while (unitsLeft()) {
-                const std::size_t before = size_;
-                out.AppendUnit(container, out.NextUnit);
-                Track(container.last_child());
+                const TMessageWriter::Mark before = m.Here();
+                out.AppendUnit(m, out.NextUnit);
                 if (!Fits(kReserveBytes)) {
                     if (placed == 0 && inContainer == 0) LimitTooSmall();
-                    container.remove_child(container.last_child());
-                    size_ = before;
+                    m.Rewind(before);
                     full = true;
                     break;
                 }
@@ -366,16 +392,17 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 ++inContainer;
             }
             if (inContainer == 0 && full) {
-                body_.remove_child(container);
+                m.Rewind(beforeContainer);
                 --cmdID_;
             } else {
+                m.Close();
                 out.ContainerSent = true;
             }
         }
         if (out.UnitsAreItems) client_.LastExchange.Items = out.NextUnit;
         const bool last = !full && out.Statuses.empty() && !unitsLeft();
         if (last) {
-            if (out.Tail) out.Tail(body_);
+            if (out.Tail) out.Tail();
             Send(final);
             return;
         }

@@ -35,16 +35,17 @@ struct TOutbox {
     std::deque<OutgoingStatus> Statuses;
 
     const char* ContainerName = nullptr;
-    std::function<void(pugi::xml_node container)> ContainerHead;
+    // Write into the open container: its head after the CmdID, and one unit.
+    std::function<void(TMessageWriter& message)> ContainerHead;
     std::function<std::size_t()> UnitCount;
-    std::function<void(pugi::xml_node container, std::size_t unit)> AppendUnit;
+    std::function<void(TMessageWriter& message, std::size_t unit)> AppendUnit;
     std::size_t NextUnit = 0;
     // Whether the container goes out once even without units (an empty Sync). A Map
     // without a MapItem makes servers abort the session, so the load leaves it out.
     bool SendWhenEmpty = true;
     bool ContainerSent = false;
 
-    std::function<void(pugi::xml_node body)> Tail;
+    std::function<void()> Tail;
     // The units are the exchange's items (a store's changes): ExchangeStats::Items
     // counts those sent.
     bool UnitsAreItems = false;
@@ -112,8 +113,8 @@ public:
     void ReportProgress() const;
 
 private:
-    // Starts the next message: header (with credentials on the first), empty body.
-    pugi::xml_node BeginMessage();
+    // Starts the next message: header (with credentials on the first), the body opened.
+    void BeginMessage();
     // Message 1's commands.
     void AppendDevInfPut();
     // The Alert for the data store with the anchors; draws the client's new NextAnchor.
@@ -133,7 +134,6 @@ private:
     [[noreturn]] void LimitTooSmall() const;
 
     [[nodiscard]] bool Fits(std::size_t reserve) const;
-    void Track(pugi::xml_node appended) { size_ += SerialisedSize(appended); }
 
     TSMLBase& client_;
     std::string sessionID_;
@@ -142,12 +142,8 @@ private:
     int msgID_ = 0;
     long long cmdID_ = 0;
 
-    TSyncMLDocument message_;
-    pugi::xml_node body_;
-    std::size_t size_ = 0;
-
-    std::string request_;    // kept, with its capacity, from message to message
-    std::string replyText_;  // the reply document points into it
+    TMessageWriter message_;  // kept, with its capacity, from message to message
+    std::string replyText_;   // the reply document points into it
     pugi::xml_document reply_;
     std::string replyMsgID_;
 };

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
@@ -270,9 +269,10 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
               Message1(url, AlertItem("204", "<Last> 2024 </Last><Next>12345678</Next>"), "Og=="));
 }
 
-// The size counted from the tree must be the size written, or a message outgrows the
-// server's limit: every shape the client builds, and text the writer escapes.
-TEST(Messages, CountedSizeIsTheWrittenSize) {
+// Text the writer escapes or splits reads back as it was written, and the size the
+// writer gives before the message is closed is the size of the closed message: a
+// message that outgrew it would outgrow the server's limit.
+TEST(Messages, WrittenTextReadsBackAndIsCountedExactly) {
     const std::string texts[] = {"",
                                  "plain",
                                  "a&b<c>d",
@@ -281,23 +281,33 @@ TEST(Messages, CountedSizeIsTheWrittenSize) {
                                  "\x01\x1F",
                                  "M\xC3\xBC"
                                  "ller",
-                                 "x]]>y]]>"};
+                                 "x]]>y]]>",
+                                 "BEGIN:VNOTE\nBODY:a]]>b ]]]> <&>\nEND:VNOTE\n"};
     for (const std::string& text : texts) {
-        pugi::xml_document doc;
-        pugi::xml_node cmd = doc.append_child("Add");
-        AddElement(cmd, "CmdID", 7LL);
-        AddElement(cmd, "Empty");
-        AddElement(cmd, "Text", text);
-        AddMetInf(cmd.append_child("Meta"), "Type", text);
-        pugi::xml_node item = AddElement(cmd, "Item");
-        AddLocURI(item, "Source", text);
-        AddCData(item, "Data", text);
-        cmd.append_attribute("note").set_value(text.c_str());
-        for (const pugi::xml_node node : {cmd, item, cmd.child("Empty"), cmd.child("Text")}) {
-            std::ostringstream written;
-            node.print(written, "", pugi::format_raw, pugi::encoding_utf8);
-            EXPECT_EQ(SerialisedSize(node), written.str().size()) << written.str();
+        TMessageWriter message;
+        message.Start();
+        message.Open("Add");
+        message.Element("CmdID", 7LL);
+        message.Element("Text", text);
+        message.Open("Meta");
+        message.MetInf("Type", text);
+        message.Close();
+        message.Open("Item");
+        message.LocURI("Source", text);
+        message.CData("Data", text);
+        const std::size_t counted = message.Size();
+        std::string written = message.Finish();
+        EXPECT_EQ(counted, written.size()) << written;
+        pugi::xml_document reply;
+        ParseReply(reply, written);
+        const pugi::xml_node add = Child(reply.document_element(), "Add");
+        // A control character travels as a reference, which the reader may not undo.
+        if (text.find('\x01') == std::string::npos) {
+            EXPECT_EQ(Text(Child(add, "Text")), text);
+            EXPECT_EQ(Text(Path(add, "Meta/Type")), text);
+            EXPECT_EQ(Text(Path(add, "Item/Source/LocURI")), text);
         }
+        EXPECT_EQ(Text(Path(add, "Item/Data")), text);
     }
 }
 
