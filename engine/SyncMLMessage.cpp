@@ -204,26 +204,41 @@ std::string LocalName(pugi::xml_node node) {
     return std::string(full);
 }
 
-long long ReadNumber(pugi::xml_node node, const std::string& what) {
-    const std::string text = Text(node);
+// The element's text when it is one text or CDATA node (a number, an identifier: the
+// usual case), without a copy; otherwise the text gathered into `scratch`.
+std::string_view TextView(pugi::xml_node node, std::string& scratch) {
+    const pugi::xml_node only = node.first_child();
+    if (only && !only.next_sibling() &&
+        (only.type() == pugi::node_pcdata || only.type() == pugi::node_cdata)) {
+        return only.value();
+    }
+    scratch = Text(node);
+    return scratch;
+}
+
+// `what` names the element in the message of a failure; it is asked for only then.
+template <class What>
+long long ReadNumber(pugi::xml_node node, const What& what) {
+    std::string scratch;
+    std::string_view text = TextView(node, scratch);
     // Servers may pretty-print their replies; blanks around a number are layout.
     const auto first = text.find_first_not_of(" \t\r\n");
     const auto last = text.find_last_not_of(" \t\r\n");
-    const std::string trimmed =
-        first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    const std::string_view trimmed =
+        first == std::string_view::npos ? std::string_view() : text.substr(first, last - first + 1);
     try {
         return StrToInt(trimmed);
     } catch (const ConversionError&) {
         if (trimmed.empty()) {
-            throw ProtocolError("The server's reply is malformed: " + what +
+            throw ProtocolError("The server's reply is malformed: " + what() +
                                 (node ? " is empty" : " is missing"));
         }
-        std::string shown = trimmed.substr(0, 40);
+        std::string shown(trimmed.substr(0, 40));
         for (char& c : shown) {
             if (static_cast<unsigned char>(c) < 32) c = '?';
         }
         if (trimmed.size() > shown.size()) shown += "...";
-        throw ProtocolError("The server's reply is malformed: " + what + " is '" + shown +
+        throw ProtocolError("The server's reply is malformed: " + what() + " is '" + shown +
                             "', not a number");
     }
 }
@@ -231,15 +246,17 @@ long long ReadNumber(pugi::xml_node node, const std::string& what) {
 }  // namespace
 
 long long ReadInteger(pugi::xml_node node) {
-    const pugi::xml_node parent = node.parent();
-    const std::string what = parent && parent.type() == pugi::node_element
-                                 ? "the " + LocalName(node) + " of " + LocalName(parent)
-                                 : "the " + LocalName(node);
-    return ReadNumber(node, what);
+    return ReadNumber(node, [node] {
+        const pugi::xml_node parent = node.parent();
+        return parent && parent.type() == pugi::node_element
+                   ? "the " + LocalName(node) + " of " + LocalName(parent)
+                   : "the " + LocalName(node);
+    });
 }
 
 long long ReadInteger(pugi::xml_node parent, std::string_view name) {
-    return ReadNumber(Child(parent, name), "the " + std::string(name) + " of " + LocalName(parent));
+    return ReadNumber(Child(parent, name),
+                      [&] { return "the " + std::string(name) + " of " + LocalName(parent); });
 }
 
 void ParseReply(pugi::xml_document& doc, std::string& body, std::string_view contentType) {

@@ -1,6 +1,7 @@
 #include "engine/SyncMLSession.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
@@ -453,15 +454,15 @@ void AnswerSyncCommands(pugi::xml_node parent, const std::string& msgRef, int de
                         std::deque<OutgoingStatus>& answer) {
     for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
         if (c.type() != pugi::node_element) continue;
-        const bool group = HasLocalName(c, "Atomic") || HasLocalName(c, "Sequence");
-        const bool add = HasLocalName(c, "Add");
-        const bool change = add || HasLocalName(c, "Replace") || HasLocalName(c, "Delete");
-        const bool unsupported = HasLocalName(c, "Copy") || HasLocalName(c, "Move");
+        std::string_view name = c.name();
+        name.remove_prefix(name.rfind(':') + 1);  // the local name
+        const bool group = name == "Atomic" || name == "Sequence";
+        const bool add = name == "Add";
+        const bool change = add || name == "Replace" || name == "Delete";
+        const bool unsupported = name == "Copy" || name == "Move";
         if (!group && !change && !unsupported) continue;  // CmdID, Target, Meta ...
-        std::string name = c.name();
-        name = name.substr(name.rfind(':') + 1);
-        OutgoingStatus status{msgRef, std::to_string(ReadInteger(c, "CmdID")), name, {}, {}, 200,
-                              {}};
+        OutgoingStatus status{
+            msgRef, std::to_string(ReadInteger(c, "CmdID")), std::string(name), {}, {}, 200, {}};
         if (group) {
             status.Code = depth < kMaxNesting ? 200 : 406;
             answer.push_back(status);
@@ -525,7 +526,8 @@ void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerIte
             AnswerSyncCommands(cmd, msgRef, 0, onItem, answer);
         }
     }
-    outbox.Statuses.insert(outbox.Statuses.begin(), answer.begin(), answer.end());
+    outbox.Statuses.insert(outbox.Statuses.begin(), std::make_move_iterator(answer.begin()),
+                           std::make_move_iterator(answer.end()));
 }
 
 bool TSyncSession::ReplyHasCommands() const {

@@ -152,6 +152,12 @@ void TSMLItem::MarkModified() {
 }
 
 bool PropertyNameIs(std::string_view line, std::string_view upperName) {
+    // Most lines are told apart by their first letter, without looking for the name's end.
+    if (!upperName.empty()) {
+        const char first = line.empty() ? '\0' : line.front();
+        if ((first >= 'a' && first <= 'z' ? first - 'a' + 'A' : first) != upperName.front())
+            return false;
+    }
     const auto end = NameEnd(line);
     if (end == std::string_view::npos) return upperName.empty();
     return EqualsUpper(line.substr(0, end), upperName);
@@ -219,9 +225,9 @@ struct PropertyValue {
     // One field (or the whole value), decoded; copied only when decoding or
     // unescaping changes it.
     [[nodiscard]] WideString Decode(std::string_view text) const {
-        std::string decoded;
+        thread_local std::string decoded;  // keeps its capacity from field to field
         if (QuotedPrintable) {
-            decoded = DecodeQP(text);
+            DecodeQP(text, decoded);
             text = decoded;
         }
         if (text.find('\\') == std::string_view::npos) return FromUTF8(text);
@@ -277,6 +283,16 @@ std::vector<WideString> GetPropertyValues(std::string_view line, bool textEscape
         return true;
     });
     return fields;
+}
+
+void ReadPropertyValues(std::string_view line, bool textEscapes,
+                        std::span<WideString* const> into) {
+    const PropertyValue value(line, textEscapes);
+    value.ForEachField([&](std::size_t k, std::string_view text) {
+        if (k >= into.size()) return false;
+        if (into[k]) *into[k] = value.Decode(text);
+        return true;
+    });
 }
 
 TDateTime GetDateTimeValue(std::string_view line) {

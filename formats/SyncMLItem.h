@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,9 @@ protected:
 // value is walked once however many fields it has.
 [[nodiscard]] std::vector<WideString> GetPropertyValues(std::string_view line,
                                                         bool textEscapes = false);
+// The same into the texts given, field k into into[k]: a null entry passes its field
+// over, fields beyond the list are not read, texts beyond the fields are left as they are.
+void ReadPropertyValues(std::string_view line, bool textEscapes, std::span<WideString* const> into);
 [[nodiscard]] std::string UnescapeField(std::string_view field, bool textEscapes);
 [[nodiscard]] TDateTime GetDateTimeValue(std::string_view line);
 

@@ -116,7 +116,25 @@ bool IsWellFormedUTF8(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+bool IsAscii(std::string_view bytes) {
+    std::size_t i = 0;
+    for (std::uint64_t word; i + 8 <= bytes.size(); i += 8) {
+        std::memcpy(&word, bytes.data() + i, 8);
+        if ((word & 0x8080808080808080u) != 0) return false;
+    }
+    for (; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 WideString FromUTF8(std::string_view bytes) {
+    // Most values are ASCII: one code unit per byte, no buffer to fill and cut.
+    if (IsAscii(bytes)) return WideString(bytes.begin(), bytes.end());
     // One pass: a UTF-16 text never has more code units than its UTF-8 form has bytes,
     // so the result is written into a buffer of that size and cut to what was written.
     WideString out(bytes.size(), u'\0');
@@ -187,11 +205,17 @@ std::string ToUTF8(std::u16string_view text) {
 }
 
 std::string DecodeQP(std::string_view text) {
+    std::string out;
+    DecodeQP(text, out);
+    return out;
+}
+
+void DecodeQP(std::string_view text, std::string& out) {
     std::size_t end = text.size();
     while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t'))
         --end;
     // The decoded text is never longer than the encoded one.
-    std::string out(end, '\0');
+    out.resize(end);
     char* w = out.data();
     for (std::size_t i = 0; i < end; ++i) {
         const char c = text[i];
@@ -219,7 +243,6 @@ std::string DecodeQP(std::string_view text) {
         *w++ = c;  // a lone "=" stands for itself
     }
     out.resize(static_cast<std::size_t>(w - out.data()));
-    return out;
 }
 
 std::string EncodeQP(std::string_view bytes) {

@@ -26,6 +26,8 @@ using WideString = std::u16string;
 // Quoted-printable decoding (RFC 2045): "=XY" is that byte, a trailing "=" is a soft
 // line break, blanks at the very end are dropped, everything else stands for itself.
 [[nodiscard]] std::string DecodeQP(std::string_view text);
+// The same into `out`, which keeps its capacity for the next value.
+void DecodeQP(std::string_view text, std::string& out);
 
 // The quoted-printable form the items write: one physical line, every line break of
 // the value as "=0A", blanks as "=20", no soft line breaks.

@@ -140,7 +140,7 @@ std::size_t PropertyOfLine(std::string_view line) {
     const std::string_view params = head.substr(nameEnd);
     for (std::size_t slot = 0; slot < kPropertyCount; ++slot) {
         const ContactProperty& p = *kProperties[slot];
-        if (!EqualsUpper(name, p.Name)) continue;
+        if (name.size() != p.Name.size() || !EqualsUpper(name, p.Name)) continue;
         const bool selected =
             std::all_of(p.Require.begin(), p.Require.end(),
                         [&](std::string_view w) { return w.empty() || Holds(params, w); }) &&
@@ -222,10 +222,11 @@ void TSMLContact::Parse(std::string_view text) {
             WideString value = GetPropertyValue(line, -1, unescape);
             this->*c.Fields[0] = p.Read == Reading::Lines ? WithCRLF(value) : std::move(value);
         } else {
-            std::vector<WideString> values = GetPropertyValues(line, unescape);
-            for (std::size_t k = 0; k < c.Count && k < values.size(); ++k) {
-                if (c.Fields[k]) this->*c.Fields[k] = std::move(values[k]);
+            std::array<WideString*, kMaxComponents> into{};
+            for (std::size_t k = 0; k < c.Count; ++k) {
+                if (c.Fields[k]) into[k] = &(this->*c.Fields[k]);
             }
+            ReadPropertyValues(line, unescape, std::span(into).first(c.Count));
         }
     }
     State = ItemState::Unchanged;
