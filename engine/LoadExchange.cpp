@@ -102,7 +102,8 @@ private:
             held_.emplace(id, item);
         }
         item->CmdID = Text(Child(cmd, "CmdID"));
-        item->Parse(Text(Path(cmd, "Item/Data")));
+        std::string scratch;
+        item->Parse(TextView(Path(cmd, "Item/Data"), scratch));
         if (name == "Replace") {
             item->ServerChange = ServerChangeKind::Replaced;
         } else if (!blank_) {

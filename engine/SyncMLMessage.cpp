@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <iterator>
 
 #include "engine/Errors.h"
@@ -34,7 +33,7 @@ void TMessageWriter::Start() {
     Open("SyncML");
 }
 
-void TMessageWriter::StartTag(const char* name, const char* ns) {
+void TMessageWriter::StartTag(std::string_view name, const char* ns) {
     EndStartTag();
     text_ += '<';
     text_ += name;
@@ -45,17 +44,17 @@ void TMessageWriter::StartTag(const char* name, const char* ns) {
     }
 }
 
-void TMessageWriter::Open(const char* name, const char* ns) {
+void TMessageWriter::Open(std::string_view name, const char* ns) {
     StartTag(name, ns);
     startTagOpen_ = true;
     open_.push_back(name);
-    closing_ += std::strlen(name) + 3;  // "</name>"
+    closing_ += name.size() + 3;  // "</name>"
 }
 
 void TMessageWriter::Close() {
-    const char* name = open_.back();
+    const std::string_view name = open_.back();
     open_.pop_back();
-    closing_ -= std::strlen(name) + 3;
+    closing_ -= name.size() + 3;
     if (startTagOpen_) {
         text_ += "/>";
         startTagOpen_ = false;
@@ -66,7 +65,7 @@ void TMessageWriter::Close() {
     text_ += '>';
 }
 
-void TMessageWriter::Element(const char* name, std::string_view text, const char* ns) {
+void TMessageWriter::Element(std::string_view name, std::string_view text, const char* ns) {
     StartTag(name, ns);
     if (text.empty()) {
         text_ += "/>";
@@ -79,19 +78,19 @@ void TMessageWriter::Element(const char* name, std::string_view text, const char
     text_ += '>';
 }
 
-void TMessageWriter::Element(const char* name, long long value) {
+void TMessageWriter::Element(std::string_view name, long long value) {
     char digits[24];
     const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
     Element(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
-void TMessageWriter::LocURI(const char* name, std::string_view uri) {
+void TMessageWriter::LocURI(std::string_view name, std::string_view uri) {
     Open(name);
     Element("LocURI", uri);
     Close();
 }
 
-void TMessageWriter::CData(const char* name, std::string_view text) {
+void TMessageWriter::CData(std::string_view name, std::string_view text) {
     std::string withoutNul;  // XML has no way to carry a NUL, not even in CDATA
     if (text.find('\0') != text.npos) {
         std::copy_if(text.begin(), text.end(), std::back_inserter(withoutNul),
@@ -147,7 +146,7 @@ void TMessageWriter::AppendEscaped(std::string_view text) {
 void TMessageWriter::Rewind(const Mark& mark) {
     text_.resize(mark.Bytes);
     while (open_.size() > mark.Depth) {
-        closing_ -= std::strlen(open_.back()) + 3;
+        closing_ -= open_.back().size() + 3;
         open_.pop_back();
     }
     startTagOpen_ = mark.StartTagOpen;
@@ -194,18 +193,6 @@ std::string Text(pugi::xml_node node) {
     return text;
 }
 
-namespace {
-
-std::string LocalName(pugi::xml_node node) {
-    std::string_view full = node.name();
-    if (const auto colon = full.rfind(':'); colon != std::string_view::npos) {
-        full.remove_prefix(colon + 1);
-    }
-    return std::string(full);
-}
-
-// The element's text when it is one text or CDATA node (a number, an identifier: the
-// usual case), without a copy; otherwise the text gathered into `scratch`.
 std::string_view TextView(pugi::xml_node node, std::string& scratch) {
     const pugi::xml_node only = node.first_child();
     if (only && !only.next_sibling() &&
@@ -214,6 +201,16 @@ std::string_view TextView(pugi::xml_node node, std::string& scratch) {
     }
     scratch = Text(node);
     return scratch;
+}
+
+namespace {
+
+std::string LocalName(pugi::xml_node node) {
+    std::string_view full = node.name();
+    if (const auto colon = full.rfind(':'); colon != std::string_view::npos) {
+        full.remove_prefix(colon + 1);
+    }
+    return std::string(full);
 }
 
 // `what` names the element in the message of a failure; it is asked for only then.

@@ -25,20 +25,20 @@ public:
     // namespace declaration. The buffer keeps its capacity from message to message.
     void Start();
     // Opens <name>, or <name xmlns="ns">; what follows is its content until Close.
-    void Open(const char* name, const char* ns = nullptr);
+    void Open(std::string_view name, const char* ns = nullptr);
     void Close();
     // <name>text</name>, or <name/> for empty text.
-    void Element(const char* name, std::string_view text = {}, const char* ns = nullptr);
-    void Element(const char* name, long long value);
+    void Element(std::string_view name, std::string_view text = {}, const char* ns = nullptr);
+    void Element(std::string_view name, long long value);
     // The same in the "syncml:metinf" namespace, declared as the element's default one.
-    void MetInf(const char* name, std::string_view text = {}) {
+    void MetInf(std::string_view name, std::string_view text = {}) {
         Element(name, text, "syncml:metinf");
     }
     // <name><LocURI>uri</LocURI></name>, the shape of Target and Source.
-    void LocURI(const char* name, std::string_view uri);
+    void LocURI(std::string_view name, std::string_view uri);
     // <name> holding text as a CDATA section. A "]]>" inside is carried across two
     // sections, so the text arrives intact and the XML stays well-formed.
-    void CData(const char* name, std::string_view text);
+    void CData(std::string_view name, std::string_view text);
 
     // Bytes of the message once its open elements are closed (each has content by then).
     [[nodiscard]] std::size_t Size() const {
@@ -51,7 +51,7 @@ public:
     [[nodiscard]] const std::string& Finish();
 
 private:
-    void StartTag(const char* name, const char* ns);
+    void StartTag(std::string_view name, const char* ns);
     void EndStartTag() {
         if (startTagOpen_) text_ += '>';
         startTagOpen_ = false;
@@ -60,7 +60,7 @@ private:
     void AppendEscaped(std::string_view text);
 
     std::string text_;
-    std::vector<const char*> open_;
+    std::vector<std::string_view> open_;
     std::size_t closing_ = 0;  // bytes of the closing tags of the open elements
     bool startTagOpen_ = false;
 };
@@ -81,6 +81,9 @@ enum class AlertCode : int {
 [[nodiscard]] pugi::xml_node Path(pugi::xml_node from, std::string_view path);
 // The element's text and CDATA content; empty for a missing element.
 [[nodiscard]] std::string Text(pugi::xml_node node);
+// The same without a copy when it is one text or CDATA node (a number, an identifier, a
+// payload: the usual case); otherwise gathered into `scratch`. Valid while both are.
+[[nodiscard]] std::string_view TextView(pugi::xml_node node, std::string& scratch);
 // The element's text as a decimal integer; otherwise a ProtocolError that says the
 // reply is malformed and names the element.
 [[nodiscard]] long long ReadInteger(pugi::xml_node node);
