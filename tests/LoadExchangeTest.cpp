@@ -309,6 +309,16 @@ TEST(Messages, WrittenTextReadsBackAndIsCountedExactly) {
         }
         EXPECT_EQ(Text(Path(add, "Item/Data")), text);
     }
+    // XML cannot carry a NUL: it is left out, and the text after it still travels.
+    TMessageWriter message;
+    message.Start();
+    message.Element("Text", std::string_view("a\0b", 3));
+    message.CData("Data", std::string_view("BEGIN:VCARD\r\nTEL:1\0 2\r\nEND:VCARD", 32));
+    std::string written = message.Finish();
+    pugi::xml_document reply;
+    ParseReply(reply, written);
+    EXPECT_EQ(Text(Child(reply.document_element(), "Text")), "ab");
+    EXPECT_EQ(Text(Child(reply.document_element(), "Data")), "BEGIN:VCARD\nTEL:1 2\nEND:VCARD");
 }
 
 TEST(Messages, RepliesAreReadByLocalName) {
