@@ -95,11 +95,7 @@ private:
         change.MsgID = session_.MsgID();
         change.CmdID = session_.NextCmdID();
         m.Element("CmdID", change.CmdID);
-        if (item.State != ItemState::Deleted) {
-            m.Open("Meta");
-            m.MetInf("Type", client_.ContentType);
-            m.Close();
-        }
+        if (item.State != ItemState::Deleted) m.Meta("Type", client_.ContentType);
         m.Open("Item");
         m.LocURI("Source", item.ID);
         if (item.State != ItemState::Deleted) m.CData("Data", PayloadText(item));

@@ -158,12 +158,14 @@ const std::string& TMessageWriter::Finish() {
     return text_;
 }
 
-bool HasLocalName(pugi::xml_node node, std::string_view name) {
+std::string_view LocalName(pugi::xml_node node) {
     std::string_view full = node.name();
-    if (const auto colon = full.rfind(':'); colon != std::string_view::npos) {
-        full.remove_prefix(colon + 1);
-    }
-    return full == name;
+    full.remove_prefix(full.rfind(':') + 1);  // npos + 1 is 0: no prefix
+    return full;
+}
+
+bool HasLocalName(pugi::xml_node node, std::string_view name) {
+    return LocalName(node) == name;
 }
 
 pugi::xml_node Child(pugi::xml_node parent, std::string_view name) {
@@ -205,14 +207,6 @@ std::string_view TextView(pugi::xml_node node, std::string& scratch) {
 
 namespace {
 
-std::string LocalName(pugi::xml_node node) {
-    std::string_view full = node.name();
-    if (const auto colon = full.rfind(':'); colon != std::string_view::npos) {
-        full.remove_prefix(colon + 1);
-    }
-    return std::string(full);
-}
-
 // `what` names the element in the message of a failure; it is asked for only then.
 template <class What>
 long long ReadNumber(pugi::xml_node node, const What& what) {
@@ -246,14 +240,15 @@ long long ReadInteger(pugi::xml_node node) {
     return ReadNumber(node, [node] {
         const pugi::xml_node parent = node.parent();
         return parent && parent.type() == pugi::node_element
-                   ? "the " + LocalName(node) + " of " + LocalName(parent)
-                   : "the " + LocalName(node);
+                   ? "the " + std::string(LocalName(node)) + " of " + std::string(LocalName(parent))
+                   : "the " + std::string(LocalName(node));
     });
 }
 
 long long ReadInteger(pugi::xml_node parent, std::string_view name) {
-    return ReadNumber(Child(parent, name),
-                      [&] { return "the " + std::string(name) + " of " + LocalName(parent); });
+    return ReadNumber(Child(parent, name), [&] {
+        return "the " + std::string(name) + " of " + std::string(LocalName(parent));
+    });
 }
 
 void ParseReply(pugi::xml_document& doc, std::string& body, std::string_view contentType) {

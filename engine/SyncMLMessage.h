@@ -30,9 +30,12 @@ public:
     // <name>text</name>, or <name/> for empty text.
     void Element(std::string_view name, std::string_view text = {}, const char* ns = nullptr);
     void Element(std::string_view name, long long value);
-    // The same in the "syncml:metinf" namespace, declared as the element's default one.
-    void MetInf(std::string_view name, std::string_view text = {}) {
+    // <Meta> holding one element of the "syncml:metinf" namespace, declared as that
+    // element's default one.
+    void Meta(std::string_view name, std::string_view text) {
+        Open("Meta");
         Element(name, text, "syncml:metinf");
+        Close();
     }
     // <name><LocURI>uri</LocURI></name>, the shape of Target and Source.
     void LocURI(std::string_view name, std::string_view uri);
@@ -75,6 +78,8 @@ enum class AlertCode : int {
 
 // Reading replies. Elements are matched by local name, so prefixes and namespace
 // declarations of the server do not matter.
+// The element's name without its prefix; valid while the document is.
+[[nodiscard]] std::string_view LocalName(pugi::xml_node node);
 [[nodiscard]] bool HasLocalName(pugi::xml_node node, std::string_view name);
 [[nodiscard]] pugi::xml_node Child(pugi::xml_node parent, std::string_view name);
 // Child(Child(...)) along a path of local names such as "Item/Source/LocURI".

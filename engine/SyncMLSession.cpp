@@ -151,17 +151,13 @@ void TSyncSession::BeginMessage() {
     // a response URI may point elsewhere.
     if (msgID_ == 1) {
         m.Open("Cred");
-        m.Open("Meta");
-        m.MetInf("Type", "syncml:auth-basic");
-        m.Close();
+        m.Meta("Type", "syncml:auth-basic");
         m.Element("Data", EncodeBase64(client_.UserName + ":" + client_.Password));
         m.Close();
     }
     // Without the client's own limit a server guesses one, and an item that does not
     // fit its guess at the end of a message is dropped instead of sent in the next.
-    m.Open("Meta");
-    m.MetInf("MaxMsgSize", std::to_string(kClientMaxMsgSize));
-    m.Close();
+    m.Meta("MaxMsgSize", std::to_string(kClientMaxMsgSize));
     m.Close();
     m.Open("SyncBody");
 }
@@ -170,9 +166,7 @@ void TSyncSession::AppendDevInfPut() {
     TMessageWriter& m = message_;
     m.Open("Put");
     m.Element("CmdID", NextCmdID());
-    m.Open("Meta");
-    m.MetInf("Type", "application/vnd.syncml-devinf+xml");
-    m.Close();
+    m.Meta("Type", "application/vnd.syncml-devinf+xml");
     m.Open("Item");
     m.LocURI("Source", "./devinf12");
     m.Open("Data");
@@ -454,8 +448,7 @@ void AnswerSyncCommands(pugi::xml_node parent, const std::string& msgRef, int de
                         std::deque<OutgoingStatus>& answer) {
     for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
         if (c.type() != pugi::node_element) continue;
-        std::string_view name = c.name();
-        name.remove_prefix(name.rfind(':') + 1);  // the local name
+        const std::string_view name = LocalName(c);
         const bool group = name == "Atomic" || name == "Sequence";
         const bool add = name == "Add";
         const bool change = add || name == "Replace" || name == "Delete";

@@ -289,9 +289,7 @@ TEST(Messages, WrittenTextReadsBackAndIsCountedExactly) {
         message.Open("Add");
         message.Element("CmdID", 7LL);
         message.Element("Text", text);
-        message.Open("Meta");
-        message.MetInf("Type", text);
-        message.Close();
+        message.Meta("Type", text);
         message.Open("Item");
         message.LocURI("Source", text);
         message.CData("Data", text);
