@@ -274,17 +274,6 @@ WideString GetPropertyValue(std::string_view line, int index, bool textEscapes) 
     return field;
 }
 
-std::vector<WideString> GetPropertyValues(std::string_view line, bool textEscapes) {
-    const PropertyValue value(line, textEscapes);
-    std::vector<WideString> fields;
-    fields.reserve(8);  // an address has seven
-    value.ForEachField([&](std::size_t, std::string_view text) {
-        fields.push_back(value.Decode(text));
-        return true;
-    });
-    return fields;
-}
-
 void ReadPropertyValues(std::string_view line, bool textEscapes,
                         std::span<WideString* const> into) {
     const PropertyValue value(line, textEscapes);

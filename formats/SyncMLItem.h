@@ -78,12 +78,10 @@ protected:
 // text is escaped: iCalendar 2.0, vCard 3.0) "\n", "\N" and "\," are undone as well.
 [[nodiscard]] WideString GetPropertyValue(std::string_view line, int index = -1,
                                           bool textEscapes = false);
-// Every field of a structured value in order, read as GetPropertyValue reads one; the
-// value is walked once however many fields it has.
-[[nodiscard]] std::vector<WideString> GetPropertyValues(std::string_view line,
-                                                        bool textEscapes = false);
-// The same into the texts given, field k into into[k]: a null entry passes its field
-// over, fields beyond the list are not read, texts beyond the fields are left as they are.
+// The fields of a structured value in order, read as GetPropertyValue reads one, into
+// the texts given: field k into into[k]. The value is walked once however many fields
+// it has; a null entry passes its field over, fields beyond the list are not read, and
+// texts beyond the fields are left as they are.
 void ReadPropertyValues(std::string_view line, bool textEscapes, std::span<WideString* const> into);
 [[nodiscard]] std::string UnescapeField(std::string_view field, bool textEscapes);
 [[nodiscard]] TDateTime GetDateTimeValue(std::string_view line);

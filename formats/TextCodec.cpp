@@ -17,6 +17,17 @@ int HexValue(char c) {
     return -1;
 }
 
+// Text is mostly ASCII: from `i` on, eight bytes at a time while none has its high bit
+// set. Returns where that stops: the first word holding a non-ASCII byte, or the last
+// bytes too few for a word.
+std::size_t SkipAsciiWords(std::string_view bytes, std::size_t i) {
+    for (std::uint64_t word; i + 8 <= bytes.size(); i += 8) {
+        std::memcpy(&word, bytes.data() + i, 8);
+        if ((word & 0x8080808080808080u) != 0) break;
+    }
+    return i;
+}
+
 // Length of the well-formed UTF-8 sequence at s[i] (RFC 3629, no overlongs, no
 // surrogates, nothing above U+10FFFF), or 0.
 std::size_t SequenceLength(std::string_view s, std::size_t i) {
@@ -77,10 +88,6 @@ void EncodeQPLine(std::string& out, std::string_view line) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 char UpperOf(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -101,14 +108,8 @@ bool EqualsUpper(std::string_view text, std::string_view upper) {
 }
 
 bool IsWellFormedUTF8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
-        // Text is mostly ASCII: eight bytes at a time while no high bit is set.
-        std::uint64_t word;
-        if (i + 8 <= bytes.size() &&
-            (std::memcpy(&word, bytes.data() + i, 8), (word & 0x8080808080808080u) == 0)) {
-            i += 8;
-            continue;
-        }
+    std::size_t i = 0;
+    while ((i = SkipAsciiWords(bytes, i)) < bytes.size()) {
         const std::size_t n = SequenceLength(bytes, i);
         if (n == 0) return false;
         i += n;
@@ -116,25 +117,12 @@ bool IsWellFormedUTF8(std::string_view bytes) {
     return true;
 }
 
-namespace {
-
-bool IsAscii(std::string_view bytes) {
-    std::size_t i = 0;
-    for (std::uint64_t word; i + 8 <= bytes.size(); i += 8) {
-        std::memcpy(&word, bytes.data() + i, 8);
-        if ((word & 0x8080808080808080u) != 0) return false;
-    }
-    for (; i < bytes.size(); ++i) {
-        if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 WideString FromUTF8(std::string_view bytes) {
     // Most values are ASCII: one code unit per byte, no buffer to fill and cut.
-    if (IsAscii(bytes)) return WideString(bytes.begin(), bytes.end());
+    if (std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(SkipAsciiWords(bytes, 0)),
+                    bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return WideString(bytes.begin(), bytes.end());
+    }
     // One pass: a UTF-16 text never has more code units than its UTF-8 form has bytes,
     // so the result is written into a buffer of that size and cut to what was written.
     WideString out(bytes.size(), u'\0');

@@ -140,7 +140,7 @@ std::size_t PropertyOfLine(std::string_view line) {
     const std::string_view params = head.substr(nameEnd);
     for (std::size_t slot = 0; slot < kPropertyCount; ++slot) {
         const ContactProperty& p = *kProperties[slot];
-        if (name.size() != p.Name.size() || !EqualsUpper(name, p.Name)) continue;
+        if (!EqualsUpper(name, p.Name)) continue;
         const bool selected =
             std::all_of(p.Require.begin(), p.Require.end(),
                         [&](std::string_view w) { return w.empty() || Holds(params, w); }) &&

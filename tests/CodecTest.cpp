@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "formats/SyncMLItem.h"
 #include "formats/TextCodec.h"
 #include "support/Scaling.h"
@@ -166,8 +168,16 @@ TEST(PropertyLines, Fields) {
         {"N;ENCODING=QUOTED-PRINTABLE:x=5C=3By;z", {u"x;y", u"z"}},
         {"N:a\\\\;b", {u"a\\", u"b"}},
     };
-    for (const auto& [line, fields] : cases)
-        EXPECT_EQ(GetPropertyValues(line), fields) << line;
+    for (const auto& [line, fields] : cases) {
+        std::vector<WideString> read(8, u"unread");
+        std::array<WideString*, 8> into;
+        for (std::size_t k = 0; k < read.size(); ++k)
+            into[k] = &read[k];
+        ReadPropertyValues(line, false, into);
+        std::vector<WideString> expected = fields;
+        expected.resize(read.size(), u"unread");  // texts beyond the fields stay as they are
+        EXPECT_EQ(read, expected) << line;
+    }
     EXPECT_EQ(GetPropertyValue("N:A;B C;;;", 1), u"B C");
     EXPECT_EQ(GetPropertyValue("N:A;B C;;;", 9), u"");
 }
