@@ -259,11 +259,12 @@ void TDataPane::ConnectBtnClick() {
         tr("Connecting..."), [](TSMLBase& client) { client.Load(""); }, 0,
         [this](bool ok) {
             emit PendingChanged();
+            // A failed load leaves no items, so nothing is left to store either.
+            StoreBtn->setEnabled(false);
             if (!ok) return;
             AddBtn->setEnabled(true);
             FillList();
             ConnectBtn->setText(tr("Refresh"));
-            StoreBtn->setEnabled(false);
             UpdateButtons();
             emit Connected();
         });

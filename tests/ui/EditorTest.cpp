@@ -1,15 +1,3 @@
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QScreen>
-#include <QScrollArea>
-#include <QSpinBox>
-#include <QTabWidget>
-
 #include <cmath>
 
 #include "kinds/CalSyncML.h"
@@ -266,7 +254,9 @@ TEST_F(Editors, MultiLineTextReachesEveryItemWithCRLF) {
     EXPECT_TRUE(refusals.empty());
 }
 
-TEST_F(Editors, NewContactNeedsANameAndCancelRemovesIt) {
+// A new contact needs a name (blanks are none), and Cancel removes it. An existing one opens
+// on its first page; a last name alone is enough, and a cleared box means no birthday.
+TEST_F(Editors, ContactEditorNeedsANameAndWritesWhatItShows) {
     TEditContForm& form = Find<TEditContForm>();
     form.Contact = nullptr;
     form.show();
@@ -277,14 +267,10 @@ TEST_F(Editors, NewContactNeedsANameAndCancelRemovesIt) {
     form.Edit(&TSMLContact::FirstName)->setText("   ");
     form.Edit(&TSMLContact::MiddleName)->setText("Middle");
     form.OKBtnClick();
-    EXPECT_EQ(refusals, Lines{"Please enter at least one name"});
     EXPECT_TRUE(form.isVisible());
     form.reject();
     EXPECT_EQ(contacts.Count(), 0u);
-}
 
-TEST_F(Editors, ContactEditorWritesEveryFieldAndTheBirthdayBox) {
-    TEditContForm& form = Find<TEditContForm>();
     TSMLContact* contact = contacts.NewItem();
     contact->Parse(VCard({"N:M\xC3\xBCller;J\xC3\xBCrgen;;;", "BDAY:19700131"}));
     form.Contact = contact;
@@ -294,15 +280,15 @@ TEST_F(Editors, ContactEditorWritesEveryFieldAndTheBirthdayBox) {
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
     EXPECT_EQ(form.Edit(&TSMLContact::LastName)->text(), QString::fromUtf8("M\xC3\xBCller"));
     EXPECT_TRUE(form.BirthdayTP->Check->isChecked());
-    form.Edit(&TSMLContact::FirstName)->clear();  // a last name alone is enough
+    form.Edit(&TSMLContact::FirstName)->clear();
     form.Edit(&TSMLContact::BusCity)->setText("Berlin");
-    form.BirthdayTP->Check->click();  // cleared: no birthday
+    form.BirthdayTP->Check->click();
     EXPECT_EQ(form.BirthdayTP->Picker->text().trimmed(), "");
     form.OKBtnClick();
-    EXPECT_TRUE(refusals.empty());
-    EXPECT_EQ(contact->FirstName, u"");
-    EXPECT_EQ(contact->BusCity, u"Berlin");
-    EXPECT_EQ(contact->Birthday, 0);
+    EXPECT_EQ(refusals, Lines{"Please enter at least one name"});
+    EXPECT_EQ(contact->GetText(),
+              VCard({"ADR;WORK;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;;Berlin;;;",
+                     "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller;;;;", "BDAY:"}));
     EXPECT_EQ(contacts.Count(), 1u);
 }
 
@@ -360,21 +346,15 @@ TEST_F(Editors, EmptyTaskDatesShowBlank) {
 // Times read in hours and minutes in every locale, and no date reads as nothing.
 TEST(LocaleText, TimesWithoutSeconds) {
     for (const char* name : {"C", "en_US", "de_DE", "fr_FR", "ja_JP"}) {
-        SCOPED_TRACE(name);
         QLocale::setDefault(QLocale(QString::fromLatin1(name)));
         const QString format = TimeFormat();
-        EXPECT_FALSE(format.contains('s')) << format.toStdString();
-        EXPECT_TRUE(format.contains("mm")) << format.toStdString();
+        EXPECT_TRUE(!format.contains('s') && format.contains("mm")) << format.toStdString();
         EXPECT_EQ(LocaleText(0), "");
         EXPECT_EQ(LocaleText(At(2026, 12, 10)),
                   QLocale().toString(QDate(2026, 12, 10), QLocale::ShortFormat));
-        EXPECT_FALSE(LocaleText(At(2026, 12, 10, 8, 15) + 30.0 / 86400).contains("30"));
+        EXPECT_FALSE(LocaleText(At(2026, 12, 10, 8, 15) + 30.0 / 86400).contains("30")) << name;
     }
     QLocale::setDefault(QLocale::system());
-}
-
-QString Geometry(const QRect& r) {
-    return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
 }
 
 // Whether `window` lies on its screen's free area, is not squeezed below what its content
@@ -382,17 +362,13 @@ QString Geometry(const QRect& r) {
 void ExpectFitsItsScreen(QWidget* window, QWidget* button = nullptr) {
     SCOPED_TRACE(window->objectName().toStdString());
     QApplication::processEvents();
-    ASSERT_TRUE(window->isVisible());
     const QRect room = window->screen()->availableGeometry();
-    EXPECT_TRUE(room.contains(window->frameGeometry()))
-        << Geometry(window->frameGeometry()).toStdString() << " on "
-        << Geometry(room).toStdString();
-    EXPECT_GE(window->width(), window->minimumSizeHint().width());
-    EXPECT_GE(window->height(), window->minimumSizeHint().height());
-    if (!button) return;
-    EXPECT_TRUE(button->isVisibleTo(window));
-    const QRect shown(button->mapToGlobal(QPoint(0, 0)), button->size());
-    EXPECT_TRUE(room.contains(shown)) << Geometry(shown).toStdString();
+    EXPECT_TRUE(window->isVisible() && room.contains(window->frameGeometry()));
+    EXPECT_EQ(window->size().expandedTo(window->minimumSizeHint()), window->size());
+    if (button) {
+        EXPECT_TRUE(button->isVisibleTo(window) &&
+                    room.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
+    }
 }
 
 // The main window and every editor open on the screen they are on, with their OK buttons

@@ -1,6 +1,3 @@
-#include <QLineEdit>
-#include <QPushButton>
-
 #include <algorithm>
 
 #include "support/RealServer.h"

@@ -1,16 +1,3 @@
-#include <QAction>
-#include <QCheckBox>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSpinBox>
-#include <QStackedWidget>
-#include <QStatusBar>
-#include <QTabBar>
-#include <QTableView>
-
 #include <algorithm>
 #include <climits>
 #include <map>
@@ -178,6 +165,15 @@ TEST_F(Panes, ButtonsAndListFollowEveryStep) {
     EXPECT_EQ(notes().SyncClient().Items[2]->State, ItemState::Deleted);
     notes().FilterEd->clear();
     EXPECT_EQ(Rows(notes()), Lines{"Note 2"});
+
+    // A failed Refresh empties the list and keeps the caption.
+    notes().ServerEd->setText(QStringLiteral("http://127.0.0.1:%1/sync").arg(ClosedPort()));
+    Answer(QMessageBox::Yes);
+    RunExchange(notes(), &TDataPane::ConnectBtnClick);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors.front().find("Could not connect"), std::string::npos);
+    EXPECT_EQ(notes().RowCount(), 0);
+    EXPECT_EQ(Buttons(notes()), "Refresh -Add -Edit -Delete -Store");
 }
 
 // Changes not stored are never lost without asking: Delete, Refresh and closing ask, the
@@ -333,17 +329,6 @@ TEST_F(Panes, RememberedPasswordGoesToTheKeyringNeverToTheSettings) {
     EXPECT_EQ(third.statusBar()->currentMessage().toStdString(),
               "The keyring could not give the password: no keyring daemon");
     EXPECT_TRUE(errors.empty());
-}
-
-TEST_F(Panes, FailedRefreshEmptiesTheListAndKeepsTheCaption) {
-    ScriptedPeer server = NotesServer();
-    Connect(server);
-    notes().ServerEd->setText(QStringLiteral("http://127.0.0.1:%1/sync").arg(ClosedPort()));
-    RunExchange(notes(), &TDataPane::ConnectBtnClick);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors.front().find("Could not connect"), std::string::npos);
-    EXPECT_EQ(notes().RowCount(), 0);
-    EXPECT_EQ(Buttons(notes()), "Refresh -Add -Edit -Delete -Store");
 }
 
 // While an exchange runs, its thread owns the pane's items: the window neither reads nor

@@ -1,6 +1,4 @@
-#include <QApplication>
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QtWidgets>
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,6 @@
 #pragma once
 
-#include <QApplication>
-#include <QAbstractButton>
-#include <QElapsedTimer>
-#include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSettings>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <gtest/gtest.h>
 
