@@ -84,10 +84,11 @@ INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(CorpusFiles()),
 
 // A calendar of several components, as desktop calendars export it: LF line ends, a
 // byte-order mark, names in lower case, the time zone after the first event, a recurring
-// event with an exception, and a task.
+// event (its UID folded) with an exception, and a task.
 const Lines kHead = {"begin:VCALENDAR", "VERSION:2.0", "PRODID:-//Example//Calendar//EN"};
-const Lines kWeekly = {"BEGIN:VEVENT", "UID:weekly-1", "DTSTART;TZID=Europe/Berlin:20261207T090000",
-                       "RRULE:FREQ=WEEKLY", "END:VEVENT"};
+const Lines kWeekly = {
+    "BEGIN:VEVENT",      "UID:weekly", " -1", "DTSTART;TZID=Europe/Berlin:20261207T090000",
+    "RRULE:FREQ=WEEKLY", "END:VEVENT"};
 const Lines kZone = {
     "BEGIN:VTIMEZONE",    "TZID:Europe/Berlin", "BEGIN:STANDARD", "DTSTART:19701025T030000",
     "TZOFFSETFROM:+0200", "TZOFFSETTO:+0100",   "END:STANDARD",   "END:VTIMEZONE"};
