@@ -164,9 +164,11 @@ void TDataPane::RunExchange(const QString& what, std::function<void(TSMLBase&)> 
     pendingMeanwhile_ = pendingMeanwhile;
     done_ = std::move(done);
     storeWasEnabled_ = StoreBtn->isEnabled();
+    // Started before SetBusy, so that whoever follows BusyChanged (the window's File menu)
+    // finds the pane busy.
+    worker_->Start(std::move(exchange));
     SetBusy(true);
     StatusLbl->setText(what);
-    worker_->Start(std::move(exchange));
 }
 
 void TDataPane::SetBusy(bool busy) {
