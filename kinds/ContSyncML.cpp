@@ -105,24 +105,25 @@ std::size_t SlotOf(const ContactProperty& property) {
         std::begin(kProperties));
 }
 
-// The text fields of each property by component, made once from the field list.
-struct Components {
-    std::array<WideString TSMLContact::*, kMaxComponents> Fields{};
-    std::size_t Count = 0;
-};
-const std::array<Components, kPropertyCount>& ComponentsOf() {
+// How many components each property's value has, made once from the field list; a
+// property read whole has one.
+const std::array<std::size_t, kPropertyCount>& ComponentCounts() {
     static const auto table = [] {
-        std::array<Components, kPropertyCount> t{};
+        std::array<std::size_t, kPropertyCount> t{};
         for (const ContactField& f : kFields) {
-            if (!f.Text) continue;
-            Components& c = t[SlotOf(*f.Property)];
-            const auto k = static_cast<std::size_t>(f.Component);
-            c.Fields.at(k) = f.Text;
-            c.Count = std::max(c.Count, k + 1);
+            std::size_t& count = t[SlotOf(*f.Property)];
+            count = std::max(count, static_cast<std::size_t>(f.Component) + 1);
         }
         return t;
     }();
     return table;
+}
+
+const ContactField& FieldOf(ContactText text) {
+    const auto f = std::find_if(std::begin(kFields), std::end(kFields),
+                                [text](const ContactField& f) { return f.Text == text; });
+    if (!text || f == std::end(kFields)) throw ItemError("This is not a field of a contact.");
+    return *f;
 }
 
 bool Holds(std::string_view params, std::string_view word) {
@@ -200,49 +201,75 @@ TSMLContact::TSMLContact(TSMLContacts* owner) : Owner(owner) {
 
 void TSMLContact::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    for (const ContactField& f : kFields) {
-        if (f.Text) (this->*f.Text).clear();
-    }
     Birthday = 0;
     UnfoldLines(Lines);
-    const bool escaped = UsesTextEscapes(Lines);
-    const auto& components = ComponentsOf();
-
-    std::array<bool, kPropertyCount> read{};  // the first line of each property wins
-    for (const std::string& line : Lines) {
-        const std::size_t slot = PropertyOfLine(line);
-        if (slot == kPropertyCount || read[slot]) continue;
-        read[slot] = true;
-        const ContactProperty& p = *kProperties[slot];
-        const Components& c = components[slot];
-        const bool unescape = escaped && p.Read != Reading::Plain;
-        if (p.Read == Reading::Date) {
-            Birthday = ParseDateText(ToUTF8(GetPropertyValue(line)));
-        } else if (c.Count == 1) {
-            WideString value = GetPropertyValue(line, -1, unescape);
-            this->*c.Fields[0] = p.Read == Reading::Lines ? WithCRLF(value) : std::move(value);
-        } else {
-            std::array<WideString*, kMaxComponents> into{};
-            for (std::size_t k = 0; k < c.Count; ++k) {
-                if (c.Fields[k]) into[k] = &(this->*c.Fields[k]);
-            }
-            ReadPropertyValues(line, unescape, std::span(into).first(c.Count));
-        }
-    }
+    escaped_ = UsesTextEscapes(Lines);
+    if (const std::string* line = LineOf(kBirthday))
+        Birthday = ParseDateText(ToUTF8(GetPropertyValue(*line)));
     State = ItemState::Unchanged;
 }
 
-WideString TSMLContact::GetTitle() const {
-    return TrimBlanks(FirstName + u" " + LastName);
+const std::string* TSMLContact::LineOf(const ContactProperty& property) const {
+    const std::size_t slot = SlotOf(property);
+    for (const std::string& line : Lines) {
+        if (PropertyNameIs(line, property.Name) && PropertyOfLine(line) == slot) return &line;
+    }
+    return nullptr;
 }
 
-void TSMLContact::Set(WideString TSMLContact::*field, const WideString& value) {
-    const auto f = std::find_if(std::begin(kFields), std::end(kFields),
-                                [field](const ContactField& f) { return f.Text == field; });
-    if (f == std::end(kFields)) throw ItemError("This is not a field of a contact.");
-    if (this->*field == value) return;
-    this->*field = value;
-    Write(*f->Property, ValueOf(*f->Property));
+void TSMLContact::ReadInto(const ContactProperty& property,
+                           std::span<WideString* const> into) const {
+    if (const std::string* line = LineOf(property))
+        ReadPropertyValues(*line, escaped_ && property.Read != Reading::Plain, into);
+}
+
+WideString TSMLContact::Read(ContactText field) const {
+    const ContactField& f = FieldOf(field);
+    const ContactProperty& p = *f.Property;
+    WideString value;
+    if (ComponentCounts()[SlotOf(p)] == 1) {
+        const std::string* line = LineOf(p);
+        if (!line) return value;
+        value = GetPropertyValue(*line, -1, escaped_ && p.Read != Reading::Plain);
+        return p.Read == Reading::Lines ? WithCRLF(value) : value;
+    }
+    std::array<WideString*, kMaxComponents> into{};
+    const auto k = static_cast<std::size_t>(f.Component);
+    into.at(k) = &value;
+    ReadInto(p, std::span(into).first(k + 1));
+    return value;
+}
+
+WideString TSMLContact::GetTitle() const {
+    WideString last, first;
+    WideString* const into[] = {&last, &first};
+    ReadInto(kName, into);
+    return TrimBlanks(first + u" " + last);
+}
+
+void TSMLContact::Set(ContactText field, const WideString& value) {
+    const ContactField& f = FieldOf(field);
+    const ContactProperty& p = *f.Property;
+    const std::size_t count = ComponentCounts()[SlotOf(p)];
+    if (count == 1) {
+        if (Read(field) != value) Write(p, value);
+        return;
+    }
+    // A structured line is written anew from its other components as they read now.
+    std::array<WideString, kMaxComponents> parts{};
+    std::array<WideString*, kMaxComponents> into{};
+    for (std::size_t k = 0; k < count; ++k)
+        into[k] = &parts[k];
+    ReadInto(p, std::span(into).first(count));
+    WideString& part = parts.at(static_cast<std::size_t>(f.Component));
+    if (part == value) return;
+    part = value;
+    WideString text;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0) text += u';';
+        text += EscapeComponent(parts[k]);
+    }
+    Write(p, text);
 }
 
 void TSMLContact::SetBirthday(TDateTime v) {
@@ -253,22 +280,9 @@ void TSMLContact::SetBirthday(TDateTime v) {
     Write(kBirthday, v != 0 ? FromUTF8(DateToText(v)) : WideString());
 }
 
-WideString TSMLContact::ValueOf(const ContactProperty& property) const {
-    const Components& c = ComponentsOf()[SlotOf(property)];
-    if (c.Count == 1) return this->*c.Fields[0];
-    WideString text;
-    for (std::size_t k = 0; k < c.Count; ++k) {
-        if (k > 0) text += u';';
-        if (c.Fields[k]) text += EscapeComponent(this->*c.Fields[k]);
-    }
-    return text;
-}
-
 void TSMLContact::Write(const ContactProperty& property, const WideString& text) {
-    const std::size_t slot = SlotOf(property);
-    const auto at = std::find_if(Lines.begin(), Lines.end(), [slot](const std::string& line) {
-        return PropertyOfLine(line) == slot;
-    });
+    const std::string* found = LineOf(property);
+    const auto at = found ? Lines.begin() + (found - Lines.data()) : Lines.end();
     std::string line(property.Name);
     if (at != Lines.end()) {
         line += KeptParams(*at);

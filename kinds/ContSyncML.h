@@ -14,12 +14,15 @@ struct ContactProperty;
 // Where the contact editor shows a field: on one of its pages, or not at all.
 enum class ContactPage : std::uint8_t { None, Personal, Business, Notes };
 
-// One field of a contact: the member that holds it, the property line and component it
-// is read from and written to, and its place in the editor. ContactFields() lists them
-// all; the reader, the setters and the editor go by that list.
+// The reader of a contact's text field, e.g. &TSMLContact::FirstName.
+using ContactText = WideString (TSMLContact::*)() const;
+
+// One field of a contact: its reader, the property line and component it is read from
+// and written to, and its place in the editor. ContactFields() lists them all; the
+// readers, the setters and the editor go by that list.
 struct ContactField {
     const char* Name;                 // the field's name, as the fields list shows it
-    WideString TSMLContact::*Text;    // the member; null for the birthday, a date
+    ContactText Text;                 // its reader; null for the birthday, a date
     const ContactProperty* Property;  // its line
     int Component;                    // its component of a structured value
     ContactPage Page;
@@ -30,23 +33,50 @@ struct ContactField {
 // Every contact field, in the editor's order within each page.
 [[nodiscard]] std::span<const ContactField> ContactFields();
 
-// One contact: a vCard 2.1 text read into 31 text fields and a birthday.
+// One contact: a vCard 2.1 text with 31 text fields and a birthday. The text fields are
+// read from the lines when asked for (the first line of each field's property); only the
+// birthday, checked when the text is read, is held apart.
 class TSMLContact : public TSMLItem {
 public:
     explicit TSMLContact(TSMLContacts* owner);
 
     TSMLContacts* Owner;
-    WideString FirstName, LastName, MiddleName, NamePrefix, NameSuffix;
-    WideString Mobile, Phone, EMail;
-    WideString POBox, ExtAddress, Address, City, Region, Country, PostalCode;
-    WideString BusPOBox, BusExtAddress, BusAddress, BusCountry;
-    WideString Company, Department;
-    WideString BusCity, BusFax, BusRegion, JobTitle, BusPhone, BusPostalCode, BusEMail;
-    WideString BusWebPage, WebPage;
-    WideString Notes;        // line breaks CR LF
     TDateTime Birthday = 0;  // a date; 0 none
 
-    // Reads each field from the first line that carries it.
+    [[nodiscard]] WideString FirstName() const { return Read(&TSMLContact::FirstName); }
+    [[nodiscard]] WideString LastName() const { return Read(&TSMLContact::LastName); }
+    [[nodiscard]] WideString MiddleName() const { return Read(&TSMLContact::MiddleName); }
+    [[nodiscard]] WideString NamePrefix() const { return Read(&TSMLContact::NamePrefix); }
+    [[nodiscard]] WideString NameSuffix() const { return Read(&TSMLContact::NameSuffix); }
+    [[nodiscard]] WideString Mobile() const { return Read(&TSMLContact::Mobile); }
+    [[nodiscard]] WideString Phone() const { return Read(&TSMLContact::Phone); }
+    [[nodiscard]] WideString EMail() const { return Read(&TSMLContact::EMail); }
+    [[nodiscard]] WideString POBox() const { return Read(&TSMLContact::POBox); }
+    [[nodiscard]] WideString ExtAddress() const { return Read(&TSMLContact::ExtAddress); }
+    [[nodiscard]] WideString Address() const { return Read(&TSMLContact::Address); }
+    [[nodiscard]] WideString City() const { return Read(&TSMLContact::City); }
+    [[nodiscard]] WideString Region() const { return Read(&TSMLContact::Region); }
+    [[nodiscard]] WideString Country() const { return Read(&TSMLContact::Country); }
+    [[nodiscard]] WideString PostalCode() const { return Read(&TSMLContact::PostalCode); }
+    [[nodiscard]] WideString BusPOBox() const { return Read(&TSMLContact::BusPOBox); }
+    [[nodiscard]] WideString BusExtAddress() const { return Read(&TSMLContact::BusExtAddress); }
+    [[nodiscard]] WideString BusAddress() const { return Read(&TSMLContact::BusAddress); }
+    [[nodiscard]] WideString BusCountry() const { return Read(&TSMLContact::BusCountry); }
+    [[nodiscard]] WideString Company() const { return Read(&TSMLContact::Company); }
+    [[nodiscard]] WideString Department() const { return Read(&TSMLContact::Department); }
+    [[nodiscard]] WideString BusCity() const { return Read(&TSMLContact::BusCity); }
+    [[nodiscard]] WideString BusFax() const { return Read(&TSMLContact::BusFax); }
+    [[nodiscard]] WideString BusRegion() const { return Read(&TSMLContact::BusRegion); }
+    [[nodiscard]] WideString JobTitle() const { return Read(&TSMLContact::JobTitle); }
+    [[nodiscard]] WideString BusPhone() const { return Read(&TSMLContact::BusPhone); }
+    [[nodiscard]] WideString BusPostalCode() const { return Read(&TSMLContact::BusPostalCode); }
+    [[nodiscard]] WideString BusEMail() const { return Read(&TSMLContact::BusEMail); }
+    [[nodiscard]] WideString BusWebPage() const { return Read(&TSMLContact::BusWebPage); }
+    [[nodiscard]] WideString WebPage() const { return Read(&TSMLContact::WebPage); }
+    // Line breaks CR LF.
+    [[nodiscard]] WideString Notes() const { return Read(&TSMLContact::Notes); }
+
+    // Reads the lines and the birthday; a birthday that is not a date fails.
     void Parse(std::string_view text) override;
     // First name, a blank and last name, trimmed.
     [[nodiscard]] WideString GetTitle() const override;
@@ -55,7 +85,7 @@ public:
 
     // Sets a text field of ContactFields() and rewrites the line it was read from,
     // keeping that line's parameters; a line is added only when there was none.
-    void Set(WideString TSMLContact::*field, const WideString& value);
+    void Set(ContactText field, const WideString& value);
 
     void SetFirstName(const WideString& v) { Set(&TSMLContact::FirstName, v); }
     void SetLastName(const WideString& v) { Set(&TSMLContact::LastName, v); }
@@ -89,9 +119,17 @@ public:
     void Delete();
 
 private:
-    // Writes the property from the fields (or the text) it carries.
+    // The field's text from the first line of its property; empty without one.
+    [[nodiscard]] WideString Read(ContactText field) const;
+    // The property's first line, or null.
+    [[nodiscard]] const std::string* LineOf(const ContactProperty& property) const;
+    // The components of the property's first line into the texts given, as
+    // ReadPropertyValues reads them; nothing without a line.
+    void ReadInto(const ContactProperty& property, std::span<WideString* const> into) const;
+    // Writes the property's line with the value given.
     void Write(const ContactProperty& property, const WideString& text);
-    [[nodiscard]] WideString ValueOf(const ContactProperty& property) const;
+
+    bool escaped_ = false;  // the text values carry the escapes of a vCard 3.0
 };
 
 class TSMLContacts final : public TSMLStore<TSMLContacts, TSMLContact> {

@@ -21,8 +21,8 @@ protected:
 std::string Filled(const TSMLContact& c) {
     std::string out;
     for (const ContactField& f : ContactFields()) {
-        if (!f.Text || (c.*f.Text).empty()) continue;
-        out += (out.empty() ? "" : "|") + std::string(f.Name) + "=" + ToUTF8(c.*f.Text);
+        if (!f.Text || (c.*f.Text)().empty()) continue;
+        out += (out.empty() ? "" : "|") + std::string(f.Name) + "=" + ToUTF8((c.*f.Text)());
     }
     return out;
 }

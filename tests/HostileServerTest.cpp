@@ -320,7 +320,7 @@ TEST(HostileServer, TransportMatrix) {
             EXPECT_EQ(failure, "no failure");
             EXPECT_TRUE(client->Loaded);
             ASSERT_EQ(client->Count(), 2u);
-            EXPECT_EQ(client->Item(0)->LastName, u"M\u00FCller");
+            EXPECT_EQ(client->Item(0)->LastName(), u"M\u00FCller");
             EXPECT_EQ(client->Item(1)->ID, "item2");
             continue;
         }

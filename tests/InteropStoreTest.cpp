@@ -59,7 +59,7 @@ const KindCase kKinds[] = {
          c.SetBirthday(EncodeDate(1980, 4, 12));
          c.SetNotes(kText);
      },
-     [](const TSMLItem& item) { return static_cast<const TSMLContact&>(item).Notes; }},
+     [](const TSMLItem& item) { return static_cast<const TSMLContact&>(item).Notes(); }},
     {"task", [] { return std::make_unique<TSMLTasks>(); },
      [](TSMLItem& item, const WideString& title) {
          auto& t = static_cast<TSMLTask&>(item);
@@ -307,8 +307,8 @@ TEST(InteropStore, ALostStoreReplyLeavesNoDuplicate) {
         int edited = 0;
         for (const auto& item : client.Items) {
             const auto& contact = static_cast<const TSMLContact&>(*item);
-            ++seen[contact.FirstName];
-            edited += contact.Notes == u"edited after the loss";
+            ++seen[contact.FirstName()];
+            edited += contact.Notes() == u"edited after the loss";
         }
         EXPECT_EQ(seen.size(), arrived);
         for (const auto& [name, n] : seen)

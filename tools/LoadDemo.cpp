@@ -99,7 +99,7 @@ Fields EventFields(const TSMLEvent& e) {
 Fields ContactFieldsOf(const TSMLContact& c) {
     Fields fields;
     for (const ContactField& field : ContactFields())
-        fields.emplace_back(field.Name, field.Text ? Quoted(c.*field.Text) : Date(c.Birthday));
+        fields.emplace_back(field.Name, field.Text ? Quoted((c.*field.Text)()) : Date(c.Birthday));
     return fields;
 }
 

@@ -515,7 +515,7 @@ TEditContForm::TEditContForm(QWidget* parent)
     connect(BirthdayTP->Check, &QCheckBox::clicked, this, [this] { BirthdayTPClick(); });
 }
 
-QLineEdit* TEditContForm::Edit(WideString TSMLContact::*field) const {
+QLineEdit* TEditContForm::Edit(ContactText field) const {
     for (const auto& [text, edit] : edits_) {
         if (text == field) return edit;
     }
@@ -534,8 +534,8 @@ void TEditContForm::FormShow() {
     } else {
         setWindowTitle(tr("Edit contact"));
         for (const auto& [field, edit] : edits_)
-            edit->setText(ToQt(Contact->*field));
-        NotesMM->setPlainText(ToMultiLine(Contact->Notes));
+            edit->setText(ToQt((Contact->*field)()));
+        NotesMM->setPlainText(ToMultiLine(Contact->Notes()));
         Pick(BirthdayTP->Picker, Contact->Birthday);
         BirthdayTP->Check->setChecked(Contact->Birthday != 0);
     }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,7 @@ class TSMLContacts;
 class TSMLEvent;
 class TSMLNote;
 class TSMLTask;
+using ContactText = WideString (TSMLContact::*)() const;
 }  // namespace orvanta
 
 namespace orvanta::ui {
@@ -148,7 +150,7 @@ public:
     TSMLContact* Contact = nullptr;
 
     // The box of a text field of ContactFields() that the editor shows, else null.
-    [[nodiscard]] QLineEdit* Edit(WideString TSMLContact::*field) const;
+    [[nodiscard]] QLineEdit* Edit(ContactText field) const;
 
     QTabWidget* PageControl1;
     TCheckedDatePicker* BirthdayTP = nullptr;
@@ -156,7 +158,7 @@ public:
 
 private:
     // The text boxes of the personal and business pages, in the fields' order.
-    std::vector<std::pair<WideString TSMLContact::*, QLineEdit*>> edits_;
+    std::vector<std::pair<ContactText, QLineEdit*>> edits_;
 };
 
 class TEditTaskForm final : public TEditorDialog {

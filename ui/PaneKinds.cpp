@@ -121,10 +121,12 @@ QVariant Title(const TSMLItem& item) {
     return ToQt(item.GetTitle());
 }
 
-// The first of the texts that is not empty.
-QVariant FirstOf(std::initializer_list<const WideString*> texts) {
-    for (const WideString* text : texts) {
-        if (!text->empty()) return ToQt(*text);
+// The first of the contact's fields that is not empty.
+QVariant FirstOf(const TSMLItem& item, std::initializer_list<ContactText> fields) {
+    const TSMLContact& contact = AsContact(item);
+    for (const ContactText field : fields) {
+        const WideString text = (contact.*field)();
+        if (!text.empty()) return ToQt(text);
     }
     return QString();
 }
@@ -176,15 +178,14 @@ const std::vector<PaneKind>& PaneKinds() {
          {{"Name", Title},
           {"Phone",
            [](const TSMLItem& i) {
-               const TSMLContact& c = AsContact(i);
-               return FirstOf({&c.Phone, &c.Mobile, &c.BusPhone});
+               return FirstOf(i,
+                              {&TSMLContact::Phone, &TSMLContact::Mobile, &TSMLContact::BusPhone});
            }},
           {"E-mail",
            [](const TSMLItem& i) {
-               const TSMLContact& c = AsContact(i);
-               return FirstOf({&c.EMail, &c.BusEMail});
+               return FirstOf(i, {&TSMLContact::EMail, &TSMLContact::BusEMail});
            }},
-          {"Company", [](const TSMLItem& i) { return QVariant(ToQt(AsContact(i).Company)); }}},
+          {"Company", [](const TSMLItem& i) { return QVariant(ToQt(AsContact(i).Company())); }}},
          0},
         {"MainTaskForm",
          "Tasks",

@@ -231,22 +231,22 @@ TEST_F(Editors, MultiLineTextReachesEveryItemWithCRLF) {
     const struct {
         TEditorDialog* dialog;
         QPlainTextEdit* box;
-        const WideString* field;
+        std::function<WideString()> field;
     } cases[] = {
-        {&form(), form().DescriptMem, &form().Event->Description},
+        {&form(), form().DescriptMem, [this] { return form().Event->Description; }},
         {&Find<TEditContForm>(), Find<TEditContForm>().NotesMM,
-         &Find<TEditContForm>().Contact->Notes},
+         [this] { return Find<TEditContForm>().Contact->Notes(); }},
         {&Find<TEditTaskForm>(), Find<TEditTaskForm>().DescriptMem,
-         &Find<TEditTaskForm>().Task->Description},
+         [this] { return Find<TEditTaskForm>().Task->Description; }},
         {&Find<TEditNoteForm>(), Find<TEditNoteForm>().DescriptMem,
-         &Find<TEditNoteForm>().Note->Body},
+         [this] { return Find<TEditNoteForm>().Note->Body; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dialog->objectName().toStdString());
         c.dialog->show();
         c.box->setPlainText("eins\nzwei");
         c.dialog->OKBtnClick();
-        EXPECT_EQ(*c.field, u"eins\r\nzwei");
+        EXPECT_EQ(c.field(), u"eins\r\nzwei");
         c.dialog->show();
         EXPECT_EQ(c.box->toPlainText(), "eins\nzwei");
         c.dialog->reject();
