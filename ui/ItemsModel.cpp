@@ -7,11 +7,22 @@
 namespace orvanta::ui {
 
 TItemsModel::TItemsModel(const PaneKind& kind, QObject* parent)
-    : QAbstractTableModel(parent), kind_(kind) {}
+    : QAbstractTableModel(parent), kind_(kind), keys_(kind.Columns.size()) {}
+
+void TItemsModel::ForgetKeys(int row) {
+    for (auto& keys : keys_) {
+        if (row < 0) {
+            keys.clear();
+        } else if (static_cast<std::size_t>(row) < keys.size()) {
+            keys[static_cast<std::size_t>(row)] = QVariant();
+        }
+    }
+}
 
 void TItemsModel::Reset(const TSMLBase& client) {
     beginResetModel();
     rows_.clear();
+    ForgetKeys();
     for (const auto& item : client.Items) {
         if (item->State != ItemState::Deleted) rows_.push_back(item.get());
     }
@@ -21,6 +32,7 @@ void TItemsModel::Reset(const TSMLBase& client) {
 void TItemsModel::Clear() {
     beginResetModel();
     rows_.clear();
+    ForgetKeys();
     endResetModel();
 }
 
@@ -28,16 +40,23 @@ void TItemsModel::Append(TSMLItem& item) {
     const int row = rowCount();
     beginInsertRows({}, row, row);
     rows_.push_back(&item);
+    for (auto& keys : keys_) {
+        if (!keys.empty()) keys.emplace_back();
+    }
     endInsertRows();
 }
 
 void TItemsModel::Remove(int row) {
     beginRemoveRows({}, row, row);
     rows_.erase(rows_.begin() + row);
+    for (auto& keys : keys_) {
+        if (static_cast<std::size_t>(row) < keys.size()) keys.erase(keys.begin() + row);
+    }
     endRemoveRows();
 }
 
 void TItemsModel::Changed(int row) {
+    ForgetKeys(row);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
@@ -66,8 +85,13 @@ QVariant TItemsModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
             return column.Text(*item);
-        case SortRole:
-            return column.SortKey ? column.SortKey(*item) : column.Text(*item);
+        case SortRole: {
+            auto& keys = keys_[static_cast<std::size_t>(index.column())];
+            if (keys.empty()) keys.resize(rows_.size());
+            QVariant& key = keys[static_cast<std::size_t>(index.row())];
+            if (!key.isValid()) key = column.SortKey ? column.SortKey(*item) : column.Text(*item);
+            return key;
+        }
         default:
             return {};
     }

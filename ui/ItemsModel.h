@@ -38,8 +38,15 @@ public:
                                       int role) const override;
 
 private:
+    // Forgets the sort keys of a row, or of every row when none is given.
+    void ForgetKeys(int row = -1);
+
     const PaneKind& kind_;
     std::vector<TSMLItem*> rows_;
+    // The sort keys read so far, by column and row (a column's list is empty until it is
+    // sorted by): a sort asks for each row's key many times, and an item reads its fields
+    // from its lines each time.
+    mutable std::vector<std::vector<QVariant>> keys_;
 };
 
 }  // namespace orvanta::ui

@@ -91,10 +91,12 @@ TEST_F(Panes, OneTabAndPanePerKindWithItsControlsInOrder) {
     }
 }
 
+// The editor's box that makes each kind's title, in the order of PaneKinds().
+const char* const kTitleBoxes[] = {"WhatEd", "FNameEd", "WhatEd", "WhatEd"};
+
 // A pane works on its own with the client and editor it is given: Add opens the editor
 // of its kind; Cancel leaves no item behind, OK lists the new item and offers to store it.
 TEST_F(UiTest, LonePaneAddsThroughTheEditorOfItsKind) {
-    const char* const titleBoxes[] = {"WhatEd", "FNameEd", "WhatEd", "WhatEd"};
     for (std::size_t i = 0; i < PaneKinds().size(); ++i) {
         const PaneKind& kind = PaneKinds()[i];
         SCOPED_TRACE(kind.Tab);
@@ -105,7 +107,7 @@ TEST_F(UiTest, LonePaneAddsThroughTheEditorOfItsKind) {
         pane.AddBtnClick();
         EXPECT_TRUE(pane.SyncClient().Items.empty());
         EXPECT_EQ(Buttons(pane), "Connect -Add -Edit -Delete -Store");
-        WhenModal([box = titleBoxes[i]](QWidget* dialog) {
+        WhenModal([box = kTitleBoxes[i]](QWidget* dialog) {
             dialog->findChild<QLineEdit*>(box)->setText("Neu");
             static_cast<TEditorDialog*>(dialog)->OKBtnClick();
         });
@@ -412,6 +414,15 @@ TEST_F(UiTest, EveryKindListsItsColumnsInItsOrder) {
         std::sort(titles.rbegin(), titles.rend());
         pane.List->sortByColumn(0, Qt::DescendingOrder);
         EXPECT_EQ(Rows(pane), titles);
+        // An edit moves its row to where its new title sorts.
+        pane.SelectRow(0);
+        WhenModal([box = kTitleBoxes[i]](QWidget* dialog) {
+            dialog->findChild<QLineEdit*>(box)->setText("0");
+            static_cast<TEditorDialog*>(dialog)->OKBtnClick();
+        });
+        pane.EditBtnClick();
+        titles = Rows(pane);
+        EXPECT_EQ(titles.back().substr(0, 1), "0") << titles.front();
     }
 }
 
