@@ -14,25 +14,8 @@ using namespace orvanta::test;
 namespace {
 
 ScriptedPeer::Handler AcceptEverything() {
-    return [](const RecordedRequest& req, int) {
-        const ClientMessage m = ReadClientMessage(req.Body);
-        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
-        r.MaxMsgSize = 150000;
-        if (m.MsgID == "1") {
-            r.HeaderStatus = 212;
-            r.AlertStatus = 200;
-            r.Alert = true;
-            r.AlertCode = "202";
-            return PeerReply{200, BuildServerReply(r), 0};
-        }
-        int cmdID = 2;
-        for (const ClientCommand& c : m.Commands) {
-            r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, 200);
-        }
-        r.Final = m.Final;
-        if (!m.Final) r.ExtraBodyXml += "<Alert><CmdID>1</CmdID><Data>222</Data></Alert>";
-        return PeerReply{200, BuildServerReply(r), 0};
-    };
+    return StoreServer(
+        {}, [](ServerReplyShape& r, const ClientMessage&, int) { r.MaxMsgSize = 150000; });
 }
 
 void BM_StoreModifiedContacts(benchmark::State& state) {

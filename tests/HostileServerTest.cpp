@@ -15,7 +15,6 @@
 #include "support/LoadHarness.h"
 #include "engine/SyncMLSession.h"
 #include "support/Payloads.h"
-#include "support/RawServer.h"
 
 namespace orvanta {
 namespace {
@@ -185,25 +184,18 @@ TEST(HostileServer, URLsAreShownWithoutPasswordsAndShortened) {
               0u);
 }
 
-// Replies that are no SyncML message at all, or that would cost the client what it
-// must not spend: each fails with its message, quickly, and loads nothing.
-// A raw session that answers each request on the connection with the next of
-// `replies` (the session ID echoed, then `encode`d), under the given extra headers.
-RawServer::Session Answering(std::vector<std::string> replies,
-                             std::function<std::string(const std::string&)> encode,
-                             std::string headers = {}) {
-    return [=](int fd, RawServer& server) {
-        for (std::string reply : replies) {
-            const std::string request = server.ReadRequest(fd);
-            const auto open = request.find("<SessionID>") + 11;
-            reply.replace(reply.find(kEchoSessionID), std::string(kEchoSessionID).size(),
-                          request.substr(open, request.find("</SessionID>") - open));
-            reply = encode(reply);
-            if (!server.Send(fd,
-                             ReplyHead(200, static_cast<long long>(reply.size()), headers) + reply))
+// A session that answers each request on the connection with the next of `replies`
+// (the session ID echoed, then `encode`d), under the given extra headers.
+ScriptedPeer::Session Answering(std::vector<std::string> replies,
+                                std::function<std::string(const std::string&)> encode,
+                                std::string headers = {}) {
+    return [=](Connection& c) {
+        for (const std::string& reply : replies) {
+            const std::string body = encode(WithSessionID(reply, c.Read()));
+            if (!c.Send(ReplyHead(200, static_cast<long long>(body.size()), headers) + body))
                 return;
         }
-        server.Hold();
+        c.Hold();
     };
 }
 
@@ -229,15 +221,15 @@ std::string AsUTF16LE(const std::string& utf8) {
 // "Müller". A failed load leaves no item and Loaded unset; each row ends in seconds.
 TEST(HostileServer, TransportMatrix) {
     const auto body = [](int status, std::string text, std::string headers = {}) {
-        return [=](int fd, RawServer& server) {
-            (void)server.ReadRequest(fd);
-            server.Send(fd, ReplyHead(status, static_cast<long long>(text.size()), headers) + text);
-            server.Hold();
+        return [=](Connection& c) {
+            c.Read();
+            c.Send(ReplyHead(status, static_cast<long long>(text.size()), headers) + text);
+            c.Hold();
         };
     };
-    RawServer elsewhere([](int fd, RawServer& server) {
-        (void)server.ReadRequest(fd);
-        server.Hold();
+    ScriptedPeer elsewhere([](Connection& c) {
+        c.Read();
+        c.Hold();
     });
     const std::string entities =
         "<?xml version=\"1.0\"?><!DOCTYPE SyncML [<!ENTITY ext SYSTEM \"" + elsewhere.Url() +
@@ -255,7 +247,7 @@ TEST(HostileServer, TransportMatrix) {
     };
     const struct {
         const char* name;
-        RawServer::Session session;
+        ScriptedPeer::Session session;
         std::string failure;  // after "URL" or as a whole; empty: the load succeeds
     } cases[] = {
         {"404", body(404, "no"), "The server answered HTTP status 404 (Not Found) for URL"},
@@ -267,18 +259,17 @@ TEST(HostileServer, TransportMatrix) {
         {"HTML", body(200, "<html><body>Welcome</body></html>"),
          "The server's reply is not a SyncML message"},
         {"truncated in transfer",
-         [&](int fd, RawServer& server) {
-             (void)server.ReadRequest(fd);
-             server.Send(fd,
-                         ReplyHead(200, static_cast<long long>(load.size())) + load.substr(0, 300));
-             shutdown(fd, SHUT_RDWR);
+         [&](Connection& c) {
+             c.Read();
+             c.Send(ReplyHead(200, static_cast<long long>(load.size())) + load.substr(0, 300));
+             c.Close();
          },
          "The reply from URL broke off before its end (transfer closed with " +
              std::to_string(load.size() - 300) + " bytes remaining to read)"},
         {"closed without a reply",
-         [](int fd, RawServer& server) {
-             (void)server.ReadRequest(fd);
-             shutdown(fd, SHUT_RDWR);
+         [](Connection& c) {
+             c.Read();
+             c.Close();
          },
          "The server at URL closed the connection without a reply"},
         {"truncated XML", body(200, load.substr(0, 300)),
@@ -294,11 +285,11 @@ TEST(HostileServer, TransportMatrix) {
         {"WBXML, said by the Content-Type only",
          Answering(session, same, "Content-Type: application/vnd.syncml+wbxml\r\n"), ""},
         {"600 MB",
-         [](int fd, RawServer& server) {
-             (void)server.ReadRequest(fd);
-             if (!server.Send(fd, ReplyHead(200, 600LL << 20))) return;
+         [](Connection& c) {
+             c.Read();
+             if (!c.Send(ReplyHead(200, 600LL << 20))) return;
              const std::string block(1 << 16, ' ');
-             for (int i = 0; i < 9600 && server.Send(fd, block); ++i) {
+             for (int i = 0; i < 9600 && c.Send(block); ++i) {
              }
          },
          "The reply from URL is larger than 512 MB"},
@@ -307,7 +298,7 @@ TEST(HostileServer, TransportMatrix) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        RawServer server(c.session);
+        ScriptedPeer server(c.session);
         auto client = std::make_unique<TSMLContacts>();
         client->SetServerURL(server.Url());
         const auto start = std::chrono::steady_clock::now();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 
 #include "engine/Errors.h"
@@ -149,76 +150,68 @@ TEST(Load, ReplacesItemsHeldBeforeOrLeavesNoneWhenItFails) {
     EXPECT_EQ(peer.Requests().size(), 6u);
 }
 
-// The header of a client message; `cred` is the Base64 of "user:password", or empty
-// for none.
-std::string Header(const std::string& msgID, const std::string& target, const std::string& cred) {
-    std::string h =
-        "<SyncHdr><VerDTD>1.2</VerDTD><VerProto>SyncML/1.2</VerProto>"
-        "<SessionID>loading_20240115T083000Z4711</SessionID><MsgID>" +
-        msgID + "</MsgID><Target><LocURI>" + target +
-        "</LocURI></Target><Source><LocURI>ContSyncML</LocURI></Source>";
-    if (!cred.empty()) {
-        h += "<Cred><Meta><Type xmlns=\"syncml:metinf\">syncml:auth-basic</Type></Meta>"
-             "<Data>" +
-             cred + "</Data></Cred>";
+// The messages of a slow-sync load, broken into lines here only (the client writes
+// none); {url} stands for the peer's URL.
+const char* const kMessage1 =
+    R"(<?xml version="1.0" encoding="utf-8"?><SyncML><SyncHdr><VerDTD>1.2</VerDTD>
+<VerProto>SyncML/1.2</VerProto><SessionID>loading_20240115T083000Z4711</SessionID>
+<MsgID>1</MsgID><Target><LocURI>{url}</LocURI></Target><Source><LocURI>ContSyncML</LocURI>
+</Source><Cred><Meta><Type xmlns="syncml:metinf">syncml:auth-basic</Type></Meta>
+<Data>dXNlcjpwYXNz</Data></Cred><Meta><MaxMsgSize xmlns="syncml:metinf">1048576</MaxMsgSize>
+</Meta></SyncHdr><SyncBody><Put><CmdID>1</CmdID><Meta>
+<Type xmlns="syncml:metinf">application/vnd.syncml-devinf+xml</Type></Meta><Item><Source>
+<LocURI>./devinf12</LocURI></Source><Data><DevInf xmlns="syncml:devinf"><VerDTD>1.2</VerDTD>
+<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><UTC/><DataStore>
+<SourceRef>contdb</SourceRef><Rx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Rx-Pref>
+<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref><CTCap>
+<CTType>text/x-vcard</CTType><VerCT>2.1</VerCT><Property><PropName>BEGIN</PropName></Property>
+<Property><PropName>END</PropName></Property><Property><PropName>VERSION</PropName></Property>
+<Property><PropName>FN</PropName></Property><Property><PropName>N</PropName></Property>
+<Property><PropName>ADR</PropName><PropParam><ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum>
+<ValEnum>HOME</ValEnum></PropParam></Property><Property><PropName>ORG</PropName></Property>
+<Property><PropName>TITLE</PropName></Property><Property><PropName>NOTE</PropName></Property>
+<Property><PropName>TEL</PropName><PropParam><ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum>
+<ValEnum>FAX</ValEnum><ValEnum>CELL</ValEnum><ValEnum>HOME</ValEnum><ValEnum>VOICE</ValEnum>
+</PropParam></Property><Property><PropName>EMAIL</PropName><PropParam>
+<ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum><ValEnum>HOME</ValEnum>
+<ValEnum>INTERNET</ValEnum></PropParam></Property><Property><PropName>URL</PropName><PropParam>
+<ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum><ValEnum>HOME</ValEnum></PropParam></Property>
+<Property><PropName>BDAY</PropName></Property></CTCap><SyncCap><SyncType>2</SyncType>
+<SyncType>3</SyncType><SyncType>5</SyncType></SyncCap></DataStore></DevInf></Data></Item></Put>
+<Alert><CmdID>2</CmdID><Data>201</Data><Item><Target><LocURI>card</LocURI></Target><Source>
+<LocURI>contdb</LocURI></Source><Meta><Anchor xmlns="syncml:metinf"><Next>12345678</Next>
+</Anchor></Meta></Item></Alert><Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target>
+<Source><LocURI>contdb</LocURI></Source></Sync><Final/></SyncBody></SyncML>)";
+const char* const kMessage2 =
+    R"(<?xml version="1.0" encoding="utf-8"?><SyncML><SyncHdr><VerDTD>1.2</VerDTD>
+<VerProto>SyncML/1.2</VerProto><SessionID>loading_20240115T083000Z4711</SessionID>
+<MsgID>2</MsgID><Target><LocURI>{url}?sessionid=ab=1&amp;x=y</LocURI></Target><Source>
+<LocURI>ContSyncML</LocURI></Source><Meta><MaxMsgSize xmlns="syncml:metinf">1048576</MaxMsgSize>
+</Meta></SyncHdr><SyncBody><Status><CmdID>1</CmdID><MsgRef>3</MsgRef><CmdRef>0</CmdRef>
+<Cmd>SyncHdr</Cmd><TargetRef>ContSyncML</TargetRef><SourceRef>{url}</SourceRef><Data>200</Data>
+</Status><Status><CmdID>2</CmdID><MsgRef>3</MsgRef><CmdRef>5</CmdRef><Cmd>Alert</Cmd>
+<TargetRef>contdb</TargetRef><SourceRef>card</SourceRef><Data>200</Data><Item><Data>
+<Anchor xmlns="syncml:metinf"><Next>srv-anchor-1</Next></Anchor></Data></Item></Status><Status>
+<CmdID>3</CmdID><MsgRef>3</MsgRef><CmdRef>6</CmdRef><Cmd>Sync</Cmd><TargetRef>contdb</TargetRef>
+<SourceRef>card</SourceRef><Data>200</Data></Status><Status><CmdID>4</CmdID><MsgRef>3</MsgRef>
+<CmdRef>7</CmdRef><Cmd>Add</Cmd><SourceRef>a1</SourceRef><Data>200</Data></Status><Status>
+<CmdID>5</CmdID><MsgRef>3</MsgRef><CmdRef>8</CmdRef><Cmd>Add</Cmd><SourceRef>a2</SourceRef>
+<Data>200</Data></Status><Map><CmdID>6</CmdID><Target><LocURI>card</LocURI></Target><Source>
+<LocURI>contdb</LocURI></Source><MapItem><Target><LocURI>a1</LocURI></Target><Source>
+<LocURI>a1</LocURI></Source></MapItem><MapItem><Target><LocURI>a2</LocURI></Target><Source>
+<LocURI>a2</LocURI></Source></MapItem></Map><Final/></SyncBody></SyncML>)";
+
+// `text` without its line breaks, each {url} replaced and each pair of `edits` applied.
+std::string Expected(std::string text, const std::string& url,
+                     std::vector<std::pair<std::string, std::string>> edits = {}) {
+    text = std::regex_replace(text, std::regex("\n"), "");
+    edits.emplace_back("{url}", url);
+    for (const auto& [from, to] : edits) {
+        for (auto at = text.find(from); at != std::string::npos;
+             at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
     }
-    return h + "<Meta><MaxMsgSize xmlns=\"syncml:metinf\">1048576</MaxMsgSize></Meta></SyncHdr>";
-}
-
-// The properties a contact declares, with the TYPE words that tell its lines apart.
-std::string ContactCTCap() {
-    const auto property = [](const char* name, std::initializer_list<const char*> types = {}) {
-        std::string p = std::string("<Property><PropName>") + name + "</PropName>";
-        if (types.size() != 0) {
-            p += "<PropParam><ParamName>TYPE</ParamName>";
-            for (const char* type : types)
-                p += std::string("<ValEnum>") + type + "</ValEnum>";
-            p += "</PropParam>";
-        }
-        return p + "</Property>";
-    };
-    return "<CTCap><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT>" + property("BEGIN") +
-           property("END") + property("VERSION") + property("FN") + property("N") +
-           property("ADR", {"WORK", "HOME"}) + property("ORG") + property("TITLE") +
-           property("NOTE") + property("TEL", {"WORK", "FAX", "CELL", "HOME", "VOICE"}) +
-           property("EMAIL", {"WORK", "HOME", "INTERNET"}) + property("URL", {"WORK", "HOME"}) +
-           property("BDAY") + "</CTCap>";
-}
-
-std::string Message1(const std::string& url, const std::string& alertAndAnchor,
-                     const std::string& cred = "dXNlcjpwYXNz") {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><SyncML>" + Header("1", url, cred) +
-           "<SyncBody><Put><CmdID>1</CmdID><Meta><Type xmlns=\"syncml:metinf\">"
-           "application/vnd.syncml-devinf+xml</Type></Meta><Item><Source><LocURI>./devinf12"
-           "</LocURI></Source><Data><DevInf xmlns=\"syncml:devinf\"><VerDTD>1.2</VerDTD>"
-           "<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><UTC/><DataStore><SourceRef>contdb"
-           "</SourceRef><Rx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Rx-Pref>"
-           "<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref>" +
-           ContactCTCap() +
-           "<SyncCap><SyncType>2</SyncType><SyncType>3</SyncType><SyncType>5</SyncType></SyncCap>"
-           "</DataStore></DevInf></Data></Item></Put><Alert><CmdID>2</CmdID>" +
-           alertAndAnchor +
-           "</Alert><Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target><Source>"
-           "<LocURI>contdb</LocURI></Source></Sync><Final/></SyncBody></SyncML>";
-}
-
-std::string AlertItem(const std::string& code, const std::string& anchor) {
-    return "<Data>" + code +
-           "</Data><Item><Target><LocURI>card</LocURI></Target><Source><LocURI>contdb</LocURI>"
-           "</Source><Meta><Anchor xmlns=\"syncml:metinf\">" +
-           anchor + "</Anchor></Meta></Item>";
-}
-
-std::string Status(int cmdID, const std::string& cmdRef, const std::string& cmd,
-                   const std::string& refs, const std::string& extra = "") {
-    return "<Status><CmdID>" + std::to_string(cmdID) + "</CmdID><MsgRef>3</MsgRef><CmdRef>" +
-           cmdRef + "</CmdRef><Cmd>" + cmd + "</Cmd>" + refs + "<Data>200</Data>" + extra +
-           "</Status>";
-}
-
-std::string MapItem(const std::string& id) {
-    return "<MapItem><Target><LocURI>" + id + "</LocURI></Target><Source><LocURI>" + id +
-           "</LocURI></Source></MapItem>";
+    return text;
 }
 
 TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
@@ -235,29 +228,12 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     auto client = ClientFor(peer);
     client->Load("");
 
-    const std::string url = peer.Url();
-    const std::string respURI = peer.Url("/sync?sessionid=ab=1&amp;x=y");
     const auto requests = peer.Requests();
     ASSERT_EQ(requests.size(), 2u);
     // The response URI is used exactly as given, also for the HTTP request.
     EXPECT_EQ(requests[1].Target, "/sync?sessionid=ab=1&x=y");
-    EXPECT_EQ(requests[0].Body, Message1(url, AlertItem("201", "<Next>12345678</Next>")));
-
-    const std::string serverRefs =
-        "<TargetRef>ContSyncML</TargetRef><SourceRef>" + url + "</SourceRef>";
-    const std::string storeRefs = "<TargetRef>contdb</TargetRef><SourceRef>card</SourceRef>";
-    const std::string expected2 =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?><SyncML>" + Header("2", respURI, "") +
-        "<SyncBody>" + Status(1, "0", "SyncHdr", serverRefs) +
-        Status(2, "5", "Alert", storeRefs,
-               "<Item><Data><Anchor xmlns=\"syncml:metinf\"><Next>srv-anchor-1</Next></Anchor>"
-               "</Data></Item>") +
-        Status(3, "6", "Sync", storeRefs) + Status(4, "7", "Add", "<SourceRef>a1</SourceRef>") +
-        Status(5, "8", "Add", "<SourceRef>a2</SourceRef>") +
-        "<Map><CmdID>6</CmdID><Target><LocURI>card</LocURI></Target><Source><LocURI>contdb"
-        "</LocURI></Source>" +
-        MapItem("a1") + MapItem("a2") + "</Map><Final/></SyncBody></SyncML>";
-    EXPECT_EQ(requests[1].Body, expected2);
+    EXPECT_EQ(requests[0].Body, Expected(kMessage1, peer.Url()));
+    EXPECT_EQ(requests[1].Body, Expected(kMessage2, peer.Url()));
     EXPECT_EQ(client->NextAnchor, "12345678");
 
     // A last anchor asks for a fast sync; empty credentials still travel.
@@ -266,7 +242,10 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     client->Random = Sequence({4711, 12345678});
     client->Load(" 2024 ");
     EXPECT_EQ(peer.Requests().at(2).Body,
-              Message1(url, AlertItem("204", "<Last> 2024 </Last><Next>12345678</Next>"), "Og=="));
+              Expected(kMessage1, peer.Url(),
+                       {{"dXNlcjpwYXNz", "Og=="},
+                        {"<Data>201</Data>", "<Data>204</Data>"},
+                        {"<Next>12345678", "<Last> 2024 </Last><Next>12345678"}}));
 }
 
 // Text the writer escapes or splits reads back as it was written, and the size the

@@ -14,57 +14,6 @@ namespace {
 
 using namespace test;
 
-// A server for stores: it accepts the session and the Alert, answers each change with
-// the code `codeFor` gives (by the item's identifier), and ends the session when the
-// client's message carries Final.
-class StorePeer {
-public:
-    using CodeFor = std::function<int(const ClientCommand&)>;
-
-    explicit StorePeer(CodeFor codeFor = nullptr, long maxMsgSize = 0, int alertStatus = 200,
-                       int headerStatus = 212)
-        : codeFor_(std::move(codeFor)), peer_([=, this](const RecordedRequest& req, int index) {
-              std::string reply = Answer(req, maxMsgSize, alertStatus, headerStatus);
-              if (index == LoseReplyTo) return PeerReply{500, "lost", 0};
-              return PeerReply{200, std::move(reply), 0};
-          }) {}
-
-    [[nodiscard]] const ScriptedPeer& Peer() const { return peer_; }
-    // Extra commands for the reply to the client's final message, once.
-    std::string ExtraOnFinal;
-    // The request (counted from 0) that is carried out but answered with HTTP 500.
-    int LoseReplyTo = -1;
-
-private:
-    std::string Answer(const RecordedRequest& req, long maxMsgSize, int alertStatus,
-                       int headerStatus) {
-        const ClientMessage m = ReadClientMessage(req.Body);
-        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
-        r.MaxMsgSize = maxMsgSize;
-        if (m.MsgID == "1") {
-            r.HeaderStatus = headerStatus;
-            r.AlertStatus = alertStatus;
-            r.Alert = headerStatus < 300 && alertStatus < 300;
-            r.AlertCode = "202";
-            return BuildServerReply(r);
-        }
-        int cmdID = 10;
-        for (const ClientCommand& c : m.Commands) {
-            const int code = codeFor_ ? codeFor_(c) : (c.Name == "Add" ? 201 : 200);
-            if (code > 0) r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, code);
-        }
-        r.Final = m.Final;
-        if (!m.Final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
-        if (m.Final && !ExtraOnFinal.empty()) {
-            r.ExtraBodyXml += std::exchange(ExtraOnFinal, std::string());
-        }
-        return BuildServerReply(r);
-    }
-
-    CodeFor codeFor_;
-    ScriptedPeer peer_;
-};
-
 const char* const kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family;Given;;;\r\nEND:VCARD\r\n";
 
 // A loaded contacts client holding items in the given states.
@@ -85,22 +34,22 @@ std::unique_ptr<TSMLContacts> LoadedClient(const ScriptedPeer& peer,
 }
 
 TEST(Store, BeforeAnyLoadNothingHappens) {
-    StorePeer server;
-    auto client = ClientFor(server.Peer());
+    ScriptedPeer server(StoreServer());
+    auto client = ClientFor(server);
     (void)client->NewItem();
     client->Store();
-    EXPECT_TRUE(server.Peer().Requests().empty());
+    EXPECT_TRUE(server.Requests().empty());
     EXPECT_EQ(client->Items.front()->State, ItemState::New);
     EXPECT_TRUE(client->NextAnchor.empty());
 }
 
 TEST(Store, ChangesGoInCollectionOrderAndSettle) {
-    StorePeer server;
-    auto client = LoadedClient(server.Peer(), {ItemState::Unchanged, ItemState::New,
-                                               ItemState::Deleted, ItemState::Modified});
+    ScriptedPeer server(StoreServer());
+    auto client = LoadedClient(
+        server, {ItemState::Unchanged, ItemState::New, ItemState::Deleted, ItemState::Modified});
     client->Store();
 
-    const auto messages = Messages(server.Peer());
+    const auto messages = Messages(server);
     ASSERT_EQ(messages.size(), 2u);
     // Message 1 opens the session: no Sync yet, the anchors of the store.
     EXPECT_FALSE(messages[0].HasSync);
@@ -123,13 +72,13 @@ TEST(Store, ChangesGoInCollectionOrderAndSettle) {
                (name == "Delete" ? "" : "<Data><![CDATA[" + std::string(kCard) + "]]></Data>") +
                "</Item></" + name + ">";
     };
-    EXPECT_NE(server.Peer().Requests()[1].Body.find(
+    EXPECT_NE(server.Requests()[1].Body.find(
                   "<Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target><Source><LocURI>"
                   "contdb</LocURI></Source>" +
                   change("Add", 4, "c2") + change("Delete", 5, "c3") + change("Replace", 6, "c4") +
                   "</Sync>"),
               std::string::npos)
-        << server.Peer().Requests()[1].Body;
+        << server.Requests()[1].Body;
 
     // Accepted changes settle: the deleted item is gone, the others are unchanged.
     ASSERT_EQ(client->Count(), 3u);
@@ -140,13 +89,12 @@ TEST(Store, ChangesGoInCollectionOrderAndSettle) {
 }
 
 TEST(Store, RefusedAndUnconfirmedChangesStayPendingAndAreReported) {
-    StorePeer server([](const ClientCommand& c) {
+    ScriptedPeer server(StoreServer([](const ClientCommand& c) {
         if (c.Source == "c1") return 415;
         if (c.Source == "c3") return 0;  // no Status at all
         return c.Name == "Add" ? 201 : 200;
-    });
-    auto client =
-        LoadedClient(server.Peer(), {ItemState::New, ItemState::Modified, ItemState::Deleted});
+    }));
+    auto client = LoadedClient(server, {ItemState::New, ItemState::Modified, ItemState::Deleted});
     EXPECT_EQ(FailureOf<ProtocolError>([&] { client->Store(); }),
               "The server refused 1 of 3 changes (status 415); it did not confirm 1 of 3 "
               "changes. They stay marked and go with the next store.");
@@ -155,7 +103,7 @@ TEST(Store, RefusedAndUnconfirmedChangesStayPendingAndAreReported) {
     EXPECT_EQ(client->Item(1)->State, ItemState::Unchanged);
     EXPECT_EQ(client->Item(2)->State, ItemState::Deleted);
     // The session was finished all the same.
-    EXPECT_TRUE(Messages(server.Peer()).back().Final);
+    EXPECT_TRUE(Messages(server).back().Final);
 }
 
 TEST(Store, RefusalOfTheSessionSendsNoChange) {
@@ -168,10 +116,14 @@ TEST(Store, RefusalOfTheSessionSendsNoChange) {
         {212, 404, "The server does not know the data source \"card\" (status 404)"},
     };
     for (const auto& c : cases) {
-        StorePeer server(nullptr, 0, c.alert, c.header);
-        auto client = LoadedClient(server.Peer(), {ItemState::New, ItemState::Deleted});
+        ScriptedPeer server(StoreServer({}, [&](ServerReplyShape& r, const ClientMessage&, int) {
+            r.HeaderStatus = c.header;
+            r.AlertStatus = c.alert;
+            r.Alert = false;
+        }));
+        auto client = LoadedClient(server, {ItemState::New, ItemState::Deleted});
         EXPECT_EQ(FailureOf<ProtocolError>([&] { client->Store(); }), c.message);
-        EXPECT_EQ(server.Peer().Requests().size(), 1u);
+        EXPECT_EQ(server.Requests().size(), 1u);
         EXPECT_EQ(client->Item(0)->State, ItemState::New);
         EXPECT_EQ(client->Item(1)->State, ItemState::Deleted);
         EXPECT_EQ(client->NextAnchor, "22222222");  // drawn for message 1 all the same
@@ -180,8 +132,9 @@ TEST(Store, RefusalOfTheSessionSendsNoChange) {
 
 TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
     constexpr long kLimit = 4000;
-    StorePeer server(nullptr, kLimit);
-    auto client = LoadedClient(server.Peer(), {});
+    ScriptedPeer server(StoreServer(
+        {}, [](ServerReplyShape& r, const ClientMessage&, int) { r.MaxMsgSize = kLimit; }));
+    auto client = LoadedClient(server, {});
     for (int i = 0; i < 40; ++i) {
         TSMLContact* c = client->NewItem();
         c->ID = "new-" + std::to_string(i);
@@ -189,7 +142,7 @@ TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
     }
     client->Store();
 
-    const auto messages = SplitUnder(server.Peer(), kLimit);
+    const auto messages = SplitUnder(server, kLimit);
     ASSERT_GT(messages.size(), 2u);
     std::string sent, expected;
     for (const ClientMessage& m : messages) {
@@ -212,25 +165,25 @@ TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
 // one's last, also after the lost session (a server that did not finish that session
 // no longer matches it and asks for a full synchronisation).
 TEST(Store, AfterALostReplyTheSameChangesGoAgain) {
-    StorePeer server;
-    server.LoseReplyTo = 3;
-    auto client = LoadedClient(server.Peer(),
-                               {ItemState::Unchanged, ItemState::Unchanged, ItemState::Unchanged});
+    ScriptedPeer server([store = StoreServer()](const RecordedRequest& request, int index) {
+        return index == 3 ? PeerReply{500, "lost", 0} : store(request, index);
+    });
+    auto client =
+        LoadedClient(server, {ItemState::Unchanged, ItemState::Unchanged, ItemState::Unchanged});
     client->Random = Sequence({1, 500, 2, 600, 3, 700});
     client->Store();
     client->Item(0)->State = ItemState::New;
     client->Item(1)->State = ItemState::Modified;
     client->Item(2)->State = ItemState::Deleted;
-    EXPECT_EQ(
-        FailureOf<TransportError>([&] { client->Store(); }),
-        "The server answered HTTP status 500 (Internal Server Error) for " + server.Peer().Url());
+    EXPECT_EQ(FailureOf<TransportError>([&] { client->Store(); }),
+              "The server answered HTTP status 500 (Internal Server Error) for " + server.Url());
     ASSERT_EQ(client->Count(), 3u);
     EXPECT_EQ(client->Item(0)->State, ItemState::New);
     EXPECT_EQ(client->Item(1)->State, ItemState::Modified);
     EXPECT_EQ(client->Item(2)->State, ItemState::Deleted);
 
     client->Store();
-    const auto messages = Messages(server.Peer());
+    const auto messages = Messages(server);
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_TRUE(messages[1].HasSync);
     EXPECT_TRUE(messages[1].Commands.empty());
@@ -255,14 +208,14 @@ TEST(Store, AfterALostReplyTheSameChangesGoAgain) {
 }
 
 TEST(Store, PayloadHoldingTheCDataEndArrivesIntact) {
-    StorePeer server;
+    ScriptedPeer server(StoreServer());
     auto notes = std::make_unique<TSMLNotes>();
-    notes->SetServerURL(server.Peer().Url());
+    notes->SetServerURL(server.Url());
     notes->Loaded = true;
     TSMLNote* note = notes->NewItem();
     note->SetBody(u"a ]]> b ]]]]> \u00FC\U0001F600");
     notes->Store();
-    const auto messages = Messages(server.Peer());
+    const auto messages = Messages(server);
     ASSERT_EQ(messages.size(), 2u);
     ASSERT_EQ(messages[1].Commands.size(), 1u);
     EXPECT_EQ(messages[1].Commands[0].Data,
@@ -272,13 +225,16 @@ TEST(Store, PayloadHoldingTheCDataEndArrivesIntact) {
 }
 
 TEST(Store, ServersOwnSyncIsAnsweredBeforeTheSessionEnds) {
-    StorePeer server;
-    server.ExtraOnFinal =
-        "<Sync><CmdID>30</CmdID><Target><LocURI>contdb</LocURI></Target><Source><LocURI>card"
-        "</LocURI></Source></Sync>";
-    auto client = LoadedClient(server.Peer(), {ItemState::Modified});
+    ScriptedPeer server(StoreServer({}, [](ServerReplyShape& r, const ClientMessage&, int index) {
+        if (index == 1) {
+            r.ExtraBodyXml +=
+                "<Sync><CmdID>30</CmdID><Target><LocURI>contdb</LocURI></Target>"
+                "<Source><LocURI>card</LocURI></Source></Sync>";
+        }
+    }));
+    auto client = LoadedClient(server, {ItemState::Modified});
     client->Store();
-    const auto messages = Messages(server.Peer());
+    const auto messages = Messages(server);
     ASSERT_EQ(messages.size(), 3u);
     const ClientMessage& last = messages[2];
     EXPECT_TRUE(last.Final);

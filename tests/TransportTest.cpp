@@ -16,7 +16,6 @@
 #include "engine/HttpClient.h"
 #include "support/ChildProcess.h"
 #include "support/LoadHarness.h"
-#include "support/RawServer.h"
 
 namespace orvanta {
 namespace {
@@ -89,24 +88,24 @@ private:
 // named in the message, and within a bound of that setting. A server that does not
 // accept the connection runs into the connect deadline (curl's words follow).
 TEST(Transport, DeadlinesEndServersThatHoldTheClient) {
-    const auto silent = [](int fd, RawServer& server) {
-        (void)server.ReadRequest(fd);
-        server.Hold();
+    const auto silent = [](Connection& c) {
+        c.Read();
+        c.Hold();
     };
-    const auto stopsMidway = [](int fd, RawServer& server) {
-        (void)server.ReadRequest(fd);
-        server.Send(fd, ReplyHead(200, 5000) + "<SyncML><SyncHdr>");
-        server.Hold();
+    const auto stopsMidway = [](Connection& c) {
+        c.Read();
+        c.Send(ReplyHead(200, 5000) + "<SyncML><SyncHdr>");
+        c.Hold();
     };
-    const auto trickle = [](int fd, RawServer& server) {
-        (void)server.ReadRequest(fd);
-        server.Send(fd, ReplyHead(200, 100000));
-        while (!server.Stopping() && server.Send(fd, "<"))
-            server.Pause(1000);
+    const auto trickle = [](Connection& c) {
+        c.Read();
+        c.Send(ReplyHead(200, 100000));
+        while (!c.Stopping() && c.Send("<"))
+            c.Pause(1000);
     };
     const struct {
         const char* name;
-        RawServer::Session session;  // none: a port that accepts no connection
+        ScriptedPeer::Session session;  // none: a port that accepts no connection
         long stall, floor, window;
         std::string message;
         double least, most;  // seconds
@@ -121,7 +120,7 @@ TEST(Transport, DeadlinesEndServersThatHoldTheClient) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        RawServer server(c.session);
+        ScriptedPeer server(c.session);
         UnansweredPort unanswered;
         const std::string url =
             c.session ? server.Url()
@@ -145,9 +144,9 @@ TEST(Transport, DeadlinesEndServersThatHoldTheClient) {
 
 // Cancel from another thread ends the exchange at once, wherever it waits.
 TEST(Transport, CancelEndsALoadAtOnce) {
-    RawServer silent([](int fd, RawServer& server) {
-        (void)server.ReadRequest(fd);
-        server.Hold();
+    ScriptedPeer silent([](Connection& c) {
+        c.Read();
+        c.Hold();
     });
     UnansweredPort unanswered;
     const std::string urls[] = {silent.Url(),

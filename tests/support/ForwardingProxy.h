@@ -1,11 +1,15 @@
 #pragma once
 
-#include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "support/RawServer.h"
+#include "support/ScriptedPeer.h"
+
+namespace httplib {
+class Client;
+}
 
 namespace orvanta::test {
 
@@ -21,28 +25,31 @@ public:
 
     // upstream: the server's URL, http://127.0.0.1:PORT/PATH.
     explicit ForwardingProxy(const std::string& upstream);
+    ~ForwardingProxy();
 
     // Same path as the server's, on the forwarder's port.
     [[nodiscard]] std::string Url() const;
     // The reply to the request with this number (counted from 1 from now on) is lost.
     void LoseReplyOf(int request, Loss how);
     // The requests forwarded since the last LoseReplyOf (or since the start).
-    [[nodiscard]] int Forwarded() const { return forwarded_.load(); }
+    [[nodiscard]] int Forwarded() const {
+        std::lock_guard lock(mutex_);
+        return forwarded_;
+    }
     // The server's replies to them, lost ones included.
     [[nodiscard]] std::vector<std::string> Replies() const;
 
 private:
-    void Serve(int fd, RawServer& server);
+    PeerReply Forward(const RecordedRequest& request);
 
-    std::string host_;
-    int port_ = 0;
+    std::unique_ptr<httplib::Client> upstream_;
     std::string path_;
-    std::atomic<int> forwarded_{0};
-    std::atomic<int> lose_{0};
-    std::atomic<Loss> how_{Loss::Dropped};
+    int forwarded_ = 0;
+    int lose_ = 0;
+    Loss how_ = Loss::Dropped;
     mutable std::mutex mutex_;
     std::vector<std::string> replies_;
-    RawServer server_;  // last: its threads use the members above
+    ScriptedPeer server_;  // last: its threads use the members above
 };
 
 }  // namespace orvanta::test

@@ -1,93 +1,179 @@
 #include "support/ScriptedPeer.h"
 
-#include <httplib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <regex>
 #include <stdexcept>
-
-#include "support/ServerReply.h"
 
 namespace orvanta::test {
 
-std::string RecordedRequest::Header(const std::string& name) const {
-    for (const auto& [key, value] : Headers) {
-        if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
-    }
-    return {};
-}
-
 namespace {
 
-void EchoSessionID(const std::string& request, std::string& reply) {
-    const std::string marker = kEchoSessionID;
-    const auto at = reply.find(marker);
-    if (at == std::string::npos) return;
-    const auto open = request.find("<SessionID>");
-    const auto close = request.find("</SessionID>");
-    const std::string id = open == std::string::npos || close < open
-                               ? std::string()
-                               : request.substr(open + 11, close - open - 11);
-    reply.replace(at, marker.size(), id);
+// A socket on 127.0.0.1, any free port, bound and, when `backlog` >= 0, listening.
+int Bound(int& port, int backlog) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        (backlog >= 0 && listen(fd, backlog) != 0) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (fd >= 0) close(fd);
+        throw std::runtime_error("no free loopback port");
+    }
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+// The value of a header in an HTTP head, whatever its case; empty when absent.
+std::string HeaderIn(const std::string& head, const std::string& name) {
+    std::smatch m;
+    return std::regex_search(head, m,
+                             std::regex("\r\n" + name + ":[ \t]*([^\r]*)", std::regex::icase))
+               ? m[1].str()
+               : std::string();
 }
 
 }  // namespace
 
-ScriptedPeer::Handler InOrder(std::vector<std::string> replies) {
-    return [replies = std::move(replies)](const RecordedRequest&, int index) {
-        if (index < static_cast<int>(replies.size())) return PeerReply{200, replies[index], 0};
-        return PeerReply{500, "no more replies in the script", 0};
-    };
+std::string RecordedRequest::Header(const std::string& name) const {
+    return HeaderIn(Head, name);
+}
+
+std::string WithSessionID(std::string reply, const std::string& request) {
+    const auto at = reply.find(kEchoSessionID);
+    std::smatch m;
+    if (at == std::string::npos) return reply;
+    std::regex_search(request, m, std::regex("<SessionID>([^<]*)</SessionID>"));
+    return reply.replace(at, std::string(kEchoSessionID).size(), m[1].str());
+}
+
+bool Connection::Stopping() const {
+    return peer_.stopping_.load();
+}
+
+std::string Connection::Read() {
+    std::string request;
+    std::size_t bodyStart = std::string::npos;
+    std::size_t length = 0;
+    char buffer[16384];
+    while (!Stopping()) {
+        if (bodyStart != std::string::npos && request.size() >= bodyStart + length) return request;
+        // TLS may hold decrypted bytes that the socket no longer shows.
+        if (!ssl_ || SSL_pending(ssl_) == 0) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+        }
+        const long n =
+            ssl_ ? SSL_read(ssl_, buffer, sizeof buffer) : recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        request.append(buffer, static_cast<std::size_t>(n));
+        if (bodyStart == std::string::npos) {
+            const auto end = request.find("\r\n\r\n");
+            if (end == std::string::npos) continue;
+            bodyStart = end + 4;
+            length = std::stoul("0" + HeaderIn(request.substr(0, end), "Content-Length"));
+        }
+    }
+    return {};
+}
+
+bool Connection::Send(const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        if (Stopping()) return false;
+        pollfd p{fd_, POLLOUT, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        const std::size_t chunk = std::min<std::size_t>(bytes.size() - sent, 1 << 20);
+        const long n = ssl_ ? SSL_write(ssl_, bytes.data() + sent, static_cast<int>(chunk))
+                            : send(fd_, bytes.data() + sent, chunk, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void Connection::Close() {
+    shutdown(fd_, SHUT_RDWR);
+}
+
+void Connection::Pause(int ms) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!Stopping() && (ms < 0 || std::chrono::steady_clock::now() < until))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+ScriptedPeer::ScriptedPeer(Handler handler, const std::string& certFile, const std::string& keyFile)
+    : session_([this](Connection& c) { Answer(c); }), handler_(std::move(handler)) {
+    if (!certFile.empty()) {
+        // A client that drops the connection must not end the test with SIGPIPE.
+        std::signal(SIGPIPE, SIG_IGN);
+        tls_.reset(SSL_CTX_new(TLS_server_method()));
+        if (SSL_CTX_use_certificate_chain_file(tls_.get(), certFile.c_str()) != 1 ||
+            SSL_CTX_use_PrivateKey_file(tls_.get(), keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+            throw std::runtime_error("the scripted peer could not load " + certFile);
+        }
+    }
+    Start();
 }
 
 ScriptedPeer::ScriptedPeer(std::vector<std::string> replies)
     : ScriptedPeer(InOrder(std::move(replies))) {}
 
-ScriptedPeer::ScriptedPeer(Handler handler, const std::string& certFile, const std::string& keyFile)
-    : handler_(std::move(handler)),
-      server_(certFile.empty()
-                  ? std::make_unique<httplib::Server>()
-                  : std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())),
-      tls_(!certFile.empty()) {
-    server_->Post(".*", [this](const httplib::Request& req, httplib::Response& res) {
-        RecordedRequest recorded{req.target, req.body, {}};
-        for (const auto& [key, value] : req.headers)
-            recorded.Headers.emplace(key, value);
-        int index;
-        {
+ScriptedPeer::ScriptedPeer(Session session) : session_(std::move(session)) {
+    Start();
+}
+
+void ScriptedPeer::Start() {
+    listener_ = Bound(port_, 16);
+    acceptor_ = std::thread([this] {
+        while (!stopping_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            const int fd = accept(listener_, nullptr, nullptr);
+            if (fd < 0) continue;
+            const int yes = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+            ++accepted_;
             std::lock_guard lock(mutex_);
-            index = static_cast<int>(requests_.size());
-            requests_.push_back(recorded);
-            if (!keepBodies_) requests_.back().Body.clear();
+            connections_.push_back(fd);
+            workers_.emplace_back([this, fd] {
+                Connection c(*this, fd);
+                if (tls_) {
+                    c.ssl_ = SSL_new(tls_.get());
+                    SSL_set_fd(c.ssl_, fd);
+                }
+                if (!tls_ || SSL_accept(c.ssl_) == 1) session_(c);
+                c.Close();
+                SSL_free(c.ssl_);
+            });
         }
-        PeerReply reply = handler_(recorded, index);
-        EchoSessionID(recorded.Body, reply.Body);
-        if (reply.DelayMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(reply.DelayMs));
-        res.status = reply.Status;
-        res.set_content(reply.Body, "application/vnd.syncml+xml");
     });
-    // Replies leave in two writes (head, body); without TCP_NODELAY the second one waits
-    // for the client's delayed acknowledgement, 40 ms a round trip.
-    server_->set_socket_options([](socket_t sock) {
-        const int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    });
-    port_ = server_->bind_to_any_port("127.0.0.1");
-    if (port_ <= 0) throw std::runtime_error("the scripted peer could not bind a port");
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
-    for (int i = 0; i < 500 && !server_->is_running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
 }
 
 ScriptedPeer::~ScriptedPeer() {
-    server_->stop();
-    if (thread_.joinable()) thread_.join();
+    stopping_ = true;
+    acceptor_.join();
+    {
+        std::lock_guard lock(mutex_);
+        for (const int fd : connections_)
+            shutdown(fd, SHUT_RDWR);
+    }
+    for (std::thread& worker : workers_)
+        worker.join();
+    for (const int fd : connections_)
+        close(fd);
+    close(listener_);
 }
 
 std::string ScriptedPeer::Url(const std::string& path) const {
@@ -99,20 +185,48 @@ std::vector<RecordedRequest> ScriptedPeer::Requests() const {
     return requests_;
 }
 
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof addr;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        if (fd >= 0) close(fd);
-        throw std::runtime_error("no free loopback port");
+void ScriptedPeer::Answer(Connection& c) {
+    // One connection may carry several requests.
+    for (std::string raw = c.Read(); !raw.empty(); raw = c.Read()) {
+        const auto headEnd = raw.find("\r\n\r\n");
+        const auto target = raw.find(' ') + 1;
+        RecordedRequest request{raw.substr(target, raw.find(' ', target) - target),
+                                raw.substr(headEnd + 4), raw.substr(0, headEnd)};
+        int index;
+        {
+            std::lock_guard lock(mutex_);
+            index = static_cast<int>(requests_.size());
+            requests_.push_back(request);
+            if (!keepBodies_) requests_.back().Body.clear();
+        }
+        PeerReply reply = handler_(request, index);
+        reply.Body = WithSessionID(std::move(reply.Body), request.Body);
+        c.Pause(reply.DelayMs);
+        if (reply.Status == 0 ||
+            !c.Send(ReplyHead(reply.Status, static_cast<long long>(reply.Body.size())) +
+                    reply.Body))
+            return;
     }
-    close(fd);
-    return ntohs(addr.sin_port);
+}
+
+ScriptedPeer::Handler InOrder(std::vector<std::string> replies) {
+    return [replies = std::move(replies)](const RecordedRequest&, int index) {
+        if (index < static_cast<int>(replies.size())) return PeerReply{200, replies[index], 0};
+        return PeerReply{500, "no more replies in the script", 0};
+    };
+}
+
+std::string ReplyHead(int status, long long contentLength, const std::string& extraHeaders) {
+    std::string head = "HTTP/1.1 " + std::to_string(status) + " Whatever\r\n" +
+                       "Content-Type: application/vnd.syncml+xml\r\n";
+    if (contentLength >= 0) head += "Content-Length: " + std::to_string(contentLength) + "\r\n";
+    return head + extraHeaders + "\r\n";
+}
+
+int ClosedPort() {
+    int port = 0;
+    close(Bound(port, -1));
+    return port;
 }
 
 }  // namespace orvanta::test

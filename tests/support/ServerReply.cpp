@@ -133,6 +133,29 @@ std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& c
            std::to_string(code) + "</Data></Status>";
 }
 
+ScriptedPeer::Handler StoreServer(CodeFor codeFor, AdjustReply adjust) {
+    return [codeFor, adjust](const RecordedRequest& request, int index) {
+        const ClientMessage m = ReadClientMessage(request.Body);
+        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
+        if (m.MsgID == "1") {
+            r.HeaderStatus = 212;
+            r.AlertStatus = 200;
+            r.Alert = true;
+            r.AlertCode = "202";
+        } else {
+            int cmdID = 10;
+            for (const ClientCommand& c : m.Commands) {
+                const int code = codeFor ? codeFor(c) : (c.Name == "Add" ? 201 : 200);
+                if (code > 0) r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, code);
+            }
+            r.Final = m.Final;
+            if (!m.Final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
+        }
+        if (adjust) adjust(r, m, index);
+        return PeerReply{200, BuildServerReply(r), 0};
+    };
+}
+
 ClientMessage ReadClientMessage(const std::string& body) {
     pugi::xml_document doc;
     if (!doc.load_string(body.c_str())) throw std::runtime_error("client message is not XML");

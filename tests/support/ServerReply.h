@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <pugixml.hpp>
+
+#include "support/ScriptedPeer.h"
 
 namespace orvanta::test {
 
@@ -15,10 +18,6 @@ struct ServerCommand {
     std::string LocURI;               // Source for Add, Target for Replace and Delete
     std::optional<std::string> Data;  // sent as CDATA
 };
-
-// Put into a reply's SessionID, makes the scripted peer answer with the session ID of
-// the request it answers, as real servers do.
-inline constexpr char kEchoSessionID[] = "{{SessionID}}";
 
 // A reply of the server, written the way real servers write them: SyncML namespace on
 // the root, metinf namespace on Meta children, payloads as CDATA.
@@ -83,6 +82,14 @@ struct ClientMessage {
     std::vector<std::pair<std::string, std::string>> MapItems;  // target, source
 };
 [[nodiscard]] ClientMessage ReadClientMessage(const std::string& body);
+
+// A server for stores: it opens the session (212, Alert 202), gives each change the
+// status `codeFor` gives (by default 201 for an Add, 200 otherwise; 0 for none) and asks
+// for the next message (Alert 222) while the client's lacks Final. `adjust` may change
+// each reply before it is sent; it gets the client's message and its index from 0.
+using CodeFor = std::function<int(const ClientCommand&)>;
+using AdjustReply = std::function<void(ServerReplyShape&, const ClientMessage&, int)>;
+[[nodiscard]] ScriptedPeer::Handler StoreServer(CodeFor codeFor = {}, AdjustReply adjust = {});
 
 // A Status of the server, as XML to put into ServerReplyShape::ExtraBodyXml.
 [[nodiscard]] std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,

@@ -27,27 +27,17 @@ std::string VNote(const Lines& body) {
 // A server that delivers three notes to every load and accepts every change stored; the
 // requests from `lateFrom` to before `lateTo` it answers only after two seconds.
 ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX) {
-    return ScriptedPeer([lateFrom, lateTo](const RecordedRequest& req, int index) {
-        if (index >= lateFrom && index < lateTo) return PeerReply{200, "", 2000};
-        const ClientMessage m = ReadClientMessage(req.Body);
-        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
-        const auto& codes = m.AlertCodes;
-        if (m.MsgID == "1" && std::find(codes.begin(), codes.end(), "201") != codes.end()) {
-            r = ServerReplyShape{};
+    return ScriptedPeer(
+        [lateFrom, lateTo, store = StoreServer()](const RecordedRequest& req, int index) {
+            if (index >= lateFrom && index < lateTo) return PeerReply{200, "", 2000};
+            const auto codes = ReadClientMessage(req.Body).AlertCodes;
+            if (std::find(codes.begin(), codes.end(), "201") == codes.end())
+                return store(req, index);
+            ServerReplyShape r;
             for (const std::string n : {"1", "2", "3"})
                 r.Commands.push_back({"Add", "1" + n, "n" + n, VNote({"SUMMARY:Note " + n})});
-        } else if (m.MsgID == "1") {
-            r.Alert = true;
-            r.AlertCode = "202";
-        } else {
-            int cmdID = 10;
-            for (const ClientCommand& c : m.Commands) {
-                r.ExtraBodyXml +=
-                    StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, c.Name == "Add" ? 201 : 200);
-            }
-        }
-        return PeerReply{200, BuildServerReply(r), 0};
-    });
+            return PeerReply{200, BuildServerReply(r), 0};
+        });
 }
 
 class Panes : public UiTest {
