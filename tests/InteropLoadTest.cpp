@@ -6,13 +6,8 @@
 #include <map>
 
 #include "engine/Errors.h"
-#include "kinds/ContSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "support/ChildProcess.h"
 #include "support/LoadHarness.h"
-#include "support/Payloads.h"
 #include "support/RealServer.h"
-#include "support/ServerReply.h"
 
 namespace orvanta {
 namespace {
@@ -89,18 +84,6 @@ TEST_F(Interop, RefusalsAreReportedAndEndTheSession) {
         client.Load("");
         EXPECT_EQ(SortedIDs(client), server.ItemIDs("card"));
     }
-}
-
-TEST_F(Interop, LoadThroughARealProxy) {
-    TinyProxy proxy;
-    TSMLNotes client;
-    server.Configure(client);
-    client.SetProxyServer("127.0.0.1");
-    client.SetProxyPort(proxy.Port());
-    const auto since = RealServer::Now();
-    client.Load("");
-    EXPECT_EQ(SortedIDs(client), server.ItemIDs("vnote"));
-    EXPECT_EQ(server.SessionStatus(client.DeviceID, since), "200");
 }
 
 }  // namespace

@@ -1,11 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -28,61 +22,11 @@ std::string ReplyWith(int items) {
     return BuildServerReply(r);
 }
 
-TEST(Transport, ExactlyTheTwoSyncMLHeaders) {
-    ScriptedPeer peer({ReplyWith(300), Closing()});
-    auto client = ClientFor(peer);
-    client->Load("");
-    const auto requests = peer.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_GT(requests[1].Body.size(), 20000u);  // large enough for curl to want Expect
-    for (const RecordedRequest& r : requests) {
-        EXPECT_EQ(r.Header("Content-Type"), "application/vnd.syncml+xml; charset=\"utf-8\"");
-        EXPECT_EQ(r.Header("Accept"), "application/vnd.syncml+xml");
-        EXPECT_EQ(r.Header("Expect") + r.Header("Authorization"), "");
-        EXPECT_EQ(r.Header("Content-Length"), std::to_string(r.Body.size()));
-    }
-}
-
 using Seconds = std::chrono::duration<double>;
 
 Seconds Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::steady_clock::now() - start;
 }
-
-// A loopback port whose accept queue is full: a connection attempt gets no answer.
-class UnansweredPort {
-public:
-    UnansweredPort() {
-        listener_ = Socket();
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(listener_, 0);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        for (int i = 0; i < 2; ++i) {
-            const int fd = Socket();
-            fcntl(fd, F_SETFL, O_NONBLOCK);
-            connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-            fillers_.push_back(fd);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ~UnansweredPort() {
-        for (const int fd : fillers_)
-            close(fd);
-        close(listener_);
-    }
-    [[nodiscard]] int Port() const { return port_; }
-
-private:
-    static int Socket() { return socket(AF_INET, SOCK_STREAM, 0); }
-    int listener_ = -1;
-    int port_ = 0;
-    std::vector<int> fillers_;
-};
 
 // Servers that hold the client: each is ended by its own deadline, with the setting
 // named in the message, and within a bound of that setting. A server that does not
@@ -183,17 +127,10 @@ TEST(Transport, CancelEndsALoadAtOnce) {
 
 TEST(Transport, CancelledStoreLeavesEveryChangeMarked) {
     std::atomic<bool> release{false};
-    ScriptedPeer peer([&](const RecordedRequest&, int index) {
-        if (index == 0) {
-            ServerReplyShape open = Acknowledgement(1);
-            open.Alert = true;
-            open.AlertCode = "202";
-            open.AlertStatus = 200;
-            return PeerReply{200, BuildServerReply(open), 0};
-        }
-        for (int i = 0; i < 500 && !release; ++i)
+    ScriptedPeer peer([&, store = StoreServer()](const RecordedRequest& request, int index) {
+        for (int i = 0; index > 0 && i < 500 && !release; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return PeerReply{500, "", 0};
+        return store(request, index);
     });
     auto client = ClientFor(peer);
     client->Loaded = true;
@@ -215,9 +152,10 @@ TEST(Transport, CancelledStoreLeavesEveryChangeMarked) {
     EXPECT_TRUE(client->Loaded);
 }
 
-// Progress reaches the caller on the exchange's thread, never goes backwards, and its
-// last report is what the exchange moved.
-TEST(Transport, ProgressOfALoad) {
+// Each request carries exactly the two SyncML headers and its length, also when it is
+// large enough for curl to want Expect. Progress reaches the caller on the exchange's
+// thread, never goes backwards, and its last report is what the exchange moved.
+TEST(Transport, HeadersAndProgressOfALoad) {
     ScriptedPeer peer({ReplyWith(300), Closing()});
     auto client = ClientFor(peer);
     std::vector<ExchangeStats> reports;
@@ -228,6 +166,15 @@ TEST(Transport, ProgressOfALoad) {
         reports.push_back(s);
     };
     client->Load("");
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_GT(requests[1].Body.size(), 20000u);
+    for (const RecordedRequest& r : requests) {
+        EXPECT_EQ(r.Header("Content-Type"), "application/vnd.syncml+xml; charset=\"utf-8\"");
+        EXPECT_EQ(r.Header("Accept"), "application/vnd.syncml+xml");
+        EXPECT_EQ(r.Header("Expect") + r.Header("Authorization"), "");
+        EXPECT_EQ(r.Header("Content-Length"), std::to_string(r.Body.size()));
+    }
     ASSERT_GE(reports.size(), 3u);
     EXPECT_FALSE(otherThread);
     for (std::size_t i = 1; i < reports.size(); ++i) {

@@ -223,6 +223,23 @@ std::string ReplyHead(int status, long long contentLength, const std::string& ex
     return head + extraHeaders + "\r\n";
 }
 
+UnansweredPort::UnansweredPort() : sockets_{Bound(port_, 0)} {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port_));
+    for (int i = 0; i < 2; ++i) {
+        sockets_.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        connect(sockets_.back(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+UnansweredPort::~UnansweredPort() {
+    for (const int fd : sockets_)
+        close(fd);
+}
+
 int ClosedPort() {
     int port = 0;
     close(Bound(port, -1));

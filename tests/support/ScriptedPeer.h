@@ -111,6 +111,20 @@ inline constexpr char kEchoSessionID[] = "{{SessionID}}";
 [[nodiscard]] std::string ReplyHead(int status, long long contentLength = -1,
                                     const std::string& extraHeaders = {});
 
+// A loopback port whose accept queue is full: a connection attempt gets no answer.
+class UnansweredPort {
+public:
+    UnansweredPort();
+    ~UnansweredPort();
+    UnansweredPort(const UnansweredPort&) = delete;
+    UnansweredPort& operator=(const UnansweredPort&) = delete;
+    [[nodiscard]] int Port() const { return port_; }
+
+private:
+    int port_ = 0;
+    std::vector<int> sockets_;
+};
+
 // A loopback port that was free a moment ago: nothing listens on it.
 [[nodiscard]] int ClosedPort();
 

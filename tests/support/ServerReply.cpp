@@ -54,16 +54,8 @@ std::string BuildServerReply(const ServerReplyShape& s) {
     }
     x += close("SyncHdr") + open("SyncBody");
     int cmd = 1;
-    if (s.HeaderStatus) {
-        x += open("Status") + el("CmdID", std::to_string(cmd++)) + el("MsgRef", s.StatusMsgRef) +
-             el("CmdRef", "0") + el("Cmd", "SyncHdr") +
-             el("Data", std::to_string(*s.HeaderStatus)) + close("Status");
-    }
-    if (s.AlertStatus) {
-        x += open("Status") + el("CmdID", std::to_string(cmd++)) + el("MsgRef", s.StatusMsgRef) +
-             el("CmdRef", "2") + el("Cmd", "Alert") + el("Data", std::to_string(*s.AlertStatus)) +
-             close("Status");
-    }
+    if (s.HeaderStatus) x += StatusXml(cmd++, s.StatusMsgRef, "0", "SyncHdr", *s.HeaderStatus);
+    if (s.AlertStatus) x += StatusXml(cmd++, s.StatusMsgRef, "2", "Alert", *s.AlertStatus);
     if (s.Alert) {
         x += open("Alert") + el("CmdID", s.AlertCmdID) + el("Data", s.AlertCode) + open("Item") +
              loc("Target", "contdb") + loc("Source", "card") + open("Meta") +
@@ -169,15 +161,15 @@ ClientMessage ReadClientMessage(const std::string& body) {
     for (pugi::xml_node n : bodyNode.children()) {
         const std::string name = n.name();
         if (name == "Status") {
-            ClientStatus s{Child(n, "CmdID"),
-                           Child(n, "MsgRef"),
-                           Child(n, "CmdRef"),
-                           Child(n, "Cmd"),
-                           Child(n, "TargetRef"),
-                           Child(n, "SourceRef"),
-                           Child(n, "Data"),
-                           n.child("Item").child("Data").child("Anchor").child("Next").text().get(),
-                           static_cast<bool>(n.child("TargetRef"))};
+            ClientStatus s{
+                Child(n, "CmdID"),
+                Child(n, "MsgRef"),
+                Child(n, "CmdRef"),
+                Child(n, "Cmd"),
+                Child(n, "TargetRef"),
+                Child(n, "SourceRef"),
+                Child(n, "Data"),
+                n.child("Item").child("Data").child("Anchor").child("Next").text().get()};
             m.Statuses.push_back(s);
         } else if (name == "Alert") {
             m.AlertCodes.push_back(Child(n, "Data"));
@@ -188,7 +180,6 @@ ClientMessage ReadClientMessage(const std::string& body) {
             }
         } else if (name == "Sync") {
             m.HasSync = true;
-            m.SyncCmdID = Child(n, "CmdID");
             for (pugi::xml_node c : n.children()) {
                 const std::string cmd = c.name();
                 if (cmd != "Add" && cmd != "Replace" && cmd != "Delete") continue;

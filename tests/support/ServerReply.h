@@ -62,7 +62,6 @@ struct ServerReplyShape {
 // A client message as the tests read it.
 struct ClientStatus {
     std::string CmdID, MsgRef, CmdRef, Cmd, TargetRef, SourceRef, Data, AnchorNext;
-    bool HasTargetRef = false;
 };
 struct ClientCommand {
     std::string Name, CmdID, Source, Type, Data;
@@ -72,7 +71,6 @@ struct ClientMessage {
     std::string SessionID;
     std::string AlertLast, AlertNext;
     bool HasSync = false;
-    std::string SyncCmdID;
     std::vector<ClientCommand> Commands;  // the changes inside the Sync
     std::string Target;
     bool Final = false;
