@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -71,15 +72,9 @@ std::map<std::string, std::string> LoadedFields(const RealServer& server, const 
     while (const std::size_t n = std::fread(buf, 1, sizeof buf, pipe))
         out.append(buf, n);
     EXPECT_EQ(pclose(pipe), 0) << out;
-    std::size_t start = 0;
-    while (start < out.size()) {
-        const auto end = out.find('\n', start);
-        const std::string line = out.substr(start, end - start);
-        start = end == std::string::npos ? out.size() : end + 1;
-        const std::string prefix = "{\"id\":\"";
-        if (line.rfind(prefix, 0) != 0) continue;
-        byID[line.substr(prefix.size(), line.find('"', prefix.size()) - prefix.size())] = line;
-    }
+    static const std::regex line(R"re((^|\n)\{"id":"([^"]*)"[^\n]*)re");
+    for (std::sregex_iterator m(out.begin(), out.end(), line), end; m != end; ++m)
+        byID[(*m)[2]] = m->str().substr(m->str().find('{'));
     return byID;
 }
 

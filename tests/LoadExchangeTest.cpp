@@ -13,32 +13,6 @@ namespace {
 
 using namespace test;
 
-TEST(Load, ItemsArriveInOrderWithIdentifiersAndPayloads) {
-    ServerReplyShape r;
-    r.Commands = Adds(3, 10, "srv-");
-    r.Commands[1].Data =
-        "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Gr\xC3\xBC\xC3\x9F;\xF0\x9F\x98\x80;;;\r\nEND:VCARD\r\n";
-    ScriptedPeer peer({BuildServerReply(r), Closing()});
-    auto client = ClientFor(peer);
-    client->Load("");
-
-    ASSERT_EQ(client->Count(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        const TSMLContact* item = client->Item(i);
-        EXPECT_EQ(item->ID, "srv-" + std::to_string(i + 1));
-        EXPECT_EQ(item->CmdID, std::to_string(10 + i));
-        EXPECT_EQ(item->State, ItemState::Unchanged);
-        EXPECT_EQ(item->ServerChange, ServerChangeKind::None);
-        EXPECT_EQ(item->GetText(), *r.Commands[i].Data);
-    }
-    EXPECT_EQ(client->Item(1)->GetTitle(), u"\U0001F600 Gr\u00FC\u00DF");
-    EXPECT_TRUE(client->Loaded);
-
-    // Without a response URI everything goes to the server's URL.
-    EXPECT_EQ(peer.Requests().at(1).Target, "/sync");
-    EXPECT_EQ(Messages(peer)[1].Target, peer.Url());
-}
-
 // A server that spreads 9 items over three messages.
 TEST(Load, ReplySplitOverThreeMessages) {
     ScriptedPeer peer([](const RecordedRequest&, int index) {
@@ -217,8 +191,10 @@ std::string Expected(std::string text, const std::string& url,
 TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     ServerReplyShape reply;
     reply.MsgID = "3";  // a server numbers its messages its own way: Statuses refer to it
-    reply.Commands = {{"Add", "7", "a1", "BEGIN:VCARD\r\nEND:VCARD\r\n"},
-                      {"Add", "8", "a2", "BEGIN:VCARD\r\nEND:VCARD\r\n"}};
+    reply.Commands = {
+        {"Add", "7", "a1", "BEGIN:VCARD\r\nEND:VCARD\r\n"},
+        {"Add", "8", "a2",
+         "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Gr\xC3\xBC\xC3\x9F;\xF0\x9F\x98\x80;;;\r\nEND:VCARD\r\n"}};
     ScriptedPeer* self = nullptr;
     ScriptedPeer peer([&](const RecordedRequest&, int index) {
         reply.RespURI = self->Url("/sync?sessionid=ab=1&x=y");
@@ -235,6 +211,12 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     EXPECT_EQ(requests[0].Body, Expected(kMessage1, peer.Url()));
     EXPECT_EQ(requests[1].Body, Expected(kMessage2, peer.Url()));
     EXPECT_EQ(client->NextAnchor, "12345678");
+    // The items keep the server's identifiers, command numbers and payloads.
+    EXPECT_EQ(ItemList(*client), "a1 0 2 , a2 0 3 \xF0\x9F\x98\x80 Gr\xC3\xBC\xC3\x9F");
+    for (std::size_t i = 0; i < client->Count(); ++i) {
+        EXPECT_EQ(client->Item(i)->CmdID, reply.Commands[i].CmdID);
+        EXPECT_EQ(client->Item(i)->GetText(), *reply.Commands[i].Data);
+    }
 
     // A last anchor asks for a fast sync; empty credentials still travel.
     client->UserName.clear();

@@ -34,29 +34,21 @@ std::vector<CorpusFile> CorpusFiles() {
     for (const auto& entry : std::filesystem::directory_iterator(ORVANTA_TEST_DATA)) {
         const std::string ext = entry.path().extension().string();
         if (!entry.is_regular_file() || ext == ".md") continue;
-        CorpusFile f{entry.path().filename().string(), ReadFile(entry.path()), {}, {}, {}, {}};
+        const std::string text = ReadFile(entry.path());
+        const std::string name = entry.path().filename().string();
         if (ext == ".vcf") {
-            f.store = "card";
-            f.makeClient = Make<TSMLContacts>();
-            f.change = Edit(&TSMLContact::SetFirstName);
-            f.property = "N";
+            files.push_back(
+                {name, text, "card", Make<TSMLContacts>(), Edit(&TSMLContact::SetFirstName), "N"});
         } else if (ext == ".vnt") {
-            f.store = "vnote";
-            f.makeClient = Make<TSMLNotes>();
-            f.change = Edit(&TSMLNote::SetTitle);
-            f.property = "SUMMARY";
-        } else if (f.text.find("BEGIN:VTODO") != std::string::npos) {
-            f.store = "task";
-            f.makeClient = Make<TSMLTasks>();
-            f.change = Edit(&TSMLTask::SetTitle);
-            f.property = "SUMMARY";
+            files.push_back(
+                {name, text, "vnote", Make<TSMLNotes>(), Edit(&TSMLNote::SetTitle), "SUMMARY"});
+        } else if (text.find("BEGIN:VTODO") != std::string::npos) {
+            files.push_back(
+                {name, text, "task", Make<TSMLTasks>(), Edit(&TSMLTask::SetTitle), "SUMMARY"});
         } else {
-            f.store = "cal";
-            f.makeClient = Make<TSMLCalendar>();
-            f.change = Edit(&TSMLEvent::SetTitle);
-            f.property = "SUMMARY";
+            files.push_back(
+                {name, text, "cal", Make<TSMLCalendar>(), Edit(&TSMLEvent::SetTitle), "SUMMARY"});
         }
-        files.push_back(std::move(f));
     }
     std::sort(files.begin(), files.end(),
               [](const CorpusFile& a, const CorpusFile& b) { return a.name < b.name; });

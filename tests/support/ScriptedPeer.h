@@ -41,9 +41,9 @@ public:
     void Close();
     void Pause(int ms) const;
     void Hold() const { Pause(-1); }
-    [[nodiscard]] bool Stopping() const;
 
 private:
+    [[nodiscard]] bool Stopping() const;
     friend class ScriptedPeer;
     Connection(ScriptedPeer& peer, int fd) : peer_(peer), fd_(fd) {}
     ScriptedPeer& peer_;
