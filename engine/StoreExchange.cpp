@@ -20,8 +20,11 @@ std::string PayloadText(const TSMLItem& item) {
     std::string text = item.GetText();
     if (IsWellFormedUTF8(text)) return text;
     text.clear();
-    for (const std::string& line : item.Lines) {
-        text += IsWellFormedUTF8(line) ? line : ToUTF8(FromUTF8(line));
+    for (const std::string_view line : item.Lines) {
+        if (IsWellFormedUTF8(line))
+            text += line;
+        else
+            text += ToUTF8(FromUTF8(line));
         text += "\r\n";
     }
     return text;

@@ -2,7 +2,7 @@
 
 namespace orvanta {
 
-std::int32_t FindComponent(const std::vector<std::string>& lines, std::string_view component) {
+std::int32_t FindComponent(const ItemLines& lines, std::string_view component) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (PropertyNameIs(lines[i], "BEGIN") && ToUTF8(GetPropertyValue(lines[i])) == component) {
             return static_cast<std::int32_t>(i);
@@ -11,8 +11,8 @@ std::int32_t FindComponent(const std::vector<std::string>& lines, std::string_vi
     return -1;
 }
 
-bool UsesTextEscapes(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
+bool UsesTextEscapes(const ItemLines& lines) {
+    for (const std::string_view line : lines) {
         if (!PropertyNameIs(line, "VERSION")) continue;
         const WideString version = TrimBlanks(GetPropertyValue(line));
         if (version == u"2.0" || version == u"3.0") return true;

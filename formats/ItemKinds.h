@@ -10,12 +10,11 @@ namespace orvanta {
 // Helpers the four item kinds share.
 
 // Index of the first "BEGIN:<component>" line (exact, case-sensitive value), or -1.
-[[nodiscard]] std::int32_t FindComponent(const std::vector<std::string>& lines,
-                                         std::string_view component);
+[[nodiscard]] std::int32_t FindComponent(const ItemLines& lines, std::string_view component);
 
 // Whether the payload's text values carry backslash escapes: iCalendar 2.0 and vCard 3.0
 // (VERSION 2.0 or 3.0); vCalendar 1.0, vCard 2.1 and vNote write text as it stands.
-[[nodiscard]] bool UsesTextEscapes(const std::vector<std::string>& lines);
+[[nodiscard]] bool UsesTextEscapes(const ItemLines& lines);
 
 // Every line break (CR LF, lone LF, lone CR) made CR LF.
 [[nodiscard]] WideString WithCRLF(const WideString& text);

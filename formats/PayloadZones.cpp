@@ -145,7 +145,7 @@ bool IsSafeZoneName(std::string_view name) {
 
 }  // namespace
 
-std::optional<TimeZoneRule> ReadVTimeZone(const std::vector<std::string>& lines, std::size_t begin,
+std::optional<TimeZoneRule> ReadVTimeZone(const ItemLines& lines, std::size_t begin,
                                           std::size_t end) {
     std::vector<Observance> all;
     Observance* open = nullptr;
@@ -158,7 +158,7 @@ std::optional<TimeZoneRule> ReadVTimeZone(const std::vector<std::string>& lines,
         rrule.clear();
     };
     for (std::size_t i = begin + 1; i < end && i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+        const std::string_view line = lines[i];
         const std::string name = GetPropertyName(line);
         const std::string value = ToUTF8(GetPropertyValue(line));
         if (name == "BEGIN" && (value == "STANDARD" || value == "DAYLIGHT")) {

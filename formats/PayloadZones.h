@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/DateTime.h"
+#include "formats/SyncMLItem.h"
 #include "formats/TimeZoneRule.h"
 
 namespace orvanta {
@@ -16,8 +17,8 @@ namespace orvanta {
 // BYDAY such as -1SU or 2SU, or BYDAY=SU with BYMONTHDAY=8,...,14). Sub-blocks whose
 // RRULE has an UNTIL belong to the past and give way to the current ones. nullopt when
 // the block has no standard offset or its rule has another shape.
-[[nodiscard]] std::optional<TimeZoneRule> ReadVTimeZone(const std::vector<std::string>& lines,
-                                                        std::size_t begin, std::size_t end);
+[[nodiscard]] std::optional<TimeZoneRule> ReadVTimeZone(const ItemLines& lines, std::size_t begin,
+                                                        std::size_t end);
 
 // The value of a line's TZID parameter without quotes, or empty text.
 [[nodiscard]] std::string TzidOf(std::string_view line);
@@ -29,7 +30,8 @@ namespace orvanta {
 // The payload lines must outlive the reader and stay unchanged while it reads.
 class PayloadZones {
 public:
-    explicit PayloadZones(const std::vector<std::string>& lines) : lines_(lines) {}
+    explicit PayloadZones(const ItemLines& lines) : lines_(lines) {}
+    explicit PayloadZones(ItemLines&&) = delete;
 
     [[nodiscard]] TDateTime Read(std::string_view line);
     // The rule of a TZID, or nullptr when neither the payload nor the system knows it.
@@ -38,7 +40,7 @@ public:
 private:
     void Collect();
 
-    const std::vector<std::string>& lines_;
+    const ItemLines& lines_;
     bool collected_ = false;
     std::map<std::string, std::optional<TimeZoneRule>> zones_;  // the payload's own
     std::map<std::string, std::optional<TimeZoneRule>> named_;  // the zone database's

@@ -1,6 +1,7 @@
 #include "formats/SyncMLItem.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace orvanta {
 
@@ -58,20 +59,96 @@ std::size_t NameEnd(std::string_view line) {
 
 }  // namespace
 
-std::vector<std::string> SplitPayloadLines(std::string_view text) {
+ItemLines::ItemLines(std::initializer_list<std::string_view> lines) {
+    ends_.reserve(lines.size());
+    for (const std::string_view line : lines)
+        push_back(line);
+}
+
+ItemLines::ItemLines(std::span<const std::string> lines) {
+    ends_.reserve(lines.size());
+    for (const std::string& line : lines)
+        push_back(line);
+}
+
+void ItemLines::CheckSize(std::size_t size) {
+    if (size > std::numeric_limits<std::uint32_t>::max())
+        throw ItemError("The item is too large: its text may be at most 4 GB");
+}
+
+void ItemLines::Replace(std::size_t i, std::string_view line) {
+    const std::string copy(line);  // the line may be a view into this buffer
+    const std::size_t begin = Begin(i);
+    const std::size_t old = ends_[i] - begin;
+    CheckSize(text_.size() - old + copy.size());
+    text_.replace(begin, old, copy);
+    for (std::size_t j = i; j < ends_.size(); ++j)
+        ends_[j] = static_cast<std::uint32_t>(ends_[j] - old + copy.size());
+}
+
+void ItemLines::Insert(std::size_t at, std::string_view line) {
+    Insert(at, std::span<const std::string_view>(&line, 1));
+}
+
+void ItemLines::Insert(std::size_t at, std::span<const std::string_view> lines) {
+    std::string added;
+    std::vector<std::uint32_t> ends;
+    const std::size_t begin = Begin(at);
+    for (const std::string_view line : lines) {
+        added += line;
+        ends.push_back(static_cast<std::uint32_t>(begin + added.size()));
+    }
+    CheckSize(text_.size() + added.size());
+    text_.insert(begin, added);
+    for (std::size_t j = at; j < ends_.size(); ++j)
+        ends_[j] = static_cast<std::uint32_t>(ends_[j] + added.size());
+    ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(at), ends.begin(), ends.end());
+}
+
+void ItemLines::Erase(std::size_t first, std::size_t last) {
+    if (first >= last) return;
+    const std::size_t begin = Begin(first);
+    const std::size_t removed = ends_[last - 1] - begin;
+    text_.erase(begin, removed);
+    ends_.erase(ends_.begin() + static_cast<std::ptrdiff_t>(first),
+                ends_.begin() + static_cast<std::ptrdiff_t>(last));
+    for (std::size_t j = first; j < ends_.size(); ++j)
+        ends_[j] = static_cast<std::uint32_t>(ends_[j] - removed);
+}
+
+void ItemLines::push_back(std::string_view line) {
+    CheckSize(text_.size() + line.size());
+    text_ += line;
+    ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+}
+
+bool operator==(const ItemLines& a, const std::vector<std::string>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+ItemLines SplitPayloadLines(std::string_view text) {
     if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
-    // The lines are found first, so that the list is allocated once at its exact size.
+    // The lines are found first, so that the buffer and the line ends are allocated once
+    // at their exact sizes.
+    ItemLines::CheckSize(text.size());
     thread_local std::vector<std::string_view> found;
     found.clear();
+    std::size_t size = 0;
     for (std::size_t start = 0; start < text.size();) {
         // Lines end at LF mostly: search for that, then for a CR before it.
         const std::size_t lf = std::min(text.find('\n', start), text.size());
         const std::size_t cr = text.substr(0, lf).find('\r', start);
         const std::size_t end = std::min(cr, lf);
         found.push_back(text.substr(start, end - start));
+        size += end - start;
         start = end == cr && cr + 1 == lf ? lf + 1 : end + 1;
     }
-    return {found.begin(), found.end()};
+    ItemLines lines;
+    lines.text_.reserve(size);
+    lines.ends_.reserve(found.size());
+    for (const std::string_view line : found)
+        lines.push_back(line);
+    return lines;
 }
 
 void TSMLItem::Parse(std::string_view text) {
@@ -96,7 +173,7 @@ std::int32_t TSMLItem::FindProperty(std::string_view name, const ParamList& para
     int depth = 0;
     for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, -1) + 1); i < Lines.size();
          ++i) {
-        const std::string& line = Lines[i];
+        const std::string_view line = Lines[i];
         if (PropertyNameIs(line, "BEGIN")) {
             ++depth;
         } else if (PropertyNameIs(line, "END")) {
@@ -125,11 +202,11 @@ void TSMLItem::WriteLine(std::string_view name, const ParamList& params, std::st
                          std::string_view exclude) {
     const std::int32_t i = FindProperty(name, params, exclude);
     if (i >= 0) {
-        Lines[static_cast<std::size_t>(i)] = std::move(line);
+        Lines.Replace(static_cast<std::size_t>(i), line);
     } else {
         const auto at = std::clamp<std::int64_t>(std::int64_t{StartLine} + 1, 0,
                                                  static_cast<std::int64_t>(Lines.size()));
-        Lines.insert(Lines.begin() + at, std::move(line));
+        Lines.Insert(static_cast<std::size_t>(at), line);
     }
     MarkModified();
 }
@@ -301,14 +378,14 @@ public:
         known_ = false;
         scanned_ = 0;
     }
-    bool Of(const std::string& line) {
+    bool Of(std::string_view line) {
         if (known_) return qp_;
         const auto colon = line.find(':', scanned_);
-        if (colon == std::string::npos) {
+        if (colon == std::string_view::npos) {
             scanned_ = line.size();
             return false;
         }
-        qp_ = HeadSaysQuotedPrintable(std::string_view(line).substr(0, colon));
+        qp_ = HeadSaysQuotedPrintable(line.substr(0, colon));
         known_ = true;
         return qp_;
     }
@@ -321,31 +398,44 @@ private:
 
 }  // namespace
 
-bool EndsInSoftBreak(const std::string& line) {
+bool EndsInSoftBreak(std::string_view line) {
     return !line.empty() && line.back() == '=' && QuotedPrintableHead().Of(line);
 }
 
-void UnfoldLines(std::vector<std::string>& lines) {
-    // One forward pass: each line is moved at most once and appended at most once.
+void UnfoldLines(ItemLines& lines) {
+    // One forward pass over the buffer: a kept line's text moves down by what the folds
+    // before it took out, a continuation is appended to the kept line before it. Nothing
+    // moves until the first fold.
+    std::string& text = lines.text_;
+    std::vector<std::uint32_t>& ends = lines.ends_;
     std::size_t kept = 0;
+    std::size_t written = 0;    // end of the text kept so far
+    std::size_t lineStart = 0;  // where the last kept line begins
+    std::size_t readStart = 0;
     QuotedPrintableHead head;
     bool softBreak = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string& line = lines[i];
-        if (kept > 0 && !line.empty() && line.front() == ' ') {
-            lines[kept - 1].append(line, 1);
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        const std::size_t readEnd = ends[i];
+        std::size_t from = readStart;
+        if (kept > 0 && readEnd > readStart && text[readStart] == ' ') {
+            ++from;
         } else if (softBreak) {
-            lines[kept - 1].pop_back();
-            lines[kept - 1] += line;
+            --written;
         } else {
-            if (kept != i) lines[kept] = std::move(line);
             ++kept;
+            lineStart = written;
             head.Reset();
         }
-        const std::string& current = lines[kept - 1];
+        if (from != written)
+            std::char_traits<char>::move(&text[written], &text[from], readEnd - from);
+        written += readEnd - from;
+        ends[kept - 1] = static_cast<std::uint32_t>(written);
+        readStart = readEnd;
+        const std::string_view current(text.data() + lineStart, written - lineStart);
         softBreak = !current.empty() && current.back() == '=' && head.Of(current);
     }
-    lines.resize(kept);
+    text.resize(written);
+    ends.resize(kept);
 }
 
 }  // namespace orvanta

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "formats/DateTime.h"
+#include "formats/Failure.h"
 #include "formats/TextCodec.h"
 
 namespace orvanta {
@@ -23,6 +27,103 @@ enum class ServerChangeKind : std::uint8_t { None = 0, Added = 1, Replaced = 2, 
 //  - names: each must occur in the line's parameters; the head is NAME;P1;P2...
 using ParamList = std::vector<std::string>;
 
+class ItemLines;
+
+// Cuts a payload at CR LF, lone CR and lone LF; a NUL ends the text.
+[[nodiscard]] ItemLines SplitPayloadLines(std::string_view text);
+
+// Joins folded lines in place, in one pass from the first line to the last:
+// a line that begins with a blank continues the line before it (the blank dropped),
+// and a quoted-printable value that ends in "=" (a soft line break) takes the next
+// line after it (the "=" dropped). Other values may end in "=" (Base64 padding, plain
+// text) and then end there.
+void UnfoldLines(ItemLines& lines);
+
+// Whether a line ends in a quoted-printable soft line break: a reader joins the line that
+// follows it to it.
+[[nodiscard]] bool EndsInSoftBreak(std::string_view line);
+
+// The lines of one item's payload, without their line ends, in one buffer: the texts
+// one after the other and where each ends. An item of a few hundred bytes takes two
+// allocations, however many lines it has. A line is read as a view that stays valid
+// until the next edit; an edit moves the text after it.
+class ItemLines {
+public:
+    class Iterator {
+    public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = std::string_view;
+        using difference_type = std::ptrdiff_t;
+        using reference = std::string_view;
+        using pointer = void;
+
+        Iterator() = default;
+        Iterator(const ItemLines* lines, std::size_t i) : lines_(lines), i_(i) {}
+        std::string_view operator*() const { return (*lines_)[i_]; }
+        std::string_view operator[](difference_type n) const { return *(*this + n); }
+        Iterator& operator++() { return ++i_, *this; }
+        Iterator operator++(int) { return {lines_, i_++}; }
+        Iterator& operator--() { return --i_, *this; }
+        Iterator operator--(int) { return {lines_, i_--}; }
+        Iterator& operator+=(difference_type n) { return i_ += static_cast<std::size_t>(n), *this; }
+        Iterator& operator-=(difference_type n) { return i_ -= static_cast<std::size_t>(n), *this; }
+        friend Iterator operator+(Iterator it, difference_type n) { return it += n; }
+        friend Iterator operator+(difference_type n, Iterator it) { return it += n; }
+        friend Iterator operator-(Iterator it, difference_type n) { return it -= n; }
+        friend difference_type operator-(const Iterator& a, const Iterator& b) {
+            return static_cast<difference_type>(a.i_) - static_cast<difference_type>(b.i_);
+        }
+        friend bool operator==(const Iterator& a, const Iterator& b) { return a.i_ == b.i_; }
+        friend auto operator<=>(const Iterator& a, const Iterator& b) { return a.i_ <=> b.i_; }
+
+    private:
+        const ItemLines* lines_ = nullptr;
+        std::size_t i_ = 0;
+    };
+    using iterator = Iterator;
+    using const_iterator = Iterator;
+    using value_type = std::string_view;
+    using size_type = std::size_t;
+
+    ItemLines() = default;
+    ItemLines(std::initializer_list<std::string_view> lines);
+    explicit ItemLines(std::span<const std::string> lines);
+
+    [[nodiscard]] std::size_t size() const { return ends_.size(); }
+    [[nodiscard]] bool empty() const { return ends_.empty(); }
+    [[nodiscard]] std::string_view operator[](std::size_t i) const {
+        return std::string_view(text_).substr(Begin(i), ends_[i] - Begin(i));
+    }
+    [[nodiscard]] std::string_view back() const { return (*this)[size() - 1]; }
+    [[nodiscard]] Iterator begin() const { return {this, 0}; }
+    [[nodiscard]] Iterator end() const { return {this, size()}; }
+
+    void Replace(std::size_t i, std::string_view line);
+    void Insert(std::size_t at, std::string_view line);
+    void Insert(std::size_t at, std::span<const std::string_view> lines);
+    // Removes lines [first, last).
+    void Erase(std::size_t first, std::size_t last);
+    void push_back(std::string_view line);
+
+    friend bool operator==(const ItemLines& a, const ItemLines& b) {
+        return a.ends_ == b.ends_ && a.text_ == b.text_;
+    }
+    friend bool operator==(const ItemLines& a, const std::vector<std::string>& b);
+
+private:
+    friend ItemLines SplitPayloadLines(std::string_view text);
+    friend void UnfoldLines(ItemLines& lines);
+
+    // Line ends are 32-bit: a text that would grow beyond them is refused (ItemError)
+    // before anything changes.
+    static void CheckSize(std::size_t size);
+    // Where line i begins in text_.
+    [[nodiscard]] std::size_t Begin(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+
+    std::string text_;
+    std::vector<std::uint32_t> ends_;
+};
+
 // One synchronised item. The payload lines are the master copy: typed fields are read
 // from them, every setter rewrites only the line that carries its field, and every
 // other line goes back to the server byte for byte.
@@ -38,7 +139,7 @@ public:
     ServerChangeKind ServerChange = ServerChangeKind::None;
     std::int32_t StartLine = 0;
     std::string CmdID;
-    std::vector<std::string> Lines;
+    ItemLines Lines;
 
     // Replaces Lines by the lines of the UTF-8 payload. The item types read their
     // fields after this and leave State unchanged (0).
@@ -85,19 +186,5 @@ protected:
 void ReadPropertyValues(std::string_view line, bool textEscapes, std::span<WideString* const> into);
 [[nodiscard]] std::string UnescapeField(std::string_view field, bool textEscapes);
 [[nodiscard]] TDateTime GetDateTimeValue(std::string_view line);
-
-// Joins folded lines in place, in one pass from the first line to the last:
-// a line that begins with a blank continues the line before it (the blank dropped),
-// and a quoted-printable value that ends in "=" (a soft line break) takes the next
-// line after it (the "=" dropped). Other values may end in "=" (Base64 padding, plain
-// text) and then end there.
-// Whether a line ends in a quoted-printable soft line break: a reader joins the line that
-// follows it to it.
-[[nodiscard]] bool EndsInSoftBreak(const std::string& line);
-
-void UnfoldLines(std::vector<std::string>& lines);
-
-// Cuts a payload at CR LF, lone CR and lone LF; a NUL ends the text.
-[[nodiscard]] std::vector<std::string> SplitPayloadLines(std::string_view text);
 
 }  // namespace orvanta

@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)DecodeQP(bytes);
     fuzz::Require(EncodeBase64(bytes).size() == (size + 2) / 3 * 4, "Base64 has the wrong length");
 
-    std::vector<std::string> lines = SplitPayloadLines(bytes);
-    for (const std::string& line : lines) {
+    ItemLines lines = SplitPayloadLines(bytes);
+    for (const std::string_view line : lines) {
         (void)GetPropertyName(line);
         (void)GetPropertyParams(line);
         for (const bool escapes : {false, true}) {
@@ -63,5 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     UnfoldLines(lines);
+    // A line that begins with a blank continues the one before it, so only the first
+    // line may still begin with one.
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        fuzz::Require(lines[i].empty() || lines[i].front() != ' ', "a folded line was left");
     return 0;
 }

@@ -11,12 +11,12 @@ namespace orvanta {
 
 namespace {
 
-constexpr const char* kAlarmTemplate[] = {"BEGIN:VALARM",
-                                          "ACTION:",
-                                          "DESCRIPTION:This is an event reminder",
-                                          "SUMMARY:Alarm notification",
-                                          "TRIGGER:",
-                                          "END:VALARM"};
+constexpr std::string_view kAlarmTemplate[] = {"BEGIN:VALARM",
+                                               "ACTION:",
+                                               "DESCRIPTION:This is an event reminder",
+                                               "SUMMARY:Alarm notification",
+                                               "TRIGGER:",
+                                               "END:VALARM"};
 
 bool IsBlockLine(std::string_view line, std::string_view keyword, std::string_view block) {
     return GetPropertyName(line) == keyword && ToUTF8(GetPropertyValue(line)) == block;
@@ -105,7 +105,7 @@ void TSMLEvent::Parse(std::string_view text) {
                 ++block;
                 continue;
             }
-            const std::string& line = Lines[i];
+            const std::string_view line = Lines[i];
             const std::string name = GetPropertyName(line);
             if (name == "DTSTART" || name == "DTEND") {
                 (name == "DTSTART" ? Start : End) = zones.Read(line);
@@ -174,7 +174,7 @@ TSMLEvent::AlarmSpan TSMLEvent::AlarmBlock(std::size_t index) const {
 TReminder TSMLEvent::ReadReminder(const AlarmSpan& block, PayloadZones& zones) const {
     TReminder reminder;
     for (std::size_t i = block.Begin + 1; i < block.End; ++i) {
-        const std::string& line = Lines[i];
+        const std::string_view line = Lines[i];
         const std::string name = GetPropertyName(line);
         if (name == "TRIGGER") {
             if (line.find("VALUE=DATE") != std::string::npos) {
@@ -226,7 +226,7 @@ void TSMLEvent::SetEnd(TDateTime value) {
     // DTEND takes the place of a DURATION; an event has one or the other.
     if (FindProperty("DTEND", {}) < 0) {
         if (const std::int32_t duration = FindProperty("DURATION", {}); duration >= 0) {
-            Lines[static_cast<std::size_t>(duration)] = "DTEND:";
+            Lines.Replace(static_cast<std::size_t>(duration), "DTEND:");
         }
     }
     if (AllDay) {
@@ -273,8 +273,7 @@ void TSMLEvent::AddReminder(const TReminder& reminder) {
         throw ItemError(
             "The last line of this event continues onto the next; no reminder can be added");
     }
-    Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(at), std::begin(kAlarmTemplate),
-                 std::end(kAlarmTemplate));
+    Lines.Insert(at, kAlarmTemplate);
     Reminders.insert(Reminders.begin() + static_cast<std::ptrdiff_t>(index), reminder);
     SetReminder(index, reminder);
 }
@@ -285,11 +284,12 @@ void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
     for (std::size_t i = block.Begin + 1; i < block.End; ++i) {
         const std::string name = GetPropertyName(Lines[i]);
         if (name == "TRIGGER") {
-            Lines[i] = reminder.Period == ReminderPeriod::ByTime
-                           ? "TRIGGER;VALUE=DATE-TIME:" + MomentToText(reminder.Time)
-                           : "TRIGGER:" + TriggerDuration(reminder);
+            Lines.Replace(i, reminder.Period == ReminderPeriod::ByTime
+                                 ? "TRIGGER;VALUE=DATE-TIME:" + MomentToText(reminder.Time)
+                                 : "TRIGGER:" + TriggerDuration(reminder));
         } else if (name == "ACTION") {
-            Lines[i] = reminder.Method == ReminderMethod::Email ? "ACTION:EMAIL" : "ACTION:DISPLAY";
+            Lines.Replace(
+                i, reminder.Method == ReminderMethod::Email ? "ACTION:EMAIL" : "ACTION:DISPLAY");
         }
     }
     MarkModified();
@@ -298,8 +298,7 @@ void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
 void TSMLEvent::DeleteReminder(std::size_t index) {
     const AlarmSpan block = AlarmBlock(index);
     const std::size_t end = std::min(block.End + 1, Lines.size());
-    Lines.erase(Lines.begin() + static_cast<std::ptrdiff_t>(block.Begin),
-                Lines.begin() + static_cast<std::ptrdiff_t>(end));
+    Lines.Erase(block.Begin, end);
     Reminders.erase(Reminders.begin() + static_cast<std::ptrdiff_t>(index));
     MarkModified();
 }

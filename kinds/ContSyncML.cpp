@@ -204,23 +204,24 @@ void TSMLContact::Parse(std::string_view text) {
     Birthday = 0;
     UnfoldLines(Lines);
     escaped_ = UsesTextEscapes(Lines);
-    if (const std::string* line = LineOf(kBirthday))
-        Birthday = ParseDateText(ToUTF8(GetPropertyValue(*line)));
+    if (const auto line = LineOf(kBirthday))
+        Birthday = ParseDateText(ToUTF8(GetPropertyValue(Lines[*line])));
     State = ItemState::Unchanged;
 }
 
-const std::string* TSMLContact::LineOf(const ContactProperty& property) const {
+std::optional<std::size_t> TSMLContact::LineOf(const ContactProperty& property) const {
     const std::size_t slot = SlotOf(property);
-    for (const std::string& line : Lines) {
-        if (PropertyNameIs(line, property.Name) && PropertyOfLine(line) == slot) return &line;
+    for (std::size_t i = 0; i < Lines.size(); ++i) {
+        const std::string_view line = Lines[i];
+        if (PropertyNameIs(line, property.Name) && PropertyOfLine(line) == slot) return i;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 void TSMLContact::ReadInto(const ContactProperty& property,
                            std::span<WideString* const> into) const {
-    if (const std::string* line = LineOf(property))
-        ReadPropertyValues(*line, escaped_ && property.Read != Reading::Plain, into);
+    if (const auto line = LineOf(property))
+        ReadPropertyValues(Lines[*line], escaped_ && property.Read != Reading::Plain, into);
 }
 
 WideString TSMLContact::Read(ContactText field) const {
@@ -228,9 +229,9 @@ WideString TSMLContact::Read(ContactText field) const {
     const ContactProperty& p = *f.Property;
     WideString value;
     if (ComponentCounts()[SlotOf(p)] == 1) {
-        const std::string* line = LineOf(p);
+        const auto line = LineOf(p);
         if (!line) return value;
-        value = GetPropertyValue(*line, -1, escaped_ && p.Read != Reading::Plain);
+        value = GetPropertyValue(Lines[*line], -1, escaped_ && p.Read != Reading::Plain);
         return p.Read == Reading::Lines ? WithCRLF(value) : value;
     }
     std::array<WideString*, kMaxComponents> into{};
@@ -281,11 +282,10 @@ void TSMLContact::SetBirthday(TDateTime v) {
 }
 
 void TSMLContact::Write(const ContactProperty& property, const WideString& text) {
-    const std::string* found = LineOf(property);
-    const auto at = found ? Lines.begin() + (found - Lines.data()) : Lines.end();
+    const auto found = LineOf(property);
     std::string line(property.Name);
-    if (at != Lines.end()) {
-        line += KeptParams(*at);
+    if (found) {
+        line += KeptParams(Lines[*found]);
     } else if (!property.Params.empty()) {
         line += ';';
         line += property.Params;
@@ -297,12 +297,12 @@ void TSMLContact::Write(const ContactProperty& property, const WideString& text)
         line += ':';
         line += ToUTF8(text);
     }
-    if (at != Lines.end()) {
-        *at = std::move(line);
+    if (found) {
+        Lines.Replace(*found, line);
     } else {
         const auto insertAt = std::clamp<std::ptrdiff_t>(std::ptrdiff_t{StartLine} + 1, 0,
                                                          static_cast<std::ptrdiff_t>(Lines.size()));
-        Lines.insert(Lines.begin() + insertAt, std::move(line));
+        Lines.Insert(static_cast<std::size_t>(insertAt), line);
     }
     MarkModified();
 }

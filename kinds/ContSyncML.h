@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "engine/SyncMLBase.h"
@@ -121,8 +122,8 @@ public:
 private:
     // The field's text from the first line of its property; empty without one.
     [[nodiscard]] WideString Read(ContactText field) const;
-    // The property's first line, or null.
-    [[nodiscard]] const std::string* LineOf(const ContactProperty& property) const;
+    // The index of the property's first line, or nullopt.
+    [[nodiscard]] std::optional<std::size_t> LineOf(const ContactProperty& property) const;
     // The components of the property's first line into the texts given, as
     // ReadPropertyValues reads them; nothing without a line.
     void ReadInto(const ContactProperty& property, std::span<WideString* const> into) const;

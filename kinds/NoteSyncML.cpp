@@ -15,7 +15,7 @@ void TSMLNote::Parse(std::string_view text) {
     Body.clear();
     UnfoldLines(Lines);
     // Every line counts, whatever component it stands in; StartLine stays.
-    for (const std::string& line : Lines) {
+    for (const std::string_view line : Lines) {
         const std::string name = GetPropertyName(line);
         if (name == "SUMMARY") {
             Title = GetPropertyValue(line);

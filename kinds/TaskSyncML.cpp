@@ -30,7 +30,7 @@ void TSMLTask::Parse(std::string_view text) {
         TDateTime start = 0;
         std::optional<TDateTime> alarmOffset;
         for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
-            const std::string& line = Lines[i];
+            const std::string_view line = Lines[i];
             const std::string name = GetPropertyName(line);
             if (name == "DUE") {
                 Due = zones.Read(line);
@@ -95,7 +95,8 @@ void TSMLTask::SetCompleted(bool value) {
     // The date of completion goes with the status: a task that is open again has none.
     if (!value) {
         if (const std::int32_t completed = FindProperty("COMPLETED", {}); completed >= 0) {
-            Lines.erase(Lines.begin() + completed);
+            Lines.Erase(static_cast<std::size_t>(completed),
+                        static_cast<std::size_t>(completed) + 1);
         }
     }
 }

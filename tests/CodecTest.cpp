@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 
 #include "formats/SyncMLItem.h"
 #include "formats/TextCodec.h"
@@ -15,8 +16,8 @@ using Lines = std::vector<std::string>;
 // A bare item over a given payload, for the line operations of the base.
 class PlainItem : public TSMLItem {
 public:
-    explicit PlainItem(std::vector<std::string> lines, int startLine = 0) {
-        Lines = std::move(lines);
+    explicit PlainItem(const std::vector<std::string>& lines, int startLine = 0) {
+        Lines = ItemLines(lines);
         StartLine = startLine;
     }
     WideString GetTitle() const override { return {}; }
@@ -118,8 +119,9 @@ TEST(PropertyLines, WorkScalesWithTheLine) {
             }
             lines.back() += "end";
             lines.push_back("TEL:1");
-            UnfoldLines(lines);
-            return lines;
+            ItemLines joined(lines);
+            UnfoldLines(joined);
+            return joined;
         };
         ASSERT_EQ(unfolded(200).size(), 2u);
         EXPECT_LT(test::TimeRatio([&] { (void)unfolded(200); }, [&] { (void)unfolded(2000); }),
@@ -254,6 +256,36 @@ TEST(PayloadLines, CuttingAndJoining) {
     EXPECT_EQ(PlainItem({"A", "", "B"}).GetText(), "A\r\n\r\nB\r\n");
 }
 
+// The edits of an item's lines keep every other line as it was: each step is done to the
+// lines and to a plain list alike, and the two must agree after it.
+TEST(PayloadLines, EditsKeepTheOtherLines) {
+    ItemLines lines{"BEGIN:VCARD", "N:A;B", "END:VCARD"};
+    Lines model{"BEGIN:VCARD", "N:A;B", "END:VCARD"};
+    const std::string_view block[] = {"X-A:1", "", "X-B:22"};
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"longer", [&] { lines.Replace(1, "N:Longer;Name"), model[1] = "N:Longer;Name"; }},
+        {"shorter", [&] { lines.Replace(1, "N:"), model[1] = "N:"; }},
+        {"emptied last", [&] { lines.Replace(2, ""), model[2] = ""; }},
+        {"from itself", [&] { lines.Replace(2, lines[0].substr(6)), model[2] = "VCARD"; }},
+        {"first", [&] { lines.Insert(0, "TOP:1"), model.insert(model.begin(), "TOP:1"); }},
+        {"after last", [&] { lines.Insert(4, "END:X"), model.push_back("END:X"); }},
+        {"block",
+         [&] {
+             lines.Insert(2, block), model.insert(model.begin() + 2, {"X-A:1", "", "X-B:22"});
+         }},
+        {"erase middle",
+         [&] { lines.Erase(3, 5), model.erase(model.begin() + 3, model.begin() + 5); }},
+        {"erase none", [&] { lines.Erase(1, 1); }},
+        {"appended", [&] { lines.push_back("Z:9"), model.push_back("Z:9"); }},
+        {"erase all", [&] { lines.Erase(0, lines.size()), model.clear(); }},
+        {"into empty", [&] { lines.Insert(0, "A:1"), model.push_back("A:1"); }},
+    };
+    for (const auto& [what, step] : steps) {
+        step();
+        EXPECT_EQ(lines, model) << what;
+    }
+}
+
 // Folded lines join; a line ending in "=" takes the next only when its value is
 // quoted-printable (a soft line break), never after Base64 padding or plain text.
 TEST(PayloadLines, Unfolding) {
@@ -281,7 +313,7 @@ TEST(PayloadLines, Unfolding) {
         {{}, {}},
     };
     for (const auto& [in, out] : cases) {
-        Lines lines = in;
+        ItemLines lines(in);
         UnfoldLines(lines);
         EXPECT_EQ(lines, out) << ::testing::PrintToString(in);
     }

@@ -161,7 +161,7 @@ TEST_F(Contact, EditsRewriteTheLineTheFieldCameFrom) {
 // declares: a line the contact writes and later reads must be declared, or the server
 // keeps it back from the next load.
 TEST_F(Contact, EveryLineItWritesIsDeclared) {
-    const auto declared = [&](const std::string& line) {
+    const auto declared = [&](std::string_view line) {
         const auto& caps = client.Capabilities;
         const auto cap = std::find_if(caps.begin(), caps.end(), [&](const auto& c) {
             return c.Name == GetPropertyName(line);
@@ -180,7 +180,7 @@ TEST_F(Contact, EveryLineItWritesIsDeclared) {
         if (field.Text) contact.Set(field.Text, u"x\u00e9");
     }
     contact.SetBirthday(EncodeDate(1980, 4, 12));
-    for (const std::string& line : contact.Lines)
+    for (const std::string_view line : contact.Lines)
         EXPECT_TRUE(declared(line)) << line;
     for (const char* line : {"TEL;HOME;VOICE:1", "EMAIL;INTERNET:a@b", "FN:A B"})
         EXPECT_TRUE(declared(line)) << line;

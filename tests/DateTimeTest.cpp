@@ -228,7 +228,7 @@ TEST(VTimeZone, YearlyRulesGiveTheOffsetsInForce) {
         {&kNewYork, At(2026, 11, 1, 12), At(2026, 11, 1, 17)},
     };
     for (const auto& [zone, wall, utc] : cases) {
-        const auto rule = ReadVTimeZone(*zone, 0, zone->size() - 1);
+        const auto rule = ReadVTimeZone(ItemLines(*zone), 0, zone->size() - 1);
         ASSERT_TRUE(rule.has_value());
         EXPECT_NEAR(ZoneToUTC(*rule, wall), utc, kTolerance)
             << zone->at(1) << " " << DateToText(wall) << " " << DecodeDateTime(wall).Hour;
@@ -238,7 +238,8 @@ TEST(VTimeZone, YearlyRulesGiveTheOffsetsInForce) {
     monthly[4] = "RRULE:FREQ=MONTHLY;BYDAY=-1SU";
     secondLast[4] = "RRULE:FREQ=YEARLY;BYDAY=-2SU;BYMONTH=10";
     for (const Lines& zone : {monthly, secondLast, {"BEGIN:VTIMEZONE", "TZID:x", "END:VTIMEZONE"}})
-        EXPECT_FALSE(ReadVTimeZone(zone, 0, zone.size() - 1)) << ::testing::PrintToString(zone);
+        EXPECT_FALSE(ReadVTimeZone(ItemLines(zone), 0, zone.size() - 1))
+            << ::testing::PrintToString(zone);
 }
 
 TEST(VTimeZone, TzidParameter) {
@@ -262,7 +263,8 @@ TEST(PayloadZones, EveryValueIsTheTrueMoment) {
         VTimeZone("Asia/Tokyo", {{"STANDARD", "19700101T000000", "", "+0100", "+0100"}});
     payload.insert(payload.end(), fake.begin(), fake.end());
     payload.insert(payload.end(), {"BEGIN:VEVENT", "END:VEVENT", "END:VCALENDAR"});
-    PayloadZones zones(payload);
+    const ItemLines lines(payload);
+    PayloadZones zones(lines);
     const std::pair<const char*, TDateTime> cases[] = {
         {"DTSTART;TZID=Vienna:20260715T100000", At(2026, 7, 15, 10)},
         {"DTSTART;TZID=Tokyo:20260715T100000", At(2026, 7, 15, 3)},

@@ -165,7 +165,7 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
     for (const auto& [what, payload, reminders, addable, newIndex] : cases) {
         SCOPED_TRACE(what);
         event.Parse(payload);
-        const Lines parsed = event.Lines;
+        const ItemLines parsed = event.Lines;
         const std::vector<TReminder> before = Reminders(event);
         ASSERT_EQ(before.size(), reminders);
         if (!addable) {

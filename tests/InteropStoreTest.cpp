@@ -226,10 +226,10 @@ TEST(InteropStore, EditedPhoneAndEMailReplaceTheOldOnes) {
     client.Store();
     EXPECT_EQ(server.SessionStatus(client.DeviceID, since), "200");
     std::vector<std::string> phones, emails;
-    for (const std::string& line :
+    for (const std::string_view line :
          SplitPayloadLines(ReadFile(server.StoreFolder("card") / "tina"))) {
-        if (GetPropertyName(line) == "TEL") phones.push_back(line);
-        if (GetPropertyName(line) == "EMAIL") emails.push_back(line);
+        if (GetPropertyName(line) == "TEL") phones.emplace_back(line);
+        if (GetPropertyName(line) == "EMAIL") emails.emplace_back(line);
     }
     ASSERT_EQ(phones.size(), 1u);
     EXPECT_EQ(GetPropertyValue(phones[0]), u"+49 30 2222");

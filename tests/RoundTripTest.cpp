@@ -42,10 +42,10 @@ TEST_P(RoundTrip, OnlyTheChangedPropertyDiffers) {
     same->Parse(item->GetText());
     EXPECT_EQ(same->Lines, item->Lines);
 
-    const std::vector<std::string> before = item->Lines;
+    const ItemLines before = item->Lines;
     f.change(*item);
     EXPECT_EQ(item->State, ItemState::Modified);
-    const std::vector<std::string> after = SplitPayloadLines(item->GetText());
+    const ItemLines after = SplitPayloadLines(item->GetText());
     ASSERT_EQ(after.size(), before.size());
     int changed = 0;
     for (std::size_t i = 0; i < before.size(); ++i) {

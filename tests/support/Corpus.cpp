@@ -60,7 +60,8 @@ std::vector<std::string> RawPropertyNames(const std::string& text) {
     // a blank and soft-broken quoted-printable parts with their text.
     static const std::regex kStart("^([A-Za-z][A-Za-z0-9-]*)[;:]");
     std::vector<std::string> names;
-    for (const std::string& line : SplitPayloadLines(text)) {
+    for (const std::string_view view : SplitPayloadLines(text)) {
+        const std::string line(view);
         std::smatch m;
         if (!std::regex_search(line, m, kStart)) continue;
         std::string name = m[1];
