@@ -60,6 +60,10 @@ std::size_t NameEnd(std::string_view line) {
 }  // namespace
 
 ItemLines::ItemLines(std::initializer_list<std::string_view> lines) {
+    std::size_t size = 0;
+    for (const std::string_view line : lines)
+        size += line.size();
+    text_.reserve(size);
     ends_.reserve(lines.size());
     for (const std::string_view line : lines)
         push_back(line);
@@ -144,10 +148,14 @@ ItemLines SplitPayloadLines(std::string_view text) {
         start = end == cr && cr + 1 == lf ? lf + 1 : end + 1;
     }
     ItemLines lines;
-    lines.text_.reserve(size);
-    lines.ends_.reserve(found.size());
-    for (const std::string_view line : found)
-        lines.push_back(line);
+    lines.text_.resize(size);
+    lines.ends_.resize(found.size());
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        found[i].copy(lines.text_.data() + end, found[i].size());
+        end += found[i].size();
+        lines.ends_[i] = static_cast<std::uint32_t>(end);
+    }
     return lines;
 }
 

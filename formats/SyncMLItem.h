@@ -92,7 +92,8 @@ public:
     [[nodiscard]] std::size_t size() const { return ends_.size(); }
     [[nodiscard]] bool empty() const { return ends_.empty(); }
     [[nodiscard]] std::string_view operator[](std::size_t i) const {
-        return std::string_view(text_).substr(Begin(i), ends_[i] - Begin(i));
+        const std::size_t begin = Begin(i);
+        return {text_.data() + begin, ends_[i] - begin};
     }
     [[nodiscard]] std::string_view back() const { return (*this)[size() - 1]; }
     [[nodiscard]] Iterator begin() const { return {this, 0}; }
