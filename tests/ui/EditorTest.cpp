@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
@@ -104,10 +102,7 @@ protected:
 // Start and end of an event as the editor shows them, "all day" after.
 std::string Stored(const TSMLEvent& event) {
     const auto moment = [](TDateTime value) {
-        return QDateTime(QDate(1899, 12, 30), QTime(0, 0))
-            .addSecs(std::llround(value * 86400))
-            .toString(QStringLiteral("dd.MM.yy HH:mm"))
-            .toStdString();
+        return ToQDateTime(value).toString(QStringLiteral("dd.MM.yy HH:mm")).toStdString();
     };
     return moment(event.Start) + " - " + moment(event.End) + (event.AllDay ? " all day" : "");
 }

@@ -29,10 +29,7 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     TDataPane& notes = Tab(3);
     const QString changed = QString::fromUtf8("Ge\xC3\xA4ndert im Fenster");
     notes.SelectRow(0);
-    WhenModal([&](QWidget*) {
-        Find<TEditNoteForm>().WhatEd->setText(changed);
-        Find<TEditNoteForm>().OKBtnClick();
-    });
+    AcceptEditor("WhatEd", changed);
     notes.EditBtnClick();
     const auto since = RealServer::Now();
     RunExchange(notes, &TDataPane::StoreBtnClick);

@@ -28,6 +28,14 @@ inline void WhenModal(std::function<void(QWidget*)> action) {
     });
 }
 
+// Types `text` into the next editor's box named `box` (none: no change) and presses OK.
+inline void AcceptEditor(const char* box = nullptr, const QString& text = {}) {
+    WhenModal([box, text](QWidget* dialog) {
+        if (box) dialog->findChild<QLineEdit*>(QString::fromLatin1(box))->setText(text);
+        static_cast<ui::TEditorDialog*>(dialog)->OKBtnClick();
+    });
+}
+
 // Runs the event loop until `done` holds, at most `ms` milliseconds; whether it holds.
 inline bool Until(const std::function<bool()>& done, int ms) {
     QElapsedTimer clock;
