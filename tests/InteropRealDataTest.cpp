@@ -165,15 +165,11 @@ TEST_P(CorpusOnTheServer, OnlyTheEditedPropertyChanges) {
     ASSERT_EQ(item.ID, "corpus-item");
 
     item.MarkModified();
-    auto since = RealServer::Now();
-    client->Store();
-    ASSERT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    ASSERT_EQ(server.Store(*client), "200");
     const std::string baseline = ReadFile(server.StoreFolder(f.store) / "corpus-item");
 
     f.change(item);
-    since = RealServer::Now();
-    client->Store();
-    ASSERT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    ASSERT_EQ(server.Store(*client), "200");
     const std::string edited = ReadFile(server.StoreFolder(f.store) / "corpus-item");
 
     std::set<std::string> changed = Differing(StoredLines(f, baseline), StoredLines(f, edited));

@@ -91,9 +91,7 @@ TEST_P(StoreEachKind, AddReplaceAndDeleteReachTheServer) {
     const KindCase& c = GetParam();
     auto client = c.make();
     server.Configure(*client);
-    auto since = RealServer::Now();
-    client->Load("");
-    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    EXPECT_EQ(server.Load(*client), "200");
     const std::vector<std::string> before = server.ItemIDs(c.store);
     EXPECT_EQ(SortedIDs(*client), before);
     ASSERT_GE(client->Items.size(), 2u);
@@ -113,9 +111,7 @@ TEST_P(StoreEachKind, AddReplaceAndDeleteReachTheServer) {
     const std::string replacedTitle = ToUTF8(client->Items[0]->GetTitle());
     const std::string addedTitle = ToUTF8(added->GetTitle());
 
-    since = RealServer::Now();
-    client->Store();
-    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    EXPECT_EQ(server.Store(*client), "200");
 
     // In the server's folder: the deleted file is gone, one file is new, the replaced
     // one holds the new title.
@@ -133,9 +129,7 @@ TEST_P(StoreEachKind, AddReplaceAndDeleteReachTheServer) {
     // The items settled; a load shows what the server now holds.
     for (const auto& item : client->Items)
         EXPECT_EQ(item->State, ItemState::Unchanged);
-    since = RealServer::Now();
-    client->Load("");
-    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    EXPECT_EQ(server.Load(*client), "200");
     EXPECT_EQ(SortedIDs(*client), after);
     const TSMLItem* replaced = FindByID(*client, replacedID);
     ASSERT_NE(replaced, nullptr);
@@ -155,9 +149,7 @@ TEST_P(StoreEachKind, AnEmptyStoreTakesItemsInStoresInARow) {
     const ScopedStoreContents empty(server, c.store);
     auto client = c.make();
     server.Configure(*client);
-    auto since = RealServer::Now();
-    client->Load("");
-    EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200");
+    EXPECT_EQ(server.Load(*client), "200");
     EXPECT_TRUE(client->Loaded);
     EXPECT_TRUE(client->Items.empty());
 
@@ -166,9 +158,7 @@ TEST_P(StoreEachKind, AnEmptyStoreTakesItemsInStoresInARow) {
         TSMLItem* item = client->NewItem();
         c.fill(*item, kTitle + u" " + FromUTF8(std::to_string(round)));
         titles.push_back(ToUTF8(item->GetTitle()));
-        since = RealServer::Now();
-        client->Store();
-        EXPECT_EQ(server.SessionStatus(client->DeviceID, since), "200") << "store " << round;
+        EXPECT_EQ(server.Store(*client), "200") << "store " << round;
         EXPECT_EQ(item->State, ItemState::Unchanged);
     }
     client->Load("");
@@ -222,9 +212,7 @@ TEST(InteropStore, EditedPhoneAndEMailReplaceTheOldOnes) {
     ASSERT_EQ(client.Count(), 1u);
     client.Item(0)->SetPhone(u"+49 30 2222");
     client.Item(0)->SetEMail(u"neu@example.org");
-    const auto since = RealServer::Now();
-    client.Store();
-    EXPECT_EQ(server.SessionStatus(client.DeviceID, since), "200");
+    EXPECT_EQ(server.Store(client), "200");
     std::vector<std::string> phones, emails;
     for (const std::string_view line :
          SplitPayloadLines(ReadFile(server.StoreFolder("card") / "tina"))) {

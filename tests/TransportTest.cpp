@@ -28,64 +28,6 @@ Seconds Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::steady_clock::now() - start;
 }
 
-// Servers that hold the client: each is ended by its own deadline, with the setting
-// named in the message, and within a bound of that setting. A server that does not
-// accept the connection runs into the connect deadline (curl's words follow).
-TEST(Transport, DeadlinesEndServersThatHoldTheClient) {
-    const auto silent = [](Connection& c) {
-        c.Read();
-        c.Hold();
-    };
-    const auto stopsMidway = [](Connection& c) {
-        c.Read();
-        c.Send(ReplyHead(200, 5000) + "<SyncML><SyncHdr>");
-        c.Hold();
-    };
-    const auto trickle = [](Connection& c) {
-        c.Read();
-        c.Send(ReplyHead(200, 100000));
-        while (c.Send("<"))
-            c.Pause(1000);
-    };
-    const struct {
-        const char* name;
-        ScriptedPeer::Session session;  // none: a port that accepts no connection
-        long stall, floor, window;
-        std::string message;
-        double least, most;  // seconds
-    } cases[] = {
-        {"never answers", silent, 1, 10, 2,
-         "did not answer in time: nothing was received for 1 second", 0.9, 3},
-        {"stops in the middle", stopsMidway, 1, 10, 2,
-         "did not answer in time: nothing was received for 1 second", 0.9, 3},
-        {"one byte a second", trickle, 3, 10, 2,
-         "answers too slowly: less than 10 bytes per second for 2 seconds", 1.9, 5},
-        {"never accepts", nullptr, 20, 10, 2, "did not answer in time: ", 0.9, 3},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedPeer server(c.session);
-        UnansweredPort unanswered;
-        const std::string url =
-            c.session ? server.Url()
-                      : "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/sync";
-        auto client = std::make_unique<TSMLContacts>();
-        client->SetServerURL(url);
-        client->HTTP->ConnectTimeoutSeconds = 1;
-        client->HTTP->StallTimeoutSeconds = c.stall;
-        client->HTTP->LowSpeedBytesPerSecond = c.floor;
-        client->HTTP->LowSpeedWindowSeconds = c.window;
-        const auto start = std::chrono::steady_clock::now();
-        const std::string failure = FailureOf<TransportError>([&] { client->Load(""); });
-        const double took = Since(start).count();
-        const std::string expected = "The server at " + url + " " + c.message;
-        EXPECT_EQ(failure.substr(0, c.session ? std::string::npos : expected.size()), expected);
-        EXPECT_GE(took, c.least);
-        EXPECT_LE(took, c.most);
-        EXPECT_FALSE(client->Loaded);
-    }
-}
-
 // Cancel from another thread ends the exchange at once, wherever it waits.
 TEST(Transport, CancelEndsALoadAtOnce) {
     ScriptedPeer silent([](Connection& c) {

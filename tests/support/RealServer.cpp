@@ -74,6 +74,18 @@ std::string RealServer::SessionStatus(const std::string& deviceID, fs::file_time
     return status + " (session record incomplete)";
 }
 
+std::string RealServer::Load(TSMLBase& client) const {
+    const auto since = Now();
+    client.Load("");
+    return SessionStatus(client.DeviceID, since);
+}
+
+std::string RealServer::Store(TSMLBase& client) const {
+    const auto since = Now();
+    client.Store();
+    return SessionStatus(client.DeviceID, since);
+}
+
 void RealServer::Configure(TSMLBase& client) const {
     client.SetServerURL(url_);
     client.UserName = kUser;

@@ -28,6 +28,9 @@ public:
     [[nodiscard]] static std::filesystem::file_time_type Now() {
         return std::filesystem::file_time_type::clock::now();
     }
+    // Loads or stores, and gives the outcome the server recorded for that session.
+    [[nodiscard]] std::string Load(TSMLBase& client) const;
+    [[nodiscard]] std::string Store(TSMLBase& client) const;
     // Points a client at the server with the right credentials.
     void Configure(TSMLBase& client) const;
 

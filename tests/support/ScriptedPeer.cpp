@@ -202,9 +202,7 @@ void ScriptedPeer::Answer(Connection& c) {
         PeerReply reply = handler_(request, index);
         reply.Body = WithSessionID(std::move(reply.Body), request.Body);
         c.Pause(reply.DelayMs);
-        if (reply.Status == 0 ||
-            !c.Send(ReplyHead(reply.Status, static_cast<long long>(reply.Body.size())) +
-                    reply.Body))
+        if (reply.Status == 0 || !c.Send(ReplyHead(reply.Status, reply.Body.size()) + reply.Body))
             return;
     }
 }
@@ -216,11 +214,10 @@ ScriptedPeer::Handler InOrder(std::vector<std::string> replies) {
     };
 }
 
-std::string ReplyHead(int status, long long contentLength, const std::string& extraHeaders) {
-    std::string head = "HTTP/1.1 " + std::to_string(status) + " Whatever\r\n" +
-                       "Content-Type: application/vnd.syncml+xml\r\n";
-    if (contentLength >= 0) head += "Content-Length: " + std::to_string(contentLength) + "\r\n";
-    return head + extraHeaders + "\r\n";
+std::string ReplyHead(int status, std::size_t contentLength, const std::string& extraHeaders) {
+    return "HTTP/1.1 " + std::to_string(status) +
+           " Whatever\r\nContent-Type: application/vnd.syncml+xml\r\nContent-Length: " +
+           std::to_string(contentLength) + "\r\n" + extraHeaders + "\r\n";
 }
 
 UnansweredPort::UnansweredPort() : sockets_{Bound(port_, 0)} {

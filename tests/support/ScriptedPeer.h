@@ -107,8 +107,8 @@ inline constexpr char kEchoSessionID[] = "{{SessionID}}";
 // Gives the replies in order; a request beyond the list gets HTTP 500.
 [[nodiscard]] ScriptedPeer::Handler InOrder(std::vector<std::string> replies);
 
-// An HTTP/1.1 reply head with the status and, when given, a Content-Length.
-[[nodiscard]] std::string ReplyHead(int status, long long contentLength = -1,
+// An HTTP/1.1 reply head with the status and Content-Length.
+[[nodiscard]] std::string ReplyHead(int status, std::size_t contentLength,
                                     const std::string& extraHeaders = {});
 
 // A loopback port whose accept queue is full: a connection attempt gets no answer.
