@@ -4,7 +4,6 @@
 #include <set>
 
 #include "engine/Errors.h"
-#include "engine/HttpClient.h"
 #include "engine/SyncMLMessage.h"
 #include "support/LoadHarness.h"
 
@@ -56,21 +55,14 @@ TEST(Load, ReplySplitOverThreeMessages) {
 // several messages, none larger than the limit, Final only on the last.
 TEST(Load, SmallServerLimitSplitsTheMap) {
     constexpr long kLimit = 3000;
-    ScriptedPeer peer([&](const RecordedRequest& req, int index) {
-        if (index == 0) {
-            ServerReplyShape r;
-            r.MaxMsgSize = kLimit;
-            r.Commands = Adds(60, 7, "contact-with-a-long-identifier-");
-            return PeerReply{200, BuildServerReply(r), 0};
-        }
-        ServerReplyShape r = Acknowledgement(index + 1);
+    // The store server's replies, the first made a load's.
+    ScriptedPeer peer(StoreServer({}, [](ServerReplyShape& r, const ClientMessage&, int index) {
         r.MaxMsgSize = kLimit;
-        r.Final = ReadClientMessage(req.Body).Final;
-        if (!r.Final) {
-            r.ExtraBodyXml = "<Alert><CmdID>3</CmdID><Data>222</Data></Alert>";
-        }
-        return PeerReply{200, BuildServerReply(r), 0};
-    });
+        if (index > 0) return;
+        r.AlertCode = "201";
+        r.Sync = true;
+        r.Commands = Adds(60, 7, "contact-with-a-long-identifier-");
+    }));
     auto client = ClientFor(peer);
     client->Load("");
 
@@ -86,7 +78,7 @@ TEST(Load, SmallServerLimitSplitsTheMap) {
         for (const ClientStatus& s : statuses) {
             if (s.Cmd == "Add") answered += s.SourceRef + " ";
             if (s.Cmd == "Alert" && i > 0) {
-                EXPECT_EQ(s.CmdRef, "3");
+                EXPECT_EQ(s.CmdRef, "9");
             }
         }
         for (const auto& [target, source] : messages[i].MapItems)
@@ -115,8 +107,7 @@ TEST(Load, ReplacesItemsHeldBeforeOrLeavesNoneWhenItFails) {
     client->Load("");
     EXPECT_EQ(ItemList(*client),
               "item1 0 4 Given1 Family1, item2 0 4 Given2 Family2, item3 0 4 Given3 Family3");
-    for (const auto& item : client->Items)
-        EXPECT_EQ(item->State, ItemState::Unchanged);
+    EXPECT_EQ(States(*client), "Unchanged Unchanged Unchanged");
     EXPECT_THROW(client->Load(""), ProtocolError);
     EXPECT_FALSE(client->Loaded);
     EXPECT_EQ(client->Count(), 0u);

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <regex>
 
 #include "engine/Errors.h"
-#include "engine/HttpClient.h"
 #include "kinds/NoteSyncML.h"
 #include "support/LoadHarness.h"
 
@@ -39,7 +36,7 @@ TEST(Store, BeforeAnyLoadNothingHappens) {
     (void)client->NewItem();
     client->Store();
     EXPECT_TRUE(server.Requests().empty());
-    EXPECT_EQ(client->Items.front()->State, ItemState::New);
+    EXPECT_EQ(States(*client), "New");
     EXPECT_TRUE(client->NextAnchor.empty());
 }
 
@@ -81,10 +78,8 @@ TEST(Store, ChangesGoInCollectionOrderAndSettle) {
         << server.Requests()[1].Body;
 
     // Accepted changes settle: the deleted item is gone, the others are unchanged.
-    ASSERT_EQ(client->Count(), 3u);
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(client->Item(i)->State, ItemState::Unchanged);
-    EXPECT_EQ(client->Item(2)->ID, "c4");
+    EXPECT_EQ(States(*client), "Unchanged Unchanged Unchanged");
+    EXPECT_EQ(client->Items.back()->ID, "c4");
     EXPECT_EQ(client->NextAnchor, "22222222");
 }
 
@@ -98,10 +93,7 @@ TEST(Store, RefusedAndUnconfirmedChangesStayPendingAndAreReported) {
     EXPECT_EQ(FailureOf<ProtocolError>([&] { client->Store(); }),
               "The server refused 1 of 3 changes (status 415); it did not confirm 1 of 3 "
               "changes. They stay marked and go with the next store.");
-    ASSERT_EQ(client->Count(), 3u);
-    EXPECT_EQ(client->Item(0)->State, ItemState::New);
-    EXPECT_EQ(client->Item(1)->State, ItemState::Unchanged);
-    EXPECT_EQ(client->Item(2)->State, ItemState::Deleted);
+    EXPECT_EQ(States(*client), "New Unchanged Deleted");
     // The session was finished all the same.
     EXPECT_TRUE(Messages(server).back().Final);
 }
@@ -124,8 +116,7 @@ TEST(Store, RefusalOfTheSessionSendsNoChange) {
         auto client = LoadedClient(server, {ItemState::New, ItemState::Deleted});
         EXPECT_EQ(FailureOf<ProtocolError>([&] { client->Store(); }), c.message);
         EXPECT_EQ(server.Requests().size(), 1u);
-        EXPECT_EQ(client->Item(0)->State, ItemState::New);
-        EXPECT_EQ(client->Item(1)->State, ItemState::Deleted);
+        EXPECT_EQ(States(*client), "New Deleted");
         EXPECT_EQ(client->NextAnchor, "22222222");  // drawn for message 1 all the same
     }
 }
@@ -153,9 +144,8 @@ TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
     for (int i = 0; i < 40; ++i)
         expected += "new-" + std::to_string(i) + " ";
     EXPECT_EQ(sent, expected);
-    for (std::size_t i = 0; i < client->Count(); ++i) {
-        EXPECT_EQ(client->Item(i)->State, ItemState::Unchanged) << i;
-    }
+    for (const auto& item : client->Items)
+        EXPECT_EQ(item->State, ItemState::Unchanged) << item->ID;
 }
 
 // A store without changes still sends its (empty) Sync. After a store whose reply was
@@ -177,33 +167,20 @@ TEST(Store, AfterALostReplyTheSameChangesGoAgain) {
     client->Item(2)->State = ItemState::Deleted;
     EXPECT_EQ(FailureOf<TransportError>([&] { client->Store(); }),
               "The server answered HTTP status 500 (Internal Server Error) for " + server.Url());
-    ASSERT_EQ(client->Count(), 3u);
-    EXPECT_EQ(client->Item(0)->State, ItemState::New);
-    EXPECT_EQ(client->Item(1)->State, ItemState::Modified);
-    EXPECT_EQ(client->Item(2)->State, ItemState::Deleted);
+    EXPECT_EQ(States(*client), "New Modified Deleted");
 
     client->Store();
     const auto messages = Messages(server);
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_TRUE(messages[1].HasSync);
     EXPECT_TRUE(messages[1].Commands.empty());
-    const std::pair<std::string, std::string> anchors[] = {
-        {"11111111", "500"}, {"500", "600"}, {"600", "700"}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(messages[2 * i].AlertLast, anchors[i].first);
-        EXPECT_EQ(messages[2 * i].AlertNext, anchors[i].second);
-    }
-    const auto& lost = messages[3].Commands;
-    const auto& again = messages[5].Commands;
-    ASSERT_EQ(lost.size(), 3u);
-    ASSERT_EQ(again.size(), lost.size());
-    for (std::size_t i = 0; i < lost.size(); ++i) {
-        EXPECT_EQ(again[i].Name, lost[i].Name);
-        EXPECT_EQ(again[i].Source, lost[i].Source);
-        EXPECT_EQ(again[i].Data, lost[i].Data);
-    }
-    EXPECT_EQ(client->Count(), 2u);
-    EXPECT_EQ(client->Item(0)->State, ItemState::Unchanged);
+    std::string anchors;
+    for (int i = 0; i < 6; i += 2)
+        anchors += messages[i].AlertLast + ">" + messages[i].AlertNext + " ";
+    EXPECT_EQ(anchors, "11111111>500 500>600 600>700 ");
+    ASSERT_EQ(messages[3].Commands.size(), 3u);
+    EXPECT_EQ(messages[5].Commands, messages[3].Commands);
+    EXPECT_EQ(States(*client), "Unchanged Unchanged");
     EXPECT_EQ(client->NextAnchor, "700");
 }
 

@@ -48,5 +48,7 @@ template <class E>
 [[nodiscard]] std::string Answers(const ClientMessage& m);
 // A client's items in one line: "ID ServerChange lines title" for each.
 [[nodiscard]] std::string ItemList(const TSMLBase& client);
+// The states of a client's items in one line, such as "New Unchanged Deleted".
+[[nodiscard]] std::string States(const TSMLBase& client);
 
 }  // namespace orvanta::test

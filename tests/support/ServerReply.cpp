@@ -19,8 +19,9 @@ std::string CData(const std::string& text) {
     return out + "]]>";
 }
 
-std::string Child(const pugi::xml_node& n, const char* name) {
-    return n.child(name).text().get();
+// The text of the element at `path` below n ("Item/Source/LocURI").
+std::string Child(const pugi::xml_node& n, const char* path) {
+    return n.first_element_by_path(path).text().get();
 }
 
 // Every text and CDATA piece of an element: a payload holding "]]>" comes in two.
@@ -153,48 +154,35 @@ ClientMessage ReadClientMessage(const std::string& body) {
     if (!doc.load_string(body.c_str())) throw std::runtime_error("client message is not XML");
     const pugi::xml_node root = doc.child("SyncML");
     ClientMessage m;
-    m.MsgID = Child(root.child("SyncHdr"), "MsgID");
-    m.SessionID = Child(root.child("SyncHdr"), "SessionID");
-    m.Target = root.child("SyncHdr").child("Target").child("LocURI").text().get();
-    const pugi::xml_node bodyNode = root.child("SyncBody");
-    m.Final = static_cast<bool>(bodyNode.child("Final"));
-    for (pugi::xml_node n : bodyNode.children()) {
+    m.MsgID = Child(root, "SyncHdr/MsgID");
+    m.SessionID = Child(root, "SyncHdr/SessionID");
+    m.Target = Child(root, "SyncHdr/Target/LocURI");
+    m.Final = static_cast<bool>(root.child("SyncBody").child("Final"));
+    for (pugi::xml_node n : root.child("SyncBody").children()) {
         const std::string name = n.name();
         if (name == "Status") {
-            ClientStatus s{
-                Child(n, "CmdID"),
-                Child(n, "MsgRef"),
-                Child(n, "CmdRef"),
-                Child(n, "Cmd"),
-                Child(n, "TargetRef"),
-                Child(n, "SourceRef"),
-                Child(n, "Data"),
-                n.child("Item").child("Data").child("Anchor").child("Next").text().get()};
-            m.Statuses.push_back(s);
+            m.Statuses.push_back({Child(n, "CmdID"), Child(n, "MsgRef"), Child(n, "CmdRef"),
+                                  Child(n, "Cmd"), Child(n, "TargetRef"), Child(n, "SourceRef"),
+                                  Child(n, "Data"), Child(n, "Item/Data/Anchor/Next")});
         } else if (name == "Alert") {
             m.AlertCodes.push_back(Child(n, "Data"));
-            const pugi::xml_node anchor = n.child("Item").child("Meta").child("Anchor");
-            if (anchor) {
-                m.AlertLast = anchor.child("Last").text().get();
-                m.AlertNext = anchor.child("Next").text().get();
+            if (n.first_element_by_path("Item/Meta/Anchor")) {
+                m.AlertLast = Child(n, "Item/Meta/Anchor/Last");
+                m.AlertNext = Child(n, "Item/Meta/Anchor/Next");
             }
         } else if (name == "Sync") {
             m.HasSync = true;
             for (pugi::xml_node c : n.children()) {
                 const std::string cmd = c.name();
                 if (cmd != "Add" && cmd != "Replace" && cmd != "Delete") continue;
-                m.Commands.push_back(
-                    ClientCommand{cmd, Child(c, "CmdID"),
-                                  c.child("Item").child("Source").child("LocURI").text().get(),
-                                  c.child("Meta").child("Type").text().get(),
-                                  AllText(c.child("Item").child("Data"))});
+                m.Commands.push_back({cmd, Child(c, "CmdID"), Child(c, "Item/Source/LocURI"),
+                                      Child(c, "Meta/Type"),
+                                      AllText(c.child("Item").child("Data"))});
             }
         } else if (name == "Map") {
             m.MapCmdIDs.push_back(Child(n, "CmdID"));
-            for (pugi::xml_node item : n.children("MapItem")) {
-                m.MapItems.emplace_back(item.child("Target").child("LocURI").text().get(),
-                                        item.child("Source").child("LocURI").text().get());
-            }
+            for (pugi::xml_node item : n.children("MapItem"))
+                m.MapItems.emplace_back(Child(item, "Target/LocURI"), Child(item, "Source/LocURI"));
         }
     }
     return m;

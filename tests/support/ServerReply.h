@@ -65,6 +65,7 @@ struct ClientStatus {
 };
 struct ClientCommand {
     std::string Name, CmdID, Source, Type, Data;
+    bool operator==(const ClientCommand&) const = default;
 };
 struct ClientMessage {
     std::string MsgID;
