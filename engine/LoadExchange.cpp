@@ -1,6 +1,8 @@
 #include <algorithm>
-#include <unordered_map>
+#include <functional>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/Errors.h"
 #include "engine/SyncMLBase.h"
@@ -17,6 +19,82 @@ bool IsBlank(const std::string& text) {
     }
     return true;
 }
+
+// The loaded items by identifier, for a load of any size: open addressing over a
+// power-of-two table of (hash, item) slots, probed linearly and at most half full. A
+// lookup reads one run of neighbouring slots and an item only when its hash matches, the
+// table grows without reading any item, and it is one allocation. A table of nodes (one
+// allocation per item, scattered among the items) missed the cache two or three times
+// per lookup once a load no longer fitted in it, and took longer per item the larger the
+// load.
+class TItemIndex {
+public:
+    // The slot that holds the item with this identifier, or npos.
+    [[nodiscard]] std::size_t Find(std::string_view id) const {
+        if (slots_.empty()) return npos;
+        const std::size_t hash = std::hash<std::string_view>{}(id);
+        for (std::size_t i = hash & mask();; i = (i + 1) & mask()) {
+            const Slot& s = slots_[i];
+            if (!s.Item) return npos;
+            if (s.Hash == hash && s.Item->ID == id) return i;
+        }
+    }
+    [[nodiscard]] TSMLItem* At(std::size_t slot) const { return slots_[slot].Item; }
+
+    // Adds an item whose identifier is not held yet.
+    void Insert(TSMLItem* item) {
+        if ((count_ + 1) * 2 > slots_.size()) Rehash((count_ + 1) * 2);
+        Place({std::hash<std::string_view>{}(item->ID), item});
+        ++count_;
+    }
+
+    // Removes the item of a slot found. An entry further along the run moves back into
+    // the gap when its hash points at or before the gap (its probe passes the gap), so
+    // that no slot needs a mark of its own for "removed".
+    void Erase(std::size_t slot) {
+        for (std::size_t next = (slot + 1) & mask(); slots_[next].Item;
+             next = (next + 1) & mask()) {
+            const std::size_t fromHome = (next - (slots_[next].Hash & mask())) & mask();
+            if (fromHome >= ((next - slot) & mask())) {
+                slots_[slot] = slots_[next];
+                slot = next;
+            }
+        }
+        slots_[slot] = {};
+        --count_;
+    }
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    struct Slot {
+        std::size_t Hash = 0;
+        TSMLItem* Item = nullptr;
+    };
+
+    [[nodiscard]] std::size_t mask() const { return slots_.size() - 1; }
+
+    void Place(const Slot& entry) {
+        std::size_t i = entry.Hash & mask();
+        while (slots_[i].Item)
+            i = (i + 1) & mask();
+        slots_[i] = entry;
+    }
+
+    void Rehash(std::size_t atLeast) {
+        std::size_t size = 16;
+        while (size < atLeast)
+            size *= 2;
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        for (const Slot& s : old) {
+            if (s.Item) Place(s);
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+};
 
 // The load exchange: a slow sync (or, with a last anchor, a fast one) that fills the
 // client's collection with every item the server sends, over as many messages as the
@@ -85,21 +163,21 @@ private:
     // updates it, one of an unknown item makes it; a Delete removes the item, and is
     // answered 211 (not deleted) when there is none.
     int TakeCommand(pugi::xml_node cmd, std::string_view name, const std::string& id) {
-        const auto found = held_.find(id);
+        const std::size_t found = held_.Find(id);
         if (name == "Delete") {
-            if (found == held_.end()) return 211;
-            deleted_.insert(found->second);
-            held_.erase(found);
+            if (found == TItemIndex::npos) return 211;
+            deleted_.insert(held_.At(found));
+            held_.Erase(found);
             return 200;
         }
         TSMLItem* item = nullptr;
-        if (found != held_.end()) {
-            item = found->second;
+        if (found != TItemIndex::npos) {
+            item = held_.At(found);
         } else {
             client_.Items.push_back(client_.CreateItem());
             item = client_.Items.back().get();
             item->ID = id;
-            held_.emplace(id, item);
+            held_.Insert(item);
         }
         item->CmdID = Text(Child(cmd, "CmdID"));
         std::string scratch;
@@ -117,8 +195,8 @@ private:
     const bool blank_;
     TSyncSession session_;
     TOutbox outbox_;
-    std::unordered_map<std::string, TSMLItem*> held_;  // the loaded items by identifier
-    std::unordered_set<const TSMLItem*> deleted_;      // removed at the end of the reply
+    TItemIndex held_;                              // the loaded items by identifier
+    std::unordered_set<const TSMLItem*> deleted_;  // removed at the end of the reply
 };
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <regex>
 #include <set>
 
 #include "engine/Errors.h"
 #include "engine/SyncMLMessage.h"
 #include "support/LoadHarness.h"
+#include "support/Payloads.h"
 
 namespace orvanta {
 namespace {
@@ -49,6 +52,54 @@ TEST(Load, ReplySplitOverThreeMessages) {
         for (const ClientStatus& s : messages[i].Statuses)
             EXPECT_EQ(s.MsgRef, n);
     }
+}
+
+// Thousands of Adds, Replaces and Deletes over a few thousand identifiers, in one reply:
+// repeated, of items deleted before, of items never sent. The client keeps what a plain
+// map of identifiers keeps (in the order items first came, each with its last payload)
+// and answers 211 exactly to the Deletes of items it does not hold.
+TEST(Load, ManyChangesOfTheSameItemsEndAsAMapOfIdentifiers) {
+    ServerReplyShape r;
+    r.Commands.clear();
+    std::vector<std::string> held;  // in the order the client holds them
+    std::map<std::string, std::string> titles;
+    std::string deletes;
+    std::uint32_t random = 12345;
+    for (int k = 0; k < 6000; ++k) {
+        random = random * 1103515245u + 12345u;
+        const std::string id = "c" + std::to_string((random >> 8) % 2500);
+        const int kind = k < 1500 ? 0 : static_cast<int>((random >> 20) % 3);
+        const std::string cmdID = std::to_string(10 + k);
+        const auto at = std::find(held.begin(), held.end(), id);
+        if (kind == 2) {
+            r.Commands.push_back({"Delete", cmdID, id, std::nullopt});
+            deletes += id + (at == held.end() ? " 211 " : " 200 ");
+            if (at != held.end()) held.erase(at), titles.erase(id);
+            continue;
+        }
+        const std::string title = "Given " + cmdID;
+        r.Commands.push_back(
+            {kind == 0 ? "Add" : "Replace", cmdID, id, VCard({"N:" + cmdID + ";Given;;;"})});
+        if (at == held.end()) held.push_back(id);
+        titles[id] = title;
+    }
+    ScriptedPeer peer({BuildServerReply(r), Closing()});
+    auto client = ClientFor(peer);
+    client->Load("");
+
+    std::string expected, got;
+    for (const std::string& id : held)
+        expected += id + " " + titles[id] + ", ";
+    for (std::size_t i = 0; i < client->Count(); ++i)
+        got += client->Item(i)->ID + " " + ToUTF8(client->Item(i)->GetTitle()) + ", ";
+    EXPECT_EQ(got, expected);
+    std::string answered;
+    for (const ClientMessage& m : Messages(peer)) {
+        for (const ClientStatus& s : m.Statuses) {
+            if (s.Cmd == "Delete") answered += s.TargetRef + " " + s.Data + " ";
+        }
+    }
+    EXPECT_EQ(answered, deletes);
 }
 
 // A server limit far below the Map's size: the closing Statuses and Map go over
