@@ -466,11 +466,7 @@ TEST(TimeZone, OffsetsByTheTZVariable) {
     const TimeZoneRule rule = SystemTimeZoneRule();  // Berlin's zone file
     EXPECT_EQ(rule.DaylightDate.Month, 3);
     EXPECT_EQ(rule.StandardDate.Month, 10);
-    if (saved) {
-        setenv("TZ", saved->c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
+    saved ? setenv("TZ", saved->c_str(), 1) : unsetenv("TZ");
     for (const char* text :
          {"", "UTC", "America/New_York", "CET-1CEST,J60,J300", "X1", "CET-1CEST,M13.1.0,M10.5.0"})
         EXPECT_FALSE(ParsePosixRule(text).has_value()) << text;

@@ -48,13 +48,6 @@ using Event = Items;
 using Task = Items;
 using Contact = Items;
 
-std::vector<TReminder> Reminders(const TSMLEvent& e) {
-    std::vector<TReminder> all;
-    for (std::size_t i = 0; i < e.ReminderCount(); ++i)
-        all.push_back(e.GetReminder(i));
-    return all;
-}
-
 // A new item is its kind's template, which reads back as itself whatever was read before.
 TEST_F(ItemKinds, NewItemsCarryTheirTemplates) {
     const std::tuple<TSMLBase*, std::string, int> cases[] = {
@@ -293,7 +286,7 @@ TEST_F(Event, RemindersAndTheirBlocks) {
         SCOPED_TRACE(trigger);
         event.Parse(
             VEvent({"BEGIN:VALARM", std::string("ACTION:") + action, trigger, "END:VALARM"}));
-        EXPECT_EQ(Reminders(event), std::vector{reminder});
+        EXPECT_EQ(event.Reminders, std::vector{reminder});
         if (!written) continue;
         TSMLEvent added(nullptr);
         added.AddReminder(reminder);
@@ -336,12 +329,12 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
         SCOPED_TRACE(what);
         event.Parse(payload);
         const ItemLines parsed = event.Lines;
-        const std::vector<TReminder> before = Reminders(event);
+        const std::vector<TReminder> before = event.Reminders;
         ASSERT_EQ(before.size(), reminders);
         if (!addable) {
             EXPECT_THROW(event.AddReminder(added), ItemError);
             EXPECT_EQ(event.Lines, parsed);
-            EXPECT_EQ(Reminders(event), before);
+            EXPECT_EQ(event.Reminders, before);
             continue;
         }
         event.AddReminder(added);
@@ -349,11 +342,11 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
         EXPECT_EQ(event.GetReminder(newIndex), added);
         TSMLEvent reread(nullptr);
         reread.Parse(event.GetText());
-        EXPECT_EQ(Reminders(reread), Reminders(event));
+        EXPECT_EQ(reread.Reminders, event.Reminders);
         event.State = ItemState::Unchanged;
         event.DeleteReminder(newIndex);
         EXPECT_EQ(event.Lines, parsed);
-        EXPECT_EQ(Reminders(event), before);
+        EXPECT_EQ(event.Reminders, before);
         EXPECT_EQ(event.State, ItemState::Modified);
     }
 }

@@ -56,11 +56,16 @@ inline void RunExchange(ui::TDataPane& pane, void (ui::TDataPane::*handler)()) {
     ASSERT_TRUE(Settle(pane)) << "the exchange did not end";
 }
 
-// The first column of a pane's rows, in the order the table shows them.
-inline std::vector<std::string> Rows(const ui::TDataPane& pane) {
+// A pane's rows in the order the table shows them: their first cells, or all their
+// cells between bars.
+inline std::vector<std::string> Rows(const ui::TDataPane& pane, bool allColumns = false) {
     std::vector<std::string> rows;
-    for (int i = 0; i < pane.RowCount(); ++i)
-        rows.push_back(pane.Cell(i, 0).toStdString());
+    const int columns = allColumns ? pane.List->model()->columnCount() : 1;
+    for (int row = 0; row < pane.RowCount(); ++row) {
+        rows.emplace_back();
+        for (int column = 0; column < columns; ++column)
+            rows.back() += (column ? "|" : "") + pane.Cell(row, column).toStdString();
+    }
     return rows;
 }
 
