@@ -473,8 +473,9 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
         file.write(text);
         return file.fileName();
     };
-    const QString cut =
-        write("cut.vcf", "BEGIN:VCARD\r\nN:Ok;Anna\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:Cut\r\n");
+    const QString bad = write("bad.vcf",
+                              "BEGIN:VCARD\r\nN:Ok;Anna\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
+                              "BDAY:1970-13-01\r\nEND:VCARD\r\n");
     const QString plain = write("plain.vcf", "Anna, Ben\r\n");
     const auto notLoaded = PaneKinds()[kContacts].MakeClient();
     const struct {
@@ -488,7 +489,8 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
         {nullptr, Sample("note-vnote11.vnt"),
          "note-vnote11.vnt: The file holds no contacts, only items of another kind; "
          "import it in their tab"},
-        {nullptr, cut, "cut.vcf: The file ends inside the VCARD object that begins on line 4"},
+        // All or nothing: the first contact is not added when the second cannot be read.
+        {nullptr, bad, "bad.vcf: Invalid argument to date encode"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
