@@ -63,39 +63,84 @@ protected:
 // The editor's box that makes each kind's title, in the order of PaneKinds().
 const char* const kTitleBoxes[] = {"WhatEd", "FNameEd", "WhatEd", "WhatEd"};
 
-// A tab and a pane per kind, its controls in order. A pane also works on its own with the
+// Per kind: a tab and a pane, its controls in order. A pane works on its own with the
 // client and editor it is given: Add opens the editor of its kind; Cancel leaves no item
-// behind, OK lists the new item and offers to store it.
-TEST_F(Panes, OnePanePerKindWhichAlsoWorksOnItsOwn) {
+// behind, OK lists the new item and offers to store it. The list shows the kind's columns
+// in their order, without deleted items; moments in the user's locale, in hours and
+// minutes; an all-day event shows its last day; undated tasks come last.
+TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
+    ScopedTimeZone zone("UTC0");
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    const struct {
+        Lines payloads;  // the first is deleted
+        const char* table;
+    } kinds[] = {
+        {{VEvent({"SUMMARY:Gone"}),
+          VEvent({"SUMMARY:Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z",
+                  "LOCATION:Saal"}),
+          VEvent({"SUMMARY:Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"}),
+          VEvent({"SUMMARY:Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"})},
+         "Early|02.12.24 08:00|02.12.24 09:00|\nFeier|18.12.24|18.12.24|\n"
+         "Later|20.12.24 10:00|20.12.24 11:00|Saal\n"},
+        {{VCard({"N:Gone"}), VCard({"N:Alt;Cy", "TEL;WORK:040"}),
+          VCard({"N:Zeta;Ada", "TEL;CELL:0171", "TEL;WORK:030", "EMAIL;WORK:a@w", "ORG:Acme"}),
+          VCard({"N:Berg;Bo", "TEL:089", "TEL;CELL:0172", "EMAIL:bo@x", "EMAIL;WORK:bo@w"})},
+         "Ada Zeta|0171|a@w|Acme\nBo Berg|089|bo@x|\nCy Alt|040||\n"},
+        {{VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
+          VTodo({"SUMMARY:Second", "DUE:20250102T120000Z", "PRIORITY:1", "STATUS:COMPLETED"}),
+          VTodo({"SUMMARY:First", "DUE:20250101T120000Z"})},
+         "First|01.01.25 12:00||\nSecond|02.01.25 12:00|1|done\nUndated|||\n"},
+        {{VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
+          VNote({"BODY;ENCODING=QUOTED-PRINTABLE:Eins=0D=0AZwei"})},
+         "Liste|5\nEins|10\n"},
+    };
     window->show();
     ASSERT_EQ(window->Panel1->count(), static_cast<int>(PaneKinds().size()));
     EXPECT_EQ(window->Panel1->currentWidget(), &Tab(0));
     for (int i = 3; i >= 0; --i) {
         const PaneKind& kind = PaneKinds()[static_cast<std::size_t>(i)];
         SCOPED_TRACE(kind.Tab);
+        TDataPane& pane = Tab(i);
         window->TabControl1->setCurrentIndex(i);
-        EXPECT_EQ(window->Panel1->currentWidget(), &Tab(i));
+        EXPECT_EQ(window->Panel1->currentWidget(), &pane);
         EXPECT_EQ(window->TabControl1->tabText(i), kind.Tab);
-        EXPECT_EQ(Tab(i).objectName(), kind.PaneName);
-        EXPECT_EQ(Tab(i).ItemsGroup->title(), kind.Group);
-        EXPECT_EQ(Tab(i).DSEd->text(), kind.DataSource);
-        EXPECT_EQ(Tab(i).ServerEd->text(), kDefaultServerURL);
-        EXPECT_EQ(FocusChain(Tab(i).ServerEd, 14),
+        EXPECT_EQ(pane.objectName(), kind.PaneName);
+        EXPECT_EQ(pane.ItemsGroup->title(), kind.Group);
+        EXPECT_EQ(pane.DSEd->text(), kind.DataSource);
+        EXPECT_EQ(pane.ServerEd->text(), kDefaultServerURL);
+        EXPECT_EQ(FocusChain(pane.ServerEd, 14),
                   (Lines{"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1", "ProxyEd",
                          "PortEd", "ConnectBtn", "FilterEd", kind.ListName, kind.AddName,
                          kind.EditName, kind.DeleteName, "StoreBtn"}));
 
         QWidget parent;
         const auto editor = kind.MakeEditor(&parent);
-        TDataPane pane(kind, kind.MakeClient(), *editor, &parent);
+        TDataPane lone(kind, kind.MakeClient(), *editor, &parent);
         WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
-        pane.AddBtnClick();
-        EXPECT_TRUE(pane.SyncClient().Items.empty());
-        EXPECT_EQ(Buttons(pane), "Connect -Add -Edit -Delete -Store");
+        lone.AddBtnClick();
+        EXPECT_TRUE(lone.SyncClient().Items.empty());
+        EXPECT_EQ(Buttons(lone), "Connect -Add -Edit -Delete -Store");
         AcceptEditor(kTitleBoxes[i], "Neu");
-        pane.AddBtnClick();
-        EXPECT_EQ(Rows(pane), Lines{"Neu"});
-        EXPECT_EQ(Buttons(pane), "Connect -Add -Edit -Delete +Store");
+        lone.AddBtnClick();
+        EXPECT_EQ(Rows(lone), Lines{"Neu"});
+        EXPECT_EQ(Buttons(lone), "Connect -Add -Edit -Delete +Store");
+
+        for (const std::string& payload : kinds[i].payloads)
+            pane.SyncClient().NewItem()->Parse(payload);
+        pane.SyncClient().Items.front()->State = ItemState::Deleted;
+        pane.FillList();
+        EXPECT_EQ(Joined(Rows(pane, true), "\n"), kinds[i].table);
+        // The user's choice of column and order wins over the kind's.
+        Lines titles = Rows(pane);
+        std::sort(titles.rbegin(), titles.rend());
+        pane.List->sortByColumn(0, Qt::DescendingOrder);
+        EXPECT_EQ(Rows(pane), titles);
+        // An edit moves its row to where its new title sorts.
+        pane.SelectRow(0);
+        AcceptEditor(kTitleBoxes[i], "0");
+        pane.EditBtnClick();
+        titles = Rows(pane);
+        EXPECT_EQ(titles.back().substr(0, 1), "0") << titles.front();
     }
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
@@ -338,57 +383,6 @@ TEST_F(Panes, ClosingEndsARunningExchangeAtOnce) {
     EXPECT_FALSE(notes().Busy());
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_TRUE(errors.empty()) << errors.front();
-}
-
-// Each kind's columns in their order; the first item of each kind is deleted and not
-// shown. Moments in the user's locale, in hours and minutes; an all-day event shows its
-// last day; undated tasks come last.
-TEST_F(UiTest, EveryKindListsItsColumnsInItsOrder) {
-    ScopedTimeZone zone("UTC0");
-    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
-    const struct {
-        Lines payloads;
-        const char* table;
-    } kinds[] = {
-        {{VEvent({"SUMMARY:Gone"}),
-          VEvent({"SUMMARY:Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z",
-                  "LOCATION:Saal"}),
-          VEvent({"SUMMARY:Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"}),
-          VEvent({"SUMMARY:Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"})},
-         "Early|02.12.24 08:00|02.12.24 09:00|\nFeier|18.12.24|18.12.24|\n"
-         "Later|20.12.24 10:00|20.12.24 11:00|Saal\n"},
-        {{VCard({"N:Gone"}), VCard({"N:Alt;Cy", "TEL;WORK:040"}),
-          VCard({"N:Zeta;Ada", "TEL;CELL:0171", "TEL;WORK:030", "EMAIL;WORK:a@w", "ORG:Acme"}),
-          VCard({"N:Berg;Bo", "TEL:089", "TEL;CELL:0172", "EMAIL:bo@x", "EMAIL;WORK:bo@w"})},
-         "Ada Zeta|0171|a@w|Acme\nBo Berg|089|bo@x|\nCy Alt|040||\n"},
-        {{VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
-          VTodo({"SUMMARY:Second", "DUE:20250102T120000Z", "PRIORITY:1", "STATUS:COMPLETED"}),
-          VTodo({"SUMMARY:First", "DUE:20250101T120000Z"})},
-         "First|01.01.25 12:00||\nSecond|02.01.25 12:00|1|done\nUndated|||\n"},
-        {{VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
-          VNote({"BODY;ENCODING=QUOTED-PRINTABLE:Eins=0D=0AZwei"})},
-         "Liste|5\nEins|10\n"},
-    };
-    for (int i = 0; i < 4; ++i) {
-        TDataPane& pane = Tab(i);
-        SCOPED_TRACE(pane.Kind().Tab);
-        for (const std::string& payload : kinds[i].payloads)
-            pane.SyncClient().NewItem()->Parse(payload);
-        pane.SyncClient().Items.front()->State = ItemState::Deleted;
-        pane.FillList();
-        EXPECT_EQ(Joined(Rows(pane, true), "\n"), kinds[i].table);
-        // The user's choice of column and order wins over the kind's.
-        Lines titles = Rows(pane);
-        std::sort(titles.rbegin(), titles.rend());
-        pane.List->sortByColumn(0, Qt::DescendingOrder);
-        EXPECT_EQ(Rows(pane), titles);
-        // An edit moves its row to where its new title sorts.
-        pane.SelectRow(0);
-        AcceptEditor(kTitleBoxes[i], "0");
-        pane.EditBtnClick();
-        titles = Rows(pane);
-        EXPECT_EQ(titles.back().substr(0, 1), "0") << titles.front();
-    }
 }
 
 TEST(ErrorText, FullStopRule) {
