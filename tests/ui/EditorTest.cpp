@@ -28,9 +28,12 @@ protected:
         UiTest::SetUp();
         for (TEditorDialog* dialog : window->findChildren<TEditorDialog*>())
             dialog->Refuse = [this](const QString& m) { refusals.push_back(m.toStdString()); };
-        Find<TEditContForm>().Contacts = &contacts;
+        cont().Contacts = &contacts;
     }
     [[nodiscard]] TEditEventForm& form() const { return Find<TEditEventForm>(); }
+    [[nodiscard]] TEditContForm& cont() const { return Find<TEditContForm>(); }
+    [[nodiscard]] TEditTaskForm& task() const { return Find<TEditTaskForm>(); }
+    [[nodiscard]] TEditNoteForm& note() const { return Find<TEditNoteForm>(); }
     // Opens the event editor on a new event: as Add makes it, or read from its DTSTART and
     // DTEND values, "start/end" (a date alone: all day; no end: none).
     TSMLEvent& Open(const std::string& span = "") {
@@ -82,14 +85,13 @@ protected:
     // Gives every editor a new item of its kind, the contact with a name.
     void GiveItems() {
         form().Event = calendar.NewItem();
-        Find<TEditContForm>().Contact = contacts.NewItem();
-        Find<TEditContForm>().Contact->SetFirstName(u"Ada");
-        Find<TEditTaskForm>().Task = tasks.NewItem();
-        Find<TEditNoteForm>().Note = notes.NewItem();
+        cont().Contact = contacts.NewItem();
+        cont().Contact->SetFirstName(u"Ada");
+        task().Task = tasks.NewItem();
+        note().Note = notes.NewItem();
     }
     [[nodiscard]] std::vector<TEditorDialog*> Dialogs() const {
-        return {&form(), &Find<TReminderForm>(), &Find<TEditContForm>(), &Find<TEditTaskForm>(),
-                &Find<TEditNoteForm>()};
+        return {&form(), &Find<TReminderForm>(), &cont(), &task(), &note()};
     }
 
     TSMLCalendar calendar;
@@ -239,12 +241,9 @@ TEST_F(Editors, MultiLineTextReachesEveryItemWithCRLF) {
         std::function<WideString()> field;
     } cases[] = {
         {&form(), form().DescriptMem, [this] { return form().Event->Description; }},
-        {&Find<TEditContForm>(), Find<TEditContForm>().NotesMM,
-         [this] { return Find<TEditContForm>().Contact->Notes(); }},
-        {&Find<TEditTaskForm>(), Find<TEditTaskForm>().DescriptMem,
-         [this] { return Find<TEditTaskForm>().Task->Description; }},
-        {&Find<TEditNoteForm>(), Find<TEditNoteForm>().DescriptMem,
-         [this] { return Find<TEditNoteForm>().Note->Body; }},
+        {&cont(), cont().NotesMM, [this] { return cont().Contact->Notes(); }},
+        {&task(), task().DescriptMem, [this] { return task().Task->Description; }},
+        {&note(), note().DescriptMem, [this] { return note().Note->Body; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dialog->objectName().toStdString());
@@ -392,9 +391,7 @@ TEST_F(Editors, EveryWindowFitsItsScreen) {
 // aside), and every control hands Enter on to its dialog as OK and Escape as Cancel.
 TEST_F(Editors, KeyboardOrderEnterAndEscapeInEveryEditor) {
     GiveItems();
-    const TEditContForm& cont = Find<TEditContForm>();
     const TReminderForm& reminder = Find<TReminderForm>();
-    const TEditTaskForm& task = Find<TEditTaskForm>();
     const struct {
         Lines order;
         std::vector<QWidget*> controls;  // the first begins the order
@@ -407,12 +404,12 @@ TEST_F(Editors, KeyboardOrderEnterAndEscapeInEveryEditor) {
         {{"MethodCB", "NumberEd", "PeriodCB", "DateDTP", "TimeDTP", "OKBtn", "CancelBtn"},
          {reminder.MethodCB, reminder.NumberEd, reminder.PeriodCB}},
         {{},
-         {cont.Edit(&TSMLContact::FirstName), cont.Edit(&TSMLContact::BusCountry),
-          cont.PageControl1, cont.BirthdayTP->Check}},
+         {cont().Edit(&TSMLContact::FirstName), cont().Edit(&TSMLContact::BusCountry),
+          cont().PageControl1, cont().BirthdayTP->Check}},
         {{"WhatEd", "DueCHB", "DueDateDTP", "DueTimeDTP", "RemindDateDTP", "RemindTimeDTP",
           "RemindCHB", "OKBtn", "CancelBtn", "ComplCHB", "PriorED", "DescriptMem"},
-         {task.WhatEd, task.DueCHB, task.PriorED}},
-        {{"WhatEd", "DescriptMem", "OKBtn", "CancelBtn"}, {Find<TEditNoteForm>().WhatEd}},
+         {task().WhatEd, task().DueCHB, task().PriorED}},
+        {{"WhatEd", "DescriptMem", "OKBtn", "CancelBtn"}, {note().WhatEd}},
     };
     for (std::size_t i = 0; i < Dialogs().size(); ++i) {
         QDialog* dialog = Dialogs()[i];
