@@ -14,7 +14,6 @@ using namespace ui;
 TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     RealServer server;
     window->show();
-    const char* stores[] = {"cal", "card", "task", "vnote"};
     for (int i = 0; i < 4; ++i) {
         TDataPane& pane = Tab(i);
         pane.ServerEd->setText(QString::fromStdString(server.Url()));
@@ -22,7 +21,8 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
         pane.PasswordEd->setText(RealServer::kPassword);
         RunExchange(pane, &TDataPane::ConnectBtnClick);
         ASSERT_TRUE(errors.empty()) << errors.front();
-        EXPECT_EQ(static_cast<std::size_t>(pane.RowCount()), server.ItemIDs(stores[i]).size());
+        EXPECT_EQ(static_cast<std::size_t>(pane.RowCount()),
+                  server.ItemIDs(pane.DSEd->text().toStdString()).size());
         EXPECT_EQ(pane.ConnectBtn->text(), "Refresh");
     }
 
