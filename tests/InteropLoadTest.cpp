@@ -28,12 +28,8 @@ std::map<std::string, std::string> GeneratedContacts(int count) {
     return items;
 }
 
-class Interop : public ::testing::Test {
-protected:
-    RealServer server;
-};
-
-TEST_F(Interop, LargeAddressBooksArriveWhole) {
+TEST(Interop, LargeAddressBooksArriveWhole) {
+    const RealServer server;
     for (const int count : {1000, 5000}) {
         const ScopedStoreContents contacts(server, "card", GeneratedContacts(count));
         TSMLContacts client;
@@ -63,7 +59,8 @@ TEST_F(Interop, LargeAddressBooksArriveWhole) {
 
 // A refusal ends the session with its meaning and no items; the next load goes
 // through at once.
-TEST_F(Interop, RefusalsAreReportedAndEndTheSession) {
+TEST(Interop, RefusalsAreReportedAndEndTheSession) {
+    const RealServer server;
     const struct {
         const char *password, *source, *message;
     } cases[] = {

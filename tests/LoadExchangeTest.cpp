@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 #include <set>
 
 #include "engine/Errors.h"
@@ -166,38 +165,7 @@ TEST(Load, ReplacesItemsHeldBeforeOrLeavesNoneWhenItFails) {
     EXPECT_EQ(peer.Requests().size(), 6u);
 }
 
-// The messages of a slow-sync load, broken into lines here only (the client writes
-// none); {url} stands for the peer's URL.
-const char* const kMessage1 =
-    R"(<?xml version="1.0" encoding="utf-8"?><SyncML><SyncHdr><VerDTD>1.2</VerDTD>
-<VerProto>SyncML/1.2</VerProto><SessionID>loading_20240115T083000Z4711</SessionID>
-<MsgID>1</MsgID><Target><LocURI>{url}</LocURI></Target><Source><LocURI>ContSyncML</LocURI>
-</Source><Cred><Meta><Type xmlns="syncml:metinf">syncml:auth-basic</Type></Meta>
-<Data>dXNlcjpwYXNz</Data></Cred><Meta><MaxMsgSize xmlns="syncml:metinf">1048576</MaxMsgSize>
-</Meta></SyncHdr><SyncBody><Put><CmdID>1</CmdID><Meta>
-<Type xmlns="syncml:metinf">application/vnd.syncml-devinf+xml</Type></Meta><Item><Source>
-<LocURI>./devinf12</LocURI></Source><Data><DevInf xmlns="syncml:devinf"><VerDTD>1.2</VerDTD>
-<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><UTC/><DataStore>
-<SourceRef>contdb</SourceRef><Rx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Rx-Pref>
-<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref><CTCap>
-<CTType>text/x-vcard</CTType><VerCT>2.1</VerCT><Property><PropName>BEGIN</PropName></Property>
-<Property><PropName>END</PropName></Property><Property><PropName>VERSION</PropName></Property>
-<Property><PropName>FN</PropName></Property><Property><PropName>N</PropName></Property>
-<Property><PropName>ADR</PropName><PropParam><ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum>
-<ValEnum>HOME</ValEnum></PropParam></Property><Property><PropName>ORG</PropName></Property>
-<Property><PropName>TITLE</PropName></Property><Property><PropName>NOTE</PropName></Property>
-<Property><PropName>TEL</PropName><PropParam><ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum>
-<ValEnum>FAX</ValEnum><ValEnum>CELL</ValEnum><ValEnum>HOME</ValEnum><ValEnum>VOICE</ValEnum>
-</PropParam></Property><Property><PropName>EMAIL</PropName><PropParam>
-<ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum><ValEnum>HOME</ValEnum>
-<ValEnum>INTERNET</ValEnum></PropParam></Property><Property><PropName>URL</PropName><PropParam>
-<ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum><ValEnum>HOME</ValEnum></PropParam></Property>
-<Property><PropName>BDAY</PropName></Property></CTCap><SyncCap><SyncType>2</SyncType>
-<SyncType>3</SyncType><SyncType>5</SyncType></SyncCap></DataStore></DevInf></Data></Item></Put>
-<Alert><CmdID>2</CmdID><Data>201</Data><Item><Target><LocURI>card</LocURI></Target><Source>
-<LocURI>contdb</LocURI></Source><Meta><Anchor xmlns="syncml:metinf"><Next>12345678</Next>
-</Anchor></Meta></Item></Alert><Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target>
-<Source><LocURI>contdb</LocURI></Source></Sync><Final/></SyncBody></SyncML>)";
+// The second message of a slow-sync load, broken into lines as kLoadMessage1.
 const char* const kMessage2 =
     R"(<?xml version="1.0" encoding="utf-8"?><SyncML><SyncHdr><VerDTD>1.2</VerDTD>
 <VerProto>SyncML/1.2</VerProto><SessionID>loading_20240115T083000Z4711</SessionID>
@@ -216,19 +184,6 @@ const char* const kMessage2 =
 <LocURI>contdb</LocURI></Source><MapItem><Target><LocURI>a1</LocURI></Target><Source>
 <LocURI>a1</LocURI></Source></MapItem><MapItem><Target><LocURI>a2</LocURI></Target><Source>
 <LocURI>a2</LocURI></Source></MapItem></Map><Final/></SyncBody></SyncML>)";
-
-// `text` without its line breaks, each {url} replaced and each pair of `edits` applied.
-std::string Expected(std::string text, const std::string& url,
-                     std::vector<std::pair<std::string, std::string>> edits = {}) {
-    text = std::regex_replace(text, std::regex("\n"), "");
-    edits.emplace_back("{url}", url);
-    for (const auto& [from, to] : edits) {
-        for (auto at = text.find(from); at != std::string::npos;
-             at = text.find(from, at + to.size()))
-            text.replace(at, from.size(), to);
-    }
-    return text;
-}
 
 TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     ServerReplyShape reply;
@@ -250,7 +205,7 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     ASSERT_EQ(requests.size(), 2u);
     // The response URI is used exactly as given, also for the HTTP request.
     EXPECT_EQ(requests[1].Target, "/sync?sessionid=ab=1&x=y");
-    EXPECT_EQ(requests[0].Body, Expected(kMessage1, peer.Url()));
+    EXPECT_EQ(requests[0].Body, Expected(kLoadMessage1, peer.Url()));
     EXPECT_EQ(requests[1].Body, Expected(kMessage2, peer.Url()));
     EXPECT_EQ(client->NextAnchor, "12345678");
     // The items keep the server's identifiers, command numbers and payloads.
@@ -266,7 +221,7 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
     client->Random = Sequence({4711, 12345678});
     client->Load(" 2024 ");
     EXPECT_EQ(peer.Requests().at(2).Body,
-              Expected(kMessage1, peer.Url(),
+              Expected(kLoadMessage1, peer.Url(),
                        {{"dXNlcjpwYXNz", "Og=="},
                         {"<Data>201</Data>", "<Data>204</Data>"},
                         {"<Next>12345678", "<Last> 2024 </Last><Next>12345678"}}));

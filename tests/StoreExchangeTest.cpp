@@ -48,34 +48,27 @@ TEST(Store, ChangesGoInCollectionOrderAndSettle) {
 
     const auto messages = Messages(server);
     ASSERT_EQ(messages.size(), 2u);
-    // Message 1 opens the session: no Sync yet, the anchors of the store.
-    EXPECT_FALSE(messages[0].HasSync);
-    EXPECT_EQ(messages[0].AlertCodes, std::vector<std::string>{"202"});
-    EXPECT_EQ(messages[0].AlertLast, "11111111");
-    EXPECT_EQ(messages[0].AlertNext, "22222222");
-    EXPECT_EQ(messages[0].SessionID, "storing_20240115T083000Z4711");
-    EXPECT_TRUE(messages[0].Final);
-    // Message 2 answers reply 1 and carries the changes: a deletion names its item only.
-    const ClientMessage& m = messages[1];
-    EXPECT_TRUE(m.Final);
-    EXPECT_EQ(Answers(m), "SyncHdr 0 200, Alert 5 200");
-    EXPECT_EQ(m.Statuses[1].AnchorNext, "srv-anchor-1");
-    const auto change = [](const std::string& name, int cmdID, const std::string& id) {
-        const std::string data = name == "Delete" ? ""
-                                                  : "<Meta><Type xmlns=\"syncml:metinf\">"
-                                                    "text/x-vcard</Type></Meta>";
-        return "<" + name + "><CmdID>" + std::to_string(cmdID) + "</CmdID>" + data +
-               "<Item><Source><LocURI>" + id + "</LocURI></Source>" +
-               (name == "Delete" ? "" : "<Data><![CDATA[" + std::string(kCard) + "]]></Data>") +
-               "</Item></" + name + ">";
-    };
-    EXPECT_NE(server.Requests()[1].Body.find(
-                  "<Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target><Source><LocURI>"
-                  "contdb</LocURI></Source>" +
-                  change("Add", 4, "c2") + change("Delete", 5, "c3") + change("Replace", 6, "c4") +
-                  "</Sync>"),
-              std::string::npos)
-        << server.Requests()[1].Body;
+    // Message 1 opens the session as a load does, with Alert 202, both anchors and no
+    // Sync yet; message 2 answers reply 1 and carries the changes: a deletion names its
+    // item only.
+    EXPECT_EQ(server.Requests()[0].Body,
+              Expected(kLoadMessage1, server.Url(),
+                       {{"loading", "storing"},
+                        {"<Data>201", "<Data>202"},
+                        {"<Next>12345678", "<Last>11111111</Last><Next>22222222"},
+                        {"<Sync>.*</Sync>", ""}}));
+    EXPECT_EQ(Answers(messages[1]), "SyncHdr 0 200, Alert 5 200");
+    EXPECT_EQ(messages[1].Statuses[1].AnchorNext, "srv-anchor-1");
+    const std::string sync = Expected(
+        R"(<Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target><Source>
+<LocURI>contdb</LocURI></Source><Add><CmdID>4</CmdID>@type@<Item><Source><LocURI>c2</LocURI>
+</Source>@card@</Item></Add><Delete><CmdID>5</CmdID><Item><Source><LocURI>c3</LocURI></Source>
+</Item></Delete><Replace><CmdID>6</CmdID>@type@<Item><Source><LocURI>c4</LocURI></Source>@card@
+</Item></Replace></Sync><Final/>)",
+        server.Url(),
+        {{"@type@", R"(<Meta><Type xmlns="syncml:metinf">text/x-vcard</Type></Meta>)"},
+         {"@card@", "<Data><![CDATA[" + std::string(kCard) + "]]></Data>"}});
+    EXPECT_NE(server.Requests()[1].Body.find(sync), std::string::npos) << server.Requests()[1].Body;
 
     // Accepted changes settle: the deleted item is gone, the others are unchanged.
     EXPECT_EQ(States(*client), "Unchanged Unchanged Unchanged");

@@ -73,9 +73,8 @@ std::vector<std::string> RawPropertyNames(const std::string& text) {
 
 std::string CorpusTestName(const CorpusFile& file) {
     std::string name = file.name;
-    for (char& c : name) {
+    for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
     return name;
 }
 

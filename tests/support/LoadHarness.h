@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,15 @@ template <class E>
 // (the ref of an item's Status: its SourceRef or TargetRef), then "Map" and the mapped
 // identifiers when the message holds a Map.
 [[nodiscard]] std::string Answers(const ClientMessage& m);
+// The first message of a slow-sync load by ClientFor's client, broken into lines here
+// only (the client writes none); {url} stands for the peer's URL.
+extern const char* const kLoadMessage1;
+// `text` without its line breaks, each regular expression of `edits` replaced, then
+// each {url}.
+[[nodiscard]] std::string Expected(
+    std::string text, const std::string& url,
+    const std::vector<std::pair<std::string, std::string>>& edits = {});
+
 // A client's items in one line: "ID ServerChange lines title" for each.
 [[nodiscard]] std::string ItemList(const TSMLBase& client);
 // The states of a client's items in one line, such as "New Unchanged Deleted".

@@ -25,9 +25,8 @@ fs::path RealServer::StoreFolder(const std::string& store) const {
 
 std::vector<std::string> RealServer::ItemIDs(const std::string& store) const {
     std::vector<std::string> ids;
-    for (const auto& entry : fs::directory_iterator(StoreFolder(store))) {
+    for (const auto& entry : fs::directory_iterator(StoreFolder(store)))
         if (entry.is_regular_file()) ids.push_back(entry.path().filename().string());
-    }
     std::sort(ids.begin(), ids.end());
     return ids;
 }
@@ -101,9 +100,8 @@ std::vector<std::string> SortedIDs(const TSMLBase& client) {
 }
 
 TSMLItem* FindByID(const TSMLBase& client, const std::string& id) {
-    for (const auto& item : client.Items) {
+    for (const auto& item : client.Items)
         if (item->ID == id) return item.get();
-    }
     return nullptr;
 }
 

@@ -27,9 +27,8 @@ std::string Child(const pugi::xml_node& n, const char* path) {
 // Every text and CDATA piece of an element: a payload holding "]]>" comes in two.
 std::string AllText(const pugi::xml_node& n) {
     std::string text;
-    for (pugi::xml_node c : n.children()) {
+    for (pugi::xml_node c : n.children())
         if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) text += c.value();
-    }
     return text;
 }
 
