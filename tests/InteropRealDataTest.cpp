@@ -78,19 +78,14 @@ std::map<std::string, std::string> LoadedFields(const RealServer& server, const 
     return byID;
 }
 
-// Each expectation: an item and a field text its JSON line must hold.
-struct Expectation {
-    const char* id;
-    const char* field;
-};
-
 TEST(InteropZones, EveryTimeIsTheTrueMomentInTheClientsZone) {
     const RealServer server;
     const ScopedStoreContents events(server, "cal", kEvents);
     const ScopedStoreContents tasks(server, "task", kTasks);
     const struct {
         const char* zone;
-        std::vector<Expectation> cal, task;
+        // Each: an item and a field text its JSON line must hold.
+        std::vector<std::pair<const char*, const char*>> cal, task;
     } cases[] = {
         {"Europe/Berlin",
          {{"tokyo-summer",
@@ -117,11 +112,11 @@ TEST(InteropZones, EveryTimeIsTheTrueMomentInTheClientsZone) {
         for (const auto& [kind, expected] :
              {std::pair{"cal", &c.cal}, std::pair{"task", &c.task}}) {
             const auto loaded = LoadedFields(server, c.zone, kind);
-            for (const Expectation& e : *expected) {
-                const auto it = loaded.find(e.id);
-                ASSERT_NE(it, loaded.end()) << c.zone << " " << e.id;
-                EXPECT_NE(it->second.find(e.field), std::string::npos)
-                    << c.zone << ": " << e.field << " not in " << it->second;
+            for (const auto& [id, field] : *expected) {
+                const auto it = loaded.find(id);
+                ASSERT_NE(it, loaded.end()) << c.zone << " " << id;
+                EXPECT_NE(it->second.find(field), std::string::npos)
+                    << c.zone << ": " << field << " not in " << it->second;
             }
         }
     }

@@ -17,18 +17,12 @@ using namespace test;
 // A server that spreads 9 items over three messages.
 TEST(Load, ReplySplitOverThreeMessages) {
     ScriptedPeer peer([](const RecordedRequest&, int index) {
-        ServerReplyShape r;
-        r.MsgID = std::to_string(index + 1);
-        r.StatusMsgRef = r.MsgID;
-        r.HeaderStatus = index == 0 ? 212 : 200;
-        if (index > 0) {
-            r.AlertStatus.reset();
-            r.Alert = false;
-        }
+        if (index == 3) return PeerReply{200, Closing(4), 0};
+        ServerReplyShape r = index == 0 ? ServerReplyShape{} : Acknowledgement(index + 1);
+        r.Sync = true;
         r.SyncCmdID = std::to_string(6 + index);
         r.Commands = Adds(3, 100 * (index + 1), "m" + std::to_string(index + 1) + "-");
         r.Final = index == 2;
-        if (index == 3) return PeerReply{200, Closing(4), 0};
         return PeerReply{200, BuildServerReply(r), 0};
     });
     auto client = ClientFor(peer);
