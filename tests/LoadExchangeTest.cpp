@@ -225,17 +225,21 @@ TEST(Messages, SlowSyncLoadIsLaidOutExactly) {
 // writer gives before the message is closed is the size of the closed message: a
 // message that outgrew it would outgrow the server's limit.
 TEST(Messages, WrittenTextReadsBackAndIsCountedExactly) {
-    const std::string texts[] = {"",
-                                 "plain",
-                                 "a&b<c>d",
-                                 "say \"hi\" 'x'",
-                                 "tab\tline\n",
-                                 "\x01\x1F",
-                                 "M\xC3\xBC"
-                                 "ller",
-                                 "x]]>y]]>",
-                                 "BEGIN:VNOTE\nBODY:a]]>b ]]]> <&>\nEND:VNOTE\n"};
-    for (const std::string& text : texts) {
+    // XML cannot carry a NUL: it is left out, and the text after it still travels.
+    const struct {
+        std::string text, read = text;
+    } cases[] = {{""},
+                 {"plain"},
+                 {"a&b<c>d"},
+                 {"say \"hi\" 'x'"},
+                 {"tab\tline\n"},
+                 {"\x01\x1F"},
+                 {"M\xC3\xBC"
+                  "ller"},
+                 {"x]]>y]]>"},
+                 {"BEGIN:VNOTE\nBODY:a]]>b ]]]> <&>\nEND:VNOTE\n"},
+                 {std::string("TEL:1\0 2\0", 9), "TEL:1 2"}};
+    for (const auto& [text, read] : cases) {
         TMessageWriter message;
         message.Start();
         message.Open("Add");
@@ -253,22 +257,12 @@ TEST(Messages, WrittenTextReadsBackAndIsCountedExactly) {
         const pugi::xml_node add = Child(reply.document_element(), "Add");
         // A control character travels as a reference, which the reader may not undo.
         if (text.find('\x01') == std::string::npos) {
-            EXPECT_EQ(Text(Child(add, "Text")), text);
-            EXPECT_EQ(Text(Path(add, "Meta/Type")), text);
-            EXPECT_EQ(Text(Path(add, "Item/Source/LocURI")), text);
+            EXPECT_EQ(Text(Child(add, "Text")), read);
+            EXPECT_EQ(Text(Path(add, "Meta/Type")), read);
+            EXPECT_EQ(Text(Path(add, "Item/Source/LocURI")), read);
         }
-        EXPECT_EQ(Text(Path(add, "Item/Data")), text);
+        EXPECT_EQ(Text(Path(add, "Item/Data")), read);
     }
-    // XML cannot carry a NUL: it is left out, and the text after it still travels.
-    TMessageWriter message;
-    message.Start();
-    message.Element("Text", std::string_view("a\0b", 3));
-    message.CData("Data", std::string_view("BEGIN:VCARD\r\nTEL:1\0 2\r\nEND:VCARD", 32));
-    std::string written = message.Finish();
-    pugi::xml_document reply;
-    ParseReply(reply, written);
-    EXPECT_EQ(Text(Child(reply.document_element(), "Text")), "ab");
-    EXPECT_EQ(Text(Child(reply.document_element(), "Data")), "BEGIN:VCARD\nTEL:1 2\nEND:VCARD");
 }
 
 TEST(Messages, RepliesAreReadByLocalName) {
