@@ -29,10 +29,14 @@ bool IsBlank(const std::string& text) {
 // load.
 class TItemIndex {
 public:
-    // The slot that holds the item with this identifier, or npos.
-    [[nodiscard]] std::size_t Find(std::string_view id) const {
+    // An identifier's hash, taken once for its lookup and, when it is new, its insert.
+    [[nodiscard]] static std::size_t HashOf(std::string_view id) {
+        return std::hash<std::string_view>{}(id);
+    }
+
+    // The slot that holds the item with this identifier (of this hash), or npos.
+    [[nodiscard]] std::size_t Find(std::string_view id, std::size_t hash) const {
         if (slots_.empty()) return npos;
-        const std::size_t hash = std::hash<std::string_view>{}(id);
         for (std::size_t i = hash & mask();; i = (i + 1) & mask()) {
             const Slot& s = slots_[i];
             if (!s.Item) return npos;
@@ -41,10 +45,10 @@ public:
     }
     [[nodiscard]] TSMLItem* At(std::size_t slot) const { return slots_[slot].Item; }
 
-    // Adds an item whose identifier is not held yet.
-    void Insert(TSMLItem* item) {
+    // Adds an item whose identifier (of this hash) is not held yet.
+    void Insert(TSMLItem* item, std::size_t hash) {
         if ((count_ + 1) * 2 > slots_.size()) Rehash((count_ + 1) * 2);
-        Place({std::hash<std::string_view>{}(item->ID), item});
+        Place({hash, item});
         ++count_;
     }
 
@@ -163,7 +167,8 @@ private:
     // updates it, one of an unknown item makes it; a Delete removes the item, and is
     // answered 211 (not deleted) when there is none.
     int TakeCommand(pugi::xml_node cmd, std::string_view name, const std::string& id) {
-        const std::size_t found = held_.Find(id);
+        const std::size_t hash = TItemIndex::HashOf(id);
+        const std::size_t found = held_.Find(id, hash);
         if (name == "Delete") {
             if (found == TItemIndex::npos) return 211;
             deleted_.insert(held_.At(found));
@@ -177,7 +182,7 @@ private:
             client_.Items.push_back(client_.CreateItem());
             item = client_.Items.back().get();
             item->ID = id;
-            held_.Insert(item);
+            held_.Insert(item, hash);
         }
         item->CmdID = Text(Child(cmd, "CmdID"));
         std::string scratch;
