@@ -39,4 +39,8 @@ std::string VTodo(const Lines& body) {
            "END:VTODO\r\nEND:VCALENDAR\r\n";
 }
 
+std::string VNote(const Lines& body) {
+    return "BEGIN:VNOTE\r\nVERSION:1.1\r\n" + Joined(body) + "END:VNOTE\r\n";
+}
+
 }  // namespace orvanta::test

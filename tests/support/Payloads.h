@@ -27,5 +27,6 @@ inline constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 [[nodiscard]] std::string VCard(const Lines& body, const char* version = "2.1");
 [[nodiscard]] std::string VEvent(const Lines& body, const char* version = "2.0");
 [[nodiscard]] std::string VTodo(const Lines& body);
+[[nodiscard]] std::string VNote(const Lines& body);
 
 }  // namespace orvanta::test

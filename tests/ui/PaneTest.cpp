@@ -20,10 +20,6 @@ namespace {
 using namespace test;
 using namespace ui;
 
-std::string VNote(const Lines& body) {
-    return "BEGIN:VNOTE\r\nVERSION:1.1\r\n" + Joined(body) + "END:VNOTE\r\n";
-}
-
 // A server that delivers three notes to every load and accepts every change stored; the
 // requests from `lateFrom` to before `lateTo` it answers only after two seconds.
 ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX) {
