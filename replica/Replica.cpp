@@ -1,0 +1,706 @@
+#include "replica/Replica.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+#include "replica/Schema.h"
+
+namespace orvanta {
+
+namespace {
+
+using sqlite::TStatement;
+using sqlite::TTransaction;
+
+// Times are kept as Unix milliseconds (UTC).
+std::int64_t ToUnixMs(TDateTime utc) {
+    return std::llround((utc - 25569.0) * kMSecsPerDay);
+}
+
+TDateTime FromUnixMs(std::int64_t ms) {
+    return 25569.0 + static_cast<double>(ms) / kMSecsPerDay;
+}
+
+TDateTime SystemNowUTC() {
+    using namespace std::chrono;
+    return FromUnixMs(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+std::function<std::uint32_t(std::uint32_t)> SystemRandom() {
+    auto engine = std::make_shared<std::mt19937_64>(std::random_device{}());
+    return [engine](std::uint32_t bound) {
+        return static_cast<std::uint32_t>(
+            std::uniform_int_distribution<std::uint64_t>(0, bound - 1)(*engine));
+    };
+}
+
+// A device ID of 64 random bits: no two replicas share one, so the server keeps the
+// anchors and maps of each apart.
+std::string MakeDeviceID(const std::function<std::uint32_t(std::uint32_t)>& random) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string id = "orvanta-";
+    for (int i = 0; i < 16; ++i)
+        id += kHex[random(16) & 15];
+    return id;
+}
+
+// A LUID is the decimal text of the item's row id; any other text names no item.
+std::optional<std::int64_t> ParseLUID(std::string_view text) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value <= 0 ||
+        std::to_string(value) != text)
+        return std::nullopt;
+    return value;
+}
+
+[[noreturn]] void Throw(StorageProblem problem, const std::string& message) {
+    throw StorageError(problem, message);
+}
+
+[[noreturn]] void NoSuchItem(std::string_view luid, const StoreKey& key) {
+    Throw(StorageProblem::NoSuchItem, "The replica holds no item " + std::string(luid) +
+                                          " in data source " + key.DataSource);
+}
+
+// Makes the folders of a new replica that are missing, each readable by its owner only.
+void MakeFolders(const std::filesystem::path& folder, const std::filesystem::path& file) {
+    if (folder.empty() || std::filesystem::exists(folder)) return;
+    MakeFolders(folder.parent_path(), file);
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        throw sqlite::ErrorFor(SQLITE_CANTOPEN, errno, file, "");
+}
+
+// Creates the empty file of a new replica with mode 0600 before SQLite sees it: SQLite
+// gives its -wal and -shm files the mode of the database file. Gives false when the file
+// was there already.
+bool CreateFile(const std::filesystem::path& file) {
+    MakeFolders(file.parent_path(), file);
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) return false;
+        throw sqlite::ErrorFor(SQLITE_CANTOPEN, errno, file, "");
+    }
+    close(fd);
+    return true;
+}
+
+void RemoveFiles(const std::filesystem::path& file) {
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        std::filesystem::remove(file.string() + suffix, ignored);
+}
+
+// The SQL names states by their values (0 unchanged, 1 new, 2 modified, 3 deleted), so
+// that the partial index of changed items serves the queries that name them.
+static_assert(static_cast<int>(ItemState::Unchanged) == 0 && static_cast<int>(ItemState::New) == 1 &&
+              static_cast<int>(ItemState::Modified) == 2 && static_cast<int>(ItemState::Deleted) == 3);
+
+ItemState StateOf(std::int64_t value) {
+    return value >= 0 && value <= 3 ? static_cast<ItemState>(value) : ItemState::Modified;
+}
+
+std::int64_t Value(ItemState state) {
+    return static_cast<std::int64_t>(state);
+}
+
+std::string LUIDText(std::int64_t luid) {
+    return std::to_string(luid);
+}
+
+}  // namespace
+
+// ---- The file ----
+
+std::filesystem::path TReplica::DefaultPath() {
+    std::filesystem::path base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/') {
+        base = data;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* user = getpwuid(getuid());
+            home = user ? user->pw_dir : "/";
+        }
+        base = std::filesystem::path(home) / ".local" / "share";
+    }
+    return base / "Orvanta" / "replica.sqlite";
+}
+
+TReplica::TReplica(const std::filesystem::path& file, ReplicaOptions options)
+    : options_(std::move(options)) {
+    if (!options_.Random) options_.Random = SystemRandom();
+    if (!options_.Clock) options_.Clock = SystemNowUTC;
+    const bool created = CreateFile(file);
+    try {
+        db_ = sqlite::TDatabase(file, options_.BusyTimeoutMs);
+        Open(created);
+    } catch (...) {
+        // A replica that could not be made leaves no file behind.
+        statements_.clear();
+        db_ = sqlite::TDatabase();
+        if (created) RemoveFiles(file);
+        throw;
+    }
+}
+
+TReplica::~TReplica() {
+    statements_.clear();
+}
+
+void TReplica::Open(bool created) {
+    // Checked before anything is written: a file refused here is left as it was.
+    TStatement version(db_, "PRAGMA user_version");
+    version.Step();
+    const int schema = static_cast<int>(version.Int(0));
+    {
+        TStatement check(db_, "PRAGMA quick_check(1)");
+        check.Step();
+        if (check.Text(0) != "ok") throw sqlite::DamagedError(File(), std::string(check.Text(0)));
+    }
+    if (schema > sqlite::kSchemaVersion) {
+        Throw(StorageProblem::TooNew,
+              "The replica " + File().string() + " was written by a newer version of Orvanta " +
+                  "(schema " + std::to_string(schema) + ", this version knows up to " +
+                  std::to_string(sqlite::kSchemaVersion) + ") and was left as it is");
+    }
+    if (schema == 0) {
+        TStatement tables(db_, "SELECT count(*) FROM sqlite_schema");
+        tables.Step();
+        if (tables.Int(0) != 0) {
+            Throw(StorageProblem::NotAReplica,
+                  File().string() + " is not a replica: it is a database of another program");
+        }
+    }
+    if (sqlite3_db_readonly(db_.Handle(), "main") == 1) throw sqlite::ReadOnlyError(File());
+
+    // WAL: readers (the window) and the one writer (a sync) do not wait for each other,
+    // and a commit is one append. NORMAL: a commit survives the program's crash; a power
+    // cut may lose the last ones, never the file's consistency.
+    {
+        TStatement wal(db_, "PRAGMA journal_mode = WAL");
+        wal.Step();
+    }
+    db_.Exec("PRAGMA synchronous = NORMAL");
+
+    if (schema < sqlite::kSchemaVersion || created) {
+        TTransaction transaction(db_);
+        sqlite::MigrateSchema(db_, schema);
+        TStatement device(db_,
+                          "INSERT OR IGNORE INTO replica (id, device_id, created) "
+                          "VALUES (1, ?1, ?2)");
+        device.BindText(1, MakeDeviceID(options_.Random)).Bind(2, ToUnixMs(Now())).Run();
+        transaction.Commit();
+    }
+    TStatement device(db_, "SELECT device_id FROM replica WHERE id = 1");
+    if (!device.Step()) throw sqlite::DamagedError(File(), "it holds no device ID");
+    deviceID_ = device.Text(0);
+}
+
+TStatement& TReplica::Sql(const char* text) {
+    auto it = statements_.find(text);
+    if (it == statements_.end()) it = statements_.emplace(text, TStatement(db_, text)).first;
+    return it->second.Reset();
+}
+
+TReplicaStore TReplica::Store(const StoreKey& key) {
+    const auto find = [&]() -> std::optional<std::pair<std::int64_t, std::string>> {
+        TStatement& s = Sql(
+            "SELECT id, kind FROM stores WHERE server_url = ?1 AND user_name = ?2 AND "
+            "data_source = ?3");
+        s.BindText(1, key.ServerURL).BindText(2, key.UserName).BindText(3, key.DataSource);
+        if (!s.Step()) return std::nullopt;
+        return std::pair{s.Int(0), std::string(s.Text(1))};
+    };
+    auto found = find();
+    if (!found) {
+        TTransaction transaction(db_);
+        Sql("INSERT OR IGNORE INTO stores (server_url, user_name, data_source, kind) "
+            "VALUES (?1, ?2, ?3, ?4)")
+            .BindText(1, key.ServerURL)
+            .BindText(2, key.UserName)
+            .BindText(3, key.DataSource)
+            .BindText(4, key.Kind)
+            .Run();
+        transaction.Commit();
+        found = find();
+    }
+    if (found->second != key.Kind) {
+        Throw(StorageProblem::WrongKind,
+              "The replica holds " + found->second + " items for data source " + key.DataSource +
+                  " of " + key.UserName + " at " + key.ServerURL + ", not " + key.Kind);
+    }
+    return TReplicaStore(*this, found->first, key);
+}
+
+std::vector<StoreKey> TReplica::Stores() {
+    std::vector<StoreKey> keys;
+    TStatement& s =
+        Sql("SELECT server_url, user_name, data_source, kind FROM stores ORDER BY id");
+    while (s.Step()) {
+        keys.push_back({std::string(s.Text(0)), std::string(s.Text(1)), std::string(s.Text(2)),
+                        std::string(s.Text(3))});
+    }
+    return keys;
+}
+
+// ---- Reading a store ----
+
+TReplicaStore::TReplicaStore(TReplica& replica, std::int64_t id, StoreKey key)
+    : replica_(replica), id_(id), key_(std::move(key)) {}
+
+SyncAnchors TReplicaStore::Anchors() const {
+    TStatement& s = replica_.Sql("SELECT client_anchor, server_anchor FROM stores WHERE id = ?1");
+    s.Bind(1, id_);
+    if (!s.Step()) return {};
+    return {std::string(s.Text(0)), std::string(s.Text(1))};
+}
+
+std::optional<TDateTime> TReplicaStore::LastSync() const {
+    TStatement& s = replica_.Sql("SELECT last_sync FROM stores WHERE id = ?1");
+    s.Bind(1, id_);
+    if (!s.Step() || s.IsNull(0)) return std::nullopt;
+    return FromUnixMs(s.Int(0));
+}
+
+namespace {
+
+StoredItemView ViewOf(const TStatement& s, std::string& luid) {
+    luid = LUIDText(s.Int(0));
+    return {luid, s.Text(1), s.Blob(5), StateOf(s.Int(2)), s.Int(3) != 0, s.Int(4)};
+}
+
+}  // namespace
+
+void TReplicaStore::ReadItems(const StoredItemHandler& handler) const {
+    TStatement& s = replica_.Sql(
+        "SELECT luid, server_id, state, map_pending, revision, payload FROM items "
+        "WHERE store_id = ?1 ORDER BY luid");
+    s.Bind(1, id_);
+    std::string luid;
+    while (s.Step())
+        handler(ViewOf(s, luid));
+}
+
+std::optional<StoredItem> TReplicaStore::FindItem(std::string_view luid) const {
+    const auto id = ParseLUID(luid);
+    if (!id) return std::nullopt;
+    TStatement& s = replica_.Sql(
+        "SELECT luid, server_id, state, map_pending, revision, payload FROM items "
+        "WHERE luid = ?1 AND store_id = ?2");
+    s.Bind(1, *id).Bind(2, id_);
+    if (!s.Step()) return std::nullopt;
+    std::string text;
+    return StoredItem(ViewOf(s, text));
+}
+
+std::vector<StoredItem> TReplicaStore::LocalChanges() const {
+    std::vector<StoredItem> changes;
+    TStatement& s = replica_.Sql(
+        "SELECT luid, server_id, state, map_pending, revision, payload FROM items "
+        "WHERE store_id = ?1 AND state <> 0 ORDER BY luid");
+    s.Bind(1, id_);
+    std::string luid;
+    while (s.Step())
+        changes.emplace_back(ViewOf(s, luid));
+    return changes;
+}
+
+std::vector<StoredItem> TReplicaStore::PendingMaps() const {
+    std::vector<StoredItem> maps;
+    TStatement& s = replica_.Sql(
+        "SELECT luid, server_id, state FROM items "
+        "WHERE store_id = ?1 AND map_pending <> 0 ORDER BY luid");
+    s.Bind(1, id_);
+    while (s.Step()) {
+        StoredItem& item = maps.emplace_back();
+        item.LUID = LUIDText(s.Int(0));
+        item.ServerID = s.Text(1);
+        item.State = StateOf(s.Int(2));
+        item.MapPending = true;
+    }
+    return maps;
+}
+
+std::vector<ConflictCopy> TReplicaStore::Conflicts() const {
+    std::vector<ConflictCopy> copies;
+    TStatement& s = replica_.Sql(
+        "SELECT id, luid, made, local_payload, server_payload FROM conflicts "
+        "WHERE store_id = ?1 ORDER BY id");
+    s.Bind(1, id_);
+    while (s.Step()) {
+        ConflictCopy& copy = copies.emplace_back();
+        copy.ID = s.Int(0);
+        copy.LUID = LUIDText(s.Int(1));
+        copy.When = FromUnixMs(s.Int(2));
+        if (!s.IsNull(3)) copy.Local = std::string(s.Blob(3));
+        if (!s.IsNull(4)) copy.Server = std::string(s.Blob(4));
+    }
+    return copies;
+}
+
+std::optional<TReplicaStore::Row> TReplicaStore::FindRow(std::int64_t luid) const {
+    TStatement& s = replica_.Sql(
+        "SELECT luid, state, revision, confirmed IS revision, payload FROM items "
+        "WHERE luid = ?1 AND store_id = ?2");
+    s.Bind(1, luid).Bind(2, id_);
+    if (!s.Step()) return std::nullopt;
+    return Row{s.Int(0), StateOf(s.Int(1)), s.Int(2), s.Int(3) != 0, std::string(s.Blob(4))};
+}
+
+std::optional<TReplicaStore::Row> TReplicaStore::FindRow(const ItemRef& ref) const {
+    if (!ref.LUID.empty()) {
+        const auto luid = ParseLUID(ref.LUID);
+        return luid ? FindRow(*luid) : std::nullopt;
+    }
+    if (ref.ServerID.empty()) return std::nullopt;
+    TStatement& s = replica_.Sql("SELECT luid FROM items WHERE store_id = ?1 AND server_id = ?2");
+    s.Bind(1, id_).BindText(2, ref.ServerID);
+    if (!s.Step()) return std::nullopt;
+    return FindRow(s.Int(0));
+}
+
+TReplicaStore::Row TReplicaStore::RowOf(std::string_view luid) const {
+    const auto id = ParseLUID(luid);
+    auto row = id ? FindRow(*id) : std::nullopt;
+    if (!row) NoSuchItem(luid, key_);
+    return std::move(*row);
+}
+
+bool TReplicaStore::InSession() const {
+    TStatement& s = replica_.Sql("SELECT in_session FROM stores WHERE id = ?1");
+    s.Bind(1, id_);
+    return s.Step() && s.Int(0) != 0;
+}
+
+// ---- Offline edits ----
+
+void TReplicaStore::KeepThroughUndo(std::int64_t luid) {
+    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1 AND luid = ?2")
+        .Bind(1, id_)
+        .Bind(2, luid)
+        .Run();
+}
+
+std::vector<std::string> TReplicaStore::AddLocal(std::span<const std::string_view> payloads) {
+    std::vector<std::string> luids;
+    luids.reserve(payloads.size());
+    TTransaction transaction(replica_.db_);
+    for (const std::string_view payload : payloads) {
+        replica_
+            .Sql("INSERT INTO items (store_id, state, payload) VALUES (?1, ?2, ?3)")
+            .Bind(1, id_)
+            .Bind(2, Value(ItemState::New))
+            .BindBlob(3, payload)
+            .Run();
+        luids.push_back(LUIDText(sqlite3_last_insert_rowid(replica_.db_.Handle())));
+    }
+    transaction.Commit();
+    return luids;
+}
+
+ItemState TReplicaStore::ReplaceLocal(std::string_view luid, std::string_view payload) {
+    TTransaction transaction(replica_.db_);
+    const Row row = RowOf(luid);
+    if (row.State == ItemState::Deleted) NoSuchItem(luid, key_);
+    const ItemState state = row.State == ItemState::New ? ItemState::New : ItemState::Modified;
+    replica_
+        .Sql("UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
+             "WHERE luid = ?3")
+        .BindBlob(1, payload)
+        .Bind(2, Value(state))
+        .Bind(3, row.LUID)
+        .Run();
+    KeepThroughUndo(row.LUID);
+    transaction.Commit();
+    return state;
+}
+
+bool TReplicaStore::MarkDeleted(const Row& row) {
+    KeepThroughUndo(row.LUID);
+    if (row.State == ItemState::New && !InSession()) {
+        replica_.Sql("DELETE FROM items WHERE luid = ?1").Bind(1, row.LUID).Run();
+        return true;
+    }
+    replica_.Sql("UPDATE items SET state = ?1, revision = revision + 1 WHERE luid = ?2")
+        .Bind(1, Value(ItemState::Deleted))
+        .Bind(2, row.LUID)
+        .Run();
+    return false;
+}
+
+bool TReplicaStore::DeleteLocal(std::string_view luid) {
+    TTransaction transaction(replica_.db_);
+    const Row row = RowOf(luid);
+    if (row.State == ItemState::Deleted) return false;
+    const bool gone = MarkDeleted(row);
+    transaction.Commit();
+    return gone;
+}
+
+void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
+    TTransaction transaction(replica_.db_);
+    TStatement& s = replica_.Sql(
+        "SELECT luid, local_payload FROM conflicts WHERE id = ?1 AND store_id = ?2");
+    s.Bind(1, id).Bind(2, id_);
+    if (!s.Step()) {
+        Throw(StorageProblem::NoSuchConflict, "The replica holds no conflict " +
+                                                  std::to_string(id) + " in data source " +
+                                                  key_.DataSource);
+    }
+    const std::int64_t luid = s.Int(0);
+    const std::optional<std::string> local =
+        s.IsNull(1) ? std::nullopt : std::optional<std::string>(s.Blob(1));
+    replica_.Sql("DELETE FROM conflicts WHERE id = ?1").Bind(1, id).Run();
+
+    if (keep == ConflictSide::Local) {
+        const auto row = FindRow(luid);
+        if (!local) {
+            // The local side was a deletion: the item goes again.
+            if (row && row->State != ItemState::Deleted) MarkDeleted(*row);
+        } else if (row) {
+            const ItemState state =
+                row->State == ItemState::New ? ItemState::New : ItemState::Modified;
+            replica_
+                .Sql("UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
+                     "WHERE luid = ?3")
+                .BindBlob(1, *local)
+                .Bind(2, Value(state))
+                .Bind(3, luid)
+                .Run();
+            KeepThroughUndo(luid);
+        } else {
+            // The server deleted the item: it comes back under its LUID, as a new item.
+            replica_
+                .Sql("INSERT INTO items (luid, store_id, state, payload) VALUES (?1, ?2, ?3, ?4)")
+                .Bind(1, luid)
+                .Bind(2, id_)
+                .Bind(3, Value(ItemState::New))
+                .BindBlob(4, *local)
+                .Run();
+        }
+    }
+    transaction.Commit();
+}
+
+// ---- Sessions ----
+
+void TReplicaStore::ForgetConfirmations() {
+    replica_
+        .Sql("UPDATE items SET confirmed = NULL "
+             "WHERE store_id = ?1 AND state <> 0 AND confirmed IS NOT NULL")
+        .Bind(1, id_)
+        .Run();
+}
+
+void TReplicaStore::BeginSession() {
+    TTransaction transaction(replica_.db_);
+    // A session the program did not end (it crashed, or was killed) keeps what its
+    // batches took in; its confirmations are forgotten, so its local changes go again.
+    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1").Bind(1, id_).Run();
+    ForgetConfirmations();
+    replica_.Sql("UPDATE stores SET session = session + 1, in_session = 1 WHERE id = ?1")
+        .Bind(1, id_)
+        .Run();
+    transaction.Commit();
+}
+
+void TReplicaStore::EndSession(const SyncAnchors& next) {
+    TTransaction transaction(replica_.db_);
+    if (!InSession()) throw std::logic_error("EndSession without a session");
+    replica_
+        .Sql("DELETE FROM items "
+             "WHERE store_id = ?1 AND state <> 0 AND state = 3 AND confirmed IS revision")
+        .Bind(1, id_)
+        .Run();
+    replica_
+        .Sql("UPDATE items SET state = 0, confirmed = NULL "
+             "WHERE store_id = ?1 AND state <> 0 AND confirmed IS revision")
+        .Bind(1, id_)
+        .Run();
+    ForgetConfirmations();
+    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1").Bind(1, id_).Run();
+    replica_
+        .Sql("UPDATE stores SET client_anchor = ?2, server_anchor = ?3, in_session = 0, "
+             "last_sync = ?4 WHERE id = ?1")
+        .Bind(1, id_)
+        .BindText(2, next.Client)
+        .BindText(3, next.Server)
+        .Bind(4, ToUnixMs(replica_.Now()))
+        .Run();
+    transaction.Commit();
+}
+
+void TReplicaStore::AbortSession() {
+    TTransaction transaction(replica_.db_);
+    if (!InSession()) return;
+    // The copies the session made for items it is undoing: the local versions come back
+    // into the items themselves.
+    replica_
+        .Sql("DELETE FROM conflicts WHERE store_id = ?1 AND session = "
+             "(SELECT session FROM stores WHERE id = ?1) AND luid IN "
+             "(SELECT luid FROM session_undo WHERE store_id = ?1)")
+        .Bind(1, id_)
+        .Run();
+    replica_
+        .Sql("DELETE FROM items WHERE luid IN "
+             "(SELECT luid FROM session_undo WHERE store_id = ?1)")
+        .Bind(1, id_)
+        .Run();
+    replica_
+        .Sql("INSERT INTO items (luid, store_id, server_id, state, map_pending, revision, "
+             "payload) SELECT luid, store_id, server_id, state, map_pending, revision, payload "
+             "FROM session_undo WHERE store_id = ?1 AND existed <> 0")
+        .Bind(1, id_)
+        .Run();
+    ForgetConfirmations();
+    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1").Bind(1, id_).Run();
+    replica_.Sql("UPDATE stores SET in_session = 0 WHERE id = ?1").Bind(1, id_).Run();
+    transaction.Commit();
+}
+
+void TReplicaStore::RememberForUndo(std::int64_t luid, bool existed) {
+    if (existed) {
+        replica_
+            .Sql("INSERT OR IGNORE INTO session_undo (store_id, luid, existed, server_id, state, "
+                 "map_pending, revision, payload) SELECT store_id, luid, 1, server_id, state, "
+                 "map_pending, revision, payload FROM items WHERE luid = ?1")
+            .Bind(1, luid)
+            .Run();
+    } else {
+        replica_
+            .Sql("INSERT OR IGNORE INTO session_undo (store_id, luid, existed) "
+                 "VALUES (?1, ?2, 0)")
+            .Bind(1, id_)
+            .Bind(2, luid)
+            .Run();
+    }
+}
+
+void TReplicaStore::KeepConflict(std::int64_t luid, std::optional<std::string_view> local,
+                                 std::optional<std::string_view> server) {
+    TStatement& s = replica_.Sql(
+        "INSERT INTO conflicts (store_id, luid, made, session, local_payload, server_payload) "
+        "VALUES (?1, ?2, ?3, (SELECT session FROM stores WHERE id = ?1), ?4, ?5)");
+    s.Bind(1, id_).Bind(2, luid).Bind(3, ToUnixMs(replica_.Now()));
+    if (local) s.BindBlob(4, *local);
+    if (server) s.BindBlob(5, *server);
+    s.Run();
+}
+
+// One server message's changes in one transaction.
+class TReplicaBatch final : public TStorageBatch {
+public:
+    explicit TReplicaBatch(TReplicaStore& store)
+        : store_(store), replica_(store.replica_), transaction_(replica_.db_) {
+        if (!store_.InSession()) throw std::logic_error("a batch outside a session");
+    }
+
+    ApplyResult ServerAdd(std::string_view serverID, std::string_view payload) override {
+        // The server sends an Add only for an item it has no map of: an Add repeated
+        // after a lost Map updates the item, and its Map goes again.
+        if (auto row = store_.FindRow(ItemRef{{}, serverID})) return Overwrite(*row, payload, true);
+        replica_
+            .Sql("INSERT INTO items (store_id, server_id, state, map_pending, payload) "
+                 "VALUES (?1, ?2, ?3, 1, ?4)")
+            .Bind(1, store_.id_)
+            .BindTextOrNull(2, serverID)
+            .Bind(3, Value(ItemState::Unchanged))
+            .BindBlob(4, payload)
+            .Run();
+        const std::int64_t luid = sqlite3_last_insert_rowid(replica_.db_.Handle());
+        store_.RememberForUndo(luid, false);
+        return {ApplyOutcome::Added, LUIDText(luid), false};
+    }
+
+    ApplyResult ServerReplace(const ItemRef& target, std::string_view payload) override {
+        auto row = store_.FindRow(target);
+        if (!row) return {};
+        return Overwrite(*row, payload, false);
+    }
+
+    ApplyResult ServerDelete(const ItemRef& target) override {
+        auto row = store_.FindRow(target);
+        if (!row) return {};
+        store_.RememberForUndo(row->LUID, true);
+        const bool conflict = Unsent(*row) && row->State != ItemState::Deleted;
+        if (conflict) store_.KeepConflict(row->LUID, row->Payload, std::nullopt);
+        replica_.Sql("DELETE FROM items WHERE luid = ?1").Bind(1, row->LUID).Run();
+        return {ApplyOutcome::Deleted, LUIDText(row->LUID), conflict};
+    }
+
+    void ConfirmChange(std::string_view luid, std::int64_t revision) override {
+        const auto id = ParseLUID(luid);
+        if (!id) return;
+        replica_
+            .Sql("UPDATE items SET confirmed = ?3 "
+                 "WHERE luid = ?1 AND store_id = ?2 AND revision = ?3 AND state <> 0")
+            .Bind(1, *id)
+            .Bind(2, store_.id_)
+            .Bind(3, revision)
+            .Run();
+    }
+
+    void ConfirmMap(std::string_view luid) override {
+        // Not undone with a failed session: the server holds the map from then on.
+        const auto id = ParseLUID(luid);
+        if (!id) return;
+        replica_.Sql("UPDATE items SET map_pending = 0 WHERE luid = ?1 AND store_id = ?2")
+            .Bind(1, *id)
+            .Bind(2, store_.id_)
+            .Run();
+    }
+
+    void Commit() override { transaction_.Commit(); }
+
+private:
+    // A local change the server has not taken: overwriting it loses an edit.
+    static bool Unsent(const TReplicaStore::Row& row) {
+        return row.State != ItemState::Unchanged && !row.Confirmed;
+    }
+
+    // The server's version replaces the item's; a local version that differs from it and
+    // never reached the server is kept as a conflict copy.
+    ApplyResult Overwrite(const TReplicaStore::Row& row, std::string_view payload, bool mapAgain) {
+        store_.RememberForUndo(row.LUID, true);
+        const bool conflict =
+            Unsent(row) && (row.State == ItemState::Deleted || row.Payload != payload);
+        if (conflict) {
+            store_.KeepConflict(row.LUID,
+                                row.State == ItemState::Deleted
+                                    ? std::nullopt
+                                    : std::optional<std::string_view>(row.Payload),
+                                payload);
+        }
+        replica_
+            .Sql("UPDATE items SET payload = ?1, state = 0, confirmed = NULL, "
+                 "revision = revision + 1, map_pending = max(map_pending, ?2) WHERE luid = ?3")
+            .BindBlob(1, payload)
+            .Bind(2, mapAgain ? 1 : 0)
+            .Bind(3, row.LUID)
+            .Run();
+        return {ApplyOutcome::Updated, LUIDText(row.LUID), conflict};
+    }
+
+    TReplicaStore& store_;
+    TReplica& replica_;
+    TTransaction transaction_;
+};
+
+std::unique_ptr<TStorageBatch> TReplicaStore::BeginBatch() {
+    return std::make_unique<TReplicaBatch>(*this);
+}
+
+}  // namespace orvanta

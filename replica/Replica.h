@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "formats/DateTime.h"
+#include "formats/ItemStorage.h"
+#include "replica/Sqlite.h"
+
+namespace orvanta {
+
+struct ReplicaOptions {
+    // How long a write waits for another program's write to end before it fails.
+    int BusyTimeoutMs = 2000;
+    // Draws a number in 0..bound-1; makes the device ID of a new replica.
+    std::function<std::uint32_t(std::uint32_t bound)> Random;
+    // The current moment in UTC: when a conflict copy was made, when a sync ended.
+    std::function<TDateTime()> Clock;
+};
+
+class TReplicaStore;
+
+// The replica: this computer's copy of the user's data, one SQLite file for every
+// account and data source, with its device ID. Opening it creates it (mode 0600, in
+// folders made 0700) when it is missing, checks it (PRAGMA quick_check), and brings an
+// older schema up to date; a file that is damaged, not a replica, of a newer version or
+// not writable is refused with a StorageError and left as it is. One object is one
+// connection for one thread; another thread or program opens its own, and writes wait
+// for each other up to the busy timeout. Never holds a password.
+class TReplica {
+public:
+    // $XDG_DATA_HOME/Orvanta/replica.sqlite, or ~/.local/share/Orvanta/replica.sqlite.
+    [[nodiscard]] static std::filesystem::path DefaultPath();
+
+    explicit TReplica(const std::filesystem::path& file, ReplicaOptions options = {});
+    ~TReplica();
+    TReplica(const TReplica&) = delete;
+    TReplica& operator=(const TReplica&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& File() const { return db_.File(); }
+    [[nodiscard]] const std::string& DeviceID() const { return deviceID_; }
+    // The items of one account's data source; an empty store the first time. Fails
+    // (WrongKind) when the data source is held for another kind.
+    [[nodiscard]] TReplicaStore Store(const StoreKey& key);
+    // Every account and data source held.
+    [[nodiscard]] std::vector<StoreKey> Stores();
+
+private:
+    friend class TReplicaStore;
+    friend class TReplicaBatch;
+
+    void Open(bool created);
+    // A prepared statement, made once per connection and reset for this use.
+    sqlite::TStatement& Sql(const char* text);
+    [[nodiscard]] TDateTime Now() const { return options_.Clock(); }
+
+    ReplicaOptions options_;
+    sqlite::TDatabase db_;
+    std::unordered_map<const char*, sqlite::TStatement> statements_;
+    std::string deviceID_;
+};
+
+// The items of one account and data source in the replica.
+class TReplicaStore final : public TItemStorage {
+public:
+    TReplicaStore(TReplica& replica, std::int64_t id, StoreKey key);
+
+    [[nodiscard]] const StoreKey& Key() const { return key_; }
+
+    [[nodiscard]] const std::string& DeviceID() const override { return replica_.DeviceID(); }
+    [[nodiscard]] SyncAnchors Anchors() const override;
+    [[nodiscard]] std::optional<TDateTime> LastSync() const override;
+    void ReadItems(const StoredItemHandler& handler) const override;
+    [[nodiscard]] std::optional<StoredItem> FindItem(std::string_view luid) const override;
+    [[nodiscard]] std::vector<StoredItem> LocalChanges() const override;
+    [[nodiscard]] std::vector<StoredItem> PendingMaps() const override;
+    [[nodiscard]] std::vector<ConflictCopy> Conflicts() const override;
+
+    std::vector<std::string> AddLocal(std::span<const std::string_view> payloads) override;
+    ItemState ReplaceLocal(std::string_view luid, std::string_view payload) override;
+    bool DeleteLocal(std::string_view luid) override;
+    void ResolveConflict(std::int64_t id, ConflictSide keep) override;
+
+    void BeginSession() override;
+    [[nodiscard]] std::unique_ptr<TStorageBatch> BeginBatch() override;
+    void EndSession(const SyncAnchors& next) override;
+    void AbortSession() override;
+
+private:
+    friend class TReplicaBatch;
+
+    // The row of an item of this store, for the writes that depend on it.
+    struct Row {
+        std::int64_t LUID = 0;
+        ItemState State = ItemState::Unchanged;
+        std::int64_t Revision = 0;
+        bool Confirmed = false;  // the server accepted this revision in the running session
+        std::string Payload;
+    };
+    [[nodiscard]] std::optional<Row> FindRow(std::int64_t luid) const;
+    [[nodiscard]] std::optional<Row> FindRow(const ItemRef& ref) const;
+    [[nodiscard]] Row RowOf(std::string_view luid) const;  // fails for an unknown LUID
+    [[nodiscard]] bool InSession() const;
+    // Keeps a row as it is before a session changes it (once per session); `existed`
+    // false for a row the session makes.
+    void RememberForUndo(std::int64_t luid, bool existed);
+    // A local edit outlives the undoing of a failed session.
+    void KeepThroughUndo(std::int64_t luid);
+    void KeepConflict(std::int64_t luid, std::optional<std::string_view> local,
+                      std::optional<std::string_view> server);
+    // Marks an item deleted, or drops a new one that no session may have sent.
+    bool MarkDeleted(const Row& row);
+    void ForgetConfirmations();
+
+    TReplica& replica_;
+    std::int64_t id_;
+    StoreKey key_;
+};
+
+}  // namespace orvanta

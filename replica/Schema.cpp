@@ -1,0 +1,91 @@
+#include "replica/Schema.h"
+
+#include <array>
+#include <string>
+
+namespace orvanta::sqlite {
+
+namespace {
+
+// Each step brings the schema from version i to i + 1. A released step never changes:
+// a new layout is a new step.
+constexpr std::array<const char*, kSchemaVersion> kSteps = {
+    // 1: the replica's device ID; per account and data source the anchors; the items
+    // (LUID = row id, never used twice) with the server's identifier, state and payload;
+    // the local versions that lost a conflict.
+    R"sql(
+CREATE TABLE replica (
+    id INTEGER PRIMARY KEY CHECK (id = 1),
+    device_id TEXT NOT NULL,
+    created INTEGER NOT NULL
+);
+CREATE TABLE stores (
+    id INTEGER PRIMARY KEY,
+    server_url TEXT NOT NULL,
+    user_name TEXT NOT NULL,
+    data_source TEXT NOT NULL,
+    kind TEXT NOT NULL,
+    client_anchor TEXT NOT NULL DEFAULT '',
+    server_anchor TEXT NOT NULL DEFAULT '',
+    UNIQUE (server_url, user_name, data_source)
+);
+CREATE TABLE items (
+    luid INTEGER PRIMARY KEY AUTOINCREMENT,
+    store_id INTEGER NOT NULL REFERENCES stores (id),
+    server_id TEXT,
+    state INTEGER NOT NULL,
+    map_pending INTEGER NOT NULL DEFAULT 0,
+    payload BLOB NOT NULL
+);
+CREATE INDEX items_by_store ON items (store_id);
+CREATE UNIQUE INDEX items_by_server_id ON items (store_id, server_id)
+    WHERE server_id IS NOT NULL;
+CREATE TABLE conflicts (
+    id INTEGER PRIMARY KEY,
+    store_id INTEGER NOT NULL REFERENCES stores (id),
+    luid INTEGER NOT NULL,
+    made INTEGER NOT NULL,
+    local_payload BLOB
+);
+)sql",
+    // 2: local changes are settled when the session ends (an item's revision names the
+    // version the server confirmed), a failed session is undone from the rows it kept
+    // in session_undo, the server's version stands beside each conflict copy, and the
+    // items to send and the Maps to send again are found by index. The server's version
+    // of an older conflict is the item as it is now (none when it is gone).
+    R"sql(
+ALTER TABLE stores ADD COLUMN session INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE stores ADD COLUMN in_session INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE stores ADD COLUMN last_sync INTEGER;
+ALTER TABLE items ADD COLUMN revision INTEGER NOT NULL DEFAULT 1;
+ALTER TABLE items ADD COLUMN confirmed INTEGER;
+CREATE INDEX items_changed ON items (store_id) WHERE state <> 0;
+CREATE INDEX items_map_pending ON items (store_id) WHERE map_pending <> 0;
+ALTER TABLE conflicts ADD COLUMN session INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE conflicts ADD COLUMN server_payload BLOB;
+UPDATE conflicts SET server_payload =
+    (SELECT payload FROM items WHERE items.luid = conflicts.luid);
+CREATE TABLE session_undo (
+    store_id INTEGER NOT NULL,
+    luid INTEGER NOT NULL,
+    existed INTEGER NOT NULL,
+    server_id TEXT,
+    state INTEGER,
+    map_pending INTEGER,
+    revision INTEGER,
+    payload BLOB,
+    PRIMARY KEY (store_id, luid)
+) WITHOUT ROWID;
+)sql",
+};
+
+}  // namespace
+
+void MigrateSchema(TDatabase& db, int from) {
+    for (int version = from; version < kSchemaVersion; ++version)
+        db.Exec(kSteps[static_cast<std::size_t>(version)]);
+    // PRAGMA takes no parameters; the number is the program's own constant.
+    db.Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+}
+
+}  // namespace orvanta::sqlite
