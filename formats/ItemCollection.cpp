@@ -41,9 +41,9 @@ TSMLItem* TItemCollection::Find(std::string_view luid) const {
 }
 
 std::size_t TItemCollection::Changes() const {
-    return static_cast<std::size_t>(std::count_if(items_.begin(), items_.end(), [](const auto& item) {
-        return item->State != ItemState::Unchanged;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(items_.begin(), items_.end(),
+                      [](const auto& item) { return item->State != ItemState::Unchanged; }));
 }
 
 TSMLItem& TItemCollection::Hold(std::unique_ptr<TSMLItem> item) {

@@ -125,8 +125,8 @@ struct ApplyResult {
 // disappears without a trace, with the server's version beside it.
 struct ConflictCopy {
     std::int64_t ID = 0;
-    std::string LUID;  // the item it belongs to (no longer held when the server deleted it)
-    TDateTime When = 0;                 // UTC, when the server's version came in
+    std::string LUID;    // the item it belongs to (no longer held when the server deleted it)
+    TDateTime When = 0;  // UTC, when the server's version came in
     std::optional<std::string> Local;   // empty: the item was deleted here
     std::optional<std::string> Server;  // empty: the server deleted the item
 };

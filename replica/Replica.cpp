@@ -71,8 +71,8 @@ std::optional<std::int64_t> ParseLUID(std::string_view text) {
 }
 
 [[noreturn]] void NoSuchItem(std::string_view luid, const StoreKey& key) {
-    Throw(StorageProblem::NoSuchItem, "The replica holds no item " + std::string(luid) +
-                                          " in data source " + key.DataSource);
+    Throw(StorageProblem::NoSuchItem,
+          "The replica holds no item " + std::string(luid) + " in data source " + key.DataSource);
 }
 
 // Makes the folders of a new replica that are missing, each readable by its owner only.
@@ -105,8 +105,9 @@ void RemoveFiles(const std::filesystem::path& file) {
 
 // The SQL names states by their values (0 unchanged, 1 new, 2 modified, 3 deleted), so
 // that the partial index of changed items serves the queries that name them.
-static_assert(static_cast<int>(ItemState::Unchanged) == 0 && static_cast<int>(ItemState::New) == 1 &&
-              static_cast<int>(ItemState::Modified) == 2 && static_cast<int>(ItemState::Deleted) == 3);
+static_assert(static_cast<int>(ItemState::Unchanged) == 0 &&
+              static_cast<int>(ItemState::New) == 1 && static_cast<int>(ItemState::Modified) == 2 &&
+              static_cast<int>(ItemState::Deleted) == 3);
 
 ItemState StateOf(std::int64_t value) {
     return value >= 0 && value <= 3 ? static_cast<ItemState>(value) : ItemState::Modified;
@@ -162,14 +163,16 @@ TReplica::~TReplica() {
 
 void TReplica::Open(bool created) {
     // Checked before anything is written: a file refused here is left as it was.
-    TStatement version(db_, "PRAGMA user_version");
-    version.Step();
-    const int schema = static_cast<int>(version.Int(0));
-    {
-        TStatement check(db_, "PRAGMA quick_check(1)");
-        check.Step();
-        if (check.Text(0) != "ok") throw sqlite::DamagedError(File(), std::string(check.Text(0)));
-    }
+    // Each statement is done with (finalized) before the next: an unfinished one holds a
+    // read transaction open.
+    const auto first = [this](const char* sql) {
+        TStatement s(db_, sql);
+        s.Step();
+        return std::pair{s.Int(0), std::string(s.Text(0))};
+    };
+    const int schema = static_cast<int>(first("PRAGMA user_version").first);
+    if (const std::string check = first("PRAGMA quick_check(1)").second; check != "ok")
+        throw sqlite::DamagedError(File(), check);
     if (schema > sqlite::kSchemaVersion) {
         Throw(StorageProblem::TooNew,
               "The replica " + File().string() + " was written by a newer version of Orvanta " +
@@ -177,9 +180,7 @@ void TReplica::Open(bool created) {
                   std::to_string(sqlite::kSchemaVersion) + ") and was left as it is");
     }
     if (schema == 0) {
-        TStatement tables(db_, "SELECT count(*) FROM sqlite_schema");
-        tables.Step();
-        if (tables.Int(0) != 0) {
+        if (first("SELECT count(*) FROM sqlite_schema").first != 0) {
             Throw(StorageProblem::NotAReplica,
                   File().string() + " is not a replica: it is a database of another program");
         }
@@ -189,10 +190,7 @@ void TReplica::Open(bool created) {
     // WAL: readers (the window) and the one writer (a sync) do not wait for each other,
     // and a commit is one append. NORMAL: a commit survives the program's crash; a power
     // cut may lose the last ones, never the file's consistency.
-    {
-        TStatement wal(db_, "PRAGMA journal_mode = WAL");
-        wal.Step();
-    }
+    first("PRAGMA journal_mode = WAL");
     db_.Exec("PRAGMA synchronous = NORMAL");
 
     if (schema < sqlite::kSchemaVersion || created) {
@@ -204,9 +202,8 @@ void TReplica::Open(bool created) {
         device.BindText(1, MakeDeviceID(options_.Random)).Bind(2, ToUnixMs(Now())).Run();
         transaction.Commit();
     }
-    TStatement device(db_, "SELECT device_id FROM replica WHERE id = 1");
-    if (!device.Step()) throw sqlite::DamagedError(File(), "it holds no device ID");
-    deviceID_ = device.Text(0);
+    deviceID_ = first("SELECT device_id FROM replica WHERE id = 1").second;
+    if (deviceID_.empty()) throw sqlite::DamagedError(File(), "it holds no device ID");
 }
 
 TStatement& TReplica::Sql(const char* text) {
@@ -217,9 +214,9 @@ TStatement& TReplica::Sql(const char* text) {
 
 TReplicaStore TReplica::Store(const StoreKey& key) {
     const auto find = [&]() -> std::optional<std::pair<std::int64_t, std::string>> {
-        TStatement& s = Sql(
-            "SELECT id, kind FROM stores WHERE server_url = ?1 AND user_name = ?2 AND "
-            "data_source = ?3");
+        TStatement& s =
+            Sql("SELECT id, kind FROM stores WHERE server_url = ?1 AND user_name = ?2 AND "
+                "data_source = ?3");
         s.BindText(1, key.ServerURL).BindText(2, key.UserName).BindText(3, key.DataSource);
         if (!s.Step()) return std::nullopt;
         return std::pair{s.Int(0), std::string(s.Text(1))};
@@ -247,8 +244,7 @@ TReplicaStore TReplica::Store(const StoreKey& key) {
 
 std::vector<StoreKey> TReplica::Stores() {
     std::vector<StoreKey> keys;
-    TStatement& s =
-        Sql("SELECT server_url, user_name, data_source, kind FROM stores ORDER BY id");
+    TStatement& s = Sql("SELECT server_url, user_name, data_source, kind FROM stores ORDER BY id");
     while (s.Step()) {
         keys.push_back({std::string(s.Text(0)), std::string(s.Text(1)), std::string(s.Text(2)),
                         std::string(s.Text(3))});
@@ -399,8 +395,7 @@ std::vector<std::string> TReplicaStore::AddLocal(std::span<const std::string_vie
     luids.reserve(payloads.size());
     TTransaction transaction(replica_.db_);
     for (const std::string_view payload : payloads) {
-        replica_
-            .Sql("INSERT INTO items (store_id, state, payload) VALUES (?1, ?2, ?3)")
+        replica_.Sql("INSERT INTO items (store_id, state, payload) VALUES (?1, ?2, ?3)")
             .Bind(1, id_)
             .Bind(2, Value(ItemState::New))
             .BindBlob(3, payload)
@@ -417,8 +412,9 @@ ItemState TReplicaStore::ReplaceLocal(std::string_view luid, std::string_view pa
     if (row.State == ItemState::Deleted) NoSuchItem(luid, key_);
     const ItemState state = row.State == ItemState::New ? ItemState::New : ItemState::Modified;
     replica_
-        .Sql("UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
-             "WHERE luid = ?3")
+        .Sql(
+            "UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
+            "WHERE luid = ?3")
         .BindBlob(1, payload)
         .Bind(2, Value(state))
         .Bind(3, row.LUID)
@@ -452,8 +448,8 @@ bool TReplicaStore::DeleteLocal(std::string_view luid) {
 
 void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
     TTransaction transaction(replica_.db_);
-    TStatement& s = replica_.Sql(
-        "SELECT luid, local_payload FROM conflicts WHERE id = ?1 AND store_id = ?2");
+    TStatement& s =
+        replica_.Sql("SELECT luid, local_payload FROM conflicts WHERE id = ?1 AND store_id = ?2");
     s.Bind(1, id).Bind(2, id_);
     if (!s.Step()) {
         Throw(StorageProblem::NoSuchConflict, "The replica holds no conflict " +
@@ -474,8 +470,9 @@ void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
             const ItemState state =
                 row->State == ItemState::New ? ItemState::New : ItemState::Modified;
             replica_
-                .Sql("UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
-                     "WHERE luid = ?3")
+                .Sql(
+                    "UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
+                    "WHERE luid = ?3")
                 .BindBlob(1, *local)
                 .Bind(2, Value(state))
                 .Bind(3, luid)
@@ -499,8 +496,9 @@ void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
 
 void TReplicaStore::ForgetConfirmations() {
     replica_
-        .Sql("UPDATE items SET confirmed = NULL "
-             "WHERE store_id = ?1 AND state <> 0 AND confirmed IS NOT NULL")
+        .Sql(
+            "UPDATE items SET confirmed = NULL "
+            "WHERE store_id = ?1 AND state <> 0 AND confirmed IS NOT NULL")
         .Bind(1, id_)
         .Run();
 }
@@ -521,20 +519,23 @@ void TReplicaStore::EndSession(const SyncAnchors& next) {
     TTransaction transaction(replica_.db_);
     if (!InSession()) throw std::logic_error("EndSession without a session");
     replica_
-        .Sql("DELETE FROM items "
-             "WHERE store_id = ?1 AND state <> 0 AND state = 3 AND confirmed IS revision")
+        .Sql(
+            "DELETE FROM items "
+            "WHERE store_id = ?1 AND state <> 0 AND state = 3 AND confirmed IS revision")
         .Bind(1, id_)
         .Run();
     replica_
-        .Sql("UPDATE items SET state = 0, confirmed = NULL "
-             "WHERE store_id = ?1 AND state <> 0 AND confirmed IS revision")
+        .Sql(
+            "UPDATE items SET state = 0, confirmed = NULL "
+            "WHERE store_id = ?1 AND state <> 0 AND confirmed IS revision")
         .Bind(1, id_)
         .Run();
     ForgetConfirmations();
     replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1").Bind(1, id_).Run();
     replica_
-        .Sql("UPDATE stores SET client_anchor = ?2, server_anchor = ?3, in_session = 0, "
-             "last_sync = ?4 WHERE id = ?1")
+        .Sql(
+            "UPDATE stores SET client_anchor = ?2, server_anchor = ?3, in_session = 0, "
+            "last_sync = ?4 WHERE id = ?1")
         .Bind(1, id_)
         .BindText(2, next.Client)
         .BindText(3, next.Server)
@@ -549,20 +550,30 @@ void TReplicaStore::AbortSession() {
     // The copies the session made for items it is undoing: the local versions come back
     // into the items themselves.
     replica_
-        .Sql("DELETE FROM conflicts WHERE store_id = ?1 AND session = "
-             "(SELECT session FROM stores WHERE id = ?1) AND luid IN "
-             "(SELECT luid FROM session_undo WHERE store_id = ?1)")
+        .Sql(
+            "DELETE FROM conflicts WHERE store_id = ?1 AND session = "
+            "(SELECT session FROM stores WHERE id = ?1) AND luid IN "
+            "(SELECT luid FROM session_undo WHERE store_id = ?1)")
+        .Bind(1, id_)
+        .Run();
+    // A Map the server confirmed stays confirmed: the server holds it from then on.
+    replica_
+        .Sql(
+            "UPDATE session_undo SET map_pending = 0 WHERE store_id = ?1 AND existed <> 0 AND "
+            "luid IN (SELECT luid FROM items WHERE store_id = ?1 AND map_pending = 0)")
         .Bind(1, id_)
         .Run();
     replica_
-        .Sql("DELETE FROM items WHERE luid IN "
-             "(SELECT luid FROM session_undo WHERE store_id = ?1)")
+        .Sql(
+            "DELETE FROM items WHERE luid IN "
+            "(SELECT luid FROM session_undo WHERE store_id = ?1)")
         .Bind(1, id_)
         .Run();
     replica_
-        .Sql("INSERT INTO items (luid, store_id, server_id, state, map_pending, revision, "
-             "payload) SELECT luid, store_id, server_id, state, map_pending, revision, payload "
-             "FROM session_undo WHERE store_id = ?1 AND existed <> 0")
+        .Sql(
+            "INSERT INTO items (luid, store_id, server_id, state, map_pending, revision, "
+            "payload) SELECT luid, store_id, server_id, state, map_pending, revision, payload "
+            "FROM session_undo WHERE store_id = ?1 AND existed <> 0")
         .Bind(1, id_)
         .Run();
     ForgetConfirmations();
@@ -574,15 +585,17 @@ void TReplicaStore::AbortSession() {
 void TReplicaStore::RememberForUndo(std::int64_t luid, bool existed) {
     if (existed) {
         replica_
-            .Sql("INSERT OR IGNORE INTO session_undo (store_id, luid, existed, server_id, state, "
-                 "map_pending, revision, payload) SELECT store_id, luid, 1, server_id, state, "
-                 "map_pending, revision, payload FROM items WHERE luid = ?1")
+            .Sql(
+                "INSERT OR IGNORE INTO session_undo (store_id, luid, existed, server_id, state, "
+                "map_pending, revision, payload) SELECT store_id, luid, 1, server_id, state, "
+                "map_pending, revision, payload FROM items WHERE luid = ?1")
             .Bind(1, luid)
             .Run();
     } else {
         replica_
-            .Sql("INSERT OR IGNORE INTO session_undo (store_id, luid, existed) "
-                 "VALUES (?1, ?2, 0)")
+            .Sql(
+                "INSERT OR IGNORE INTO session_undo (store_id, luid, existed) "
+                "VALUES (?1, ?2, 0)")
             .Bind(1, id_)
             .Bind(2, luid)
             .Run();
@@ -613,8 +626,9 @@ public:
         // after a lost Map updates the item, and its Map goes again.
         if (auto row = store_.FindRow(ItemRef{{}, serverID})) return Overwrite(*row, payload, true);
         replica_
-            .Sql("INSERT INTO items (store_id, server_id, state, map_pending, payload) "
-                 "VALUES (?1, ?2, ?3, 1, ?4)")
+            .Sql(
+                "INSERT INTO items (store_id, server_id, state, map_pending, payload) "
+                "VALUES (?1, ?2, ?3, 1, ?4)")
             .Bind(1, store_.id_)
             .BindTextOrNull(2, serverID)
             .Bind(3, Value(ItemState::Unchanged))
@@ -645,8 +659,9 @@ public:
         const auto id = ParseLUID(luid);
         if (!id) return;
         replica_
-            .Sql("UPDATE items SET confirmed = ?3 "
-                 "WHERE luid = ?1 AND store_id = ?2 AND revision = ?3 AND state <> 0")
+            .Sql(
+                "UPDATE items SET confirmed = ?3 "
+                "WHERE luid = ?1 AND store_id = ?2 AND revision = ?3 AND state <> 0")
             .Bind(1, *id)
             .Bind(2, store_.id_)
             .Bind(3, revision)
@@ -655,6 +670,7 @@ public:
 
     void ConfirmMap(std::string_view luid) override {
         // Not undone with a failed session: the server holds the map from then on.
+        // The row is kept as it was only when the session changes it otherwise.
         const auto id = ParseLUID(luid);
         if (!id) return;
         replica_.Sql("UPDATE items SET map_pending = 0 WHERE luid = ?1 AND store_id = ?2")
@@ -685,8 +701,9 @@ private:
                                 payload);
         }
         replica_
-            .Sql("UPDATE items SET payload = ?1, state = 0, confirmed = NULL, "
-                 "revision = revision + 1, map_pending = max(map_pending, ?2) WHERE luid = ?3")
+            .Sql(
+                "UPDATE items SET payload = ?1, state = 0, confirmed = NULL, "
+                "revision = revision + 1, map_pending = max(map_pending, ?2) WHERE luid = ?3")
             .BindBlob(1, payload)
             .Bind(2, mapAgain ? 1 : 0)
             .Bind(3, row.LUID)

@@ -12,7 +12,7 @@ namespace {
 constexpr std::array<const char*, kSchemaVersion> kSteps = {
     // 1: the replica's device ID; per account and data source the anchors; the items
     // (LUID = row id, never used twice) with the server's identifier, state and payload;
-    // the local versions that lost a conflict.
+    // the local versions that lost a conflict (their numbers never used twice either).
     R"sql(
 CREATE TABLE replica (
     id INTEGER PRIMARY KEY CHECK (id = 1),
@@ -41,7 +41,7 @@ CREATE INDEX items_by_store ON items (store_id);
 CREATE UNIQUE INDEX items_by_server_id ON items (store_id, server_id)
     WHERE server_id IS NOT NULL;
 CREATE TABLE conflicts (
-    id INTEGER PRIMARY KEY,
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
     store_id INTEGER NOT NULL REFERENCES stores (id),
     luid INTEGER NOT NULL,
     made INTEGER NOT NULL,

@@ -71,8 +71,8 @@ StorageError ErrorFor(int code, int systemErrno, const std::filesystem::path& fi
 
 TDatabase::TDatabase(const std::filesystem::path& file, int busyTimeoutMs) : file_(file) {
     // No mutex of SQLite's own: a connection is used by one thread at a time.
-    const int code = sqlite3_open_v2(file.c_str(), &db_,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int code =
+        sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         const int systemErrno = db_ ? sqlite3_system_errno(db_) : 0;
         const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
@@ -115,8 +115,8 @@ bool TDatabase::InTransaction() const {
 }
 
 TStatement::TStatement(const TDatabase& db, const char* sql) : db_(&db) {
-    const int code = sqlite3_prepare_v3(db.Handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_,
-                                        nullptr);
+    const int code =
+        sqlite3_prepare_v3(db.Handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
     if (code != SQLITE_OK) db.Fail(code);
 }
 
@@ -150,8 +150,8 @@ TStatement& TStatement::Bind(int index, std::int64_t value) {
 
 TStatement& TStatement::BindText(int index, std::string_view text) {
     // A view of nothing has no address; SQLite would take that for NULL.
-    const int code = sqlite3_bind_text64(stmt_, index, text.data() ? text.data() : "",
-                                         text.size(), SQLITE_STATIC, SQLITE_UTF8);
+    const int code = sqlite3_bind_text64(stmt_, index, text.data() ? text.data() : "", text.size(),
+                                         SQLITE_STATIC, SQLITE_UTF8);
     if (code != SQLITE_OK) db_->Fail(code);
     return *this;
 }
@@ -215,7 +215,8 @@ TTransaction::TTransaction(TDatabase& db) : db_(db) {
 TTransaction::~TTransaction() {
     // SQLite rolls back on its own after some failures (a full disk); then there is
     // nothing left to roll back.
-    if (open_ && db_.InTransaction()) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (open_ && db_.InTransaction())
+        sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void TTransaction::Commit() {
