@@ -74,7 +74,6 @@ struct StoredItemView {
     std::string_view ServerID;  // empty until the server has named the item
     std::string_view Payload;   // byte for byte as it was written
     ItemState State = ItemState::Unchanged;
-    bool MapPending = false;  // a server Add taken in whose Map the server has not confirmed
     // Changes with every write of the item; a confirmation of a local change names the
     // revision that was sent, so that an edit made after it stays marked.
     std::int64_t Revision = 0;
@@ -86,17 +85,11 @@ struct StoredItem {
     std::string ServerID;
     std::string Payload;
     ItemState State = ItemState::Unchanged;
-    bool MapPending = false;
     std::int64_t Revision = 0;
 
     StoredItem() = default;
     explicit StoredItem(const StoredItemView& v)
-        : LUID(v.LUID),
-          ServerID(v.ServerID),
-          Payload(v.Payload),
-          State(v.State),
-          MapPending(v.MapPending),
-          Revision(v.Revision) {}
+        : LUID(v.LUID), ServerID(v.ServerID), Payload(v.Payload), State(v.State), Revision(v.Revision) {}
 };
 
 // The item a server command names: by LUID when the server gives one (a Replace or
@@ -182,8 +175,8 @@ public:
     [[nodiscard]] virtual std::optional<StoredItem> FindItem(std::string_view luid) const = 0;
     // The items with a local change (new, modified, deleted) to send, in LUID order.
     [[nodiscard]] virtual std::vector<StoredItem> LocalChanges() const = 0;
-    // The items whose Map entry the server has not confirmed: the next Map sends them.
-    // LUID and server identifier only.
+    // The server's items whose Map entry (LUID and server identifier) the server has not
+    // confirmed: the next Map sends them. No payloads.
     [[nodiscard]] virtual std::vector<StoredItem> PendingMaps() const = 0;
     [[nodiscard]] virtual std::vector<ConflictCopy> Conflicts() const = 0;
 

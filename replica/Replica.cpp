@@ -6,11 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -56,11 +59,16 @@ std::string MakeDeviceID(const std::function<std::uint32_t(std::uint32_t)>& rand
     return id;
 }
 
-// A LUID is the decimal text of the item's row id; any other text names no item.
+// A store's items are the rows from (store << 32) + 1 to (store << 32) + 2^32 - 1: the
+// LUID is the row id's lower half, counted by each store on its own.
+constexpr std::int64_t kLUIDs = std::int64_t{1} << 32;
+
+// A LUID is a decimal number in 1 .. 2^32 - 1, written without leading zeros; any other
+// text names no item.
 std::optional<std::int64_t> ParseLUID(std::string_view text) {
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value <= 0 ||
+    if (error != std::errc() || end != text.data() + text.size() || value <= 0 || value >= kLUIDs ||
         std::to_string(value) != text)
         return std::nullopt;
     return value;
@@ -117,8 +125,8 @@ std::int64_t Value(ItemState state) {
     return static_cast<std::int64_t>(state);
 }
 
-std::string LUIDText(std::int64_t luid) {
-    return std::to_string(luid);
+std::string LUIDText(std::int64_t rowID) {
+    return std::to_string(rowID & (kLUIDs - 1));
 }
 
 }  // namespace
@@ -142,6 +150,10 @@ std::filesystem::path TReplica::DefaultPath() {
 
 TReplica::TReplica(const std::filesystem::path& file, ReplicaOptions options)
     : options_(std::move(options)) {
+    // SQLite's count of its own memory takes a lock at every allocation; nothing here
+    // reads it. Only possible before SQLite's first use in the process, else passed over.
+    static std::once_flag noMemoryStatus;
+    std::call_once(noMemoryStatus, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
     if (!options_.Random) options_.Random = SystemRandom();
     if (!options_.Clock) options_.Clock = SystemNowUTC;
     const bool created = CreateFile(file);
@@ -190,6 +202,10 @@ void TReplica::Open(bool created) {
     // WAL: readers (the window) and the one writer (a sync) do not wait for each other,
     // and a commit is one append. NORMAL: a commit survives the program's crash; a power
     // cut may lose the last ones, never the file's consistency.
+    // 16 KiB pages: a page holds 30 contacts, and a sync's writes take fewer pages and
+    // fewer calls to the system than with 4 KiB ones. A new file only: an existing one
+    // keeps its size.
+    if (created) db_.Exec("PRAGMA page_size = 16384");
     first("PRAGMA journal_mode = WAL");
     db_.Exec("PRAGMA synchronous = NORMAL");
 
@@ -257,6 +273,10 @@ std::vector<StoreKey> TReplica::Stores() {
 TReplicaStore::TReplicaStore(TReplica& replica, std::int64_t id, StoreKey key)
     : replica_(replica), id_(id), key_(std::move(key)) {}
 
+std::int64_t TReplicaStore::RowID(std::int64_t luid) const {
+    return id_ * kLUIDs + luid;
+}
+
 SyncAnchors TReplicaStore::Anchors() const {
     TStatement& s = replica_.Sql("SELECT client_anchor, server_anchor FROM stores WHERE id = ?1");
     s.Bind(1, id_);
@@ -273,30 +293,30 @@ std::optional<TDateTime> TReplicaStore::LastSync() const {
 
 namespace {
 
+// Rows of (id, server_id, state, revision, payload).
 StoredItemView ViewOf(const TStatement& s, std::string& luid) {
     luid = LUIDText(s.Int(0));
-    return {luid, s.Text(1), s.Blob(5), StateOf(s.Int(2)), s.Int(3) != 0, s.Int(4)};
+    return {luid, s.Text(1), s.Blob(4), StateOf(s.Int(2)), s.Int(3)};
 }
 
 }  // namespace
 
 void TReplicaStore::ReadItems(const StoredItemHandler& handler) const {
     TStatement& s = replica_.Sql(
-        "SELECT luid, server_id, state, map_pending, revision, payload FROM items "
-        "WHERE store_id = ?1 ORDER BY luid");
-    s.Bind(1, id_);
+        "SELECT id, server_id, state, revision, payload FROM items "
+        "WHERE id BETWEEN ?1 AND ?2 ORDER BY id");
+    s.Bind(1, RowID(1)).Bind(2, RowID(kLUIDs - 1));
     std::string luid;
     while (s.Step())
         handler(ViewOf(s, luid));
 }
 
 std::optional<StoredItem> TReplicaStore::FindItem(std::string_view luid) const {
-    const auto id = ParseLUID(luid);
-    if (!id) return std::nullopt;
-    TStatement& s = replica_.Sql(
-        "SELECT luid, server_id, state, map_pending, revision, payload FROM items "
-        "WHERE luid = ?1 AND store_id = ?2");
-    s.Bind(1, *id).Bind(2, id_);
+    const auto number = ParseLUID(luid);
+    if (!number) return std::nullopt;
+    TStatement& s =
+        replica_.Sql("SELECT id, server_id, state, revision, payload FROM items WHERE id = ?1");
+    s.Bind(1, RowID(*number));
     if (!s.Step()) return std::nullopt;
     std::string text;
     return StoredItem(ViewOf(s, text));
@@ -305,8 +325,8 @@ std::optional<StoredItem> TReplicaStore::FindItem(std::string_view luid) const {
 std::vector<StoredItem> TReplicaStore::LocalChanges() const {
     std::vector<StoredItem> changes;
     TStatement& s = replica_.Sql(
-        "SELECT luid, server_id, state, map_pending, revision, payload FROM items "
-        "WHERE store_id = ?1 AND state <> 0 ORDER BY luid");
+        "SELECT id, server_id, state, revision, payload FROM items "
+        "WHERE store_id = ?1 AND state <> 0 ORDER BY id");
     s.Bind(1, id_);
     std::string luid;
     while (s.Step())
@@ -315,17 +335,47 @@ std::vector<StoredItem> TReplicaStore::LocalChanges() const {
 }
 
 std::vector<StoredItem> TReplicaStore::PendingMaps() const {
-    std::vector<StoredItem> maps;
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;
     TStatement& s = replica_.Sql(
-        "SELECT luid, server_id, state FROM items "
-        "WHERE store_id = ?1 AND map_pending <> 0 ORDER BY luid");
-    s.Bind(1, id_);
+        "SELECT first, last FROM pending_maps WHERE first BETWEEN ?1 AND ?2 ORDER BY first");
+    s.Bind(1, RowID(1)).Bind(2, RowID(kLUIDs - 1));
+    std::int64_t span = 0;
     while (s.Step()) {
+        runs.emplace_back(s.Int(0), s.Int(1));
+        span += s.Int(1) - s.Int(0) + 1;
+    }
+    // A run may hold ids of items gone since, or made here: only the server's items
+    // count. Long runs (a first sync's) are read from the index of server identifiers,
+    // which holds no payloads; short ones from the items themselves.
+    std::vector<StoredItem> maps;
+    const auto take = [&](std::int64_t id, std::string_view serverID) {
         StoredItem& item = maps.emplace_back();
-        item.LUID = LUIDText(s.Int(0));
-        item.ServerID = s.Text(1);
-        item.State = StateOf(s.Int(2));
-        item.MapPending = true;
+        item.LUID = LUIDText(id);
+        item.ServerID = serverID;
+    };
+    if (span > 10000) {
+        TStatement& all = replica_.Sql(
+            "SELECT id, server_id FROM items INDEXED BY items_by_server_id "
+            "WHERE store_id = ?1 AND server_id IS NOT NULL");
+        all.Bind(1, id_);
+        while (all.Step()) {
+            const std::int64_t id = all.Int(0);
+            const auto run = std::upper_bound(
+                runs.begin(), runs.end(), std::pair{id, std::numeric_limits<std::int64_t>::max()});
+            if (run != runs.begin() && std::prev(run)->second >= id) take(id, all.Text(1));
+        }
+        std::sort(maps.begin(), maps.end(), [](const StoredItem& a, const StoredItem& b) {
+            return std::stoll(a.LUID) < std::stoll(b.LUID);
+        });
+        return maps;
+    }
+    for (const auto& [first, last] : runs) {
+        TStatement& some = replica_.Sql(
+            "SELECT id, server_id FROM items "
+            "WHERE id BETWEEN ?1 AND ?2 AND server_id IS NOT NULL ORDER BY id");
+        some.Bind(1, first).Bind(2, last);
+        while (some.Step())
+            take(some.Int(0), some.Text(1));
     }
     return maps;
 }
@@ -339,7 +389,7 @@ std::vector<ConflictCopy> TReplicaStore::Conflicts() const {
     while (s.Step()) {
         ConflictCopy& copy = copies.emplace_back();
         copy.ID = s.Int(0);
-        copy.LUID = LUIDText(s.Int(1));
+        copy.LUID = std::to_string(s.Int(1));
         copy.When = FromUnixMs(s.Int(2));
         if (!s.IsNull(3)) copy.Local = std::string(s.Blob(3));
         if (!s.IsNull(4)) copy.Server = std::string(s.Blob(4));
@@ -347,30 +397,31 @@ std::vector<ConflictCopy> TReplicaStore::Conflicts() const {
     return copies;
 }
 
-std::optional<TReplicaStore::Row> TReplicaStore::FindRow(std::int64_t luid) const {
+std::optional<TReplicaStore::Row> TReplicaStore::FindRow(std::int64_t rowID) const {
     TStatement& s = replica_.Sql(
-        "SELECT luid, state, revision, confirmed IS revision, payload FROM items "
-        "WHERE luid = ?1 AND store_id = ?2");
-    s.Bind(1, luid).Bind(2, id_);
+        "SELECT id, state, revision, confirmed IS revision, server_id IS NOT NULL, payload "
+        "FROM items WHERE id = ?1");
+    s.Bind(1, rowID);
     if (!s.Step()) return std::nullopt;
-    return Row{s.Int(0), StateOf(s.Int(1)), s.Int(2), s.Int(3) != 0, std::string(s.Blob(4))};
+    return Row{s.Int(0),      StateOf(s.Int(1)), s.Int(2),
+               s.Int(3) != 0, s.Int(4) != 0,     std::string(s.Blob(5))};
 }
 
 std::optional<TReplicaStore::Row> TReplicaStore::FindRow(const ItemRef& ref) const {
     if (!ref.LUID.empty()) {
         const auto luid = ParseLUID(ref.LUID);
-        return luid ? FindRow(*luid) : std::nullopt;
+        return luid ? FindRow(RowID(*luid)) : std::nullopt;
     }
     if (ref.ServerID.empty()) return std::nullopt;
-    TStatement& s = replica_.Sql("SELECT luid FROM items WHERE store_id = ?1 AND server_id = ?2");
+    TStatement& s = replica_.Sql("SELECT id FROM items WHERE store_id = ?1 AND server_id = ?2");
     s.Bind(1, id_).BindText(2, ref.ServerID);
     if (!s.Step()) return std::nullopt;
     return FindRow(s.Int(0));
 }
 
 TReplicaStore::Row TReplicaStore::RowOf(std::string_view luid) const {
-    const auto id = ParseLUID(luid);
-    auto row = id ? FindRow(*id) : std::nullopt;
+    const auto number = ParseLUID(luid);
+    auto row = number ? FindRow(RowID(*number)) : std::nullopt;
     if (!row) NoSuchItem(luid, key_);
     return std::move(*row);
 }
@@ -381,27 +432,101 @@ bool TReplicaStore::InSession() const {
     return s.Step() && s.Int(0) != 0;
 }
 
-// ---- Offline edits ----
+// ---- Writing ----
 
-void TReplicaStore::KeepThroughUndo(std::int64_t luid) {
-    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1 AND luid = ?2")
-        .Bind(1, id_)
-        .Bind(2, luid)
+std::int64_t TReplicaStore::LastLUID() const {
+    TStatement& s = replica_.Sql("SELECT last_luid FROM stores WHERE id = ?1");
+    s.Bind(1, id_);
+    s.Step();
+    return s.Int(0);
+}
+
+void TReplicaStore::SetLastLUID(std::int64_t luid) {
+    if (luid >= kLUIDs) {
+        Throw(StorageProblem::Unreadable, "The replica " + replica_.File().string() +
+                                              " has made every LUID of data source " +
+                                              key_.DataSource);
+    }
+    replica_.Sql("UPDATE stores SET last_luid = ?2 WHERE id = ?1").Bind(1, id_).Bind(2, luid).Run();
+}
+
+void TReplicaStore::Insert(std::int64_t rowID, std::string_view serverID, ItemState state,
+                           std::string_view payload) {
+    replica_
+        .Sql(
+            "INSERT INTO items (id, store_id, server_id, state, payload) "
+            "VALUES (?1, ?2, ?3, ?4, ?5)")
+        .Bind(1, rowID)
+        .Bind(2, id_)
+        .BindTextOrNull(3, serverID)
+        .Bind(4, Value(state))
+        .BindBlob(5, payload)
         .Run();
 }
+
+void TReplicaStore::Update(const Row& row, std::string_view payload, ItemState state) {
+    replica_
+        .Sql(
+            "UPDATE items SET payload = ?2, state = ?3, confirmed = NULL, "
+            "revision = revision + 1 WHERE id = ?1")
+        .Bind(1, row.ID)
+        .BindBlob(2, payload)
+        .Bind(3, Value(state))
+        .Run();
+}
+
+void TReplicaStore::Erase(std::int64_t rowID) {
+    // Its Map, if one was pending, stays in its run: PendingMaps passes over items gone.
+    replica_.Sql("DELETE FROM items WHERE id = ?1").Bind(1, rowID).Run();
+}
+
+bool TReplicaStore::MapPending(std::int64_t rowID) const {
+    TStatement& s = replica_.Sql(
+        "SELECT last >= ?1 FROM pending_maps WHERE first <= ?1 ORDER BY first DESC LIMIT 1");
+    s.Bind(1, rowID);
+    return s.Step() && s.Int(0) != 0;
+}
+
+void TReplicaStore::PendMaps(std::int64_t first, std::int64_t last) {
+    replica_.Sql("INSERT INTO pending_maps (first, last) VALUES (?1, ?2)")
+        .Bind(1, first)
+        .Bind(2, last)
+        .Run();
+}
+
+void TReplicaStore::ConfirmMaps(std::int64_t first, std::int64_t last) {
+    // Every run that overlaps [first, last] loses that part: what is left on either
+    // side stays.
+    std::vector<std::pair<std::int64_t, std::int64_t>> overlapping;
+    TStatement& s = replica_.Sql(
+        "SELECT first, last FROM pending_maps WHERE first <= ?2 AND last >= ?1 AND first >= "
+        "coalesce((SELECT max(first) FROM pending_maps WHERE first <= ?1), ?1)");
+    s.Bind(1, first).Bind(2, last);
+    while (s.Step())
+        overlapping.emplace_back(s.Int(0), s.Int(1));
+    for (const auto& [runFirst, runLast] : overlapping) {
+        replica_.Sql("DELETE FROM pending_maps WHERE first = ?1").Bind(1, runFirst).Run();
+        if (runFirst < first) PendMaps(runFirst, first - 1);
+        if (runLast > last) PendMaps(last + 1, runLast);
+    }
+}
+
+void TReplicaStore::KeepThroughUndo(std::int64_t rowID) {
+    replica_.Sql("DELETE FROM session_undo WHERE id = ?1").Bind(1, rowID).Run();
+}
+
+// ---- Offline edits ----
 
 std::vector<std::string> TReplicaStore::AddLocal(std::span<const std::string_view> payloads) {
     std::vector<std::string> luids;
     luids.reserve(payloads.size());
     TTransaction transaction(replica_.db_);
+    std::int64_t luid = LastLUID();
     for (const std::string_view payload : payloads) {
-        replica_.Sql("INSERT INTO items (store_id, state, payload) VALUES (?1, ?2, ?3)")
-            .Bind(1, id_)
-            .Bind(2, Value(ItemState::New))
-            .BindBlob(3, payload)
-            .Run();
-        luids.push_back(LUIDText(sqlite3_last_insert_rowid(replica_.db_.Handle())));
+        Insert(RowID(++luid), {}, ItemState::New, payload);
+        luids.push_back(std::to_string(luid));
     }
+    SetLastLUID(luid);
     transaction.Commit();
     return luids;
 }
@@ -411,29 +536,19 @@ ItemState TReplicaStore::ReplaceLocal(std::string_view luid, std::string_view pa
     const Row row = RowOf(luid);
     if (row.State == ItemState::Deleted) NoSuchItem(luid, key_);
     const ItemState state = row.State == ItemState::New ? ItemState::New : ItemState::Modified;
-    replica_
-        .Sql(
-            "UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
-            "WHERE luid = ?3")
-        .BindBlob(1, payload)
-        .Bind(2, Value(state))
-        .Bind(3, row.LUID)
-        .Run();
-    KeepThroughUndo(row.LUID);
+    Update(row, payload, state);
+    KeepThroughUndo(row.ID);
     transaction.Commit();
     return state;
 }
 
 bool TReplicaStore::MarkDeleted(const Row& row) {
-    KeepThroughUndo(row.LUID);
+    KeepThroughUndo(row.ID);
     if (row.State == ItemState::New && !InSession()) {
-        replica_.Sql("DELETE FROM items WHERE luid = ?1").Bind(1, row.LUID).Run();
+        Erase(row.ID);
         return true;
     }
-    replica_.Sql("UPDATE items SET state = ?1, revision = revision + 1 WHERE luid = ?2")
-        .Bind(1, Value(ItemState::Deleted))
-        .Bind(2, row.LUID)
-        .Run();
+    Update(row, row.Payload, ItemState::Deleted);
     return false;
 }
 
@@ -456,37 +571,23 @@ void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
                                                   std::to_string(id) + " in data source " +
                                                   key_.DataSource);
     }
-    const std::int64_t luid = s.Int(0);
+    const std::int64_t rowID = RowID(s.Int(0));
     const std::optional<std::string> local =
         s.IsNull(1) ? std::nullopt : std::optional<std::string>(s.Blob(1));
     replica_.Sql("DELETE FROM conflicts WHERE id = ?1").Bind(1, id).Run();
 
     if (keep == ConflictSide::Local) {
-        const auto row = FindRow(luid);
+        const auto row = FindRow(rowID);
         if (!local) {
             // The local side was a deletion: the item goes again.
             if (row && row->State != ItemState::Deleted) MarkDeleted(*row);
         } else if (row) {
-            const ItemState state =
-                row->State == ItemState::New ? ItemState::New : ItemState::Modified;
-            replica_
-                .Sql(
-                    "UPDATE items SET payload = ?1, state = ?2, revision = revision + 1 "
-                    "WHERE luid = ?3")
-                .BindBlob(1, *local)
-                .Bind(2, Value(state))
-                .Bind(3, luid)
-                .Run();
-            KeepThroughUndo(luid);
+            Update(*row, *local,
+                   row->State == ItemState::New ? ItemState::New : ItemState::Modified);
+            KeepThroughUndo(rowID);
         } else {
             // The server deleted the item: it comes back under its LUID, as a new item.
-            replica_
-                .Sql("INSERT INTO items (luid, store_id, state, payload) VALUES (?1, ?2, ?3, ?4)")
-                .Bind(1, luid)
-                .Bind(2, id_)
-                .Bind(3, Value(ItemState::New))
-                .BindBlob(4, *local)
-                .Run();
+            Insert(rowID, {}, ItemState::New, *local);
         }
     }
     transaction.Commit();
@@ -503,13 +604,23 @@ void TReplicaStore::ForgetConfirmations() {
         .Run();
 }
 
+void TReplicaStore::ClearUndo() {
+    replica_.Sql("DELETE FROM session_undo WHERE id BETWEEN ?1 AND ?2")
+        .Bind(1, RowID(1))
+        .Bind(2, RowID(kLUIDs - 1))
+        .Run();
+}
+
 void TReplicaStore::BeginSession() {
     TTransaction transaction(replica_.db_);
     // A session the program did not end (it crashed, or was killed) keeps what its
     // batches took in; its confirmations are forgotten, so its local changes go again.
-    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1").Bind(1, id_).Run();
+    ClearUndo();
     ForgetConfirmations();
-    replica_.Sql("UPDATE stores SET session = session + 1, in_session = 1 WHERE id = ?1")
+    replica_
+        .Sql(
+            "UPDATE stores SET session = session + 1, in_session = 1, session_luid = last_luid "
+            "WHERE id = ?1")
         .Bind(1, id_)
         .Run();
     transaction.Commit();
@@ -531,7 +642,7 @@ void TReplicaStore::EndSession(const SyncAnchors& next) {
         .Bind(1, id_)
         .Run();
     ForgetConfirmations();
-    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1").Bind(1, id_).Run();
+    ClearUndo();
     replica_
         .Sql(
             "UPDATE stores SET client_anchor = ?2, server_anchor = ?3, in_session = 0, "
@@ -547,67 +658,62 @@ void TReplicaStore::EndSession(const SyncAnchors& next) {
 void TReplicaStore::AbortSession() {
     TTransaction transaction(replica_.db_);
     if (!InSession()) return;
+    const std::int64_t first = RowID(1), last = RowID(kLUIDs - 1);
     // The copies the session made for items it is undoing: the local versions come back
     // into the items themselves.
     replica_
         .Sql(
             "DELETE FROM conflicts WHERE store_id = ?1 AND session = "
-            "(SELECT session FROM stores WHERE id = ?1) AND luid IN "
-            "(SELECT luid FROM session_undo WHERE store_id = ?1)")
+            "(SELECT session FROM stores WHERE id = ?1) AND (store_id << 32) + luid IN "
+            "(SELECT id FROM session_undo WHERE id BETWEEN ?2 AND ?3)")
         .Bind(1, id_)
+        .Bind(2, first)
+        .Bind(3, last)
         .Run();
-    // A Map the server confirmed stays confirmed: the server holds it from then on.
+    // The server's items the session made, unless edited here since. Their pending Maps
+    // stay in their runs: their LUIDs are never made again, and PendingMaps passes over
+    // items gone.
     replica_
         .Sql(
-            "UPDATE session_undo SET map_pending = 0 WHERE store_id = ?1 AND existed <> 0 AND "
-            "luid IN (SELECT luid FROM items WHERE store_id = ?1 AND map_pending = 0)")
-        .Bind(1, id_)
+            "DELETE FROM items WHERE id > ?1 + (SELECT session_luid FROM stores WHERE id = ?2) "
+            "AND id <= ?3 AND server_id IS NOT NULL AND state = 0")
+        .Bind(1, RowID(0))
+        .Bind(2, id_)
+        .Bind(3, last)
         .Run();
+    // The items as they were. A Map the server confirmed meanwhile stays confirmed: the
+    // server holds it; one of an item the server deleted comes back with the item.
+    std::vector<std::int64_t> mapsBack;
+    TStatement& gone = replica_.Sql(
+        "SELECT id FROM session_undo WHERE id BETWEEN ?1 AND ?2 AND map_pending <> 0 AND "
+        "id NOT IN (SELECT id FROM items WHERE id BETWEEN ?1 AND ?2)");
+    gone.Bind(1, first).Bind(2, last);
+    while (gone.Step())
+        mapsBack.push_back(gone.Int(0));
+    for (const std::int64_t id : mapsBack) {
+        if (!MapPending(id)) PendMaps(id, id);
+    }
     replica_
         .Sql(
-            "DELETE FROM items WHERE luid IN "
-            "(SELECT luid FROM session_undo WHERE store_id = ?1)")
-        .Bind(1, id_)
-        .Run();
-    replica_
-        .Sql(
-            "INSERT INTO items (luid, store_id, server_id, state, map_pending, revision, "
-            "payload) SELECT luid, store_id, server_id, state, map_pending, revision, payload "
-            "FROM session_undo WHERE store_id = ?1 AND existed <> 0")
-        .Bind(1, id_)
+            "INSERT OR REPLACE INTO items (id, store_id, server_id, state, revision, payload) "
+            "SELECT id, ?3, server_id, state, revision, payload FROM session_undo "
+            "WHERE id BETWEEN ?1 AND ?2")
+        .Bind(1, first)
+        .Bind(2, last)
+        .Bind(3, id_)
         .Run();
     ForgetConfirmations();
-    replica_.Sql("DELETE FROM session_undo WHERE store_id = ?1").Bind(1, id_).Run();
+    ClearUndo();
     replica_.Sql("UPDATE stores SET in_session = 0 WHERE id = ?1").Bind(1, id_).Run();
     transaction.Commit();
 }
 
-void TReplicaStore::RememberForUndo(std::int64_t luid, bool existed) {
-    if (existed) {
-        replica_
-            .Sql(
-                "INSERT OR IGNORE INTO session_undo (store_id, luid, existed, server_id, state, "
-                "map_pending, revision, payload) SELECT store_id, luid, 1, server_id, state, "
-                "map_pending, revision, payload FROM items WHERE luid = ?1")
-            .Bind(1, luid)
-            .Run();
-    } else {
-        replica_
-            .Sql(
-                "INSERT OR IGNORE INTO session_undo (store_id, luid, existed) "
-                "VALUES (?1, ?2, 0)")
-            .Bind(1, id_)
-            .Bind(2, luid)
-            .Run();
-    }
-}
-
-void TReplicaStore::KeepConflict(std::int64_t luid, std::optional<std::string_view> local,
+void TReplicaStore::KeepConflict(std::int64_t rowID, std::optional<std::string_view> local,
                                  std::optional<std::string_view> server) {
     TStatement& s = replica_.Sql(
         "INSERT INTO conflicts (store_id, luid, made, session, local_payload, server_payload) "
         "VALUES (?1, ?2, ?3, (SELECT session FROM stores WHERE id = ?1), ?4, ?5)");
-    s.Bind(1, id_).Bind(2, luid).Bind(3, ToUnixMs(replica_.Now()));
+    s.Bind(1, id_).Bind(2, rowID - RowID(0)).Bind(3, ToUnixMs(replica_.Now()));
     if (local) s.BindBlob(4, *local);
     if (server) s.BindBlob(5, *server);
     s.Run();
@@ -618,68 +724,78 @@ class TReplicaBatch final : public TStorageBatch {
 public:
     explicit TReplicaBatch(TReplicaStore& store)
         : store_(store), replica_(store.replica_), transaction_(replica_.db_) {
-        if (!store_.InSession()) throw std::logic_error("a batch outside a session");
+        TStatement& s =
+            replica_.Sql("SELECT in_session, session_luid, last_luid FROM stores WHERE id = ?1");
+        s.Bind(1, store_.id_);
+        if (!s.Step() || s.Int(0) == 0) throw std::logic_error("a batch outside a session");
+        sessionStart_ = store_.RowID(s.Int(1));
+        lastLUID_ = s.Int(2);
     }
 
     ApplyResult ServerAdd(std::string_view serverID, std::string_view payload) override {
-        // The server sends an Add only for an item it has no map of: an Add repeated
-        // after a lost Map updates the item, and its Map goes again.
-        if (auto row = store_.FindRow(ItemRef{{}, serverID})) return Overwrite(*row, payload, true);
-        replica_
-            .Sql(
-                "INSERT INTO items (store_id, server_id, state, map_pending, payload) "
-                "VALUES (?1, ?2, ?3, 1, ?4)")
-            .Bind(1, store_.id_)
-            .BindTextOrNull(2, serverID)
-            .Bind(3, Value(ItemState::Unchanged))
-            .BindBlob(4, payload)
-            .Run();
-        const std::int64_t luid = sqlite3_last_insert_rowid(replica_.db_.Handle());
-        store_.RememberForUndo(luid, false);
-        return {ApplyOutcome::Added, LUIDText(luid), false};
+        // The server sends an Add only for an item it has no map of: an Add repeated after
+        // a lost Map updates the item, and its Map goes again.
+        const std::int64_t rowID = store_.RowID(lastLUID_ + 1);
+        TStatement& insert = replica_.Sql(
+            "INSERT INTO items (id, store_id, server_id, state, payload) "
+            "VALUES (?1, ?2, ?3, 0, ?4) "
+            "ON CONFLICT (store_id, server_id) WHERE server_id IS NOT NULL DO NOTHING");
+        insert.Bind(1, rowID).Bind(2, store_.id_).BindTextOrNull(3, serverID).BindBlob(4, payload);
+        if (insert.Run() == 0) {
+            const auto row = store_.FindRow(ItemRef{{}, serverID});
+            ApplyResult result = Overwrite(*row, payload);
+            if (!store_.MapPending(row->ID)) newMaps_.push_back(row->ID);
+            return result;
+        }
+        ++lastLUID_;
+        newMaps_.push_back(rowID);
+        return {ApplyOutcome::Added, LUIDText(rowID), false};
     }
 
     ApplyResult ServerReplace(const ItemRef& target, std::string_view payload) override {
-        auto row = store_.FindRow(target);
+        const auto row = store_.FindRow(target);
         if (!row) return {};
-        return Overwrite(*row, payload, false);
+        return Overwrite(*row, payload);
     }
 
     ApplyResult ServerDelete(const ItemRef& target) override {
-        auto row = store_.FindRow(target);
+        const auto row = store_.FindRow(target);
         if (!row) return {};
-        store_.RememberForUndo(row->LUID, true);
+        Remember(*row);
         const bool conflict = Unsent(*row) && row->State != ItemState::Deleted;
-        if (conflict) store_.KeepConflict(row->LUID, row->Payload, std::nullopt);
-        replica_.Sql("DELETE FROM items WHERE luid = ?1").Bind(1, row->LUID).Run();
-        return {ApplyOutcome::Deleted, LUIDText(row->LUID), conflict};
+        if (conflict) store_.KeepConflict(row->ID, row->Payload, std::nullopt);
+        store_.Erase(row->ID);
+        return {ApplyOutcome::Deleted, LUIDText(row->ID), conflict};
     }
 
     void ConfirmChange(std::string_view luid, std::int64_t revision) override {
-        const auto id = ParseLUID(luid);
-        if (!id) return;
+        const auto number = ParseLUID(luid);
+        if (!number) return;
         replica_
-            .Sql(
-                "UPDATE items SET confirmed = ?3 "
-                "WHERE luid = ?1 AND store_id = ?2 AND revision = ?3 AND state <> 0")
-            .Bind(1, *id)
-            .Bind(2, store_.id_)
-            .Bind(3, revision)
+            .Sql("UPDATE items SET confirmed = ?2 WHERE id = ?1 AND revision = ?2 AND state <> 0")
+            .Bind(1, store_.RowID(*number))
+            .Bind(2, revision)
             .Run();
     }
 
     void ConfirmMap(std::string_view luid) override {
-        // Not undone with a failed session: the server holds the map from then on.
-        // The row is kept as it was only when the session changes it otherwise.
-        const auto id = ParseLUID(luid);
-        if (!id) return;
-        replica_.Sql("UPDATE items SET map_pending = 0 WHERE luid = ?1 AND store_id = ?2")
-            .Bind(1, *id)
-            .Bind(2, store_.id_)
-            .Run();
+        if (const auto number = ParseLUID(luid)) confirmedMaps_.push_back(store_.RowID(*number));
     }
 
-    void Commit() override { transaction_.Commit(); }
+    void Commit() override {
+        // The Maps of one message go in and out as runs of consecutive items: a first
+        // sync's hundred thousand Maps take a few hundred rows and statements.
+        ForEachRun(newMaps_,
+                   [this](std::int64_t first, std::int64_t last) { store_.PendMaps(first, last); });
+        ForEachRun(confirmedMaps_, [this](std::int64_t first, std::int64_t last) {
+            store_.ConfirmMaps(first, last);
+        });
+        replica_.Sql("UPDATE stores SET last_luid = ?2 WHERE id = ?1")
+            .Bind(1, store_.id_)
+            .Bind(2, lastLUID_)
+            .Run();
+        transaction_.Commit();
+    }
 
 private:
     // A local change the server has not taken: overwriting it loses an edit.
@@ -687,33 +803,56 @@ private:
         return row.State != ItemState::Unchanged && !row.Confirmed;
     }
 
+    // Calls visit(first, last) for each run of consecutive ids among `ids`.
+    template <class Visit>
+    static void ForEachRun(std::vector<std::int64_t>& ids, Visit visit) {
+        std::sort(ids.begin(), ids.end());
+        for (std::size_t i = 0; i < ids.size();) {
+            std::size_t j = i;
+            while (j + 1 < ids.size() && ids[j + 1] <= ids[j] + 1)
+                ++j;
+            visit(ids[i], ids[j]);
+            i = j + 1;
+        }
+    }
+
+    // Keeps a row as it is before the session changes it, once per session: an item the
+    // server sent in this session needs none, as undoing the session removes it.
+    void Remember(const TReplicaStore::Row& row) {
+        if (row.ID > sessionStart_ && row.FromServer) return;
+        replica_
+            .Sql(
+                "INSERT OR IGNORE INTO session_undo (id, server_id, state, revision, "
+                "map_pending, payload) SELECT id, server_id, state, revision, ?2, payload "
+                "FROM items WHERE id = ?1")
+            .Bind(1, row.ID)
+            .Bind(2, store_.MapPending(row.ID) ? 1 : 0)
+            .Run();
+    }
+
     // The server's version replaces the item's; a local version that differs from it and
     // never reached the server is kept as a conflict copy.
-    ApplyResult Overwrite(const TReplicaStore::Row& row, std::string_view payload, bool mapAgain) {
-        store_.RememberForUndo(row.LUID, true);
+    ApplyResult Overwrite(const TReplicaStore::Row& row, std::string_view payload) {
+        Remember(row);
         const bool conflict =
             Unsent(row) && (row.State == ItemState::Deleted || row.Payload != payload);
         if (conflict) {
-            store_.KeepConflict(row.LUID,
+            store_.KeepConflict(row.ID,
                                 row.State == ItemState::Deleted
                                     ? std::nullopt
                                     : std::optional<std::string_view>(row.Payload),
                                 payload);
         }
-        replica_
-            .Sql(
-                "UPDATE items SET payload = ?1, state = 0, confirmed = NULL, "
-                "revision = revision + 1, map_pending = max(map_pending, ?2) WHERE luid = ?3")
-            .BindBlob(1, payload)
-            .Bind(2, mapAgain ? 1 : 0)
-            .Bind(3, row.LUID)
-            .Run();
-        return {ApplyOutcome::Updated, LUIDText(row.LUID), conflict};
+        store_.Update(row, payload, ItemState::Unchanged);
+        return {ApplyOutcome::Updated, LUIDText(row.ID), conflict};
     }
 
     TReplicaStore& store_;
     TReplica& replica_;
     TTransaction transaction_;
+    std::int64_t sessionStart_ = 0;  // the last row of the store made before the session
+    std::int64_t lastLUID_ = 0;
+    std::vector<std::int64_t> newMaps_, confirmedMaps_;  // written by Commit
 };
 
 std::unique_ptr<TStorageBatch> TReplicaStore::BeginBatch() {

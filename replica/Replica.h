@@ -97,22 +97,34 @@ private:
 
     // The row of an item of this store, for the writes that depend on it.
     struct Row {
-        std::int64_t LUID = 0;
+        std::int64_t ID = 0;  // the row id: the store's range plus the LUID
         ItemState State = ItemState::Unchanged;
         std::int64_t Revision = 0;
-        bool Confirmed = false;  // the server accepted this revision in the running session
+        bool Confirmed = false;   // the server accepted this revision in the running session
+        bool FromServer = false;  // it has the server's identifier
         std::string Payload;
     };
-    [[nodiscard]] std::optional<Row> FindRow(std::int64_t luid) const;
+    [[nodiscard]] std::int64_t RowID(std::int64_t luid) const;
+    [[nodiscard]] std::optional<Row> FindRow(std::int64_t rowID) const;
     [[nodiscard]] std::optional<Row> FindRow(const ItemRef& ref) const;
     [[nodiscard]] Row RowOf(std::string_view luid) const;  // fails for an unknown LUID
     [[nodiscard]] bool InSession() const;
-    // Keeps a row as it is before a session changes it (once per session); `existed`
-    // false for a row the session makes.
-    void RememberForUndo(std::int64_t luid, bool existed);
+    // The last LUID the store made; new ones count on from it.
+    [[nodiscard]] std::int64_t LastLUID() const;
+    void SetLastLUID(std::int64_t luid);
+    void Insert(std::int64_t rowID, std::string_view serverID, ItemState state,
+                std::string_view payload);
+    // A new payload and state, a new revision, no confirmation.
+    void Update(const Row& row, std::string_view payload, ItemState state);
+    void Erase(std::int64_t rowID);
+    // The Maps still to send are runs of row ids [first, last].
+    [[nodiscard]] bool MapPending(std::int64_t rowID) const;
+    void PendMaps(std::int64_t first, std::int64_t last);
+    void ConfirmMaps(std::int64_t first, std::int64_t last);
     // A local edit outlives the undoing of a failed session.
-    void KeepThroughUndo(std::int64_t luid);
-    void KeepConflict(std::int64_t luid, std::optional<std::string_view> local,
+    void KeepThroughUndo(std::int64_t rowID);
+    void ClearUndo();
+    void KeepConflict(std::int64_t rowID, std::optional<std::string_view> local,
                       std::optional<std::string_view> server);
     // Marks an item deleted, or drops a new one that no session may have sent.
     bool MarkDeleted(const Row& row);

@@ -48,34 +48,55 @@ CREATE TABLE conflicts (
     local_payload BLOB
 );
 )sql",
-    // 2: local changes are settled when the session ends (an item's revision names the
-    // version the server confirmed), a failed session is undone from the rows it kept
-    // in session_undo, the server's version stands beside each conflict copy, and the
-    // items to send and the Maps to send again are found by index. The server's version
-    // of an older conflict is the item as it is now (none when it is gone).
+    // 2: the items of a store are one range of the table (row id = the store's number
+    // times 2^32 plus the item's LUID, each store counting its own LUIDs), so that
+    // reading a store and adding to it needs no index of stores; the Maps still to send
+    // are runs of row ids (a server message's Adds are one run, the server's
+    // confirmation of a Map takes a run out), so that neither rewrites an item; local
+    // changes are settled when the session ends (an item's revision names the
+    // version the server confirmed); a failed session is undone from the rows it kept in
+    // session_undo; the server's version stands beside each conflict copy. The LUIDs
+    // stay what they were (the server maps them); every store goes on after the highest
+    // one ever made. The server's version of an older conflict is the item as it is now
+    // (none when it is gone).
     R"sql(
+CREATE TABLE store_items (
+    id INTEGER PRIMARY KEY,
+    store_id INTEGER NOT NULL REFERENCES stores (id),
+    server_id TEXT,
+    state INTEGER NOT NULL,
+    revision INTEGER NOT NULL DEFAULT 1,
+    confirmed INTEGER,
+    payload BLOB NOT NULL
+);
+INSERT INTO store_items (id, store_id, server_id, state, payload)
+    SELECT (store_id << 32) + luid, store_id, server_id, state, payload FROM items;
+CREATE TABLE pending_maps (first INTEGER PRIMARY KEY, last INTEGER NOT NULL);
+INSERT INTO pending_maps SELECT (store_id << 32) + luid, (store_id << 32) + luid FROM items
+    WHERE map_pending <> 0;
+ALTER TABLE stores ADD COLUMN last_luid INTEGER NOT NULL DEFAULT 0;
+UPDATE stores SET last_luid = coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'items'), 0);
+DROP TABLE items;
+DELETE FROM sqlite_sequence WHERE name = 'items';
+ALTER TABLE store_items RENAME TO items;
+CREATE UNIQUE INDEX items_by_server_id ON items (store_id, server_id) WHERE server_id IS NOT NULL;
+CREATE INDEX items_changed ON items (store_id) WHERE state <> 0;
 ALTER TABLE stores ADD COLUMN session INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE stores ADD COLUMN in_session INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE stores ADD COLUMN session_luid INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE stores ADD COLUMN last_sync INTEGER;
-ALTER TABLE items ADD COLUMN revision INTEGER NOT NULL DEFAULT 1;
-ALTER TABLE items ADD COLUMN confirmed INTEGER;
-CREATE INDEX items_changed ON items (store_id) WHERE state <> 0;
-CREATE INDEX items_map_pending ON items (store_id) WHERE map_pending <> 0;
 ALTER TABLE conflicts ADD COLUMN session INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE conflicts ADD COLUMN server_payload BLOB;
 UPDATE conflicts SET server_payload =
-    (SELECT payload FROM items WHERE items.luid = conflicts.luid);
+    (SELECT payload FROM items WHERE items.id = (conflicts.store_id << 32) + conflicts.luid);
 CREATE TABLE session_undo (
-    store_id INTEGER NOT NULL,
-    luid INTEGER NOT NULL,
-    existed INTEGER NOT NULL,
+    id INTEGER PRIMARY KEY,
     server_id TEXT,
-    state INTEGER,
-    map_pending INTEGER,
-    revision INTEGER,
-    payload BLOB,
-    PRIMARY KEY (store_id, luid)
-) WITHOUT ROWID;
+    state INTEGER NOT NULL,
+    revision INTEGER NOT NULL,
+    map_pending INTEGER NOT NULL,
+    payload BLOB NOT NULL
+);
 )sql",
 };
 

@@ -169,7 +169,6 @@ private:
                                kStates[static_cast<int>(item.State)] + " rev " +
                                std::to_string(item.Revision);
             if (!item.ServerID.empty()) line += " server " + std::string(item.ServerID);
-            if (item.MapPending) line += " map-pending";
             out_.push_back(line + " " + Escape(item.Payload));
         });
         for (const ConflictCopy& copy : store_->Conflicts()) {
@@ -273,6 +272,25 @@ TEST(Replica, ANewReplicaIsTheOwnersAndItsOwn) {
     }
     EXPECT_EQ(TReplica(file).DeviceID(), device);
     EXPECT_NE(TReplica(dir.Path() / "other.sqlite").DeviceID(), device);
+}
+
+// The Maps of a large first sync are read from the index of server identifiers: the
+// same Maps as for a small one.
+TEST(Replica, ManyPendingMaps) {
+    const TempFolder dir;
+    TReplica replica(dir.Path() / "replica.sqlite", FixedReplicaOptions());
+    TReplicaStore store = replica.Store(kKey);
+    store.BeginSession();
+    auto batch = store.BeginBatch();
+    for (int i = 1; i <= 12000; ++i)
+        batch->ServerAdd("s" + std::to_string(i), "x");
+    for (int i = 2; i <= 11999; ++i)
+        batch->ConfirmMap(std::to_string(i));
+    batch->Commit();
+    std::string maps;
+    for (const StoredItem& item : store.PendingMaps())
+        maps += item.LUID + "=" + item.ServerID + " ";
+    EXPECT_EQ(maps, "1=s1 12000=s12000 ");
 }
 
 // The window's items: read from the replica into items of their kind, each edit kept
@@ -470,8 +488,12 @@ const FailureCase kFailures[] = {
      Open, StorageProblem::ReadOnly, "cannot be written", true},
     {"damaged page",
      [](const fs::path& file, std::shared_ptr<void>&) {
-         // The second page onwards holds the tables: make one page garbage.
-         std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(4096 * 3)
+         // The third page holds a table: its head made garbage. The page size is the
+         // big-endian number at byte 16 of the file.
+         const std::string head = ReadFile(file).substr(16, 2);
+         const int pageSize =
+             static_cast<unsigned char>(head[0]) << 8 | static_cast<unsigned char>(head[1]);
+         std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(2 * pageSize)
              << std::string(200, '\xa5');
      },
      Open, StorageProblem::Damaged, "is damaged"},
