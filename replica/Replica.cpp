@@ -107,7 +107,7 @@ bool CreateFile(const std::filesystem::path& file) {
 
 void RemoveFiles(const std::filesystem::path& file) {
     std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+    for (const char* suffix : {"", "-wal", "-shm", "-journal", "-sessions"})
         std::filesystem::remove(file.string() + suffix, ignored);
 }
 
@@ -171,6 +171,36 @@ TReplica::TReplica(const std::filesystem::path& file, ReplicaOptions options)
 
 TReplica::~TReplica() {
     statements_.clear();
+    if (sessionLocks_ >= 0) close(sessionLocks_);
+}
+
+void TReplica::LockSession(std::int64_t store, const std::string& dataSource) {
+    const std::string lockFile = File().string() + "-sessions";
+    if (sessionLocks_ < 0) {
+        sessionLocks_ = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (sessionLocks_ < 0) throw sqlite::ErrorFor(SQLITE_CANTOPEN, errno, lockFile, "");
+    }
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(store);
+    lock.l_len = 1;
+    if (fcntl(sessionLocks_, F_OFD_SETLK, &lock) != 0) {
+        if (errno != EAGAIN && errno != EACCES)
+            throw sqlite::ErrorFor(SQLITE_IOERR, errno, lockFile, "");
+        Throw(StorageProblem::InUse, "A sync of data source " + dataSource + " in the replica " +
+                                         File().string() +
+                                         " is running already; try again when it has finished");
+    }
+}
+
+void TReplica::UnlockSession(std::int64_t store) {
+    struct flock lock {};
+    lock.l_type = F_UNLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(store);
+    lock.l_len = 1;
+    if (sessionLocks_ >= 0) fcntl(sessionLocks_, F_OFD_SETLK, &lock);
 }
 
 void TReplica::Open(bool created) {
@@ -178,9 +208,9 @@ void TReplica::Open(bool created) {
     // Each statement is done with (finalized) before the next: an unfinished one holds a
     // read transaction open.
     const auto first = [this](const char* sql) {
-        TStatement s(db_, sql);
-        s.Step();
-        return std::pair{s.Int(0), std::string(s.Text(0))};
+        TStatement statement(db_, sql);
+        statement.Step();
+        return std::pair{statement.Int(0), std::string(statement.Text(0))};
     };
     const int schema = static_cast<int>(first("PRAGMA user_version").first);
     if (const std::string check = first("PRAGMA quick_check(1)").second; check != "ok")
@@ -222,27 +252,27 @@ void TReplica::Open(bool created) {
     if (deviceID_.empty()) throw sqlite::DamagedError(File(), "it holds no device ID");
 }
 
-TStatement& TReplica::Sql(const char* text) {
+sqlite::TStatementUse TReplica::Sql(const char* text) {
     auto it = statements_.find(text);
     if (it == statements_.end()) it = statements_.emplace(text, TStatement(db_, text)).first;
-    return it->second.Reset();
+    return sqlite::TStatementUse(it->second);
 }
 
 TReplicaStore TReplica::Store(const StoreKey& key) {
     const auto find = [&]() -> std::optional<std::pair<std::int64_t, std::string>> {
-        TStatement& s =
+        auto s =
             Sql("SELECT id, kind FROM stores WHERE server_url = ?1 AND user_name = ?2 AND "
                 "data_source = ?3");
-        s.BindText(1, key.ServerURL).BindText(2, key.UserName).BindText(3, key.DataSource);
-        if (!s.Step()) return std::nullopt;
-        return std::pair{s.Int(0), std::string(s.Text(1))};
+        s->BindText(1, key.ServerURL).BindText(2, key.UserName).BindText(3, key.DataSource);
+        if (!s->Step()) return std::nullopt;
+        return std::pair{s->Int(0), std::string(s->Text(1))};
     };
     auto found = find();
     if (!found) {
         TTransaction transaction(db_);
         Sql("INSERT OR IGNORE INTO stores (server_url, user_name, data_source, kind) "
             "VALUES (?1, ?2, ?3, ?4)")
-            .BindText(1, key.ServerURL)
+            ->BindText(1, key.ServerURL)
             .BindText(2, key.UserName)
             .BindText(3, key.DataSource)
             .BindText(4, key.Kind)
@@ -260,10 +290,10 @@ TReplicaStore TReplica::Store(const StoreKey& key) {
 
 std::vector<StoreKey> TReplica::Stores() {
     std::vector<StoreKey> keys;
-    TStatement& s = Sql("SELECT server_url, user_name, data_source, kind FROM stores ORDER BY id");
-    while (s.Step()) {
-        keys.push_back({std::string(s.Text(0)), std::string(s.Text(1)), std::string(s.Text(2)),
-                        std::string(s.Text(3))});
+    auto s = Sql("SELECT server_url, user_name, data_source, kind FROM stores ORDER BY id");
+    while (s->Step()) {
+        keys.push_back({std::string(s->Text(0)), std::string(s->Text(1)), std::string(s->Text(2)),
+                        std::string(s->Text(3))});
     }
     return keys;
 }
@@ -278,71 +308,71 @@ std::int64_t TReplicaStore::RowID(std::int64_t luid) const {
 }
 
 SyncAnchors TReplicaStore::Anchors() const {
-    TStatement& s = replica_.Sql("SELECT client_anchor, server_anchor FROM stores WHERE id = ?1");
-    s.Bind(1, id_);
-    if (!s.Step()) return {};
-    return {std::string(s.Text(0)), std::string(s.Text(1))};
+    auto s = replica_.Sql("SELECT client_anchor, server_anchor FROM stores WHERE id = ?1");
+    s->Bind(1, id_);
+    if (!s->Step()) return {};
+    return {std::string(s->Text(0)), std::string(s->Text(1))};
 }
 
 std::optional<TDateTime> TReplicaStore::LastSync() const {
-    TStatement& s = replica_.Sql("SELECT last_sync FROM stores WHERE id = ?1");
-    s.Bind(1, id_);
-    if (!s.Step() || s.IsNull(0)) return std::nullopt;
-    return FromUnixMs(s.Int(0));
+    auto s = replica_.Sql("SELECT last_sync FROM stores WHERE id = ?1");
+    s->Bind(1, id_);
+    if (!s->Step() || s->IsNull(0)) return std::nullopt;
+    return FromUnixMs(s->Int(0));
 }
 
 namespace {
 
 // Rows of (id, server_id, state, revision, payload).
-StoredItemView ViewOf(const TStatement& s, std::string& luid) {
-    luid = LUIDText(s.Int(0));
-    return {luid, s.Text(1), s.Blob(4), StateOf(s.Int(2)), s.Int(3)};
+StoredItemView ViewOf(const TStatement& row, std::string& luid) {
+    luid = LUIDText(row.Int(0));
+    return {luid, row.Text(1), row.Blob(4), StateOf(row.Int(2)), row.Int(3)};
 }
 
 }  // namespace
 
 void TReplicaStore::ReadItems(const StoredItemHandler& handler) const {
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "SELECT id, server_id, state, revision, payload FROM items "
         "WHERE id BETWEEN ?1 AND ?2 ORDER BY id");
-    s.Bind(1, RowID(1)).Bind(2, RowID(kLUIDs - 1));
+    s->Bind(1, RowID(1)).Bind(2, RowID(kLUIDs - 1));
     std::string luid;
-    while (s.Step())
-        handler(ViewOf(s, luid));
+    while (s->Step())
+        handler(ViewOf(*s, luid));
 }
 
 std::optional<StoredItem> TReplicaStore::FindItem(std::string_view luid) const {
     const auto number = ParseLUID(luid);
     if (!number) return std::nullopt;
-    TStatement& s =
+    auto s =
         replica_.Sql("SELECT id, server_id, state, revision, payload FROM items WHERE id = ?1");
-    s.Bind(1, RowID(*number));
-    if (!s.Step()) return std::nullopt;
+    s->Bind(1, RowID(*number));
+    if (!s->Step()) return std::nullopt;
     std::string text;
-    return StoredItem(ViewOf(s, text));
+    return StoredItem(ViewOf(*s, text));
 }
 
 std::vector<StoredItem> TReplicaStore::LocalChanges() const {
     std::vector<StoredItem> changes;
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "SELECT id, server_id, state, revision, payload FROM items "
         "WHERE store_id = ?1 AND state <> 0 ORDER BY id");
-    s.Bind(1, id_);
+    s->Bind(1, id_);
     std::string luid;
-    while (s.Step())
-        changes.emplace_back(ViewOf(s, luid));
+    while (s->Step())
+        changes.emplace_back(ViewOf(*s, luid));
     return changes;
 }
 
 std::vector<StoredItem> TReplicaStore::PendingMaps() const {
     std::vector<std::pair<std::int64_t, std::int64_t>> runs;
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "SELECT first, last FROM pending_maps WHERE first BETWEEN ?1 AND ?2 ORDER BY first");
-    s.Bind(1, RowID(1)).Bind(2, RowID(kLUIDs - 1));
+    s->Bind(1, RowID(1)).Bind(2, RowID(kLUIDs - 1));
     std::int64_t span = 0;
-    while (s.Step()) {
-        runs.emplace_back(s.Int(0), s.Int(1));
-        span += s.Int(1) - s.Int(0) + 1;
+    while (s->Step()) {
+        runs.emplace_back(s->Int(0), s->Int(1));
+        span += s->Int(1) - s->Int(0) + 1;
     }
     // A run may hold ids of items gone since, or made here: only the server's items
     // count. Long runs (a first sync's) are read from the index of server identifiers,
@@ -354,15 +384,15 @@ std::vector<StoredItem> TReplicaStore::PendingMaps() const {
         item.ServerID = serverID;
     };
     if (span > 10000) {
-        TStatement& all = replica_.Sql(
+        auto all = replica_.Sql(
             "SELECT id, server_id FROM items INDEXED BY items_by_server_id "
             "WHERE store_id = ?1 AND server_id IS NOT NULL");
-        all.Bind(1, id_);
-        while (all.Step()) {
-            const std::int64_t id = all.Int(0);
+        all->Bind(1, id_);
+        while (all->Step()) {
+            const std::int64_t id = all->Int(0);
             const auto run = std::upper_bound(
                 runs.begin(), runs.end(), std::pair{id, std::numeric_limits<std::int64_t>::max()});
-            if (run != runs.begin() && std::prev(run)->second >= id) take(id, all.Text(1));
+            if (run != runs.begin() && std::prev(run)->second >= id) take(id, all->Text(1));
         }
         std::sort(maps.begin(), maps.end(), [](const StoredItem& a, const StoredItem& b) {
             return std::stoll(a.LUID) < std::stoll(b.LUID);
@@ -370,41 +400,41 @@ std::vector<StoredItem> TReplicaStore::PendingMaps() const {
         return maps;
     }
     for (const auto& [first, last] : runs) {
-        TStatement& some = replica_.Sql(
+        auto some = replica_.Sql(
             "SELECT id, server_id FROM items "
             "WHERE id BETWEEN ?1 AND ?2 AND server_id IS NOT NULL ORDER BY id");
-        some.Bind(1, first).Bind(2, last);
-        while (some.Step())
-            take(some.Int(0), some.Text(1));
+        some->Bind(1, first).Bind(2, last);
+        while (some->Step())
+            take(some->Int(0), some->Text(1));
     }
     return maps;
 }
 
 std::vector<ConflictCopy> TReplicaStore::Conflicts() const {
     std::vector<ConflictCopy> copies;
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "SELECT id, luid, made, local_payload, server_payload FROM conflicts "
         "WHERE store_id = ?1 ORDER BY id");
-    s.Bind(1, id_);
-    while (s.Step()) {
+    s->Bind(1, id_);
+    while (s->Step()) {
         ConflictCopy& copy = copies.emplace_back();
-        copy.ID = s.Int(0);
-        copy.LUID = std::to_string(s.Int(1));
-        copy.When = FromUnixMs(s.Int(2));
-        if (!s.IsNull(3)) copy.Local = std::string(s.Blob(3));
-        if (!s.IsNull(4)) copy.Server = std::string(s.Blob(4));
+        copy.ID = s->Int(0);
+        copy.LUID = std::to_string(s->Int(1));
+        copy.When = FromUnixMs(s->Int(2));
+        if (!s->IsNull(3)) copy.Local = std::string(s->Blob(3));
+        if (!s->IsNull(4)) copy.Server = std::string(s->Blob(4));
     }
     return copies;
 }
 
 std::optional<TReplicaStore::Row> TReplicaStore::FindRow(std::int64_t rowID) const {
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "SELECT id, state, revision, confirmed IS revision, server_id IS NOT NULL, payload "
         "FROM items WHERE id = ?1");
-    s.Bind(1, rowID);
-    if (!s.Step()) return std::nullopt;
-    return Row{s.Int(0),      StateOf(s.Int(1)), s.Int(2),
-               s.Int(3) != 0, s.Int(4) != 0,     std::string(s.Blob(5))};
+    s->Bind(1, rowID);
+    if (!s->Step()) return std::nullopt;
+    return Row{s->Int(0),      StateOf(s->Int(1)), s->Int(2),
+               s->Int(3) != 0, s->Int(4) != 0,     std::string(s->Blob(5))};
 }
 
 std::optional<TReplicaStore::Row> TReplicaStore::FindRow(const ItemRef& ref) const {
@@ -413,10 +443,10 @@ std::optional<TReplicaStore::Row> TReplicaStore::FindRow(const ItemRef& ref) con
         return luid ? FindRow(RowID(*luid)) : std::nullopt;
     }
     if (ref.ServerID.empty()) return std::nullopt;
-    TStatement& s = replica_.Sql("SELECT id FROM items WHERE store_id = ?1 AND server_id = ?2");
-    s.Bind(1, id_).BindText(2, ref.ServerID);
-    if (!s.Step()) return std::nullopt;
-    return FindRow(s.Int(0));
+    auto s = replica_.Sql("SELECT id FROM items WHERE store_id = ?1 AND server_id = ?2");
+    s->Bind(1, id_).BindText(2, ref.ServerID);
+    if (!s->Step()) return std::nullopt;
+    return FindRow(s->Int(0));
 }
 
 TReplicaStore::Row TReplicaStore::RowOf(std::string_view luid) const {
@@ -427,18 +457,18 @@ TReplicaStore::Row TReplicaStore::RowOf(std::string_view luid) const {
 }
 
 bool TReplicaStore::InSession() const {
-    TStatement& s = replica_.Sql("SELECT in_session FROM stores WHERE id = ?1");
-    s.Bind(1, id_);
-    return s.Step() && s.Int(0) != 0;
+    auto s = replica_.Sql("SELECT in_session FROM stores WHERE id = ?1");
+    s->Bind(1, id_);
+    return s->Step() && s->Int(0) != 0;
 }
 
 // ---- Writing ----
 
 std::int64_t TReplicaStore::LastLUID() const {
-    TStatement& s = replica_.Sql("SELECT last_luid FROM stores WHERE id = ?1");
-    s.Bind(1, id_);
-    s.Step();
-    return s.Int(0);
+    auto s = replica_.Sql("SELECT last_luid FROM stores WHERE id = ?1");
+    s->Bind(1, id_);
+    s->Step();
+    return s->Int(0);
 }
 
 void TReplicaStore::SetLastLUID(std::int64_t luid) {
@@ -447,7 +477,10 @@ void TReplicaStore::SetLastLUID(std::int64_t luid) {
                                               " has made every LUID of data source " +
                                               key_.DataSource);
     }
-    replica_.Sql("UPDATE stores SET last_luid = ?2 WHERE id = ?1").Bind(1, id_).Bind(2, luid).Run();
+    replica_.Sql("UPDATE stores SET last_luid = ?2 WHERE id = ?1")
+        ->Bind(1, id_)
+        .Bind(2, luid)
+        .Run();
 }
 
 void TReplicaStore::Insert(std::int64_t rowID, std::string_view serverID, ItemState state,
@@ -456,7 +489,7 @@ void TReplicaStore::Insert(std::int64_t rowID, std::string_view serverID, ItemSt
         .Sql(
             "INSERT INTO items (id, store_id, server_id, state, payload) "
             "VALUES (?1, ?2, ?3, ?4, ?5)")
-        .Bind(1, rowID)
+        ->Bind(1, rowID)
         .Bind(2, id_)
         .BindTextOrNull(3, serverID)
         .Bind(4, Value(state))
@@ -469,7 +502,7 @@ void TReplicaStore::Update(const Row& row, std::string_view payload, ItemState s
         .Sql(
             "UPDATE items SET payload = ?2, state = ?3, confirmed = NULL, "
             "revision = revision + 1 WHERE id = ?1")
-        .Bind(1, row.ID)
+        ->Bind(1, row.ID)
         .BindBlob(2, payload)
         .Bind(3, Value(state))
         .Run();
@@ -477,19 +510,19 @@ void TReplicaStore::Update(const Row& row, std::string_view payload, ItemState s
 
 void TReplicaStore::Erase(std::int64_t rowID) {
     // Its Map, if one was pending, stays in its run: PendingMaps passes over items gone.
-    replica_.Sql("DELETE FROM items WHERE id = ?1").Bind(1, rowID).Run();
+    replica_.Sql("DELETE FROM items WHERE id = ?1")->Bind(1, rowID).Run();
 }
 
 bool TReplicaStore::MapPending(std::int64_t rowID) const {
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "SELECT last >= ?1 FROM pending_maps WHERE first <= ?1 ORDER BY first DESC LIMIT 1");
-    s.Bind(1, rowID);
-    return s.Step() && s.Int(0) != 0;
+    s->Bind(1, rowID);
+    return s->Step() && s->Int(0) != 0;
 }
 
 void TReplicaStore::PendMaps(std::int64_t first, std::int64_t last) {
     replica_.Sql("INSERT INTO pending_maps (first, last) VALUES (?1, ?2)")
-        .Bind(1, first)
+        ->Bind(1, first)
         .Bind(2, last)
         .Run();
 }
@@ -498,21 +531,21 @@ void TReplicaStore::ConfirmMaps(std::int64_t first, std::int64_t last) {
     // Every run that overlaps [first, last] loses that part: what is left on either
     // side stays.
     std::vector<std::pair<std::int64_t, std::int64_t>> overlapping;
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "SELECT first, last FROM pending_maps WHERE first <= ?2 AND last >= ?1 AND first >= "
         "coalesce((SELECT max(first) FROM pending_maps WHERE first <= ?1), ?1)");
-    s.Bind(1, first).Bind(2, last);
-    while (s.Step())
-        overlapping.emplace_back(s.Int(0), s.Int(1));
+    s->Bind(1, first).Bind(2, last);
+    while (s->Step())
+        overlapping.emplace_back(s->Int(0), s->Int(1));
     for (const auto& [runFirst, runLast] : overlapping) {
-        replica_.Sql("DELETE FROM pending_maps WHERE first = ?1").Bind(1, runFirst).Run();
+        replica_.Sql("DELETE FROM pending_maps WHERE first = ?1")->Bind(1, runFirst).Run();
         if (runFirst < first) PendMaps(runFirst, first - 1);
         if (runLast > last) PendMaps(last + 1, runLast);
     }
 }
 
 void TReplicaStore::KeepThroughUndo(std::int64_t rowID) {
-    replica_.Sql("DELETE FROM session_undo WHERE id = ?1").Bind(1, rowID).Run();
+    replica_.Sql("DELETE FROM session_undo WHERE id = ?1")->Bind(1, rowID).Run();
 }
 
 // ---- Offline edits ----
@@ -563,18 +596,18 @@ bool TReplicaStore::DeleteLocal(std::string_view luid) {
 
 void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
     TTransaction transaction(replica_.db_);
-    TStatement& s =
+    auto s =
         replica_.Sql("SELECT luid, local_payload FROM conflicts WHERE id = ?1 AND store_id = ?2");
-    s.Bind(1, id).Bind(2, id_);
-    if (!s.Step()) {
+    s->Bind(1, id).Bind(2, id_);
+    if (!s->Step()) {
         Throw(StorageProblem::NoSuchConflict, "The replica holds no conflict " +
                                                   std::to_string(id) + " in data source " +
                                                   key_.DataSource);
     }
-    const std::int64_t rowID = RowID(s.Int(0));
+    const std::int64_t rowID = RowID(s->Int(0));
     const std::optional<std::string> local =
-        s.IsNull(1) ? std::nullopt : std::optional<std::string>(s.Blob(1));
-    replica_.Sql("DELETE FROM conflicts WHERE id = ?1").Bind(1, id).Run();
+        s->IsNull(1) ? std::nullopt : std::optional<std::string>(s->Blob(1));
+    replica_.Sql("DELETE FROM conflicts WHERE id = ?1")->Bind(1, id).Run();
 
     if (keep == ConflictSide::Local) {
         const auto row = FindRow(rowID);
@@ -595,23 +628,46 @@ void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
 
 // ---- Sessions ----
 
+// Lets go of the session's lock when the session ends, also when ending it fails: the
+// session then counts as cut off, and the next one starts from what it committed.
+class TReplicaStore::SessionUnlock {
+public:
+    explicit SessionUnlock(const TReplicaStore& store) : store_(store) {}
+    ~SessionUnlock() { store_.replica_.UnlockSession(store_.id_); }
+    SessionUnlock(const SessionUnlock&) = delete;
+    SessionUnlock& operator=(const SessionUnlock&) = delete;
+
+private:
+    const TReplicaStore& store_;
+};
+
 void TReplicaStore::ForgetConfirmations() {
     replica_
         .Sql(
             "UPDATE items SET confirmed = NULL "
             "WHERE store_id = ?1 AND state <> 0 AND confirmed IS NOT NULL")
-        .Bind(1, id_)
+        ->Bind(1, id_)
         .Run();
 }
 
 void TReplicaStore::ClearUndo() {
     replica_.Sql("DELETE FROM session_undo WHERE id BETWEEN ?1 AND ?2")
-        .Bind(1, RowID(1))
+        ->Bind(1, RowID(1))
         .Bind(2, RowID(kLUIDs - 1))
         .Run();
 }
 
 void TReplicaStore::BeginSession() {
+    replica_.LockSession(id_, key_.DataSource);
+    try {
+        StartSession();
+    } catch (...) {
+        replica_.UnlockSession(id_);
+        throw;
+    }
+}
+
+void TReplicaStore::StartSession() {
     TTransaction transaction(replica_.db_);
     // A session the program did not end (it crashed, or was killed) keeps what its
     // batches took in; its confirmations are forgotten, so its local changes go again.
@@ -621,25 +677,26 @@ void TReplicaStore::BeginSession() {
         .Sql(
             "UPDATE stores SET session = session + 1, in_session = 1, session_luid = last_luid "
             "WHERE id = ?1")
-        .Bind(1, id_)
+        ->Bind(1, id_)
         .Run();
     transaction.Commit();
 }
 
 void TReplicaStore::EndSession(const SyncAnchors& next) {
+    const SessionUnlock unlock(*this);
     TTransaction transaction(replica_.db_);
     if (!InSession()) throw std::logic_error("EndSession without a session");
     replica_
         .Sql(
             "DELETE FROM items "
             "WHERE store_id = ?1 AND state <> 0 AND state = 3 AND confirmed IS revision")
-        .Bind(1, id_)
+        ->Bind(1, id_)
         .Run();
     replica_
         .Sql(
             "UPDATE items SET state = 0, confirmed = NULL "
             "WHERE store_id = ?1 AND state <> 0 AND confirmed IS revision")
-        .Bind(1, id_)
+        ->Bind(1, id_)
         .Run();
     ForgetConfirmations();
     ClearUndo();
@@ -647,7 +704,7 @@ void TReplicaStore::EndSession(const SyncAnchors& next) {
         .Sql(
             "UPDATE stores SET client_anchor = ?2, server_anchor = ?3, in_session = 0, "
             "last_sync = ?4 WHERE id = ?1")
-        .Bind(1, id_)
+        ->Bind(1, id_)
         .BindText(2, next.Client)
         .BindText(3, next.Server)
         .Bind(4, ToUnixMs(replica_.Now()))
@@ -656,6 +713,7 @@ void TReplicaStore::EndSession(const SyncAnchors& next) {
 }
 
 void TReplicaStore::AbortSession() {
+    const SessionUnlock unlock(*this);
     TTransaction transaction(replica_.db_);
     if (!InSession()) return;
     const std::int64_t first = RowID(1), last = RowID(kLUIDs - 1);
@@ -666,7 +724,7 @@ void TReplicaStore::AbortSession() {
             "DELETE FROM conflicts WHERE store_id = ?1 AND session = "
             "(SELECT session FROM stores WHERE id = ?1) AND (store_id << 32) + luid IN "
             "(SELECT id FROM session_undo WHERE id BETWEEN ?2 AND ?3)")
-        .Bind(1, id_)
+        ->Bind(1, id_)
         .Bind(2, first)
         .Bind(3, last)
         .Run();
@@ -677,19 +735,19 @@ void TReplicaStore::AbortSession() {
         .Sql(
             "DELETE FROM items WHERE id > ?1 + (SELECT session_luid FROM stores WHERE id = ?2) "
             "AND id <= ?3 AND server_id IS NOT NULL AND state = 0")
-        .Bind(1, RowID(0))
+        ->Bind(1, RowID(0))
         .Bind(2, id_)
         .Bind(3, last)
         .Run();
     // The items as they were. A Map the server confirmed meanwhile stays confirmed: the
     // server holds it; one of an item the server deleted comes back with the item.
     std::vector<std::int64_t> mapsBack;
-    TStatement& gone = replica_.Sql(
+    auto gone = replica_.Sql(
         "SELECT id FROM session_undo WHERE id BETWEEN ?1 AND ?2 AND map_pending <> 0 AND "
         "id NOT IN (SELECT id FROM items WHERE id BETWEEN ?1 AND ?2)");
-    gone.Bind(1, first).Bind(2, last);
-    while (gone.Step())
-        mapsBack.push_back(gone.Int(0));
+    gone->Bind(1, first).Bind(2, last);
+    while (gone->Step())
+        mapsBack.push_back(gone->Int(0));
     for (const std::int64_t id : mapsBack) {
         if (!MapPending(id)) PendMaps(id, id);
     }
@@ -698,25 +756,25 @@ void TReplicaStore::AbortSession() {
             "INSERT OR REPLACE INTO items (id, store_id, server_id, state, revision, payload) "
             "SELECT id, ?3, server_id, state, revision, payload FROM session_undo "
             "WHERE id BETWEEN ?1 AND ?2")
-        .Bind(1, first)
+        ->Bind(1, first)
         .Bind(2, last)
         .Bind(3, id_)
         .Run();
     ForgetConfirmations();
     ClearUndo();
-    replica_.Sql("UPDATE stores SET in_session = 0 WHERE id = ?1").Bind(1, id_).Run();
+    replica_.Sql("UPDATE stores SET in_session = 0 WHERE id = ?1")->Bind(1, id_).Run();
     transaction.Commit();
 }
 
 void TReplicaStore::KeepConflict(std::int64_t rowID, std::optional<std::string_view> local,
                                  std::optional<std::string_view> server) {
-    TStatement& s = replica_.Sql(
+    auto s = replica_.Sql(
         "INSERT INTO conflicts (store_id, luid, made, session, local_payload, server_payload) "
         "VALUES (?1, ?2, ?3, (SELECT session FROM stores WHERE id = ?1), ?4, ?5)");
-    s.Bind(1, id_).Bind(2, rowID - RowID(0)).Bind(3, ToUnixMs(replica_.Now()));
-    if (local) s.BindBlob(4, *local);
-    if (server) s.BindBlob(5, *server);
-    s.Run();
+    s->Bind(1, id_).Bind(2, rowID - RowID(0)).Bind(3, ToUnixMs(replica_.Now()));
+    if (local) s->BindBlob(4, *local);
+    if (server) s->BindBlob(5, *server);
+    s->Run();
 }
 
 // One server message's changes in one transaction.
@@ -724,24 +782,24 @@ class TReplicaBatch final : public TStorageBatch {
 public:
     explicit TReplicaBatch(TReplicaStore& store)
         : store_(store), replica_(store.replica_), transaction_(replica_.db_) {
-        TStatement& s =
+        auto s =
             replica_.Sql("SELECT in_session, session_luid, last_luid FROM stores WHERE id = ?1");
-        s.Bind(1, store_.id_);
-        if (!s.Step() || s.Int(0) == 0) throw std::logic_error("a batch outside a session");
-        sessionStart_ = store_.RowID(s.Int(1));
-        lastLUID_ = s.Int(2);
+        s->Bind(1, store_.id_);
+        if (!s->Step() || s->Int(0) == 0) throw std::logic_error("a batch outside a session");
+        sessionStart_ = store_.RowID(s->Int(1));
+        lastLUID_ = s->Int(2);
     }
 
     ApplyResult ServerAdd(std::string_view serverID, std::string_view payload) override {
         // The server sends an Add only for an item it has no map of: an Add repeated after
         // a lost Map updates the item, and its Map goes again.
         const std::int64_t rowID = store_.RowID(lastLUID_ + 1);
-        TStatement& insert = replica_.Sql(
+        auto insert = replica_.Sql(
             "INSERT INTO items (id, store_id, server_id, state, payload) "
             "VALUES (?1, ?2, ?3, 0, ?4) "
             "ON CONFLICT (store_id, server_id) WHERE server_id IS NOT NULL DO NOTHING");
-        insert.Bind(1, rowID).Bind(2, store_.id_).BindTextOrNull(3, serverID).BindBlob(4, payload);
-        if (insert.Run() == 0) {
+        insert->Bind(1, rowID).Bind(2, store_.id_).BindTextOrNull(3, serverID).BindBlob(4, payload);
+        if (insert->Run() == 0) {
             const auto row = store_.FindRow(ItemRef{{}, serverID});
             ApplyResult result = Overwrite(*row, payload);
             if (!store_.MapPending(row->ID)) newMaps_.push_back(row->ID);
@@ -773,7 +831,7 @@ public:
         if (!number) return;
         replica_
             .Sql("UPDATE items SET confirmed = ?2 WHERE id = ?1 AND revision = ?2 AND state <> 0")
-            .Bind(1, store_.RowID(*number))
+            ->Bind(1, store_.RowID(*number))
             .Bind(2, revision)
             .Run();
     }
@@ -791,7 +849,7 @@ public:
             store_.ConfirmMaps(first, last);
         });
         replica_.Sql("UPDATE stores SET last_luid = ?2 WHERE id = ?1")
-            .Bind(1, store_.id_)
+            ->Bind(1, store_.id_)
             .Bind(2, lastLUID_)
             .Run();
         transaction_.Commit();
@@ -825,7 +883,7 @@ private:
                 "INSERT OR IGNORE INTO session_undo (id, server_id, state, revision, "
                 "map_pending, payload) SELECT id, server_id, state, revision, ?2, payload "
                 "FROM items WHERE id = ?1")
-            .Bind(1, row.ID)
+            ->Bind(1, row.ID)
             .Bind(2, store_.MapPending(row.ID) ? 1 : 0)
             .Run();
     }

@@ -56,14 +56,21 @@ private:
     friend class TReplicaBatch;
 
     void Open(bool created);
-    // A prepared statement, made once per connection and reset for this use.
-    sqlite::TStatement& Sql(const char* text);
+    // One session per data source at a time, among all programs and connections: a lock
+    // on the store's byte of the file "<replica>-sessions" (an open-file-description
+    // lock: it also keeps out another connection of this program, and goes with the
+    // program when it ends, crashed or not).
+    void LockSession(std::int64_t store, const std::string& dataSource);
+    void UnlockSession(std::int64_t store);
+    // A prepared statement, made once per connection, for one use.
+    [[nodiscard]] sqlite::TStatementUse Sql(const char* text);
     [[nodiscard]] TDateTime Now() const { return options_.Clock(); }
 
     ReplicaOptions options_;
     sqlite::TDatabase db_;
     std::unordered_map<const char*, sqlite::TStatement> statements_;
     std::string deviceID_;
+    int sessionLocks_ = -1;  // the file of the session locks, opened at the first session
 };
 
 // The items of one account and data source in the replica.
@@ -94,7 +101,9 @@ public:
 
 private:
     friend class TReplicaBatch;
+    class SessionUnlock;
 
+    void StartSession();
     // The row of an item of this store, for the writes that depend on it.
     struct Row {
         std::int64_t ID = 0;  // the row id: the store's range plus the LUID

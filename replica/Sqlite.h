@@ -83,6 +83,23 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// A statement kept for reuse, in one use: reset when the use ends, so that a query read
+// only in part holds no read transaction open (which would keep this connection from
+// writing after another one has, and the WAL from being checkpointed).
+class TStatementUse {
+public:
+    explicit TStatementUse(TStatement& statement) : statement_(statement.Reset()) {}
+    ~TStatementUse() { statement_.Reset(); }
+    TStatementUse(const TStatementUse&) = delete;
+    TStatementUse& operator=(const TStatementUse&) = delete;
+
+    TStatement* operator->() const { return &statement_; }
+    TStatement& operator*() const { return statement_; }
+
+private:
+    TStatement& statement_;
+};
+
 // One unit of work: BEGIN IMMEDIATE (the write lock at once, waiting out another
 // writer up to the busy timeout), and ROLLBACK unless Commit was reached.
 class TTransaction {

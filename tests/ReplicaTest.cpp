@@ -560,6 +560,27 @@ TEST(ReplicaFailure, OneClearMessageAndNothingChanged) {
     }
 }
 
+// One sync of a data source at a time, also between two connections of one program;
+// another data source may sync meanwhile, and a session cut off holds nothing.
+TEST(ReplicaFailure, OneSessionPerDataSourceAtATime) {
+    const TempFolder dir;
+    const fs::path file = dir.Path() / "replica.sqlite";
+    TReplica window(file, FixedReplicaOptions()), worker(file, FixedReplicaOptions());
+    TReplicaStore running = worker.Store(kKey);
+    running.BeginSession();
+    TReplicaStore second = window.Store(kKey);
+    EXPECT_EQ(Expect([&] { second.BeginSession(); }, StorageProblem::InUse, file, "running"), "");
+    EXPECT_NO_THROW(window.Store({kKey.ServerURL, kKey.UserName, "cal", "cal"}).BeginSession());
+    running.EndSession({"1", "1"});
+    EXPECT_NO_THROW(second.BeginSession());
+    const StoreKey tasks{kKey.ServerURL, kKey.UserName, "task", "task"};
+    {
+        TReplica cutOff(file, FixedReplicaOptions());
+        cutOff.Store(tasks).BeginSession();
+    }
+    EXPECT_NO_THROW(worker.Store(tasks).BeginSession());
+}
+
 // A replica that cannot be made leaves no file behind.
 TEST(ReplicaFailure, ANewReplicaThatFailsLeavesNoFile) {
     const TempFolder dir;
