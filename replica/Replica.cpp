@@ -377,12 +377,7 @@ std::vector<StoredItem> TReplicaStore::PendingMaps() const {
     // A run may hold ids of items gone since, or made here: only the server's items
     // count. Long runs (a first sync's) are read from the index of server identifiers,
     // which holds no payloads; short ones from the items themselves.
-    std::vector<StoredItem> maps;
-    const auto take = [&](std::int64_t id, std::string_view serverID) {
-        StoredItem& item = maps.emplace_back();
-        item.LUID = LUIDText(id);
-        item.ServerID = serverID;
-    };
+    std::vector<std::pair<std::int64_t, std::string>> found;
     if (span > 10000) {
         auto all = replica_.Sql(
             "SELECT id, server_id FROM items INDEXED BY items_by_server_id "
@@ -392,20 +387,24 @@ std::vector<StoredItem> TReplicaStore::PendingMaps() const {
             const std::int64_t id = all->Int(0);
             const auto run = std::upper_bound(
                 runs.begin(), runs.end(), std::pair{id, std::numeric_limits<std::int64_t>::max()});
-            if (run != runs.begin() && std::prev(run)->second >= id) take(id, all->Text(1));
+            if (run != runs.begin() && std::prev(run)->second >= id)
+                found.emplace_back(id, all->Text(1));
         }
-        std::sort(maps.begin(), maps.end(), [](const StoredItem& a, const StoredItem& b) {
-            return std::stoll(a.LUID) < std::stoll(b.LUID);
-        });
-        return maps;
+        std::sort(found.begin(), found.end());
+    } else {
+        for (const auto& [first, last] : runs) {
+            auto some = replica_.Sql(
+                "SELECT id, server_id FROM items "
+                "WHERE id BETWEEN ?1 AND ?2 AND server_id IS NOT NULL ORDER BY id");
+            some->Bind(1, first).Bind(2, last);
+            while (some->Step())
+                found.emplace_back(some->Int(0), some->Text(1));
+        }
     }
-    for (const auto& [first, last] : runs) {
-        auto some = replica_.Sql(
-            "SELECT id, server_id FROM items "
-            "WHERE id BETWEEN ?1 AND ?2 AND server_id IS NOT NULL ORDER BY id");
-        some->Bind(1, first).Bind(2, last);
-        while (some->Step())
-            take(some->Int(0), some->Text(1));
+    std::vector<StoredItem> maps(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        maps[i].LUID = LUIDText(found[i].first);
+        maps[i].ServerID = std::move(found[i].second);
     }
     return maps;
 }
