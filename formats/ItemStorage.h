@@ -150,7 +150,8 @@ public:
     // Replace or Delete). It is settled when the session ends with success; an edit made
     // since (a newer revision) stays marked. Names of unknown items are passed over.
     virtual void ConfirmChange(std::string_view luid, std::int64_t revision) = 0;
-    // The server accepted the Map entry of this item.
+    // The server accepted the Map entry of this item (taken in with Commit). A failed
+    // session does not undo it: the server holds the map from then on.
     virtual void ConfirmMap(std::string_view luid) = 0;
 
     virtual void Commit() = 0;
@@ -194,14 +195,16 @@ public:
     // deleted it.
     virtual void ResolveConflict(std::int64_t id, ConflictSide keep) = 0;
 
-    // A sync session. Begin marks the start; each server message is one batch; End
+    // A sync session. Begin marks the start, and fails (InUse) while another session of
+    // the data source runs, in any program; each server message is one batch; End
     // settles the confirmed local changes and keeps the new anchors, in one unit of
     // work. Abort (after any failure) brings the store back to what it was at Begin: the
     // server's changes of the session undone, every local change still marked, the
-    // anchors unchanged; local edits made meanwhile are kept. When a program ends inside
-    // a session (a crash), the next Begin keeps what the committed batches took in (the
-    // server's items, known by their identifiers, and their Maps still to send) and
-    // forgets their confirmations, so that the local changes go again.
+    // anchors unchanged; local edits made meanwhile are kept (an item the server sent in
+    // the session and the user edited since stays, marked modified). When a program
+    // ends inside a session (a crash), the next Begin keeps what the committed batches
+    // took in (the server's items, known by their identifiers, and their Maps still to
+    // send) and forgets their confirmations, so that the local changes go again.
     virtual void BeginSession() = 0;
     [[nodiscard]] virtual std::unique_ptr<TStorageBatch> BeginBatch() = 0;
     virtual void EndSession(const SyncAnchors& next) = 0;
