@@ -89,7 +89,11 @@ struct StoredItem {
 
     StoredItem() = default;
     explicit StoredItem(const StoredItemView& v)
-        : LUID(v.LUID), ServerID(v.ServerID), Payload(v.Payload), State(v.State), Revision(v.Revision) {}
+        : LUID(v.LUID),
+          ServerID(v.ServerID),
+          Payload(v.Payload),
+          State(v.State),
+          Revision(v.Revision) {}
 };
 
 // The item a server command names: by LUID when the server gives one (a Replace or
