@@ -168,10 +168,12 @@ std::string MomentToText(TDateTime local) {
 std::string DateTimeToText(TDateTime value) {
     if (std::fabs(value) < 365.0) return DurationToText(value);
     const TDateTime utc = LocalToUTC(value);
-    // A bare date reads back as local midnight, so it is only written for a value that
-    // is midnight both locally and in UTC; 01:00 in a zone one hour east of Greenwich
-    // is written 00:00 UTC with its time, so it does not come back as 00:00 local.
-    if (!HasTimeOfDay(utc) && !HasTimeOfDay(value)) return DateToText(utc);
+    // A bare date reads back as local midnight, so it is only written for a whole day
+    // that is midnight in UTC too; 01:00 in a zone one hour east of Greenwich is written
+    // 00:00 UTC with its time, so it does not come back as 00:00 local. A timed value
+    // keeps its time of day also when it rounds up to midnight within its last
+    // millisecond: written as a date it would turn into a whole day.
+    if (value == std::floor(value) && utc == std::floor(utc)) return DateToText(utc);
     return UTCText(utc);
 }
 
@@ -280,47 +282,16 @@ TDateTime TextToDateTime(std::string_view text) {
     return result;
 }
 
-TDateTime TransitionDate(const TransitionRule& rule, int year) {
-    const int month = rule.Month < 1 || rule.Month > 12 ? 1 : rule.Month;
-    const TDateTime first = EncodeDate(year, month, 1);
-    const int firstDow = DecodeDateTime(first).DayOfWeek;
-    int day =
-        1 + ((rule.DayOfWeek - firstDow) % 7 + 7) % 7 + (std::max(rule.Occurrence, 1) - 1) * 7;
-    while (day > DaysInMonth(year, month))
-        day -= 7;
-    const double ms =
-        ((rule.Hour * 60.0 + rule.Minute) * 60.0 + rule.Second) * 1000.0 + rule.Millisecond;
-    return first + (day - 1) + ms / kMSecsPerDay;
-}
-
-std::int32_t ZoneOffsetMinutes(const TimeZoneRule& rule, TDateTime value) {
-    if (rule.StandardDate.Month == 0) return -rule.Bias;
-    const int year = DecodeDateTime(value).Year;
-    const TDateTime standard = TransitionDate(rule.StandardDate, year);
-    const TDateTime daylight = TransitionDate(rule.DaylightDate, year);
-    bool inDaylight;
-    if (rule.StandardDate.Month > rule.DaylightDate.Month) {
-        inDaylight = daylight <= value && value < standard;
-    } else {
-        inDaylight = !(standard <= value && value < daylight);
-    }
-    return -(rule.Bias + (inDaylight ? rule.DaylightBias : rule.StandardBias));
-}
-
-TDateTime ZoneToUTC(const TimeZoneRule& rule, TDateTime wall) {
-    return (wall * kMinutesPerDay - ZoneOffsetMinutes(rule, wall)) / kMinutesPerDay;
-}
-
-std::int32_t LocalOffsetMinutes(TDateTime value) {
-    return ZoneOffsetMinutes(CurrentTimeZoneRule(), value);
+std::int32_t LocalOffsetMinutes(TDateTime local) {
+    return CurrentTimeZone()->WallOffset(local) / 60;
 }
 
 TDateTime LocalToUTC(TDateTime local) {
-    return ZoneToUTC(CurrentTimeZoneRule(), local);
+    return CurrentTimeZone()->ToUTC(local);
 }
 
 TDateTime UTCToLocal(TDateTime utc) {
-    return (utc * kMinutesPerDay + LocalOffsetMinutes(utc)) / kMinutesPerDay;
+    return CurrentTimeZone()->FromUTC(utc);
 }
 
 }  // namespace orvanta

@@ -46,18 +46,12 @@ struct DateTimeParts {
 [[nodiscard]] TDateTime ParseTime(std::string_view text);
 [[nodiscard]] TDateTime ParseDateText(std::string_view text);
 
-// Local time and UTC by the current time-zone rule (TimeZoneRule.h).
+// Local time and UTC by the client's own zone (CurrentTimeZone in TimeZoneRule.h), with
+// the offset each date had in its year.
 [[nodiscard]] TDateTime LocalToUTC(TDateTime local);
 [[nodiscard]] TDateTime UTCToLocal(TDateTime utc);
-[[nodiscard]] std::int32_t LocalOffsetMinutes(TDateTime value);
-
-struct TransitionRule;
-struct TimeZoneRule;
-[[nodiscard]] TDateTime TransitionDate(const TransitionRule& rule, int year);
-// The same for any zone's rule: minutes to add to UTC to get that zone's wall time at the
-// wall time `value`, and a wall time of that zone as UTC.
-[[nodiscard]] std::int32_t ZoneOffsetMinutes(const TimeZoneRule& rule, TDateTime value);
-[[nodiscard]] TDateTime ZoneToUTC(const TimeZoneRule& rule, TDateTime wall);
+// Minutes east of UTC in force at a local time.
+[[nodiscard]] std::int32_t LocalOffsetMinutes(TDateTime local);
 
 // The strict decimal reader behind every number in a date, time or duration text:
 // optional leading blanks, an optional sign, then only digits.

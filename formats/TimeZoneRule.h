@@ -1,60 +1,63 @@
 #pragma once
 
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "formats/DateTime.h"
+
 namespace orvanta {
 
-// One yearly transition: the occurrence-th (5 = last) DayOfWeek (0 Sunday) of Month,
-// at the given local time of day. Month 0 in the standard rule means no daylight saving.
-// Hour may lie outside 0..23 (POSIX allows transitions at -1:00 or 25:00).
-struct TransitionRule {
-    int Month = 0;
-    int DayOfWeek = 0;
-    int Occurrence = 0;
-    int Hour = 0;
-    int Minute = 0;
-    int Second = 0;
-    int Millisecond = 0;
+// A time zone: the UTC offset in force at any moment of any year. Zones never change
+// once made, and every zone may be used from any thread.
+class TimeZone {
+public:
+    virtual ~TimeZone() = default;
+    // Seconds east of UTC at a wall time of this zone. A wall time that the clocks
+    // skip, or pass twice, reads with one of the two offsets around the change.
+    [[nodiscard]] virtual int WallOffset(TDateTime wall) const = 0;
+    // Seconds east of UTC at a moment given in UTC.
+    [[nodiscard]] virtual int UTCOffset(TDateTime utc) const = 0;
+
+    [[nodiscard]] TDateTime ToUTC(TDateTime wall) const;
+    [[nodiscard]] TDateTime FromUTC(TDateTime utc) const;
 };
+using ZonePtr = std::shared_ptr<const TimeZone>;
 
-// A zone's rule: UTC = local + Bias (+ StandardBias or DaylightBias), all in minutes.
-// StandardDate is when standard time begins, DaylightDate when daylight time begins.
-struct TimeZoneRule {
-    int Bias = 0;
-    int StandardBias = 0;
-    TransitionRule StandardDate;
-    int DaylightBias = 0;
-    TransitionRule DaylightDate;
-};
+// UTC itself.
+[[nodiscard]] ZonePtr UTCZone();
 
-// Reads a POSIX TZ rule such as "CET-1CEST,M3.5.0,M10.5.0/3". Rules with Julian-day
-// transitions (Jn, n) have no such shape and give nullopt.
-[[nodiscard]] std::optional<TimeZoneRule> ParsePosixRule(std::string_view text);
+// A POSIX TZ rule such as "CET-1CEST,M3.5.0,M10.5.0/3", its rule applied to every
+// year; null for a text of another shape (Julian-day transitions among them).
+[[nodiscard]] ZonePtr PosixTimeZone(std::string_view rule);
 
-// The footer rule of a TZif file (version 2 and later), or nullopt.
-[[nodiscard]] std::optional<TimeZoneRule> ReadZoneFileRule(const std::string& path);
+// A VTIMEZONE block (its unfolded lines from BEGIN to END) read by libical, with every
+// observance, RRULE and RDATE it holds; before its first onset the offset that onset
+// changes from holds (RFC 5545). Null when libical cannot read the block or one of its
+// rules does not recur about once a year, as no zone's rule does.
+[[nodiscard]] ZonePtr VTimeZone(std::string_view block);
 
-// The rule of a zone of the system's zone database by its name ("Asia/Tokyo"), or
-// nullopt when there is no such zone.
-[[nodiscard]] std::optional<TimeZoneRule> NamedTimeZoneRule(const std::string& name);
+// A zone of the system's zone database by name ("America/New_York"), with its whole
+// history; null when there is no such zone or the name is a path.
+[[nodiscard]] ZonePtr NamedTimeZone(std::string_view name);
 
-// The platform's rule: the TZ variable when it holds a rule, else the named zone's file
-// in the zoneinfo folder, else /etc/localtime; UTC when none of them gives a rule.
-[[nodiscard]] TimeZoneRule SystemTimeZoneRule();
+// The client's own zone: the TZ variable (a zone name, ":name", ":/path" of a zone file,
+// or a POSIX rule), else /etc/localtime; UTC when none of them gives a zone.
+[[nodiscard]] ZonePtr SystemTimeZone();
 
-// The rule all date-time conversions use. Tests replace it.
-using TimeZoneProvider = std::function<TimeZoneRule()>;
-[[nodiscard]] TimeZoneRule CurrentTimeZoneRule();
-void SetTimeZoneProvider(TimeZoneProvider provider);  // empty: the platform's rule
+// The zone all local-time conversions use. Tests replace it.
+using TimeZoneProvider = std::function<ZonePtr()>;
+[[nodiscard]] ZonePtr CurrentTimeZone();
+void SetTimeZoneProvider(TimeZoneProvider provider);  // empty: the system's zone
 
-// Installs a fixed rule for its lifetime and restores the previous provider after.
+// Installs a fixed zone for its lifetime and restores the previous provider after: a
+// zone name of the database or a POSIX rule, read as the TZ variable is; UTC when it is
+// neither.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const TimeZoneRule& rule);
-    explicit ScopedTimeZone(std::string_view posixRule);
+    explicit ScopedTimeZone(std::string_view zone);
+    explicit ScopedTimeZone(ZonePtr zone);
     ~ScopedTimeZone();
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
