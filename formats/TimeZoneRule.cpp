@@ -211,8 +211,9 @@ private:
 // of transitions: conversions on the window's thread wait at most that long for an
 // exchange's.
 std::mutex& IcalLock() {
-    static std::mutex lock;
-    return lock;
+    // Never destroyed: zones held by other statics are released at exit, after it.
+    static auto* const lock = new std::mutex;
+    return *lock;
 }
 
 icaltimetype IcalTime(TDateTime value) {
@@ -386,8 +387,10 @@ private:
     std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
 };
 
+// More zones than a calendar uses, so that a load in which events of many zones take
+// turns does not read the same blocks again and again.
 ZoneCache& BlockCache() {
-    static ZoneCache cache(64);
+    static ZoneCache cache(256);
     return cache;
 }
 
