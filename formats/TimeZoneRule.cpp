@@ -216,10 +216,15 @@ std::mutex& IcalLock() {
     return *lock;
 }
 
+// libical expands a zone's rules from their start up to the year asked for (at most
+// 2582, and again at every call for a later year). The calendar repeats every 400
+// years, weekdays included, so a year past 2400 asks for its like within 2000-2399: the
+// rules in force then recur alike, and no expansion runs past 2404.
 icaltimetype IcalTime(TDateTime value) {
     const DateTimeParts p = DecodeDateTime(value);
     icaltimetype t = icaltime_null_time();
-    t.year = std::clamp(p.Year, 1, 9999);
+    t.year = std::max(p.Year, 1);
+    if (t.year >= 2400) t.year = 2000 + (t.year - 2000) % 400;
     t.month = p.Month;
     t.day = p.Day;
     t.hour = p.Hour;
