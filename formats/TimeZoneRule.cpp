@@ -206,10 +206,11 @@ private:
 
 // --- Zones read by libical ------------------------------------------------------
 
-// libical keeps state of its own across zones (the years its expansions reach, its
-// error state), so every call into it holds this lock. A lookup is a search of a table
-// of transitions: conversions on the window's thread wait at most that long for an
-// exchange's.
+// Exchanges read payloads on a worker thread while the window converts its own dates.
+// libical guards a zone's table of transitions itself, not all of its state (the first
+// year its expansions reach is set on first use, its error state, the zone folder it
+// finds), so every call into it holds this lock. A lookup is a search of that table:
+// the window's thread waits at most that long for an exchange's.
 std::mutex& IcalLock() {
     // Never destroyed: zones held by other statics are released at exit, after it.
     static auto* const lock = new std::mutex;
