@@ -130,8 +130,15 @@ bool operator==(const ItemLines& a, const std::vector<std::string>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
+LineBounds LineAt(std::string_view text, std::size_t start) {
+    // Lines end at LF mostly: search for that, then for a CR before it.
+    const std::size_t lf = std::min(text.find('\n', start), text.size());
+    const std::size_t cr = text.substr(0, lf).find('\r', start);
+    const std::size_t end = std::min(cr, lf);
+    return {end, end == cr && cr + 1 == lf ? lf + 1 : std::min(end + 1, text.size())};
+}
+
 ItemLines SplitPayloadLines(std::string_view text) {
-    if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
     // The lines are found first, so that the buffer and the line ends are allocated once
     // at their exact sizes.
     ItemLines::CheckSize(text.size());
@@ -139,13 +146,10 @@ ItemLines SplitPayloadLines(std::string_view text) {
     found.clear();
     std::size_t size = 0;
     for (std::size_t start = 0; start < text.size();) {
-        // Lines end at LF mostly: search for that, then for a CR before it.
-        const std::size_t lf = std::min(text.find('\n', start), text.size());
-        const std::size_t cr = text.substr(0, lf).find('\r', start);
-        const std::size_t end = std::min(cr, lf);
-        found.push_back(text.substr(start, end - start));
-        size += end - start;
-        start = end == cr && cr + 1 == lf ? lf + 1 : end + 1;
+        const LineBounds line = LineAt(text, start);
+        found.push_back(text.substr(start, line.End - start));
+        size += line.End - start;
+        start = line.Next;
     }
     ItemLines lines;
     lines.text_.resize(size);
@@ -374,40 +378,40 @@ TDateTime GetDateTimeValue(std::string_view line) {
     return value.empty() ? 0 : TextToDateTime(value);
 }
 
-namespace {
+bool LineFolding::QuotedPrintable(std::string_view line) {
+    if (known_) return quotedPrintable_;
+    const auto colon = line.find(':', scanned_);
+    if (colon == std::string_view::npos) {
+        scanned_ = line.size();
+        return false;
+    }
+    quotedPrintable_ = HeadSaysQuotedPrintable(line.substr(0, colon));
+    known_ = true;
+    return quotedPrintable_;
+}
 
-// Whether a logical line's parameters say quoted-printable (ENCODING=QUOTED-PRINTABLE,
-// or the bare QUOTED-PRINTABLE of vCard 2.1). The head ends at the first ":"; while a
-// line grows by its continuations, the search goes on from where it stopped, so no
-// byte is looked at twice.
-class QuotedPrintableHead {
-public:
-    void Reset() {
+LineFolding::Join LineFolding::Of(const std::string_view* line, std::string_view next) {
+    const auto blank = [&](std::size_t i) {
+        return i < next.size() && (next[i] == ' ' || next[i] == '\t');
+    };
+    Join join = Join::None;
+    if (line && blank(0) && !(line->empty() && blank(1))) {
+        join = Join::Continuation;
+    } else if (line && !line->empty() && line->back() == '=' && QuotedPrintable(*line)) {
+        join = Join::SoftBreak;
+    }
+    if (join == Join::None) {
+        // `next` begins a line of its own: its head is not known yet.
         known_ = false;
         scanned_ = 0;
     }
-    bool Of(std::string_view line) {
-        if (known_) return qp_;
-        const auto colon = line.find(':', scanned_);
-        if (colon == std::string_view::npos) {
-            scanned_ = line.size();
-            return false;
-        }
-        qp_ = HeadSaysQuotedPrintable(line.substr(0, colon));
-        known_ = true;
-        return qp_;
-    }
-
-private:
-    bool known_ = false;
-    bool qp_ = false;
-    std::size_t scanned_ = 0;
-};
-
-}  // namespace
+    return join;
+}
 
 bool EndsInSoftBreak(std::string_view line) {
-    return !line.empty() && line.back() == '=' && QuotedPrintableHead().Of(line);
+    const auto colon = line.find(':');
+    return !line.empty() && line.back() == '=' && colon != std::string_view::npos &&
+           HeadSaysQuotedPrintable(line.substr(0, colon));
 }
 
 void UnfoldLines(ItemLines& lines) {
@@ -420,27 +424,29 @@ void UnfoldLines(ItemLines& lines) {
     std::size_t written = 0;    // end of the text kept so far
     std::size_t lineStart = 0;  // where the last kept line begins
     std::size_t readStart = 0;
-    QuotedPrintableHead head;
-    bool softBreak = false;
+    LineFolding folding;
     for (std::size_t i = 0; i < ends.size(); ++i) {
         const std::size_t readEnd = ends[i];
+        const std::string_view current(text.data() + lineStart, written - lineStart);
+        const std::string_view next(text.data() + readStart, readEnd - readStart);
         std::size_t from = readStart;
-        if (kept > 0 && readEnd > readStart && text[readStart] == ' ') {
-            ++from;
-        } else if (softBreak) {
-            --written;
-        } else {
-            ++kept;
-            lineStart = written;
-            head.Reset();
+        switch (folding.Of(kept > 0 ? &current : nullptr, next)) {
+            case LineFolding::Join::Continuation:
+                ++from;
+                break;
+            case LineFolding::Join::SoftBreak:
+                --written;
+                break;
+            case LineFolding::Join::None:
+                ++kept;
+                lineStart = written;
+                break;
         }
         if (from != written)
             std::char_traits<char>::move(&text[written], &text[from], readEnd - from);
         written += readEnd - from;
         ends[kept - 1] = static_cast<std::uint32_t>(written);
         readStart = readEnd;
-        const std::string_view current(text.data() + lineStart, written - lineStart);
-        softBreak = !current.empty() && current.back() == '=' && head.Of(current);
     }
     text.resize(written);
     ends.resize(kept);

@@ -29,14 +29,53 @@ using ParamList = std::vector<std::string>;
 
 class ItemLines;
 
-// Cuts a payload at CR LF, lone CR and lone LF; a NUL ends the text.
+// Where the line of `text` that begins at `start` ends: its text ends at End, and the
+// next line begins at Next, after its CR LF, lone CR or lone LF (or at the end).
+struct LineBounds {
+    std::size_t End;
+    std::size_t Next;
+};
+[[nodiscard]] LineBounds LineAt(std::string_view text, std::size_t start);
+
+// Cuts a payload at CR LF, lone CR and lone LF. Every other byte, NUL included, stays in
+// its line: no line of a payload is dropped.
 [[nodiscard]] ItemLines SplitPayloadLines(std::string_view text);
 
-// Joins folded lines in place, in one pass from the first line to the last:
-// a line that begins with a blank continues the line before it (the blank dropped),
-// and a quoted-printable value that ends in "=" (a soft line break) takes the next
-// line after it (the "=" dropped). Other values may end in "=" (Base64 padding, plain
-// text) and then end there.
+// How the physical lines of a text join into its logical lines, decided one line at a
+// time. UnfoldLines and the reader of object files both ask it, so a file is cut into
+// items along the very lines the items read.
+//  - A line that begins with a blank (space or tab, RFC 5545 3.1) continues the line
+//    before it, without that blank; the first line of a text continues nothing, and an
+//    empty line is not continued by a line that would then begin with a blank (written
+//    back, such a line would continue the line before the empty one).
+//  - A quoted-printable value that ends in "=" (a soft line break, RFC 2045) takes the
+//    next line, the "=" dropped. Other values may end in "=" (Base64 padding, plain text)
+//    and then end there.
+// Every logical line it makes is written back as one physical line that reads the same:
+// unfolded, written and unfolded again, lines stay as they are.
+class LineFolding {
+public:
+    enum class Join : std::uint8_t {
+        None,          // the next line begins a logical line of its own
+        Continuation,  // the next line, its first byte dropped, is appended
+        SoftBreak,     // the "=" that ends the line is dropped and the next line appended
+    };
+    // How `next` joins `line`, the logical line read so far (nothing for the first line
+    // of a text). Between two answers None, `line` must be one logical line growing.
+    [[nodiscard]] Join Of(const std::string_view* line, std::string_view next);
+
+private:
+    // Whether the line's head (up to its first ":") says quoted-printable. While the line
+    // grows, the search for the ":" goes on where it stopped: no byte is looked at twice.
+    [[nodiscard]] bool QuotedPrintable(std::string_view line);
+
+    bool known_ = false;
+    bool quotedPrintable_ = false;
+    std::size_t scanned_ = 0;
+};
+
+// Joins folded lines in place, in one pass from the first line to the last, by the
+// rules of LineFolding.
 void UnfoldLines(ItemLines& lines);
 
 // Whether a line ends in a quoted-printable soft line break: a reader joins the line that

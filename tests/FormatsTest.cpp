@@ -258,7 +258,7 @@ TEST(PayloadLines, CuttingAndJoining) {
         {"A\rB\r", {"A", "B"}},
         {"A\r\n\r\nB", {"A", "", "B"}},
         {"", {}},
-        {"A\r\nB\0C"s, {"A", "B"}},
+        {"A\r\nB\0C\r\nD"s, {"A", "B\0C"s, "D"}},  // a NUL is carried, not an end
         {"A\n\rB", {"A", "", "B"}},
         {"A\r\rB\nC", {"A", "", "B", "C"}},
         {"\r\n", {""}},
@@ -323,12 +323,25 @@ TEST(PayloadLines, Unfolding) {
         {{"SUMMARY:QUOTED-PRINTABLE=", "Y:z"}, {"SUMMARY:QUOTED-PRINTABLE=", "Y:z"}},
         // Line 0 is never a continuation, and an empty line is not one either.
         {{" lead", "", " x"}, {" lead", "x"}},
+        // A tab folds as a blank does.
+        {{"SUMMARY:a", "\tb", "\t c"}, {"SUMMARY:ab c"}},
+        // An empty line continued would begin with a blank, and written back it would
+        // continue the line before it: it stays as it is.
+        {{"SUMMARY:a", "", "  b", " c"}, {"SUMMARY:a", "", "  bc"}},
+        {{"SUMMARY:a", "", " \tb"}, {"SUMMARY:a", "", " \tb"}},
         {{}, {}},
     };
     for (const auto& [in, out] : cases) {
         ItemLines lines(in);
         UnfoldLines(lines);
         EXPECT_EQ(lines, out) << ::testing::PrintToString(in);
+        // Written back and read again, the lines stay as they are.
+        std::string written;
+        for (const std::string_view line : lines)
+            (written += line) += "\r\n";
+        ItemLines again = SplitPayloadLines(written);
+        UnfoldLines(again);
+        EXPECT_EQ(again, lines) << ::testing::PrintToString(in);
     }
 }
 
