@@ -2,10 +2,38 @@
 
 namespace orvanta {
 
+std::string_view BlockName(std::string_view line, std::string_view keyword) {
+    if (!PropertyNameIs(line, keyword)) return {};
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return {};
+    std::string_view name = line.substr(colon + 1);
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!name.empty() && blank(name.front()))
+        name.remove_prefix(1);
+    while (!name.empty() && blank(name.back()))
+        name.remove_suffix(1);
+    return name;
+}
+
+bool IsBlockLine(std::string_view line, std::string_view keyword, std::string_view upperName) {
+    const std::string_view name = BlockName(line, keyword);
+    return !name.empty() && EqualsUpper(name, upperName);
+}
+
 std::int32_t FindComponent(const ItemLines& lines, std::string_view component) {
+    // The blocks open around the current line: whether each is a VCALENDAR, and how many
+    // are not. An END closes the innermost block, whatever its name.
+    std::vector<bool> calendars;
+    std::size_t others = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (PropertyNameIs(lines[i], "BEGIN") && ToUTF8(GetPropertyValue(lines[i])) == component) {
-            return static_cast<std::int32_t>(i);
+        if (const std::string_view name = BlockName(lines[i], "BEGIN"); !name.empty()) {
+            if (others == 0 && EqualsUpper(name, component)) return static_cast<std::int32_t>(i);
+            const bool calendar = EqualsUpper(name, "VCALENDAR");
+            calendars.push_back(calendar);
+            others += calendar ? 0 : 1;
+        } else if (!calendars.empty() && !BlockName(lines[i], "END").empty()) {
+            others -= calendars.back() ? 0 : 1;
+            calendars.pop_back();
         }
     }
     return -1;

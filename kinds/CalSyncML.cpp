@@ -18,10 +18,6 @@ constexpr std::string_view kAlarmTemplate[] = {"BEGIN:VALARM",
                                                "TRIGGER:",
                                                "END:VALARM"};
 
-bool IsBlockLine(std::string_view line, std::string_view keyword, std::string_view block) {
-    return GetPropertyName(line) == keyword && ToUTF8(GetPropertyValue(line)) == block;
-}
-
 // The VALUE=DATE parameter itself, not VALUE=DATE-TIME.
 bool IsDateOnly(std::string_view line) {
     const std::string params = GetPropertyParamText(line);
