@@ -582,8 +582,8 @@ TEST_P(RoundTrip, OnlyTheChangedPropertyDiffers) {
     EXPECT_NE(ToUTF8(reread->GetTitle()).find(ToUTF8(kCorpusEdit)), std::string::npos);
 }
 
-// A file of one object is one item whose payload is the file, byte for byte; asked for
-// another kind, the file holds none of it.
+// A file of one object is one item whose payload is the file, byte for byte (but for time
+// zones that none of its lines uses); asked for another kind, the file holds none of it.
 TEST_P(RoundTrip, TheFileIsOneObject) {
     const std::map<std::string, std::pair<const char*, const char*>> kinds = {
         {"card", {"VCARD", "VEVENT"}},
@@ -592,10 +592,16 @@ TEST_P(RoundTrip, TheFileIsOneObject) {
         {"cal", {"VEVENT", "VTODO"}}};
     const CorpusFile& f = GetParam();
     const auto& [component, other] = kinds.at(f.store);
+    std::string expected = f.text;
+    if (const auto zone = expected.find("BEGIN:VTIMEZONE\r\n");
+        zone != std::string::npos && expected.find("TZID=") == std::string::npos) {
+        const std::string end = "END:VTIMEZONE\r\n";
+        expected.erase(zone, expected.find(end, zone) + end.size() - zone);
+    }
     const ObjectFileItems items = SplitObjectFile(f.text, component);
-    EXPECT_EQ(items.Payloads, std::vector<std::string>{f.text});
+    EXPECT_EQ(items.Payloads, std::vector<std::string>{expected});
     EXPECT_EQ(items.OtherKinds, 0u);
-    EXPECT_EQ(JoinObjectFile(items.Payloads), f.text);
+    EXPECT_EQ(JoinObjectFile(items.Payloads), expected);
     const ObjectFileItems none = SplitObjectFile(f.text, other);
     EXPECT_TRUE(none.Payloads.empty());
     EXPECT_EQ(none.OtherKinds, 1u);
@@ -606,7 +612,8 @@ INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(CorpusFiles()),
 
 // A calendar of several components, as desktop calendars export it: LF line ends, a
 // byte-order mark, names in lower case, the time zone after the first event, a recurring
-// event (its UID folded) with an exception, and a task.
+// event (its UID folded) with an exception, and a task. Only the recurring event uses
+// the time zone.
 const Lines kHead = {"begin:VCALENDAR", "VERSION:2.0", "PRODID:-//Example//Calendar//EN"};
 const Lines kWeekly = {
     "BEGIN:VEVENT",      "UID:weekly", " -1", "DTSTART;TZID=Europe/Berlin:20261207T090000",
@@ -625,21 +632,21 @@ TEST(ObjectFile, CalendarBecomesOneItemPerComponentWithTheSharedBlocks) {
     const std::string calendar = "\xEF\xBB\xBF" + Joined(kHead, "\n") + Joined(kWeekly, "\n") +
                                  Joined(kZone, "\n") + Joined(kTask, "\n") + Joined(kSingle, "\n") +
                                  Joined(kException, "\n") + Joined(kTail, "\n") + "\n";
-    const auto item = [](std::initializer_list<Lines> components) {
+    const auto item = [](std::initializer_list<Lines> components, const Lines& zone) {
         std::string text = Joined(kHead);
         for (const Lines& c : components)
             text += Joined(c);
-        return text + Joined(kZone) + Joined(kTail);
+        return text + Joined(zone) + Joined(kTail);
     };
 
     const ObjectFileItems events = SplitObjectFile(calendar, "VEVENT");
     EXPECT_EQ(events.OtherKinds, 1u);
     EXPECT_EQ(events.Payloads,
-              (std::vector<std::string>{item({kWeekly, kException}), item({kSingle})}));
+              (std::vector<std::string>{item({kWeekly, kException}, kZone), item({kSingle}, {})}));
 
     const ObjectFileItems tasks = SplitObjectFile(calendar, "VTODO");
     EXPECT_EQ(tasks.OtherKinds, 2u);  // the recurring event counts once
-    EXPECT_EQ(tasks.Payloads, std::vector<std::string>{item({kTask})});
+    EXPECT_EQ(tasks.Payloads, std::vector<std::string>{item({kTask}, {})});
 
     // Joined and split again, the items are the same.
     EXPECT_EQ(SplitObjectFile(JoinObjectFile(events.Payloads), "VEVENT").Payloads, events.Payloads);

@@ -75,24 +75,29 @@ ImportResult ImportItems(TSMLBase& client, std::string_view text) {
         throw Failure(std::string("Connect first: imported ") + kind.Noun +
                       " are added to the loaded ones");
     }
-    const ObjectFileItems found = SplitObjectFile(text, kind.Component);
-    if (found.Payloads.empty()) {
-        throw Failure(
-            std::string("The file holds no ") + kind.Noun +
-            (found.OtherKinds > 0 ? ", only items of another kind; import it in their tab" : ""));
-    }
-    // Every payload is read before the first item joins the client.
+    // Every payload is read before the first item joins the client; each is dropped as
+    // soon as its item holds its lines.
     std::vector<std::unique_ptr<TSMLItem>> items;
-    for (const std::string& payload : found.Payloads) {
-        items.push_back(client.CreateItem());
-        items.back()->Parse(payload);
+    const std::size_t others =
+        ReadObjectFile(text, kind.Component, [&](std::string& payload, std::size_t line) {
+            items.push_back(client.CreateItem());
+            try {
+                items.back()->Parse(payload);
+            } catch (const Failure& failure) {
+                throw Failure(std::string("The ") + kind.One + " that begins on line " +
+                              std::to_string(line) + ": " + failure.what());
+            }
+        });
+    if (items.empty()) {
+        throw Failure(std::string("The file holds no ") + kind.Noun +
+                      (others > 0 ? ", only items of another kind; import it in their tab" : ""));
     }
     for (auto& item : items) {
         item->ID = client.MakeUniqueID();
         item->State = ItemState::New;
         client.Items.push_back(std::move(item));
     }
-    return {found.Payloads.size(), found.OtherKinds};
+    return {items.size(), others};
 }
 
 std::string ExportItems(const std::vector<const TSMLItem*>& items) {

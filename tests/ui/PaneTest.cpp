@@ -467,6 +467,10 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
                               "BEGIN:VCARD\r\nN:Ok;Anna\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
                               "BDAY:1970-13-01\r\nEND:VCARD\r\n");
     const QString plain = write("plain.vcf", "Anna, Ben\r\n");
+    QFile nul(dir.filePath("nul.vcf"));
+    ASSERT_TRUE(nul.open(QIODevice::WriteOnly));
+    nul.write(QByteArray("BEGIN:VCARD\r\nN:Ok;An\0na\r\nEND:VCARD\r\n", 36));
+    nul.close();
     const auto notLoaded = PaneKinds()[kContacts].MakeClient();
     const struct {
         TSMLBase* client;
@@ -480,7 +484,11 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
          "note-vnote11.vnt: The file holds no contacts, only items of another kind; "
          "import it in their tab"},
         // All or nothing: the first contact is not added when the second cannot be read.
-        {nullptr, bad, "bad.vcf: Invalid argument to date encode"},
+        {nullptr, bad,
+         "bad.vcf: The contact that begins on line 4: Invalid argument to date encode"},
+        {nullptr, nul.fileName(),
+         "nul.vcf: Line 2 holds a NUL byte, which no item can carry: the file is damaged or is "
+         "not a text file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
