@@ -57,7 +57,7 @@ std::string LineText(std::size_t number) {
 }
 
 std::string Megabytes(std::size_t bytes) {
-    return std::to_string((bytes + (std::size_t{1} << 20) - 1) >> 20) + " MB";
+    return std::to_string(std::max<std::size_t>((bytes + (std::size_t{1} << 19)) >> 20, 1)) + " MB";
 }
 
 std::string_view Trimmed(std::string_view s) {

@@ -4,8 +4,11 @@
 #include <map>
 #include <memory>
 #include <ranges>
+#include <regex>
+#include <filesystem>
 
 #include "formats/Failure.h"
+#include "formats/ItemKinds.h"
 #include "formats/ObjectFile.h"
 #include "formats/TimeZoneRule.h"
 #include "kinds/CalSyncML.h"
@@ -14,6 +17,7 @@
 #include "kinds/TaskSyncML.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
+#include "support/Scaling.h"
 
 namespace orvanta {
 namespace test {
@@ -669,6 +673,135 @@ TEST(ObjectFile, CardsWithNestedCardsAndCutFiles) {
     }
     // Text that holds no object at all gives no items and no failure.
     EXPECT_TRUE(SplitObjectFile("hello\r\n", "VNOTE").Payloads.empty());
+}
+
+// A case of tests/data/import: the kind asked for on its first line, then "== file" and
+// the file's bytes ("== file as UTF-16LE": the same text in UTF-16 with a byte-order
+// mark), then each payload after "== item" (its lines end in CR LF), "== other kinds N",
+// or the message of a refusal after "== refused".
+struct FileCase {
+    std::string component;
+    std::string file;
+    std::vector<std::string> items;
+    std::size_t others = 0;
+    std::string refused;
+};
+
+FileCase ReadFileCase(const std::filesystem::path& path) {
+    const std::string text = ReadFile(path);
+    FileCase c;
+    c.component = text.substr(0, text.find('\n'));
+    for (std::size_t at = text.find("\n== "); at != std::string::npos;) {
+        const std::size_t start = text.find('\n', at + 1) + 1;
+        const std::string head = text.substr(at + 4, start - at - 5);
+        at = text.find("\n== ", start - 1);
+        const std::string body = text.substr(start, at == std::string::npos ? at : at + 1 - start);
+        if (head == "item") {
+            c.items.push_back(std::regex_replace(body, std::regex("\n"), "\r\n"));
+        } else if (head == "refused") {
+            c.refused = body.substr(0, body.size() - 1);
+        } else if (head.starts_with("other kinds ")) {
+            c.others = std::stoul(head.substr(12));
+        } else if (head == "file as UTF-16LE") {
+            c.file = "\xFF\xFE";
+            for (const char16_t unit : FromUTF8(body))
+                c.file += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        } else {
+            c.file = body;
+        }
+    }
+    return c;
+}
+
+std::unique_ptr<TSMLItem> ItemOfKind(std::string_view component) {
+    if (component == "VEVENT") return std::make_unique<TSMLEvent>(nullptr);
+    if (component == "VTODO") return std::make_unique<TSMLTask>(nullptr);
+    if (component == "VCARD") return std::make_unique<TSMLContact>(nullptr);
+    return std::make_unique<TSMLNote>(nullptr);
+}
+
+// Every case of tests/data/import: the file cut into items, or refused with its message.
+// Each item finds its own component, reads the same once written and read again, and the
+// items joined into one file are cut into the same items again.
+TEST(ObjectFile, CasesOfTestData) {
+    ScopedTimeZone zone{kCentralEurope};
+    std::vector<std::filesystem::path> paths;
+    for (const auto& entry : std::filesystem::directory_iterator(ORVANTA_TEST_DATA "/import"))
+        paths.push_back(entry.path());
+    std::sort(paths.begin(), paths.end());
+    ASSERT_FALSE(paths.empty());
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.filename().string());
+        const FileCase c = ReadFileCase(path);
+        ObjectFileItems items;
+        try {
+            items = SplitObjectFile(c.file, c.component);
+            EXPECT_EQ(c.refused, "") << "accepted";
+        } catch (const ItemError& e) {
+            EXPECT_EQ(e.what(), c.refused);
+            continue;
+        }
+        EXPECT_EQ(items.Payloads, c.items);
+        EXPECT_EQ(items.OtherKinds, c.others);
+        EXPECT_EQ(SplitObjectFile(JoinObjectFile(items.Payloads), c.component).Payloads,
+                  items.Payloads);
+        for (const std::string& payload : items.Payloads) {
+            const auto item = ItemOfKind(c.component);
+            item->Parse(payload);
+            if (c.component == "VEVENT" || c.component == "VTODO") {
+                EXPECT_TRUE(IsBlockLine(item->Lines[static_cast<std::size_t>(item->StartLine)],
+                                        "BEGIN", c.component));
+            }
+            const auto again = ItemOfKind(c.component);
+            again->Parse(item->GetText());
+            EXPECT_EQ(again->Lines, item->Lines);
+            EXPECT_EQ(again->GetTitle(), item->GetTitle());
+        }
+    }
+}
+
+// Cutting a calendar takes time and memory in step with the file: events that each use a
+// time zone of their own take that one zone along, and ten times the events take about
+// ten times the time. A calendar made to fill the memory with copies of a large zone is
+// refused before a payload is made.
+TEST(ObjectFile, WorkGrowsWithTheFile) {
+    const auto calendar = [](std::size_t events, std::size_t zoneSize) {
+        std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
+        for (std::size_t i = 0; i < events; ++i) {
+            const std::string n = std::to_string(i);
+            text += "BEGIN:VTIMEZONE\r\nTZID:Zone" + n + "\r\nX-PAD:" + std::string(zoneSize, 'x') +
+                    "\r\nEND:VTIMEZONE\r\n";
+        }
+        for (std::size_t i = 0; i < events; ++i) {
+            const std::string n = std::to_string(i);
+            text += "BEGIN:VEVENT\r\nUID:" + n + "\r\nDTSTART;TZID=Zone" + n +
+                    ":20260715T100000\r\nEND:VEVENT\r\n";
+        }
+        return text + "END:VCALENDAR\r\n";
+    };
+    const std::string small = calendar(2000, 40), large = calendar(20000, 40);
+    std::size_t total = 0;
+    for (const std::string& payload : SplitObjectFile(small, "VEVENT").Payloads)
+        total += payload.size();
+    ASSERT_LT(total, 2 * small.size());
+    EXPECT_LT(test::TimeRatio([&] { (void)SplitObjectFile(small, "VEVENT"); },
+                              [&] { (void)SplitObjectFile(large, "VEVENT"); }),
+              30.0);
+
+    std::string bomb = calendar(1, 1 << 20);
+    for (int i = 0; i < 100; ++i)
+        bomb.insert(bomb.size() - 15,
+                    "BEGIN:VEVENT\r\nDTSTART;TZID=Zone0:20260715T100000\r\n"
+                    "END:VEVENT\r\n");
+    try {
+        (void)SplitObjectFile(bomb, "VEVENT");
+        ADD_FAILURE() << "accepted";
+    } catch (const ItemError& e) {
+        EXPECT_STREQ(e.what(),
+                     "The calendar that begins on line 1 would make 101 MB of items, as each "
+                     "repeats the calendar's lines and the time zones it uses: a file of 1 MB "
+                     "may make at most 80 MB");
+    }
 }
 
 }  // namespace
