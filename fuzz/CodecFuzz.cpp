@@ -62,8 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const ConversionError&) {
         }
     }
-    // A joined line may itself begin with a blank (a continuation of an empty line), so
-    // the joining is only run here, not held to a rule on blanks.
+    // Unfolded lines, written back one per line and unfolded again, stay as they are.
     UnfoldLines(lines);
+    std::string written;
+    for (const std::string_view line : lines)
+        (written += line) += "\r\n";
+    ItemLines again = SplitPayloadLines(written);
+    UnfoldLines(again);
+    fuzz::Require(again == lines, "unfolded lines change once written and read again");
     return 0;
 }
