@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <random>
+#include <unordered_set>
 
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
@@ -77,15 +78,31 @@ std::string TSMLBase::DrawNumber(std::uint32_t bound) const {
 }
 
 std::string TSMLBase::MakeUniqueID() const {
-    // A hundred million identifiers for a collection of at most a few hundred thousand:
-    // a free one comes within a few draws unless the random source is broken.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string id = DrawNumber(100000000);
-        const bool taken = std::any_of(Items.begin(), Items.end(),
-                                       [&](const auto& item) { return item->ID == id; });
-        if (!taken) return id;
+    return MakeUniqueIDs(1).front();
+}
+
+std::vector<std::string> TSMLBase::MakeUniqueIDs(std::size_t count) const {
+    // The identifiers taken, found once for all the draws: a file of 100,000 items
+    // imported does not look through every item for each of them.
+    std::unordered_set<std::string_view> taken;
+    taken.reserve(Items.size() + count);
+    for (const auto& item : Items)
+        taken.insert(item->ID);
+    std::vector<std::string> ids;
+    ids.reserve(count);  // the views in `taken` stay valid
+    while (ids.size() < count) {
+        // A hundred million identifiers for a collection of at most a few hundred
+        // thousand: a free one comes within a few draws unless the random source is broken.
+        for (int attempt = 0;; ++attempt) {
+            if (attempt == 1000)
+                throw SyncError("No free identifier could be drawn for a new item");
+            std::string id = DrawNumber(100000000);
+            if (taken.contains(id)) continue;
+            taken.insert(ids.emplace_back(std::move(id)));
+            break;
+        }
     }
-    throw SyncError("No free identifier could be drawn for a new item");
+    return ids;
 }
 
 TSMLItem* TSMLBase::NewItem() {

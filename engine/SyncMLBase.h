@@ -85,6 +85,8 @@ public:
     void SetProxyServer(const std::string& host);
     void SetServerURL(const std::string& url);
     [[nodiscard]] std::string MakeUniqueID() const;
+    // As many identifiers, none taken and all different, for items added at once.
+    [[nodiscard]] std::vector<std::string> MakeUniqueIDs(std::size_t count) const;
 
     // Makes a new local item (state new, fresh identifier) at the end of Items.
     TSMLItem* NewItem();

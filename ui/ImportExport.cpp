@@ -92,10 +92,12 @@ ImportResult ImportItems(TSMLBase& client, std::string_view text) {
         throw Failure(std::string("The file holds no ") + kind.Noun +
                       (others > 0 ? ", only items of another kind; import it in their tab" : ""));
     }
-    for (auto& item : items) {
-        item->ID = client.MakeUniqueID();
-        item->State = ItemState::New;
-        client.Items.push_back(std::move(item));
+    std::vector<std::string> ids = client.MakeUniqueIDs(items.size());
+    client.Items.reserve(client.Items.size() + items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        items[i]->ID = std::move(ids[i]);
+        items[i]->State = ItemState::New;
+        client.Items.push_back(std::move(items[i]));
     }
     return {items.size(), others};
 }
