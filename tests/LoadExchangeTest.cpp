@@ -296,6 +296,9 @@ TEST(SyncClient, MakeUniqueIDSkipsTakenIdentifiers) {
     EXPECT_EQ(client.NewItem()->ID, "42");
     EXPECT_EQ(client.NewItem()->ID, "7");
     EXPECT_EQ(client.MakeUniqueID(), "99999999");
+    // Several at once differ from each other as well.
+    client.Random = Sequence({3, 3, 42, 4});
+    EXPECT_EQ(client.MakeUniqueIDs(2), (std::vector<std::string>{"3", "4"}));
     client.Random = Sequence({7});
     EXPECT_THROW((void)client.MakeUniqueID(), SyncError);
 }
