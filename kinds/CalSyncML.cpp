@@ -102,6 +102,9 @@ void TSMLEvent::Parse(std::string_view text) {
                 continue;
             }
             const std::string_view line = Lines[i];
+            // The event's own lines end with its component: an exception that shares its
+            // UID, or a time zone's DTSTART after it, is not the event.
+            if (IsBlockLine(line, "END", "VEVENT")) break;
             const std::string name = GetPropertyName(line);
             if (name == "DTSTART" || name == "DTEND") {
                 (name == "DTSTART" ? Start : End) = zones.Read(line);
@@ -148,7 +151,9 @@ std::vector<TSMLEvent::AlarmSpan> TSMLEvent::AlarmBlocks() const {
     std::vector<AlarmSpan> blocks;
     // Without a VEVENT the event has no reminders, whatever VALARM lines it holds.
     if (!HasComponent()) return blocks;
-    for (std::size_t i = static_cast<std::size_t>(StartLine) + 1; i < Lines.size(); ++i) {
+    // The blocks of the event's own component, up to the END:VEVENT that closes it.
+    for (std::size_t i = static_cast<std::size_t>(StartLine) + 1;
+         i < Lines.size() && !IsBlockLine(Lines[i], "END", "VEVENT"); ++i) {
         if (!IsBlockLine(Lines[i], "BEGIN", "VALARM")) continue;
         AlarmSpan block{i, i + 1};
         while (block.End < Lines.size() && !IsBlockLine(Lines[block.End], "END", "VALARM"))

@@ -29,8 +29,20 @@ void TSMLTask::Parse(std::string_view text) {
         PayloadZones zones(Lines);
         TDateTime start = 0;
         std::optional<TDateTime> alarmOffset;
-        for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
+        std::size_t depth = 0;
+        for (std::size_t i = static_cast<std::size_t>(component) + 1; i < Lines.size(); ++i) {
             const std::string_view line = Lines[i];
+            // Only the task's own lines: not those of a block inside it (a VALARM has a
+            // DESCRIPTION of its own), nor any after the END that closes it.
+            if (!BlockName(line, "BEGIN").empty()) {
+                ++depth;
+                continue;
+            }
+            if (!BlockName(line, "END").empty()) {
+                if (depth-- == 0) break;
+                continue;
+            }
+            if (depth > 0) continue;
             const std::string name = GetPropertyName(line);
             if (name == "DUE") {
                 Due = zones.Read(line);

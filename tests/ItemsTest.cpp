@@ -96,6 +96,13 @@ TEST_F(ItemKinds, TitlesAsPayloadsCarryThem) {
          u"Steuererkl\u00E4rung"},
         {&cont, VCard({"N:Family;Given;Q;Dr.;Jr."}), u"Given Family"},
         {&cont, VCard({"N:Family"}), u"Family"},
+        // An event and a task read their own component: not an exception that shares
+        // the UID, not a block inside it.
+        {&cal,
+         VEvent({"UID:w", "SUMMARY:Weekly", "END:VEVENT", "BEGIN:VEVENT", "UID:w",
+                 "RECURRENCE-ID:20260722T080000Z", "SUMMARY:Moved"}),
+         u"Weekly"},
+        {&tasks, VTodo({"SUMMARY:Pay", "BEGIN:VALARM", "SUMMARY:Reminder", "END:VALARM"}), u"Pay"},
         // A note reads every line, whatever component holds it; the last title counts.
         {&notes, "BEGIN:VNOTE\r\nSUMMARY:first\r\nBEGIN:X\r\nSUMMARY:second\r\n", u"second"},
     };
@@ -238,6 +245,38 @@ TEST_F(Event, SpanAndAllDay) {
 
 // A DURATION gives way to DTEND in its place once a date setter writes the end, so the
 // payload never holds both, and the end does not move with a later start.
+// The event's span and reminders come from its own component, not from a time zone after
+// it (whose observances have a DTSTART each) nor from the exception that follows it.
+TEST_F(Event, ReadsOnlyItsOwnComponent) {
+    event.Parse("BEGIN:VCALENDAR\r\n" + Joined({"BEGIN:VEVENT",
+                                                "UID:w",
+                                                "DTSTART:20260715T080000Z",
+                                                "BEGIN:VALARM",
+                                                "TRIGGER:-PT15M",
+                                                "END:VALARM",
+                                                "END:VEVENT",
+                                                "BEGIN:VEVENT",
+                                                "UID:w",
+                                                "RECURRENCE-ID:20260722T080000Z",
+                                                "DTSTART:20260722T090000Z",
+                                                "BEGIN:VALARM",
+                                                "TRIGGER:-PT5M",
+                                                "END:VALARM",
+                                                "END:VEVENT",
+                                                "BEGIN:VTIMEZONE",
+                                                "TZID:X",
+                                                "BEGIN:STANDARD",
+                                                "DTSTART:19701025T030000",
+                                                "END:STANDARD",
+                                                "END:VTIMEZONE",
+                                                "END:VCALENDAR"}));
+    TSMLEvent alone(nullptr);
+    alone.Parse(VEvent({"DTSTART:20260715T080000Z"}));
+    EXPECT_EQ(event.Start, alone.Start);
+    EXPECT_EQ(event.End, alone.Start);
+    EXPECT_EQ(event.ReminderCount(), 1u);
+}
+
 TEST_F(Event, DTENDTakesThePlaceOfDURATION) {
     const std::string payload = VEvent({"DTSTART:20260715T080000Z", "DURATION:PT1H", "X-KEPT:1"});
     event.Parse(payload);
@@ -323,10 +362,11 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
         {"a VEVENT never closed", "BEGIN:VEVENT\r\nSUMMARY:x", 0, true, 0},
         {"a VEVENT never closed after a soft line break",
          "BEGIN:VEVENT\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=", 0, false, 0},
+        // The second VEVENT's reminder is not the event's.
         {"a second VEVENT with its own VALARM",
          VEvent({"BEGIN:VALARM", "TRIGGER:-PT5M", "END:VALARM", "END:VEVENT", "BEGIN:VEVENT",
                  "BEGIN:VALARM", "TRIGGER:-PT1H", "END:VALARM"}),
-         2, true, 1},
+         1, true, 1},
     };
     const TReminder added{10, 0, Minutes, Email};
     for (const auto& [what, payload, reminders, addable, newIndex] : cases) {
