@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Deadlines.h"
 #include "engine/Url.h"
 
 namespace orvanta {
@@ -31,22 +32,14 @@ public:
     // The Content-Type of the last reply received; empty when the server gave none.
     std::string ReplyContentType;
 
-    // Certificate authorities to trust for https, as a PEM file; empty: the system's.
+    // The certificate authority of a server with a private one, as a PEM file, trusted for
+    // https in place of the system's bundle; empty: libcurl's own defaults.
     std::string CAFile;
 
-    // Giving up on a server that cannot be reached.
-    long ConnectTimeoutSeconds = 15;
-    // Giving up on a server that moves no byte in either direction for this long:
-    // one that never starts its reply, or stops in the middle of it.
-    long StallTimeoutSeconds = 30;
-    // Giving up on a transfer that moves, but slower than LowSpeedBytesPerSecond on
-    // average over LowSpeedWindowSeconds (a server that trickles its reply). Judged
-    // while the request goes out and while the reply comes in, not while the server
-    // thinks between the two: that is the stall deadline's part. 0 turns it off.
-    long LowSpeedBytesPerSecond = 100;
-    long LowSpeedWindowSeconds = 30;
-    // A reply larger than this is refused, so a broken server cannot exhaust memory.
-    std::size_t MaxReplyBytes = std::size_t{512} << 20;
+    TransferLimits Limits;
+    // A reply larger than this is refused while it comes in, before more of it is kept,
+    // so that a broken server cannot exhaust memory.
+    std::size_t MaxReplyBytes = std::size_t{16} << 20;
 
     // Called on the posting thread while a request goes out and its reply comes in,
     // with the bytes of this request sent and received so far.
@@ -68,6 +61,9 @@ public:
 
 private:
     struct Connection;
+    // The connection of this exchange, made on its first request.
+    Connection& Open();
+
     std::unique_ptr<Connection> connection_;
     std::atomic<bool> cancelled_{false};
     // Guards connection_ against Cancel waking it while Close frees it.

@@ -214,6 +214,7 @@ void TSMLBase::Load(const std::string& lastAnchor) {
         // A load that did not end (refused, cut off, timed out, cancelled) leaves
         // nothing that looks like the server's data and nothing to store against.
         Items.clear();
+        Refused.clear();
         Loaded = false;
         throw;
     }

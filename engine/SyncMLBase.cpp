@@ -30,6 +30,49 @@ TDateTime SystemClockUTC() {
     return 25569.0 + static_cast<double>(ms) / kMSecsPerDay;
 }
 
+std::string RefusedReport(const std::vector<RefusedCommand>& refused) {
+    if (refused.empty()) return {};
+    // One part per kind of refusal, in the order they first came.
+    struct Part {
+        const RefusedCommand* first;
+        std::size_t count;
+    };
+    std::vector<Part> parts;
+    for (const RefusedCommand& r : refused) {
+        const auto same = std::find_if(parts.begin(), parts.end(), [&](const Part& p) {
+            return p.first->Cmd == r.Cmd && p.first->Code == r.Code && p.first->Reason == r.Reason;
+        });
+        if (same != parts.end()) {
+            ++same->count;
+        } else {
+            parts.push_back({&r, 1});
+        }
+    }
+    const auto why = [](RefusalReason reason) {
+        switch (reason) {
+            case RefusalReason::NoItem:
+                return "without an item identifier";
+            case RefusalReason::NotSupported:
+                return "not supported";
+            case RefusalReason::OutsideSync:
+                return "outside any Sync";
+            case RefusalReason::NestedTooDeeply:
+                return "nested too deeply";
+        }
+        return "refused";
+    };
+    std::string text = std::to_string(refused.size()) + " of the server's " +
+                       (refused.size() == 1 ? "commands was" : "commands were") +
+                       " refused, so their items are missing here: ";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const RefusedCommand& r = *parts[i].first;
+        text += (i ? ", " : "") + std::to_string(parts[i].count) + " " + r.Cmd +
+                (parts[i].count == 1 ? " command " : " commands ") + why(r.Reason) + " (status " +
+                std::to_string(r.Code) + ")";
+    }
+    return text;
+}
+
 TSMLBase::TSMLBase(const StoreDefaults& defaults)
     : HTTP(std::make_unique<THttpClient>()),
       DeviceID(defaults.DeviceID),
@@ -54,6 +97,10 @@ void TSMLBase::SetProxyServer(const std::string& host) {
 void TSMLBase::SetServerURL(const std::string& url) {
     ServerURL = url;
     if (!ServerURL.empty() && ServerURL.back() == '/') ServerURL.pop_back();
+}
+
+void TSMLBase::SetCAFile(const std::string& path) {
+    HTTP->CAFile = path;
 }
 
 void TSMLBase::Cancel() {

@@ -42,6 +42,24 @@ struct ExchangeStats {
     std::size_t Items = 0;           // items received by a load, changes sent by a store
 };
 
+// Why the client refused a command of the server that carries an item.
+enum class RefusalReason {
+    NoItem,           // it names no item (answered 412)
+    NotSupported,     // Copy and Move (406)
+    OutsideSync,      // a change outside any Sync, which alone names the data store (406)
+    NestedTooDeeply,  // an Atomic or Sequence too deep inside others, with all it holds (406)
+};
+
+// A command of the server that the last exchange refused: its item is missing from Items.
+struct RefusedCommand {
+    std::string Cmd;  // Add, Replace, Copy, Atomic ...
+    int Code = 0;     // the Status the client answered
+    RefusalReason Reason = RefusalReason::NoItem;
+};
+
+// What the user reads about refused commands, one sentence; empty when there are none.
+[[nodiscard]] std::string RefusedReport(const std::vector<RefusedCommand>& refused);
+
 // Draws a number in 0..bound-1. Tests install a fixed sequence.
 using RandomSource = std::function<std::uint32_t(std::uint32_t bound)>;
 // The current moment in UTC as a date-time value.
@@ -74,6 +92,9 @@ public:
     std::vector<PropertyCapability> Capabilities;
 
     ExchangeStats LastExchange;
+    // The server's commands the last exchange refused; a load that succeeds with some is
+    // missing their items, and RefusedReport says so.
+    std::vector<RefusedCommand> Refused;
     // Called on the exchange's own thread as bytes move and after each round trip.
     std::function<void(const ExchangeStats&)> OnProgress;
 
@@ -84,6 +105,8 @@ public:
     void SetProxyPort(int port);
     void SetProxyServer(const std::string& host);
     void SetServerURL(const std::string& url);
+    // The certificate authority of a server with a private one (PEM); empty: the system's.
+    void SetCAFile(const std::string& path);
     [[nodiscard]] std::string MakeUniqueID() const;
     // As many identifiers, none taken and all different, for items added at once.
     [[nodiscard]] std::vector<std::string> MakeUniqueIDs(std::size_t count) const;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
@@ -66,20 +68,28 @@ std::string Meaning(int code) {
 
 }  // namespace
 
-std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert, bool slowSync) {
+std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert,
+                           AlertCode sessionAlert) {
     const std::string status = " (status " + std::to_string(code) + ")";
-    if (forAlert && slowSync && code == 508) {
-        // The load is the full synchronisation: there is nothing to press first.
-        return "The server refused the full synchronisation of the data source \"" + dataSource +
-               "\"" + status;
+    if (code == 508) {
+        // "Refresh" loads the data source anew, which a store needs after 508; a load is
+        // that already, and a full one has nothing left to do first.
+        switch (sessionAlert) {
+            case AlertCode::SlowSync:
+                return "The server refused the full synchronisation of the data source \"" +
+                       dataSource + "\"" + status;
+            case AlertCode::OneWayFromClient:
+                return "The server needs a full synchronisation; press \"Refresh\" first" + status;
+            default:
+                return "The server needs a full synchronisation of the data source \"" +
+                       dataSource + "\"" + status;
+        }
     }
     switch (code) {
         case 401:
             return "The server refused the credentials" + status;
         case 407:
             return "The server requires credentials" + status;
-        case 508:
-            return "The server needs a full synchronisation; press \"Refresh\" first" + status;
         case 404:
             if (forAlert)
                 return "The server does not know the data source \"" + dataSource + "\"" + status;
@@ -100,6 +110,8 @@ TSyncSession::TSyncSession(TSMLBase& client, std::string_view prefix) : client_(
     client.LastExchange = {};
     client.HTTP->ContentType = "application/vnd.syncml+xml; charset=\"utf-8\"";
     client.HTTP->Accept = "application/vnd.syncml+xml";
+    client.HTTP->MaxReplyBytes = kMaxReplyBytes;
+    client.Refused.clear();
     client.HTTP->OnProgress = [this](std::size_t sent, std::size_t received) {
         if (!client_.OnProgress) return;
         ExchangeStats now = client_.LastExchange;
@@ -122,6 +134,7 @@ void TSyncSession::ReportProgress() const {
 
 void TSyncSession::Open(AlertCode alertCode, const std::optional<std::string>& last,
                         bool withSync) {
+    alert_ = alertCode;
     BeginMessage();
     AppendDevInfPut();
     AppendStoreAlert(alertCode, last);
@@ -314,7 +327,7 @@ void TSyncSession::Send(bool final) {
         }
     }
     if (const auto code = ReplyStatus(std::to_string(msgID_), "0"); code && !IsSuccess(*code)) {
-        throw ProtocolError(RefusalMessage(*code, client_.DataSource, false), *code);
+        throw ProtocolError(RefusalMessage(*code, client_.DataSource, false, alert_), *code);
     }
 }
 
@@ -432,65 +445,153 @@ std::optional<int> TSyncSession::ReplyStatus(std::string_view msgRef,
 void TSyncSession::CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef,
                                       AlertCode alert) const {
     if (const auto code = ReplyStatus(msgRef, cmdRef); code && !IsSuccess(*code)) {
-        throw ProtocolError(
-            RefusalMessage(*code, client_.DataSource, true, alert == AlertCode::SlowSync), *code);
+        throw ProtocolError(RefusalMessage(*code, client_.DataSource, true, alert), *code);
     }
 }
 
 namespace {
 
-// Atomic and Sequence hold change commands; a server that nests them deeper than
-// this gets 406 for the deeper ones instead of a walk without end.
+// Atomic and Sequence hold other commands; a server that nests them deeper than this
+// gets 406 for the deeper ones instead of a walk without end.
 constexpr int kMaxNesting = 8;
 
-void AnswerSyncCommands(pugi::xml_node parent, const std::string& msgRef, int depth,
-                        const TSyncSession::ServerItemHandler& onItem,
-                        std::deque<OutgoingStatus>& answer) {
-    for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
-        if (c.type() != pugi::node_element) continue;
-        const std::string_view name = LocalName(c);
-        const bool group = name == "Atomic" || name == "Sequence";
-        const bool add = name == "Add";
-        const bool change = add || name == "Replace" || name == "Delete";
-        const bool unsupported = name == "Copy" || name == "Move";
-        if (!group && !change && !unsupported) continue;  // CmdID, Target, Meta ...
-        OutgoingStatus status{
-            msgRef, std::to_string(ReadInteger(c, "CmdID")), std::string(name), {}, {}, 200, {}};
-        if (group) {
-            status.Code = depth < kMaxNesting ? 200 : 406;
-            answer.push_back(status);
-            if (depth < kMaxNesting) AnswerSyncCommands(c, msgRef, depth + 1, onItem, answer);
-            continue;
+bool IsGroup(std::string_view name) {
+    return name == "Atomic" || name == "Sequence";
+}
+
+bool IsChange(std::string_view name) {
+    return name == "Add" || name == "Replace" || name == "Delete";
+}
+
+bool IsItemCommand(std::string_view name) {
+    return IsChange(name) || name == "Copy" || name == "Move";
+}
+
+// Commands the client has no use for; they are answered all the same.
+bool IsOtherCommand(std::string_view name) {
+    return name == "Put" || name == "Get" || name == "Exec" || name == "Search" || name == "Map";
+}
+
+// The Statuses for one reply, in the order of its commands: every command of the server
+// gets one, at the top of the body, in a Sync and inside Atomic and Sequence at either
+// place. The commands refused that carry items are noted, since their items are missing.
+class TReplyAnswer {
+public:
+    TReplyAnswer(const std::string& msgRef, const TSyncSession::ServerItemHandler& onItem,
+                 std::function<OutgoingStatus(pugi::xml_node, const char*)> storeStatus,
+                 bool wantAnchor, std::vector<RefusedCommand>& refused)
+        : msgRef_(msgRef),
+          onItem_(onItem),
+          storeStatus_(std::move(storeStatus)),
+          wantAnchor_(wantAnchor),
+          refused_(refused) {}
+
+    std::deque<OutgoingStatus> Statuses;
+
+    // The commands of the body, or of a group in it.
+    void Body(pugi::xml_node parent, int depth) {
+        for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
+            if (c.type() != pugi::node_element) continue;
+            const std::string_view name = LocalName(c);
+            if (name == "Alert") {
+                Alert(c);
+            } else if (name == "Sync") {
+                Statuses.push_back(storeStatus_(c, "Sync"));
+                InSync(c, depth);
+            } else if (IsGroup(name)) {
+                Group(c, name, depth, false);
+            } else if (IsItemCommand(name)) {
+                // A change names its data store by the Sync around it.
+                Refuse(c, name, 406, RefusalReason::OutsideSync);
+            } else if (IsOtherCommand(name)) {
+                Statuses.push_back(StatusOf(c, name, 406));
+            }
         }
-        if (unsupported) {
-            status.Code = 406;
-            answer.push_back(std::move(status));
-            continue;
+    }
+
+private:
+    OutgoingStatus StatusOf(pugi::xml_node c, std::string_view name, int code) const {
+        return {msgRef_, std::to_string(ReadInteger(c, "CmdID")), std::string(name), {}, {}, code,
+                {}};
+    }
+
+    void Refuse(pugi::xml_node c, std::string_view name, int code, RefusalReason reason) {
+        Statuses.push_back(StatusOf(c, name, code));
+        refused_.push_back({std::string(name), code, reason});
+    }
+
+    void Alert(pugi::xml_node c) {
+        OutgoingStatus status = storeStatus_(c, "Alert");
+        if (wantAnchor_) {
+            // The server's anchor is the first element of the Alert's Meta.
+            const pugi::xml_node anchor = Path(c, "Item/Meta").find_child([](pugi::xml_node n) {
+                return n.type() == pugi::node_element;
+            });
+            status.AnchorNext = Text(Child(anchor, "Next"));
+            wantAnchor_ = false;
         }
+        Statuses.push_back(std::move(status));
+    }
+
+    void Group(pugi::xml_node c, std::string_view name, int depth, bool inSync) {
+        if (depth >= kMaxNesting) {
+            Refuse(c, name, 406, RefusalReason::NestedTooDeeply);
+            return;
+        }
+        Statuses.push_back(StatusOf(c, name, 200));
+        if (inSync) {
+            InSync(c, depth + 1);
+        } else {
+            Body(c, depth + 1);
+        }
+    }
+
+    // The commands of a Sync, or of a group in it.
+    void InSync(pugi::xml_node parent, int depth) {
+        for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
+            if (c.type() != pugi::node_element) continue;
+            const std::string_view name = LocalName(c);
+            if (IsChange(name)) {
+                Change(c, name);
+            } else if (IsGroup(name)) {
+                Group(c, name, depth, true);
+            } else if (IsItemCommand(name)) {
+                Refuse(c, name, 406, RefusalReason::NotSupported);
+            }  // CmdID, Target, Meta ...
+        }
+    }
+
+    void Change(pugi::xml_node c, std::string_view name) {
+        OutgoingStatus status = StatusOf(c, name, 200);
         // An Add names the server's item by its Source, a Replace or Delete by its
         // Target; a server that uses the other one is understood as well.
         const pugi::xml_node item = Child(c, "Item");
         const std::string source = Text(Path(item, "Source/LocURI"));
         const std::string target = Text(Path(item, "Target/LocURI"));
         const bool bySource =
-            add ? !source.empty() || target.empty() : target.empty() && !source.empty();
+            name == "Add" ? !source.empty() || target.empty() : target.empty() && !source.empty();
         const std::string& id = bySource ? source : target;
-        (bySource ? status.SourceRef : status.TargetRef) = id;
         if (id.empty()) {
-            status.Code = 412;  // incomplete: it names no item
-        } else if (onItem) {
-            status.Code = onItem(c, name, id);
+            Refuse(c, name, 412, RefusalReason::NoItem);  // incomplete
+            return;
         }
-        answer.push_back(std::move(status));
+        (bySource ? status.SourceRef : status.TargetRef) = id;
+        if (onItem_) status.Code = onItem_(c, name, id);
+        Statuses.push_back(std::move(status));
     }
-}
+
+    const std::string& msgRef_;
+    const TSyncSession::ServerItemHandler& onItem_;
+    std::function<OutgoingStatus(pugi::xml_node, const char*)> storeStatus_;
+    bool wantAnchor_;
+    std::vector<RefusedCommand>& refused_;
+};
 
 }  // namespace
 
 void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem) {
-    const std::string& msgRef = replyMsgID_;
-    const auto storeStatus = [&](pugi::xml_node cmd, const char* name) {
-        return OutgoingStatus{msgRef,
+    const auto storeStatus = [this](pugi::xml_node cmd, const char* name) {
+        return OutgoingStatus{replyMsgID_,
                               std::to_string(ReadInteger(cmd, "CmdID")),
                               name,
                               client_.LocalDatabase,
@@ -498,29 +599,13 @@ void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerIte
                               200,
                               {}};
     };
+    TReplyAnswer answer(replyMsgID_, onItem, storeStatus, firstReply, client_.Refused);
     // The answer to the newest reply goes first, its header Status leading.
-    std::deque<OutgoingStatus> answer{HeaderStatus()};
-    bool storeAlertSeen = false;
-    for (pugi::xml_node cmd = ReplyBody().first_child(); cmd; cmd = cmd.next_sibling()) {
-        if (HasLocalName(cmd, "Alert")) {
-            OutgoingStatus status = storeStatus(cmd, "Alert");
-            if (firstReply && !storeAlertSeen) {
-                // The server's anchor is the first element of the Alert's Meta.
-                const pugi::xml_node anchor =
-                    Path(cmd, "Item/Meta").find_child([](pugi::xml_node n) {
-                        return n.type() == pugi::node_element;
-                    });
-                status.AnchorNext = Text(Child(anchor, "Next"));
-                storeAlertSeen = true;
-            }
-            answer.push_back(std::move(status));
-        } else if (HasLocalName(cmd, "Sync")) {
-            answer.push_back(storeStatus(cmd, "Sync"));
-            AnswerSyncCommands(cmd, msgRef, 0, onItem, answer);
-        }
-    }
-    outbox.Statuses.insert(outbox.Statuses.begin(), std::make_move_iterator(answer.begin()),
-                           std::make_move_iterator(answer.end()));
+    answer.Statuses.push_back(HeaderStatus());
+    answer.Body(ReplyBody(), 0);
+    outbox.Statuses.insert(outbox.Statuses.begin(),
+                           std::make_move_iterator(answer.Statuses.begin()),
+                           std::make_move_iterator(answer.Statuses.end()));
 }
 
 bool TSyncSession::ReplyHasCommands() const {

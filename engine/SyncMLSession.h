@@ -62,6 +62,10 @@ public:
     static constexpr int kMaxRoundTrips = 5000;
     // The largest message the client accepts, declared in every message header.
     static constexpr long kClientMaxMsgSize = 1048576;
+    // The largest reply the client takes in: many times its own limit, for a server that
+    // sends one item larger than that whole; far more is no message of this session and
+    // is refused as it comes in.
+    static constexpr std::size_t kMaxReplyBytes = 16 * std::size_t{kClientMaxMsgSize};
 
     TSyncSession(TSMLBase& client, std::string_view prefix);
     ~TSyncSession();
@@ -102,9 +106,11 @@ public:
         std::function<int(pugi::xml_node command, std::string_view name, const std::string& id)>;
     // Queues, at the front of the outbox, the Statuses that answer the current reply:
     // its header, each Alert (the data-store Alert of the first reply with the
-    // server's anchor), each Sync and each command inside it. Add, Replace and Delete
-    // (also inside Atomic and Sequence) go to onItem; one that names no item is answered
-    // 412 (incomplete), Copy and Move 406 (not supported).
+    // server's anchor), each Sync and each command inside it, Atomic and Sequence
+    // wherever they stand and what they hold. Add, Replace and Delete in a Sync go to
+    // onItem; one that names no item is answered 412 (incomplete); Copy and Move, and
+    // changes outside any Sync, 406 (not supported). Those refused are added to the
+    // client's Refused.
     void AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem);
     // Whether the current reply holds commands that want an answer (not only Statuses).
     [[nodiscard]] bool ReplyHasCommands() const;
@@ -138,7 +144,8 @@ private:
     TSMLBase& client_;
     std::string sessionID_;
     std::string responseURI_;
-    long long maxMsgSize_ = 0;  // 0: the server gave no limit
+    long long maxMsgSize_ = 0;               // 0: the server gave no limit
+    AlertCode alert_ = AlertCode::SlowSync;  // the data-store Alert the session opened with
     int msgID_ = 0;
     long long cmdID_ = 0;
 
@@ -148,9 +155,9 @@ private:
     std::string replyMsgID_;
 };
 
-// The text the user reads for a failure Status of the server; slowSync: the refused
-// Alert asked for a full synchronisation.
+// The text the user reads for a failure Status of the server, for the session's header
+// or (forAlert) its data-store Alert; sessionAlert: the Alert the session opened with.
 [[nodiscard]] std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert,
-                                         bool slowSync = false);
+                                         AlertCode sessionAlert);
 
 }  // namespace orvanta

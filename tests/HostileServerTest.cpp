@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -34,9 +38,10 @@ std::string Command(const std::string& name, int cmdID, const std::string& sourc
 
 // A load against a server that refuses or breaks the session's rules. Each row changes
 // the server's first reply (by default two Adds, item1 and item2, CmdIDs 10 and 11) and
-// gives the exact failure; or, for a load that succeeds, its items (ItemList) and what
-// the closing message answers (Answers). A failed load sends nothing after message 1,
-// keeps no item and leaves Loaded unset. Every row ends within seconds.
+// gives the exact failure; or, for a load that succeeds, its items (ItemList), what the
+// closing message answers (Answers) and what the user reads about the server's commands
+// the load refused. A failed load sends nothing after message 1, keeps no item and
+// leaves Loaded unset. Every row ends within seconds.
 TEST(HostileServer, LoadMatrix) {
     const auto refused = [](std::optional<int> header, std::optional<int> alert) {
         return [=](ServerReplyShape& r) {
@@ -49,7 +54,7 @@ TEST(HostileServer, LoadMatrix) {
     const struct {
         const char* name;
         std::function<void(ServerReplyShape&)> change;
-        std::string failure, items = {}, answers = {};
+        std::string failure, items = {}, answers = {}, refused = {};
         const char* last = "";
     } cases[] = {
         {"reply for another session ID", [](auto& r) { r.SessionID = "someone-else"; },
@@ -64,6 +69,8 @@ TEST(HostileServer, LoadMatrix) {
         {"403 for the store", refused(200, 403),
          "The server refused the data source \"card\": access is forbidden (status 403)"},
         {"508 for the full synchronisation", refused(212, 508),
+         "The server refused the full synchronisation of the data source \"card\" (status 508)"},
+        {"508 for the session of a full synchronisation", refused(508, {}),
          "The server refused the full synchronisation of the data source \"card\" (status 508)"},
         {"no Alert", [](auto& r) { r.Alert = false; },
          "The server did not open the data source \"card\" for synchronisation"},
@@ -85,7 +92,10 @@ TEST(HostileServer, LoadMatrix) {
          },
          "", "add-by-target 0 4 Given Name, replace-by-source 2 4 Given Name",
          opened + ", Add 10 add-by-target 200, Replace 11 replace-by-source 200, Add 12 412, "
-                  "Delete 13 412, Map add-by-target replace-by-source"},
+                  "Delete 13 412, Map add-by-target replace-by-source",
+         "2 of the server's commands were refused, so their items are missing here: 1 Add "
+         "command without an item identifier (status 412), 1 Delete command without an item "
+         "identifier (status 412)"},
         {"changes inside Atomic and Sequence",
          [](auto& r) {
              r.ExtraSyncXml = "<Atomic><CmdID>20</CmdID>" + Command("Add", 21, "in-atomic", "") +
@@ -98,7 +108,25 @@ TEST(HostileServer, LoadMatrix) {
          "in-sequence 0 4 Given Name",
          opened + ", Add 10 item1 200, Add 11 item2 200, Atomic 20 200, Add 21 in-atomic 200, "
                   "Sequence 22 200, Add 23 in-sequence 200, Copy 24 406, "
-                  "Map item1 item2 in-atomic in-sequence"},
+                  "Map item1 item2 in-atomic in-sequence",
+         "1 of the server's commands was refused, so their items are missing here: 1 Copy "
+         "command not supported (status 406)"},
+        // Outside a Sync, Atomic and Sequence are answered with all they hold; a change
+        // there names no data store.
+        {"Atomic and Sequence outside any Sync",
+         [](auto& r) {
+             r.Commands.clear();
+             r.ExtraBodyXml = "<Atomic><CmdID>30</CmdID><Sync><CmdID>31</CmdID>" +
+                              Command("Add", 32, "in-atomic", "") + "</Sync>" +
+                              Command("Add", 33, "bare", "") +
+                              "</Atomic><Sequence><CmdID>34</CmdID><Get><CmdID>35</CmdID></Get>"
+                              "</Sequence>";
+         },
+         "", "in-atomic 0 4 Given Name",
+         opened + ", Atomic 30 200, Sync 31 200, Add 32 in-atomic 200, Add 33 406, "
+                  "Sequence 34 200, Get 35 406, Map in-atomic",
+         "1 of the server's commands was refused, so their items are missing here: 1 Add "
+         "command outside any Sync (status 406)"},
         // A fast sync: an Add without data is an empty item; a Replace or Delete may name
         // an item of the same reply, or one the client never had.
         {"server Add, Replace and Delete",
@@ -113,7 +141,7 @@ TEST(HostileServer, LoadMatrix) {
          opened + ", Add 10 item1 200, Add 11 item2 200, Add 20 empty 200, Replace 21 item2 "
                   "200, Replace 22 new 200, Delete 23 item1 200, Delete 24 unknown 211, "
                   "Map item2 empty new",
-         "anchor-1"},
+         "", "anchor-1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -133,6 +161,7 @@ TEST(HostileServer, LoadMatrix) {
         if (c.failure.empty()) {
             EXPECT_EQ(Answers(messages[1]), c.answers);
         }
+        EXPECT_EQ(RefusedReport(client->Refused), c.refused);
     }
 }
 
@@ -219,8 +248,8 @@ std::string AsUTF16LE(const std::string& utf8) {
 // connection), the exact failure ("URL" standing for the server's, "..." for curl's
 // words) or, when empty, the load succeeds with two contacts, the first named "Müller".
 // A failed load leaves no item and Loaded unset. A server that holds the client is
-// ended by its own deadline (stall, connect or 10 bytes a second over 2 seconds), named
-// in the message, within a bound of that setting.
+// ended by its own deadline (connect, stall, 10 bytes a second over 2 seconds, or 2
+// seconds in all), named in the message, within a bound of that setting.
 TEST(HostileServer, TransportMatrix) {
     const auto sends = [](std::string bytes) {
         return [=](Connection& c) {
@@ -247,12 +276,15 @@ TEST(HostileServer, TransportMatrix) {
                         std::regex_replace(text, std::regex("^<\\?xml[^>]*>"), ""));
     };
     const std::string stalled = "The server at URL did not answer in time: ";
+    // The bytes of the reply without a length that reached the client before it gave up.
+    std::atomic<std::size_t> streamed{0};
     const struct {
         const char* name;
         ScriptedPeer::Session session;
         std::string failure;  // empty: the load succeeds
         long stall = 1;
         double least = 0, most = 5;  // seconds the load takes
+        long overall = 60;
     } cases[] = {
         {"404", body(404, "no"), "The server answered HTTP status 404 (Not Found) for URL"},
         {"503", body(503, ""), "The server answered HTTP status 503 (Service Unavailable) for URL"},
@@ -288,7 +320,7 @@ TEST(HostileServer, TransportMatrix) {
          "must be set to send SyncML as XML"},
         {"WBXML, said by the Content-Type only",
          Answering(session, same, "Content-Type: application/vnd.syncml+wbxml\r\n"), ""},
-        {"600 MB",
+        {"600 MB announced",
          [](Connection& c) {
              c.Read();
              if (!c.Send(ReplyHead(200, 600u << 20))) return;
@@ -296,12 +328,19 @@ TEST(HostileServer, TransportMatrix) {
              for (int i = 0; i < 9600 && c.Send(block); ++i) {
              }
          },
-         "The reply from URL is larger than 512 MB"},
+         "The reply from URL is larger than 16 MB"},
+        {"600 MB without a length",
+         [&streamed](Connection& c) {
+             c.Read();
+             if (!c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;
+             const std::string block(1 << 16, ' ');
+             for (int i = 0; i < 9600 && c.Send(block); ++i)
+                 streamed += block.size();
+         },
+         "The reply from URL is larger than 16 MB"},
         {"entities", body(200, entities + "<SyncML><SyncHdr>&ext;&b;</SyncHdr></SyncML>"),
          "The server did not open the data source \"card\" for synchronisation"},
         {"never answers", sends(""), stalled + "nothing was received for 1 second", 1, 0.9, 3},
-        {"stops in the middle", sends(ReplyHead(200, 5000) + "<SyncML><SyncHdr>"),
-         stalled + "nothing was received for 1 second", 1, 0.9, 3},
         {"one byte a second",
          [](Connection& c) {
              c.Read();
@@ -311,7 +350,16 @@ TEST(HostileServer, TransportMatrix) {
          },
          "The server at URL answers too slowly: less than 10 bytes per second for 2 seconds", 3,
          1.9, 5},
-        {"never accepts", nullptr, stalled + "...", 20, 0.9, 3},
+        {"above the floor, without end",
+         [](Connection& c) {
+             c.Read();
+             c.Send(ReplyHead(200, 100000));
+             while (c.Send(std::string(40, '<')))
+                 c.Pause(250);
+         },
+         "The server at URL did not finish its answer within 2 seconds", 3, 1.9, 4, 2},
+        {"never accepts", nullptr, "Could not connect to URL: no connection within 1 second", 20,
+         0.9, 3},
     };
     UnansweredPort unanswered;
     for (const auto& c : cases) {
@@ -322,10 +370,8 @@ TEST(HostileServer, TransportMatrix) {
                       : "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/sync";
         auto client = std::make_unique<TSMLContacts>();
         client->SetServerURL(url);
-        client->HTTP->ConnectTimeoutSeconds = 1;
-        client->HTTP->StallTimeoutSeconds = c.stall;
-        client->HTTP->LowSpeedBytesPerSecond = 10;
-        client->HTTP->LowSpeedWindowSeconds = 2;
+        client->HTTP->Limits = {std::chrono::seconds(1), std::chrono::seconds(c.stall), 10,
+                                std::chrono::seconds(2), std::chrono::seconds(c.overall)};
         const auto start = std::chrono::steady_clock::now();
         // A deadline that does not fire fails the row rather than hanging the test.
         std::jthread watchdog([&](std::stop_token stop) {
@@ -354,63 +400,128 @@ TEST(HostileServer, TransportMatrix) {
         EXPECT_EQ(client->Count(), 0u);
     }
     EXPECT_EQ(elsewhere.Accepted(), 0);
+    // The client stopped taking the reply at its limit, not at its end.
+    EXPECT_LT(streamed.load(), std::size_t{64} << 20);
 }
 
-// A certificate for 127.0.0.1 made for the test, signed by itself.
-struct SelfSignedCertificate {
-    std::string Dir, Cert, Key;
-    SelfSignedCertificate() {
+// A certificate authority of the test's own and a certificate for 127.0.0.1 it signed,
+// as a server with a private CA has them.
+struct PrivateAuthority {
+    std::string Dir, CA, Cert, Key;
+    PrivateAuthority() {
         char pattern[] = "/tmp/orvanta-tls-XXXXXX";
         Dir = mkdtemp(pattern);
+        CA = Dir + "/ca.pem";
         Cert = Dir + "/cert.pem";
         Key = Dir + "/key.pem";
+        const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
         const std::string command =
-            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
-            "-addext subjectAltName=IP:127.0.0.1 -keyout " +
-            Key + " -out " + Cert + " 2>/dev/null";
+            "(cd " + Dir + " && printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext" +
+            " && openssl req -x509 -days 1 -subj /CN=Orvanta-Test-CA" + key +
+            "-keyout ca-key.pem -out ca.pem" + " && openssl req -subj /CN=127.0.0.1" + key +
+            "-keyout key.pem -out cert.csr" +
+            " && openssl x509 -req -days 1 -in cert.csr -CA ca.pem -CAkey ca-key.pem "
+            "-CAcreateserial -extfile san.ext -out cert.pem) >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
-            ADD_FAILURE() << "openssl could not make a certificate";
+            ADD_FAILURE() << "openssl could not make the certificates";
     }
-    ~SelfSignedCertificate() { std::filesystem::remove_all(Dir); }
+    ~PrivateAuthority() { std::filesystem::remove_all(Dir); }
 };
 
-// https: a certificate the client does not trust is refused before anything is sent;
-// trusted through the CA-file setting, the load goes through; a response URI that
-// would leave https ends the session before anything goes there in the clear.
+// https with a server whose certificate comes from a private CA: without the CA file it
+// is refused before anything is sent, with a hint at that setting; with it the load goes
+// through; a CA file that cannot be read is named; a response URI that would leave https
+// ends the session before anything goes there in the clear. "..." stands for curl's words.
 TEST(HostileServer, TLS) {
-    SelfSignedCertificate certificate;
+    PrivateAuthority authority;
     ScriptedPeer plain({Closing()});
     ServerReplyShape r;
     r.Commands = Adds(2, 10);
     ServerReplyShape downgrade = r;
     downgrade.RespURI = plain.Url();
+    const std::string missing = authority.Dir + "/none.pem";
     const struct {
-        bool trusted;
+        std::string caFile;
         const ServerReplyShape& reply;
-        std::string failure;  // its beginning, "URL" standing for the server's
+        std::string failure;  // "URL" standing for the server's
         std::size_t sent;
     } cases[] = {
-        {false, r, "The server at URL is not trusted: its certificate could not be verified (", 0},
-        {true, r, "no failure", 2},
-        {true, downgrade,
+        {"", r,
+         "The server at URL is not trusted: its certificate could not be verified (...). If it "
+         "has a certificate authority of its own, name that authority's certificate as the CA "
+         "file",
+         0},
+        {authority.CA, r, "no failure", 2},
+        {missing, r, "The CA file " + missing + " could not be read", 0},
+        {authority.CA, downgrade,
          "The server asked to go on without encryption, at " + plain.Url() +
              "; the session was ended",
          1},
     };
+    const auto failureOf = [](TSMLBase& client, const ScriptedPeer& peer) {
+        std::string failure = FailureOf<SyncError>([&] { client.Load(""); });
+        if (const auto at = failure.find(peer.Url()); at != std::string::npos)
+            failure.replace(at, peer.Url().size(), "URL");
+        return failure;
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failure);
-        ScriptedPeer peer(InOrder({BuildServerReply(c.reply), Closing()}), certificate.Cert,
-                          certificate.Key);
+        ScriptedPeer peer(InOrder({BuildServerReply(c.reply), Closing()}), authority.Cert,
+                          authority.Key);
         auto client = ClientFor(peer);
-        if (c.trusted) client->HTTP->CAFile = certificate.Cert;
-        std::string failure = FailureOf<SyncError>([&] { client->Load(""); });
-        if (failure.find(peer.Url()) != std::string::npos)
-            failure.replace(failure.find(peer.Url()), peer.Url().size(), "URL");
-        EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure);
+        client->SetCAFile(c.caFile);
+        const std::string failure = failureOf(*client, peer);
+        const auto curl = c.failure.find("...");
+        EXPECT_EQ(failure.substr(0, curl), c.failure.substr(0, curl));
+        if (curl != std::string::npos) {
+            const std::string tail = c.failure.substr(curl + 3);
+            EXPECT_EQ(failure.substr(failure.size() - std::min(failure.size(), tail.size())), tail);
+        }
         EXPECT_EQ(peer.Requests().size(), c.sent);
         EXPECT_EQ(client->Count(), c.sent == 2 ? 2u : 0u);
     }
     EXPECT_TRUE(plain.Requests().empty());
+
+    // A CA file taken away again is not trusted from an earlier load.
+    ScriptedPeer peer(InOrder({BuildServerReply(r), Closing()}), authority.Cert, authority.Key);
+    auto client = ClientFor(peer);
+    client->SetCAFile(authority.CA);
+    client->Load("");
+    client->SetCAFile("");
+    EXPECT_EQ(failureOf(*client, peer).find("The server at URL is not trusted"), 0u);
+}
+
+// The command line names the CA file by an option, and says on stderr, with its own exit
+// status, that the server's items were refused in part.
+TEST(HostileServer, CommandLineLoad) {
+    PrivateAuthority authority;
+    ServerReplyShape r;
+    r.Commands = Adds(2, 10);
+    r.ExtraSyncXml = Command("Add", 20, "", "");
+    ScriptedPeer peer(InOrder({BuildServerReply(r), Closing(), BuildServerReply(r), Closing()}),
+                      authority.Cert, authority.Key);
+    const auto run = [&](const std::string& options) {
+        const std::string command = std::string("'") + ORVANTA_LOAD_TOOL + "' '" + peer.Url() +
+                                    "' user pass card " + options + " 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        std::string out;
+        char buf[4096];
+        while (const std::size_t n = std::fread(buf, 1, sizeof buf, pipe))
+            out.append(buf, n);
+        const int status = pclose(pipe);
+        return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ": " + out;
+    };
+    const std::string untrusted = run("");
+    EXPECT_EQ(untrusted.rfind("1: Orvanta: The server at " + peer.Url() + " is not trusted", 0), 0u)
+        << untrusted;
+    const std::string loaded = run("--ca-file '" + authority.CA + "'");
+    EXPECT_EQ(loaded.rfind("3: ", 0), 0u) << loaded;
+    EXPECT_NE(loaded.find("\n2 items\nOrvanta: 1 of the server's commands was refused, so their "
+                          "items are missing here: 1 Add command without an item identifier "
+                          "(status 412)\n"),
+              std::string::npos)
+        << loaded;
+    EXPECT_EQ(run("--ca-file").rfind("2: usage: ", 0), 0u);
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // orvanta-load: loads one data store of a SyncML server and lists its items.
 //   orvanta-load URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE] [--fields]
+//                [--ca-file FILE]
 // With --fields (anywhere on the line) each item is printed as one JSON object per line
-// with every field of its kind, as the editors see them.
+// with every field of its kind, as the editors see them. --ca-file names the certificate
+// authority of a server with a private one. Exit status: 0 loaded, 1 failed, 2 wrong
+// usage, 3 loaded but the server's items were refused in part (said on stderr).
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -128,17 +131,24 @@ Fields FieldsOf(const TSMLItem& item) {
 
 int main(int argc, char** argv) {
     bool fields = false;
+    bool usage = false;
+    std::string caFile;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--fields") {
+        const std::string_view arg = argv[i];
+        if (arg == "--fields") {
             fields = true;
+        } else if (arg == "--ca-file") {
+            usage |= i + 1 == argc;
+            if (i + 1 < argc) caFile = argv[++i];
         } else {
-            args.emplace_back(argv[i]);
+            args.emplace_back(arg);
         }
     }
-    if (args.size() < 3) {
+    if (usage || args.size() < 3) {
         std::fprintf(stderr,
-                     "usage: %s URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE] [--fields]\n",
+                     "usage: %s URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE] [--fields] "
+                     "[--ca-file FILE]\n",
                      argv[0]);
         return 2;
     }
@@ -157,6 +167,7 @@ int main(int argc, char** argv) {
     client->UserName = args[1];
     client->Password = args[2];
     if (args.size() > 4) client->DataSource = args[4];
+    client->SetCAFile(caFile);
     try {
         client->Load("");
     } catch (const std::exception& e) {
@@ -174,5 +185,11 @@ int main(int argc, char** argv) {
         std::printf("%s}\n", line.c_str());
     }
     std::printf("%zu items\n", client->Items.size());
+    // The only sign that the list is not the whole data source.
+    if (!client->Refused.empty()) {
+        std::fflush(stdout);  // after the list, also where both go to one pipe
+        std::fprintf(stderr, "Orvanta: %s\n", RefusedReport(client->Refused).c_str());
+        return 3;
+    }
     return 0;
 }

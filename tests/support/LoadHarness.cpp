@@ -25,8 +25,8 @@ std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
     client->Password = "pass";
     client->Random = Sequence({4711, 12345678});
     client->Clock = [] { return EncodeDate(2024, 1, 15) + EncodeTime(8, 30, 0); };
-    client->HTTP->ConnectTimeoutSeconds = 5;
-    client->HTTP->StallTimeoutSeconds = 10;
+    client->HTTP->Limits.Connect = std::chrono::seconds(5);
+    client->HTTP->Limits.Stall = std::chrono::seconds(10);
     return client;
 }
 
