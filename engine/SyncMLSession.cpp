@@ -467,9 +467,10 @@ bool IsItemCommand(std::string_view name) {
     return IsChange(name) || name == "Copy" || name == "Move";
 }
 
-// Commands the client has no use for; they are answered all the same.
+// Commands the client has no part in; they are answered all the same (a server fails the
+// session when its device information, a Put, is refused).
 bool IsOtherCommand(std::string_view name) {
-    return name == "Put" || name == "Get" || name == "Exec" || name == "Search" || name == "Map";
+    return name == "Get" || name == "Exec" || name == "Search" || name == "Map";
 }
 
 // The Statuses for one reply, in the order of its commands: every command of the server
@@ -503,6 +504,8 @@ public:
             } else if (IsItemCommand(name)) {
                 // A change names its data store by the Sync around it.
                 Refuse(c, name, 406, RefusalReason::OutsideSync);
+            } else if (name == "Put") {
+                Statuses.push_back(StatusOf(c, name, 200));
             } else if (IsOtherCommand(name)) {
                 Statuses.push_back(StatusOf(c, name, 406));
             }

@@ -109,8 +109,9 @@ public:
     // server's anchor), each Sync and each command inside it, Atomic and Sequence
     // wherever they stand and what they hold. Add, Replace and Delete in a Sync go to
     // onItem; one that names no item is answered 412 (incomplete); Copy and Move, and
-    // changes outside any Sync, 406 (not supported). Those refused are added to the
-    // client's Refused.
+    // changes outside any Sync, 406 (not supported). The server's device information
+    // (Put) is taken with 200, Get, Exec, Search and Map are answered 406. Those refused
+    // that carry items are added to the client's Refused.
     void AnswerReply(TOutbox& outbox, bool firstReply, const ServerItemHandler& onItem);
     // Whether the current reply holds commands that want an answer (not only Statuses).
     [[nodiscard]] bool ReplyHasCommands() const;

@@ -112,7 +112,7 @@ TEST(HostileServer, LoadMatrix) {
          "1 of the server's commands was refused, so their items are missing here: 1 Copy "
          "command not supported (status 406)"},
         // Outside a Sync, Atomic and Sequence are answered with all they hold; a change
-        // there names no data store.
+        // there names no data store. The server's device information (Put) is taken.
         {"Atomic and Sequence outside any Sync",
          [](auto& r) {
              r.Commands.clear();
@@ -120,11 +120,11 @@ TEST(HostileServer, LoadMatrix) {
                               Command("Add", 32, "in-atomic", "") + "</Sync>" +
                               Command("Add", 33, "bare", "") +
                               "</Atomic><Sequence><CmdID>34</CmdID><Get><CmdID>35</CmdID></Get>"
-                              "</Sequence>";
+                              "</Sequence><Put><CmdID>36</CmdID></Put>";
          },
          "", "in-atomic 0 4 Given Name",
          opened + ", Atomic 30 200, Sync 31 200, Add 32 in-atomic 200, Add 33 406, "
-                  "Sequence 34 200, Get 35 406, Map in-atomic",
+                  "Sequence 34 200, Get 35 406, Put 36 200, Map in-atomic",
          "1 of the server's commands was refused, so their items are missing here: 1 Add "
          "command outside any Sync (status 406)"},
         // A fast sync: an Add without data is an empty item; a Replace or Delete may name
@@ -482,13 +482,18 @@ TEST(HostileServer, TLS) {
     }
     EXPECT_TRUE(plain.Requests().empty());
 
-    // A CA file taken away again is not trusted from an earlier load.
-    ScriptedPeer peer(InOrder({BuildServerReply(r), Closing()}), authority.Cert, authority.Key);
-    auto client = ClientFor(peer);
-    client->SetCAFile(authority.CA);
-    client->Load("");
-    client->SetCAFile("");
-    EXPECT_EQ(failureOf(*client, peer).find("The server at URL is not trusted"), 0u);
+    // A CA file taken away again is not trusted from an earlier request.
+    ScriptedPeer peer(InOrder({"first", "second"}), authority.Cert, authority.Key);
+    THttpClient http;
+    http.CAFile = authority.CA;
+    std::string reply;
+    http.Post(peer.Url(), "one", reply);
+    EXPECT_EQ(reply, "first");
+    http.CAFile.clear();
+    EXPECT_EQ(FailureOf<TransportError>([&] {
+                  http.Post(peer.Url(), "two", reply);
+              }).find("The server at " + peer.Url() + " is not trusted"),
+              0u);
 }
 
 // The command line names the CA file by an option, and says on stderr, with its own exit

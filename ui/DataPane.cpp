@@ -38,6 +38,11 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     PortEd = Named(new QSpinBox, "PortEd");
     PortEd->setRange(0, 65535);
     PortEd->setEnabled(false);
+    CAFileEd = Named(new QLineEdit, "CAFileEd");
+    CAFileEd->setPlaceholderText(tr("The system's certificate authorities"));
+    CAFileEd->setToolTip(
+        tr("For a server whose certificate comes from a certificate authority of its own: "
+           "that authority's certificate, a PEM file"));
     ConnectBtn = Named(new QPushButton(tr("Connect")), "ConnectBtn");
     ItemsGroup = new QGroupBox(QString::fromLatin1(kind.Group));
     FilterEd = Named(new QLineEdit, "FilterEd");
@@ -75,6 +80,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     StoreBtn = Named(new QPushButton(tr("Store\nchanges")), "StoreBtn");
     StoreBtn->setMinimumSize(107, 33);
     StatusLbl = Named(new QLabel, "StatusLbl");
+    StatusLbl->setWordWrap(true);  // a report after a load may be long
     CancelBtn = Named(new QPushButton(tr("Cancel")), "CancelBtn");
     CancelBtn->setToolTip(tr("End the exchange with the server now"));
     CancelBtn->hide();
@@ -99,14 +105,19 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     settings->addWidget(UserNameEd, 1, 1);
     settings->addWidget(new QLabel(tr("Password:")), 1, 2);
     settings->addWidget(PasswordEd, 1, 3);
-    // Three rows, so that the list keeps room on a small screen.
+    // Three rows, so that the list keeps room on a small screen: the proxy, its port, the
+    // CA file and Connect share the last.
     settings->addWidget(CheckBox1, 2, 0);
-    settings->addWidget(ProxyEd, 2, 1);
-    auto* port = new QHBoxLayout;
-    port->addWidget(new QLabel(tr("Port:")));
-    port->addWidget(PortEd, 1);
-    settings->addLayout(port, 2, 2);
-    settings->addWidget(ConnectBtn, 2, 3);
+    auto* proxy = new QHBoxLayout;
+    proxy->addWidget(ProxyEd, 1);
+    proxy->addWidget(new QLabel(tr("Port:")));
+    proxy->addWidget(PortEd);
+    settings->addLayout(proxy, 2, 1);
+    settings->addWidget(new QLabel(tr("CA file:")), 2, 2);
+    auto* connectRow = new QHBoxLayout;
+    connectRow->addWidget(CAFileEd, 1);
+    connectRow->addWidget(ConnectBtn);
+    settings->addLayout(connectRow, 2, 3);
     // The server address is the longest text: its column grows fastest.
     settings->setColumnStretch(1, 2);
     settings->setColumnStretch(3, 1);
@@ -128,8 +139,8 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     layout->addWidget(ListWithButtons(ItemsGroup, listColumn, {AddBtn, EditBtn, DeleteBtn}), 1);
     layout->addLayout(bottom);
 
-    SetTabOrder({ServerEd, DSEd, UserNameEd, PasswordEd, CheckBox1, ProxyEd, PortEd, ConnectBtn,
-                 FilterEd, List, AddBtn, EditBtn, DeleteBtn, StoreBtn});
+    SetTabOrder({ServerEd, DSEd, UserNameEd, PasswordEd, CheckBox1, ProxyEd, PortEd, CAFileEd,
+                 ConnectBtn, FilterEd, List, AddBtn, EditBtn, DeleteBtn, StoreBtn});
 
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(ConnectBtn, &QPushButton::clicked, this, [this] { ConnectBtnClick(); });
@@ -257,6 +268,7 @@ void TDataPane::ConnectBtnClick() {
     client_->UserName = UserNameEd->text().toStdString();
     client_->Password = PasswordEd->text().toStdString();
     client_->DataSource = DSEd->text().toStdString();
+    client_->SetCAFile(CAFileEd->text().trimmed().toStdString());
     RunExchange(
         tr("Connecting..."), [](TSMLBase& client) { client.Load(""); }, 0,
         [this](bool ok) {
@@ -266,6 +278,8 @@ void TDataPane::ConnectBtnClick() {
             if (!ok) return;
             AddBtn->setEnabled(true);
             FillList();
+            // The only sign that items of the server are missing from the list.
+            StatusLbl->setText(QString::fromStdString(RefusedReport(client_->Refused)));
             ConnectBtn->setText(tr("Refresh"));
             UpdateButtons();
             emit Connected();

@@ -75,6 +75,7 @@ public:
     QCheckBox* CheckBox1;
     QLineEdit* ProxyEd;
     QSpinBox* PortEd;
+    QLineEdit* CAFileEd;  // the certificate authority of a server with a private one
     QPushButton* ConnectBtn;
     QGroupBox* ItemsGroup;
     QLineEdit* FilterEd;
@@ -83,7 +84,7 @@ public:
     QPushButton* EditBtn;
     QPushButton* DeleteBtn;
     QPushButton* StoreBtn;
-    QLabel* StatusLbl;  // progress of an exchange
+    QLabel* StatusLbl;  // progress of an exchange, and what the last one left to say
     QPushButton* CancelBtn;
 
 signals:

@@ -67,7 +67,8 @@ TAccount::TAccount(std::vector<TDataPane*> panes, QObject* parent)
     : QObject(parent), panes_(std::move(panes)) {
     for (TDataPane* pane : panes_) {
         const auto spread = [this, pane] { Spread(pane); };
-        for (QLineEdit* edit : {pane->ServerEd, pane->UserNameEd, pane->PasswordEd, pane->ProxyEd})
+        for (QLineEdit* edit :
+             {pane->ServerEd, pane->UserNameEd, pane->PasswordEd, pane->ProxyEd, pane->CAFileEd})
             connect(edit, &QLineEdit::textChanged, this, spread);
         connect(pane->CheckBox1, &QCheckBox::toggled, this, spread);
         connect(pane->PortEd, &QSpinBox::valueChanged, this, spread);
@@ -83,6 +84,7 @@ void TAccount::Spread(const TDataPane* from) {
         pane->UserNameEd->setText(from->UserNameEd->text());
         pane->PasswordEd->setText(from->PasswordEd->text());
         pane->ProxyEd->setText(from->ProxyEd->text());
+        pane->CAFileEd->setText(from->CAFileEd->text());
         pane->PortEd->setValue(from->PortEd->value());
         pane->CheckBox1->setChecked(from->CheckBox1->isChecked());
         pane->CheckBox1Click();
@@ -99,6 +101,7 @@ void TAccount::Load() {
     first->CheckBox1->setChecked(settings.value(Key("UseProxy"), false).toBool());
     first->ProxyEd->setText(settings.value(Key("ProxyHost")).toString());
     first->PortEd->setValue(settings.value(Key("ProxyPort"), 0).toInt());
+    first->CAFileEd->setText(settings.value(Key("CAFile")).toString());
     remember_ = settings.value(Key("RememberPassword"), false).toBool();
     settings.endGroup();
     first->CheckBox1Click();
@@ -133,6 +136,7 @@ void TAccount::Save() const {
     settings.setValue(Key("UseProxy"), first->CheckBox1->isChecked());
     settings.setValue(Key("ProxyHost"), first->ProxyEd->text());
     settings.setValue(Key("ProxyPort"), first->PortEd->value());
+    settings.setValue(Key("CAFile"), first->CAFileEd->text());
     settings.setValue(Key("RememberPassword"), remember_);
     settings.endGroup();
     settings.beginGroup(Key("DataSources"));

@@ -28,7 +28,7 @@ struct TKeyring {
 // Empty functions bring back the system keyring.
 void SetKeyring(TKeyring keyring);
 
-// One account for every pane (server URL, user, password, proxy) and a data source per
+// One account for every pane (server URL, user, password, proxy, CA file) and a data source per
 // pane, remembered between runs in the user's settings (QSettings, the usual place for
 // the platform). The password never goes there: with Remember on it is kept in the
 // system keyring, else nowhere.

@@ -20,20 +20,22 @@ namespace {
 using namespace test;
 using namespace ui;
 
-// A server that delivers three notes to every load and accepts every change stored; the
-// requests from `lateFrom` to before `lateTo` it answers only after two seconds.
-ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX) {
-    return ScriptedPeer(
-        [lateFrom, lateTo, store = StoreServer()](const RecordedRequest& req, int index) {
-            if (index >= lateFrom && index < lateTo) return PeerReply{200, "", 2000};
-            const auto codes = ReadClientMessage(req.Body).AlertCodes;
-            if (std::find(codes.begin(), codes.end(), "201") == codes.end())
-                return store(req, index);
-            ServerReplyShape r;
-            for (const std::string n : {"1", "2", "3"})
-                r.Commands.push_back({"Add", "1" + n, "n" + n, VNote({"SUMMARY:Note " + n})});
-            return PeerReply{200, BuildServerReply(r), 0};
-        });
+// A server that delivers three notes (and `extraSync` in its Sync) to every load and
+// accepts every change stored; the requests from `lateFrom` to before `lateTo` it answers
+// only after two seconds.
+ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX,
+                         const std::string& extraSync = {}) {
+    return ScriptedPeer([lateFrom, lateTo, extraSync, store = StoreServer()](
+                            const RecordedRequest& req, int index) {
+        if (index >= lateFrom && index < lateTo) return PeerReply{200, "", 2000};
+        const auto codes = ReadClientMessage(req.Body).AlertCodes;
+        if (std::find(codes.begin(), codes.end(), "201") == codes.end()) return store(req, index);
+        ServerReplyShape r;
+        for (const std::string n : {"1", "2", "3"})
+            r.Commands.push_back({"Add", "1" + n, "n" + n, VNote({"SUMMARY:Note " + n})});
+        r.ExtraSyncXml = extraSync;
+        return PeerReply{200, BuildServerReply(r), 0};
+    });
 }
 
 class Panes : public UiTest {
@@ -104,10 +106,10 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
         EXPECT_EQ(pane.ItemsGroup->title(), kind.Group);
         EXPECT_EQ(pane.DSEd->text(), kind.DataSource);
         EXPECT_EQ(pane.ServerEd->text(), kDefaultServerURL);
-        EXPECT_EQ(FocusChain(pane.ServerEd, 14),
+        EXPECT_EQ(FocusChain(pane.ServerEd, 15),
                   (Lines{"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1", "ProxyEd",
-                         "PortEd", "ConnectBtn", "FilterEd", kind.ListName, kind.AddName,
-                         kind.EditName, kind.DeleteName, "StoreBtn"}));
+                         "PortEd", "CAFileEd", "ConnectBtn", "FilterEd", kind.ListName,
+                         kind.AddName, kind.EditName, kind.DeleteName, "StoreBtn"}));
 
         QWidget parent;
         const auto editor = kind.MakeEditor(&parent);
@@ -143,17 +145,22 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
 
 // The buttons follow the list: nothing to change before Connect, Edit and Delete with a
 // visible row selected, Store once something changed. Deleted server items stay marked for
-// the store, new ones go at once.
+// the store, new ones go at once. The items of the server that the load refused are
+// counted below the list until the next exchange.
 TEST_F(Panes, ButtonsAndListFollowEveryStep) {
     EXPECT_EQ(Buttons(notes()), "Connect -Add -Edit -Delete -Store");
     notes().EditBtnClick();  // no row: nothing happens, no dialog opens
-    ScriptedPeer server = NotesServer();
+    ScriptedPeer server =
+        NotesServer(INT_MAX, INT_MAX, "<Add><CmdID>20</CmdID><Item><Data>x</Data></Item></Add>");
     notes().ProxyEd->setText("127.0.0.1");  // not used while the box is cleared
     notes().PortEd->setValue(3128);
     Connect(server);
     ASSERT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(Rows(notes()), (Lines{"Note 1", "Note 2", "Note 3"}));
     EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete -Store");
+    EXPECT_EQ(notes().StatusLbl->text(),
+              "1 of the server's commands was refused, so their items are missing here: 1 Add "
+              "command without an item identifier (status 412)");
     EXPECT_EQ(notes().SyncClient().HTTP->ProxyHost, "");
     EXPECT_EQ(notes().SyncClient().HTTP->ProxyPort, 0);
     notes().CheckBox1->click();
@@ -201,6 +208,7 @@ TEST_F(Panes, ButtonsAndListFollowEveryStep) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors.front().find("Could not connect"), std::string::npos);
     EXPECT_EQ(notes().RowCount(), 0);
+    EXPECT_EQ(notes().StatusLbl->text(), "");
     EXPECT_EQ(Buttons(notes()), "Refresh -Add -Edit -Delete -Store");
 }
 
@@ -280,10 +288,10 @@ std::string Accounts(const TMainForm& window) {
     std::string text;
     for (const TDataPane* p : window.Panes()) {
         const QString proxy = p->ProxyEd->isEnabled() ? p->ProxyEd->text() : QStringLiteral("-");
-        text += QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+        text += QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                     .arg(p->ServerEd->text(), p->UserNameEd->text(), p->PasswordEd->text(),
                          p->DSEd->text(), p->CheckBox1->isChecked() ? "proxy" : "direct", proxy,
-                         QString::number(p->PortEd->value()))
+                         QString::number(p->PortEd->value()), p->CAFileEd->text())
                     .toStdString();
     }
     return text;
@@ -321,12 +329,13 @@ TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
     notes().CheckBox1->click();
     notes().ProxyEd->setText("proxy.local");
     notes().PortEd->setValue(3128);
+    notes().CAFileEd->setText("/etc/ca.pem");
     Tab(0).DSEd->setText("calendar2");
     const auto expected = [&](const QString& password) {
         QString text;
         for (const char* source : {"calendar2", "card", "task", "vnote"})
-            text +=
-                QStringLiteral("%1 ada %2 %3 proxy proxy.local 3128\n").arg(url, password, source);
+            text += QStringLiteral("%1 ada %2 %3 proxy proxy.local 3128 /etc/ca.pem\n")
+                        .arg(url, password, source);
         return text.toStdString();
     };
     EXPECT_EQ(Accounts(*window), expected("geheim-42"));
@@ -345,6 +354,7 @@ TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
     notes().PasswordEd->setText("neu-7");
     RunExchange(notes(), &TDataPane::ConnectBtnClick);  // a Connect keeps the one that worked
     EXPECT_EQ(keyring.entries[key], "neu-7");
+    EXPECT_EQ(notes().SyncClient().HTTP->CAFile, "/etc/ca.pem");
     ASSERT_TRUE(window->close());
     const QByteArray saved = SavedSettings();
     EXPECT_TRUE(saved.contains("RememberPassword=true"));
