@@ -39,7 +39,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     PortEd->setRange(0, 65535);
     PortEd->setEnabled(false);
     CAFileEd = Named(new QLineEdit, "CAFileEd");
-    CAFileEd->setPlaceholderText(tr("The system's certificate authorities"));
+    CAFileEd->setPlaceholderText(tr("System"));
     CAFileEd->setToolTip(
         tr("For a server whose certificate comes from a certificate authority of its own: "
            "that authority's certificate, a PEM file"));
