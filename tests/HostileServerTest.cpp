@@ -276,8 +276,16 @@ TEST(HostileServer, TransportMatrix) {
                         std::regex_replace(text, std::regex("^<\\?xml[^>]*>"), ""));
     };
     const std::string stalled = "The server at URL did not answer in time: ";
-    // The bytes of the reply without a length that reached the client before it gave up.
+    // 600 MB after `head`; the bytes that reached the client before it gave up.
     std::atomic<std::size_t> streamed{0};
+    const auto huge = [&streamed](const std::string& head) {
+        return [&streamed, head](Connection& c) {
+            c.Read();
+            const std::string block(1 << 16, ' ');
+            for (int i = 0; i <= 9600 && c.Send(i ? block : head); ++i)
+                streamed += block.size();
+        };
+    };
     const struct {
         const char* name;
         ScriptedPeer::Session session;
@@ -320,23 +328,9 @@ TEST(HostileServer, TransportMatrix) {
          "must be set to send SyncML as XML"},
         {"WBXML, said by the Content-Type only",
          Answering(session, same, "Content-Type: application/vnd.syncml+wbxml\r\n"), ""},
-        {"600 MB announced",
-         [](Connection& c) {
-             c.Read();
-             if (!c.Send(ReplyHead(200, 600u << 20))) return;
-             const std::string block(1 << 16, ' ');
-             for (int i = 0; i < 9600 && c.Send(block); ++i) {
-             }
-         },
+        {"600 MB announced", huge(ReplyHead(200, 600u << 20)),
          "The reply from URL is larger than 16 MB"},
-        {"600 MB without a length",
-         [&streamed](Connection& c) {
-             c.Read();
-             if (!c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;
-             const std::string block(1 << 16, ' ');
-             for (int i = 0; i < 9600 && c.Send(block); ++i)
-                 streamed += block.size();
-         },
+        {"600 MB without a length", huge("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"),
          "The reply from URL is larger than 16 MB"},
         {"entities", body(200, entities + "<SyncML><SyncHdr>&ext;&b;</SyncHdr></SyncML>"),
          "The server did not open the data source \"card\" for synchronisation"},
@@ -516,9 +510,6 @@ TEST(HostileServer, CommandLineLoad) {
         const int status = pclose(pipe);
         return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ": " + out;
     };
-    const std::string untrusted = run("");
-    EXPECT_EQ(untrusted.rfind("1: Orvanta: The server at " + peer.Url() + " is not trusted", 0), 0u)
-        << untrusted;
     const std::string loaded = run("--ca-file '" + authority.CA + "'");
     EXPECT_EQ(loaded.rfind("3: ", 0), 0u) << loaded;
     EXPECT_NE(loaded.find("\n2 items\nOrvanta: 1 of the server's commands was refused, so their "
