@@ -38,7 +38,7 @@ public:
     // The bytes of the request sent and of the reply received by `now` (never fewer than
     // at the last call); gives the deadline passed, if any.
     [[nodiscard]] Overdue Check(TimePoint now, std::size_t sent, std::size_t received);
-    // Whether bytes moved since the call before the last Check.
+    // Whether the last Check saw more bytes moved than the one before it.
     [[nodiscard]] bool Moved() const { return moved_; }
 
 private:

@@ -36,6 +36,7 @@ public:
     // https in place of the system's bundle; empty: libcurl's own defaults.
     std::string CAFile;
 
+    // The deadlines of each request.
     TransferLimits Limits;
     // A reply larger than this is refused while it comes in, before more of it is kept,
     // so that a broken server cannot exhaust memory.
