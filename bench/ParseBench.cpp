@@ -78,7 +78,7 @@ void BM_ParseLongNote(benchmark::State& state) {
     TSMLNote note(nullptr);
     for (auto _ : state) {
         note.Parse(text);
-        benchmark::DoNotOptimize(note.Body.size());
+        benchmark::DoNotOptimize(note.Body().size());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }

@@ -54,7 +54,7 @@ void EditEvent(std::string_view payload, const Edit& e) {
     Try([&] { event.SetLocation(e.text); });
     Try([&] { event.SetStart(e.moment); });
     Try([&] { event.SetEnd(e.moment + 0.5); });
-    Try([&] { event.SetAllDay(!event.AllDay); });
+    Try([&] { event.SetAllDay(!event.AllDay()); });
     for (std::size_t i = 0; i < event.ReminderCount(); ++i) {
         Try([&] { event.SetReminder(i, reminder); });
     }
@@ -90,7 +90,7 @@ void EditTask(std::string_view payload, const Edit& e) {
     Try([&] { task.SetDescription(e.text); });
     Try([&] { task.SetDue(e.moment); });
     Try([&] { task.SetAlarm(e.moment - 0.25); });
-    Try([&] { task.SetCompleted(!task.Completed); });
+    Try([&] { task.SetCompleted(!task.Completed()); });
     Try([&] { task.SetPriority(static_cast<std::int32_t>(e.number % 10)); });
 }
 

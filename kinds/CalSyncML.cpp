@@ -66,7 +66,7 @@ std::string TriggerDuration(const TReminder& r) {
     }
 }
 
-TSMLEvent::TSMLEvent(TSMLCalendar* owner) : Owner(owner) {
+TSMLEvent::TSMLEvent(TSMLCalendar* owner) : owner_(owner) {
     // VERSION:2.0: servers refuse an event without a version, and VALARM is an
     // iCalendar 2.0 block.
     Lines = {"BEGIN:VCALENDAR", "VERSION:2.0", "CALSCALE:GREGORIAN",
@@ -76,12 +76,12 @@ TSMLEvent::TSMLEvent(TSMLCalendar* owner) : Owner(owner) {
 
 void TSMLEvent::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    Summary.clear();
-    Description.clear();
-    Location.clear();
-    AllDay = false;
-    Start = End = 0;
-    Reminders.clear();
+    summary_.clear();
+    description_.clear();
+    location_.clear();
+    allDay_ = false;
+    start_ = end_ = 0;
+    reminders_.clear();
     StartLine = 0;
     UnfoldLines(Lines);
 
@@ -96,7 +96,7 @@ void TSMLEvent::Parse(std::string_view text) {
         auto block = blocks.begin();
         for (std::size_t i = static_cast<std::size_t>(component); i < Lines.size(); ++i) {
             if (block != blocks.end() && i == block->Begin) {
-                Reminders.push_back(ReadReminder(*block, zones));
+                reminders_.push_back(ReadReminder(*block, zones));
                 i = block->End;
                 ++block;
                 continue;
@@ -107,9 +107,9 @@ void TSMLEvent::Parse(std::string_view text) {
             if (IsBlockLine(line, "END", "VEVENT")) break;
             const std::string name = GetPropertyName(line);
             if (name == "DTSTART" || name == "DTEND") {
-                (name == "DTSTART" ? Start : End) = zones.Read(line);
+                (name == "DTSTART" ? start_ : end_) = zones.Read(line);
                 const bool dateOnly = IsDateOnly(line);
-                AllDay = lastDateOnly && dateOnly;
+                allDay_ = lastDateOnly && dateOnly;
                 lastDateOnly = dateOnly;
                 if (name == "DTSTART") {
                     startDateOnly = dateOnly;
@@ -122,18 +122,18 @@ void TSMLEvent::Parse(std::string_view text) {
                     duration = TextToDateTime(value);
                 }
             } else if (name == "SUMMARY") {
-                Summary = GetPropertyValue(line, -1, escaped);
+                summary_ = GetPropertyValue(line, -1, escaped);
             } else if (name == "DESCRIPTION") {
-                Description = WithCRLF(GetPropertyValue(line, -1, escaped));
+                description_ = WithCRLF(GetPropertyValue(line, -1, escaped));
             } else if (name == "LOCATION") {
-                Location = GetPropertyValue(line, -1, escaped);
+                location_ = GetPropertyValue(line, -1, escaped);
             }
         }
         // Without DTEND the event ends after its DURATION, or where it starts. A whole
         // number of days after a start date is a run of whole days.
         if (!hasEnd) {
-            End = Start + duration.value_or(0);
-            AllDay =
+            end_ = start_ + duration.value_or(0);
+            allDay_ =
                 startDateOnly && duration && *duration >= 1 && *duration == std::floor(*duration);
         }
     }
@@ -166,7 +166,7 @@ std::vector<TSMLEvent::AlarmSpan> TSMLEvent::AlarmBlocks() const {
 
 TSMLEvent::AlarmSpan TSMLEvent::AlarmBlock(std::size_t index) const {
     const std::vector<AlarmSpan> blocks = AlarmBlocks();
-    if (index >= blocks.size() || index >= Reminders.size()) {
+    if (index >= blocks.size() || index >= reminders_.size()) {
         throw ItemError("The event has no reminder number " + std::to_string(index + 1));
     }
     return blocks[index];
@@ -197,29 +197,29 @@ TReminder TSMLEvent::ReadReminder(const AlarmSpan& block, PayloadZones& zones) c
 }
 
 void TSMLEvent::SetTitle(const WideString& value) {
-    WriteText(*this, "SUMMARY", Summary, value);
+    WriteText(*this, "SUMMARY", summary_, value);
 }
 
 void TSMLEvent::SetDescription(const WideString& value) {
-    WriteText(*this, "DESCRIPTION", Description, value);
+    WriteText(*this, "DESCRIPTION", description_, value);
 }
 
 void TSMLEvent::SetLocation(const WideString& value) {
-    WriteText(*this, "LOCATION", Location, value);
+    WriteText(*this, "LOCATION", location_, value);
 }
 
 void TSMLEvent::SetStart(TDateTime value) {
-    if (AllDay) {
-        Start = std::floor(value);
-        if (End < Start || End - Start < 1.0) SetEnd(Start + 1);
-        SetProperty("DTSTART", {}, FromUTF8(DateToText(Start)), "DTSTART;VALUE=DATE");
+    if (allDay_) {
+        start_ = std::floor(value);
+        if (end_ < start_ || end_ - start_ < 1.0) SetEnd(start_ + 1);
+        SetProperty("DTSTART", {}, FromUTF8(DateToText(start_)), "DTSTART;VALUE=DATE");
     } else {
-        Start = value;
-        if (End < Start) SetEnd(Start);
-        SetProperty("DTSTART", {}, FromUTF8(MomentToText(Start)));
+        start_ = value;
+        if (end_ < start_) SetEnd(start_);
+        SetProperty("DTSTART", {}, FromUTF8(MomentToText(start_)));
     }
     // An end given as a DURATION would move with the start: it is written as DTEND.
-    if (FindProperty("DTEND", {}) < 0 && FindProperty("DURATION", {}) >= 0) SetEnd(End);
+    if (FindProperty("DTEND", {}) < 0 && FindProperty("DURATION", {}) >= 0) SetEnd(end_);
     MarkModified();
 }
 
@@ -230,22 +230,22 @@ void TSMLEvent::SetEnd(TDateTime value) {
             Lines.Replace(static_cast<std::size_t>(duration), "DTEND:");
         }
     }
-    if (AllDay) {
-        End = std::floor(value);
-        if (End < Start || End - Start < 1.0) End = Start + 1;
-        SetProperty("DTEND", {}, FromUTF8(DateToText(End)), "DTEND;VALUE=DATE");
+    if (allDay_) {
+        end_ = std::floor(value);
+        if (end_ < start_ || end_ - start_ < 1.0) end_ = start_ + 1;
+        SetProperty("DTEND", {}, FromUTF8(DateToText(end_)), "DTEND;VALUE=DATE");
     } else {
-        End = value < Start ? Start : value;
-        SetProperty("DTEND", {}, FromUTF8(MomentToText(End)));
+        end_ = value < start_ ? start_ : value;
+        SetProperty("DTEND", {}, FromUTF8(MomentToText(end_)));
     }
     MarkModified();
 }
 
 void TSMLEvent::SetAllDay(bool value) {
-    if (value == AllDay) return;
-    AllDay = value;
-    SetStart(Start);
-    SetEnd(End);
+    if (value == allDay_) return;
+    allDay_ = value;
+    SetStart(start_);
+    SetEnd(end_);
 }
 
 void TSMLEvent::AddReminder(const TReminder& reminder) {
@@ -275,13 +275,13 @@ void TSMLEvent::AddReminder(const TReminder& reminder) {
             "The last line of this event continues onto the next; no reminder can be added");
     }
     Lines.Insert(at, kAlarmTemplate);
-    Reminders.insert(Reminders.begin() + static_cast<std::ptrdiff_t>(index), reminder);
+    reminders_.insert(reminders_.begin() + static_cast<std::ptrdiff_t>(index), reminder);
     SetReminder(index, reminder);
 }
 
 void TSMLEvent::SetReminder(std::size_t index, const TReminder& reminder) {
     const AlarmSpan block = AlarmBlock(index);
-    Reminders[index] = reminder;
+    reminders_[index] = reminder;
     for (std::size_t i = block.Begin + 1; i < block.End; ++i) {
         const std::string name = GetPropertyName(Lines[i]);
         if (name == "TRIGGER") {
@@ -300,7 +300,7 @@ void TSMLEvent::DeleteReminder(std::size_t index) {
     const AlarmSpan block = AlarmBlock(index);
     const std::size_t end = std::min(block.End + 1, Lines.size());
     Lines.Erase(block.Begin, end);
-    Reminders.erase(Reminders.begin() + static_cast<std::ptrdiff_t>(index));
+    reminders_.erase(reminders_.begin() + static_cast<std::ptrdiff_t>(index));
     MarkModified();
 }
 

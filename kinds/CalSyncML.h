@@ -40,19 +40,22 @@ class TSMLEvent : public TSMLItem {
 public:
     explicit TSMLEvent(TSMLCalendar* owner);
 
-    TSMLCalendar* Owner;
-    WideString Summary;
-    WideString Description;  // line breaks CR LF
-    bool AllDay = false;
-    TDateTime Start = 0;  // local time
+    // The fields as read from the payload and as the setters leave them; only the setters
+    // change them, each by rewriting its line.
+    [[nodiscard]] TSMLCalendar* Owner() const { return owner_; }
+    [[nodiscard]] const WideString& Summary() const { return summary_; }
+    [[nodiscard]] const WideString& Description() const { return description_; }  // CR LF
+    [[nodiscard]] bool AllDay() const { return allDay_; }
+    [[nodiscard]] TDateTime Start() const { return start_; }  // local time
     // Local time; for an all-day event the day after the last. Without DTEND: Start plus
     // the DURATION, or Start.
-    TDateTime End = 0;
-    WideString Location;
-    std::vector<TReminder> Reminders;  // one per VALARM block, in payload order
+    [[nodiscard]] TDateTime End() const { return end_; }
+    [[nodiscard]] const WideString& Location() const { return location_; }
+    // One per VALARM block, in payload order.
+    [[nodiscard]] const std::vector<TReminder>& Reminders() const { return reminders_; }
 
     void Parse(std::string_view text) override;
-    [[nodiscard]] WideString GetTitle() const override { return Summary; }
+    [[nodiscard]] WideString GetTitle() const override { return summary_; }
     void SetTitle(const WideString& value) override;
     void SetDescription(const WideString& value);
     void SetLocation(const WideString& value);
@@ -61,8 +64,8 @@ public:
     void SetEnd(TDateTime value);
     void SetAllDay(bool value);
 
-    [[nodiscard]] std::size_t ReminderCount() const { return Reminders.size(); }
-    [[nodiscard]] TReminder GetReminder(std::size_t index) const { return Reminders.at(index); }
+    [[nodiscard]] std::size_t ReminderCount() const { return reminders_.size(); }
+    [[nodiscard]] TReminder GetReminder(std::size_t index) const { return reminders_.at(index); }
     void AddReminder(const TReminder& reminder);
     void SetReminder(std::size_t index, const TReminder& reminder);
     void DeleteReminder(std::size_t index);
@@ -83,6 +86,15 @@ private:
     [[nodiscard]] bool HasComponent() const;
     [[nodiscard]] AlarmSpan AlarmBlock(std::size_t index) const;
     [[nodiscard]] TReminder ReadReminder(const AlarmSpan& block, PayloadZones& zones) const;
+
+    TSMLCalendar* owner_;
+    WideString summary_;
+    WideString description_;
+    bool allDay_ = false;
+    TDateTime start_ = 0;
+    TDateTime end_ = 0;
+    WideString location_;
+    std::vector<TReminder> reminders_;
 };
 
 class TSMLCalendar final : public TSMLStore<TSMLCalendar, TSMLEvent> {

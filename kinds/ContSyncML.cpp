@@ -193,7 +193,7 @@ std::span<const ContactField> ContactFields() {
     return kFields;
 }
 
-TSMLContact::TSMLContact(TSMLContacts* owner) : Owner(owner) {
+TSMLContact::TSMLContact(TSMLContacts* owner) : owner_(owner) {
     Lines = {"BEGIN:VCARD", "VERSION:2.1",
              "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:", "END:VCARD"};
     StartLine = 1;
@@ -201,11 +201,11 @@ TSMLContact::TSMLContact(TSMLContacts* owner) : Owner(owner) {
 
 void TSMLContact::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    Birthday = 0;
+    birthday_ = 0;
     UnfoldLines(Lines);
     escaped_ = UsesTextEscapes(Lines);
     if (const auto line = LineOf(kBirthday))
-        Birthday = ParseDateText(ToUTF8(GetPropertyValue(Lines[*line])));
+        birthday_ = ParseDateText(ToUTF8(GetPropertyValue(Lines[*line])));
     State = ItemState::Unchanged;
 }
 
@@ -274,8 +274,8 @@ void TSMLContact::Set(ContactText field, const WideString& value) {
 }
 
 void TSMLContact::SetBirthday(TDateTime v) {
-    if (v == Birthday) return;
-    Birthday = v;
+    if (v == birthday_) return;
+    birthday_ = v;
     // A cleared birthday is an empty value: a date such as 18991230 would be stored
     // by the server as a real birthday.
     Write(kBirthday, v != 0 ? FromUTF8(DateToText(v)) : WideString());
@@ -308,10 +308,10 @@ void TSMLContact::Write(const ContactProperty& property, const WideString& text)
 }
 
 void TSMLContact::Delete() {
-    const auto& items = Owner->Items;
+    const auto& items = owner_->Items;
     const auto it = std::find_if(items.begin(), items.end(),
                                  [this](const auto& item) { return item.get() == this; });
-    if (it != items.end()) Owner->DeleteItem(static_cast<std::size_t>(it - items.begin()));
+    if (it != items.end()) owner_->DeleteItem(static_cast<std::size_t>(it - items.begin()));
 }
 
 namespace {

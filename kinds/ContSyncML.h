@@ -41,8 +41,9 @@ class TSMLContact : public TSMLItem {
 public:
     explicit TSMLContact(TSMLContacts* owner);
 
-    TSMLContacts* Owner;
-    TDateTime Birthday = 0;  // a date; 0 none
+    [[nodiscard]] TSMLContacts* Owner() const { return owner_; }
+    // A date; 0 none. Read with the text and changed only by SetBirthday.
+    [[nodiscard]] TDateTime Birthday() const { return birthday_; }
 
     [[nodiscard]] WideString FirstName() const { return Read(&TSMLContact::FirstName); }
     [[nodiscard]] WideString LastName() const { return Read(&TSMLContact::LastName); }
@@ -130,6 +131,8 @@ private:
     // Writes the property's line with the value given.
     void Write(const ContactProperty& property, const WideString& text);
 
+    TSMLContacts* owner_;
+    TDateTime birthday_ = 0;
     bool escaped_ = false;  // the text values carry the escapes of a vCard 3.0
 };
 

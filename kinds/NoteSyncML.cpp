@@ -4,35 +4,35 @@
 
 namespace orvanta {
 
-TSMLNote::TSMLNote(TSMLNotes* owner) : Owner(owner) {
+TSMLNote::TSMLNote(TSMLNotes* owner) : owner_(owner) {
     Lines = {"BEGIN:vText", "VERSION:1.1", "END:vText"};
     StartLine = 0;
 }
 
 void TSMLNote::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    Title.clear();
-    Body.clear();
+    title_.clear();
+    body_.clear();
     UnfoldLines(Lines);
     // Every line counts, whatever component it stands in; StartLine stays.
     for (const std::string_view line : Lines) {
         const std::string name = GetPropertyName(line);
         if (name == "SUMMARY") {
-            Title = GetPropertyValue(line);
+            title_ = GetPropertyValue(line);
         } else if (name == "BODY") {
-            Body = WithCRLF(GetPropertyValue(line));
+            body_ = WithCRLF(GetPropertyValue(line));
         }
     }
     State = ItemState::Unchanged;
 }
 
 void TSMLNote::SetTitle(const WideString& value) {
-    WriteText(*this, "SUMMARY", Title, value);
+    WriteText(*this, "SUMMARY", title_, value);
 }
 
 void TSMLNote::SetBody(const WideString& value) {
-    if (value == Body) return;
-    Body = value;
+    if (value == body_) return;
+    body_ = value;
     // Written with LF line breaks, each of which becomes "=0A".
     WideString text;
     text.reserve(value.size());

@@ -11,14 +11,20 @@ class TSMLNote : public TSMLItem {
 public:
     explicit TSMLNote(TSMLNotes* owner);
 
-    WideString Title;
-    WideString Body;  // line breaks CR LF after Parse
-    TSMLNotes* Owner;
+    [[nodiscard]] TSMLNotes* Owner() const { return owner_; }
+    // As read from the payload and as the setters leave them.
+    [[nodiscard]] const WideString& Title() const { return title_; }
+    [[nodiscard]] const WideString& Body() const { return body_; }  // line breaks CR LF after Parse
 
     void Parse(std::string_view text) override;
-    [[nodiscard]] WideString GetTitle() const override { return Title; }
+    [[nodiscard]] WideString GetTitle() const override { return title_; }
     void SetTitle(const WideString& value) override;
     void SetBody(const WideString& value);
+
+private:
+    TSMLNotes* owner_;
+    WideString title_;
+    WideString body_;
 };
 
 class TSMLNotes final : public TSMLStore<TSMLNotes, TSMLNote> {

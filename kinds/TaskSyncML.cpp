@@ -7,18 +7,18 @@
 
 namespace orvanta {
 
-TSMLTask::TSMLTask(TSMLTasks* owner) : Owner(owner) {
+TSMLTask::TSMLTask(TSMLTasks* owner) : owner_(owner) {
     Lines = {"BEGIN:VCALENDAR", "VERSION:1.0", "BEGIN:VTODO", "END:VTODO", "END:VCALENDAR"};
     StartLine = 2;
 }
 
 void TSMLTask::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    Summary.clear();
-    Description.clear();
-    Due = Alarm = 0;
-    Completed = false;
-    Priority = 0;
+    summary_.clear();
+    description_.clear();
+    due_ = alarm_ = 0;
+    completed_ = false;
+    priority_ = 0;
     StartLine = 0;
     UnfoldLines(Lines);
 
@@ -45,7 +45,7 @@ void TSMLTask::Parse(std::string_view text) {
             if (depth > 0) continue;
             const std::string name = GetPropertyName(line);
             if (name == "DUE") {
-                Due = zones.Read(line);
+                due_ = zones.Read(line);
             } else if (name == "DTSTART") {
                 start = zones.Read(line);
             } else if (name == "AALARM") {
@@ -56,34 +56,34 @@ void TSMLTask::Parse(std::string_view text) {
                 const std::string runTime = value.substr(0, value.find(';'));
                 const TDateTime read = runTime.empty() ? 0 : TextToDateTime(runTime);
                 alarmOffset.reset();
-                Alarm = read;
+                alarm_ = read;
                 if (runTime.find('P') != std::string::npos) alarmOffset = read;
             } else if (name == "SUMMARY") {
-                Summary = GetPropertyValue(line, -1, escaped);
+                summary_ = GetPropertyValue(line, -1, escaped);
             } else if (name == "PRIORITY") {
                 const std::string value = ToUTF8(GetPropertyValue(line));
-                Priority = value.empty() ? 0 : StrToInt(value);
+                priority_ = value.empty() ? 0 : StrToInt(value);
             } else if (name == "STATUS") {
-                Completed = ToUTF8(GetPropertyValue(line)) == "COMPLETED";
+                completed_ = ToUTF8(GetPropertyValue(line)) == "COMPLETED";
             } else if (name == "DESCRIPTION") {
-                Description = WithCRLF(GetPropertyValue(line, -1, escaped));
+                description_ = WithCRLF(GetPropertyValue(line, -1, escaped));
             }
         }
         // A relative alarm counts from the due time, or else from the start.
         if (alarmOffset) {
-            const TDateTime base = Due != 0 ? Due : start;
-            Alarm = base != 0 ? base + *alarmOffset : 0;
+            const TDateTime base = due_ != 0 ? due_ : start;
+            alarm_ = base != 0 ? base + *alarmOffset : 0;
         }
     }
     State = ItemState::Unchanged;
 }
 
 void TSMLTask::SetTitle(const WideString& value) {
-    WriteText(*this, "SUMMARY", Summary, value);
+    WriteText(*this, "SUMMARY", summary_, value);
 }
 
 void TSMLTask::SetDescription(const WideString& value) {
-    WriteText(*this, "DESCRIPTION", Description, value);
+    WriteText(*this, "DESCRIPTION", description_, value);
 }
 
 void TSMLTask::WriteMoment(std::string_view name, TDateTime& field, TDateTime value) {
@@ -93,16 +93,16 @@ void TSMLTask::WriteMoment(std::string_view name, TDateTime& field, TDateTime va
 }
 
 void TSMLTask::SetDue(TDateTime value) {
-    WriteMoment("DUE", Due, value);
+    WriteMoment("DUE", due_, value);
 }
 
 void TSMLTask::SetAlarm(TDateTime value) {
-    WriteMoment("AALARM", Alarm, value);
+    WriteMoment("AALARM", alarm_, value);
 }
 
 void TSMLTask::SetCompleted(bool value) {
-    if (value == Completed) return;
-    Completed = value;
+    if (value == completed_) return;
+    completed_ = value;
     SetProperty("STATUS", {}, value ? u"COMPLETED" : u"");
     // The date of completion goes with the status: a task that is open again has none.
     if (!value) {
@@ -114,8 +114,8 @@ void TSMLTask::SetCompleted(bool value) {
 }
 
 void TSMLTask::SetPriority(std::int32_t value) {
-    if (value == Priority) return;
-    Priority = value;
+    if (value == priority_) return;
+    priority_ = value;
     SetProperty("PRIORITY", {}, value > 0 ? FromUTF8(std::to_string(value)) : WideString());
 }
 

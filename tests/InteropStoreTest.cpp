@@ -47,7 +47,7 @@ const KindCase kKinds[] = {
          e.SetDescription(kText);
          e.AddReminder(TReminder{15, 0, ReminderPeriod::Minutes, ReminderMethod::Popup});
      },
-     [](const TSMLItem& item) { return static_cast<const TSMLEvent&>(item).Description; }},
+     [](const TSMLItem& item) { return static_cast<const TSMLEvent&>(item).Description(); }},
     {"card", [] { return std::make_unique<TSMLContacts>(); },
      [](TSMLItem& item, const WideString& title) {
          auto& c = static_cast<TSMLContact&>(item);
@@ -69,14 +69,14 @@ const KindCase kKinds[] = {
          t.SetAlarm(At(2027, 5, 30, 9));
          t.SetPriority(2);
      },
-     [](const TSMLItem& item) { return static_cast<const TSMLTask&>(item).Description; }},
+     [](const TSMLItem& item) { return static_cast<const TSMLTask&>(item).Description(); }},
     {"vnote", [] { return std::make_unique<TSMLNotes>(); },
      [](TSMLItem& item, const WideString& title) {
          auto& n = static_cast<TSMLNote&>(item);
          n.SetTitle(title);
          n.SetBody(kText);
      },
-     [](const TSMLItem& item) { return static_cast<const TSMLNote&>(item).Body; }},
+     [](const TSMLItem& item) { return static_cast<const TSMLNote&>(item).Body(); }},
 };
 
 class StoreEachKind : public ::testing::TestWithParam<KindCase> {

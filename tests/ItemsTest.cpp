@@ -135,14 +135,14 @@ TEST_F(Task, Fields) {
     task.Parse(
         VTodo({"DESCRIPTION;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab", "DUE:20261212T160000Z",
                "AALARM:20261212T150000Z;PT5M;2;alarm.wav", "PRIORITY:2", "STATUS:COMPLETED"}));
-    EXPECT_EQ(task.Description, u"a\r\nb");
-    EXPECT_EQ(task.Due, At(2026, 12, 12, 17));
-    EXPECT_EQ(task.Alarm, At(2026, 12, 12, 16));
-    EXPECT_EQ(task.Priority, 2);
-    EXPECT_TRUE(task.Completed);
+    EXPECT_EQ(task.Description(), u"a\r\nb");
+    EXPECT_EQ(task.Due(), At(2026, 12, 12, 17));
+    EXPECT_EQ(task.Alarm(), At(2026, 12, 12, 16));
+    EXPECT_EQ(task.Priority(), 2);
+    EXPECT_TRUE(task.Completed());
     for (const char* status : {"STATUS:completed", "STATUS:NEEDS-ACTION", "STATUS:"}) {
         task.Parse(VTodo({status}));  // nothing stays from the task before
-        EXPECT_EQ(std::tuple(task.Completed, task.Priority, task.Due), std::tuple(false, 0, 0.0))
+        EXPECT_EQ(std::tuple(task.Completed(), task.Priority(), task.Due()), std::tuple(false, 0, 0.0))
             << status;
     }
 }
@@ -167,7 +167,7 @@ TEST_F(Task, SettersWriteAndClear) {
     EXPECT_EQ(task.GetText(), VTodo({"DUE:", "PRIORITY:", "STATUS:"}));
     EXPECT_EQ(task.State, ItemState::Modified);
     task.Parse(task.GetText());
-    EXPECT_EQ(std::tuple(task.Completed, task.Priority, task.Due), std::tuple(false, 0, 0.0));
+    EXPECT_EQ(std::tuple(task.Completed(), task.Priority(), task.Due()), std::tuple(false, 0, 0.0));
 }
 
 // An alarm relative to the task, as servers write a converted VALARM, counts from the
@@ -183,7 +183,7 @@ TEST_F(Task, RelativeAlarms) {
     };
     for (const auto& [lines, alarm] : cases) {
         task.Parse(VTodo(lines));
-        EXPECT_NEAR(task.Alarm, alarm, 1e-9) << lines.front();
+        EXPECT_NEAR(task.Alarm(), alarm, 1e-9) << lines.front();
     }
     // Untouched, the relative line goes back as it came; set, it becomes a moment.
     task.Parse(VTodo(cases[0].first));
@@ -203,13 +203,13 @@ TEST(Note, TitleAndBody) {
               (Lines{"BEGIN:vText", "BODY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=0Ab=0Ac",
                      "SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Liste", "VERSION:1.1",
                      "END:vText"}));
-    EXPECT_EQ(note.Body, u"a\r\nb\rc");
+    EXPECT_EQ(note.Body(), u"a\r\nb\rc");
     note.Parse(note.GetText());
-    EXPECT_EQ(note.Body, u"a\r\nb\r\nc");
+    EXPECT_EQ(note.Body(), u"a\r\nb\r\nc");
     note.Parse(
         "BEGIN:VNOTE\r\nBODY;ENCODING=QUOTED-PRINTABLE:x=0Ay=\r\nz=0D=0A\xF0\x9F\xA7\x80\r\n");
-    EXPECT_EQ(note.Body, u"x\r\nyz\r\n\U0001F9C0");
-    note.SetBody(note.Body);
+    EXPECT_EQ(note.Body(), u"x\r\nyz\r\n\U0001F9C0");
+    note.SetBody(note.Body());
     EXPECT_EQ(note.State, ItemState::Unchanged);
 }
 
@@ -237,9 +237,9 @@ TEST_F(Event, SpanAndAllDay) {
     for (const auto& [lines, start, days, allDay] : cases) {
         SCOPED_TRACE(lines.back());
         event.Parse(VEvent(lines));
-        EXPECT_NEAR(event.Start, TextToDateTime(start), 1e-9);
-        EXPECT_NEAR(event.End - event.Start, days, 1e-9);
-        EXPECT_EQ(event.AllDay, allDay);
+        EXPECT_NEAR(event.Start(), TextToDateTime(start), 1e-9);
+        EXPECT_NEAR(event.End() - event.Start(), days, 1e-9);
+        EXPECT_EQ(event.AllDay(), allDay);
     }
 }
 
@@ -287,17 +287,17 @@ TEST_F(Event, DTENDTakesThePlaceOfDURATION) {
     event.SetStart(At(2026, 7, 15, 9));
     EXPECT_EQ(event.GetText(),
               VEvent({"DTSTART:20260715T070000Z", "DTEND:20260715T090000Z", "X-KEPT:1"}));
-    EXPECT_NEAR(event.End, At(2026, 7, 15, 11), 1e-9);
+    EXPECT_NEAR(event.End(), At(2026, 7, 15, 11), 1e-9);
 }
 
 TEST_F(Event, DescriptionAndLocation) {
     event.Parse(VEvent({"LOCATION:Raum 4\\, 2. OG", "DESCRIPTION:Zeile eins\\nZeile zwei\\\\",
                         "BEGIN:VALARM", "DESCRIPTION:alarm", "END:VALARM"}));
-    EXPECT_EQ(event.Location, u"Raum 4, 2. OG");
-    EXPECT_EQ(event.Description, u"Zeile eins\r\nZeile zwei\\");
+    EXPECT_EQ(event.Location(), u"Raum 4, 2. OG");
+    EXPECT_EQ(event.Description(), u"Zeile eins\r\nZeile zwei\\");
     event.Parse(VEvent({"DESCRIPTION;ENCODING=QUOTED-PRINTABLE:one=0Atwo"}, "1.0"));
-    EXPECT_EQ(event.Description, u"one\r\ntwo");
-    EXPECT_EQ(event.Location, u"");
+    EXPECT_EQ(event.Description(), u"one\r\ntwo");
+    EXPECT_EQ(event.Location(), u"");
     event.SetDescription(u"a\r\nb");
     EXPECT_EQ(event.Lines[3], "DESCRIPTION;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=0Ab");
     EXPECT_EQ(event.State, ItemState::Modified);
@@ -329,7 +329,7 @@ TEST_F(Event, RemindersAndTheirBlocks) {
         SCOPED_TRACE(trigger);
         event.Parse(
             VEvent({"BEGIN:VALARM", std::string("ACTION:") + action, trigger, "END:VALARM"}));
-        EXPECT_EQ(event.Reminders, std::vector{reminder});
+        EXPECT_EQ(event.Reminders(), std::vector{reminder});
         if (!written) continue;
         TSMLEvent added(nullptr);
         added.AddReminder(reminder);
@@ -373,12 +373,12 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
         SCOPED_TRACE(what);
         event.Parse(payload);
         const ItemLines parsed = event.Lines;
-        const std::vector<TReminder> before = event.Reminders;
+        const std::vector<TReminder> before = event.Reminders();
         ASSERT_EQ(before.size(), reminders);
         if (!addable) {
             EXPECT_THROW(event.AddReminder(added), ItemError);
             EXPECT_EQ(event.Lines, parsed);
-            EXPECT_EQ(event.Reminders, before);
+            EXPECT_EQ(event.Reminders(), before);
             continue;
         }
         event.AddReminder(added);
@@ -386,11 +386,11 @@ TEST_F(Event, ReminderEditsKeepBlocksInStep) {
         EXPECT_EQ(event.GetReminder(newIndex), added);
         TSMLEvent reread(nullptr);
         reread.Parse(event.GetText());
-        EXPECT_EQ(reread.Reminders, event.Reminders);
+        EXPECT_EQ(reread.Reminders(), event.Reminders());
         event.State = ItemState::Unchanged;
         event.DeleteReminder(newIndex);
         EXPECT_EQ(event.Lines, parsed);
-        EXPECT_EQ(event.Reminders, before);
+        EXPECT_EQ(event.Reminders(), before);
         EXPECT_EQ(event.State, ItemState::Modified);
     }
 }
@@ -400,11 +400,11 @@ TEST_F(Event, DateSetters) {
     event.SetStart(At(2024, 3, 5, 14, 30));
     EXPECT_EQ(event.GetText(),
               VEvent({"DTSTART;VALUE=DATE:20240305", "DTEND;VALUE=DATE:20240306"}));
-    EXPECT_EQ(event.End, At(2024, 3, 6));
+    EXPECT_EQ(event.End(), At(2024, 3, 6));
     event.SetAllDay(false);
     EXPECT_EQ(event.GetText(), VEvent({"DTSTART:20240304T230000Z", "DTEND:20240305T230000Z"}));
     event.SetEnd(At(2024, 3, 1));  // before the start
-    EXPECT_EQ(event.End, event.Start);
+    EXPECT_EQ(event.End(), event.Start());
 
     event.Parse(VEvent({"DTSTART:20240710T080000Z", "DTEND:20240710T090000Z"}));
     event.SetAllDay(true);
@@ -412,7 +412,7 @@ TEST_F(Event, DateSetters) {
               VEvent({"DTSTART;VALUE=DATE:20240710", "DTEND;VALUE=DATE:20240711"}));
     // The date setters rewrite their line even when nothing changed.
     event.Parse(VEvent({"DTSTART;TZID=Europe/Berlin:20240710T100000"}));
-    event.SetStart(event.Start);
+    event.SetStart(event.Start());
     EXPECT_EQ(event.GetText(), VEvent({"DTSTART:20240710T080000Z"}));
     EXPECT_EQ(event.State, ItemState::Modified);
     // A timed end at UTC midnight keeps its time of day (a bare date is a whole day).
@@ -483,7 +483,7 @@ TEST_F(Contact, FieldsAreReadFromTheirLines) {
 
 TEST_F(Contact, Birthdays) {
     contact.Parse(VCard({"BDAY;VALUE=DATE:1970-01-31"}));
-    EXPECT_EQ(contact.Birthday, EncodeDate(1970, 1, 31));
+    EXPECT_EQ(contact.Birthday(), EncodeDate(1970, 1, 31));
     contact.SetBirthday(EncodeDate(1980, 4, 12));
     EXPECT_EQ(contact.Lines[2], "BDAY;VALUE=DATE:19800412");
 }

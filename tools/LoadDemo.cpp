@@ -78,7 +78,7 @@ using Fields = std::vector<std::pair<const char*, std::string>>;
 std::string Reminders(const TSMLEvent& event) {
     static constexpr const char* kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
     std::string out = "[";
-    for (const TReminder& r : event.Reminders) {
+    for (const TReminder& r : event.Reminders()) {
         if (out.size() > 1) out += ',';
         out += "{\"Number\":" + std::to_string(r.Number) + ",\"Period\":\"" +
                kPeriods[static_cast<int>(r.Period)] + "\",\"Method\":\"" +
@@ -89,12 +89,12 @@ std::string Reminders(const TSMLEvent& event) {
 }
 
 Fields EventFields(const TSMLEvent& e) {
-    return {{"Summary", Quoted(e.Summary)},
-            {"Location", Quoted(e.Location)},
-            {"Description", Quoted(e.Description)},
-            {"Start", Moment(e.Start)},
-            {"End", Moment(e.End)},
-            {"AllDay", e.AllDay ? "true" : "false"},
+    return {{"Summary", Quoted(e.Summary())},
+            {"Location", Quoted(e.Location())},
+            {"Description", Quoted(e.Description())},
+            {"Start", Moment(e.Start())},
+            {"End", Moment(e.End())},
+            {"AllDay", e.AllDay() ? "true" : "false"},
             {"Reminders", Reminders(e)}};
 }
 
@@ -102,21 +102,21 @@ Fields EventFields(const TSMLEvent& e) {
 Fields ContactFieldsOf(const TSMLContact& c) {
     Fields fields;
     for (const ContactField& field : ContactFields())
-        fields.emplace_back(field.Name, field.Text ? Quoted((c.*field.Text)()) : Date(c.Birthday));
+        fields.emplace_back(field.Name, field.Text ? Quoted((c.*field.Text)()) : Date(c.Birthday()));
     return fields;
 }
 
 Fields TaskFields(const TSMLTask& t) {
-    return {{"Summary", Quoted(t.Summary)},
-            {"Description", Quoted(t.Description)},
-            {"Due", Moment(t.Due)},
-            {"Alarm", Moment(t.Alarm)},
-            {"Completed", t.Completed ? "true" : "false"},
-            {"Priority", std::to_string(t.Priority)}};
+    return {{"Summary", Quoted(t.Summary())},
+            {"Description", Quoted(t.Description())},
+            {"Due", Moment(t.Due())},
+            {"Alarm", Moment(t.Alarm())},
+            {"Completed", t.Completed() ? "true" : "false"},
+            {"Priority", std::to_string(t.Priority())}};
 }
 
 Fields NoteFields(const TSMLNote& n) {
-    return {{"Title", Quoted(n.Title)}, {"Body", Quoted(n.Body)}};
+    return {{"Title", Quoted(n.Title())}, {"Body", Quoted(n.Body())}};
 }
 
 Fields FieldsOf(const TSMLItem& item) {

@@ -306,9 +306,9 @@ void TEditEventForm::ProposeTimes() {
 
 void TEditEventForm::FormShow() {
     WhatEd->setText(ToQt(Event->GetTitle()));
-    LocationEd->setText(ToQt(Event->Location));
-    DescriptMem->setPlainText(ToMultiLine(Event->Description));
-    if (Event->Start == 0) {
+    LocationEd->setText(ToQt(Event->Location()));
+    DescriptMem->setPlainText(ToMultiLine(Event->Description()));
+    if (Event->Start() == 0) {
         ShowTimes(Today(), Today(), Today(), Today());
         ProposeTimes();
         AllDayCB->setChecked(false);
@@ -316,10 +316,10 @@ void TEditEventForm::FormShow() {
         // An all-day event ends, exclusively, on the day after its last day; the editor
         // shows and edits the last day.
         // An event that gives no end (End zero) ends when it starts.
-        const TDateTime end = Event->AllDay ? std::max(Event->End - 1, std::floor(Event->Start))
-                                            : std::max(Event->End, Event->Start);
-        ShowTimes(Event->Start, Event->Start, end, end);
-        AllDayCB->setChecked(Event->AllDay);
+        const TDateTime end = Event->AllDay() ? std::max(Event->End() - 1, std::floor(Event->Start()))
+                                            : std::max(Event->End(), Event->Start());
+        ShowTimes(Event->Start(), Event->Start(), end, end);
+        AllDayCB->setChecked(Event->AllDay());
     }
     StartTimeDTP->setEnabled(!AllDayCB->isChecked());
     EndTimeDTP->setEnabled(!AllDayCB->isChecked());
@@ -536,8 +536,8 @@ void TEditContForm::FormShow() {
         for (const auto& [field, edit] : edits_)
             edit->setText(ToQt((Contact->*field)()));
         NotesMM->setPlainText(ToMultiLine(Contact->Notes()));
-        Pick(BirthdayTP->Picker, Contact->Birthday);
-        BirthdayTP->Check->setChecked(Contact->Birthday != 0);
+        Pick(BirthdayTP->Picker, Contact->Birthday());
+        BirthdayTP->Check->setChecked(Contact->Birthday() != 0);
     }
     PageControl1->setCurrentIndex(0);
     Edit(&TSMLContact::FirstName)->setFocus();
@@ -661,11 +661,11 @@ void TEditTaskForm::RemindCHBClick() {
 
 void TEditTaskForm::FormShow() {
     WhatEd->setText(ToQt(Task->GetTitle()));
-    DescriptMem->setPlainText(ToMultiLine(Task->Description));
-    ShowMoment(DueCHB, DueDateDTP, DueTimeDTP, Task->Due);
-    ShowMoment(RemindCHB, RemindDateDTP, RemindTimeDTP, Task->Alarm);
-    ComplCHB->setChecked(Task->Completed);
-    PriorED->setValue(Task->Priority);
+    DescriptMem->setPlainText(ToMultiLine(Task->Description()));
+    ShowMoment(DueCHB, DueDateDTP, DueTimeDTP, Task->Due());
+    ShowMoment(RemindCHB, RemindDateDTP, RemindTimeDTP, Task->Alarm());
+    ComplCHB->setChecked(Task->Completed());
+    PriorED->setValue(Task->Priority());
     WhatEd->setFocus();
 }
 
@@ -698,7 +698,7 @@ TEditNoteForm::TEditNoteForm(QWidget* parent)
 
 void TEditNoteForm::FormShow() {
     WhatEd->setText(ToQt(Note->GetTitle()));
-    DescriptMem->setPlainText(ToMultiLine(Note->Body));
+    DescriptMem->setPlainText(ToMultiLine(Note->Body()));
     WhatEd->setFocus();
 }
 

@@ -133,12 +133,12 @@ QVariant FirstOf(const TSMLItem& item, std::initializer_list<ContactText> fields
 
 // The last day an event covers: an all-day event's stored end is the day after it.
 TDateTime ShownEnd(const TSMLEvent& event) {
-    return event.AllDay && event.End >= event.Start + 1 ? event.End - 1 : event.End;
+    return event.AllDay() && event.End() >= event.Start() + 1 ? event.End() - 1 : event.End();
 }
 
 QString NoteFirstLine(const TSMLNote& note) {
-    if (!note.Title.empty()) return ToQt(note.Title);
-    const QString body = ToMultiLine(note.Body);
+    if (!note.Title().empty()) return ToQt(note.Title());
+    const QString body = ToMultiLine(note.Body());
     return body.left(body.indexOf(QLatin1Char('\n')));
 }
 
@@ -158,11 +158,11 @@ const std::vector<PaneKind>& PaneKinds() {
          MakeClient<TSMLCalendar>,
          Make<TEventEditor>,
          {{"Title", Title},
-          {"Start", [](const TSMLItem& i) { return Moment(AsEvent(i).Start); },
-           [](const TSMLItem& i) { return MomentKey(AsEvent(i).Start); }},
+          {"Start", [](const TSMLItem& i) { return Moment(AsEvent(i).Start()); },
+           [](const TSMLItem& i) { return MomentKey(AsEvent(i).Start()); }},
           {"End", [](const TSMLItem& i) { return Moment(ShownEnd(AsEvent(i))); },
-           [](const TSMLItem& i) { return MomentKey(AsEvent(i).End); }},
-          {"Location", [](const TSMLItem& i) { return QVariant(ToQt(AsEvent(i).Location)); }}},
+           [](const TSMLItem& i) { return MomentKey(AsEvent(i).End()); }},
+          {"Location", [](const TSMLItem& i) { return QVariant(ToQt(AsEvent(i).Location())); }}},
          1},
         {"MainContForm",
          "Contacts",
@@ -199,20 +199,20 @@ const std::vector<PaneKind>& PaneKinds() {
          MakeClient<TSMLTasks>,
          Make<TFieldEditor<TEditTaskForm, TSMLTask, &TEditTaskForm::Task>>,
          {{"Title", Title},
-          {"Due", [](const TSMLItem& i) { return Moment(AsTask(i).Due); },
-           [](const TSMLItem& i) { return MomentKey(AsTask(i).Due); }},
+          {"Due", [](const TSMLItem& i) { return Moment(AsTask(i).Due()); },
+           [](const TSMLItem& i) { return MomentKey(AsTask(i).Due()); }},
           {"Priority",
            [](const TSMLItem& i) {
-               const int p = AsTask(i).Priority;
+               const int p = AsTask(i).Priority();
                return p == 0 ? QVariant(QString()) : QVariant(p);
            },
            [](const TSMLItem& i) {
-               const int p = AsTask(i).Priority;
+               const int p = AsTask(i).Priority();
                return QVariant(p == 0 ? std::numeric_limits<int>::max() : p);
            }},
           {"Done",
            [](const TSMLItem& i) {
-               return QVariant(AsTask(i).Completed ? QStringLiteral("done") : QString());
+               return QVariant(AsTask(i).Completed() ? QStringLiteral("done") : QString());
            }}},
          1},
         {"MainNoteForm",
@@ -229,7 +229,7 @@ const std::vector<PaneKind>& PaneKinds() {
          {{"First line", [](const TSMLItem& i) { return QVariant(NoteFirstLine(AsNote(i))); }},
           {"Size",
            [](const TSMLItem& i) {
-               return QVariant(static_cast<qlonglong>(AsNote(i).Body.size()));
+               return QVariant(static_cast<qlonglong>(AsNote(i).Body().size()));
            }}},
          -1},
     };
