@@ -2,29 +2,13 @@
 #include <memory>
 
 #include "fuzz/FakeTransport.h"
-#include "kinds/CalSyncML.h"
-#include "kinds/ContSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
+#include "kinds/KindTable.h"
 
 namespace orvanta::fuzz {
 
 std::unique_ptr<TSMLBase> MakeClient(std::uint8_t selector) {
-    std::unique_ptr<TSMLBase> client;
-    switch (selector % 4) {
-        case 0:
-            client = std::make_unique<TSMLCalendar>();
-            break;
-        case 1:
-            client = std::make_unique<TSMLContacts>();
-            break;
-        case 2:
-            client = std::make_unique<TSMLTasks>();
-            break;
-        default:
-            client = std::make_unique<TSMLNotes>();
-            break;
-    }
+    const std::span<const DataKind> kinds = DataKinds();
+    std::unique_ptr<TSMLBase> client = kinds[selector % kinds.size()].MakeClient();
     client->SetServerURL("http://127.0.0.1:9000/syncml");
     client->UserName = "orvanta";
     client->Password = "orvanta";

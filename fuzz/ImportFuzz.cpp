@@ -11,30 +11,35 @@
 #include "formats/ItemKinds.h"
 #include "formats/ObjectFile.h"
 #include "fuzz/FuzzSupport.h"
-#include "kinds/CalSyncML.h"
-#include "kinds/ContSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
+#include "kinds/KindTable.h"
 
 using namespace orvanta;
 
 namespace {
 
+// One kind of the kinds table: its component in files, and a client that makes its items.
 struct Kind {
     std::string_view component;
-    std::unique_ptr<TSMLItem> (*make)();
-    bool hasComponent;  // Parse finds the item's own component
+    TSMLBase* client;
+    bool hasComponent;  // Parse finds the item's own component (events and tasks)
+
+    [[nodiscard]] std::unique_ptr<TSMLItem> make() const { return client->CreateItem(); }
 };
 
-template <class Item>
-std::unique_ptr<TSMLItem> Make() {
-    return std::make_unique<Item>(nullptr);
+// The kinds in the order of the kinds table, each with its client, made once.
+const std::vector<Kind>& Kinds() {
+    static std::vector<std::unique_ptr<TSMLBase>> clients;
+    static const std::vector<Kind> kinds = [] {
+        std::vector<Kind> out;
+        for (const DataKind& kind : DataKinds()) {
+            clients.push_back(kind.MakeClient());
+            out.push_back({kind.Component, clients.back().get(),
+                           kind.Keyword == "cal" || kind.Keyword == "task"});
+        }
+        return out;
+    }();
+    return kinds;
 }
-
-constexpr Kind kKinds[] = {{"VEVENT", Make<TSMLEvent>, true},
-                           {"VCARD", Make<TSMLContact>, false},
-                           {"VTODO", Make<TSMLTask>, true},
-                           {"VNOTE", Make<TSMLNote>, false}};
 
 // The payloads whose items are read and written: the cutting is checked on every input,
 // the items of a file that makes many megabytes of them only up to here.
@@ -64,7 +69,7 @@ void RequireStable(const Kind& kind, const TSMLItem& item) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    const Kind& kind = kKinds[data[0] % 4];
+    const Kind& kind = Kinds()[data[0] % Kinds().size()];
     const std::string_view file = fuzz::AsText(data + 1, size - 1);
 
     // The same text as a server's payload.

@@ -1,15 +1,18 @@
 // Each kind of item: Parse of a server's payload, then every setter, as the editors
 // call them. The first byte picks the kind; the payload and the text the setters write
 // are separated by kSeparator.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "formats/Failure.h"
 #include "fuzz/FuzzSupport.h"
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
+#include "kinds/KindTable.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
 
@@ -120,19 +123,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // 1950 to 2100, to the minute.
     edit.moment = 18264 + (edit.number % 54787) + (edit.number % 1440) / 1440.0;
 
-    switch (data[0] % 4) {
-        case 0:
-            EditEvent(payload, edit);
-            break;
-        case 1:
-            EditContact(payload, edit);
-            break;
-        case 2:
-            EditTask(payload, edit);
-            break;
-        default:
-            EditNote(payload, edit);
-            break;
-    }
+    // The kind in the order of the kinds table; each has its edits here.
+    const std::pair<std::string_view, void (*)(std::string_view, const Edit&)> edits[] = {
+        {"cal", EditEvent}, {"card", EditContact}, {"task", EditTask}, {"vnote", EditNote}};
+    const DataKind& kind = DataKinds()[data[0] % DataKinds().size()];
+    const auto* found = std::find_if(std::begin(edits), std::end(edits),
+                                     [&](const auto& e) { return e.first == kind.Keyword; });
+    fuzz::Require(found != std::end(edits), "a kind of data has no edits in the items fuzzer");
+    found->second(payload, edit);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "formats/Failure.h"
 #include "formats/ItemKinds.h"
 #include "formats/PayloadZones.h"
+#include "kinds/KindTable.h"
 
 namespace orvanta {
 
@@ -304,7 +305,6 @@ void TSMLEvent::DeleteReminder(std::size_t index) {
     MarkModified();
 }
 
-TSMLCalendar::TSMLCalendar()
-    : TSMLStore({"cal", "caldb", "text/x-vcalendar", "2.0", "CalSyncML"}) {}
+TSMLCalendar::TSMLCalendar() : TSMLStore(KindNamed("cal").Defaults) {}
 
 }  // namespace orvanta

@@ -5,6 +5,7 @@
 
 #include "formats/Failure.h"
 #include "formats/ItemKinds.h"
+#include "kinds/KindTable.h"
 
 namespace orvanta {
 
@@ -314,8 +315,6 @@ void TSMLContact::Delete() {
     if (it != items.end()) owner_->DeleteItem(static_cast<std::size_t>(it - items.begin()));
 }
 
-namespace {
-
 // What a server should send of a contact: the properties of the field table with the
 // TYPE words that share their lines out, and the words an unmarked line of a home
 // telephone, e-mail address, address or web page carries. FN is declared as the name
@@ -346,9 +345,6 @@ std::vector<PropertyCapability> ContactCapabilities() {
     return caps;
 }
 
-}  // namespace
-
-TSMLContacts::TSMLContacts()
-    : TSMLStore({"card", "contdb", "text/x-vcard", "2.1", "ContSyncML", ContactCapabilities()}) {}
+TSMLContacts::TSMLContacts() : TSMLStore(KindNamed("card").Defaults) {}
 
 }  // namespace orvanta

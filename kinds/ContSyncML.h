@@ -34,6 +34,10 @@ struct ContactField {
 // Every contact field, in the editor's order within each page.
 [[nodiscard]] std::span<const ContactField> ContactFields();
 
+// What a server should send of a contact: the properties of the field table with the
+// TYPE words that share their lines out, declared in the device information.
+[[nodiscard]] std::vector<PropertyCapability> ContactCapabilities();
+
 // One contact: a vCard 2.1 text with 31 text fields and a birthday. The text fields are
 // read from the lines when asked for (the first line of each field's property); only the
 // birthday, checked when the text is read, is held apart.

@@ -1,6 +1,7 @@
 #include "kinds/NoteSyncML.h"
 
 #include "formats/ItemKinds.h"
+#include "kinds/KindTable.h"
 
 namespace orvanta {
 
@@ -47,6 +48,6 @@ void TSMLNote::SetBody(const WideString& value) {
     SetPropertyQP("BODY", {}, text);
 }
 
-TSMLNotes::TSMLNotes() : TSMLStore({"vnote", "notedb", "text/x-vnote", "1.1", "NoteSyncML"}) {}
+TSMLNotes::TSMLNotes() : TSMLStore(KindNamed("vnote").Defaults) {}
 
 }  // namespace orvanta

@@ -4,6 +4,7 @@
 
 #include "formats/ItemKinds.h"
 #include "formats/PayloadZones.h"
+#include "kinds/KindTable.h"
 
 namespace orvanta {
 
@@ -119,8 +120,6 @@ void TSMLTask::SetPriority(std::int32_t value) {
     SetProperty("PRIORITY", {}, value > 0 ? FromUTF8(std::to_string(value)) : WideString());
 }
 
-// The payloads are vCalendar 1.0: declared as such, the server hands them back as they
-// were stored (declared 2.0 it converts them, and priorities and alarms change).
-TSMLTasks::TSMLTasks() : TSMLStore({"task", "taskdb", "text/x-vcalendar", "1.0", "TaskSyncML"}) {}
+TSMLTasks::TSMLTasks() : TSMLStore(KindNamed("task").Defaults) {}
 
 }  // namespace orvanta

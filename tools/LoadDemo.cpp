@@ -11,14 +11,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <variant>
 #include <vector>
 
-#include "engine/Errors.h"
-#include "kinds/CalSyncML.h"
-#include "kinds/ContSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
+#include "kinds/KindTable.h"
 
 using namespace orvanta;
 
@@ -73,12 +69,10 @@ std::string Date(TDateTime local) {
     return buf;
 }
 
-using Fields = std::vector<std::pair<const char*, std::string>>;
-
-std::string Reminders(const TSMLEvent& event) {
+std::string Reminders(const std::vector<TReminder>& reminders) {
     static constexpr const char* kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
     std::string out = "[";
-    for (const TReminder& r : event.Reminders()) {
+    for (const TReminder& r : reminders) {
         if (out.size() > 1) out += ',';
         out += "{\"Number\":" + std::to_string(r.Number) + ",\"Period\":\"" +
                kPeriods[static_cast<int>(r.Period)] + "\",\"Method\":\"" +
@@ -88,43 +82,17 @@ std::string Reminders(const TSMLEvent& event) {
     return out + "]";
 }
 
-Fields EventFields(const TSMLEvent& e) {
-    return {{"Summary", Quoted(e.Summary())},
-            {"Location", Quoted(e.Location())},
-            {"Description", Quoted(e.Description())},
-            {"Start", Moment(e.Start())},
-            {"End", Moment(e.End())},
-            {"AllDay", e.AllDay() ? "true" : "false"},
-            {"Reminders", Reminders(e)}};
-}
-
-// Every field of the contact table, under its name; the birthday is a date.
-Fields ContactFieldsOf(const TSMLContact& c) {
-    Fields fields;
-    for (const ContactField& field : ContactFields())
-        fields.emplace_back(field.Name, field.Text ? Quoted((c.*field.Text)()) : Date(c.Birthday()));
-    return fields;
-}
-
-Fields TaskFields(const TSMLTask& t) {
-    return {{"Summary", Quoted(t.Summary())},
-            {"Description", Quoted(t.Description())},
-            {"Due", Moment(t.Due())},
-            {"Alarm", Moment(t.Alarm())},
-            {"Completed", t.Completed() ? "true" : "false"},
-            {"Priority", std::to_string(t.Priority())}};
-}
-
-Fields NoteFields(const TSMLNote& n) {
-    return {{"Title", Quoted(n.Title())}, {"Body", Quoted(n.Body())}};
-}
-
-Fields FieldsOf(const TSMLItem& item) {
-    if (const auto* e = dynamic_cast<const TSMLEvent*>(&item)) return EventFields(*e);
-    if (const auto* c = dynamic_cast<const TSMLContact*>(&item)) return ContactFieldsOf(*c);
-    if (const auto* t = dynamic_cast<const TSMLTask*>(&item)) return TaskFields(*t);
-    if (const auto* n = dynamic_cast<const TSMLNote*>(&item)) return NoteFields(*n);
-    return {};
+// A field's value as JSON.
+std::string Json(const FieldValue& value) {
+    struct {
+        std::string operator()(const WideString& text) const { return Quoted(text); }
+        std::string operator()(LocalMoment m) const { return Moment(m.Value); }
+        std::string operator()(CalendarDate d) const { return Date(d.Value); }
+        std::string operator()(bool flag) const { return flag ? "true" : "false"; }
+        std::string operator()(std::int32_t n) const { return std::to_string(n); }
+        std::string operator()(const std::vector<TReminder>& r) const { return Reminders(r); }
+    } json;
+    return std::visit(json, value);
 }
 
 }  // namespace
@@ -146,23 +114,22 @@ int main(int argc, char** argv) {
         }
     }
     if (usage || args.size() < 3) {
+        std::string kinds;
+        for (const DataKind& kind : DataKinds())
+            kinds += (kinds.empty() ? "" : "|") + kind.Keyword;
         std::fprintf(stderr,
-                     "usage: %s URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE] [--fields] "
-                     "[--ca-file FILE]\n",
-                     argv[0]);
+                     "usage: %s URL USER PASSWORD [%s] [DATASOURCE] [--fields] [--ca-file FILE]\n",
+                     argv[0], kinds.c_str());
         return 2;
     }
-    const std::string kind = args.size() > 3 ? args[3] : "card";
-    std::unique_ptr<TSMLBase> client;
-    if (kind == "cal")
-        client = std::make_unique<TSMLCalendar>();
-    else if (kind == "task")
-        client = std::make_unique<TSMLTasks>();
-    else if (kind == "vnote")
-        client = std::make_unique<TSMLNotes>();
-    else
-        client = std::make_unique<TSMLContacts>();
-
+    const DataKind* kind = nullptr;
+    try {
+        kind = &KindNamed(args.size() > 3 ? args[3] : "card");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+        return 2;
+    }
+    const std::unique_ptr<TSMLBase> client = kind->MakeClient();
     client->SetServerURL(args[0]);
     client->UserName = args[1];
     client->Password = args[2];
@@ -180,8 +147,8 @@ int main(int argc, char** argv) {
             continue;
         }
         std::string line = "{\"id\":" + Quoted(item->ID) + ",\"title\":" + Quoted(item->GetTitle());
-        for (const auto& [name, value] : FieldsOf(*item))
-            line += std::string(",\"") + name + "\":" + value;
+        for (const auto& [name, value] : kind->Fields(*item))
+            line += std::string(",\"") + name + "\":" + Json(value);
         std::printf("%s}\n", line.c_str());
     }
     std::printf("%zu items\n", client->Items.size());

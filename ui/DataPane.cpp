@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "engine/Errors.h"
+#include "kinds/KindTable.h"
 #include "ui/Exchange.h"
 #include "ui/ItemsModel.h"
 #include "ui/UiSupport.h"
@@ -27,7 +28,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     setObjectName(QString::fromLatin1(kind.PaneName));
 
     ServerEd = Named(new QLineEdit(QString::fromLatin1(kDefaultServerURL)), "ServerEd");
-    DSEd = Named(new QLineEdit(QString::fromLatin1(kind.DataSource)), "DSEd");
+    DSEd = Named(new QLineEdit(QString::fromStdString(kind.Data->Defaults.DataSource)), "DSEd");
     UserNameEd = Named(new QLineEdit, "UserNameEd");
     PasswordEd = Named(new QLineEdit, "PasswordEd");
     PasswordEd->setEchoMode(QLineEdit::Password);

@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "kinds/KindTable.h"
 #include "ui/ImportExport.h"
 #include "ui/Settings.h"
 #include "ui/UiSupport.h"
@@ -33,7 +34,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     Panel1 = Named(new QStackedWidget, "Panel1");
     for (const PaneKind& kind : PaneKinds()) {
         editors_.push_back(kind.MakeEditor(this));
-        auto* pane = new TDataPane(kind, kind.MakeClient(), *editors_.back());
+        auto* pane = new TDataPane(kind, kind.Data->MakeClient(), *editors_.back());
         panes_.push_back(pane);
         Panel1->addWidget(pane);
         TabControl1->addTab(tr(kind.Tab));

@@ -11,25 +11,30 @@
 
 #include "formats/Failure.h"
 #include "formats/ObjectFile.h"
-#include "kinds/CalSyncML.h"
-#include "kinds/ContSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
+#include "kinds/KindTable.h"
+#include "ui/PaneKinds.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
 
 namespace {
 
-const ItemFileKind kEvents{"VEVENT", "event", "events", "Calendars (*.ics *.vcs)", "ics"};
-const ItemFileKind kContacts{"VCARD", "contact", "contacts", "Address books (*.vcf *.vcard)",
-                             "vcf"};
-const ItemFileKind kTasks{"VTODO", "task", "tasks", "Calendars (*.vcs *.ics)", "vcs"};
-const ItemFileKind kNotes{"VNOTE", "note", "notes", "Notes (*.vnt)", "vnt"};
-
 // "1 event", "3 events".
-QString Count(std::size_t n, const ItemFileKind& kind) {
-    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? kind.One : kind.Noun));
+QString Count(std::size_t n, const DataKind& kind) {
+    return QStringLiteral("%1 %2").arg(n).arg(
+        QString::fromStdString(n == 1 ? kind.One : kind.Many));
+}
+
+// The file dialogs' filter of the client's kind, "Calendars (*.ics *.vcs)", and the
+// extension an exported file gets.
+QString Filter(const TSMLBase& client) {
+    QString patterns;
+    for (const std::string& extension : KindOf(client).Extensions)
+        patterns += (patterns.isEmpty() ? "*." : " *.") + QString::fromStdString(extension);
+    return QObject::tr(PaneKindOf(client).Files) + QStringLiteral(" (%1)").arg(patterns);
+}
+QString Suffix(const TSMLBase& client) {
+    return QString::fromStdString(KindOf(client).Extensions.front());
 }
 
 FileChooser& ChooserSlot() {
@@ -62,18 +67,10 @@ std::vector<const TSMLItem*> LiveItems(const TSMLBase& client) {
 
 }  // namespace
 
-const ItemFileKind& FileKindOf(const TSMLBase& client) {
-    if (dynamic_cast<const TSMLCalendar*>(&client)) return kEvents;
-    if (dynamic_cast<const TSMLContacts*>(&client)) return kContacts;
-    if (dynamic_cast<const TSMLTasks*>(&client)) return kTasks;
-    return kNotes;
-}
-
 ImportResult ImportItems(TSMLBase& client, std::string_view text) {
-    const ItemFileKind& kind = FileKindOf(client);
+    const DataKind& kind = KindOf(client);
     if (!client.Loaded) {
-        throw Failure(std::string("Connect first: imported ") + kind.Noun +
-                      " are added to the loaded ones");
+        throw Failure("Connect first: imported " + kind.Many + " are added to the loaded ones");
     }
     // Every payload is read before the first item joins the client; each is dropped as
     // soon as its item holds its lines.
@@ -84,12 +81,12 @@ ImportResult ImportItems(TSMLBase& client, std::string_view text) {
             try {
                 items.back()->Parse(payload);
             } catch (const Failure& failure) {
-                throw Failure(std::string("The ") + kind.One + " that begins on line " +
-                              std::to_string(line) + ": " + failure.what());
+                throw Failure("The " + kind.One + " that begins on line " + std::to_string(line) +
+                              ": " + failure.what());
             }
         });
     if (items.empty()) {
-        throw Failure(std::string("The file holds no ") + kind.Noun +
+        throw Failure("The file holds no " + kind.Many +
                       (others > 0 ? ", only items of another kind; import it in their tab" : ""));
     }
     std::vector<std::string> ids = client.MakeUniqueIDs(items.size());
@@ -136,7 +133,7 @@ void ExportFile(const std::vector<const TSMLItem*>& items, const QString& path) 
 
 QString ImportSummary(const TSMLBase& client, const ImportResult& result, const QString& path) {
     QString summary = QObject::tr("Imported %1 from %2")
-                          .arg(Count(result.Added, FileKindOf(client)), QFileInfo(path).fileName());
+                          .arg(Count(result.Added, KindOf(client)), QFileInfo(path).fileName());
     if (result.OtherKinds > 0) {
         summary += QObject::tr(" (%1 of another kind left out)").arg(result.OtherKinds);
     }
@@ -154,10 +151,10 @@ void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget
         Guarded([&] {
             TSMLBase* client = target.Client();
             if (!client) return;
-            const ItemFileKind& kind = FileKindOf(*client);
-            const QStringList paths =
-                ChooseFiles(parent, false, QObject::tr("Import %1").arg(kind.Noun),
-                            QObject::tr(kind.Filter), QString::fromLatin1(kind.Suffix));
+            const QStringList paths = ChooseFiles(
+                parent, false,
+                QObject::tr("Import %1").arg(QString::fromStdString(KindOf(*client).Many)),
+                Filter(*client), Suffix(*client));
             for (const QString& path : paths) {
                 const ImportResult result = ImportFile(*client, path);
                 target.Imported(ImportSummary(*client, result, path));
@@ -168,16 +165,16 @@ void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget
         Guarded([&] {
             TSMLBase* client = target.Client();
             if (!client) return;
-            const ItemFileKind& kind = FileKindOf(*client);
+            const DataKind& kind = KindOf(*client);
             const std::vector<const TSMLItem*> items =
                 selectedOnly ? target.Selected() : LiveItems(*client);
             if (items.empty()) {
-                throw Failure(std::string("There are no ") + kind.Noun + " to export" +
+                throw Failure("There are no " + kind.Many + " to export" +
                               (selectedOnly ? ": select some first" : ""));
             }
             const QStringList paths =
                 ChooseFiles(parent, true, QObject::tr("Export %1").arg(Count(items.size(), kind)),
-                            QObject::tr(kind.Filter), QString::fromLatin1(kind.Suffix));
+                            Filter(*client), Suffix(*client));
             if (!paths.isEmpty()) ExportFile(items, paths.front());
         });
     };

@@ -22,16 +22,6 @@ namespace orvanta::ui {
 // Import and export of items as files: vCard (.vcf), iCalendar / vCalendar (.ics, .vcs)
 // and vNote (.vnt), the files address books, calendars and note programs exchange.
 
-// What the items of a client are called and where they are kept in files.
-struct ItemFileKind {
-    const char* Component;  // VEVENT, VCARD, VTODO, VNOTE
-    const char* One;        // "event", ...
-    const char* Noun;       // "events", ...
-    const char* Filter;     // the file dialog's filter
-    const char* Suffix;     // of an exported file: ics, vcf, vcs, vnt
-};
-[[nodiscard]] const ItemFileKind& FileKindOf(const TSMLBase& client);
-
 struct ImportResult {
     std::size_t Added = 0;
     std::size_t OtherKinds = 0;  // items of another kind in the file, left out

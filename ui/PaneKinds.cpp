@@ -3,10 +3,14 @@
 #include <QLocale>
 #include <QPointer>
 
+#include <algorithm>
 #include <limits>
+#include <utility>
 
+#include "formats/Failure.h"
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
+#include "kinds/KindTable.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
 #include "ui/Editors.h"
@@ -88,11 +92,6 @@ std::unique_ptr<TItemEditor> Make(QWidget* parent) {
     return std::make_unique<Editor>(parent);
 }
 
-template <class Client>
-std::unique_ptr<TSMLBase> MakeClient() {
-    return std::make_unique<Client>();
-}
-
 // A moment as the editors show it: the short date, and the time in hours and minutes
 // unless it is midnight. No moment (0) shows nothing.
 QVariant Moment(TDateTime value) {
@@ -142,98 +141,132 @@ QString NoteFirstLine(const TSMLNote& note) {
     return body.left(body.indexOf(QLatin1Char('\n')));
 }
 
+// The interface's part of each kind, under the kind's keyword.
+const std::vector<std::pair<const char*, PaneKind>>& PaneParts() {
+    static const std::vector<std::pair<const char*, PaneKind>> parts{
+        {"cal",
+         {nullptr,
+          "MainCalForm",
+          "Calendar",
+          "Events",
+          "EventsLB",
+          "EventAddBtn",
+          "EventEditBtn",
+          "EventDeleteBtn",
+          "Calendars",
+          true,
+          Make<TEventEditor>,
+          {{"Title", Title},
+           {"Start", [](const TSMLItem& i) { return Moment(AsEvent(i).Start()); },
+            [](const TSMLItem& i) { return MomentKey(AsEvent(i).Start()); }},
+           {"End", [](const TSMLItem& i) { return Moment(ShownEnd(AsEvent(i))); },
+            [](const TSMLItem& i) { return MomentKey(AsEvent(i).End()); }},
+           {"Location", [](const TSMLItem& i) { return QVariant(ToQt(AsEvent(i).Location())); }}},
+          1}},
+        {"card",
+         {nullptr,
+          "MainContForm",
+          "Contacts",
+          "Contacts",
+          "ContactsLB",
+          "ConAddBtn",
+          "ConEditBtn",
+          "ConDeleteBtn",
+          "Address books",
+          false,
+          Make<TContactEditor>,
+          {{"Name", Title},
+           {"Phone",
+            [](const TSMLItem& i) {
+                return FirstOf(i,
+                               {&TSMLContact::Phone, &TSMLContact::Mobile, &TSMLContact::BusPhone});
+            }},
+           {"E-mail",
+            [](const TSMLItem& i) {
+                return FirstOf(i, {&TSMLContact::EMail, &TSMLContact::BusEMail});
+            }},
+           {"Company", [](const TSMLItem& i) { return QVariant(ToQt(AsContact(i).Company())); }}},
+          0}},
+        {"task",
+         {nullptr,
+          "MainTaskForm",
+          "Tasks",
+          "Tasks",
+          "TasksLB",
+          "TaskAddBtn",
+          "TaskEditBtn",
+          "TaskDeleteBtn",
+          "Calendars",
+          true,
+          Make<TFieldEditor<TEditTaskForm, TSMLTask, &TEditTaskForm::Task>>,
+          {{"Title", Title},
+           {"Due", [](const TSMLItem& i) { return Moment(AsTask(i).Due()); },
+            [](const TSMLItem& i) { return MomentKey(AsTask(i).Due()); }},
+           {"Priority",
+            [](const TSMLItem& i) {
+                const int p = AsTask(i).Priority();
+                return p == 0 ? QVariant(QString()) : QVariant(p);
+            },
+            [](const TSMLItem& i) {
+                const int p = AsTask(i).Priority();
+                return QVariant(p == 0 ? std::numeric_limits<int>::max() : p);
+            }},
+           {"Done",
+            [](const TSMLItem& i) {
+                return QVariant(AsTask(i).Completed() ? QStringLiteral("done") : QString());
+            }}},
+          1}},
+        {"vnote",
+         {nullptr,
+          "MainNoteForm",
+          "Notes",
+          "Notes",
+          "NotesLB",
+          "NoteAddBtn",
+          "NoteEditBtn",
+          "NoteDeleteBtn",
+          "Notes",
+          true,
+          Make<TFieldEditor<TEditNoteForm, TSMLNote, &TEditNoteForm::Note>>,
+          {{"First line", [](const TSMLItem& i) { return QVariant(NoteFirstLine(AsNote(i))); }},
+           {"Size",
+            [](const TSMLItem& i) {
+                return QVariant(static_cast<qlonglong>(AsNote(i).Body().size()));
+            }}},
+          -1}},
+    };
+    return parts;
+}
+
 }  // namespace
 
 const std::vector<PaneKind>& PaneKinds() {
-    static const std::vector<PaneKind> kinds{
-        {"MainCalForm",
-         "Calendar",
-         "Events",
-         "EventsLB",
-         "EventAddBtn",
-         "EventEditBtn",
-         "EventDeleteBtn",
-         "cal",
-         true,
-         MakeClient<TSMLCalendar>,
-         Make<TEventEditor>,
-         {{"Title", Title},
-          {"Start", [](const TSMLItem& i) { return Moment(AsEvent(i).Start()); },
-           [](const TSMLItem& i) { return MomentKey(AsEvent(i).Start()); }},
-          {"End", [](const TSMLItem& i) { return Moment(ShownEnd(AsEvent(i))); },
-           [](const TSMLItem& i) { return MomentKey(AsEvent(i).End()); }},
-          {"Location", [](const TSMLItem& i) { return QVariant(ToQt(AsEvent(i).Location())); }}},
-         1},
-        {"MainContForm",
-         "Contacts",
-         "Contacts",
-         "ContactsLB",
-         "ConAddBtn",
-         "ConEditBtn",
-         "ConDeleteBtn",
-         "card",
-         false,
-         MakeClient<TSMLContacts>,
-         Make<TContactEditor>,
-         {{"Name", Title},
-          {"Phone",
-           [](const TSMLItem& i) {
-               return FirstOf(i,
-                              {&TSMLContact::Phone, &TSMLContact::Mobile, &TSMLContact::BusPhone});
-           }},
-          {"E-mail",
-           [](const TSMLItem& i) {
-               return FirstOf(i, {&TSMLContact::EMail, &TSMLContact::BusEMail});
-           }},
-          {"Company", [](const TSMLItem& i) { return QVariant(ToQt(AsContact(i).Company())); }}},
-         0},
-        {"MainTaskForm",
-         "Tasks",
-         "Tasks",
-         "TasksLB",
-         "TaskAddBtn",
-         "TaskEditBtn",
-         "TaskDeleteBtn",
-         "task",
-         true,
-         MakeClient<TSMLTasks>,
-         Make<TFieldEditor<TEditTaskForm, TSMLTask, &TEditTaskForm::Task>>,
-         {{"Title", Title},
-          {"Due", [](const TSMLItem& i) { return Moment(AsTask(i).Due()); },
-           [](const TSMLItem& i) { return MomentKey(AsTask(i).Due()); }},
-          {"Priority",
-           [](const TSMLItem& i) {
-               const int p = AsTask(i).Priority();
-               return p == 0 ? QVariant(QString()) : QVariant(p);
-           },
-           [](const TSMLItem& i) {
-               const int p = AsTask(i).Priority();
-               return QVariant(p == 0 ? std::numeric_limits<int>::max() : p);
-           }},
-          {"Done",
-           [](const TSMLItem& i) {
-               return QVariant(AsTask(i).Completed() ? QStringLiteral("done") : QString());
-           }}},
-         1},
-        {"MainNoteForm",
-         "Notes",
-         "Notes",
-         "NotesLB",
-         "NoteAddBtn",
-         "NoteEditBtn",
-         "NoteDeleteBtn",
-         "vnote",
-         true,
-         MakeClient<TSMLNotes>,
-         Make<TFieldEditor<TEditNoteForm, TSMLNote, &TEditNoteForm::Note>>,
-         {{"First line", [](const TSMLItem& i) { return QVariant(NoteFirstLine(AsNote(i))); }},
-          {"Size",
-           [](const TSMLItem& i) {
-               return QVariant(static_cast<qlonglong>(AsNote(i).Body().size()));
-           }}},
-         -1},
-    };
+    static const std::vector<PaneKind> kinds = [] {
+        std::vector<PaneKind> panes;
+        for (const DataKind& data : DataKinds()) {
+            const auto& parts = PaneParts();
+            const auto part = std::find_if(parts.begin(), parts.end(),
+                                           [&](const auto& p) { return p.first == data.Keyword; });
+            if (part == parts.end()) {
+                throw Failure("The kind of data \"" + data.Keyword + "\" has no pane");
+            }
+            panes.push_back(part->second);
+            panes.back().Data = &data;
+        }
+        // A part under a keyword of no kind.
+        for (const auto& [keyword, part] : PaneParts())
+            (void)KindNamed(keyword);
+        return panes;
+    }();
     return kinds;
+}
+
+const PaneKind& PaneKindOf(const TSMLBase& client) {
+    const DataKind& data = KindOf(client);
+    for (const PaneKind& kind : PaneKinds()) {
+        if (kind.Data == &data) return kind;
+    }
+    throw Failure("The kind of data \"" + data.Keyword + "\" has no pane");
 }
 
 }  // namespace orvanta::ui

@@ -11,6 +11,7 @@ class QWidget;
 namespace orvanta {
 class TSMLBase;
 class TSMLItem;
+struct DataKind;
 }  // namespace orvanta
 
 namespace orvanta::ui {
@@ -35,9 +36,10 @@ struct ItemColumn {
     QVariant (*SortKey)(const TSMLItem& item) = nullptr;
 };
 
-// Everything that tells one kind of data apart in the interface; the panes and the main
-// window are the same for every kind.
+// The interface's part of a kind of data (its store client, defaults and files are the
+// kind's own, in DataKinds()); the panes and the main window are the same for every kind.
 struct PaneKind {
+    const DataKind* Data;  // the kind of data the pane shows
     const char* PaneName;  // objectName of the pane: MainCalForm ...
     const char* Tab;       // caption of its tab: "Calendar" ...
     const char* Group;     // caption of the list's group box: "Events" ...
@@ -45,15 +47,17 @@ struct PaneKind {
     const char* AddName;
     const char* EditName;
     const char* DeleteName;
-    const char* DataSource;  // default of the data source
-    bool Hourglass;          // busy cursor while the list fills
-    std::unique_ptr<TSMLBase> (*MakeClient)();
+    const char* Files;  // the file dialogs' name of the kind's files: "Calendars" ...
+    bool Hourglass;     // busy cursor while the list fills
     std::unique_ptr<TItemEditor> (*MakeEditor)(QWidget* parent);
     std::vector<ItemColumn> Columns;
     int SortColumn;  // the list's order until the user picks another column
 };
 
-// The kinds of data in the order of their tabs: calendar, contacts, tasks, notes.
+// One entry per kind of DataKinds(), in its order, which is the order of the tabs. A kind
+// without its interface part, or a part of no kind, fails at the first call.
 [[nodiscard]] const std::vector<PaneKind>& PaneKinds();
+// The entry of the client's kind; a client of no kind fails.
+[[nodiscard]] const PaneKind& PaneKindOf(const TSMLBase& client);
 
 }  // namespace orvanta::ui

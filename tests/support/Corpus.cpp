@@ -4,11 +4,12 @@
 #include <cctype>
 #include <filesystem>
 #include <regex>
+#include <stdexcept>
 
-#include "kinds/CalSyncML.h"
+#include <gtest/gtest.h>
+
 #include "kinds/ContSyncML.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
+#include "kinds/KindTable.h"
 #include "support/Payloads.h"
 
 namespace orvanta::test {
@@ -17,14 +18,17 @@ const WideString kCorpusEdit = u"Ge\u00E4ndert \u2013 \U0001F389";
 
 namespace {
 
-template <class Client>
-std::function<std::unique_ptr<TSMLBase>()> Make() {
-    return [] { return std::make_unique<Client>(); };
-}
-
-template <class Item>
-std::function<void(TSMLItem&)> Edit(void (Item::*setter)(const WideString&)) {
-    return [setter](TSMLItem& item) { (static_cast<Item&>(item).*setter)(kCorpusEdit); };
+// The kind of a file of tests/data, by its extension and its component.
+const DataKind& KindOfFile(const std::filesystem::path& path, const std::string& text) {
+    const std::string ext = path.extension().string();
+    for (const DataKind& kind : DataKinds()) {
+        const auto& exts = kind.Extensions;
+        if (std::find(exts.begin(), exts.end(), ext.substr(1)) != exts.end() &&
+            text.find("BEGIN:" + kind.Component) != std::string::npos)
+            return kind;
+    }
+    ADD_FAILURE() << path << " is of no kind of data";
+    throw std::runtime_error("a file of tests/data is of no kind of data");
 }
 
 }  // namespace
@@ -35,20 +39,19 @@ std::vector<CorpusFile> CorpusFiles() {
         const std::string ext = entry.path().extension().string();
         if (!entry.is_regular_file() || ext == ".md") continue;
         const std::string text = ReadFile(entry.path());
-        const std::string name = entry.path().filename().string();
-        if (ext == ".vcf") {
-            files.push_back(
-                {name, text, "card", Make<TSMLContacts>(), Edit(&TSMLContact::SetFirstName), "N"});
-        } else if (ext == ".vnt") {
-            files.push_back(
-                {name, text, "vnote", Make<TSMLNotes>(), Edit(&TSMLNote::SetTitle), "SUMMARY"});
-        } else if (text.find("BEGIN:VTODO") != std::string::npos) {
-            files.push_back(
-                {name, text, "task", Make<TSMLTasks>(), Edit(&TSMLTask::SetTitle), "SUMMARY"});
-        } else {
-            files.push_back(
-                {name, text, "cal", Make<TSMLCalendar>(), Edit(&TSMLEvent::SetTitle), "SUMMARY"});
-        }
+        const DataKind& kind = KindOfFile(entry.path(), text);
+        // The edit: the title, which for a contact is made of its names.
+        const bool contact = kind.Keyword == "card";
+        files.push_back({entry.path().filename().string(), text, &kind, kind.Keyword,
+                         kind.MakeClient,
+                         [contact](TSMLItem& item) {
+                             if (contact) {
+                                 static_cast<TSMLContact&>(item).SetFirstName(kCorpusEdit);
+                             } else {
+                                 item.SetTitle(kCorpusEdit);
+                             }
+                         },
+                         contact ? "N" : "SUMMARY"});
     }
     std::sort(files.begin(), files.end(),
               [](const CorpusFile& a, const CorpusFile& b) { return a.name < b.name; });

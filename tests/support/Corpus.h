@@ -7,13 +7,18 @@
 
 #include "engine/SyncMLBase.h"
 
+namespace orvanta {
+struct DataKind;
+}  // namespace orvanta
+
 namespace orvanta::test {
 
-// One real-world shaped payload of tests/data, with what the round trips need: the
-// store client of its kind, one edit through a setter and the property it rewrites.
+// One real-world shaped payload of tests/data, with what the round trips need: its kind,
+// the store client of its kind, one edit through a setter and the property it rewrites.
 struct CorpusFile {
     std::string name;
     std::string text;
+    const DataKind* kind;
     std::string store;  // the real server's store of its kind
     std::function<std::unique_ptr<TSMLBase>()> makeClient;
     std::function<void(TSMLItem&)> change;
@@ -23,9 +28,10 @@ struct CorpusFile {
 // The value the edits write.
 extern const WideString kCorpusEdit;
 
-// Every file of tests/data, sorted by name (README.md aside); the kind of each follows
-// from its extension and its component: .vcf contacts, .vnt notes, .ics and .vcs
-// events, or tasks when they hold a VTODO.
+// Every file of tests/data, sorted by name (README.md aside); the kind of each is the
+// first of the kinds table whose file extensions hold the file's and whose component
+// the file holds: .vcf contacts, .vnt notes, .ics and .vcs events, or tasks when they
+// hold a VTODO and no VEVENT. A file of no kind fails.
 [[nodiscard]] std::vector<CorpusFile> CorpusFiles();
 
 // A test name for each file of the corpus: its name with every character that is not a

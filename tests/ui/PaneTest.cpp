@@ -6,6 +6,8 @@
 #include "engine/HttpClient.h"
 #include "formats/Failure.h"
 #include "formats/TimeZoneRule.h"
+#include "kinds/KindTable.h"
+#include "kinds/NoteSyncML.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/ScriptedPeer.h"
@@ -70,30 +72,35 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
     ScopedTimeZone zone("UTC0");
     QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
     const struct {
-        Lines payloads;  // the first is deleted
+        const char* pane;  // tab, pane, group box and default data source
+        Lines payloads;    // the first is deleted
         const char* table;
     } kinds[] = {
-        {{VEvent({"SUMMARY:Gone"}),
+        {"Calendar|MainCalForm|Events|cal",
+         {VEvent({"SUMMARY:Gone"}),
           VEvent({"SUMMARY:Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z",
                   "LOCATION:Saal"}),
           VEvent({"SUMMARY:Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"}),
           VEvent({"SUMMARY:Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"})},
          "Early|02.12.24 08:00|02.12.24 09:00|\nFeier|18.12.24|18.12.24|\n"
          "Later|20.12.24 10:00|20.12.24 11:00|Saal\n"},
-        {{VCard({"N:Gone"}), VCard({"N:Alt;Cy", "TEL;WORK:040"}),
+        {"Contacts|MainContForm|Contacts|card",
+         {VCard({"N:Gone"}), VCard({"N:Alt;Cy", "TEL;WORK:040"}),
           VCard({"N:Zeta;Ada", "TEL;CELL:0171", "TEL;WORK:030", "EMAIL;WORK:a@w", "ORG:Acme"}),
           VCard({"N:Berg;Bo", "TEL:089", "TEL;CELL:0172", "EMAIL:bo@x", "EMAIL;WORK:bo@w"})},
          "Ada Zeta|0171|a@w|Acme\nBo Berg|089|bo@x|\nCy Alt|040||\n"},
-        {{VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
+        {"Tasks|MainTaskForm|Tasks|task",
+         {VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
           VTodo({"SUMMARY:Second", "DUE:20250102T120000Z", "PRIORITY:1", "STATUS:COMPLETED"}),
           VTodo({"SUMMARY:First", "DUE:20250101T120000Z"})},
          "First|01.01.25 12:00||\nSecond|02.01.25 12:00|1|done\nUndated|||\n"},
-        {{VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
+        {"Notes|MainNoteForm|Notes|vnote",
+         {VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
           VNote({"BODY;ENCODING=QUOTED-PRINTABLE:Eins=0D=0AZwei"})},
          "Liste|5\nEins|10\n"},
     };
     window->show();
-    ASSERT_EQ(window->Panel1->count(), static_cast<int>(PaneKinds().size()));
+    ASSERT_EQ(window->Panel1->count(), static_cast<int>(std::size(kinds)));
     EXPECT_EQ(window->Panel1->currentWidget(), &Tab(0));
     for (int i = 3; i >= 0; --i) {
         const PaneKind& kind = PaneKinds()[static_cast<std::size_t>(i)];
@@ -101,10 +108,10 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
         TDataPane& pane = Tab(i);
         window->TabControl1->setCurrentIndex(i);
         EXPECT_EQ(window->Panel1->currentWidget(), &pane);
-        EXPECT_EQ(window->TabControl1->tabText(i), kind.Tab);
-        EXPECT_EQ(pane.objectName(), kind.PaneName);
-        EXPECT_EQ(pane.ItemsGroup->title(), kind.Group);
-        EXPECT_EQ(pane.DSEd->text(), kind.DataSource);
+        EXPECT_EQ(QStringList({window->TabControl1->tabText(i), pane.objectName(),
+                               pane.ItemsGroup->title(), pane.DSEd->text()})
+                      .join('|'),
+                  kinds[i].pane);
         EXPECT_EQ(pane.ServerEd->text(), kDefaultServerURL);
         EXPECT_EQ(FocusChain(pane.ServerEd, 15),
                   (Lines{"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1", "ProxyEd",
@@ -113,7 +120,7 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
 
         QWidget parent;
         const auto editor = kind.MakeEditor(&parent);
-        TDataPane lone(kind, kind.MakeClient(), *editor, &parent);
+        TDataPane lone(kind, kind.Data->MakeClient(), *editor, &parent);
         WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
         lone.AddBtnClick();
         EXPECT_TRUE(lone.SyncClient().Items.empty());
@@ -403,11 +410,11 @@ QString Sample(const std::string& name) {
     return QStringLiteral(ORVANTA_TEST_DATA "/") + QString::fromStdString(name);
 }
 
-enum Kind { kEvents, kContacts, kTasks, kNotes };  // the order of PaneKinds()
+enum Kind { kEvents, kContacts, kTasks, kNotes };  // the order of DataKinds()
 
 // A client of the kind as its pane holds it after Connect.
 std::unique_ptr<TSMLBase> Loaded(Kind kind) {
-    auto client = PaneKinds()[kind].MakeClient();
+    auto client = DataKinds()[kind].MakeClient();
     client->Loaded = true;
     return client;
 }
@@ -481,7 +488,14 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
     ASSERT_TRUE(nul.open(QIODevice::WriteOnly));
     nul.write(QByteArray("BEGIN:VCARD\r\nN:Ok;An\0na\r\nEND:VCARD\r\n", 36));
     nul.close();
-    const auto notLoaded = PaneKinds()[kContacts].MakeClient();
+    const auto notLoaded = DataKinds()[kContacts].MakeClient();
+    // A client of a kind the kinds table does not hold is none of the four.
+    struct TUnlisted final : TSMLBase {
+        TUnlisted() : TSMLBase(StoreDefaults{"other", "", "", "", ""}) { Loaded = true; }
+        std::unique_ptr<TSMLItem> CreateItem() override {
+            return std::make_unique<TSMLNote>(nullptr);
+        }
+    } unlisted;
     const struct {
         TSMLBase* client;
         QString path;
@@ -489,6 +503,8 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
     } cases[] = {
         {notLoaded.get(), Sample("contact-vcard30.vcf"),
          "contact-vcard30.vcf: Connect first: imported contacts are added to the loaded ones"},
+        {&unlisted, Sample("note-vnote11.vnt"),
+         "note-vnote11.vnt: The data store's client is of no kind of data this program knows"},
         {nullptr, plain, "plain.vcf: The file holds no contacts"},
         {nullptr, Sample("note-vnote11.vnt"),
          "note-vnote11.vnt: The file holds no contacts, only items of another kind; "

@@ -2,6 +2,7 @@
 // front, and each editor, to PNG files in DIR. With a server, every pane connects first
 // so the lists show its items. Meant for QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
+#include <QStackedWidget>
 #include <QComboBox>
 #include <QTabWidget>
 #include <QDir>
@@ -20,8 +21,10 @@
 
 #include <cstdio>
 
+#include "formats/Failure.h"
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
+#include "kinds/KindTable.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
 #include "ui/Editors.h"
@@ -33,9 +36,9 @@ using namespace orvanta::ui;
 
 namespace {
 
-void Save(QWidget* widget, const QString& dir, const char* name) {
+void Save(QWidget* widget, const QString& dir, const QString& name) {
     QApplication::processEvents();
-    const QString path = dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
     if (!widget->grab().save(path)) std::fprintf(stderr, "could not write %s\n", qPrintable(path));
 }
 
@@ -74,7 +77,7 @@ private:
 };
 
 template <class Dialog>
-void Shoot(Dialog* dialog, const QString& dir, const char* name) {
+void Shoot(Dialog* dialog, const QString& dir, const QString& name) {
     dialog->show();
     Save(dialog, dir, name);
     dialog->hide();
@@ -96,65 +99,79 @@ int main(int argc, char** argv) {
     SetErrorReporter([](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); });
     TMainForm window;
     window.show();
-
-    const std::vector<TDataPane*>& panes = window.Panes();
-    const char* names[] = {"main-calendar", "main-contacts", "main-tasks", "main-notes"};
-    for (int i = 0; i < 4; ++i) {
-        if (argc >= 5) {
-            panes[i]->ServerEd->setText(QString::fromLocal8Bit(argv[2]));
-            panes[i]->UserNameEd->setText(QString::fromLocal8Bit(argv[3]));
-            panes[i]->PasswordEd->setText(QString::fromLocal8Bit(argv[4]));
-            panes[i]->ConnectBtnClick();
-            Settle(*panes[i]);
-            if (panes[i]->RowCount() > 1) panes[i]->SelectRow(1);
-            panes[i]->UpdateButtons();
+    try {
+        // Each pane in front, named after its tab: main-calendar.png ...
+        const std::vector<TDataPane*>& panes = window.Panes();
+        for (std::size_t i = 0; i < panes.size(); ++i) {
+            TDataPane& pane = *panes[i];
+            if (argc >= 5) {
+                pane.ServerEd->setText(QString::fromLocal8Bit(argv[2]));
+                pane.UserNameEd->setText(QString::fromLocal8Bit(argv[3]));
+                pane.PasswordEd->setText(QString::fromLocal8Bit(argv[4]));
+                pane.ConnectBtnClick();
+                Settle(pane);
+                if (pane.RowCount() > 1) pane.SelectRow(1);
+                pane.UpdateButtons();
+            }
+            window.TabControl1->setCurrentIndex(static_cast<int>(i));
+            Save(&window, dir,
+                 QStringLiteral("main-") + QString::fromLatin1(pane.Kind().Tab).toLower());
         }
-        window.TabControl1->setCurrentIndex(i);
-        Save(&window, dir, names[i]);
-    }
+        // The pane of a kind of data.
+        const auto paneOf = [&](const char* keyword) -> TDataPane& {
+            const DataKind& kind = KindNamed(keyword);
+            for (TDataPane* pane : panes) {
+                if (pane->Kind().Data == &kind) return *pane;
+            }
+            throw Failure(std::string("No pane shows ") + keyword);
+        };
 
-    // An exchange in progress, with its Cancel button.
-    {
-        TSilentPort silent;
-        TDataPane& tasks = *panes[2];
-        window.TabControl1->setCurrentIndex(2);
-        const QString server = tasks.ServerEd->text();
-        tasks.ServerEd->setText(silent.Url());
-        tasks.ConnectBtnClick();
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 300)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        Save(&window, dir, "main-progress");
-        tasks.CancelBtn->click();
-        Settle(tasks);
-        tasks.ServerEd->setText(server);
-    }
+        // An exchange in progress, with its Cancel button.
+        {
+            TSilentPort silent;
+            TDataPane& tasks = paneOf("task");
+            window.TabControl1->setCurrentIndex(window.Panel1->indexOf(&tasks));
+            const QString server = tasks.ServerEd->text();
+            tasks.ServerEd->setText(silent.Url());
+            tasks.ConnectBtnClick();
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 300)
+                QApplication::processEvents(QEventLoop::AllEvents, 10);
+            Save(&window, dir, "main-progress");
+            tasks.CancelBtn->click();
+            Settle(tasks);
+            tasks.ServerEd->setText(server);
+        }
 
-    // The editors, on the items the panes hold (or on fresh ones).
-    const auto first = [](const TDataPane* pane) -> TSMLItem* {
-        auto& items = pane->SyncClient().Items;
-        return items.empty() ? pane->SyncClient().NewItem() : items.front().get();
-    };
-    auto* event = window.findChild<TEditEventForm*>();
-    auto* reminder = window.findChild<TReminderForm*>();
-    auto* contact = window.findChild<TEditContForm*>();
-    auto* task = window.findChild<TEditTaskForm*>();
-    auto* note = window.findChild<TEditNoteForm*>();
-    event->Event = static_cast<TSMLEvent*>(first(panes[0]));
-    Shoot(event, dir, "edit-event");
-    reminder->PeriodCB->setCurrentIndex(0);
-    Shoot(reminder, dir, "edit-reminder");
-    contact->Contacts = static_cast<TSMLContacts*>(&panes[1]->SyncClient());
-    contact->Contact = static_cast<TSMLContact*>(first(panes[1]));
-    contact->show();
-    Save(contact, dir, "edit-contact-personal");
-    contact->PageControl1->setCurrentIndex(1);
-    Save(contact, dir, "edit-contact-business");
-    contact->hide();
-    task->Task = static_cast<TSMLTask*>(first(panes[2]));
-    Shoot(task, dir, "edit-task");
-    note->Note = static_cast<TSMLNote*>(first(panes[3]));
-    Shoot(note, dir, "edit-note");
+        // The editors, on the items the panes hold (or on fresh ones).
+        const auto first = [&](const char* keyword) -> TSMLItem* {
+            TSMLBase& client = paneOf(keyword).SyncClient();
+            return client.Items.empty() ? client.NewItem() : client.Items.front().get();
+        };
+        auto* event = window.findChild<TEditEventForm*>();
+        auto* reminder = window.findChild<TReminderForm*>();
+        auto* contact = window.findChild<TEditContForm*>();
+        auto* task = window.findChild<TEditTaskForm*>();
+        auto* note = window.findChild<TEditNoteForm*>();
+        event->Event = static_cast<TSMLEvent*>(first("cal"));
+        Shoot(event, dir, "edit-event");
+        reminder->PeriodCB->setCurrentIndex(0);
+        Shoot(reminder, dir, "edit-reminder");
+        contact->Contacts = static_cast<TSMLContacts*>(&paneOf("card").SyncClient());
+        contact->Contact = static_cast<TSMLContact*>(first("card"));
+        contact->show();
+        Save(contact, dir, "edit-contact-personal");
+        contact->PageControl1->setCurrentIndex(1);
+        Save(contact, dir, "edit-contact-business");
+        contact->hide();
+        task->Task = static_cast<TSMLTask*>(first("task"));
+        Shoot(task, dir, "edit-task");
+        note->Note = static_cast<TSMLNote*>(first("vnote"));
+        Shoot(note, dir, "edit-note");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
     return 0;
 }
