@@ -127,8 +127,40 @@ const ContactField& FieldOf(ContactText text) {
     return *f;
 }
 
+// The next piece of `text` up to `separator` (outside double quotes), taken off `text`.
+std::string_view NextPiece(std::string_view& text, char separator) {
+    bool quoted = false;
+    std::size_t end = 0;
+    for (; end < text.size() && (quoted || text[end] != separator); ++end)
+        if (text[end] == '"') quoted = !quoted;
+    const std::string_view piece = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    return piece;
+}
+
+// Whether a line's parameters (";HOME;VOICE") give the line the type `word` (upper case):
+// a bare parameter (vCard 2.1: TEL;WORK) or a value of a TYPE parameter (vCard 3.0:
+// TYPE=WORK,VOICE or type=work;type=voice), each a whole word in any case. The values of
+// other parameters (a label, a character set) are no types.
 bool Holds(std::string_view params, std::string_view word) {
-    return !word.empty() && params.find(word) != std::string_view::npos;
+    if (word.empty()) return false;
+    while (!params.empty()) {
+        std::string_view param = NextPiece(params, ';');
+        const std::size_t eq = param.find('=');
+        if (eq == std::string_view::npos) {
+            if (EqualsUpper(param, word)) return true;
+            continue;
+        }
+        if (!EqualsUpper(param.substr(0, eq), "TYPE")) continue;
+        // The values: runs of text between commas and double quotes (TYPE="work,voice").
+        param.remove_prefix(eq + 1);
+        while (!param.empty()) {
+            const std::size_t end = std::min(param.find_first_of(",\""), param.size());
+            if (EqualsUpper(param.substr(0, end), word)) return true;
+            param.remove_prefix(std::min(end + 1, param.size()));
+        }
+    }
+    return false;
 }
 
 // The property a line belongs to (its slot), or kPropertyCount for none. The name is

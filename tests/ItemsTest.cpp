@@ -478,7 +478,7 @@ TEST_F(Contact, FieldsAreReadFromTheirLines) {
         {{"TEL;CELL:1"}, "Mobile=1"},
         {{"TEL;WORK;CELL:1"}, "BusPhone=1"},
         {{"TEL;HOME;FAX:1"}, "Phone=1"},
-        {{"TEL;type=work:1"}, "Phone=1"},
+        {{"TEL;X-LABEL=NETWORK:1"}, "Phone=1"},  // types are whole words of TYPE or bare
         {{"EMAIL;INTERNET:1"}, "EMail=1"},
         {{"EMAIL;WORK:1"}, "BusEMail=1"},
         {{"EMAIL:first@example.org", "EMAIL;INTERNET:second@example.org"},
@@ -678,6 +678,24 @@ TEST_P(RoundTrip, TheFileIsOneObject) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(CorpusFiles()),
+                         [](const auto& info) { return CorpusTestName(info.param); });
+
+// A payload with a reference of its fields beside it (NAME.fields) reads to exactly the
+// fields the reference lists: a new case is a pair of files.
+using FieldsRead = RoundTrip;
+TEST_P(FieldsRead, AsTheReferenceListsThem) {
+    const CorpusFile& f = GetParam();
+    const std::unique_ptr<TSMLItem> item = f.makeClient()->CreateItem();
+    item->Parse(f.text);
+    EXPECT_EQ(FilledFields(*f.kind, *item), f.fields);
+}
+
+std::vector<CorpusFile> WithReference() {
+    std::vector<CorpusFile> files = CorpusFiles();
+    std::erase_if(files, [](const CorpusFile& f) { return f.fields.empty(); });
+    return files;
+}
+INSTANTIATE_TEST_SUITE_P(Corpus, FieldsRead, ::testing::ValuesIn(WithReference()),
                          [](const auto& info) { return CorpusTestName(info.param); });
 
 // A calendar of several components, as desktop calendars export it: LF line ends, a

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <stdexcept>
+#include <variant>
 
 #include <gtest/gtest.h>
 
@@ -37,7 +39,7 @@ std::vector<CorpusFile> CorpusFiles() {
     std::vector<CorpusFile> files;
     for (const auto& entry : std::filesystem::directory_iterator(ORVANTA_TEST_DATA)) {
         const std::string ext = entry.path().extension().string();
-        if (!entry.is_regular_file() || ext == ".md") continue;
+        if (!entry.is_regular_file() || ext == ".md" || ext == ".fields") continue;
         const std::string text = ReadFile(entry.path());
         const DataKind& kind = KindOfFile(entry.path(), text);
         // The edit: the title, which for a contact is made of its names.
@@ -51,11 +53,78 @@ std::vector<CorpusFile> CorpusFiles() {
                                  item.SetTitle(kCorpusEdit);
                              }
                          },
-                         contact ? "N" : "SUMMARY"});
+                         contact ? "N" : "SUMMARY", ""});
+        std::filesystem::path reference = entry.path();
+        reference += ".fields";
+        if (std::filesystem::exists(reference)) files.back().fields = ReadFile(reference);
     }
     std::sort(files.begin(), files.end(),
               [](const CorpusFile& a, const CorpusFile& b) { return a.name < b.name; });
     return files;
+}
+
+namespace {
+
+std::string Escaped(const WideString& text) {
+    std::string out;
+    for (const char c : ToUTF8(text)) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c == '\\' ? "\\\\" : std::string(1, c);
+        }
+    }
+    return out;
+}
+
+std::string LocalText(TDateTime value, bool withTime) {
+    const DateTimeParts p = DecodeDateTime(value);
+    char text[32];
+    if (withTime) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day,
+                      p.Hour, p.Minute, p.Second);
+    } else {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.Year, p.Month, p.Day);
+    }
+    return text;
+}
+
+std::string RemindersText(const std::vector<TReminder>& reminders) {
+    static constexpr const char* kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
+    std::string out;
+    for (const TReminder& r : reminders) {
+        out += out.empty() ? "" : " / ";
+        out += r.Period == ReminderPeriod::ByTime
+                   ? "ByTime " + LocalText(r.Time, true)
+                   : std::to_string(r.Number) + " " + kPeriods[static_cast<int>(r.Period)];
+        out += r.Method == ReminderMethod::Email ? " Email" : " Popup";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string FilledFields(const DataKind& kind, const TSMLItem& item) {
+    struct {
+        std::string operator()(const WideString& t) const { return Escaped(t); }
+        std::string operator()(LocalMoment m) const {
+            return m.Value == 0 ? "" : LocalText(m.Value, true);
+        }
+        std::string operator()(CalendarDate d) const {
+            return d.Value == 0 ? "" : LocalText(d.Value, false);
+        }
+        std::string operator()(bool flag) const { return flag ? "true" : ""; }
+        std::string operator()(std::int32_t n) const { return n == 0 ? "" : std::to_string(n); }
+        std::string operator()(const std::vector<TReminder>& r) const { return RemindersText(r); }
+    } text;
+    std::string out;
+    for (const ItemField& field : kind.Fields(item)) {
+        const std::string value = std::visit(text, field.Value);
+        if (!value.empty()) out += std::string(field.Name) + "=" + value + "\n";
+    }
+    return out;
 }
 
 std::vector<std::string> RawPropertyNames(const std::string& text) {
