@@ -16,6 +16,7 @@
 
 #include "engine/Errors.h"
 #include "kinds/KindTable.h"
+#include "ui/Environment.h"
 #include "ui/Exchange.h"
 #include "ui/ItemsModel.h"
 #include "ui/UiSupport.h"
@@ -23,8 +24,12 @@
 namespace orvanta::ui {
 
 TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TItemEditor& editor,
-                     QWidget* parent)
-    : QWidget(parent), kind_(kind), client_(std::move(client)), editor_(editor) {
+                     const TEnvironment& environment, QWidget* parent)
+    : QWidget(parent),
+      kind_(kind),
+      client_(std::move(client)),
+      editor_(editor),
+      environment_(environment) {
     setObjectName(QString::fromLatin1(kind.PaneName));
 
     ServerEd = Named(new QLineEdit(QString::fromLatin1(kDefaultServerURL)), "ServerEd");
@@ -217,7 +222,7 @@ void TDataPane::ExchangeFinished(std::exception_ptr error) {
         } catch (const CancelledError&) {
             StatusLbl->setText(tr("Cancelled"));
         } catch (const std::exception& failure) {
-            ReportError(failure);
+            environment_.ReportError(failure);
         }
     }
     auto done = std::move(done_);
@@ -351,7 +356,7 @@ void TDataPane::EditBtnClick() {
     TSMLItem* item = SelectedItem();
     if (!item) return;
     bool ok = false;
-    Guarded([&] { ok = editor_.Edit(*client_, *item); });
+    environment_.Guarded([&] { ok = editor_.Edit(*client_, *item); });
     if (!ok) return;
     model_->Changed(model_->RowOf(item));
     StoreBtn->setEnabled(true);

@@ -23,19 +23,21 @@ namespace orvanta::ui {
 
 class TExchangeWorker;
 class TItemsModel;
+struct TEnvironment;
 
 // The address of the local SyncML server that scripts/syncml-server starts.
 inline constexpr const char* kDefaultServerURL = "http://127.0.0.1:9000/syncevolution";
 
 // One data pane: the connection settings, the table of the client's items, Add, Edit,
 // Delete, Connect/Refresh and Store. The kinds differ only by their PaneKind; the pane
-// owns its client and uses the editor it is given.
+// owns its client and uses the editor and the environment it is given (failures are
+// reported through the environment).
 class TDataPane final : public QWidget {
     Q_OBJECT
 
 public:
     TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TItemEditor& editor,
-              QWidget* parent = nullptr);
+              const TEnvironment& environment, QWidget* parent = nullptr);
     ~TDataPane() override;
 
     [[nodiscard]] const PaneKind& Kind() const { return kind_; }
@@ -113,6 +115,7 @@ private:
     const PaneKind& kind_;
     std::unique_ptr<TSMLBase> client_;
     TItemEditor& editor_;
+    const TEnvironment& environment_;
     TItemsModel* model_;
     QSortFilterProxyModel* sorted_;
     QWidget* settingsBox_;

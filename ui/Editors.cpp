@@ -28,6 +28,7 @@
 #include "kinds/NoteSyncML.h"
 #include "formats/ItemKinds.h"
 #include "kinds/TaskSyncML.h"
+#include "ui/Environment.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
@@ -41,13 +42,12 @@ QLabel* Label(const char* text) {
 const char* const kMethodNames[] = {"Pop-up", "Email"};
 const char* const kPeriodNames[] = {"minutes", "hours", "days", "weeks", "by time"};
 
-// The current time rounded to the nearest whole hour (halves to even).
-TDateTime NowToTheHour() {
-    return std::nearbyint(FromQDateTime(Now()) * 24.0) / 24.0;
+// A moment rounded to the nearest whole hour (halves to even), and to the next.
+TDateTime ToTheHour(const QDateTime& moment) {
+    return std::nearbyint(FromQDateTime(moment) * 24.0) / 24.0;
 }
-
-TDateTime Today() {
-    return DatePart(Now());
+TDateTime NextHour(const QDateTime& moment) {
+    return std::ceil(FromQDateTime(moment) * 24.0) / 24.0;
 }
 
 // A time picker holds its time of day on one fixed date (the toolkit keeps a time-only
@@ -117,8 +117,9 @@ QDateTimeEdit* TimePicker(const char* name) {
 
 // ---- shared dialog frame ----
 
-TEditorDialog::TEditorDialog(const char* name, const QString& caption, QWidget* parent)
-    : QDialog(parent) {
+TEditorDialog::TEditorDialog(const char* name, const QString& caption,
+                             const TEnvironment& environment, QWidget* parent)
+    : QDialog(parent), environment_(environment) {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
     setModal(true);
@@ -128,7 +129,8 @@ TEditorDialog::TEditorDialog(const char* name, const QString& caption, QWidget* 
     OKBtn = Named(new QPushButton(tr("OK"), this), "OKBtn");
     CancelBtn = Named(new QPushButton(tr("Cancel"), this), "CancelBtn");
     OKBtn->setDefault(true);
-    connect(OKBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OKBtnClick(); }); });
+    connect(OKBtn, &QPushButton::clicked, this,
+            [this] { environment_.Guarded([this] { OKBtnClick(); }); });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     Refuse = [this](const QString& message) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), message, QMessageBox::Ok,
@@ -153,7 +155,15 @@ void TEditorDialog::FitToScreen() {
 
 void TEditorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) Guarded([this] { FormShow(); });
+    if (!event->spontaneous()) environment_.Guarded([this] { FormShow(); });
+}
+
+QDateTime TEditorDialog::Now() const {
+    return environment_.Now();
+}
+
+TDateTime TEditorDialog::Today() const {
+    return DatePart(Now());
 }
 
 QWidget* TEditorDialog::ButtonRow() {
@@ -168,8 +178,8 @@ QWidget* TEditorDialog::ButtonRow() {
 
 // ---- reminder dialog ----
 
-TReminderForm::TReminderForm(QWidget* parent)
-    : TEditorDialog("ReminderForm", tr("Edit reminder"), parent) {
+TReminderForm::TReminderForm(const TEnvironment& environment, QWidget* parent)
+    : TEditorDialog("ReminderForm", tr("Edit reminder"), environment, parent) {
     MethodCB = Named(new QComboBox, "MethodCB");
     for (const char* m : kMethodNames)
         MethodCB->addItem(tr(m));
@@ -206,8 +216,8 @@ void TReminderForm::PeriodCBChange() {
 
 // ---- event editor ----
 
-TEditEventForm::TEditEventForm(QWidget* parent)
-    : TEditorDialog("EditEventForm", tr("Edit event"), parent) {
+TEditEventForm::TEditEventForm(const TEnvironment& environment, QWidget* parent)
+    : TEditorDialog("EditEventForm", tr("Edit event"), environment, parent) {
     WhatEd = Named(new QLineEdit, "WhatEd");
     StartDateDTP = DatePicker("StartDateDTP");
     StartTimeDTP = TimePicker("StartTimeDTP");
@@ -253,13 +263,13 @@ TEditEventForm::TEditEventForm(QWidget* parent)
         connect(start, &QDateTimeEdit::dateTimeChanged, this, [this] { StartMoved(); });
     connect(RemindersLB, &QListWidget::itemSelectionChanged, this, [this] { RemindersLBClick(); });
     connect(RemindersLB, &QListWidget::itemDoubleClicked, this,
-            [this] { Guarded([this] { RemEditBtnClick(); }); });
+            [this] { Environment().Guarded([this] { RemEditBtnClick(); }); });
     connect(RemAddBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { RemAddBtnClick(); }); });
+            [this] { Environment().Guarded([this] { RemAddBtnClick(); }); });
     connect(RemEditBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { RemEditBtnClick(); }); });
+            [this] { Environment().Guarded([this] { RemEditBtnClick(); }); });
     connect(RemDeleteBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { RemDeleteBtnClick(); }); });
+            [this] { Environment().Guarded([this] { RemDeleteBtnClick(); }); });
 }
 
 TDateTime TEditEventForm::ShownStart() const {
@@ -297,7 +307,7 @@ void TEditEventForm::StartMoved() {
 // Now to the hour on the start date, and one hour later on the end date (the day after
 // when that hour crosses midnight).
 void TEditEventForm::ProposeTimes() {
-    const TDateTime now = NowToTheHour();
+    const TDateTime now = ToTheHour(Now());
     const TDateTime time = now - std::floor(now);
     const TDateTime end = PickedDate(EndDateDTP) + time + 1.0 / 24.0;
     ShowTimes(PickedDate(StartDateDTP), PickedDate(StartDateDTP) + time, std::floor(end + 1e-9),
@@ -316,8 +326,9 @@ void TEditEventForm::FormShow() {
         // An all-day event ends, exclusively, on the day after its last day; the editor
         // shows and edits the last day.
         // An event that gives no end (End zero) ends when it starts.
-        const TDateTime end = Event->AllDay() ? std::max(Event->End() - 1, std::floor(Event->Start()))
-                                            : std::max(Event->End(), Event->Start());
+        const TDateTime end = Event->AllDay()
+                                  ? std::max(Event->End() - 1, std::floor(Event->Start()))
+                                  : std::max(Event->End(), Event->Start());
         ShowTimes(Event->Start(), Event->Start(), end, end);
         AllDayCB->setChecked(Event->AllDay());
     }
@@ -458,8 +469,8 @@ public:
 
 }  // namespace
 
-TEditContForm::TEditContForm(QWidget* parent)
-    : TEditorDialog("EditContForm", tr("Edit contact"), parent) {
+TEditContForm::TEditContForm(const TEnvironment& environment, QWidget* parent)
+    : TEditorDialog("EditContForm", tr("Edit contact"), environment, parent) {
     setSizeGripEnabled(true);
     PageControl1 = Named(new QTabWidget, "PageControl1");
     // Each page scrolls when the screen has less room than its fields (a small screen at
@@ -577,8 +588,8 @@ void TEditContForm::done(int result) {
 
 // ---- task editor ----
 
-TEditTaskForm::TEditTaskForm(QWidget* parent)
-    : TEditorDialog("EditTaskForm", tr("Edit Task"), parent) {
+TEditTaskForm::TEditTaskForm(const TEnvironment& environment, QWidget* parent)
+    : TEditorDialog("EditTaskForm", tr("Edit Task"), environment, parent) {
     WhatEd = Named(new QLineEdit, "WhatEd");
     DueCHB = Named(new QCheckBox, "DueCHB");
     DueDateDTP = DatePicker("DueDateDTP");
@@ -628,42 +639,44 @@ namespace {
 
 // A check box switching a pair of pickers; cleared, they show no date and hold the zero
 // date-time. Ticked while they show none, they offer today at the next full hour.
-void CheckedPair(const QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time) {
+void CheckedPair(const QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time,
+                 const QDateTime& now) {
     date->setEnabled(box->isChecked());
     time->setEnabled(box->isChecked());
     if (!box->isChecked()) {
         Clear(date);
         Clear(time);
     } else if (IsEmpty(date)) {
-        Pick(date, Today());
-        Pick(time, std::ceil(FromQDateTime(Now()) * 24.0) / 24.0);
+        Pick(date, DatePart(now));
+        Pick(time, NextHour(now));
     }
 }
 
-void ShowMoment(QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time, TDateTime value) {
+void ShowMoment(QCheckBox* box, QDateTimeEdit* date, QDateTimeEdit* time, TDateTime value,
+                const QDateTime& now) {
     box->setChecked(value != 0);
     if (value != 0) {
         Pick(date, std::floor(value));
         Pick(time, value);
     }
-    CheckedPair(box, date, time);
+    CheckedPair(box, date, time, now);
 }
 
 }  // namespace
 
 void TEditTaskForm::DueCHBClick() {
-    CheckedPair(DueCHB, DueDateDTP, DueTimeDTP);
+    CheckedPair(DueCHB, DueDateDTP, DueTimeDTP, Now());
 }
 
 void TEditTaskForm::RemindCHBClick() {
-    CheckedPair(RemindCHB, RemindDateDTP, RemindTimeDTP);
+    CheckedPair(RemindCHB, RemindDateDTP, RemindTimeDTP, Now());
 }
 
 void TEditTaskForm::FormShow() {
     WhatEd->setText(ToQt(Task->GetTitle()));
     DescriptMem->setPlainText(ToMultiLine(Task->Description()));
-    ShowMoment(DueCHB, DueDateDTP, DueTimeDTP, Task->Due());
-    ShowMoment(RemindCHB, RemindDateDTP, RemindTimeDTP, Task->Alarm());
+    ShowMoment(DueCHB, DueDateDTP, DueTimeDTP, Task->Due(), Now());
+    ShowMoment(RemindCHB, RemindDateDTP, RemindTimeDTP, Task->Alarm(), Now());
     ComplCHB->setChecked(Task->Completed());
     PriorED->setValue(Task->Priority());
     WhatEd->setFocus();
@@ -681,8 +694,8 @@ void TEditTaskForm::OKBtnClick() {
 
 // ---- note editor ----
 
-TEditNoteForm::TEditNoteForm(QWidget* parent)
-    : TEditorDialog("EditNoteForm", tr("Edit Note"), parent) {
+TEditNoteForm::TEditNoteForm(const TEnvironment& environment, QWidget* parent)
+    : TEditorDialog("EditNoteForm", tr("Edit Note"), environment, parent) {
     WhatEd = Named(new QLineEdit, "WhatEd");
     DescriptMem = Memo("DescriptMem");
     auto* layout = new QVBoxLayout(this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QDialog>
 
 #include <functional>
@@ -32,6 +33,8 @@ using ContactText = WideString (TSMLContact::*)() const;
 
 namespace orvanta::ui {
 
+struct TEnvironment;
+
 // A date picker or a time picker: both hold a full date-time value.
 [[nodiscard]] QDateTimeEdit* DatePicker(const char* name);
 [[nodiscard]] QDateTimeEdit* TimePicker(const char* name);
@@ -41,7 +44,8 @@ class TEditorDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TEditorDialog(const char* name, const QString& caption, QWidget* parent = nullptr);
+    TEditorDialog(const char* name, const QString& caption, const TEnvironment& environment,
+                  QWidget* parent = nullptr);
 
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
@@ -61,15 +65,22 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void FitToScreen();
+    // The environment's current local date-time, and its date.
+    [[nodiscard]] QDateTime Now() const;
+    [[nodiscard]] TDateTime Today() const;
+    [[nodiscard]] const TEnvironment& Environment() const { return environment_; }
     // The row of OK and Cancel, to put at the bottom of the dialog's layout.
     [[nodiscard]] QWidget* ButtonRow();
+
+private:
+    const TEnvironment& environment_;
 };
 
 class TReminderForm final : public TEditorDialog {
     Q_OBJECT
 
 public:
-    explicit TReminderForm(QWidget* parent = nullptr);
+    explicit TReminderForm(const TEnvironment& environment, QWidget* parent = nullptr);
     void OKBtnClick() override { accept(); }
     void FormShow() override { PeriodCBChange(); }
     void PeriodCBChange();
@@ -85,7 +96,7 @@ class TEditEventForm final : public TEditorDialog {
     Q_OBJECT
 
 public:
-    explicit TEditEventForm(QWidget* parent = nullptr);
+    explicit TEditEventForm(const TEnvironment& environment, QWidget* parent = nullptr);
     void FormShow() override;
     void OKBtnClick() override;
     void AllDayCBClick();
@@ -140,7 +151,7 @@ class TEditContForm final : public TEditorDialog {
     Q_OBJECT
 
 public:
-    explicit TEditContForm(QWidget* parent = nullptr);
+    explicit TEditContForm(const TEnvironment& environment, QWidget* parent = nullptr);
     void FormShow() override;
     void OKBtnClick() override;
     void BirthdayTPClick();
@@ -165,7 +176,7 @@ class TEditTaskForm final : public TEditorDialog {
     Q_OBJECT
 
 public:
-    explicit TEditTaskForm(QWidget* parent = nullptr);
+    explicit TEditTaskForm(const TEnvironment& environment, QWidget* parent = nullptr);
     void FormShow() override;
     void OKBtnClick() override;
     void DueCHBClick();
@@ -189,7 +200,7 @@ class TEditNoteForm final : public TEditorDialog {
     Q_OBJECT
 
 public:
-    explicit TEditNoteForm(QWidget* parent = nullptr);
+    explicit TEditNoteForm(const TEnvironment& environment, QWidget* parent = nullptr);
     void FormShow() override;
     void OKBtnClick() override;
 

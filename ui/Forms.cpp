@@ -25,7 +25,8 @@
 
 namespace orvanta::ui {
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+TMainForm::TMainForm(TEnvironment environment, QWidget* parent)
+    : QMainWindow(parent), environment_(std::move(environment)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvanta"));
     setWindowIcon(AppIcon());
@@ -33,8 +34,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     TabControl1->setFocusPolicy(Qt::NoFocus);  // Ctrl+Tab switches; focus starts in a pane
     Panel1 = Named(new QStackedWidget, "Panel1");
     for (const PaneKind& kind : PaneKinds()) {
-        editors_.push_back(kind.MakeEditor(this));
-        auto* pane = new TDataPane(kind, kind.Data->MakeClient(), *editors_.back());
+        editors_.push_back(kind.MakeEditor(this, environment_));
+        auto* pane = new TDataPane(kind, kind.Data->MakeClient(), *editors_.back(), environment_);
         panes_.push_back(pane);
         Panel1->addWidget(pane);
         TabControl1->addTab(tr(kind.Tab));
@@ -50,7 +51,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
             button->installEventFilter(this);
         }
     }
-    account_ = new TAccount(panes_, this);
+    account_ = new TAccount(panes_, environment_.Keyring, this);
     connect(account_, &TAccount::Message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 10000); });
     account_->Load();
@@ -156,7 +157,7 @@ void TMainForm::MakeActions() {
     fileMenu_->addAction(remember);
     fileMenu_->addSeparator();
     AddImportExportActions(
-        fileMenu_, this,
+        fileMenu_, this, environment_,
         {[this]() -> TSMLBase* { return CurrentPane() ? &CurrentPane()->SyncClient() : nullptr; },
          [this] {
              std::vector<const TSMLItem*> selected;

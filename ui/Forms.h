@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/DataPane.h"
+#include "ui/Environment.h"
 #include "ui/PaneKinds.h"
 
 class QAction;
@@ -16,16 +17,17 @@ class QTabBar;
 
 namespace orvanta::ui {
 
-// The main window: a tab bar and a panel that stacks one pane per kind of data. It owns
-// the panes, the editors they open, and the actions of its menus, tool bar and the
-// lists' context menus, which work on the pane in front.
 class TAccount;
 
+// The main window: a tab bar and a panel that stacks one pane per kind of data. It owns
+// the environment it is given, the panes, the editors they open, and the actions of its
+// menus, tool bar and the lists' context menus, which work on the pane in front; the
+// panes, editors, account and File menu take the environment from it.
 class TMainForm final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    explicit TMainForm(TEnvironment environment, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     void FormShow();
@@ -61,6 +63,8 @@ private:
     void PaneIdle();
     void ShowAbout();
 
+    // First: whatever the window made keeps a reference to it.
+    const TEnvironment environment_;
     std::vector<std::unique_ptr<TItemEditor>> editors_;
     std::vector<TDataPane*> panes_;
     TAccount* account_ = nullptr;

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QSaveFile>
@@ -12,6 +11,7 @@
 #include "formats/Failure.h"
 #include "formats/ObjectFile.h"
 #include "kinds/KindTable.h"
+#include "ui/Environment.h"
 #include "ui/PaneKinds.h"
 #include "ui/UiSupport.h"
 
@@ -35,22 +35,6 @@ QString Filter(const TSMLBase& client) {
 }
 QString Suffix(const TSMLBase& client) {
     return QString::fromStdString(KindOf(client).Extensions.front());
-}
-
-FileChooser& ChooserSlot() {
-    static FileChooser chooser;
-    return chooser;
-}
-
-QStringList ChooseFiles(QWidget* parent, bool save, const QString& caption, const QString& filter,
-                        const QString& suffix) {
-    if (ChooserSlot()) return ChooserSlot()(parent, save, caption, filter, suffix);
-    const QString filters = filter + QStringLiteral(";;") + QObject::tr("All files (*)");
-    if (!save) return QFileDialog::getOpenFileNames(parent, caption, {}, filters);
-    QFileDialog dialog(parent, caption, {}, filters);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(suffix);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList{};
 }
 
 std::string FileName(const QString& path) {
@@ -140,18 +124,16 @@ QString ImportSummary(const TSMLBase& client, const ImportResult& result, const 
     return summary;
 }
 
-void SetFileChooser(FileChooser chooser) {
-    ChooserSlot() = std::move(chooser);
-}
-
-void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget target) {
+void AddImportExportActions(QMenu* fileMenu, QWidget* parent, const TEnvironment& environment,
+                            ImportExportTarget target) {
+    const TEnvironment* env = &environment;
     auto* importAction = fileMenu->addAction(QObject::tr("&Import..."));
     importAction->setObjectName(QStringLiteral("ImportAction"));
-    QObject::connect(importAction, &QAction::triggered, fileMenu, [parent, target] {
-        Guarded([&] {
+    QObject::connect(importAction, &QAction::triggered, fileMenu, [parent, env, target] {
+        env->Guarded([&] {
             TSMLBase* client = target.Client();
             if (!client) return;
-            const QStringList paths = ChooseFiles(
+            const QStringList paths = env->ChooseFiles(
                 parent, false,
                 QObject::tr("Import %1").arg(QString::fromStdString(KindOf(*client).Many)),
                 Filter(*client), Suffix(*client));
@@ -161,8 +143,8 @@ void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget
             }
         });
     });
-    const auto exporter = [parent, target](bool selectedOnly) {
-        Guarded([&] {
+    const auto exporter = [parent, env, target](bool selectedOnly) {
+        env->Guarded([&] {
             TSMLBase* client = target.Client();
             if (!client) return;
             const DataKind& kind = KindOf(*client);
@@ -172,9 +154,9 @@ void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget
                 throw Failure("There are no " + kind.Many + " to export" +
                               (selectedOnly ? ": select some first" : ""));
             }
-            const QStringList paths =
-                ChooseFiles(parent, true, QObject::tr("Export %1").arg(Count(items.size(), kind)),
-                            Filter(*client), Suffix(*client));
+            const QStringList paths = env->ChooseFiles(
+                parent, true, QObject::tr("Export %1").arg(Count(items.size(), kind)),
+                Filter(*client), Suffix(*client));
             if (!paths.isEmpty()) ExportFile(items, paths.front());
         });
     };

@@ -19,6 +19,8 @@ class TSMLItem;
 
 namespace orvanta::ui {
 
+struct TEnvironment;
+
 // Import and export of items as files: vCard (.vcf), iCalendar / vCalendar (.ics, .vcs)
 // and vNote (.vnt), the files address books, calendars and note programs exchange.
 
@@ -51,12 +53,9 @@ struct ImportExportTarget {
     std::function<void(const QString& summary)> Imported;    // refresh list and buttons
 };
 
-// Asks for the files to open or the file to write; tests replace it. Empty: cancelled.
-using FileChooser = std::function<QStringList(QWidget* parent, bool save, const QString& caption,
-                                              const QString& filter, const QString& suffix)>;
-void SetFileChooser(FileChooser chooser);  // empty: the toolkit's file dialogs
-
-// Adds "Import...", "Export selected..." and "Export all..." to the File menu.
-void AddImportExportActions(QMenu* fileMenu, QWidget* parent, ImportExportTarget target);
+// Adds "Import...", "Export selected..." and "Export all..." to the File menu; they ask
+// for files and report failures through the environment, which outlives the menu.
+void AddImportExportActions(QMenu* fileMenu, QWidget* parent, const TEnvironment& environment,
+                            ImportExportTarget target);
 
 }  // namespace orvanta::ui

@@ -3,36 +3,43 @@
 
 #include <exception>
 
+#include "ui/Environment.h"
 #include "ui/Forms.h"
 #include "ui/UiSupport.h"
 
 namespace {
 
-// Exceptions must not cross the event loop: whatever a handler did not catch ends here.
+// Exceptions must not cross the event loop: whatever a handler did not catch ends here,
+// reported through the program's environment.
 class TApplication final : public QApplication {
 public:
-    using QApplication::QApplication;
+    TApplication(int& argc, char** argv, const orvanta::ui::TEnvironment& environment)
+        : QApplication(argc, argv), environment_(environment) {}
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& error) {
-            orvanta::ui::ReportError(error);
+            environment_.ReportError(error);
         } catch (...) {
-            orvanta::ui::ReportError(std::runtime_error("An unexpected failure occurred"));
+            environment_.ReportError(std::runtime_error("An unexpected failure occurred"));
         }
         return false;
     }
+
+private:
+    const orvanta::ui::TEnvironment& environment_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    TApplication app(argc, argv);
+    const orvanta::ui::TEnvironment environment = orvanta::ui::SystemEnvironment();
+    TApplication app(argc, argv, environment);
     QApplication::setApplicationName(QStringLiteral("Orvanta"));
     QApplication::setOrganizationName(QStringLiteral("Orvanta"));
     QApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
     QApplication::setWindowIcon(orvanta::ui::AppIcon());
-    orvanta::ui::TMainForm window;
+    orvanta::ui::TMainForm window(environment);
     window.show();
     return QApplication::exec();
 }

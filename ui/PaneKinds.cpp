@@ -14,6 +14,7 @@
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
 #include "ui/Editors.h"
+#include "ui/Environment.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
@@ -21,7 +22,7 @@ namespace orvanta::ui {
 TSMLItem* TItemEditor::Add(TSMLBase& client) {
     TSMLItem* item = client.NewItem();
     bool ok = false;
-    Guarded([&] { ok = Edit(client, *item); });
+    environment_.Guarded([&] { ok = Edit(client, *item); });
     if (ok) return item;
     for (std::size_t i = 0; i < client.Items.size(); ++i) {
         if (client.Items[i].get() == item) client.DeleteItem(i);
@@ -39,7 +40,8 @@ bool Accepted(QDialog* dialog) {
 template <class Dialog, class Item, Item* Dialog::*Field>
 class TFieldEditor final : public TItemEditor {
 public:
-    explicit TFieldEditor(QWidget* parent) : dialog_(new Dialog(parent)) {}
+    TFieldEditor(QWidget* parent, const TEnvironment& env)
+        : TItemEditor(env), dialog_(new Dialog(env, parent)) {}
     bool Edit(TSMLBase&, TSMLItem& item) override {
         (*dialog_).*Field = &static_cast<Item&>(item);
         return Accepted(dialog_);
@@ -51,8 +53,10 @@ protected:
 
 class TEventEditor final : public TItemEditor {
 public:
-    explicit TEventEditor(QWidget* parent)
-        : dialog_(new TEditEventForm(parent)), reminders_(new TReminderForm(parent)) {
+    TEventEditor(QWidget* parent, const TEnvironment& env)
+        : TItemEditor(env),
+          dialog_(new TEditEventForm(env, parent)),
+          reminders_(new TReminderForm(env, parent)) {
         dialog_->ReminderDialog = reminders_;
     }
     bool Edit(TSMLBase&, TSMLItem& item) override {
@@ -69,7 +73,8 @@ private:
 // when it closes without OK.
 class TContactEditor final : public TItemEditor {
 public:
-    explicit TContactEditor(QWidget* parent) : dialog_(new TEditContForm(parent)) {}
+    TContactEditor(QWidget* parent, const TEnvironment& env)
+        : TItemEditor(env), dialog_(new TEditContForm(env, parent)) {}
     bool Edit(TSMLBase& client, TSMLItem& item) override {
         dialog_->Contacts = &static_cast<TSMLContacts&>(client);
         dialog_->Contact = &static_cast<TSMLContact&>(item);
@@ -79,7 +84,7 @@ public:
         dialog_->Contacts = &static_cast<TSMLContacts&>(client);
         dialog_->Contact = nullptr;
         bool ok = false;
-        Guarded([&] { ok = Accepted(dialog_); });
+        environment_.Guarded([&] { ok = Accepted(dialog_); });
         return ok ? dialog_->Contact : nullptr;
     }
 
@@ -88,8 +93,8 @@ private:
 };
 
 template <class Editor>
-std::unique_ptr<TItemEditor> Make(QWidget* parent) {
-    return std::make_unique<Editor>(parent);
+std::unique_ptr<TItemEditor> Make(QWidget* parent, const TEnvironment& env) {
+    return std::make_unique<Editor>(parent, env);
 }
 
 // A moment as the editors show it: the short date, and the time in hours and minutes

@@ -16,16 +16,22 @@ struct DataKind;
 
 namespace orvanta::ui {
 
+struct TEnvironment;
+
 // How a pane opens the editor of its kind. The main window makes one per kind and owns
 // it; the editor's dialog is a child of the main window.
 class TItemEditor {
 public:
+    explicit TItemEditor(const TEnvironment& environment) : environment_(environment) {}
     virtual ~TItemEditor() = default;
     // Shows the editor for the item; true on OK (the editor has written the item).
     virtual bool Edit(TSMLBase& client, TSMLItem& item) = 0;
     // Add: makes a new item and edits it; the item on OK, none otherwise (the new item
     // is then gone again from the client's items).
     virtual TSMLItem* Add(TSMLBase& client);
+
+protected:
+    const TEnvironment& environment_;
 };
 
 // One column of a pane's item table: its header, the text a cell shows and the value
@@ -49,7 +55,7 @@ struct PaneKind {
     const char* DeleteName;
     const char* Files;  // the file dialogs' name of the kind's files: "Calendars" ...
     bool Hourglass;     // busy cursor while the list fills
-    std::unique_ptr<TItemEditor> (*MakeEditor)(QWidget* parent);
+    std::unique_ptr<TItemEditor> (*MakeEditor)(QWidget* parent, const TEnvironment& environment);
     std::vector<ItemColumn> Columns;
     int SortColumn;  // the list's order until the user picks another column
 };

@@ -6,65 +6,21 @@
 #include <QSettings>
 #include <QSpinBox>
 
-#include <qt6keychain/keychain.h>
-
 #include "ui/DataPane.h"
+#include "ui/Environment.h"
 
 namespace orvanta::ui {
 
 namespace {
 
-const QString kService = QStringLiteral("Orvanta");
-
 QString Key(const char* name) {
     return QString::fromLatin1(name);
 }
 
-TKeyring SystemKeyring() {
-    TKeyring keyring;
-    keyring.Read = [](const QString& key, auto done) {
-        auto* job = new QKeychain::ReadPasswordJob(kService);
-        job->setKey(key);
-        QObject::connect(job, &QKeychain::Job::finished, [job, done] {
-            if (job->error() == QKeychain::NoError) {
-                done(job->textData(), {});
-            } else {
-                done({}, job->error() == QKeychain::EntryNotFound ? QString() : job->errorString());
-            }
-        });
-        job->start();
-    };
-    keyring.Write = [](const QString& key, const QString& password, auto done) {
-        auto* job = new QKeychain::WritePasswordJob(kService);
-        job->setKey(key);
-        job->setTextData(password);
-        QObject::connect(job, &QKeychain::Job::finished, [job, done] {
-            done(job->error() == QKeychain::NoError ? QString() : job->errorString());
-        });
-        job->start();
-    };
-    keyring.Delete = [](const QString& key) {
-        auto* job = new QKeychain::DeletePasswordJob(kService);
-        job->setKey(key);
-        job->start();
-    };
-    return keyring;
-}
-
-TKeyring& KeyringSlot() {
-    static TKeyring keyring = SystemKeyring();
-    return keyring;
-}
-
 }  // namespace
 
-void SetKeyring(TKeyring keyring) {
-    KeyringSlot() =
-        keyring.Read && keyring.Write && keyring.Delete ? std::move(keyring) : SystemKeyring();
-}
-
-TAccount::TAccount(std::vector<TDataPane*> panes, QObject* parent)
-    : QObject(parent), panes_(std::move(panes)) {
+TAccount::TAccount(std::vector<TDataPane*> panes, const TKeyring& keyring, QObject* parent)
+    : QObject(parent), panes_(std::move(panes)), keyring_(keyring) {
     for (TDataPane* pane : panes_) {
         const auto spread = [this, pane] { Spread(pane); };
         for (QLineEdit* edit :
@@ -116,8 +72,8 @@ void TAccount::Load() {
     if (!remember_ || first->UserNameEd->text().isEmpty()) return;
 
     // The answer may come after the window has gone.
-    KeyringSlot().Read(KeyringKey(), [self = QPointer<TAccount>(this)](const QString& password,
-                                                                       const QString& error) {
+    keyring_.Read(KeyringKey(), [self = QPointer<TAccount>(this)](const QString& password,
+                                                                  const QString& error) {
         if (!self) return;
         if (!error.isEmpty()) {
             emit self->Message(tr("The keyring could not give the password: %1").arg(error));
@@ -151,7 +107,7 @@ void TAccount::SetRememberPassword(bool remember) {
         StorePassword();
         return;
     }
-    KeyringSlot().Delete(KeyringKey());
+    keyring_.Delete(KeyringKey());
 }
 
 QString TAccount::KeyringKey() const {
@@ -161,12 +117,11 @@ QString TAccount::KeyringKey() const {
 void TAccount::StorePassword() {
     const QString password = panes_.front()->PasswordEd->text();
     if (!remember_ || password.isEmpty()) return;
-    KeyringSlot().Write(
-        KeyringKey(), password, [self = QPointer<TAccount>(this)](const QString& error) {
-            if (self && !error.isEmpty()) {
-                emit self->Message(tr("The keyring could not keep the password: %1").arg(error));
-            }
-        });
+    keyring_.Write(KeyringKey(), password, [self = QPointer<TAccount>(this)](const QString& error) {
+        if (self && !error.isEmpty()) {
+            emit self->Message(tr("The keyring could not keep the password: %1").arg(error));
+        }
+    });
 }
 
 }  // namespace orvanta::ui

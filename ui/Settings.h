@@ -3,40 +3,22 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
 #include <vector>
-
-class QSettings;
 
 namespace orvanta::ui {
 
 class TDataPane;
-
-// Where a remembered password is kept: the system keyring (through QtKeychain) unless a
-// test puts a store of its own in its place. Each call answers through `done`, on the
-// interface thread, possibly later; error is empty on success.
-struct TKeyring {
-    // password is empty when the keyring holds none for the key.
-    std::function<void(const QString& key,
-                       std::function<void(const QString& password, const QString& error)> done)>
-        Read;
-    std::function<void(const QString& key, const QString& password,
-                       std::function<void(const QString& error)> done)>
-        Write;
-    std::function<void(const QString& key)> Delete;
-};
-// Empty functions bring back the system keyring.
-void SetKeyring(TKeyring keyring);
+struct TKeyring;
 
 // One account for every pane (server URL, user, password, proxy, CA file) and a data source per
 // pane, remembered between runs in the user's settings (QSettings, the usual place for
 // the platform). The password never goes there: with Remember on it is kept in the
-// system keyring, else nowhere.
+// keyring of the environment, else nowhere.
 class TAccount final : public QObject {
     Q_OBJECT
 
 public:
-    explicit TAccount(std::vector<TDataPane*> panes, QObject* parent = nullptr);
+    TAccount(std::vector<TDataPane*> panes, const TKeyring& keyring, QObject* parent = nullptr);
 
     // Fills the panes from the settings and, with Remember on, asks the keyring for the
     // password (it arrives later).
@@ -60,6 +42,7 @@ private:
     [[nodiscard]] QString KeyringKey() const;
 
     std::vector<TDataPane*> panes_;
+    const TKeyring& keyring_;
     bool remember_ = false;
     bool spreading_ = false;
 };

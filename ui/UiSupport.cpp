@@ -16,16 +16,6 @@ namespace orvanta::ui {
 
 namespace {
 
-LocalClock& ClockSlot() {
-    static LocalClock clock;
-    return clock;
-}
-
-ErrorReporter& ReporterSlot() {
-    static ErrorReporter reporter;
-    return reporter;
-}
-
 const QDate kDayZero(1899, 12, 30);
 
 }  // namespace
@@ -105,14 +95,6 @@ QString TimeFormat() {
     return format.trimmed();
 }
 
-QDateTime Now() {
-    return ClockSlot() ? ClockSlot()() : QDateTime::currentDateTime();
-}
-
-void SetClock(LocalClock clock) {
-    ClockSlot() = std::move(clock);
-}
-
 QString ErrorText(const QString& message) {
     // A full stop ends the message unless its last character already is one or a
     // character of a lower code (a blank, a comma, a closing parenthesis keep theirs).
@@ -162,33 +144,6 @@ QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
     box.setObjectName(QStringLiteral("AskBox"));
     box.setDefaultButton(preferred);
     return static_cast<QMessageBox::StandardButton>(box.exec());
-}
-
-void SetErrorReporter(ErrorReporter reporter) {
-    ReporterSlot() = std::move(reporter);
-}
-
-void ReportError(const std::exception& error) {
-    const QString text = ErrorText(QString::fromUtf8(error.what()));
-    if (ReporterSlot()) {
-        ReporterSlot()(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvanta"), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
-}
-
-bool Guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-        return true;
-    } catch (const std::exception& error) {
-        ReportError(error);
-    } catch (...) {
-        ReportError(std::runtime_error("An unexpected failure ended the operation"));
-    }
-    return false;
 }
 
 }  // namespace orvanta::ui

@@ -6,9 +6,8 @@
 #include <QString>
 #include <QWidget>
 
-#include <exception>
+#include <initializer_list>
 #include <vector>
-#include <functional>
 
 #include "formats/DateTime.h"
 #include "formats/TextCodec.h"
@@ -57,11 +56,6 @@ void SetTabOrder(const std::vector<QWidget*>& order);
 // are local times).
 [[nodiscard]] QString TimeFormat();
 
-// The current local date-time. Tests install a fixed clock.
-using LocalClock = std::function<QDateTime()>;
-[[nodiscard]] QDateTime Now();
-void SetClock(LocalClock clock);  // empty: the system clock
-
 // The program's icon, drawn: a sync arrow pair on a rounded square.
 [[nodiscard]] QIcon AppIcon();
 
@@ -75,14 +69,8 @@ void SetClock(LocalClock clock);  // empty: the system clock
                                               QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton preferred);
 
-// The program's single place for failures: every exception raised in a handler of
-// Connect, Refresh, Store or an editor ends there and is shown in a message box with
-// the error icon, the caption "Orvanta" and the failure's own message.
+// A failure's message as the user reads it (TEnvironment::ReportError shows it): ended
+// by a full stop.
 [[nodiscard]] QString ErrorText(const QString& message);
-using ErrorReporter = std::function<void(const QString& text)>;
-void SetErrorReporter(ErrorReporter reporter);  // empty: the message box
-void ReportError(const std::exception& error);
-// Runs the handler and reports what it throws; true when it ran to its end.
-bool Guarded(const std::function<void()>& handler);
 
 }  // namespace orvanta::ui

@@ -148,7 +148,7 @@ TEST_F(Editors, EventTimesFromPickersToTheEventAndBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.span) + " " + c.steps);
-        SetClock([&] { return QDateTime(QDate(2026, 12, 6), c.now); });
+        clock = [&] { return QDateTime(QDate(2026, 12, 6), c.now); };
         refusals.clear();
         TSMLEvent& event = Open(c.span);
         const std::string payload = event.GetText();
@@ -299,7 +299,7 @@ TEST_F(Editors, ContactEditorNeedsANameAndWritesWhatItShows) {
 // No date shows as a blank, never as the zero date-time of 30 December 1899; ticking a
 // box with no date offers today at the next full hour.
 TEST_F(Editors, EmptyTaskDatesShowBlank) {
-    SetClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 10)); });
+    clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(14, 10)); };
     TSMLTask* task = tasks.NewItem();
     task->Parse(VTodo({"DUE:20261212T160000"}));
     TEditTaskForm& form = Find<TEditTaskForm>();

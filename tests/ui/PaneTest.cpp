@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <memory>
 
 #include "engine/HttpClient.h"
@@ -119,8 +118,9 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
                          kind.AddName, kind.EditName, kind.DeleteName, "StoreBtn"}));
 
         QWidget parent;
-        const auto editor = kind.MakeEditor(&parent);
-        TDataPane lone(kind, kind.Data->MakeClient(), *editor, &parent);
+        const TEnvironment environment = Environment();
+        const auto editor = kind.MakeEditor(&parent, environment);
+        TDataPane lone(kind, kind.Data->MakeClient(), *editor, environment, &parent);
         WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
         lone.AddBtnClick();
         EXPECT_TRUE(lone.SyncClient().Items.empty());
@@ -304,30 +304,9 @@ std::string Accounts(const TMainForm& window) {
     return text;
 }
 
-// A keyring in memory in place of the system's, for as long as it lives; with `failure`
-// set, every call fails with it.
-struct MemoryKeyring {
-    std::map<QString, QString> entries;
-    QString failure;
-    MemoryKeyring() {
-        SetKeyring({[this](const QString& key, auto done) {
-                        const auto found = entries.find(key);
-                        const bool ok = failure.isEmpty() && found != entries.end();
-                        done(ok ? found->second : QString(), failure);
-                    },
-                    [this](const QString& key, const QString& password, auto done) {
-                        if (failure.isEmpty()) entries[key] = password;
-                        done(failure);
-                    },
-                    [this](const QString& key) { entries.erase(key); }});
-    }
-    ~MemoryKeyring() { SetKeyring({}); }
-};
-
 // One account for all panes, remembered with each pane's own data source; the password
 // never goes to the settings, and to the keyring only while "Remember password" is on.
 TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
-    MemoryKeyring keyring;
     ScriptedPeer server = NotesServer();
     const QString url = QString::fromStdString(server.Url()), key = "ada@" + url;
     notes().ServerEd->setText(url);
@@ -348,7 +327,7 @@ TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
     EXPECT_EQ(Accounts(*window), expected("geheim-42"));
     ASSERT_TRUE(window->close());
     EXPECT_FALSE(SavedSettings().contains("geheim-42"));
-    window = std::make_unique<TMainForm>();
+    window = NewWindow();
     EXPECT_EQ(Accounts(*window), expected(""));
 
     const auto remember = [](const TMainForm& w) {
@@ -366,7 +345,7 @@ TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
     const QByteArray saved = SavedSettings();
     EXPECT_TRUE(saved.contains("RememberPassword=true"));
     EXPECT_FALSE(saved.contains("neu-7") || saved.contains("geheim-42"));
-    window = std::make_unique<TMainForm>();  // the password comes back into every pane
+    window = NewWindow();  // the password comes back into every pane
     for (const TDataPane* each : window->Panes())
         EXPECT_EQ(each->PasswordEd->text(), "neu-7");
     remember(*window);  // off: gone from the keyring
@@ -376,7 +355,7 @@ TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
     ASSERT_TRUE(window->close());
     // A keyring that cannot be reached is named in the status bar; nothing else fails.
     keyring.failure = "no keyring daemon";
-    window = std::make_unique<TMainForm>();
+    window = NewWindow();
     EXPECT_EQ(notes().PasswordEd->text(), "");
     EXPECT_EQ(window->statusBar()->currentMessage().toStdString(),
               "The keyring could not give the password: no keyring daemon");
@@ -539,12 +518,12 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
     QTemporaryDir dir;
     const QString out = dir.filePath("out.vcf");
     QStringList chosen;
-    SetFileChooser(
-        [&](QWidget*, bool save, const QString&, const QString& filter, const QString& suffix) {
-            EXPECT_TRUE(filter.contains("*.vcf"));
-            EXPECT_EQ(suffix, "vcf");
-            return save ? QStringList{out} : chosen;
-        });
+    chooser = [&](QWidget*, bool save, const QString&, const QString& filter,
+                  const QString& suffix) {
+        EXPECT_TRUE(filter.contains("*.vcf"));
+        EXPECT_EQ(suffix, "vcf");
+        return save ? QStringList{out} : chosen;
+    };
     window->TabControl1->setCurrentIndex(1);
     TDataPane& pane = Tab(1);
     ASSERT_EQ(window->CurrentPane(), &pane);
@@ -587,7 +566,6 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
     trigger("ImportAction");
     EXPECT_EQ(client.Items.size(), 2u);
     EXPECT_EQ(errors.size(), 2u);
-    SetFileChooser(nullptr);
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/Editors.h"
+#include "ui/Environment.h"
 #include "ui/Forms.h"
 #include "ui/UiSupport.h"
 
@@ -105,20 +107,53 @@ inline void Answer(QMessageBox::StandardButton button, QString* text = nullptr) 
     });
 }
 
-// A main window made anew for each test, as at the program's first start; failures the
-// program would show in a message box are collected instead.
+// A keyring in memory in place of the system's; with `failure` set, every call fails
+// with it.
+struct MemoryKeyring {
+    std::map<QString, QString> entries;
+    QString failure;
+
+    [[nodiscard]] ui::TKeyring Keyring() {
+        return {[this](const QString& key, auto done) {
+                    const auto found = entries.find(key);
+                    const bool ok = failure.isEmpty() && found != entries.end();
+                    done(ok ? found->second : QString(), failure);
+                },
+                [this](const QString& key, const QString& password, auto done) {
+                    if (failure.isEmpty()) entries[key] = password;
+                    done(failure);
+                },
+                [this](const QString& key) { entries.erase(key); }};
+    }
+};
+
+// A main window made anew for each test, as at the program's first start, with the
+// test's environment: failures the program would show in a message box are collected,
+// the clock is `clock` when set, the file dialogs are `chooser` (a dialog the test did not
+// expect fails it), and the keyring is in memory, never the user's.
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::SetErrorReporter([this](const QString& text) { errors.push_back(text.toStdString()); });
         QSettings().clear();
-        window = std::make_unique<ui::TMainForm>();
+        window = NewWindow();
     }
     void TearDown() override {
         window.reset();
-        ui::SetErrorReporter(nullptr);
-        ui::SetClock(nullptr);
         QLocale::setDefault(QLocale::system());
+    }
+    [[nodiscard]] ui::TEnvironment Environment() {
+        return {[this] { return clock ? clock() : QDateTime::currentDateTime(); },
+                [this](const QString& text) { errors.push_back(text.toStdString()); },
+                [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
+                       const QString& suffix) {
+                    if (chooser) return chooser(parent, save, caption, filter, suffix);
+                    ADD_FAILURE() << "a file dialog opened: " << caption.toStdString();
+                    return QStringList{};
+                },
+                keyring.Keyring()};
+    }
+    [[nodiscard]] std::unique_ptr<ui::TMainForm> NewWindow() {
+        return std::make_unique<ui::TMainForm>(Environment());
     }
     // The window's dialog of a type, and the pane of a tab.
     template <class Form>
@@ -129,8 +164,11 @@ protected:
         return *window->Panes()[static_cast<std::size_t>(index)];
     }
 
-    std::unique_ptr<ui::TMainForm> window;
+    ui::LocalClock clock;
+    ui::FileChooser chooser;
+    MemoryKeyring keyring;
     std::vector<std::string> errors;
+    std::unique_ptr<ui::TMainForm> window;  // last: it reports to the members above
 };
 
 }  // namespace orvanta::test

@@ -28,6 +28,7 @@
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
 #include "ui/Editors.h"
+#include "ui/Environment.h"
 #include "ui/Forms.h"
 #include "ui/UiSupport.h"
 
@@ -96,8 +97,11 @@ int main(int argc, char** argv) {
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(dir);
-    SetErrorReporter([](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); });
-    TMainForm window;
+    TEnvironment environment = SystemEnvironment();
+    environment.Report = [](const QString& text) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    };
+    TMainForm window(std::move(environment));
     window.show();
     try {
         // Each pane in front, named after its tab: main-calendar.png ...

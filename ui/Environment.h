@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+#include <functional>
+
+class QWidget;
+
+namespace orvanta::ui {
+
+// The current local date-time.
+using LocalClock = std::function<QDateTime()>;
+// Shows a failure's message (already ended by ErrorText) to the user.
+using ErrorReporter = std::function<void(const QString& text)>;
+// Asks for the files to open or the file to write; empty: cancelled.
+using FileChooser = std::function<QStringList(QWidget* parent, bool save, const QString& caption,
+                                              const QString& filter, const QString& suffix)>;
+
+// Where a remembered password is kept. Each call answers through `done`, on the
+// interface thread, possibly later; error is empty on success.
+struct TKeyring {
+    // password is empty when the keyring holds none for the key.
+    std::function<void(const QString& key,
+                       std::function<void(const QString& password, const QString& error)> done)>
+        Read;
+    std::function<void(const QString& key, const QString& password,
+                       std::function<void(const QString& error)> done)>
+        Write;
+    std::function<void(const QString& key)> Delete;
+};
+
+// What the interface takes from the system: the clock, the message box that shows a
+// failure, the file dialogs and the keyring. The main window holds one and hands it to
+// the panes, editors, account and File menu it makes, which keep a reference; a test
+// hands in its own.
+struct TEnvironment {
+    LocalClock Clock;
+    ErrorReporter Report;
+    FileChooser ChooseFiles;
+    TKeyring Keyring;
+
+    [[nodiscard]] QDateTime Now() const { return Clock(); }
+    // The program's single place for failures: every exception raised in a handler of
+    // Connect, Refresh, Store, the File menu or an editor ends here, shown through Report
+    // with the failure's own message.
+    void ReportError(const std::exception& error) const;
+    // Runs the handler and reports what it throws; true when it ran to its end.
+    bool Guarded(const std::function<void()>& handler) const;
+};
+
+// The system's: the current time, a message box with the error icon and the caption
+// "Orvanta", the toolkit's file dialogs and the system keyring (through QtKeychain).
+[[nodiscard]] TEnvironment SystemEnvironment();
+
+}  // namespace orvanta::ui
