@@ -5,6 +5,7 @@
 // with every field of its kind, as the editors see them. --ca-file names the certificate
 // authority of a server with a private one. Exit status: 0 loaded, 1 failed, 2 wrong
 // usage, 3 loaded but the server's items were refused in part (said on stderr).
+// --help prints the usage and --version the version, both on stdout, and end with 0.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -100,12 +101,18 @@ std::string Json(const FieldValue& value) {
 int main(int argc, char** argv) {
     bool fields = false;
     bool usage = false;
+    bool help = false;
     std::string caFile;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--fields") {
             fields = true;
+        } else if (arg == "--help") {
+            help = true;
+        } else if (arg == "--version") {
+            std::printf("orvanta-load %s\n", ORVANTA_VERSION);
+            return 0;
         } else if (arg == "--ca-file") {
             usage |= i + 1 == argc;
             if (i + 1 < argc) caFile = argv[++i];
@@ -113,14 +120,14 @@ int main(int argc, char** argv) {
             args.emplace_back(arg);
         }
     }
-    if (usage || args.size() < 3) {
+    if (help || usage || args.size() < 3) {
         std::string kinds;
         for (const DataKind& kind : DataKinds())
             kinds += (kinds.empty() ? "" : "|") + kind.Keyword;
-        std::fprintf(stderr,
+        std::fprintf(help ? stdout : stderr,
                      "usage: %s URL USER PASSWORD [%s] [DATASOURCE] [--fields] [--ca-file FILE]\n",
                      argv[0], kinds.c_str());
-        return 2;
+        return help ? 0 : 2;
     }
     const DataKind* kind = nullptr;
     try {

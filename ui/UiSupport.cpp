@@ -1,16 +1,20 @@
 #include "ui/UiSupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QPainter>
-#include <QPixmap>
-#include <QPolygonF>
 
 #include <cmath>
+
+// The icon's renders are a resource of this static library, which the linker keeps only
+// when something calls its initializer (and Q_INIT_RESOURCE works outside namespaces only).
+static void InitIconResource() {
+    Q_INIT_RESOURCE(orvanta_icons);
+}
 
 namespace orvanta::ui {
 
@@ -103,33 +107,13 @@ QString ErrorText(const QString& message) {
 }
 
 QIcon AppIcon() {
+    // Every size the build rendered from ui/orvanta.svg, the drawing the desktop's menus
+    // show too.
+    InitIconResource();
     QIcon icon;
-    for (const int size : {16, 32, 48, 64, 128}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0x2a, 0x6f, 0xb0));
-        painter.drawRoundedRect(QRectF(0, 0, size, size), size * 0.2, size * 0.2);
-        QPen pen(Qt::white, size * 0.09, Qt::SolidLine, Qt::RoundCap);
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
-        const QRectF ring(size * 0.22, size * 0.22, size * 0.56, size * 0.56);
-        painter.drawArc(ring, 30 * 16, 150 * 16);
-        painter.drawArc(ring, 210 * 16, 150 * 16);
-        painter.setBrush(Qt::white);
-        painter.setPen(Qt::NoPen);
-        const double a = size * 0.12;
-        const QPointF right(ring.right(), ring.center().y());
-        const QPointF left(ring.left(), ring.center().y());
-        painter.drawPolygon(QPolygonF{right + QPointF(-a, -a * 0.2), right + QPointF(a, -a * 0.2),
-                                      right + QPointF(0, a)});
-        painter.drawPolygon(QPolygonF{left + QPointF(-a, a * 0.2), left + QPointF(a, a * 0.2),
-                                      left + QPointF(0, -a)});
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
+    const QDir sizes(QStringLiteral(":/orvanta/icons/hicolor"));
+    for (const QString& size : sizes.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        icon.addFile(sizes.filePath(size + QStringLiteral("/apps/orvanta.png")));
     return icon;
 }
 

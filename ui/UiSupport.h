@@ -56,7 +56,8 @@ void SetTabOrder(const std::vector<QWidget*>& order);
 // are local times).
 [[nodiscard]] QString TimeFormat();
 
-// The program's icon, drawn: a sync arrow pair on a rounded square.
+// The program's icon: two arrows round a ring on a blue tile (ui/orvanta.svg), at every
+// size the build rendered.
 [[nodiscard]] QIcon AppIcon();
 
 // "1 change", "3 changes".
