@@ -1,4 +1,5 @@
-# Writes the AppStream metainfo from its template (cmake -P):
+# Writes the AppStream metainfo from its template, when the build is configured
+# (include) or on its own (cmake -P):
 #   cmake -DTEMPLATE=FILE -DOUTPUT=FILE -DPROGRAMS=orvanta,orvanta-load
 #         [-DSCREENSHOTS_URL=https://...] -P Metainfo.cmake
 # PROGRAMS are the programs the package provides. SCREENSHOTS_URL is the web address
