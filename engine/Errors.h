@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/Codes.h"
 #include "formats/Failure.h"
 
 namespace orvanta {
@@ -30,11 +31,13 @@ public:
 class ProtocolError : public SyncError {
 public:
     using SyncError::SyncError;
-    ProtocolError(const std::string& message, int status) : SyncError(message), status_(status) {}
-    [[nodiscard]] int Status() const { return status_; }
+    ProtocolError(const std::string& message, StatusCode status)
+        : SyncError(message), status_(status) {}
+    // The server's refusal, when the failure is one; 0 otherwise.
+    [[nodiscard]] StatusCode Status() const { return status_; }
 
 private:
-    int status_ = 0;
+    StatusCode status_{};
 };
 
 }  // namespace orvanta

@@ -113,9 +113,10 @@ public:
           session_(client, "loading_") {}
 
     void Run() {
+        client_.NextAnchor = client_.DrawNumber(100000000);
         session_.Open(blank_ ? AlertCode::SlowSync : AlertCode::OneWayFromServer,
                       blank_ ? std::nullopt : std::optional<std::string>(lastAnchor_),
-                      /*withSync=*/true);
+                      client_.NextAnchor, /*withSync=*/true);
 
         TakeReply(/*firstReply=*/true);
         while (!session_.ReplyFinal()) {
@@ -126,18 +127,19 @@ public:
             TakeReply(false);
         }
 
-        outbox_.ContainerName = "Map";
-        outbox_.SendWhenEmpty = false;
-        outbox_.ContainerHead = [this](TMessageWriter& m) {
+        TContainer& map = outbox_.Containers.emplace_back();
+        map.Name = "Map";
+        map.SendWhenEmpty = false;
+        map.Head = [this](TMessageWriter& m) {
             m.LocURI("Target", client_.DataSource);
             m.LocURI("Source", client_.LocalDatabase);
         };
-        outbox_.UnitCount = [this] { return client_.Items.size(); };
-        outbox_.AppendUnit = [this](TMessageWriter& m, std::size_t i) {
-            const std::string& id = client_.Items[i]->ID;
+        map.UnitCount = [this] { return client_.Items.size(); };
+        map.AppendUnit = [this](TMessageWriter& m, std::size_t i) {
+            const TSMLItem& item = *client_.Items[i];
             m.Open("MapItem");
-            m.LocURI("Target", id);
-            m.LocURI("Source", id);
+            m.LocURI("Target", item.ServerID);
+            m.LocURI("Source", item.ID);
             m.Close();
         };
         session_.SendQueued(outbox_, true, [this] { TakeReply(false); });
@@ -166,14 +168,14 @@ private:
     // An Add makes an item; a Replace (or a repeated Add) of an item already held
     // updates it, one of an unknown item makes it; a Delete removes the item, and is
     // answered 211 (not deleted) when there is none.
-    int TakeCommand(pugi::xml_node cmd, std::string_view name, const std::string& id) {
+    StatusCode TakeCommand(pugi::xml_node cmd, std::string_view name, const std::string& id) {
         const std::size_t hash = TItemIndex::HashOf(id);
         const std::size_t found = held_.Find(id, hash);
         if (name == "Delete") {
-            if (found == TItemIndex::npos) return 211;
+            if (found == TItemIndex::npos) return StatusCode::ItemNotDeleted;
             deleted_.insert(held_.At(found));
             held_.Erase(found);
-            return 200;
+            return StatusCode::Ok;
         }
         TSMLItem* item = nullptr;
         if (found != TItemIndex::npos) {
@@ -181,7 +183,9 @@ private:
         } else {
             client_.Items.push_back(client_.CreateItem());
             item = client_.Items.back().get();
+            // The load keeps no identifiers of its own: the server's serves as both.
             item->ID = id;
+            item->ServerID = id;
             held_.Insert(item, hash);
         }
         item->CmdID = Text(Child(cmd, "CmdID"));
@@ -192,7 +196,7 @@ private:
         } else if (!blank_) {
             item->ServerChange = ServerChangeKind::Added;
         }
-        return 200;
+        return StatusCode::Ok;
     }
 
     TSMLBase& client_;

@@ -14,22 +14,6 @@ namespace orvanta {
 
 namespace {
 
-// A payload for a UTF-8 XML document: a line whose bytes are not UTF-8 (read from a
-// Latin-1 value) is carried as the characters it was read as.
-std::string PayloadText(const TSMLItem& item) {
-    std::string text = item.GetText();
-    if (IsWellFormedUTF8(text)) return text;
-    text.clear();
-    for (const std::string_view line : item.Lines) {
-        if (IsWellFormedUTF8(line))
-            text += line;
-        else
-            text += ToUTF8(FromUTF8(line));
-        text += "\r\n";
-    }
-    return text;
-}
-
 std::string Plural(std::size_t n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
@@ -49,31 +33,34 @@ public:
     void Run() {
         // A refusal of the session or of the data source (401, 404, 508 ...) ends the
         // store in Open: nothing has been sent, nothing is settled.
-        session_.Open(AlertCode::OneWayFromClient, client_.NextAnchor, /*withSync=*/false);
+        const std::string last = client_.NextAnchor;
+        client_.NextAnchor = client_.DrawNumber(100000000);
+        session_.Open(AlertCode::OneWayFromClient, last, client_.NextAnchor, /*withSync=*/false);
 
         const auto answer = [this] {
             CollectStatuses();
-            session_.AnswerReply(outbox_, false, nullptr);
+            session_.AnswerReply(outbox_, false, refuseChange_);
         };
-        session_.AnswerReply(outbox_, true, nullptr);
-        outbox_.ContainerName = "Sync";
-        outbox_.ContainerHead = [this](TMessageWriter& m) {
+        session_.AnswerReply(outbox_, true, refuseChange_);
+        TContainer& sync = outbox_.Containers.emplace_back();
+        sync.Name = "Sync";
+        sync.Head = [this](TMessageWriter& m) {
             m.LocURI("Target", client_.DataSource);
             m.LocURI("Source", client_.LocalDatabase);
         };
-        outbox_.UnitCount = [this] { return changes_.size(); };
-        outbox_.AppendUnit = [this](TMessageWriter& m, std::size_t i) { AppendChange(m, i); };
-        outbox_.UnitsAreItems = true;
+        sync.UnitCount = [this] { return changes_.size(); };
+        sync.AppendUnit = [this](TMessageWriter& m, std::size_t i) { AppendChange(m, i); };
+        sync.UnitsAreItems = true;
         session_.SendQueued(outbox_, true, answer);
 
         // Answer what the server still sends (its own Sync, or more messages) until a
         // final reply holds nothing but Statuses.
-        outbox_.ContainerName = nullptr;
+        outbox_.Containers.clear();
         for (;;) {
             CollectStatuses();
             const bool final = session_.ReplyFinal();
             if (final && !session_.ReplyHasCommands()) break;
-            session_.AnswerReply(outbox_, false, nullptr);
+            session_.AnswerReply(outbox_, false, refuseChange_);
             outbox_.Tail =
                 final ? std::function<void()>() : [this] { session_.AppendNextMessageAlert(); };
             session_.SendQueued(outbox_, final, answer);
@@ -101,7 +88,7 @@ private:
         if (item.State != ItemState::Deleted) m.Meta("Type", client_.ContentType);
         m.Open("Item");
         m.LocURI("Source", item.ID);
-        if (item.State != ItemState::Deleted) m.CData("Data", PayloadText(item));
+        if (item.State != ItemState::Deleted) m.CData("Data", XmlPayload(item.GetText()));
         m.Close();
         m.Close();
     }
@@ -114,7 +101,7 @@ private:
             if (cmd != "Add" && cmd != "Replace" && cmd != "Delete") continue;
             try {
                 codes_[{StrToInt(Text(Child(s, "MsgRef"))), StrToInt(Text(Child(s, "CmdRef")))}] =
-                    static_cast<int>(ReadInteger(Child(s, "Data")));
+                    static_cast<StatusCode>(ReadInteger(Child(s, "Data")));
             } catch (const Failure&) {
                 // A Status that names no command of ours settles nothing.
             }
@@ -132,9 +119,9 @@ private:
             const auto it = codes_.find({change.MsgID, static_cast<int>(change.CmdID)});
             if (it == codes_.end()) {
                 ++unconfirmed;
-            } else if (it->second < 200 || it->second > 299) {
+            } else if (!IsSuccess(it->second)) {
                 ++refused;
-                refusedCodes.insert(it->second);
+                refusedCodes.insert(Number(it->second));
             } else if (change.Item->State == ItemState::Deleted) {
                 gone.insert(change.Item);
             } else {
@@ -169,8 +156,18 @@ private:
     TSMLBase& client_;
     TSyncSession session_;
     TOutbox outbox_;
+    // A server's own change has no place in a one-way store, which keeps no copy of the
+    // server's items: it is refused, so that the server does not count it as delivered,
+    // and reported.
+    const TSyncSession::ServerItemHandler refuseChange_ = [this](pugi::xml_node,
+                                                                 std::string_view name,
+                                                                 const std::string&) {
+        client_.Refused.push_back(
+            {std::string(name), StatusCode::NotSupported, RefusalReason::OneWayStore});
+        return StatusCode::NotSupported;
+    };
     std::vector<Change> changes_;
-    std::map<std::pair<int, int>, int> codes_;  // (MsgRef, CmdRef) -> status code
+    std::map<std::pair<int, int>, StatusCode> codes_;  // (MsgRef, CmdRef) -> status code
 };
 
 }  // namespace

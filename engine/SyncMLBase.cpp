@@ -58,6 +58,10 @@ std::string RefusedReport(const std::vector<RefusedCommand>& refused) {
                 return "outside any Sync";
             case RefusalReason::NestedTooDeeply:
                 return "nested too deeply";
+            case RefusalReason::OneWayStore:
+                return "sent back to a store";
+            case RefusalReason::UnknownItem:
+                return "for an item not held here";
         }
         return "refused";
     };
@@ -68,7 +72,7 @@ std::string RefusedReport(const std::vector<RefusedCommand>& refused) {
         const RefusedCommand& r = *parts[i].first;
         text += (i ? ", " : "") + std::to_string(parts[i].count) + " " + r.Cmd +
                 (parts[i].count == 1 ? " command " : " commands ") + why(r.Reason) + " (status " +
-                std::to_string(r.Code) + ")";
+                std::to_string(Number(r.Code)) + ")";
     }
     return text;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Codes.h"
 #include "formats/DateTime.h"
 #include "formats/SyncMLItem.h"
 
@@ -48,12 +49,14 @@ enum class RefusalReason {
     NotSupported,     // Copy and Move (406)
     OutsideSync,      // a change outside any Sync, which alone names the data store (406)
     NestedTooDeeply,  // an Atomic or Sequence too deep inside others, with all it holds (406)
+    OneWayStore,      // a change sent back in a store, which has no place to keep it (406)
+    UnknownItem,      // a Replace of an item the client does not hold (404)
 };
 
 // A command of the server that the last exchange refused: its item is missing from Items.
 struct RefusedCommand {
     std::string Cmd;  // Add, Replace, Copy, Atomic ...
-    int Code = 0;     // the Status the client answered
+    StatusCode Code{};  // the Status the client answered
     RefusalReason Reason = RefusalReason::NoItem;
 };
 

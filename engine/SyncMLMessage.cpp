@@ -6,6 +6,7 @@
 
 #include "engine/Errors.h"
 #include "formats/DateTime.h"
+#include "formats/SyncMLItem.h"
 #include "formats/TextCodec.h"
 
 namespace orvanta {
@@ -156,6 +157,23 @@ const std::string& TMessageWriter::Finish() {
     while (!open_.empty())
         Close();
     return text_;
+}
+
+std::string XmlPayload(std::string_view payload) {
+    if (IsWellFormedUTF8(payload)) return std::string(payload);
+    std::string text;
+    text.reserve(payload.size() + payload.size() / 8);
+    for (std::size_t start = 0; start < payload.size();) {
+        const LineBounds line = LineAt(payload, start);
+        const std::string_view content = payload.substr(start, line.End - start);
+        if (IsWellFormedUTF8(content))
+            text += content;
+        else
+            text += ToUTF8(FromUTF8(content));
+        text += payload.substr(line.End, line.Next - line.End);
+        start = line.Next;
+    }
+    return text;
 }
 
 std::string_view LocalName(pugi::xml_node node) {

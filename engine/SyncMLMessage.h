@@ -7,6 +7,8 @@
 
 #include <pugixml.hpp>
 
+#include "engine/Codes.h"
+
 namespace orvanta {
 
 // The client's outgoing message, written element by element as UTF-8 text with its
@@ -68,13 +70,10 @@ private:
     bool startTagOpen_ = false;
 };
 
-// The Alert codes the client sends (SyncML 1.2 representation protocol, alert types).
-enum class AlertCode : int {
-    SlowSync = 201,
-    OneWayFromClient = 202,
-    OneWayFromServer = 204,
-    NextMessage = 222,
-};
+// A payload as text for a UTF-8 XML document: a line whose bytes are not UTF-8 (read
+// from a Latin-1 value) is carried as the characters it was read as; the rest, line ends
+// included, byte for byte.
+[[nodiscard]] std::string XmlPayload(std::string_view payload);
 
 // Reading replies. Elements are matched by local name, so prefixes and namespace
 // declarations of the server do not matter.

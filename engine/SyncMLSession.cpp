@@ -17,12 +17,8 @@ namespace {
 // Room kept free in every message for <Final/>, a tail command and the closing tags.
 constexpr std::size_t kReserveBytes = 512;
 
-bool IsSuccess(int code) {
-    return code >= 200 && code <= 299;
-}
-
-std::string Meaning(int code) {
-    switch (code) {
+std::string Meaning(StatusCode code) {
+    switch (Number(code)) {
         case 400:
             return "the request was malformed";
         case 401:
@@ -68,10 +64,10 @@ std::string Meaning(int code) {
 
 }  // namespace
 
-std::string RefusalMessage(int code, const std::string& dataSource, bool forAlert,
+std::string RefusalMessage(StatusCode code, const std::string& dataSource, bool forAlert,
                            AlertCode sessionAlert) {
-    const std::string status = " (status " + std::to_string(code) + ")";
-    if (code == 508) {
+    const std::string status = " (status " + std::to_string(Number(code)) + ")";
+    if (code == StatusCode::RefreshRequired) {
         // "Refresh" loads the data source anew, which a store needs after 508; a load is
         // that already, and a full one has nothing left to do first.
         switch (sessionAlert) {
@@ -86,11 +82,11 @@ std::string RefusalMessage(int code, const std::string& dataSource, bool forAler
         }
     }
     switch (code) {
-        case 401:
+        case StatusCode::InvalidCredentials:
             return "The server refused the credentials" + status;
-        case 407:
+        case StatusCode::MissingCredentials:
             return "The server requires credentials" + status;
-        case 404:
+        case StatusCode::NotFound:
             if (forAlert)
                 return "The server does not know the data source \"" + dataSource + "\"" + status;
             break;
@@ -104,7 +100,10 @@ std::string RefusalMessage(int code, const std::string& dataSource, bool forAler
     return "The server refused the session: " + Meaning(code) + status;
 }
 
-TSyncSession::TSyncSession(TSMLBase& client, std::string_view prefix) : client_(client) {
+TSyncSession::TSyncSession(TSMLBase& client, std::string_view prefix, SessionIdentity identity)
+    : client_(client),
+      deviceID_(identity.DeviceID.empty() ? client.DeviceID : std::move(identity.DeviceID)),
+      twoWay_(identity.TwoWay) {
     sessionID_ = std::string(prefix) + UTCText(client.Clock()) + client.DrawNumber(1000000);
     responseURI_ = client.ServerURL;
     client.LastExchange = {};
@@ -132,19 +131,20 @@ void TSyncSession::ReportProgress() const {
     if (client_.OnProgress) client_.OnProgress(client_.LastExchange);
 }
 
-void TSyncSession::Open(AlertCode alertCode, const std::optional<std::string>& last,
-                        bool withSync) {
+StatusCode TSyncSession::Open(AlertCode alertCode, const std::optional<std::string>& last,
+                              const std::string& next, bool withSync, bool refreshAccepted) {
     alert_ = alertCode;
     BeginMessage();
     AppendDevInfPut();
-    AppendStoreAlert(alertCode, last);
+    AppendStoreAlert(alertCode, last, next);
     if (withSync) AppendSync();
     Send(true);
-    CheckAlertAccepted("1", "2", alertCode);
+    CheckAlertAccepted("1", "2", alertCode, refreshAccepted);
     if (!Child(ReplyBody(), "Alert")) {
         throw ProtocolError("The server did not open the data source \"" + client_.DataSource +
                             "\" for synchronisation");
     }
+    return ReplyStatus("1", "2").value_or(StatusCode::Ok);
 }
 
 void TSyncSession::BeginMessage() {
@@ -159,7 +159,7 @@ void TSyncSession::BeginMessage() {
     m.Element("MsgID", msgID_);
     // A password in the URL is for the HTTP layer, not for the message.
     m.LocURI("Target", WithoutUserInfo(msgID_ == 1 ? client_.ServerURL : responseURI_));
-    m.LocURI("Source", client_.DeviceID);
+    m.LocURI("Source", deviceID_);
     // Credentials only ever go in message 1, which goes to the server the user named;
     // a response URI may point elsewhere.
     if (msgID_ == 1) {
@@ -186,7 +186,7 @@ void TSyncSession::AppendDevInfPut() {
     // The device information is its own namespace; servers refuse it without one.
     m.Open("DevInf", "syncml:devinf");
     m.Element("VerDTD", "1.2");
-    m.Element("DevID", client_.DeviceID);
+    m.Element("DevID", deviceID_);
     m.Element("DevTyp", "workstation");
     // The client reads UTC times ("Z") and zoned times with their VTIMEZONE; without this
     // a server sends every time floating in its own zone, and times shift.
@@ -217,7 +217,9 @@ void TSyncSession::AppendDevInfPut() {
         }
         m.Close();
     }
+    // Sync types: 1 two-way, 2 slow, 3 one-way from the client, 5 one-way from the server.
     m.Open("SyncCap");
+    if (twoWay_) m.Element("SyncType", 1);
     for (const int type : {2, 3, 5})
         m.Element("SyncType", type);
     m.Close();
@@ -228,7 +230,8 @@ void TSyncSession::AppendDevInfPut() {
     m.Close();  // Put
 }
 
-void TSyncSession::AppendStoreAlert(AlertCode code, const std::optional<std::string>& last) {
+void TSyncSession::AppendStoreAlert(AlertCode code, const std::optional<std::string>& last,
+                                    const std::string& next) {
     TMessageWriter& m = message_;
     m.Open("Alert");
     m.Element("CmdID", NextCmdID());
@@ -239,8 +242,7 @@ void TSyncSession::AppendStoreAlert(AlertCode code, const std::optional<std::str
     m.Open("Meta");
     m.Open("Anchor", "syncml:metinf");
     if (last) m.Element("Last", *last);
-    client_.NextAnchor = client_.DrawNumber(100000000);
-    m.Element("Next", client_.NextAnchor);
+    m.Element("Next", next);
     m.Close();
     m.Close();
     m.Close();
@@ -265,7 +267,7 @@ void TSyncSession::AppendStatus(const OutgoingStatus& s) {
     m.Element("Cmd", s.Cmd);
     if (!s.TargetRef.empty()) m.Element("TargetRef", s.TargetRef);
     if (!s.SourceRef.empty()) m.Element("SourceRef", s.SourceRef);
-    m.Element("Data", s.Code);
+    m.Element("Data", Number(s.Code));
     if (s.AnchorNext) {
         m.Open("Item");
         m.Open("Data");
@@ -360,7 +362,6 @@ void TSyncSession::LimitTooSmall() const {
 }
 
 void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void()>& answer) {
-    const auto unitsLeft = [&] { return out.UnitCount && out.NextUnit < out.UnitCount(); };
     TMessageWriter& m = message_;
     for (;;) {
         BeginMessage();
@@ -380,35 +381,41 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 ++placed;
             }
         }
-        if (!full && out.ContainerName &&
-            (unitsLeft() || (out.SendWhenEmpty && !out.ContainerSent))) {
+        for (TContainer& c : out.Containers) {
+            if (full) break;
+            if (c.Done()) continue;
             const TMessageWriter::Mark beforeContainer = m.Here();
-            m.Open(out.ContainerName);
-            m.Element("CmdID", NextCmdID());
-            if (out.ContainerHead) out.ContainerHead(m);
+            m.Open(c.Name);
+            c.CmdID = NextCmdID();
+            m.Element("CmdID", c.CmdID);
+            if (c.Head) c.Head(m);
             std::size_t inContainer = 0;
-            while (unitsLeft()) {
+            while (c.UnitsLeft()) {
                 const TMessageWriter::Mark before = m.Here();
-                out.AppendUnit(m, out.NextUnit);
+                c.AppendUnit(m, c.NextUnit);
                 if (!Fits(kReserveBytes)) {
-                    if (placed == 0 && inContainer == 0) LimitTooSmall();
+                    if (placed == 0) LimitTooSmall();
                     m.Rewind(before);
                     full = true;
                     break;
                 }
-                ++out.NextUnit;
+                ++c.NextUnit;
                 ++inContainer;
+                ++placed;
             }
             if (inContainer == 0 && full) {
                 m.Rewind(beforeContainer);
                 --cmdID_;
             } else {
                 m.Close();
-                out.ContainerSent = true;
+                c.Sent = true;
+                ++placed;
             }
+            if (c.UnitsAreItems) client_.LastExchange.Items = c.NextUnit;
         }
-        if (out.UnitsAreItems) client_.LastExchange.Items = out.NextUnit;
-        const bool last = !full && out.Statuses.empty() && !unitsLeft();
+        const bool last = !full && out.Statuses.empty() &&
+                          std::all_of(out.Containers.begin(), out.Containers.end(),
+                                      [](const TContainer& c) { return c.Done(); });
         if (last) {
             if (out.Tail) out.Tail();
             Send(final);
@@ -431,20 +438,22 @@ bool TSyncSession::ReplyFinal() const {
     return static_cast<bool>(Child(ReplyBody(), "Final"));
 }
 
-std::optional<int> TSyncSession::ReplyStatus(std::string_view msgRef,
+std::optional<StatusCode> TSyncSession::ReplyStatus(std::string_view msgRef,
                                              std::string_view cmdRef) const {
     for (pugi::xml_node s = ReplyBody().first_child(); s; s = s.next_sibling()) {
         if (!HasLocalName(s, "Status") || Text(Child(s, "CmdRef")) != cmdRef) continue;
         const std::string ref = Text(Child(s, "MsgRef"));
         if (!ref.empty() && ref != msgRef) continue;
-        return static_cast<int>(ReadInteger(s, "Data"));
+        return static_cast<StatusCode>(ReadInteger(s, "Data"));
     }
     return std::nullopt;
 }
 
 void TSyncSession::CheckAlertAccepted(std::string_view msgRef, std::string_view cmdRef,
-                                      AlertCode alert) const {
-    if (const auto code = ReplyStatus(msgRef, cmdRef); code && !IsSuccess(*code)) {
+                                      AlertCode alert, bool refreshAccepted) const {
+    const auto code = ReplyStatus(msgRef, cmdRef);
+    if (refreshAccepted && code == StatusCode::RefreshRequired) return;
+    if (code && !IsSuccess(*code)) {
         throw ProtocolError(RefusalMessage(*code, client_.DataSource, true, alert), *code);
     }
 }
@@ -503,22 +512,22 @@ public:
                 Group(c, name, depth, false);
             } else if (IsItemCommand(name)) {
                 // A change names its data store by the Sync around it.
-                Refuse(c, name, 406, RefusalReason::OutsideSync);
+                Refuse(c, name, StatusCode::NotSupported, RefusalReason::OutsideSync);
             } else if (name == "Put") {
-                Statuses.push_back(StatusOf(c, name, 200));
+                Statuses.push_back(StatusOf(c, name, StatusCode::Ok));
             } else if (IsOtherCommand(name)) {
-                Statuses.push_back(StatusOf(c, name, 406));
+                Statuses.push_back(StatusOf(c, name, StatusCode::NotSupported));
             }
         }
     }
 
 private:
-    OutgoingStatus StatusOf(pugi::xml_node c, std::string_view name, int code) const {
+    OutgoingStatus StatusOf(pugi::xml_node c, std::string_view name, StatusCode code) const {
         return {msgRef_, std::to_string(ReadInteger(c, "CmdID")), std::string(name), {}, {}, code,
                 {}};
     }
 
-    void Refuse(pugi::xml_node c, std::string_view name, int code, RefusalReason reason) {
+    void Refuse(pugi::xml_node c, std::string_view name, StatusCode code, RefusalReason reason) {
         Statuses.push_back(StatusOf(c, name, code));
         refused_.push_back({std::string(name), code, reason});
     }
@@ -538,10 +547,10 @@ private:
 
     void Group(pugi::xml_node c, std::string_view name, int depth, bool inSync) {
         if (depth >= kMaxNesting) {
-            Refuse(c, name, 406, RefusalReason::NestedTooDeeply);
+            Refuse(c, name, StatusCode::NotSupported, RefusalReason::NestedTooDeeply);
             return;
         }
-        Statuses.push_back(StatusOf(c, name, 200));
+        Statuses.push_back(StatusOf(c, name, StatusCode::Ok));
         if (inSync) {
             InSync(c, depth + 1);
         } else {
@@ -559,13 +568,13 @@ private:
             } else if (IsGroup(name)) {
                 Group(c, name, depth, true);
             } else if (IsItemCommand(name)) {
-                Refuse(c, name, 406, RefusalReason::NotSupported);
+                Refuse(c, name, StatusCode::NotSupported, RefusalReason::NotSupported);
             }  // CmdID, Target, Meta ...
         }
     }
 
     void Change(pugi::xml_node c, std::string_view name) {
-        OutgoingStatus status = StatusOf(c, name, 200);
+        OutgoingStatus status = StatusOf(c, name, StatusCode::Ok);
         // An Add names the server's item by its Source, a Replace or Delete by its
         // Target; a server that uses the other one is understood as well.
         const pugi::xml_node item = Child(c, "Item");
@@ -575,7 +584,7 @@ private:
             name == "Add" ? !source.empty() || target.empty() : target.empty() && !source.empty();
         const std::string& id = bySource ? source : target;
         if (id.empty()) {
-            Refuse(c, name, 412, RefusalReason::NoItem);  // incomplete
+            Refuse(c, name, StatusCode::IncompleteCommand, RefusalReason::NoItem);
             return;
         }
         (bySource ? status.SourceRef : status.TargetRef) = id;
@@ -599,7 +608,7 @@ void TSyncSession::AnswerReply(TOutbox& outbox, bool firstReply, const ServerIte
                               name,
                               client_.LocalDatabase,
                               client_.DataSource,
-                              200,
+                              StatusCode::Ok,
                               {}};
     };
     TReplyAnswer answer(replyMsgID_, onItem, storeStatus, firstReply, client_.Refused);
@@ -622,8 +631,8 @@ bool TSyncSession::ReplyHasCommands() const {
 }
 
 OutgoingStatus TSyncSession::HeaderStatus() const {
-    return OutgoingStatus{
-        replyMsgID_, "0", "SyncHdr", client_.DeviceID, WithoutUserInfo(client_.ServerURL), 200, {}};
+    return OutgoingStatus{replyMsgID_, "0",          "SyncHdr", deviceID_, WithoutUserInfo(client_.ServerURL),
+                          StatusCode::Ok, {}};
 }
 
 }  // namespace orvanta

@@ -26,6 +26,7 @@ void TItemCollection::Load() {
         auto item = makeItem_();
         item->Parse(stored.Payload);
         item->ID = stored.LUID;
+        item->ServerID = stored.ServerID;
         item->State = stored.State;
         byLUID.emplace(item->ID, item.get());
         items.push_back(std::move(item));

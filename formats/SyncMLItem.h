@@ -174,7 +174,12 @@ public:
     TSMLItem(const TSMLItem&) = delete;
     TSMLItem& operator=(const TSMLItem&) = delete;
 
+    // The item's local identifier (LUID), the client's own; the server's identifier once
+    // the server has sent the item, empty for an item made here (the server keeps the map
+    // from our LUID to its own identifier for those). A load without a replica uses the
+    // server's identifier as both.
     std::string ID;
+    std::string ServerID;
     ItemState State = ItemState::New;
     ServerChangeKind ServerChange = ServerChangeKind::None;
     std::int32_t StartLine = 0;

@@ -27,15 +27,6 @@ using namespace test;
 
 const char* const kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Name;Given;;;\r\nEND:VCARD\r\n";
 
-std::string Command(const std::string& name, int cmdID, const std::string& source,
-                    const std::string& target, const std::string& data = kCard) {
-    std::string x = "<" + name + "><CmdID>" + std::to_string(cmdID) + "</CmdID><Item>";
-    if (!source.empty()) x += "<Source><LocURI>" + source + "</LocURI></Source>";
-    if (!target.empty()) x += "<Target><LocURI>" + target + "</LocURI></Target>";
-    if (!data.empty()) x += "<Data><![CDATA[" + data + "]]></Data>";
-    return x + "</Item></" + name + ">";
-}
-
 // A load against a server that refuses or breaks the session's rules. Each row changes
 // the server's first reply (by default two Adds, item1 and item2, CmdIDs 10 and 11) and
 // gives the exact failure; or, for a load that succeeds, its items (ItemList), what the
@@ -86,9 +77,9 @@ TEST(HostileServer, LoadMatrix) {
         {"items named by the other LocURI, or by none",
          [](auto& r) {
              r.Commands.clear();
-             r.ExtraSyncXml = Command("Add", 10, "", "add-by-target") +
-                              Command("Replace", 11, "replace-by-source", "") +
-                              Command("Add", 12, "", "") + Command("Delete", 13, "", "");
+             r.ExtraSyncXml = CommandXml("Add", 10, "", "add-by-target") +
+                              CommandXml("Replace", 11, "replace-by-source", "") +
+                              CommandXml("Add", 12, "", "") + CommandXml("Delete", 13, "", "");
          },
          "", "add-by-target 0 4 Given Name, replace-by-source 2 4 Given Name",
          opened + ", Add 10 add-by-target 200, Replace 11 replace-by-source 200, Add 12 412, "
@@ -98,10 +89,10 @@ TEST(HostileServer, LoadMatrix) {
          "identifier (status 412)"},
         {"changes inside Atomic and Sequence",
          [](auto& r) {
-             r.ExtraSyncXml = "<Atomic><CmdID>20</CmdID>" + Command("Add", 21, "in-atomic", "") +
+             r.ExtraSyncXml = "<Atomic><CmdID>20</CmdID>" + CommandXml("Add", 21, "in-atomic", "") +
                               "<Sequence><CmdID>22</CmdID>" +
-                              Command("Add", 23, "in-sequence", "") + "</Sequence></Atomic>" +
-                              Command("Copy", 24, "copied", "");
+                              CommandXml("Add", 23, "in-sequence", "") + "</Sequence></Atomic>" +
+                              CommandXml("Copy", 24, "copied", "");
          },
          "",
          "item1 0 4 Given1 Family1, item2 0 4 Given2 Family2, in-atomic 0 4 Given Name, "
@@ -117,8 +108,8 @@ TEST(HostileServer, LoadMatrix) {
          [](auto& r) {
              r.Commands.clear();
              r.ExtraBodyXml = "<Atomic><CmdID>30</CmdID><Sync><CmdID>31</CmdID>" +
-                              Command("Add", 32, "in-atomic", "") + "</Sync>" +
-                              Command("Add", 33, "bare", "") +
+                              CommandXml("Add", 32, "in-atomic", "") + "</Sync>" +
+                              CommandXml("Add", 33, "bare", "") +
                               "</Atomic><Sequence><CmdID>34</CmdID><Get><CmdID>35</CmdID></Get>"
                               "</Sequence><Put><CmdID>36</CmdID></Put>";
          },
@@ -131,11 +122,11 @@ TEST(HostileServer, LoadMatrix) {
         // an item of the same reply, or one the client never had.
         {"server Add, Replace and Delete",
          [](auto& r) {
-             r.ExtraSyncXml = Command("Add", 20, "empty", "", "") +
-                              Command("Replace", 21, "", "item2", VCard({"N:Changed;;;;"})) +
-                              Command("Replace", 22, "", "new") +
-                              Command("Delete", 23, "", "item1", "") +
-                              Command("Delete", 24, "", "unknown", "");
+             r.ExtraSyncXml = CommandXml("Add", 20, "empty", "", "") +
+                              CommandXml("Replace", 21, "", "item2", VCard({"N:Changed;;;;"})) +
+                              CommandXml("Replace", 22, "", "new") +
+                              CommandXml("Delete", 23, "", "item1", "") +
+                              CommandXml("Delete", 24, "", "unknown", "");
          },
          "", "item2 2 4 Changed, empty 1 0 , new 2 4 Given Name",
          opened + ", Add 10 item1 200, Add 11 item2 200, Add 20 empty 200, Replace 21 item2 "
@@ -496,7 +487,7 @@ TEST(HostileServer, CommandLineLoad) {
     PrivateAuthority authority;
     ServerReplyShape r;
     r.Commands = Adds(2, 10);
-    r.ExtraSyncXml = Command("Add", 20, "", "");
+    r.ExtraSyncXml = CommandXml("Add", 20, "", "");
     ScriptedPeer peer(InOrder({BuildServerReply(r), Closing(), BuildServerReply(r), Closing()}),
                       authority.Cert, authority.Key);
     const auto run = [&](const std::string& options) {

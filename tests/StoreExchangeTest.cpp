@@ -195,14 +195,17 @@ TEST(Store, PayloadHoldingTheCDataEndArrivesIntact) {
 }
 
 // The server's reply to the changes holds a Sync of its own and is not final: the client
-// answers the Sync and asks for the rest (Alert 222) before the session ends.
+// answers the Sync and asks for the rest (Alert 222) before the session ends. A store
+// has no place for the server's changes: each is refused, not taken as delivered, and
+// reported; the store itself went through.
 TEST(Store, ServersOwnSyncIsAnsweredBeforeTheSessionEnds) {
     ScriptedPeer server(StoreServer({}, [](ServerReplyShape& r, const ClientMessage&, int index) {
         if (index == 1) {
             r.Final = false;
             r.ExtraBodyXml +=
                 "<Sync><CmdID>30</CmdID><Target><LocURI>contdb</LocURI></Target>"
-                "<Source><LocURI>card</LocURI></Source></Sync>";
+                "<Source><LocURI>card</LocURI></Source>" +
+                CommandXml("Add", 31, "s1", "") + CommandXml("Delete", 32, "", "c1", "") + "</Sync>";
         } else if (index == 2) {
             r.Final = true;
             r.ExtraBodyXml.clear();
@@ -213,9 +216,13 @@ TEST(Store, ServersOwnSyncIsAnsweredBeforeTheSessionEnds) {
     const auto messages = Messages(server);
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_FALSE(messages[2].HasSync);
-    EXPECT_EQ(Answers(messages[2]), "SyncHdr 0 200, Sync 30 200");
+    EXPECT_EQ(Answers(messages[2]), "SyncHdr 0 200, Sync 30 200, Add 31 s1 406, Delete 32 c1 406");
     EXPECT_EQ(messages[2].AlertCodes, std::vector<std::string>{"222"});
     EXPECT_EQ(client->Item(0)->State, ItemState::Unchanged);
+    EXPECT_EQ(RefusedReport(client->Refused),
+              "2 of the server's commands were refused, so their items are missing here: 1 Add "
+              "command sent back to a store (status 406), 1 Delete command sent back to a store "
+              "(status 406)");
 }
 
 }  // namespace

@@ -392,6 +392,9 @@ void TDataPane::StoreBtnClick() {
             StoreBtn->setEnabled(false);
             const int stored = before - PendingChanges();
             emit Message(tr("Stored %1").arg(Changes(stored)));
+            // The server's own changes sent back in the store, which it has no place for.
+            if (!client_->Refused.empty())
+                StatusLbl->setText(QString::fromStdString(RefusedReport(client_->Refused)));
         });
 }
 

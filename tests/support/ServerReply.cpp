@@ -118,6 +118,15 @@ std::string SampleContact(int i) {
     return text;
 }
 
+std::string CommandXml(const std::string& name, int cmdID, const std::string& source,
+                       const std::string& target, const std::string& data) {
+    std::string x = "<" + name + "><CmdID>" + std::to_string(cmdID) + "</CmdID><Item>";
+    if (!source.empty()) x += "<Source><LocURI>" + source + "</LocURI></Source>";
+    if (!target.empty()) x += "<Target><LocURI>" + target + "</LocURI></Target>";
+    if (!data.empty()) x += "<Data><![CDATA[" + data + "]]></Data>";
+    return x + "</Item></" + name + ">";
+}
+
 std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
                       const std::string& cmd, int code) {
     return "<Status><CmdID>" + std::to_string(cmdID) + "</CmdID><MsgRef>" + msgRef +

@@ -90,6 +90,12 @@ using CodeFor = std::function<int(const ClientCommand&)>;
 using AdjustReply = std::function<void(ServerReplyShape&, const ClientMessage&, int)>;
 [[nodiscard]] ScriptedPeer::Handler StoreServer(CodeFor codeFor = {}, AdjustReply adjust = {});
 
+// A change of the server (Add, Replace, Delete, Copy ...) as XML, naming its item by
+// Source and Target where they are not empty, with the payload unless it is empty.
+[[nodiscard]] std::string CommandXml(
+    const std::string& name, int cmdID, const std::string& source, const std::string& target,
+    const std::string& data = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Name;Given;;;\r\nEND:VCARD\r\n");
+
 // A Status of the server, as XML to put into ServerReplyShape::ExtraBodyXml.
 [[nodiscard]] std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
                                     const std::string& cmd, int code);
