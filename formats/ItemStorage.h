@@ -113,8 +113,8 @@ enum class ApplyOutcome : std::uint8_t {
 struct ApplyResult {
     ApplyOutcome Outcome = ApplyOutcome::NotFound;
     std::string LUID;  // the item's LUID (a new one for Added); empty for NotFound
-    // The item held a local change that had not reached the server, and the server's
-    // command overwrote it: the local version was kept as a conflict copy.
+    // The item held a local change that the server's command overwrote with another
+    // version: the local version was kept as a conflict copy.
     bool Conflict = false;
 };
 
@@ -135,9 +135,12 @@ enum class ConflictSide : std::uint8_t {
 
 // The changes of one server message, written in one transaction: everything or, when the
 // batch is dropped without Commit (a failure half way), nothing. Within a session only.
-// Take the server's Statuses for the client's changes (ConfirmChange, ConfirmMap) before
-// its own commands of the same message, so that a change the server accepted is not
-// taken for a conflict.
+//
+// The server resolves conflicts and the storage takes its result. When the server's
+// version replaces an item that holds a local change (not yet settled: new, modified or
+// deleted) and differs from it, the local version is kept as a conflict copy, whether
+// the server had seen the change or not: a change the server took and sends back
+// changed was merged with one on its side, which may have won over part of it.
 class TStorageBatch {
 public:
     virtual ~TStorageBatch() = default;
@@ -154,8 +157,8 @@ public:
     // Replace or Delete). It is settled when the session ends with success; an edit made
     // since (a newer revision) stays marked. Names of unknown items are passed over.
     virtual void ConfirmChange(std::string_view luid, std::int64_t revision) = 0;
-    // The server accepted the Map entry of this item (taken in with Commit). A failed
-    // session does not undo it: the server holds the map from then on.
+    // The server accepted the Map entry of this item (taken in with Commit): the server
+    // holds the map from then on, whatever becomes of the session.
     virtual void ConfirmMap(std::string_view luid) = 0;
 
     virtual void Commit() = 0;
@@ -174,6 +177,10 @@ public:
     [[nodiscard]] virtual SyncAnchors Anchors() const = 0;
     // When the last session ended with success (UTC); empty before the first.
     [[nodiscard]] virtual std::optional<TDateTime> LastSync() const = 0;
+    // A session sent new items (Adds) and did not end with success: the server may hold
+    // them without the map of their LUIDs, and sending them again as Adds would double
+    // them. The next session is then a slow sync, which pairs them by content.
+    [[nodiscard]] virtual bool AddsInDoubt() const = 0;
 
     // Every item, deleted ones (not yet sent) included, in the order they were made.
     virtual void ReadItems(const StoredItemHandler& handler) const = 0;
@@ -201,15 +208,17 @@ public:
 
     // A sync session. Begin marks the start, and fails (InUse) while another session of
     // the data source runs, in any program; each server message is one batch; End
-    // settles the confirmed local changes and keeps the new anchors, in one unit of
-    // work. Abort (after any failure) brings the store back to what it was at Begin: the
-    // server's changes of the session undone, every local change still marked, the
-    // anchors unchanged; local edits made meanwhile are kept (an item the server sent in
-    // the session and the user edited since stays, marked modified). When a program
-    // ends inside a session (a crash), the next Begin keeps what the committed batches
-    // took in (the server's items, known by their identifiers, and their Maps still to
-    // send) and forgets their confirmations, so that the local changes go again.
+    // settles the confirmed local changes, keeps the new anchors and clears
+    // AddsInDoubt, in one unit of work. Abort (after any failure) and a program that
+    // ends inside a session (a crash) alike keep what the committed batches took in (the
+    // server's changes, which the server counts as delivered and does not send again,
+    // with the Maps of its new items still to send) and settle nothing: every local
+    // change stays marked, the confirmations are forgotten and the anchors stay as they
+    // were.
     virtual void BeginSession() = 0;
+    // The session is about to send new items; written at once, so that it holds through
+    // a crash. Sets AddsInDoubt until a session ends with success.
+    virtual void NoteAddsSent() = 0;
     [[nodiscard]] virtual std::unique_ptr<TStorageBatch> BeginBatch() = 0;
     virtual void EndSession(const SyncAnchors& next) = 0;
     virtual void AbortSession() = 0;

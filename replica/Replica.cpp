@@ -427,13 +427,10 @@ std::vector<ConflictCopy> TReplicaStore::Conflicts() const {
 }
 
 std::optional<TReplicaStore::Row> TReplicaStore::FindRow(std::int64_t rowID) const {
-    auto s = replica_.Sql(
-        "SELECT id, state, revision, confirmed IS revision, server_id IS NOT NULL, payload "
-        "FROM items WHERE id = ?1");
+    auto s = replica_.Sql("SELECT id, state, payload FROM items WHERE id = ?1");
     s->Bind(1, rowID);
     if (!s->Step()) return std::nullopt;
-    return Row{s->Int(0),      StateOf(s->Int(1)), s->Int(2),
-               s->Int(3) != 0, s->Int(4) != 0,     std::string(s->Blob(5))};
+    return Row{s->Int(0), StateOf(s->Int(1)), std::string(s->Blob(2))};
 }
 
 std::optional<TReplicaStore::Row> TReplicaStore::FindRow(const ItemRef& ref) const {
@@ -543,10 +540,6 @@ void TReplicaStore::ConfirmMaps(std::int64_t first, std::int64_t last) {
     }
 }
 
-void TReplicaStore::KeepThroughUndo(std::int64_t rowID) {
-    replica_.Sql("DELETE FROM session_undo WHERE id = ?1")->Bind(1, rowID).Run();
-}
-
 // ---- Offline edits ----
 
 std::vector<std::string> TReplicaStore::AddLocal(std::span<const std::string_view> payloads) {
@@ -569,13 +562,11 @@ ItemState TReplicaStore::ReplaceLocal(std::string_view luid, std::string_view pa
     if (row.State == ItemState::Deleted) NoSuchItem(luid, key_);
     const ItemState state = row.State == ItemState::New ? ItemState::New : ItemState::Modified;
     Update(row, payload, state);
-    KeepThroughUndo(row.ID);
     transaction.Commit();
     return state;
 }
 
 bool TReplicaStore::MarkDeleted(const Row& row) {
-    KeepThroughUndo(row.ID);
     if (row.State == ItemState::New && !InSession()) {
         Erase(row.ID);
         return true;
@@ -616,7 +607,6 @@ void TReplicaStore::ResolveConflict(std::int64_t id, ConflictSide keep) {
         } else if (row) {
             Update(*row, *local,
                    row->State == ItemState::New ? ItemState::New : ItemState::Modified);
-            KeepThroughUndo(rowID);
         } else {
             // The server deleted the item: it comes back under its LUID, as a new item.
             Insert(rowID, {}, ItemState::New, *local);
@@ -649,13 +639,6 @@ void TReplicaStore::ForgetConfirmations() {
         .Run();
 }
 
-void TReplicaStore::ClearUndo() {
-    replica_.Sql("DELETE FROM session_undo WHERE id BETWEEN ?1 AND ?2")
-        ->Bind(1, RowID(1))
-        .Bind(2, RowID(kLUIDs - 1))
-        .Run();
-}
-
 void TReplicaStore::BeginSession() {
     replica_.LockSession(id_, key_.DataSource);
     try {
@@ -670,14 +653,21 @@ void TReplicaStore::StartSession() {
     TTransaction transaction(replica_.db_);
     // A session the program did not end (it crashed, or was killed) keeps what its
     // batches took in; its confirmations are forgotten, so its local changes go again.
-    ClearUndo();
     ForgetConfirmations();
-    replica_
-        .Sql(
-            "UPDATE stores SET session = session + 1, in_session = 1, session_luid = last_luid "
-            "WHERE id = ?1")
-        ->Bind(1, id_)
-        .Run();
+    replica_.Sql("UPDATE stores SET in_session = 1 WHERE id = ?1")->Bind(1, id_).Run();
+    transaction.Commit();
+}
+
+bool TReplicaStore::AddsInDoubt() const {
+    auto s = replica_.Sql("SELECT adds_in_doubt FROM stores WHERE id = ?1");
+    s->Bind(1, id_);
+    return s->Step() && s->Int(0) != 0;
+}
+
+void TReplicaStore::NoteAddsSent() {
+    TTransaction transaction(replica_.db_);
+    if (!InSession()) throw std::logic_error("NoteAddsSent without a session");
+    replica_.Sql("UPDATE stores SET adds_in_doubt = 1 WHERE id = ?1")->Bind(1, id_).Run();
     transaction.Commit();
 }
 
@@ -698,11 +688,10 @@ void TReplicaStore::EndSession(const SyncAnchors& next) {
         ->Bind(1, id_)
         .Run();
     ForgetConfirmations();
-    ClearUndo();
     replica_
         .Sql(
             "UPDATE stores SET client_anchor = ?2, server_anchor = ?3, in_session = 0, "
-            "last_sync = ?4 WHERE id = ?1")
+            "adds_in_doubt = 0, last_sync = ?4 WHERE id = ?1")
         ->Bind(1, id_)
         .BindText(2, next.Client)
         .BindText(3, next.Server)
@@ -715,52 +704,9 @@ void TReplicaStore::AbortSession() {
     const SessionUnlock unlock(*this);
     TTransaction transaction(replica_.db_);
     if (!InSession()) return;
-    const std::int64_t first = RowID(1), last = RowID(kLUIDs - 1);
-    // The copies the session made for items it is undoing: the local versions come back
-    // into the items themselves.
-    replica_
-        .Sql(
-            "DELETE FROM conflicts WHERE store_id = ?1 AND session = "
-            "(SELECT session FROM stores WHERE id = ?1) AND (store_id << 32) + luid IN "
-            "(SELECT id FROM session_undo WHERE id BETWEEN ?2 AND ?3)")
-        ->Bind(1, id_)
-        .Bind(2, first)
-        .Bind(3, last)
-        .Run();
-    // The server's items the session made, unless edited here since. Their pending Maps
-    // stay in their runs: their LUIDs are never made again, and PendingMaps passes over
-    // items gone.
-    replica_
-        .Sql(
-            "DELETE FROM items WHERE id > ?1 + (SELECT session_luid FROM stores WHERE id = ?2) "
-            "AND id <= ?3 AND server_id IS NOT NULL AND state = 0")
-        ->Bind(1, RowID(0))
-        .Bind(2, id_)
-        .Bind(3, last)
-        .Run();
-    // The items as they were. A Map the server confirmed meanwhile stays confirmed: the
-    // server holds it; one of an item the server deleted comes back with the item.
-    std::vector<std::int64_t> mapsBack;
-    auto gone = replica_.Sql(
-        "SELECT id FROM session_undo WHERE id BETWEEN ?1 AND ?2 AND map_pending <> 0 AND "
-        "id NOT IN (SELECT id FROM items WHERE id BETWEEN ?1 AND ?2)");
-    gone->Bind(1, first).Bind(2, last);
-    while (gone->Step())
-        mapsBack.push_back(gone->Int(0));
-    for (const std::int64_t id : mapsBack) {
-        if (!MapPending(id)) PendMaps(id, id);
-    }
-    replica_
-        .Sql(
-            "INSERT OR REPLACE INTO items (id, store_id, server_id, state, revision, payload) "
-            "SELECT id, ?3, server_id, state, revision, payload FROM session_undo "
-            "WHERE id BETWEEN ?1 AND ?2")
-        ->Bind(1, first)
-        .Bind(2, last)
-        .Bind(3, id_)
-        .Run();
+    // What the session's batches took in stays: the server counts its changes as
+    // delivered and would not send them again. Nothing local is settled.
     ForgetConfirmations();
-    ClearUndo();
     replica_.Sql("UPDATE stores SET in_session = 0 WHERE id = ?1")->Bind(1, id_).Run();
     transaction.Commit();
 }
@@ -768,8 +714,8 @@ void TReplicaStore::AbortSession() {
 void TReplicaStore::KeepConflict(std::int64_t rowID, std::optional<std::string_view> local,
                                  std::optional<std::string_view> server) {
     auto s = replica_.Sql(
-        "INSERT INTO conflicts (store_id, luid, made, session, local_payload, server_payload) "
-        "VALUES (?1, ?2, ?3, (SELECT session FROM stores WHERE id = ?1), ?4, ?5)");
+        "INSERT INTO conflicts (store_id, luid, made, local_payload, server_payload) "
+        "VALUES (?1, ?2, ?3, ?4, ?5)");
     s->Bind(1, id_).Bind(2, rowID - RowID(0)).Bind(3, ToUnixMs(replica_.Now()));
     if (local) s->BindBlob(4, *local);
     if (server) s->BindBlob(5, *server);
@@ -781,12 +727,10 @@ class TReplicaBatch final : public TStorageBatch {
 public:
     explicit TReplicaBatch(TReplicaStore& store)
         : store_(store), replica_(store.replica_), transaction_(replica_.db_) {
-        auto s =
-            replica_.Sql("SELECT in_session, session_luid, last_luid FROM stores WHERE id = ?1");
+        auto s = replica_.Sql("SELECT in_session, last_luid FROM stores WHERE id = ?1");
         s->Bind(1, store_.id_);
         if (!s->Step() || s->Int(0) == 0) throw std::logic_error("a batch outside a session");
-        sessionStart_ = store_.RowID(s->Int(1));
-        lastLUID_ = s->Int(2);
+        lastLUID_ = s->Int(1);
     }
 
     ApplyResult ServerAdd(std::string_view serverID, std::string_view payload) override {
@@ -818,8 +762,8 @@ public:
     ApplyResult ServerDelete(const ItemRef& target) override {
         const auto row = store_.FindRow(target);
         if (!row) return {};
-        Remember(*row);
-        const bool conflict = Unsent(*row) && row->State != ItemState::Deleted;
+        const bool conflict =
+            row->State != ItemState::Unchanged && row->State != ItemState::Deleted;
         if (conflict) store_.KeepConflict(row->ID, row->Payload, std::nullopt);
         store_.Erase(row->ID);
         return {ApplyOutcome::Deleted, LUIDText(row->ID), conflict};
@@ -855,11 +799,6 @@ public:
     }
 
 private:
-    // A local change the server has not taken: overwriting it loses an edit.
-    static bool Unsent(const TReplicaStore::Row& row) {
-        return row.State != ItemState::Unchanged && !row.Confirmed;
-    }
-
     // Calls visit(first, last) for each run of consecutive ids among `ids`.
     template <class Visit>
     static void ForEachRun(std::vector<std::int64_t>& ids, Visit visit) {
@@ -873,26 +812,12 @@ private:
         }
     }
 
-    // Keeps a row as it is before the session changes it, once per session: an item the
-    // server sent in this session needs none, as undoing the session removes it.
-    void Remember(const TReplicaStore::Row& row) {
-        if (row.ID > sessionStart_ && row.FromServer) return;
-        replica_
-            .Sql(
-                "INSERT OR IGNORE INTO session_undo (id, server_id, state, revision, "
-                "map_pending, payload) SELECT id, server_id, state, revision, ?2, payload "
-                "FROM items WHERE id = ?1")
-            ->Bind(1, row.ID)
-            .Bind(2, store_.MapPending(row.ID) ? 1 : 0)
-            .Run();
-    }
-
-    // The server's version replaces the item's; a local version that differs from it and
-    // never reached the server is kept as a conflict copy.
+    // The server's version replaces the item's. A local change that differs from it is
+    // kept as a conflict copy: one the server has not seen, or one it has taken and sends
+    // back changed (merged with a change on its side, which may have won over part of it).
     ApplyResult Overwrite(const TReplicaStore::Row& row, std::string_view payload) {
-        Remember(row);
-        const bool conflict =
-            Unsent(row) && (row.State == ItemState::Deleted || row.Payload != payload);
+        const bool conflict = row.State != ItemState::Unchanged &&
+                              (row.State == ItemState::Deleted || row.Payload != payload);
         if (conflict) {
             store_.KeepConflict(row.ID,
                                 row.State == ItemState::Deleted
@@ -907,7 +832,6 @@ private:
     TReplicaStore& store_;
     TReplica& replica_;
     TTransaction transaction_;
-    std::int64_t sessionStart_ = 0;  // the last row of the store made before the session
     std::int64_t lastLUID_ = 0;
     std::vector<std::int64_t> newMaps_, confirmedMaps_;  // written by Commit
 };

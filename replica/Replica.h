@@ -83,6 +83,7 @@ public:
     [[nodiscard]] const std::string& DeviceID() const override { return replica_.DeviceID(); }
     [[nodiscard]] SyncAnchors Anchors() const override;
     [[nodiscard]] std::optional<TDateTime> LastSync() const override;
+    [[nodiscard]] bool AddsInDoubt() const override;
     void ReadItems(const StoredItemHandler& handler) const override;
     [[nodiscard]] std::optional<StoredItem> FindItem(std::string_view luid) const override;
     [[nodiscard]] std::vector<StoredItem> LocalChanges() const override;
@@ -95,6 +96,7 @@ public:
     void ResolveConflict(std::int64_t id, ConflictSide keep) override;
 
     void BeginSession() override;
+    void NoteAddsSent() override;
     [[nodiscard]] std::unique_ptr<TStorageBatch> BeginBatch() override;
     void EndSession(const SyncAnchors& next) override;
     void AbortSession() override;
@@ -108,9 +110,6 @@ private:
     struct Row {
         std::int64_t ID = 0;  // the row id: the store's range plus the LUID
         ItemState State = ItemState::Unchanged;
-        std::int64_t Revision = 0;
-        bool Confirmed = false;   // the server accepted this revision in the running session
-        bool FromServer = false;  // it has the server's identifier
         std::string Payload;
     };
     [[nodiscard]] std::int64_t RowID(std::int64_t luid) const;
@@ -130,9 +129,6 @@ private:
     [[nodiscard]] bool MapPending(std::int64_t rowID) const;
     void PendMaps(std::int64_t first, std::int64_t last);
     void ConfirmMaps(std::int64_t first, std::int64_t last);
-    // A local edit outlives the undoing of a failed session.
-    void KeepThroughUndo(std::int64_t rowID);
-    void ClearUndo();
     void KeepConflict(std::int64_t rowID, std::optional<std::string_view> local,
                       std::optional<std::string_view> server);
     // Marks an item deleted, or drops a new one that no session may have sent.

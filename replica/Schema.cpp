@@ -98,6 +98,17 @@ CREATE TABLE session_undo (
     payload BLOB NOT NULL
 );
 )sql",
+    // 3: a failed session is no longer undone (the server's changes it took in stay, as
+    // the server counts them as delivered), so the rows kept for undoing it and the
+    // session counters go; a store notes that a session sent new items and did not end,
+    // so that the next one is a slow sync instead of sending them again as Adds.
+    R"sql(
+DROP TABLE session_undo;
+ALTER TABLE conflicts DROP COLUMN session;
+ALTER TABLE stores DROP COLUMN session;
+ALTER TABLE stores DROP COLUMN session_luid;
+ALTER TABLE stores ADD COLUMN adds_in_doubt INTEGER NOT NULL DEFAULT 0;
+)sql",
 };
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "formats/ItemCollection.h"
 #include "kinds/ContSyncML.h"
 #include "replica/Replica.h"
+#include "replica/Schema.h"
 #include "support/Payloads.h"
 #include "support/ReplicaSupport.h"
 #include "support/ServerReply.h"
@@ -510,7 +511,7 @@ const FailureCase kFailures[] = {
      Open, StorageProblem::NotAReplica, "database of another program"},
     {"newer schema",
      [](const fs::path& file, std::shared_ptr<void>&) {
-         WriteDatabase(file, "PRAGMA user_version = 3");
+         WriteDatabase(file, "PRAGMA user_version = " + std::to_string(sqlite::kSchemaVersion + 1));
      },
      Open, StorageProblem::TooNew, "newer version"},
     {"full disk",
