@@ -62,6 +62,8 @@ std::string RefusedReport(const std::vector<RefusedCommand>& refused) {
                 return "sent back to a store";
             case RefusalReason::UnknownItem:
                 return "for an item not held here";
+            case RefusalReason::NoData:
+                return "without the item's data";
         }
         return "refused";
     };

@@ -51,6 +51,7 @@ enum class RefusalReason {
     NestedTooDeeply,  // an Atomic or Sequence too deep inside others, with all it holds (406)
     OneWayStore,      // a change sent back in a store, which has no place to keep it (406)
     UnknownItem,      // a Replace of an item the client does not hold (404)
+    NoData,           // an Add or Replace without the item's data (412)
 };
 
 // A command of the server that the last exchange refused: its item is missing from Items.
