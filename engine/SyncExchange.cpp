@@ -15,7 +15,7 @@ namespace {
 
 // Replies in a row that hold neither Final nor any command, each answered with a request
 // for the next message: a server that keeps going like that never ends the session.
-constexpr int kMaxIdleReplies = 20;
+constexpr int kMaxIdleReplies = 5;
 
 enum class ChangeCmd : std::uint8_t { Add, Replace, Delete };
 
@@ -316,6 +316,8 @@ private:
         if (change.Status) return;  // the first one counts
         change.Status = code;
         if (IsSuccess(code)) batch.ConfirmChange(change.LUID, change.Revision);
+        if (code == StatusCode::ItemAdded && change.Cmd == ChangeCmd::Replace)
+            batch.ForgetServerID(change.LUID);
     }
 
     StatusCode Apply(TStorageBatch& batch, pugi::xml_node cmd, std::string_view name,

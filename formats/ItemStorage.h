@@ -157,6 +157,10 @@ public:
     // Replace or Delete). It is settled when the session ends with success; an edit made
     // since (a newer revision) stays marked. Names of unknown items are passed over.
     virtual void ConfirmChange(std::string_view luid, std::int64_t revision) = 0;
+    // The server added this item anew (a 201 for its Replace, after the server had
+    // deleted it): the identifier the server gave it before names nothing now, or
+    // another item later.
+    virtual void ForgetServerID(std::string_view luid) = 0;
     // The server accepted the Map entry of this item (taken in with Commit): the server
     // holds the map from then on, whatever becomes of the session.
     virtual void ConfirmMap(std::string_view luid) = 0;

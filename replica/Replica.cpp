@@ -779,6 +779,14 @@ public:
             .Run();
     }
 
+    void ForgetServerID(std::string_view luid) override {
+        if (const auto number = ParseLUID(luid)) {
+            replica_.Sql("UPDATE items SET server_id = NULL WHERE id = ?1")
+                ->Bind(1, store_.RowID(*number))
+                .Run();
+        }
+    }
+
     void ConfirmMap(std::string_view luid) override {
         if (const auto number = ParseLUID(luid)) confirmedMaps_.push_back(store_.RowID(*number));
     }

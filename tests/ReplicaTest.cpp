@@ -1,7 +1,6 @@
 // The replica's behaviour as cases in tests/data/replica/*.case: each is a script of
 // offline edits, sessions and server messages, with the output expected of each command
-// indented under it; `dump` prints the whole store. ORVANTA_UPDATE_CASES=1 writes the
-// output into the files instead (read every change before committing it). Then the
+// indented under it (support/ReplicaCase.h); `dump` prints the whole store. Then the
 // replica's files, the window's collection of items, and the failures: a replica that
 // cannot be used gives one clear message and changes nothing (locked by another
 // program, read-only, damaged, not a replica, of a newer version, on a full disk).
@@ -29,6 +28,7 @@
 #include "replica/Replica.h"
 #include "replica/Schema.h"
 #include "support/Payloads.h"
+#include "support/ReplicaCase.h"
 #include "support/ReplicaSupport.h"
 #include "support/ServerReply.h"
 
@@ -41,213 +41,15 @@ namespace {
 const fs::path kCases = fs::path(ORVANTA_TEST_DATA) / "replica";
 const StoreKey kKey{"http://sync.example/sync", "anna", "card", "card"};
 
-// Bytes as one token: printable ASCII as it is, \xHH for the rest (and for "\").
-std::string Escape(std::string_view bytes) {
-    std::string out;
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        char hex[5];
-        std::snprintf(hex, sizeof hex, "\\x%02x", c);
-        out += c > ' ' && c < 0x7f && c != '\\' ? std::string(1, ch) : hex;
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& token) {
-    std::string out;
-    for (std::size_t i = 0; i < token.size(); ++i) {
-        const bool hex = token.compare(i, 2, "\\x") == 0 && i + 3 < token.size();
-        out += hex ? static_cast<char>(std::stoi(token.substr(i + 2, 2), nullptr, 16)) : token[i];
-        if (hex) i += 3;
-    }
-    return out;
-}
-
-const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
-const char* const kOutcomes[] = {"added", "updated", "deleted", "not found"};
-
-// "12" names an item by LUID, "@s1" by the server's identifier.
-ItemRef RefOf(const std::string& token) {
-    return token.starts_with('@') ? ItemRef{{}, std::string_view(token).substr(1)}
-                                  : ItemRef{token, {}};
-}
-
-// Runs one case's commands against a replica in a folder of its own.
-class CaseRunner {
-public:
-    explicit CaseRunner(const fs::path& dir) : file_(dir / "replica.sqlite") { Reopen(); }
-
-    std::vector<std::string> Run(const std::vector<std::string>& words) {
-        out_.clear();
-        try {
-            Dispatch(words);
-        } catch (const Failure& failure) {
-            out_.push_back(std::string("! ") + failure.what());
-        }
-        return out_;
-    }
-
-private:
-    void Reopen() {
-        batch_.reset();
-        store_.reset();
-        replica_ = std::make_unique<TReplica>(file_, FixedReplicaOptions());
-        store_.emplace(replica_->Store(key_));
-    }
-
-    void Dispatch(const std::vector<std::string>& w) {
-        const std::string& c = w.at(0);
-        const auto arg = [&](std::size_t i) { return Unescape(w.at(i)); };
-        if (c == "add") {
-            std::vector<std::string> payloads;
-            for (std::size_t i = 1; i < w.size(); ++i)
-                payloads.push_back(arg(i));
-            const std::vector<std::string_view> views(payloads.begin(), payloads.end());
-            std::string line = "luids";
-            for (const auto& luid : store_->AddLocal(views))
-                line += " " + luid;
-            out_.push_back(line);
-        } else if (c == "replace") {
-            out_.push_back(kStates[static_cast<int>(store_->ReplaceLocal(w.at(1), arg(2)))]);
-        } else if (c == "delete") {
-            out_.push_back(store_->DeleteLocal(w.at(1)) ? "gone" : "marked deleted");
-        } else if (c == "resolve") {
-            store_->ResolveConflict(std::stoll(w.at(1)), w.at(2) == "local" ? ConflictSide::Local
-                                                                            : ConflictSide::Server);
-        } else if (c == "begin") {
-            store_->BeginSession();
-        } else if (c == "batch") {
-            batch_ = store_->BeginBatch();
-        } else if (c == "commit") {
-            batch_->Commit();
-            batch_.reset();
-        } else if (c == "drop") {
-            batch_.reset();
-        } else if (c == "end") {
-            store_->EndSession({w.at(1), w.at(2)});
-        } else if (c == "abort") {
-            store_->AbortSession();
-        } else if (c == "crash") {
-            Reopen();
-        } else if (c == "server-add") {
-            Print(batch_->ServerAdd(w.at(1), arg(2)));
-        } else if (c == "server-replace") {
-            Print(batch_->ServerReplace(RefOf(w.at(1)), arg(2)));
-        } else if (c == "server-delete") {
-            Print(batch_->ServerDelete(RefOf(w.at(1))));
-        } else if (c == "confirm") {
-            batch_->ConfirmChange(w.at(1), std::stoll(w.at(2)));
-        } else if (c == "confirm-map") {
-            batch_->ConfirmMap(w.at(1));
-        } else if (c == "store") {
-            key_ = {w.at(1), w.at(2), w.at(3), w.at(4)};
-            store_.emplace(replica_->Store(key_));
-        } else if (c == "open-sql") {
-            store_.reset();
-            replica_.reset();
-            fs::remove(file_);
-            WriteDatabase(file_, ReadFile(kCases / w.at(1)));
-            Reopen();
-        } else if (c == "dump") {
-            Dump();
-        } else {
-            throw std::invalid_argument("unknown command " + c);
-        }
-    }
-
-    void Print(const ApplyResult& r) {
-        out_.push_back(std::string(kOutcomes[static_cast<int>(r.Outcome)]) +
-                       (r.LUID.empty() ? "" : " " + r.LUID) + (r.Conflict ? " conflict" : ""));
-    }
-
-    void Dump() {
-        const SyncAnchors anchors = store_->Anchors();
-        out_.push_back("device " + store_->DeviceID());
-        out_.push_back("anchors client '" + anchors.Client + "' server '" + anchors.Server + "'" +
-                       (store_->LastSync() ? " at " + UTCText(*store_->LastSync()) : ""));
-        store_->ReadItems([&](const StoredItemView& item) {
-            std::string line = "item " + std::string(item.LUID) + " " +
-                               kStates[static_cast<int>(item.State)] + " rev " +
-                               std::to_string(item.Revision);
-            if (!item.ServerID.empty()) line += " server " + std::string(item.ServerID);
-            out_.push_back(line + " " + Escape(item.Payload));
-        });
-        for (const ConflictCopy& copy : store_->Conflicts()) {
-            out_.push_back("conflict " + std::to_string(copy.ID) + " item " + copy.LUID + " at " +
-                           UTCText(copy.When) + " local " +
-                           (copy.Local ? Escape(*copy.Local) : "-") + " server " +
-                           (copy.Server ? Escape(*copy.Server) : "-"));
-        }
-        std::string changes = "to send:", maps = "maps to send:";
-        for (const StoredItem& item : store_->LocalChanges())
-            changes += " " + item.LUID;
-        for (const StoredItem& item : store_->PendingMaps())
-            maps += " " + item.LUID + "=" + item.ServerID;
-        out_.push_back(changes);
-        out_.push_back(maps);
-    }
-
-    fs::path file_;
-    StoreKey key_ = kKey;
-    std::unique_ptr<TReplica> replica_;
-    std::optional<TReplicaStore> store_;
-    std::unique_ptr<TStorageBatch> batch_;
-    std::vector<std::string> out_;
-};
-
-std::vector<std::string> Words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string w; in >> w;)
-        words.push_back(w);
-    return words;
-}
-
-// The case run afresh: its commands and comments as they are, each command's output
-// indented under it.
-std::string Transcript(const fs::path& file, const fs::path& dir) {
-    CaseRunner runner(dir);
-    std::istringstream in(ReadFile(file));
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        if (line.starts_with("  ")) continue;  // expected output: made anew below
-        out += line + "\n";
-        if (line.empty() || line.starts_with('#')) continue;
-        for (const std::string& result : runner.Run(Words(line)))
-            out += "  " + result + "\n";
-    }
-    return out;
-}
-
 class ReplicaCase : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(ReplicaCase, GivesTheExpectedOutput) {
     const TempFolder dir;
-    const std::string expected = ReadFile(GetParam());
-    const std::string actual = Transcript(GetParam(), dir.Path());
-    if (std::getenv("ORVANTA_UPDATE_CASES") && actual != expected) {
-        std::ofstream(GetParam(), std::ios::binary) << actual;
-        GTEST_SKIP() << "written anew: " << GetParam();
-    }
-    EXPECT_EQ(actual, expected);
+    TReplicaCase(dir.Path()).Check(GetParam());
 }
 
-std::vector<fs::path> CaseFiles() {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(kCases)) {
-        if (entry.path().extension() == ".case") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(CaseFiles()),
-                         [](const auto& info) {
-                             std::string name = info.param.stem().string();
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(CaseFiles(kCases)),
+                         [](const auto& info) { return CaseName(info.param); });
 
 mode_t ModeOf(const fs::path& path) {
     struct stat st {};

@@ -59,7 +59,9 @@ std::string BuildServerReply(const ServerReplyShape& s) {
     if (s.Alert) {
         x += open("Alert") + el("CmdID", s.AlertCmdID) + el("Data", s.AlertCode) + open("Item") +
              loc("Target", "contdb") + loc("Source", "card") + open("Meta") +
-             "<Anchor xmlns=\"syncml:metinf\"><Next>" + s.NextAnchor + "</Next></Anchor>" +
+             "<Anchor xmlns=\"syncml:metinf\">" +
+             (s.LastAnchor.empty() ? "" : el("Last", s.LastAnchor)) + el("Next", s.NextAnchor) +
+             "</Anchor>" +
              close("Meta") + close("Item") + close("Alert");
     }
     if (s.Sync) {

@@ -33,6 +33,7 @@ struct ServerReplyShape {
     bool Alert = true;
     std::string AlertCmdID = "5";
     std::string AlertCode = "201";
+    std::string LastAnchor;  // left out when empty
     std::string NextAnchor = "srv-anchor-1";
     bool Sync = true;
     std::string SyncCmdID = "6";

@@ -1,0 +1,210 @@
+#include "support/ReplicaCase.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "support/Payloads.h"
+#include "support/ReplicaSupport.h"
+
+namespace orvanta::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
+const char* const kOutcomes[] = {"added", "updated", "deleted", "not found"};
+
+// "12" names an item by LUID, "@s1" by the server's identifier.
+ItemRef RefOf(const std::string& token) {
+    return token.starts_with('@') ? ItemRef{{}, std::string_view(token).substr(1)}
+                                  : ItemRef{token, {}};
+}
+
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
+}
+
+}  // namespace
+
+std::string Escape(std::string_view bytes) {
+    std::string out;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", c);
+        out += c > ' ' && c < 0x7f && c != '\\' ? std::string(1, ch) : hex;
+    }
+    return out;
+}
+
+std::string Unescape(const std::string& token) {
+    std::string out;
+    for (std::size_t i = 0; i < token.size(); ++i) {
+        const bool hex = token.compare(i, 2, "\\x") == 0 && i + 3 < token.size();
+        out += hex ? static_cast<char>(std::stoi(token.substr(i + 2, 2), nullptr, 16)) : token[i];
+        if (hex) i += 3;
+    }
+    return out;
+}
+
+std::vector<fs::path> CaseFiles(const fs::path& dir) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() == ".case") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string CaseName(const fs::path& file) {
+    std::string name = file.stem().string();
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+TReplicaCase::TReplicaCase(const fs::path& dir)
+    : file_(dir / "replica.sqlite"), key_{"http://sync.example/sync", "anna", "card", "card"} {
+    Reopen();
+}
+
+TReplicaCase::~TReplicaCase() = default;
+
+std::vector<std::string> TReplicaCase::Run(const std::vector<std::string>& words) {
+    out_.clear();
+    try {
+        Dispatch(words);
+    } catch (const Failure& failure) {
+        out_.push_back(std::string("! ") + failure.what());
+    }
+    return out_;
+}
+
+void TReplicaCase::Check(const fs::path& file) {
+    const std::string expected = ReadFile(file);
+    std::istringstream in(expected);
+    std::string actual;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("  ")) continue;  // expected output: made anew below
+        actual += line + "\n";
+        if (line.empty() || line.starts_with('#')) continue;
+        for (const std::string& result : Run(Words(line)))
+            actual += "  " + result + "\n";
+    }
+    if (std::getenv("ORVANTA_UPDATE_CASES") && actual != expected) {
+        std::ofstream(file, std::ios::binary) << actual;
+        GTEST_SKIP() << "written anew: " << file;
+    }
+    EXPECT_EQ(actual, expected);
+}
+
+bool TReplicaCase::Command(const std::vector<std::string>&) {
+    return false;
+}
+
+void TReplicaCase::Reopen() {
+    batch_.reset();
+    store_.reset();
+    replica_ = std::make_unique<TReplica>(file_, FixedReplicaOptions());
+    store_.emplace(replica_->Store(key_));
+}
+
+void TReplicaCase::Dispatch(const std::vector<std::string>& w) {
+    const std::string& c = w.at(0);
+    const auto arg = [&](std::size_t i) { return Unescape(w.at(i)); };
+    if (c == "add") {
+        std::vector<std::string> payloads;
+        for (std::size_t i = 1; i < w.size(); ++i)
+            payloads.push_back(arg(i));
+        const std::vector<std::string_view> views(payloads.begin(), payloads.end());
+        std::string line = "luids";
+        for (const auto& luid : store_->AddLocal(views))
+            line += " " + luid;
+        Out(line);
+    } else if (c == "replace") {
+        Out(kStates[static_cast<int>(store_->ReplaceLocal(w.at(1), arg(2)))]);
+    } else if (c == "delete") {
+        Out(store_->DeleteLocal(w.at(1)) ? "gone" : "marked deleted");
+    } else if (c == "resolve") {
+        store_->ResolveConflict(std::stoll(w.at(1)),
+                                w.at(2) == "local" ? ConflictSide::Local : ConflictSide::Server);
+    } else if (c == "begin") {
+        store_->BeginSession();
+    } else if (c == "batch") {
+        batch_ = store_->BeginBatch();
+    } else if (c == "commit") {
+        batch_->Commit();
+        batch_.reset();
+    } else if (c == "drop") {
+        batch_.reset();
+    } else if (c == "end") {
+        store_->EndSession({w.at(1), w.at(2)});
+    } else if (c == "abort") {
+        store_->AbortSession();
+    } else if (c == "crash") {
+        Reopen();
+    } else if (c.starts_with("server-")) {
+        const ApplyResult r = c == "server-add"       ? batch_->ServerAdd(w.at(1), arg(2))
+                              : c == "server-replace" ? batch_->ServerReplace(RefOf(w.at(1)), arg(2))
+                                                      : batch_->ServerDelete(RefOf(w.at(1)));
+        Out(std::string(kOutcomes[static_cast<int>(r.Outcome)]) +
+            (r.LUID.empty() ? "" : " " + r.LUID) + (r.Conflict ? " conflict" : ""));
+    } else if (c == "confirm") {
+        batch_->ConfirmChange(w.at(1), std::stoll(w.at(2)));
+    } else if (c == "confirm-map") {
+        batch_->ConfirmMap(w.at(1));
+    } else if (c == "store") {
+        key_ = {w.at(1), w.at(2), w.at(3), w.at(4)};
+        store_.emplace(replica_->Store(key_));
+    } else if (c == "open-sql") {
+        store_.reset();
+        replica_.reset();
+        fs::remove(file_);
+        WriteDatabase(file_, ReadFile(fs::path(ORVANTA_TEST_DATA) / "replica" / w.at(1)));
+        Reopen();
+    } else if (c == "dump") {
+        Dump();
+    } else if (!Command(w)) {
+        throw std::invalid_argument("unknown command " + c);
+    }
+}
+
+void TReplicaCase::Dump() {
+    const SyncAnchors anchors = store_->Anchors();
+    Out("device " + store_->DeviceID());
+    Out("anchors client '" + anchors.Client + "' server '" + anchors.Server + "'" +
+        (store_->LastSync() ? " at " + UTCText(*store_->LastSync()) : "") +
+        (store_->AddsInDoubt() ? ", new items in doubt" : ""));
+    store_->ReadItems([&](const StoredItemView& item) {
+        std::string line = "item " + std::string(item.LUID) + " " +
+                           kStates[static_cast<int>(item.State)] + " rev " +
+                           std::to_string(item.Revision);
+        if (!item.ServerID.empty()) line += " server " + std::string(item.ServerID);
+        Out(line + " " + Escape(item.Payload));
+    });
+    for (const ConflictCopy& copy : store_->Conflicts()) {
+        Out("conflict " + std::to_string(copy.ID) + " item " + copy.LUID + " at " +
+            UTCText(copy.When) + " local " + (copy.Local ? Escape(*copy.Local) : "-") +
+            " server " + (copy.Server ? Escape(*copy.Server) : "-"));
+    }
+    std::string changes = "to send:", maps = "maps to send:";
+    for (const StoredItem& item : store_->LocalChanges())
+        changes += " " + item.LUID;
+    for (const StoredItem& item : store_->PendingMaps())
+        maps += " " + item.LUID + "=" + item.ServerID;
+    Out(changes);
+    Out(maps);
+}
+
+}  // namespace orvanta::test
