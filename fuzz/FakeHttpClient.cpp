@@ -17,6 +17,7 @@ namespace {
 struct Script {
     std::deque<std::string> replies;
     std::size_t taken = 0;
+    std::vector<std::string> requests;
 };
 
 Script& TheScript() {
@@ -56,10 +57,15 @@ void SetReplies(std::vector<std::string> replies) {
     script.replies.assign(std::make_move_iterator(replies.begin()),
                           std::make_move_iterator(replies.end()));
     script.taken = 0;
+    script.requests.clear();
 }
 
 std::size_t RepliesTaken() {
     return TheScript().taken;
+}
+
+const std::vector<std::string>& RequestsSent() {
+    return TheScript().requests;
 }
 
 }  // namespace fuzz
@@ -85,6 +91,7 @@ void THttpClient::Post(const std::string& url, const std::string& body, std::str
     reply.clear();
     if (cancelled_) throw CancelledError();
     Script& script = TheScript();
+    script.requests.push_back(body);
     if (script.replies.empty()) {
         Close();
         throw TransportError("Could not connect to " + DisplayURL(url) +

@@ -19,6 +19,8 @@ namespace orvanta::fuzz {
 // left, Post fails as a lost connection does.
 void SetReplies(std::vector<std::string> replies);
 [[nodiscard]] std::size_t RepliesTaken();
+// The bodies the client posted since SetReplies, in order.
+[[nodiscard]] const std::vector<std::string>& RequestsSent();
 
 // A store client of the kind `selector` picks (calendar, contacts, tasks, notes), with
 // a fixed clock and a counting random source so that every run sends the same bytes.
