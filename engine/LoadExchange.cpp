@@ -127,20 +127,12 @@ public:
             TakeReply(false);
         }
 
-        TContainer& map = outbox_.Containers.emplace_back();
-        map.Name = "Map";
+        TContainer& map = outbox_.Containers.emplace_back(session_.Container("Map"));
         map.SendWhenEmpty = false;
-        map.Head = [this](TMessageWriter& m) {
-            m.LocURI("Target", client_.DataSource);
-            m.LocURI("Source", client_.LocalDatabase);
-        };
         map.UnitCount = [this] { return client_.Items.size(); };
         map.AppendUnit = [this](TMessageWriter& m, std::size_t i) {
             const TSMLItem& item = *client_.Items[i];
-            m.Open("MapItem");
-            m.LocURI("Target", item.ServerID);
-            m.LocURI("Source", item.ID);
-            m.Close();
+            TSyncSession::AppendMapItem(m, item.ServerID, item.ID);
         };
         session_.SendQueued(outbox_, true, [this] { TakeReply(false); });
         client_.Loaded = true;

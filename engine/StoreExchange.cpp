@@ -42,12 +42,7 @@ public:
             session_.AnswerReply(outbox_, false, refuseChange_);
         };
         session_.AnswerReply(outbox_, true, refuseChange_);
-        TContainer& sync = outbox_.Containers.emplace_back();
-        sync.Name = "Sync";
-        sync.Head = [this](TMessageWriter& m) {
-            m.LocURI("Target", client_.DataSource);
-            m.LocURI("Source", client_.LocalDatabase);
-        };
+        TContainer& sync = outbox_.Containers.emplace_back(session_.Container("Sync"));
         sync.UnitCount = [this] { return changes_.size(); };
         sync.AppendUnit = [this](TMessageWriter& m, std::size_t i) { AppendChange(m, i); };
         sync.UnitsAreItems = true;

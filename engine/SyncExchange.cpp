@@ -162,11 +162,9 @@ private:
             });
         }
         const std::size_t count = changes_.size();
-        TContainer& sync = outbox_.Containers.emplace_back();
-        sync.Name = "Sync";
+        TContainer& sync = outbox_.Containers.emplace_back(session_->Container("Sync"));
         sync.Head = [this, count](TMessageWriter& m) {
-            m.LocURI("Target", client_.DataSource);
-            m.LocURI("Source", client_.LocalDatabase);
+            session_->AppendDataSources(m);
             m.Element("NumberOfChanges", static_cast<long long>(count));
         };
         sync.UnitCount = [this] { return changes_.size(); };
@@ -228,21 +226,13 @@ private:
 
     void AddMapContainer(std::vector<MapEntry>& entries) {
         const std::size_t index = outbox_.Containers.size();
-        TContainer& map = outbox_.Containers.emplace_back();
-        map.Name = "Map";
+        TContainer& map = outbox_.Containers.emplace_back(session_->Container("Map"));
         map.SendWhenEmpty = false;
-        map.Head = [this](TMessageWriter& m) {
-            m.LocURI("Target", client_.DataSource);
-            m.LocURI("Source", client_.LocalDatabase);
-        };
         map.UnitCount = [&entries] { return entries.size(); };
         map.AppendUnit = [this, &entries, index](TMessageWriter& m, std::size_t i) {
             MapEntry& entry = entries[i];
             entry.Where = {session_->MsgID(), outbox_.Containers[index].CmdID};
-            m.Open("MapItem");
-            m.LocURI("Target", entry.ServerID);
-            m.LocURI("Source", entry.LUID);
-            m.Close();
+            TSyncSession::AppendMapItem(m, entry.ServerID, entry.LUID);
         };
     }
 

@@ -237,8 +237,7 @@ void TSyncSession::AppendStoreAlert(AlertCode code, const std::optional<std::str
     m.Element("CmdID", NextCmdID());
     m.Element("Data", static_cast<long long>(code));
     m.Open("Item");
-    m.LocURI("Target", client_.DataSource);
-    m.LocURI("Source", client_.LocalDatabase);
+    AppendDataSources(m);
     m.Open("Meta");
     m.Open("Anchor", "syncml:metinf");
     if (last) m.Element("Last", *last);
@@ -253,8 +252,27 @@ void TSyncSession::AppendSync() {
     TMessageWriter& m = message_;
     m.Open("Sync");
     m.Element("CmdID", NextCmdID());
+    AppendDataSources(m);
+    m.Close();
+}
+
+void TSyncSession::AppendDataSources(TMessageWriter& m) const {
     m.LocURI("Target", client_.DataSource);
     m.LocURI("Source", client_.LocalDatabase);
+}
+
+TContainer TSyncSession::Container(const char* name) const {
+    TContainer container;
+    container.Name = name;
+    container.Head = [this](TMessageWriter& m) { AppendDataSources(m); };
+    return container;
+}
+
+void TSyncSession::AppendMapItem(TMessageWriter& m, std::string_view serverID,
+                                 std::string_view luid) {
+    m.Open("MapItem");
+    m.LocURI("Target", serverID);
+    m.LocURI("Source", luid);
     m.Close();
 }
 
@@ -286,8 +304,7 @@ void TSyncSession::AppendNextMessageAlert() {
     m.Element("CmdID", NextCmdID());
     m.Element("Data", static_cast<long long>(AlertCode::NextMessage));
     m.Open("Item");
-    m.LocURI("Target", client_.DataSource);
-    m.LocURI("Source", client_.LocalDatabase);
+    AppendDataSources(m);
     m.Close();
     m.Close();
 }

@@ -103,6 +103,14 @@ public:
                     const std::string& next, bool withSync, bool refreshAccepted = false);
 
     [[nodiscard]] long long NextCmdID() { return ++cmdID_; }
+    // The data sources a command of the client names: the server's as its Target, the
+    // client's as its Source.
+    void AppendDataSources(TMessageWriter& message) const;
+    // A container of the client's (Sync, Map) whose head names the data sources.
+    [[nodiscard]] TContainer Container(const char* name) const;
+    // One MapItem: the server's identifier of an item and the client's.
+    static void AppendMapItem(TMessageWriter& message, std::string_view serverID,
+                              std::string_view luid);
     // Alert 222: the client asks for the server's next message.
     void AppendNextMessageAlert();
 

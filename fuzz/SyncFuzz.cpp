@@ -21,6 +21,7 @@
 
 #include "engine/SyncExchange.h"
 #include "engine/SyncMLMessage.h"
+#include "engine/SyncMLSession.h"
 #include "formats/Failure.h"
 #include "fuzz/FakeTransport.h"
 #include "fuzz/FuzzSupport.h"
@@ -53,10 +54,7 @@ ReplicaOptions Options() {
 std::string MapItemText(const std::string& serverID, const std::string& luid) {
     TMessageWriter m;
     m.Start();
-    m.Open("MapItem");
-    m.LocURI("Target", serverID);
-    m.LocURI("Source", luid);
-    m.Close();
+    TSyncSession::AppendMapItem(m, serverID, luid);
     const std::string& text = m.Finish();
     const auto from = text.find("<MapItem>");
     return text.substr(from, text.rfind("</MapItem>") + 10 - from);
@@ -105,18 +103,38 @@ void Prepare(TReplicaStore& store, bool synced) {
     (void)store.AddLocal({&added, 1});
 }
 
+void Remove(const fs::path& file) {
+    for (const char* suffix : {"", "-wal", "-shm", "-sessions"})
+        fs::remove(file.string() + suffix);
+}
+
+// The replica an input starts from, made once per kind and state and copied for each
+// input: making it anew took most of an input's time.
+const fs::path& Prepared(const StoreKey& key, bool synced) {
+    static std::map<std::pair<std::string, bool>, fs::path> made;
+    fs::path& file = made[{key.DataSource, synced}];
+    if (file.empty()) {
+        file = Folder() / (key.DataSource + (synced ? "-synced" : "-new") + ".sqlite");
+        Remove(file);
+        TReplica replica(file, Options());
+        TReplicaStore store = replica.Store(key);
+        Prepare(store, synced);
+    }  // closed: the file holds everything, its log folded in
+    return file;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    const fs::path file = Folder() / "replica.sqlite";
-    for (const char* suffix : {"", "-wal", "-shm", "-sessions"})
-        fs::remove(file.string() + suffix);
     auto client = fuzz::MakeClient(data[0]);
+    const StoreKey key{client->ServerURL, client->UserName, client->DataSource,
+                       client->DataSource};
+    const fs::path file = Folder() / "replica.sqlite";
+    Remove(file);
+    fs::copy_file(Prepared(key, (data[0] & 4) != 0), file);
     TReplica replica(file, Options());
-    TReplicaStore store = replica.Store({client->ServerURL, client->UserName, client->DataSource,
-                                         client->DataSource});
-    Prepare(store, (data[0] & 4) != 0);
+    TReplicaStore store = replica.Store(key);
     const Snapshot before = Take(store);
 
     fuzz::SetReplies(fuzz::SplitParts(fuzz::AsText(data + 1, size - 1)));
