@@ -205,7 +205,8 @@ private:
             const bool final = session_->ReplyFinal();
             const bool commands = session_->ReplyHasCommands();
             if (final && (!untilQuiet || !commands)) return;
-            if (!final && !commands && ++idle > kMaxIdleReplies) {
+            idle = commands ? 0 : idle + 1;
+            if (!final && idle > kMaxIdleReplies) {
                 throw ProtocolError("The server kept asking for the next message of the data "
                                     "source \"" +
                                     client_.DataSource + "\" without sending anything");
