@@ -20,6 +20,11 @@ bool IsBlockLine(std::string_view line, std::string_view keyword, std::string_vi
     return !name.empty() && EqualsUpper(name, upperName);
 }
 
+bool OpensBlock(const ItemLines& lines, std::int32_t at, std::string_view upperName) {
+    return at >= 0 && static_cast<std::size_t>(at) < lines.size() &&
+           IsBlockLine(lines[static_cast<std::size_t>(at)], "BEGIN", upperName);
+}
+
 std::int32_t FindComponent(const ItemLines& lines, std::string_view component) {
     // The blocks open around the current line: whether each is a VCALENDAR, and how many
     // are not. An END closes the innermost block, whatever its name.
@@ -64,10 +69,15 @@ WideString WithCRLF(const WideString& text) {
     return out;
 }
 
-void WriteText(TSMLItem& item, std::string_view name, WideString& field, const WideString& value) {
-    if (value == field) return;
-    field = value;
-    item.SetPropertyQP(name, {}, value);
+WideString ReadText(const TSMLItem& item, std::string_view name, bool textEscapes) {
+    const std::int32_t line = item.FindProperty(name, {});
+    if (line < 0) return {};
+    return GetPropertyValue(item.Lines[static_cast<std::size_t>(line)], -1, textEscapes);
+}
+
+void WriteText(TSMLItem& item, std::string_view name, const WideString& current,
+               const WideString& value) {
+    if (value != current) item.SetPropertyQP(name, {}, value);
 }
 
 WideString TrimBlanks(const WideString& text) {

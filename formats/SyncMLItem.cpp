@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "formats/ItemKinds.h"
+
 namespace orvanta {
 
 namespace {
@@ -182,19 +184,9 @@ std::string TSMLItem::GetText() const {
 
 std::int32_t TSMLItem::FindProperty(std::string_view name, const ParamList& params,
                                     std::string_view exclude) const {
-    int depth = 0;
-    for (std::size_t i = static_cast<std::size_t>(std::max(StartLine, -1) + 1); i < Lines.size();
-         ++i) {
-        const std::string_view line = Lines[i];
-        if (PropertyNameIs(line, "BEGIN")) {
-            ++depth;
-        } else if (PropertyNameIs(line, "END")) {
-            --depth;
-        } else if (depth == 0 && PropertyNameIs(line, name) && ParamsMatch(line, params, exclude)) {
-            return static_cast<std::int32_t>(i);
-        }
-    }
-    return -1;
+    return WalkOwnLines(Lines, StartLine, [&](std::string_view line) {
+        return PropertyNameIs(line, name) && ParamsMatch(line, params, exclude);
+    });
 }
 
 std::string TSMLItem::BuildHead(std::string_view name, const ParamList& params,

@@ -194,7 +194,9 @@ public:
 
     // Every line followed by CR LF, the last one included.
     [[nodiscard]] std::string GetText() const;
-    // `exclude`, when given, passes over lines whose parameters contain it.
+    // The first of the item's own lines (those of the block its StartLine opens, not of
+    // the blocks nested in it or after it) of the name and parameters, or -1. `exclude`,
+    // when given, passes over lines whose parameters contain it.
     [[nodiscard]] std::int32_t FindProperty(std::string_view name, const ParamList& params,
                                             std::string_view exclude = {}) const;
     void SetProperty(std::string_view name, const ParamList& params, const WideString& value,

@@ -77,19 +77,16 @@ TSMLEvent::TSMLEvent(TSMLCalendar* owner) : owner_(owner) {
 
 void TSMLEvent::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    summary_.clear();
-    description_.clear();
-    location_.clear();
     allDay_ = false;
     start_ = end_ = 0;
     reminders_.clear();
     StartLine = 0;
     UnfoldLines(Lines);
+    escaped_ = UsesTextEscapes(Lines);
 
     const std::int32_t component = FindComponent(Lines, "VEVENT");
     if (component >= 0) {
         StartLine = component;
-        const bool escaped = UsesTextEscapes(Lines);
         PayloadZones zones(Lines);
         bool lastDateOnly = false, startDateOnly = false, hasEnd = false;
         std::optional<TDateTime> duration;
@@ -122,12 +119,6 @@ void TSMLEvent::Parse(std::string_view text) {
                     value.find('P') != std::string::npos) {
                     duration = TextToDateTime(value);
                 }
-            } else if (name == "SUMMARY") {
-                summary_ = GetPropertyValue(line, -1, escaped);
-            } else if (name == "DESCRIPTION") {
-                description_ = WithCRLF(GetPropertyValue(line, -1, escaped));
-            } else if (name == "LOCATION") {
-                location_ = GetPropertyValue(line, -1, escaped);
             }
         }
         // Without DTEND the event ends after its DURATION, or where it starts. A whole
@@ -144,8 +135,15 @@ void TSMLEvent::Parse(std::string_view text) {
 bool TSMLEvent::HasComponent() const {
     // Parse leaves StartLine on the BEGIN:VEVENT line, or on line 0 when there is none;
     // the setters insert their lines after it.
-    return StartLine >= 0 && static_cast<std::size_t>(StartLine) < Lines.size() &&
-           IsBlockLine(Lines[static_cast<std::size_t>(StartLine)], "BEGIN", "VEVENT");
+    return OpensBlock(Lines, StartLine, "VEVENT");
+}
+
+WideString TSMLEvent::Text(std::string_view name) const {
+    return HasComponent() ? ReadText(*this, name, escaped_) : WideString();
+}
+
+WideString TSMLEvent::Description() const {
+    return WithCRLF(Text("DESCRIPTION"));
 }
 
 std::vector<TSMLEvent::AlarmSpan> TSMLEvent::AlarmBlocks() const {
@@ -198,15 +196,15 @@ TReminder TSMLEvent::ReadReminder(const AlarmSpan& block, PayloadZones& zones) c
 }
 
 void TSMLEvent::SetTitle(const WideString& value) {
-    WriteText(*this, "SUMMARY", summary_, value);
+    WriteText(*this, "SUMMARY", Summary(), value);
 }
 
 void TSMLEvent::SetDescription(const WideString& value) {
-    WriteText(*this, "DESCRIPTION", description_, value);
+    WriteText(*this, "DESCRIPTION", Description(), value);
 }
 
 void TSMLEvent::SetLocation(const WideString& value) {
-    WriteText(*this, "LOCATION", location_, value);
+    WriteText(*this, "LOCATION", Location(), value);
 }
 
 void TSMLEvent::SetStart(TDateTime value) {

@@ -41,21 +41,22 @@ public:
     explicit TSMLEvent(TSMLCalendar* owner);
 
     // The fields as read from the payload and as the setters leave them; only the setters
-    // change them, each by rewriting its line.
+    // change them, each by rewriting its line. The texts are read from their lines of the
+    // event's own component when asked for; without a VEVENT they are empty.
     [[nodiscard]] TSMLCalendar* Owner() const { return owner_; }
-    [[nodiscard]] const WideString& Summary() const { return summary_; }
-    [[nodiscard]] const WideString& Description() const { return description_; }  // CR LF
+    [[nodiscard]] WideString Summary() const { return Text("SUMMARY"); }
+    [[nodiscard]] WideString Description() const;  // CR LF
     [[nodiscard]] bool AllDay() const { return allDay_; }
     [[nodiscard]] TDateTime Start() const { return start_; }  // local time
     // Local time; for an all-day event the day after the last. Without DTEND: Start plus
     // the DURATION, or Start.
     [[nodiscard]] TDateTime End() const { return end_; }
-    [[nodiscard]] const WideString& Location() const { return location_; }
+    [[nodiscard]] WideString Location() const { return Text("LOCATION"); }
     // One per VALARM block, in payload order.
     [[nodiscard]] const std::vector<TReminder>& Reminders() const { return reminders_; }
 
     void Parse(std::string_view text) override;
-    [[nodiscard]] WideString GetTitle() const override { return summary_; }
+    [[nodiscard]] WideString GetTitle() const override { return Summary(); }
     void SetTitle(const WideString& value) override;
     void SetDescription(const WideString& value);
     void SetLocation(const WideString& value);
@@ -84,16 +85,16 @@ private:
     [[nodiscard]] std::vector<AlarmSpan> AlarmBlocks() const;
     // Whether the payload holds the event's VEVENT component.
     [[nodiscard]] bool HasComponent() const;
+    // The text of the property's line in the component, or empty text.
+    [[nodiscard]] WideString Text(std::string_view name) const;
     [[nodiscard]] AlarmSpan AlarmBlock(std::size_t index) const;
     [[nodiscard]] TReminder ReadReminder(const AlarmSpan& block, PayloadZones& zones) const;
 
     TSMLCalendar* owner_;
-    WideString summary_;
-    WideString description_;
     bool allDay_ = false;
+    bool escaped_ = false;  // the text values carry the escapes of iCalendar 2.0
     TDateTime start_ = 0;
     TDateTime end_ = 0;
-    WideString location_;
     std::vector<TReminder> reminders_;
 };
 

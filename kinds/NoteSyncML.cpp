@@ -1,5 +1,7 @@
 #include "kinds/NoteSyncML.h"
 
+#include <algorithm>
+
 #include "formats/ItemKinds.h"
 #include "kinds/KindTable.h"
 
@@ -12,28 +14,28 @@ TSMLNote::TSMLNote(TSMLNotes* owner) : owner_(owner) {
 
 void TSMLNote::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    title_.clear();
-    body_.clear();
     UnfoldLines(Lines);
-    // Every line counts, whatever component it stands in; StartLine stays.
-    for (const std::string_view line : Lines) {
-        const std::string name = GetPropertyName(line);
-        if (name == "SUMMARY") {
-            title_ = GetPropertyValue(line);
-        } else if (name == "BODY") {
-            body_ = WithCRLF(GetPropertyValue(line));
-        }
-    }
+    // The note's own block: a VNOTE, or the vText this program writes.
+    StartLine = FindComponent(Lines, "VNOTE");
+    if (StartLine < 0) StartLine = std::max(FindComponent(Lines, "VTEXT"), 0);
     State = ItemState::Unchanged;
 }
 
+// A vNote writes its text as it stands, without escapes.
+WideString TSMLNote::Title() const {
+    return ReadText(*this, "SUMMARY", false);
+}
+
+WideString TSMLNote::Body() const {
+    return WithCRLF(ReadText(*this, "BODY", false));
+}
+
 void TSMLNote::SetTitle(const WideString& value) {
-    WriteText(*this, "SUMMARY", title_, value);
+    WriteText(*this, "SUMMARY", Title(), value);
 }
 
 void TSMLNote::SetBody(const WideString& value) {
-    if (value == body_) return;
-    body_ = value;
+    if (value == Body()) return;
     // Written with LF line breaks, each of which becomes "=0A".
     WideString text;
     text.reserve(value.size());

@@ -12,19 +12,17 @@ public:
     explicit TSMLNote(TSMLNotes* owner);
 
     [[nodiscard]] TSMLNotes* Owner() const { return owner_; }
-    // As read from the payload and as the setters leave them.
-    [[nodiscard]] const WideString& Title() const { return title_; }
-    [[nodiscard]] const WideString& Body() const { return body_; }  // line breaks CR LF after Parse
+    // As read from the note's own lines when asked for, which only the setters change.
+    [[nodiscard]] WideString Title() const;
+    [[nodiscard]] WideString Body() const;  // line breaks CR LF
 
     void Parse(std::string_view text) override;
-    [[nodiscard]] WideString GetTitle() const override { return title_; }
+    [[nodiscard]] WideString GetTitle() const override { return Title(); }
     void SetTitle(const WideString& value) override;
     void SetBody(const WideString& value);
 
 private:
     TSMLNotes* owner_;
-    WideString title_;
-    WideString body_;
 };
 
 class TSMLNotes final : public TSMLStore<TSMLNotes, TSMLNote> {

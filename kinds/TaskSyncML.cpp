@@ -1,7 +1,5 @@
 #include "kinds/TaskSyncML.h"
 
-#include <optional>
-
 #include "formats/ItemKinds.h"
 #include "formats/PayloadZones.h"
 #include "kinds/KindTable.h"
@@ -15,35 +13,22 @@ TSMLTask::TSMLTask(TSMLTasks* owner) : owner_(owner) {
 
 void TSMLTask::Parse(std::string_view text) {
     TSMLItem::Parse(text);
-    summary_.clear();
-    description_.clear();
     due_ = alarm_ = 0;
     completed_ = false;
     priority_ = 0;
     StartLine = 0;
     UnfoldLines(Lines);
+    escaped_ = UsesTextEscapes(Lines);
 
     const std::int32_t component = FindComponent(Lines, "VTODO");
     if (component >= 0) {
         StartLine = component;
-        const bool escaped = UsesTextEscapes(Lines);
         PayloadZones zones(Lines);
         TDateTime start = 0;
-        std::optional<TDateTime> alarmOffset;
-        std::size_t depth = 0;
-        for (std::size_t i = static_cast<std::size_t>(component) + 1; i < Lines.size(); ++i) {
-            const std::string_view line = Lines[i];
-            // Only the task's own lines: not those of a block inside it (a VALARM has a
-            // DESCRIPTION of its own), nor any after the END that closes it.
-            if (!BlockName(line, "BEGIN").empty()) {
-                ++depth;
-                continue;
-            }
-            if (!BlockName(line, "END").empty()) {
-                if (depth-- == 0) break;
-                continue;
-            }
-            if (depth > 0) continue;
+        bool relativeAlarm = false;  // alarm_ holds an offset from the due time or start
+        // Only the task's own lines: not those of a block inside it (a VALARM has a
+        // DESCRIPTION of its own), nor any after the END that closes it.
+        WalkOwnLines(Lines, component, [&](std::string_view line) {
             const std::string name = GetPropertyName(line);
             if (name == "DUE") {
                 due_ = zones.Read(line);
@@ -56,35 +41,40 @@ void TSMLTask::Parse(std::string_view text) {
                 const std::string value = ToUTF8(GetPropertyValue(line));
                 const std::string runTime = value.substr(0, value.find(';'));
                 const TDateTime read = runTime.empty() ? 0 : TextToDateTime(runTime);
-                alarmOffset.reset();
                 alarm_ = read;
-                if (runTime.find('P') != std::string::npos) alarmOffset = read;
-            } else if (name == "SUMMARY") {
-                summary_ = GetPropertyValue(line, -1, escaped);
+                relativeAlarm = runTime.find('P') != std::string::npos;
             } else if (name == "PRIORITY") {
                 const std::string value = ToUTF8(GetPropertyValue(line));
                 priority_ = value.empty() ? 0 : StrToInt(value);
             } else if (name == "STATUS") {
                 completed_ = ToUTF8(GetPropertyValue(line)) == "COMPLETED";
-            } else if (name == "DESCRIPTION") {
-                description_ = WithCRLF(GetPropertyValue(line, -1, escaped));
             }
-        }
+            return false;
+        });
         // A relative alarm counts from the due time, or else from the start.
-        if (alarmOffset) {
+        if (relativeAlarm) {
             const TDateTime base = due_ != 0 ? due_ : start;
-            alarm_ = base != 0 ? base + *alarmOffset : 0;
+            alarm_ = base != 0 ? base + alarm_ : 0;
         }
     }
     State = ItemState::Unchanged;
 }
 
+WideString TSMLTask::Text(std::string_view name) const {
+    // Parse leaves StartLine on the BEGIN:VTODO line, or on line 0 when there is none.
+    return OpensBlock(Lines, StartLine, "VTODO") ? ReadText(*this, name, escaped_) : WideString();
+}
+
+WideString TSMLTask::Description() const {
+    return WithCRLF(Text("DESCRIPTION"));
+}
+
 void TSMLTask::SetTitle(const WideString& value) {
-    WriteText(*this, "SUMMARY", summary_, value);
+    WriteText(*this, "SUMMARY", Summary(), value);
 }
 
 void TSMLTask::SetDescription(const WideString& value) {
-    WriteText(*this, "DESCRIPTION", description_, value);
+    WriteText(*this, "DESCRIPTION", Description(), value);
 }
 
 void TSMLTask::WriteMoment(std::string_view name, TDateTime& field, TDateTime value) {

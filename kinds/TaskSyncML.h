@@ -14,17 +14,18 @@ public:
     explicit TSMLTask(TSMLTasks* owner);
 
     // The fields as read from the payload and as the setters leave them; only the setters
-    // change them, each by rewriting its line.
+    // change them, each by rewriting its line. The texts are read from their lines of the
+    // task's own component when asked for; without a VTODO they are empty.
     [[nodiscard]] TSMLTasks* Owner() const { return owner_; }
-    [[nodiscard]] const WideString& Summary() const { return summary_; }
-    [[nodiscard]] const WideString& Description() const { return description_; }  // CR LF
+    [[nodiscard]] WideString Summary() const { return Text("SUMMARY"); }
+    [[nodiscard]] WideString Description() const;             // CR LF
     [[nodiscard]] TDateTime Due() const { return due_; }      // local time; 0 none
     [[nodiscard]] TDateTime Alarm() const { return alarm_; }  // local time of the alarm; 0 none
     [[nodiscard]] bool Completed() const { return completed_; }
     [[nodiscard]] std::int32_t Priority() const { return priority_; }  // 0 none
 
     void Parse(std::string_view text) override;
-    [[nodiscard]] WideString GetTitle() const override { return summary_; }
+    [[nodiscard]] WideString GetTitle() const override { return Summary(); }
     void SetTitle(const WideString& value) override;
     void SetDescription(const WideString& value);
     void SetDue(TDateTime value);
@@ -34,13 +35,14 @@ public:
 
 private:
     void WriteMoment(std::string_view name, TDateTime& field, TDateTime value);
+    // The text of the property's line in the component, or empty text.
+    [[nodiscard]] WideString Text(std::string_view name) const;
 
     TSMLTasks* owner_;
-    WideString summary_;
-    WideString description_;
     TDateTime due_ = 0;
     TDateTime alarm_ = 0;
     bool completed_ = false;
+    bool escaped_ = false;  // the text values carry the escapes of iCalendar 2.0
     std::int32_t priority_ = 0;
 };
 

@@ -131,8 +131,9 @@ TEST_F(ItemKinds, TitlesAsPayloadsCarryThem) {
                  "RECURRENCE-ID:20260722T080000Z", "SUMMARY:Moved"}),
          u"Weekly"},
         {&tasks, VTodo({"SUMMARY:Pay", "BEGIN:VALARM", "SUMMARY:Reminder", "END:VALARM"}), u"Pay"},
-        // A note reads every line, whatever component holds it; the last title counts.
-        {&notes, "BEGIN:VNOTE\r\nSUMMARY:first\r\nBEGIN:X\r\nSUMMARY:second\r\n", u"second"},
+        // A note too, its first title: the line its setter rewrites.
+        {&notes, "BEGIN:VNOTE\r\nSUMMARY:first\r\nBEGIN:X\r\nSUMMARY:second\r\n", u"first"},
+        {&notes, "X-LEAD:1\r\nBEGIN:vText\r\nSUMMARY:Liste\r\nEND:vText\r\n", u"Liste"},
     };
     for (const auto& [store, payload, title] : cases) {
         SCOPED_TRACE(payload);
@@ -143,6 +144,13 @@ TEST_F(ItemKinds, TitlesAsPayloadsCarryThem) {
         item->SetTitle(title);
         EXPECT_EQ(item->State, ItemState::Unchanged);
         EXPECT_EQ(item->GetText(), read);
+        // A new title goes to the line the title is read from (a contact's is made of its
+        // names, and an event without its VEVENT has none).
+        if (store != &cont && !title.empty()) {
+            item->SetTitle(u"New");
+            item->Parse(item->GetText());
+            EXPECT_EQ(item->GetTitle(), u"New");
+        }
     }
 }
 
@@ -223,7 +231,7 @@ TEST_F(Task, RelativeAlarms) {
 }
 
 // The title goes first in a new note; the body is written with LF line breaks and reads
-// back with CR LF.
+// back from its line with CR LF.
 TEST(Note, TitleAndBody) {
     TSMLNote note(nullptr);
     note.SetTitle(u"Liste");
@@ -232,8 +240,6 @@ TEST(Note, TitleAndBody) {
               (Lines{"BEGIN:vText", "BODY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=0Ab=0Ac",
                      "SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Liste", "VERSION:1.1",
                      "END:vText"}));
-    EXPECT_EQ(note.Body(), u"a\r\nb\rc");
-    note.Parse(note.GetText());
     EXPECT_EQ(note.Body(), u"a\r\nb\r\nc");
     note.Parse(
         "BEGIN:VNOTE\r\nBODY;ENCODING=QUOTED-PRINTABLE:x=0Ay=\r\nz=0D=0A\xF0\x9F\xA7\x80\r\n");
@@ -274,8 +280,8 @@ TEST_F(Event, SpanAndAllDay) {
 
 // A DURATION gives way to DTEND in its place once a date setter writes the end, so the
 // payload never holds both, and the end does not move with a later start.
-// The event's span and reminders come from its own component, not from a time zone after
-// it (whose observances have a DTSTART each) nor from the exception that follows it.
+// The event's span, reminders and texts come from its own component, not from a time zone
+// after it (whose observances have a DTSTART each) nor from the exception that follows it.
 TEST_F(Event, ReadsOnlyItsOwnComponent) {
     event.Parse("BEGIN:VCALENDAR\r\n" + Joined({"BEGIN:VEVENT",
                                                 "UID:w",
@@ -288,6 +294,7 @@ TEST_F(Event, ReadsOnlyItsOwnComponent) {
                                                 "UID:w",
                                                 "RECURRENCE-ID:20260722T080000Z",
                                                 "DTSTART:20260722T090000Z",
+                                                "LOCATION:Room 2",
                                                 "BEGIN:VALARM",
                                                 "TRIGGER:-PT5M",
                                                 "END:VALARM",
@@ -304,6 +311,11 @@ TEST_F(Event, ReadsOnlyItsOwnComponent) {
     EXPECT_EQ(event.Start(), alone.Start());
     EXPECT_EQ(event.End(), alone.Start());
     EXPECT_EQ(event.ReminderCount(), 1u);
+    // Nor do its setters write there: the event's own line is added.
+    EXPECT_EQ(event.Location(), u"");
+    event.SetLocation(u"Room 1");
+    EXPECT_EQ(event.Location(), u"Room 1");
+    EXPECT_NE(event.GetText().find("\r\nLOCATION:Room 2\r\n"), std::string::npos);
 }
 
 TEST_F(Event, DTENDTakesThePlaceOfDURATION) {
