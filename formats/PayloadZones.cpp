@@ -1,6 +1,7 @@
 #include "formats/PayloadZones.h"
 
 #include "formats/Failure.h"
+#include "formats/ItemKinds.h"
 #include "formats/SyncMLItem.h"
 
 namespace orvanta {
@@ -27,22 +28,21 @@ std::string TzidOf(std::string_view line) {
 
 void PayloadZones::Collect() {
     collected_ = true;
+    // Blocks are told by the rule the items and the file reader share: BEGIN and END in
+    // any letter case, blanks around the name.
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (GetPropertyName(lines_[i]) != "BEGIN" ||
-            ToUTF8(GetPropertyValue(lines_[i])) != "VTIMEZONE") {
-            continue;
-        }
-        std::size_t end = i + 1;
+        if (!IsBlockLine(lines_[i], "BEGIN", "VTIMEZONE")) continue;
         std::string tzid;
-        int depth = 0;
+        std::size_t depth = 0;
+        std::size_t end = i + 1;
         for (; end < lines_.size(); ++end) {
-            const std::string name = GetPropertyName(lines_[end]);
-            if (name == "BEGIN") {
+            const std::string_view line = lines_[end];
+            if (!BlockName(line, "BEGIN").empty()) {
                 ++depth;
-            } else if (name == "END" && depth-- == 0) {
-                break;
-            } else if (name == "TZID" && depth == 0) {
-                tzid = ToUTF8(GetPropertyValue(lines_[end]));
+            } else if (!BlockName(line, "END").empty()) {
+                if (depth-- == 0) break;
+            } else if (depth == 0 && PropertyNameIs(line, "TZID")) {
+                tzid = ToUTF8(GetPropertyValue(line));
             }
         }
         if (!tzid.empty()) blocks_.try_emplace(tzid, Block{i, end});
@@ -56,10 +56,20 @@ const TimeZone* PayloadZones::Find(const std::string& tzid) {
     if (!added) return known->second.get();
     ZonePtr& zone = known->second;
     if (const auto block = blocks_.find(tzid); block != blocks_.end()) {
+        // libical's copy of the block names its blocks as libical expects them: no blanks
+        // around the name, which the payload may have.
         std::string text;
         for (std::size_t i = block->second.begin; i <= block->second.end && i < lines_.size();
              ++i) {
-            text.append(lines_[i]).append("\r\n");
+            const std::string_view line = lines_[i];
+            if (const std::string_view name = BlockName(line, "BEGIN"); !name.empty()) {
+                text.append("BEGIN:").append(name);
+            } else if (const std::string_view end = BlockName(line, "END"); !end.empty()) {
+                text.append("END:").append(end);
+            } else {
+                text.append(line);
+            }
+            text.append("\r\n");
         }
         zone = VTimeZone(text);
     }
