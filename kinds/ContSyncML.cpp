@@ -243,12 +243,15 @@ void TSMLContact::Parse(std::string_view text) {
 }
 
 std::optional<std::size_t> TSMLContact::LineOf(const ContactProperty& property) const {
+    // The card's own lines: not those of a card nested in it (a vCard 2.1 AGENT), whose
+    // name and numbers are another person's.
     const std::size_t slot = SlotOf(property);
-    for (std::size_t i = 0; i < Lines.size(); ++i) {
-        const std::string_view line = Lines[i];
-        if (PropertyNameIs(line, property.Name) && PropertyOfLine(line) == slot) return i;
-    }
-    return std::nullopt;
+    const std::int32_t line =
+        WalkOwnLines(Lines, FindComponent(Lines, "VCARD"), [&](std::string_view l) {
+            return PropertyNameIs(l, property.Name) && PropertyOfLine(l) == slot;
+        });
+    if (line < 0) return std::nullopt;
+    return static_cast<std::size_t>(line);
 }
 
 void TSMLContact::ReadInto(const ContactProperty& property,

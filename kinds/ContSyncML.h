@@ -39,8 +39,9 @@ struct ContactField {
 [[nodiscard]] std::vector<PropertyCapability> ContactCapabilities();
 
 // One contact: a vCard 2.1 text with 31 text fields and a birthday. The text fields are
-// read from the lines when asked for (the first line of each field's property); only the
-// birthday, checked when the text is read, is held apart.
+// read from the lines when asked for (the first of the card's own lines of each field's
+// property, never one of a card nested in it); only the birthday, checked when the text
+// is read, is held apart.
 class TSMLContact : public TSMLItem {
 public:
     explicit TSMLContact(TSMLContacts* owner);
