@@ -1,7 +1,5 @@
 #include "kinds/NoteSyncML.h"
 
-#include <algorithm>
-
 #include "formats/ItemKinds.h"
 #include "kinds/KindTable.h"
 
@@ -15,9 +13,10 @@ TSMLNote::TSMLNote(TSMLNotes* owner) : owner_(owner) {
 void TSMLNote::Parse(std::string_view text) {
     TSMLItem::Parse(text);
     UnfoldLines(Lines);
-    // The note's own block: a VNOTE, or the vText this program writes.
+    // The note's own block: a VNOTE, or the vText this program writes; without either,
+    // the payload's top level, whose lines are then the note's.
     StartLine = FindComponent(Lines, "VNOTE");
-    if (StartLine < 0) StartLine = std::max(FindComponent(Lines, "VTEXT"), 0);
+    if (StartLine < 0) StartLine = FindComponent(Lines, "VTEXT");
     State = ItemState::Unchanged;
 }
 

@@ -134,6 +134,7 @@ TEST_F(ItemKinds, TitlesAsPayloadsCarryThem) {
         // A note too, its first title: the line its setter rewrites.
         {&notes, "BEGIN:VNOTE\r\nSUMMARY:first\r\nBEGIN:X\r\nSUMMARY:second\r\n", u"first"},
         {&notes, "X-LEAD:1\r\nBEGIN:vText\r\nSUMMARY:Liste\r\nEND:vText\r\n", u"Liste"},
+        {&notes, "SUMMARY:Liste\r\nBODY:a\r\n", u"Liste"},  // no block: the top level's
     };
     for (const auto& [store, payload, title] : cases) {
         SCOPED_TRACE(payload);
