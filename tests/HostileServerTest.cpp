@@ -491,8 +491,8 @@ TEST(HostileServer, CommandLineLoad) {
     ScriptedPeer peer(InOrder({BuildServerReply(r), Closing(), BuildServerReply(r), Closing()}),
                       authority.Cert, authority.Key);
     const auto run = [&](const std::string& options) {
-        const std::string command = std::string("'") + ORVANTA_LOAD_TOOL + "' '" + peer.Url() +
-                                    "' user pass card " + options + " 2>&1";
+        const std::string command = std::string("ORVANTA_PASSWORD=pass '") + ORVANTA_LOAD_TOOL +
+                                    "' '" + peer.Url() + "' user card " + options + " 2>&1";
         FILE* pipe = popen(command.c_str(), "r");
         std::string out;
         char buf[4096];

@@ -24,9 +24,10 @@ using namespace test;
 // The JSON lines of `orvanta-load --fields` in the given client zone, by item id.
 std::map<std::string, std::string> LoadedFields(const RealServer& server, const char* zone,
                                                 const char* kind) {
-    const std::string command = std::string("TZ=") + zone + " '" + ORVANTA_LOAD_TOOL + "' '" +
-                                server.Url() + "' " + RealServer::kUser + " " +
-                                RealServer::kPassword + " --fields " + kind + " 2>&1";
+    const std::string command = std::string("TZ=") + zone + " ORVANTA_PASSWORD=" +
+                                RealServer::kPassword + " '" + ORVANTA_LOAD_TOOL + "' '" +
+                                server.Url() + "' " + RealServer::kUser + " --fields " + kind +
+                                " 2>&1";
     std::map<std::string, std::string> byID;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return byID;

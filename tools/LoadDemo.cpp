@@ -1,6 +1,7 @@
 // orvanta-load: loads one data store of a SyncML server and lists its items.
-//   orvanta-load URL USER PASSWORD [cal|card|task|vnote] [DATASOURCE] [--fields]
-//                [--ca-file FILE]
+//   orvanta-load URL USER [cal|card|task|vnote] [DATASOURCE] [--fields] [--ca-file FILE]
+// The password comes from ORVANTA_PASSWORD or is asked on the terminal, never from the
+// command line, where other users would see it.
 // With --fields (anywhere on the line) each item is printed as one JSON object per line
 // with every field of its kind, as the editors see them. --ca-file names the certificate
 // authority of a server with a private one. Exit status: 0 loaded, 1 failed, 2 wrong
@@ -12,91 +13,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "kinds/KindTable.h"
+#include "tools/ItemJson.h"
+#include "tools/Terminal.h"
 
 using namespace orvanta;
-
-namespace {
-
-std::string Quoted(std::string_view utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", byte);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string Quoted(const WideString& text) {
-    return Quoted(ToUTF8(text));
-}
-
-// A local moment as ISO 8601 with the UTC offset in force at that moment; 0 is null.
-std::string Moment(TDateTime local) {
-    if (local == 0) return "null";
-    const DateTimeParts p = DecodeDateTime(local);
-    const int offset = LocalOffsetMinutes(local);
-    const int magnitude = offset < 0 ? -offset : offset;
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d\"", p.Year, p.Month,
-                  p.Day, p.Hour, p.Minute, p.Second, offset < 0 ? '-' : '+', magnitude / 60,
-                  magnitude % 60);
-    return buf;
-}
-
-std::string Date(TDateTime local) {
-    if (local == 0) return "null";
-    const DateTimeParts p = DecodeDateTime(local);
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02d\"", p.Year, p.Month, p.Day);
-    return buf;
-}
-
-std::string Reminders(const std::vector<TReminder>& reminders) {
-    static constexpr const char* kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
-    std::string out = "[";
-    for (const TReminder& r : reminders) {
-        if (out.size() > 1) out += ',';
-        out += "{\"Number\":" + std::to_string(r.Number) + ",\"Period\":\"" +
-               kPeriods[static_cast<int>(r.Period)] + "\",\"Method\":\"" +
-               (r.Method == ReminderMethod::Email ? "Email" : "Popup") +
-               "\",\"Time\":" + Moment(r.Time) + "}";
-    }
-    return out + "]";
-}
-
-// A field's value as JSON.
-std::string Json(const FieldValue& value) {
-    struct {
-        std::string operator()(const WideString& text) const { return Quoted(text); }
-        std::string operator()(LocalMoment m) const { return Moment(m.Value); }
-        std::string operator()(CalendarDate d) const { return Date(d.Value); }
-        std::string operator()(bool flag) const { return flag ? "true" : "false"; }
-        std::string operator()(std::int32_t n) const { return std::to_string(n); }
-        std::string operator()(const std::vector<TReminder>& r) const { return Reminders(r); }
-    } json;
-    return std::visit(json, value);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     bool fields = false;
@@ -120,18 +43,19 @@ int main(int argc, char** argv) {
             args.emplace_back(arg);
         }
     }
-    if (help || usage || args.size() < 3) {
+    if (help || usage || args.size() < 2 || args.size() > 4) {
         std::string kinds;
         for (const DataKind& kind : DataKinds())
             kinds += (kinds.empty() ? "" : "|") + kind.Keyword;
         std::fprintf(help ? stdout : stderr,
-                     "usage: %s URL USER PASSWORD [%s] [DATASOURCE] [--fields] [--ca-file FILE]\n",
+                     "usage: %s URL USER [%s] [DATASOURCE] [--fields] [--ca-file FILE]\n"
+                     "the password: ORVANTA_PASSWORD, or asked on the terminal\n",
                      argv[0], kinds.c_str());
         return help ? 0 : 2;
     }
     const DataKind* kind = nullptr;
     try {
-        kind = &KindNamed(args.size() > 3 ? args[3] : "card");
+        kind = &KindNamed(args.size() > 2 ? args[2] : "card");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
         return 2;
@@ -139,11 +63,14 @@ int main(int argc, char** argv) {
     const std::unique_ptr<TSMLBase> client = kind->MakeClient();
     client->SetServerURL(args[0]);
     client->UserName = args[1];
-    client->Password = args[2];
-    if (args.size() > 4) client->DataSource = args[4];
+    if (args.size() > 3) client->DataSource = args[3];
     client->SetCAFile(caFile);
     try {
+        client->Password = AccountPassword(args[1], args[0]);
+        TProgressLine progress;
+        client->OnProgress = [&progress](const ExchangeStats& stats) { progress.Show(stats); };
         client->Load("");
+        client->OnProgress = nullptr;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Orvanta: %s\n", e.what());
         return 1;
@@ -153,10 +80,7 @@ int main(int argc, char** argv) {
             std::printf("%-24s %s\n", item->ID.c_str(), ToUTF8(item->GetTitle()).c_str());
             continue;
         }
-        std::string line = "{\"id\":" + Quoted(item->ID) + ",\"title\":" + Quoted(item->GetTitle());
-        for (const auto& [name, value] : kind->Fields(*item))
-            line += std::string(",\"") + name + "\":" + Json(value);
-        std::printf("%s}\n", line.c_str());
+        std::printf("%s\n", ItemJson(*kind, *item, item->ID).c_str());
     }
     std::printf("%zu items\n", client->Items.size());
     // The only sign that the list is not the whole data source.

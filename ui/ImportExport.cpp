@@ -10,6 +10,7 @@
 
 #include "formats/Failure.h"
 #include "formats/ObjectFile.h"
+#include "kinds/ItemFiles.h"
 #include "kinds/KindTable.h"
 #include "ui/Environment.h"
 #include "ui/PaneKinds.h"
@@ -56,22 +57,13 @@ ImportResult ImportItems(TSMLBase& client, std::string_view text) {
     if (!client.Loaded) {
         throw Failure("Connect first: imported " + kind.Many + " are added to the loaded ones");
     }
-    // Every payload is read before the first item joins the client; each is dropped as
-    // soon as its item holds its lines.
-    std::vector<std::unique_ptr<TSMLItem>> items;
-    const std::size_t others =
-        ReadObjectFile(text, kind.Component, [&](std::string& payload, std::size_t line) {
-            items.push_back(client.CreateItem());
-            try {
-                items.back()->Parse(payload);
-            } catch (const Failure& failure) {
-                throw Failure("The " + kind.One + " that begins on line " + std::to_string(line) +
-                              ": " + failure.what());
-            }
-        });
+    // Every item is read before the first joins the client.
+    FileItems read = ReadFileItems(client, text);
+    std::vector<std::unique_ptr<TSMLItem>>& items = read.Items;
     if (items.empty()) {
         throw Failure("The file holds no " + kind.Many +
-                      (others > 0 ? ", only items of another kind; import it in their tab" : ""));
+                      (read.OtherKinds > 0 ? ", only items of another kind; import it in their tab"
+                                           : ""));
     }
     std::vector<std::string> ids = client.MakeUniqueIDs(items.size());
     client.Items.reserve(client.Items.size() + items.size());
@@ -80,7 +72,7 @@ ImportResult ImportItems(TSMLBase& client, std::string_view text) {
         items[i]->State = ItemState::New;
         client.Items.push_back(std::move(items[i]));
     }
-    return {items.size(), others};
+    return {items.size(), read.OtherKinds};
 }
 
 std::string ExportItems(const std::vector<const TSMLItem*>& items) {
