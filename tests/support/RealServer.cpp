@@ -1,8 +1,11 @@
 #include "support/RealServer.h"
 
+#include <openssl/sha.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <stdexcept>
 #include <thread>
 
@@ -31,11 +34,34 @@ std::vector<std::string> RealServer::ItemIDs(const std::string& store) const {
     return ids;
 }
 
+std::string SessionFolderName(const std::string& deviceID) {
+    // The peer that scripts/syncml-server add-peer makes: the device ID in lower case, or
+    // "dev-" and 16 hex digits of its SHA-1 when it is no plain name.
+    static const std::regex plain("[A-Za-z0-9][A-Za-z0-9._-]{0,63}");
+    std::string peer;
+    if (std::regex_match(deviceID, plain)) {
+        peer = deviceID;
+        std::transform(peer.begin(), peer.end(), peer.begin(), ::tolower);
+    } else {
+        unsigned char digest[SHA_DIGEST_LENGTH];
+        SHA1(reinterpret_cast<const unsigned char*>(deviceID.data()), deviceID.size(), digest);
+        peer = "dev-";
+        for (int i = 0; i < 8; ++i) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            peer += kHex[digest[i] >> 4];
+            peer += kHex[digest[i] & 15];
+        }
+    }
+    // The server's log folders are <peer>@server-<date>-<time>[-letter], with '-' in the
+    // peer's name written "_+" and '_' written "__".
+    std::string folder;
+    for (const char c : peer)
+        folder += c == '-' ? "_+" : c == '_' ? "__" : std::string(1, c);
+    return folder;
+}
+
 std::string RealServer::SessionStatus(const std::string& deviceID, fs::file_time_type since) const {
-    // Session folders are named <device>@server-<date>-<time>[-letter].
-    std::string prefix = deviceID;
-    std::transform(prefix.begin(), prefix.end(), prefix.begin(), ::tolower);
-    prefix += "@server-";
+    const std::string prefix = SessionFolderName(deviceID) + "@server-";
     std::string status = "no session";
     for (int attempt = 0; attempt < 300; ++attempt) {
         fs::path newest;
