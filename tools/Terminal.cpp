@@ -52,7 +52,7 @@ std::string AccountPassword(const std::string& user, const std::string& server) 
     struct sigaction previous[std::size(kSignals)]{};
     if (echoOff) {
         ttyFd = tty;
-        struct sigaction restore{};
+        struct sigaction restore {};
         restore.sa_handler = RestoreAndRaise;
         for (std::size_t i = 0; i < std::size(kSignals); ++i)
             sigaction(kSignals[i], &restore, &previous[i]);

@@ -1,6 +1,44 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
 namespace orvanta::test {
+
+// What a program printed and how it ended: its exit status, or -1 when a signal ended it.
+struct ToolRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// A program of ours run as a child process, as a user or a script runs it (in the folder
+// `cwd`, when given): in a session
+// of its own (no controlling terminal, so nothing can ask there), stdin from /dev/null,
+// its output kept in files. `env` sets NAME=VALUE in its environment, and a bare NAME
+// takes that name out of it. Killed
+// (SIGKILL) when the object goes while it runs.
+class ToolProcess {
+public:
+    ToolProcess(const std::string& program, const std::vector<std::string>& args,
+                const std::vector<std::string>& env = {}, const std::filesystem::path& cwd = {});
+    ~ToolProcess();
+    ToolProcess(const ToolProcess&) = delete;
+    ToolProcess& operator=(const ToolProcess&) = delete;
+
+    // Waits for the end.
+    ToolRun Wait();
+    // kill -9, and waits for the end.
+    ToolRun Kill();
+
+private:
+    std::string dir_;
+    pid_t pid_ = -1;
+    ToolRun run_;
+};
 
 // A tinyproxy on 127.0.0.1 with a configuration of its own in a temporary folder,
 // ended (SIGTERM, then SIGKILL) and its folder removed when the object goes.

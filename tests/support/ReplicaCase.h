@@ -50,6 +50,8 @@ protected:
     virtual bool Command(const std::vector<std::string>& words);
     void Out(std::string line) { out_.push_back(std::move(line)); }
     [[nodiscard]] TReplicaStore& Store() { return *store_; }
+    [[nodiscard]] const std::filesystem::path& File() const { return file_; }
+    [[nodiscard]] const StoreKey& Key() const { return key_; }
     void Reopen();
 
 private:
