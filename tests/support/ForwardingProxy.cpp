@@ -2,15 +2,14 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <regex>
 #include <stdexcept>
 
 namespace orvanta::test {
 
-const PeerReply kClosed{0, {}, 0};
-
 ForwardingProxy::ForwardingProxy(const std::string& upstream)
-    : server_([this](const RecordedRequest& request, int) { return Forward(request); }) {
+    : server_([this](Connection& client) { Serve(client); }) {
     static const std::regex url(R"(http://([^/:]+):(\d+)(/.*)?)");
     std::smatch m;
     if (!std::regex_match(upstream, m, url)) {
@@ -21,18 +20,51 @@ ForwardingProxy::ForwardingProxy(const std::string& upstream)
     path_ = m[3].matched ? m[3].str() : "/";
 }
 
-ForwardingProxy::~ForwardingProxy() = default;
+ForwardingProxy::~ForwardingProxy() {
+    Release();
+}
 
 std::string ForwardingProxy::Url() const {
     return server_.Url(path_);
 }
 
+void ForwardingProxy::Reset(int request) {
+    replies_.clear();
+    requests_ = forwarded_ = 0;
+    at_ = request;
+    stalled_ = false;
+}
+
 void ForwardingProxy::LoseReplyOf(int request, Loss how) {
     std::lock_guard lock(mutex_);
-    replies_.clear();
-    forwarded_ = 0;
+    Reset(request);
+    fault_ = Fault::Lose;
     how_ = how;
-    lose_ = request;
+}
+
+void ForwardingProxy::StallAt(int request, Stall how) {
+    std::lock_guard lock(mutex_);
+    Reset(request);
+    fault_ = Fault::Stall;
+    stall_ = how;
+}
+
+void ForwardingProxy::RewriteReplyOf(int request, Rewrite rewrite) {
+    std::lock_guard lock(mutex_);
+    Reset(request);
+    fault_ = Fault::Rewrite;
+    rewrite_ = std::move(rewrite);
+}
+
+bool ForwardingProxy::WaitStalled() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::minutes(1), [this] { return stalled_; });
+}
+
+void ForwardingProxy::Release() {
+    std::lock_guard lock(mutex_);
+    ++releases_;
+    changed_.notify_all();
 }
 
 std::vector<std::string> ForwardingProxy::Replies() const {
@@ -40,18 +72,49 @@ std::vector<std::string> ForwardingProxy::Replies() const {
     return replies_;
 }
 
-PeerReply ForwardingProxy::Forward(const RecordedRequest& request) {
-    std::lock_guard lock(mutex_);
-    // After the lost reply the line stays down: nothing more reaches the server.
-    if (lose_ > 0 && forwarded_ >= lose_) return kClosed;
-    ++forwarded_;
-    const auto reply =
-        upstream_->Post(request.Target, request.Body, request.Header("Content-Type"));
-    replies_.push_back(reply ? reply->body : std::string());
-    if (forwarded_ == lose_) {
-        return how_ == Loss::Dropped ? kClosed : PeerReply{500, "Internal Server Error", 0};
+void ForwardingProxy::Hold(std::unique_lock<std::mutex>& lock) {
+    stalled_ = true;
+    changed_.notify_all();
+    const int mine = releases_;
+    changed_.wait(lock, [this, mine] { return releases_ != mine; });
+}
+
+void ForwardingProxy::Serve(Connection& client) {
+    // One connection may carry several requests.
+    for (std::string raw = client.Read(); !raw.empty(); raw = client.Read()) {
+        const auto headEnd = raw.find("\r\n\r\n");
+        const auto target = raw.find(' ') + 1;
+        const RecordedRequest request{raw.substr(target, raw.find(' ', target) - target),
+                                      raw.substr(headEnd + 4), raw.substr(0, headEnd)};
+        std::unique_lock lock(mutex_);
+        const bool faulty = ++requests_ == at_;
+        // After a lost reply the line stays down: nothing more reaches the server.
+        if (fault_ == Fault::Lose && at_ > 0 && requests_ > at_) return;
+        if (faulty && fault_ == Fault::Stall && stall_ == Stall::Request) return Hold(lock);
+        ++forwarded_;
+        lock.unlock();
+        const auto reply =
+            upstream_->Post(request.Target, request.Body, request.Header("Content-Type"));
+        PeerReply answer = reply ? PeerReply{reply->status, reply->body, 0} : PeerReply{0, {}, 0};
+        lock.lock();
+        replies_.push_back(answer.Body);
+        if (faulty && fault_ == Fault::Lose) {
+            if (how_ == Loss::Dropped) return;
+            answer = PeerReply{500, "Internal Server Error", 0};
+        } else if (faulty && fault_ == Fault::Stall) {
+            if (stall_ == Stall::HalfReply) {
+                client.Send(ReplyHead(answer.Status, answer.Body.size()) +
+                            answer.Body.substr(0, answer.Body.size() / 2));
+            }
+            return Hold(lock);
+        } else if (faulty && fault_ == Fault::Rewrite) {
+            answer = rewrite_(answer.Body);
+        }
+        lock.unlock();
+        if (answer.Status == 0 ||
+            !client.Send(ReplyHead(answer.Status, answer.Body.size()) + answer.Body))
+            return;
     }
-    return reply ? PeerReply{reply->status, reply->body, 0} : kClosed;
 }
 
 }  // namespace orvanta::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,13 +17,25 @@ namespace orvanta::test {
 
 // An HTTP forwarder on 127.0.0.1 between the client and a real server: each request
 // goes on to the server unchanged, and the server's reply comes back, except for the
-// one request chosen by LoseReplyOf: the server receives and processes it, but the
-// client sees the connection closed without a reply, or an HTTP 500, in its place; and
-// from then on the line stays down: later requests are closed without reaching the
-// server.
+// one request a fault is set for (counted from 1 from the call that sets it on):
+//  - LoseReplyOf: the server receives and processes it, but the client sees the
+//    connection closed without a reply, or an HTTP 500, in its place; and from then on
+//    the line stays down: later requests are closed without reaching the server.
+//  - StallAt: the exchange stops at that point and stays there, the connection open,
+//    until Release (a test kills the client meanwhile); later requests pass.
+//  - RewriteReplyOf: the server processes it and the client gets the rewritten reply;
+//    later requests pass.
 class ForwardingProxy {
 public:
     enum class Loss { Dropped, ServerError };
+    enum class Stall {
+        Request,    // the request never reaches the server
+        Reply,      // the server takes it; its reply is held
+        HalfReply,  // the reply's head and the first half of its body go out, then nothing
+    };
+    // The reply the client gets in place of the server's (Status 0: the connection is
+    // closed without one).
+    using Rewrite = std::function<PeerReply(const std::string& serverReply)>;
 
     // upstream: the server's URL, http://127.0.0.1:PORT/PATH.
     explicit ForwardingProxy(const std::string& upstream);
@@ -29,9 +43,15 @@ public:
 
     // Same path as the server's, on the forwarder's port.
     [[nodiscard]] std::string Url() const;
-    // The reply to the request with this number (counted from 1 from now on) is lost.
     void LoseReplyOf(int request, Loss how);
-    // The requests forwarded since the last LoseReplyOf (or since the start).
+    void StallAt(int request, Stall how);
+    void RewriteReplyOf(int request, Rewrite rewrite);
+    // Waits until the stalled request has come and stands where it was told to; false
+    // when it has not within a minute.
+    [[nodiscard]] bool WaitStalled();
+    // Closes the stalled connection.
+    void Release();
+    // The requests forwarded since the last fault was set (or since the start).
     [[nodiscard]] int Forwarded() const {
         std::lock_guard lock(mutex_);
         return forwarded_;
@@ -40,14 +60,24 @@ public:
     [[nodiscard]] std::vector<std::string> Replies() const;
 
 private:
-    PeerReply Forward(const RecordedRequest& request);
+    void Serve(Connection& client);
+    void Reset(int request);
+    // Marks the stall reached and holds the connection until Release.
+    void Hold(std::unique_lock<std::mutex>& lock);
 
     std::unique_ptr<httplib::Client> upstream_;
     std::string path_;
-    int forwarded_ = 0;
-    int lose_ = 0;
+    int requests_ = 0;   // requests seen since the fault was set
+    int forwarded_ = 0;  // of them, those that reached the server
+    int at_ = 0;         // the request of the fault; 0: none
+    enum class Fault { None, Lose, Stall, Rewrite } fault_ = Fault::None;
     Loss how_ = Loss::Dropped;
+    Stall stall_ = Stall::Reply;
+    Rewrite rewrite_;
+    bool stalled_ = false;
+    int releases_ = 0;  // a held connection goes once this moves on
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
     std::vector<std::string> replies_;
     ScriptedPeer server_;  // last: its threads use the members above
 };
