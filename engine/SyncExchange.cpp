@@ -1,12 +1,16 @@
 #include "engine/SyncExchange.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/Errors.h"
 #include "engine/SyncMLMessage.h"
 #include "engine/SyncMLSession.h"
+#include "formats/Failure.h"
 #include "formats/ItemStorage.h"
 
 namespace orvanta {
@@ -61,28 +65,61 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
 
 // A two-way sync over one storage: the client's settings, the storage's items, one
 // SyncML session (or two, when the server's anchor shows the first must be a slow sync).
+//
+// A slow sync takes every item of the server and pairs them here with the items held,
+// rather than sending every item for the server to pair: a server pairs by a few fields
+// (a contact's name) and then keeps its own copy without a word, so an edit made here,
+// an edit of the server's that a failed session did not bring, or a delete would be lost
+// without a trace, and items it fails to pair would be doubled on both sides. The local
+// changes left after the pairing go in a two-way session right after.
 class TSyncExchange {
 public:
     TSyncExchange(TSMLBase& client, TItemStorage& storage) : client_(client), storage_(storage) {}
 
     SyncSummary Run() {
+        const SyncAnchors anchors = storage_.Anchors();
+        RunSession(anchors.Client.empty()   ? SlowSyncReason::FirstSync
+                   : storage_.AddsInDoubt() ? SlowSyncReason::AfterFailure
+                                            : SlowSyncReason::None);
+        const SlowSyncReason slow = slow_;
+        if (slow != SlowSyncReason::None && !storage_.LocalChanges().empty())
+            RunSession(SlowSyncReason::None);
+        summary_.Slow = slow;
+        client_.Refused = summary_.Refused;
+        return std::move(summary_);
+    }
+
+private:
+    // An item held here, in a slow sync.
+    struct Local {
+        std::string LUID;
+        ItemState State = ItemState::Unchanged;
+        bool Paired = false;
+    };
+
+    void RunSession(SlowSyncReason slow) {
+        changes_.clear();
+        changeAt_.clear();
+        earlierMaps_.clear();
+        maps_.clear();
+        locals_.clear();
+        byServerID_.clear();
+        byKey_.clear();
         storage_.BeginSession();
         try {
             const SyncAnchors anchors = storage_.Anchors();
-            SlowSyncReason slow = anchors.Client.empty()   ? SlowSyncReason::FirstSync
-                                  : storage_.AddsInDoubt() ? SlowSyncReason::AfterFailure
-                                                           : SlowSyncReason::None;
             if (!Open(anchors, slow)) {
                 // The server holds another anchor than the one kept here: this storage
                 // and the server do not remember the same last sync. Only a slow sync
                 // brings both together; the session that began is left.
-                abandoned_ = client_.LastExchange;
+                Tally();
                 Open(anchors, SlowSyncReason::AnchorMismatch);
             }
             SendChanges();
             // The server's Statuses for the changes and its own changes, over as many
             // messages as it needs.
             AnswerServer(/*untilQuiet=*/false);
+            if (slow_ != SlowSyncReason::None) SettleUnpaired();
             SendMaps();
             storage_.EndSession({clientNext_, serverNext_});
         } catch (...) {
@@ -94,10 +131,9 @@ public:
             }
             throw;
         }
-        return Summary();
+        Tally();
     }
 
-private:
     // Message 1 (device information, Alert 200 or 201 with the anchors) and its reply.
     // Gives false, and takes nothing of the reply, when the session must start again as
     // a slow sync.
@@ -135,7 +171,8 @@ private:
 
     // Message 2 on: the Maps an earlier session left unconfirmed (before the Sync, so that
     // the server does not send those items again), then the Sync with every local change,
-    // or with every item in a slow sync; split under the server's size limit.
+    // split under the server's size limit; in a slow sync an empty Sync, for which the
+    // server sends every item it holds.
     void SendChanges() {
         if (slow_ == SlowSyncReason::None) {
             for (StoredItem& item : storage_.LocalChanges()) {
@@ -152,13 +189,16 @@ private:
             earlierMaps_ = MapEntries(storage_.PendingMaps());
             if (!earlierMaps_.empty()) AddMapContainer(earlierMaps_);
         } else {
-            // Every item the server is to hold; an item deleted here is not one of them
-            // (its Delete goes once the server knows its LUID again). Payloads are read
-            // as they are sent.
+            // The items held, to pair the server's with: by the server's identifier where
+            // the server named the item, else by what tells items of the kind apart.
             storage_.ReadItems([this](const StoredItemView& item) {
-                if (item.State != ItemState::Deleted)
-                    changes_.push_back({std::string(item.LUID), item.Revision, ChangeCmd::Add,
-                                        std::nullopt, {}, {}});
+                const std::size_t i = locals_.size();
+                locals_.push_back({std::string(item.LUID), item.State});
+                if (!item.ServerID.empty()) {
+                    byServerID_.emplace(item.ServerID, i);
+                } else {
+                    byKey_.emplace(PairingKey(item.Payload), i);
+                }
             });
         }
         const std::size_t count = changes_.size();
@@ -170,12 +210,11 @@ private:
         sync.UnitCount = [this] { return changes_.size(); };
         sync.AppendUnit = [this](TMessageWriter& m, std::size_t i) { AppendChange(m, i); };
         sync.UnitsAreItems = true;
-        for (const Change& change : changes_) {
-            if (change.Cmd == ChangeCmd::Add) {
-                storage_.NoteAddsSent();
-                break;
-            }
-        }
+        // From here on the server may hold new items of ours without their LUIDs, and
+        // count its own changes in its reply as delivered (it does not send an edit
+        // again): a session that does not end leaves both in doubt, and the next sync is
+        // a slow one, which takes every item of the server again.
+        if (slow_ == SlowSyncReason::None) storage_.NoteAddsSent();
         Send(/*final=*/true);
         outbox_.Containers.clear();
     }
@@ -326,6 +365,10 @@ private:
         const bool byLUID = name != "Add" && !Text(Path(cmd, "Item/Target/LocURI")).empty();
         const ItemRef ref = byLUID ? ItemRef{id, {}} : ItemRef{{}, id};
         ApplyResult result;
+        if (name == "Add" && slow_ != SlowSyncReason::None) {
+            if (const std::optional<std::size_t> local = PairWith(id, payload))
+                return TakePaired(batch, locals_[*local], id, payload);
+        }
         if (name == "Add") {
             result = batch.ServerAdd(id, payload);
             ++summary_.Received.Added;
@@ -348,8 +391,100 @@ private:
         return result.Outcome == ApplyOutcome::Added ? StatusCode::ItemAdded : StatusCode::Ok;
     }
 
-    SyncSummary Summary() {
-        summary_.Slow = slow_;
+    // The server's item of a slow sync: the item held here that is the same, if any.
+    // One the server named is found by its identifier; one made here by its pairing key,
+    // among those of that key the one of the same content if there is one. An empty key
+    // (a contact without a name) tells nothing: only the same content pairs then.
+    std::optional<std::size_t> PairWith(const std::string& id, std::string_view payload) {
+        if (const auto named = byServerID_.find(id);
+            named != byServerID_.end() && !locals_[named->second].Paired)
+            return named->second;
+        const std::string key = PairingKey(payload);
+        std::optional<std::size_t> pick;
+        const auto [first, last] = byKey_.equal_range(key);
+        for (auto it = first; it != last; ++it) {
+            if (locals_[it->second].Paired) continue;
+            if (SameContent(locals_[it->second].LUID, payload)) return it->second;
+            if (!pick && !key.empty()) pick = it->second;
+        }
+        return pick;
+    }
+
+    // A pair: the item takes the server's identifier; an unchanged item takes the
+    // server's version; a new one the server holds already (sent by a session that did
+    // not end) is settled, and a new one that differs keeps its version as a conflict
+    // copy beside the server's; an edit or a delete made here goes in the next session.
+    StatusCode TakePaired(TStorageBatch& batch, Local& local, const std::string& id,
+                          std::string_view payload) {
+        local.Paired = true;
+        const bool same = SameContent(local.LUID, payload);
+        const bool fresh = local.State == ItemState::New;
+        batch.Pair(local.LUID, id, fresh && same);
+        if ((local.State == ItemState::Unchanged || fresh) && !same) {
+            const ApplyResult result = batch.ServerReplace({local.LUID, {}}, payload);
+            ++summary_.Received.Replaced;
+            if (result.Conflict) ++summary_.Conflicts;
+        }
+        return StatusCode::Ok;
+    }
+
+    // After the server's items of a slow sync: an unchanged item the server did not send
+    // is no longer there, and goes here too, as does one deleted on both sides. A new
+    // item goes to the server, and one edited here goes back to it, in the next session.
+    void SettleUnpaired() {
+        const std::unique_ptr<TStorageBatch> batch = storage_.BeginBatch();
+        for (const Local& local : locals_) {
+            if (local.Paired) continue;
+            // As it is now: the window may have edited it while the session ran.
+            const std::optional<StoredItem> item = storage_.FindItem(local.LUID);
+            if (!item) continue;
+            if (item->State == ItemState::Unchanged || item->State == ItemState::Deleted) {
+                batch->ServerDelete({local.LUID, {}});
+                if (item->State == ItemState::Unchanged) ++summary_.Received.Deleted;
+            }
+        }
+        batch->Commit();
+    }
+
+    // What pairs the item: its kind's key, or, for a payload the kind cannot read, the
+    // payload itself.
+    std::string PairingKey(std::string_view payload) {
+        const std::unique_ptr<TSMLItem> item = client_.CreateItem();
+        try {
+            item->Parse(payload);
+        } catch (const Failure&) {
+            return std::string(payload);
+        }
+        std::string key = item->PairingKey();
+        // Fields that are all empty tell nothing.
+        if (key.find_first_not_of('\n') == std::string::npos) key.clear();
+        return key;
+    }
+
+    // The server's payload holds every line of the item held here (the server adds lines
+    // of its own, and may fold and order them otherwise).
+    bool SameContent(const std::string& luid, std::string_view payload) {
+        const std::optional<StoredItem> item = storage_.FindItem(luid);
+        if (!item) return false;
+        if (item->Payload == payload) return true;
+        const std::set<std::string> theirs = UnfoldedLines(payload);
+        for (const std::string& line : UnfoldedLines(item->Payload)) {
+            if (!theirs.count(line)) return false;
+        }
+        return true;
+    }
+
+    static std::set<std::string> UnfoldedLines(std::string_view payload) {
+        ItemLines lines = SplitPayloadLines(payload);
+        UnfoldLines(lines);
+        std::set<std::string> set;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            set.emplace(std::string(lines[i]));
+        return set;
+    }
+
+    // The counts of one session's local changes, what it moved and what it refused.
+    void Tally() {
         for (const Change& change : changes_) {
             if (change.Where.MsgID == 0) continue;  // deleted before it went
             if (change.Status && IsSuccess(*change.Status)) {
@@ -363,12 +498,15 @@ private:
                     {change.LUID, NameOf(change.Cmd), change.Status ? Number(*change.Status) : 0});
             }
         }
-        summary_.Refused = client_.Refused;
-        summary_.Stats = client_.LastExchange;
-        summary_.Stats.RoundTrips += abandoned_.RoundTrips;
-        summary_.Stats.BytesSent += abandoned_.BytesSent;
-        summary_.Stats.BytesReceived += abandoned_.BytesReceived;
-        return std::move(summary_);
+        changes_.clear();
+        summary_.Refused.insert(summary_.Refused.end(), client_.Refused.begin(),
+                                client_.Refused.end());
+        summary_.Stats.RoundTrips += client_.LastExchange.RoundTrips;
+        summary_.Stats.BytesSent += client_.LastExchange.BytesSent;
+        summary_.Stats.BytesReceived += client_.LastExchange.BytesReceived;
+        summary_.Stats.LargestMessage =
+            std::max(summary_.Stats.LargestMessage, client_.LastExchange.LargestMessage);
+        summary_.Stats.Items += client_.LastExchange.Items;
     }
 
     TSMLBase& client_;
@@ -380,7 +518,11 @@ private:
     std::vector<Change> changes_;
     std::map<Sent, std::size_t> changeAt_;  // the changes by where they went
     std::vector<MapEntry> earlierMaps_, maps_;
-    ExchangeStats abandoned_;  // what the session left for a slow sync moved
+    // A slow sync's items held here, and where to find them by the server's identifier
+    // and by pairing key.
+    std::vector<Local> locals_;
+    std::unordered_map<std::string, std::size_t> byServerID_;
+    std::unordered_multimap<std::string, std::size_t> byKey_;
     SyncSummary summary_;
 };
 

@@ -164,6 +164,11 @@ public:
     // The server accepted the Map entry of this item (taken in with Commit): the server
     // holds the map from then on, whatever becomes of the session.
     virtual void ConfirmMap(std::string_view luid) = 0;
+    // A slow sync paired the server's item of this identifier with the item held here:
+    // the item takes the identifier (an item that had it lets go of it), and its Map
+    // goes with this session. `settle`: a new item is one the server holds already (sent
+    // by a session that did not end), unchanged from now on.
+    virtual void Pair(std::string_view luid, std::string_view serverID, bool settle) = 0;
 
     virtual void Commit() = 0;
 };

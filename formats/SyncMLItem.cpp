@@ -169,6 +169,10 @@ void TSMLItem::Parse(std::string_view text) {
     Lines = SplitPayloadLines(text);
 }
 
+std::string TSMLItem::PairingKey() const {
+    return ToUTF8(GetTitle());
+}
+
 std::string TSMLItem::GetText() const {
     std::size_t size = 0;
     for (const auto& line : Lines)

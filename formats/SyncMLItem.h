@@ -191,6 +191,11 @@ public:
     virtual void Parse(std::string_view text);
     [[nodiscard]] virtual WideString GetTitle() const = 0;
     virtual void SetTitle(const WideString& value) = 0;
+    // What tells this item apart from the other items of its store, read the same from
+    // the server's rewrite of it (which adds and drops lines of its own): a slow sync
+    // pairs the server's items with those held here by it. The title, unless the kind
+    // knows better.
+    [[nodiscard]] virtual std::string PairingKey() const;
 
     // Every line followed by CR LF, the last one included.
     [[nodiscard]] std::string GetText() const;

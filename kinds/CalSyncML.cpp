@@ -195,6 +195,10 @@ TReminder TSMLEvent::ReadReminder(const AlarmSpan& block, PayloadZones& zones) c
     return reminder;
 }
 
+std::string TSMLEvent::PairingKey() const {
+    return ToUTF8(Summary()) + '\n' + std::to_string(std::llround(start_ * kSecondsPerDay));
+}
+
 void TSMLEvent::SetTitle(const WideString& value) {
     WriteText(*this, "SUMMARY", Summary(), value);
 }

@@ -57,6 +57,8 @@ public:
 
     void Parse(std::string_view text) override;
     [[nodiscard]] WideString GetTitle() const override { return Summary(); }
+    // The summary and the moment it starts: a weekly meeting's "Standup"s are not one.
+    [[nodiscard]] std::string PairingKey() const override;
     void SetTitle(const WideString& value) override;
     void SetDescription(const WideString& value);
     void SetLocation(const WideString& value);

@@ -277,6 +277,10 @@ WideString TSMLContact::Read(ContactText field) const {
     return value;
 }
 
+std::string TSMLContact::PairingKey() const {
+    return ToUTF8(LastName()) + '\n' + ToUTF8(FirstName()) + '\n' + ToUTF8(MiddleName());
+}
+
 WideString TSMLContact::GetTitle() const {
     WideString last, first;
     WideString* const into[] = {&last, &first};

@@ -89,6 +89,8 @@ public:
     [[nodiscard]] WideString GetTitle() const override;
     // A contact's title is made of its names; it is not set as a whole.
     void SetTitle(const WideString&) override {}
+    // The last, first and middle names (the server fills in a formatted name of its own).
+    [[nodiscard]] std::string PairingKey() const override;
 
     // Sets a text field of ContactFields() and rewrites the line it was read from,
     // keeping that line's parameters; a line is added only when there was none.

@@ -29,6 +29,10 @@ WideString TSMLNote::Body() const {
     return WithCRLF(ReadText(*this, "BODY", false));
 }
 
+std::string TSMLNote::PairingKey() const {
+    return ToUTF8(Title()) + '\n' + ToUTF8(Body());
+}
+
 void TSMLNote::SetTitle(const WideString& value) {
     WriteText(*this, "SUMMARY", Title(), value);
 }

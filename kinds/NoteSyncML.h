@@ -18,6 +18,8 @@ public:
 
     void Parse(std::string_view text) override;
     [[nodiscard]] WideString GetTitle() const override { return Title(); }
+    // The title and the text.
+    [[nodiscard]] std::string PairingKey() const override;
     void SetTitle(const WideString& value) override;
     void SetBody(const WideString& value);
 

@@ -1,5 +1,7 @@
 #include "kinds/TaskSyncML.h"
 
+#include <cmath>
+
 #include "formats/ItemKinds.h"
 #include "formats/PayloadZones.h"
 #include "kinds/KindTable.h"
@@ -67,6 +69,10 @@ WideString TSMLTask::Text(std::string_view name) const {
 
 WideString TSMLTask::Description() const {
     return WithCRLF(Text("DESCRIPTION"));
+}
+
+std::string TSMLTask::PairingKey() const {
+    return ToUTF8(Summary()) + '\n' + std::to_string(std::llround(due_ * kSecondsPerDay));
 }
 
 void TSMLTask::SetTitle(const WideString& value) {

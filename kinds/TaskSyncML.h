@@ -26,6 +26,8 @@ public:
 
     void Parse(std::string_view text) override;
     [[nodiscard]] WideString GetTitle() const override { return Summary(); }
+    // The summary and the due moment.
+    [[nodiscard]] std::string PairingKey() const override;
     void SetTitle(const WideString& value) override;
     void SetDescription(const WideString& value);
     void SetDue(TDateTime value);

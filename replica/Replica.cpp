@@ -791,6 +791,23 @@ public:
         if (const auto number = ParseLUID(luid)) confirmedMaps_.push_back(store_.RowID(*number));
     }
 
+    void Pair(std::string_view luid, std::string_view serverID, bool settle) override {
+        const auto number = ParseLUID(luid);
+        const auto row = number ? store_.FindRow(store_.RowID(*number)) : std::nullopt;
+        if (!row) return;
+        replica_.Sql("UPDATE items SET server_id = NULL WHERE store_id = ?1 AND server_id = ?2")
+            ->Bind(1, store_.id_)
+            .BindText(2, serverID)
+            .Run();
+        replica_.Sql("UPDATE items SET server_id = ?2 WHERE id = ?1")
+            ->Bind(1, row->ID)
+            .BindText(2, serverID)
+            .Run();
+        if (settle && row->State == ItemState::New)
+            store_.Update(*row, row->Payload, ItemState::Unchanged);
+        if (!store_.MapPending(row->ID)) newMaps_.push_back(row->ID);
+    }
+
     void Commit() override {
         // The Maps of one message go in and out as runs of consecutive items: a first
         // sync's hundred thousand Maps take a few hundred rows and statements.
