@@ -106,6 +106,7 @@ struct CommandLine {
     std::vector<std::string> Arguments;
     bool Fields = false;
     bool Help = false;
+    bool Version = false;
 
     [[nodiscard]] StoreKey Key() const { return {Server, User, DataSource, Kind->Keyword}; }
 };
@@ -130,6 +131,8 @@ CommandLine Parse(int argc, char** argv) {
         };
         if (arg == "--help" || arg == "-h") {
             line.Help = true;
+        } else if (arg == "--version") {
+            line.Version = true;
         } else if (arg == "--replica") {
             replica = value();
         } else if (arg == "--server") {
@@ -164,7 +167,7 @@ CommandLine Parse(int argc, char** argv) {
             positional.emplace_back(arg);
         }
     }
-    if (line.Help) return line;
+    if (line.Help || line.Version) return line;
     if (line.Server.empty()) throw UsageError{"--server URL is missing"};
     if (line.User.empty()) throw UsageError{"--user USER is missing"};
     if (positional.empty()) throw UsageError{"KIND is missing"};
@@ -475,6 +478,10 @@ int main(int argc, char** argv) {
     }
     if (line.Help) {
         std::printf("%s\n%s", kUsage, kHelp);
+        return 0;
+    }
+    if (line.Version) {
+        std::printf("orvanta-sync %s\n", ORVANTA_VERSION);
         return 0;
     }
     try {
