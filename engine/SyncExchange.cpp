@@ -140,6 +140,7 @@ private:
     bool Open(const SyncAnchors& anchors, SlowSyncReason slow) {
         slow_ = slow;
         session_.reset();
+        outbox_ = {};  // the answers to a session before this one are not this one's
         session_.emplace(client_, "sync_", SessionIdentity{storage_.DeviceID(), true});
         clientNext_ = client_.DrawNumber(100000000);
         const bool asked = slow != SlowSyncReason::None;
@@ -399,6 +400,7 @@ private:
         if (const auto named = byServerID_.find(id);
             named != byServerID_.end() && !locals_[named->second].Paired)
             return named->second;
+        if (byKey_.empty()) return std::nullopt;  // a first sync into an empty store
         const std::string key = PairingKey(payload);
         std::optional<std::size_t> pick;
         const auto [first, last] = byKey_.equal_range(key);
