@@ -142,6 +142,13 @@ private:
         ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
         r.MaxMsgSize = script_.MaxMsgSize;
         if (m.MsgID == "1") {
+            // The script's Alert is that of the sync's first session; a session after it
+            // (the changes left by a slow sync) is a plain one.
+            if (opened_++ > 0) {
+                script_.Alert.clear();
+                script_.AlertStatus = 200;
+                script_.Last.reset();
+            }
             r.HeaderStatus = 212;
             r.AlertStatus = script_.AlertStatus;
             r.Alert = true;
@@ -178,6 +185,7 @@ private:
 
     void Sync() {
         ++sessions_;
+        opened_ = 0;
         sending_ = false;
         sent_ = 0;
         ScriptedPeer peer([this](const RecordedRequest& request, int index) {
@@ -211,6 +219,7 @@ private:
     Script script_;
     int sessions_ = 0;
     std::uint32_t draws_ = 0;  // the client's random numbers, counted on from sync to sync
+    int opened_ = 0;  // sessions the sync has opened
     bool sending_ = false;
     std::size_t sent_ = 0;
 };
