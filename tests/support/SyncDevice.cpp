@@ -47,6 +47,28 @@ fs::path ServerFileOf(const RealServer& server, const std::string& last) {
     return {};
 }
 
+void ChangeBothSides(SyncDevice& device, const RealServer& server, int n, ContactSet& expected) {
+    const std::string now = std::to_string(n), before = std::to_string(n - 1);
+    const std::string added = Contact("Local" + now, now + "01");
+    const std::string kept = device.LUIDOf("Kept"), old = device.LUIDOf("Local" + before);
+    device.Edit([&](TReplicaStore& store) {
+        (void)store.AddLocal(std::vector<std::string_view>{added});
+        store.ReplaceLocal(kept, Contact("Kept", now + "00"));
+        if (!old.empty()) store.DeleteLocal(old);
+    });
+    std::ofstream(server.StoreFolder("card") / ("server" + now), std::ios::binary)
+        << Contact("Server" + now, now + "02");
+    if (const fs::path file = ServerFileOf(server, "Server" + before); !file.empty()) {
+        std::ofstream(file, std::ios::binary) << Contact("Server" + before, now + "99");
+        expected.erase("Server" + before);
+        expected.insert({"Server" + before, now + "99"});
+    }
+    expected.erase("Kept");
+    expected.erase("Local" + before);
+    expected.insert(
+        {{"Kept", now + "00"}, {"Local" + now, now + "01"}, {"Server" + now, now + "02"}});
+}
+
 SyncDevice::SyncDevice(const RealServer& server)
     : proxy_(server.Url()), file_(folder_.Path() / "replica.sqlite") {}
 

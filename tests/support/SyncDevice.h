@@ -27,6 +27,12 @@ using ContactSet = std::multimap<std::string, std::string>;
 // The file of the server's contact of that last name (a third writer edits it).
 [[nodiscard]] std::filesystem::path ServerFileOf(const RealServer& server, const std::string& last);
 
+// Round n of a test that loses syncs: the device adds "Localn", edits "Kept" and deletes
+// the last round's "Local"; a third writer adds "Servern" to the server's folder and edits
+// the last round's "Server". `expected` becomes what both sides hold after a good sync.
+class SyncDevice;
+void ChangeBothSides(SyncDevice& device, const RealServer& server, int n, ContactSet& expected);
+
 // One device of the two-way interop tests: a replica of its own (so a device ID of its
 // own) in a temporary folder, whose "card" data source orvanta-sync syncs with the real
 // server, as a child process, through a forwarding proxy of its own (the account's URL is
