@@ -2,7 +2,8 @@
 // every message boundary and once while a reply comes in, then run again: after the
 // next sync the replica and the server hold the contacts expected, none lost, none
 // doubled. Each round has local changes (an add, an edit, a delete) and a third
-// program's (an add, an edit) to lose.
+// program's (an add, an edit) to lose; the last kills three syncs in a row, two of
+// them slow ones.
 #include <gtest/gtest.h>
 
 #include "support/RealServer.h"
@@ -32,22 +33,36 @@ TEST(InteropCrash, KilledAtEveryBoundaryLosesNothing) {
         {"inside reply 2", 2, Stall::HalfReply}, {"before message 3", 3, Stall::Request},
         {"after message 3", 3, Stall::Reply},
     };
-    int round = 0;
-    for (const auto& kill : kills) {
-        SCOPED_TRACE(kill.name);
-        ChangeBothSides(a, server, ++round, expected);
-        a.Proxy().StallAt(kill.request, kill.where);
+    const auto killAt = [&a](int request, Stall where) {
+        a.Proxy().StallAt(request, where);
         const auto running = a.Start();
         ASSERT_TRUE(a.Proxy().WaitStalled());
         EXPECT_EQ(running->Kill().Status, -1);
         a.Proxy().Release();
-
+    };
+    const auto expectBothSides = [&] {
         const ToolRun again = a.Run();
         EXPECT_EQ(again.Status, 0) << again.Err;
         EXPECT_EQ(a.Contacts(), expected);
         EXPECT_EQ(ServerContacts(server), expected);
         EXPECT_TRUE(a.Changes().empty());
+    };
+    int round = 0;
+    for (const auto& kill : kills) {
+        SCOPED_TRACE(kill.name);
+        ChangeBothSides(a, server, ++round, expected);
+        killAt(kill.request, kill.where);
+        expectBothSides();
     }
+    // Kills one after the other with no good sync between: after the changes went, then
+    // inside the slow sync that follows (its reply of every item), then in the next slow
+    // sync after the changes of the session that follows it (message 5).
+    SCOPED_TRACE("kills in a row");
+    ChangeBothSides(a, server, ++round, expected);
+    killAt(2, Stall::Reply);
+    killAt(2, Stall::HalfReply);
+    killAt(5, Stall::Reply);
+    expectBothSides();
 }
 
 }  // namespace
