@@ -431,8 +431,11 @@ private:
     }
 
     // After the server's items of a slow sync: an unchanged item the server did not send
-    // is no longer there, and goes here too, as does one deleted on both sides. A new
-    // item goes to the server, and one edited here goes back to it, in the next session.
+    // goes to it again as a new one (a server whose store was emptied or replaced gets
+    // back what was kept here; an item deleted elsewhere in a session whose reply was lost
+    // comes back rather than being lost here), and one deleted on both sides is gone. A
+    // new item goes to the server, and one edited here goes back to it, in the next
+    // session.
     void SettleUnpaired() {
         const std::unique_ptr<TStorageBatch> batch = storage_.BeginBatch();
         for (const Local& local : locals_) {
@@ -440,10 +443,8 @@ private:
             // As it is now: the window may have edited it while the session ran.
             const std::optional<StoredItem> item = storage_.FindItem(local.LUID);
             if (!item) continue;
-            if (item->State == ItemState::Unchanged || item->State == ItemState::Deleted) {
-                batch->ServerDelete({local.LUID, {}});
-                if (item->State == ItemState::Unchanged) ++summary_.Received.Deleted;
-            }
+            if (item->State == ItemState::Unchanged) batch->SendAgain(local.LUID);
+            if (item->State == ItemState::Deleted) batch->ServerDelete({local.LUID, {}});
         }
         batch->Commit();
     }

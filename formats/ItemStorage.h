@@ -169,6 +169,10 @@ public:
     // goes with this session. `settle`: a new item is one the server holds already (sent
     // by a session that did not end), unchanged from now on.
     virtual void Pair(std::string_view luid, std::string_view serverID, bool settle) = 0;
+    // A slow sync brought no server item for this item held here: the server does not
+    // hold it (its store was emptied or replaced, or it lost the item), so the item goes
+    // to the server again as a new one. A slow sync never deletes what is kept here.
+    virtual void SendAgain(std::string_view luid) = 0;
 
     virtual void Commit() = 0;
 };

@@ -808,6 +808,14 @@ public:
         if (!store_.MapPending(row->ID)) newMaps_.push_back(row->ID);
     }
 
+    void SendAgain(std::string_view luid) override {
+        const auto number = ParseLUID(luid);
+        const auto row = number ? store_.FindRow(store_.RowID(*number)) : std::nullopt;
+        if (!row) return;
+        replica_.Sql("UPDATE items SET server_id = NULL WHERE id = ?1")->Bind(1, row->ID).Run();
+        store_.Update(*row, row->Payload, ItemState::New);
+    }
+
     void Commit() override {
         // The Maps of one message go in and out as runs of consecutive items: a first
         // sync's hundred thousand Maps take a few hundred rows and statements.
