@@ -27,7 +27,7 @@ struct ContactField {
     const ContactProperty* Property;  // its line
     int Component;                    // its component of a structured value
     ContactPage Page;
-    const char* Label;    // the editor's caption
+    const char* Label;    // the editor's caption, in English (the interface translates it)
     const char* Control;  // the object name of the editor's control
 };
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QPushButton>
@@ -50,7 +51,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
         tr("For a server whose certificate comes from a certificate authority of its own: "
            "that authority's certificate, a PEM file"));
     ConnectBtn = Named(new QPushButton(tr("Connect")), "ConnectBtn");
-    ItemsGroup = new QGroupBox(QString::fromLatin1(kind.Group));
+    ItemsGroup = new QGroupBox(PaneText(kind.Group));
     FilterEd = Named(new QLineEdit, "FilterEd");
     FilterEd->setPlaceholderText(tr("Filter"));
     FilterEd->setClearButtonEnabled(true);
@@ -71,6 +72,10 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     List->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List->setAlternatingRowColors(true);
     List->setWordWrap(false);
+    // Tab leaves the list for its buttons rather than walking it cell by cell; the arrow
+    // keys move between the rows.
+    List->setTabKeyNavigation(false);
+    List->installEventFilter(this);
     List->verticalHeader()->hide();
     List->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     List->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -83,8 +88,7 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     AddBtn = Named(new QPushButton(tr("Add...")), kind.AddName);
     EditBtn = Named(new QPushButton(tr("Edit...")), kind.EditName);
     DeleteBtn = Named(new QPushButton(tr("Delete")), kind.DeleteName);
-    StoreBtn = Named(new QPushButton(tr("Store\nchanges")), "StoreBtn");
-    StoreBtn->setMinimumSize(107, 33);
+    StoreBtn = Named(new QPushButton(tr("Store changes")), "StoreBtn");
     StatusLbl = Named(new QLabel, "StatusLbl");
     StatusLbl->setWordWrap(true);  // a report after a load may be long
     CancelBtn = Named(new QPushButton(tr("Cancel")), "CancelBtn");
@@ -170,6 +174,18 @@ TDataPane::~TDataPane() {
     worker_->Stop();
 }
 
+bool TDataPane::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on a row opens its editor, as a double click does.
+    if (watched == List && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && SelectedItem()) {
+            EditBtnClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TDataPane::CheckBox1Click() {
     ProxyEd->setEnabled(CheckBox1->isChecked());
     PortEd->setEnabled(ProxyEd->isEnabled());
@@ -205,11 +221,11 @@ void TDataPane::SetBusy(bool busy) {
 }
 
 void TDataPane::ShowProgress(const ExchangeStats& stats) {
-    StatusLbl->setText(tr("%1 %2 KB, %3 round trips, %4 items")
+    StatusLbl->setText(tr("%1 %2 KB, %3, %4", "activity, kilobytes, round trips, items")
                            .arg(activity_)
                            .arg((stats.BytesSent + stats.BytesReceived + 1023) / 1024)
-                           .arg(stats.RoundTrips)
-                           .arg(stats.Items));
+                           .arg(tr("%n round trip(s)", nullptr, static_cast<int>(stats.RoundTrips)),
+                                tr("%n item(s)", nullptr, static_cast<int>(stats.Items))));
 }
 
 void TDataPane::ExchangeFinished(std::exception_ptr error) {
@@ -257,7 +273,7 @@ void TDataPane::ConnectBtnClick() {
     if (pending > 0 &&
         Ask(this,
             tr("%1 in %2 not stored yet will be lost. Refresh anyway?")
-                .arg(Changes(pending), tr(kind_.Tab)),
+                .arg(Changes(pending), PaneText(kind_.Tab)),
             QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Yes) {
         return;
     }
@@ -331,6 +347,14 @@ TSMLItem* TDataPane::SelectedItem() const {
     return model_->Item(SelectedSourceRow());
 }
 
+std::vector<const TSMLItem*> TDataPane::ShownItems() const {
+    std::vector<const TSMLItem*> items;
+    items.reserve(static_cast<std::size_t>(sorted_->rowCount()));
+    for (int row = 0; row < sorted_->rowCount(); ++row)
+        items.push_back(model_->Item(sorted_->mapToSource(sorted_->index(row, 0)).row()));
+    return items;
+}
+
 void TDataPane::AppendRow(TSMLItem& item) {
     model_->Append(item);
 }
@@ -355,9 +379,12 @@ void TDataPane::AddBtnClick() {
 void TDataPane::EditBtnClick() {
     TSMLItem* item = SelectedItem();
     if (!item) return;
-    bool ok = false;
-    environment_.Guarded([&] { ok = editor_.Edit(*client_, *item); });
-    if (!ok) return;
+    // Opened and closed with OK but unchanged, the item stays as it was and goes nowhere;
+    // changed reminders count though the editor was cancelled (they are kept).
+    const std::string before = item->GetText();
+    const ItemState state = item->State;
+    environment_.Guarded([&] { editor_.Edit(*client_, *item); });
+    if (item->GetText() == before && item->State == state) return;
     model_->Changed(model_->RowOf(item));
     StoreBtn->setEnabled(true);
     emit PendingChanged();

@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "engine/SyncMLBase.h"
 #include "ui/PaneKinds.h"
@@ -69,6 +70,8 @@ public:
     [[nodiscard]] QString Cell(int row, int column) const;
     void SelectRow(int row);
     [[nodiscard]] TSMLItem* SelectedItem() const;
+    // The items of the rows the table shows, in its order: all, or those the filter leaves.
+    [[nodiscard]] std::vector<const TSMLItem*> ShownItems() const;
 
     QLineEdit* ServerEd;
     QLineEdit* DSEd;
@@ -98,6 +101,9 @@ signals:
     void Connected();
     // An exchange began or ended.
     void BusyChanged(bool busy);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void AppendRow(TSMLItem& item);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -35,12 +36,32 @@ namespace orvanta::ui {
 
 namespace {
 
-QLabel* Label(const char* text) {
-    return new QLabel(QString::fromUtf8(text));
-}
+// The reminder dialog's choices, in the order of ReminderMethod and ReminderPeriod.
+const char* const kMethodNames[] = {QT_TRANSLATE_NOOP("orvanta::ui::TReminderForm", "Pop-up"),
+                                    QT_TRANSLATE_NOOP("orvanta::ui::TReminderForm", "E-mail")};
+const char* const kPeriodNames[] = {
+    QT_TRANSLATE_NOOP("orvanta::ui::TReminderForm", "minutes before"),
+    QT_TRANSLATE_NOOP("orvanta::ui::TReminderForm", "hours before"),
+    QT_TRANSLATE_NOOP("orvanta::ui::TReminderForm", "days before"),
+    QT_TRANSLATE_NOOP("orvanta::ui::TReminderForm", "weeks before"),
+    QT_TRANSLATE_NOOP("orvanta::ui::TReminderForm", "at a time")};
+// A reminder before the start as the event editor lists it, by its period.
+const char* const kBeforeTexts[] = {
+    QT_TRANSLATE_N_NOOP("orvanta::ui::TEditEventForm", "%n minute(s) before"),
+    QT_TRANSLATE_N_NOOP("orvanta::ui::TEditEventForm", "%n hour(s) before"),
+    QT_TRANSLATE_N_NOOP("orvanta::ui::TEditEventForm", "%n day(s) before"),
+    QT_TRANSLATE_N_NOOP("orvanta::ui::TEditEventForm", "%n week(s) before")};
 
-const char* const kMethodNames[] = {"Pop-up", "Email"};
-const char* const kPeriodNames[] = {"minutes", "hours", "days", "weeks", "by time"};
+// The value a control shows, to tell whether the user changed it.
+QVariant ShownValue(const QWidget* control) {
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) return edit->text();
+    if (const auto* memo = qobject_cast<const QPlainTextEdit*>(control)) return memo->toPlainText();
+    if (const auto* box = qobject_cast<const QCheckBox*>(control)) return box->isChecked();
+    if (const auto* picker = qobject_cast<const QDateTimeEdit*>(control)) return picker->dateTime();
+    if (const auto* spin = qobject_cast<const QSpinBox*>(control)) return spin->value();
+    if (const auto* combo = qobject_cast<const QComboBox*>(control)) return combo->currentData();
+    return {};
+}
 
 // A moment rounded to the nearest whole hour (halves to even), and to the next.
 TDateTime ToTheHour(const QDateTime& moment) {
@@ -117,9 +138,9 @@ QDateTimeEdit* TimePicker(const char* name) {
 
 // ---- shared dialog frame ----
 
-TEditorDialog::TEditorDialog(const char* name, const QString& caption,
+TEditorDialog::TEditorDialog(const char* name, const QString& newCaption, const QString& caption,
                              const TEnvironment& environment, QWidget* parent)
-    : QDialog(parent), environment_(environment) {
+    : QDialog(parent), environment_(environment), newCaption_(newCaption), caption_(caption) {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
     setModal(true);
@@ -133,10 +154,29 @@ TEditorDialog::TEditorDialog(const char* name, const QString& caption,
             [this] { environment_.Guarded([this] { OKBtnClick(); }); });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     Refuse = [this](const QString& message) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), message, QMessageBox::Ok,
-                        this);
+        QMessageBox box(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("RefusalBox"));
         box.exec();
     };
+}
+
+void TEditorDialog::RememberShown() {
+    shown_.clear();
+    for (const QWidget* control : findChildren<QWidget*>())
+        if (QVariant value = ShownValue(control); value.isValid()) shown_[control] = value;
+}
+
+bool TEditorDialog::Changed(std::initializer_list<const QWidget*> controls) const {
+    return std::any_of(controls.begin(), controls.end(), [this](const QWidget* control) {
+        const auto shown = shown_.find(control);
+        return shown == shown_.end() || shown->second != ShownValue(control);
+    });
+}
+
+bool TEditorDialog::RefuseBlank(const QString& text, const QString& message) {
+    if (!TrimBlanks(FromQt(text)).empty()) return false;
+    Refuse(message);
+    return true;
 }
 
 void TEditorDialog::setVisible(bool visible) {
@@ -155,7 +195,11 @@ void TEditorDialog::FitToScreen() {
 
 void TEditorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) environment_.Guarded([this] { FormShow(); });
+    if (event->spontaneous()) return;
+    environment_.Guarded([this] { FormShow(); });
+    setWindowTitle(Adding ? newCaption_ : caption_);
+    // What the user sees now is what the item holds: OK writes only what differs from it.
+    RememberShown();
 }
 
 QDateTime TEditorDialog::Now() const {
@@ -179,7 +223,7 @@ QWidget* TEditorDialog::ButtonRow() {
 // ---- reminder dialog ----
 
 TReminderForm::TReminderForm(const TEnvironment& environment, QWidget* parent)
-    : TEditorDialog("ReminderForm", tr("Edit reminder"), environment, parent) {
+    : TEditorDialog("ReminderForm", tr("New reminder"), tr("Edit reminder"), environment, parent) {
     MethodCB = Named(new QComboBox, "MethodCB");
     for (const char* m : kMethodNames)
         MethodCB->addItem(tr(m));
@@ -217,13 +261,13 @@ void TReminderForm::PeriodCBChange() {
 // ---- event editor ----
 
 TEditEventForm::TEditEventForm(const TEnvironment& environment, QWidget* parent)
-    : TEditorDialog("EditEventForm", tr("Edit event"), environment, parent) {
+    : TEditorDialog("EditEventForm", tr("New event"), tr("Edit event"), environment, parent) {
     WhatEd = Named(new QLineEdit, "WhatEd");
     StartDateDTP = DatePicker("StartDateDTP");
     StartTimeDTP = TimePicker("StartTimeDTP");
     EndDateDTP = DatePicker("EndDateDTP");
     EndTimeDTP = TimePicker("EndTimeDTP");
-    AllDayCB = Named(new QCheckBox(tr("AllDay")), "AllDayCB");
+    AllDayCB = Named(new QCheckBox(tr("All day")), "AllDayCB");
     LocationEd = Named(new QLineEdit, "LocationEd");
     DescriptMem = Memo("DescriptMem");
     RemindersLB = Named(new QListWidget, "RemindersLB");
@@ -234,18 +278,18 @@ TEditEventForm::TEditEventForm(const TEnvironment& environment, QWidget* parent)
     RemDeleteBtn->setEnabled(false);
 
     auto* form = new QGridLayout;
-    form->addWidget(Label("What:"), 0, 0);
+    form->addWidget(new QLabel(tr("What:")), 0, 0);
     form->addWidget(WhatEd, 0, 1, 1, 5);
-    form->addWidget(Label("When:"), 1, 0);
+    form->addWidget(new QLabel(tr("When:")), 1, 0);
     form->addWidget(StartDateDTP, 1, 1);
     form->addWidget(StartTimeDTP, 1, 2);
-    form->addWidget(Label("to"), 1, 3, Qt::AlignCenter);
+    form->addWidget(new QLabel(tr("to")), 1, 3, Qt::AlignCenter);
     form->addWidget(EndDateDTP, 1, 4);
     form->addWidget(EndTimeDTP, 1, 5);
     form->addWidget(AllDayCB, 2, 1);
-    form->addWidget(Label("Where:"), 3, 0);
+    form->addWidget(new QLabel(tr("Where:")), 3, 0);
     form->addWidget(LocationEd, 3, 1, 1, 5);
-    form->addWidget(Label("Description:"), 4, 0, Qt::AlignTop);
+    form->addWidget(new QLabel(tr("Description:")), 4, 0, Qt::AlignTop);
     form->addWidget(DescriptMem, 4, 1, 1, 5);
 
     auto* layout = new QVBoxLayout(this);
@@ -318,7 +362,9 @@ void TEditEventForm::FormShow() {
     WhatEd->setText(ToQt(Event->GetTitle()));
     LocationEd->setText(ToQt(Event->Location()));
     DescriptMem->setPlainText(ToMultiLine(Event->Description()));
-    if (Event->Start() == 0) {
+    // An event without a start is shown times it does not hold: OK gives it them.
+    proposed_ = Event->Start() == 0;
+    if (proposed_) {
         ShowTimes(Today(), Today(), Today(), Today());
         ProposeTimes();
         AllDayCB->setChecked(false);
@@ -353,16 +399,22 @@ void TEditEventForm::OKBtnClick() {
     const bool allDay = AllDayCB->isChecked();
     const TDateTime start = allDay ? PickedDate(StartDateDTP) : ShownStart();
     const TDateTime end = allDay ? PickedDate(EndDateDTP) : ShownEnd();
+    if (RefuseBlank(WhatEd->text(), tr("Please enter what the event is: its title is empty.")))
+        return;
     if (end < start) {
         Refuse(tr("The event ends before it starts. Please correct the end."));
         return;
     }
-    Event->SetTitle(FromQt(WhatEd->text()));
-    Event->SetAllDay(allDay);
-    Event->SetStart(start);
-    Event->SetEnd(allDay ? end + 1 : end);
-    Event->SetLocation(FromQt(LocationEd->text()));
-    Event->SetDescription(FromMultiLine(DescriptMem->toPlainText()));
+    // Only what the user changed is written: an untouched time keeps its line as it came
+    // (a floating time stays floating, a zoned one keeps its zone).
+    if (Changed({WhatEd})) Event->SetTitle(FromQt(WhatEd->text()));
+    if (proposed_ || Changed({AllDayCB, StartDateDTP, StartTimeDTP, EndDateDTP, EndTimeDTP})) {
+        Event->SetAllDay(allDay);
+        Event->SetStart(start);
+        Event->SetEnd(allDay ? end + 1 : end);
+    }
+    if (Changed({LocationEd})) Event->SetLocation(FromQt(LocationEd->text()));
+    if (Changed({DescriptMem})) Event->SetDescription(FromMultiLine(DescriptMem->toPlainText()));
     accept();
 }
 
@@ -370,15 +422,12 @@ void TEditEventForm::FillReminders() {
     RemindersLB->clear();
     for (std::size_t i = 0; i < Event->ReminderCount(); ++i) {
         const TReminder r = Event->GetReminder(i);
-        const QString method = tr(kMethodNames[static_cast<int>(r.Method)]);
-        if (r.Period == ReminderPeriod::ByTime) {
-            RemindersLB->addItem(method + tr(" on ") + LocaleText(r.Time));
-        } else {
-            RemindersLB->addItem(QStringLiteral("%1 %2 %3")
-                                     .arg(method)
-                                     .arg(r.Number)
-                                     .arg(tr(kPeriodNames[static_cast<int>(r.Period)])));
-        }
+        const QString method = QCoreApplication::translate(
+            "orvanta::ui::TReminderForm", kMethodNames[static_cast<int>(r.Method)]);
+        const QString when = r.Period == ReminderPeriod::ByTime
+                                 ? tr("at %1", "a reminder's moment").arg(LocaleText(r.Time))
+                                 : tr(kBeforeTexts[static_cast<int>(r.Period)], nullptr, r.Number);
+        RemindersLB->addItem(tr("%1 %2", "a reminder: its method, then when").arg(method, when));
     }
     UpdateReminderButtons();
 }
@@ -406,6 +455,7 @@ TReminder ReminderFrom(const TReminderForm& form) {
 }  // namespace
 
 void TEditEventForm::RemAddBtnClick() {
+    ReminderDialog->Adding = true;
     ReminderDialog->MethodCB->setCurrentIndex(0);
     ReminderDialog->NumberEd->setValue(5);
     Pick(ReminderDialog->DateDTP, PickedDate(StartDateDTP));
@@ -420,6 +470,7 @@ void TEditEventForm::RemEditBtnClick() {
     const int row = RemindersLB->currentRow();
     if (row < 0 || RemindersLB->selectedItems().isEmpty()) return;
     const TReminder r = Event->GetReminder(static_cast<std::size_t>(row));
+    ReminderDialog->Adding = false;
     ReminderDialog->MethodCB->setCurrentIndex(static_cast<int>(r.Method));
     ReminderDialog->NumberEd->setValue(r.Number);
     // A reminder before the start has no moment of its own: the pickers offer the start.
@@ -470,18 +521,18 @@ public:
 }  // namespace
 
 TEditContForm::TEditContForm(const TEnvironment& environment, QWidget* parent)
-    : TEditorDialog("EditContForm", tr("Edit contact"), environment, parent) {
+    : TEditorDialog("EditContForm", tr("New contact"), tr("Edit contact"), environment, parent) {
     setSizeGripEnabled(true);
     PageControl1 = Named(new QTabWidget, "PageControl1");
     // Each page scrolls when the screen has less room than its fields (a small screen at
     // a large scale), so that the dialog and its buttons stay on the screen.
-    const auto page = [this](const char* name, const char* caption) {
+    const auto page = [this](const char* name, const QString& caption) {
         auto* scroll = Named(new TScrollPage, name);
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
         auto* sheet = new QWidget;
         scroll->setWidget(sheet);
-        PageControl1->addTab(scroll, tr(caption));
+        PageControl1->addTab(scroll, caption);
         return sheet;
     };
     const auto form = [](QWidget* sheet) {
@@ -489,9 +540,9 @@ TEditContForm::TEditContForm(const TEnvironment& environment, QWidget* parent)
         layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
         return layout;
     };
-    QFormLayout* personal = form(page("TabSheet1", "Personal"));
-    QFormLayout* business = form(page("TabSheet2", "Business"));
-    auto* notes = new QVBoxLayout(page("TabSheet5", "Notes"));
+    QFormLayout* personal = form(page("TabSheet1", tr("Personal")));
+    QFormLayout* business = form(page("TabSheet2", tr("Business")));
+    auto* notes = new QVBoxLayout(page("TabSheet5", tr("Notes")));
 
     // A control per field of the contact, in the order of the fields and the keyboard.
     std::vector<QWidget*> order{PageControl1};
@@ -506,12 +557,13 @@ TEditContForm::TEditContForm(const TEnvironment& environment, QWidget* parent)
         QFormLayout* sheet = f.Page == ContactPage::Personal ? personal : business;
         if (f.Text) {
             auto* edit = Named(new QLineEdit, f.Control);
-            sheet->addRow(Label(f.Label), edit);
+            sheet->addRow(new QLabel(QCoreApplication::translate("ContactField", f.Label)), edit);
             edits_.emplace_back(f.Text, edit);
             order.push_back(edit);
         } else {
             BirthdayTP = new TCheckedDatePicker(f.Control);
-            sheet->addRow(Label(f.Label), BirthdayTP);
+            sheet->addRow(new QLabel(QCoreApplication::translate("ContactField", f.Label)),
+                          BirthdayTP);
             order.insert(order.end(), {BirthdayTP->Check, BirthdayTP->Picker});
         }
     }
@@ -534,8 +586,8 @@ QLineEdit* TEditContForm::Edit(ContactText field) const {
 }
 
 void TEditContForm::FormShow() {
-    if (!Contact) {
-        setWindowTitle(tr("Create contact"));
+    Adding = !Contact;
+    if (Adding) {
         for (const auto& [field, edit] : edits_)
             edit->clear();
         NotesMM->clear();
@@ -543,7 +595,6 @@ void TEditContForm::FormShow() {
         BirthdayTP->Check->setChecked(false);
         Contact = Contacts->NewItem();
     } else {
-        setWindowTitle(tr("Edit contact"));
         for (const auto& [field, edit] : edits_)
             edit->setText(ToQt((Contact->*field)()));
         NotesMM->setPlainText(ToMultiLine(Contact->Notes()));
@@ -562,10 +613,11 @@ void TEditContForm::OKBtnClick() {
         return;
     }
     for (const auto& [field, edit] : edits_)
-        Contact->Set(field, FromQt(edit->text()));
-    Contact->SetNotes(FromMultiLine(NotesMM->toPlainText()));
+        if (Changed({edit})) Contact->Set(field, FromQt(edit->text()));
+    if (Changed({NotesMM})) Contact->SetNotes(FromMultiLine(NotesMM->toPlainText()));
     // A cleared check box means no birthday, however it was cleared.
-    Contact->SetBirthday(BirthdayTP->Check->isChecked() ? PickedDate(BirthdayTP->Picker) : 0);
+    if (Changed({BirthdayTP->Check, BirthdayTP->Picker}))
+        Contact->SetBirthday(BirthdayTP->Check->isChecked() ? PickedDate(BirthdayTP->Picker) : 0);
     accept();
 }
 
@@ -579,7 +631,7 @@ void TEditContForm::BirthdayTPClick() {
 }
 
 void TEditContForm::done(int result) {
-    if (result != QDialog::Accepted && windowTitle() == tr("Create contact") && Contact) {
+    if (result != QDialog::Accepted && Adding && Contact) {
         TSMLContact* created = std::exchange(Contact, nullptr);
         created->Delete();
     }
@@ -589,7 +641,7 @@ void TEditContForm::done(int result) {
 // ---- task editor ----
 
 TEditTaskForm::TEditTaskForm(const TEnvironment& environment, QWidget* parent)
-    : TEditorDialog("EditTaskForm", tr("Edit Task"), environment, parent) {
+    : TEditorDialog("EditTaskForm", tr("New task"), tr("Edit task"), environment, parent) {
     WhatEd = Named(new QLineEdit, "WhatEd");
     DueCHB = Named(new QCheckBox, "DueCHB");
     DueDateDTP = DatePicker("DueDateDTP");
@@ -598,28 +650,29 @@ TEditTaskForm::TEditTaskForm(const TEnvironment& environment, QWidget* parent)
     RemindTimeDTP = TimePicker("RemindTimeDTP");
     RemindCHB = Named(new QCheckBox, "RemindCHB");
     ComplCHB = Named(new QCheckBox(tr("Completed")), "ComplCHB");
-    PriorED = Named(new QSpinBox, "PriorED");
-    PriorED->setRange(0, 999);
+    PriorED = Named(new QComboBox, "PriorED");
+    for (const int priority : {0, 1, 2, 3})
+        PriorED->addItem(PriorityName(priority), priority);
     DescriptMem = Memo("DescriptMem");
 
     auto* form = new QGridLayout;
-    form->addWidget(Label("What:"), 0, 0);
+    form->addWidget(new QLabel(tr("What:")), 0, 0);
     form->addWidget(WhatEd, 0, 1, 1, 4);
-    form->addWidget(Label("Due:"), 1, 0);
+    form->addWidget(new QLabel(tr("Due:")), 1, 0);
     form->addWidget(DueCHB, 1, 1);
     form->addWidget(DueDateDTP, 1, 2);
     form->addWidget(DueTimeDTP, 1, 3);
-    form->addWidget(Label("Remind:"), 2, 0);
+    form->addWidget(new QLabel(tr("Remind:")), 2, 0);
     form->addWidget(RemindCHB, 2, 1);
     form->addWidget(RemindDateDTP, 2, 2);
     form->addWidget(RemindTimeDTP, 2, 3);
     form->addWidget(ComplCHB, 3, 1, 1, 2);
     auto* priority = new QHBoxLayout;
-    priority->addWidget(Label("Priority (0 means \"no priority\"):"));
+    priority->addWidget(new QLabel(tr("Priority:")));
     priority->addWidget(PriorED);
     priority->addStretch();
     form->addLayout(priority, 4, 0, 1, 5);
-    form->addWidget(Label("Description:"), 5, 0, 1, 5);
+    form->addWidget(new QLabel(tr("Description:")), 5, 0, 1, 5);
     form->addWidget(DescriptMem, 6, 0, 1, 5);
     form->setColumnStretch(4, 1);
 
@@ -678,31 +731,40 @@ void TEditTaskForm::FormShow() {
     ShowMoment(DueCHB, DueDateDTP, DueTimeDTP, Task->Due(), Now());
     ShowMoment(RemindCHB, RemindDateDTP, RemindTimeDTP, Task->Alarm(), Now());
     ComplCHB->setChecked(Task->Completed());
-    PriorED->setValue(Task->Priority());
+    // A priority past the names (another program's scale) keeps its value unless changed.
+    while (PriorED->count() > 4)
+        PriorED->removeItem(4);
+    const int priority = std::max(0, Task->Priority());
+    if (PriorED->findData(priority) < 0) PriorED->addItem(PriorityName(priority), priority);
+    PriorED->setCurrentIndex(PriorED->findData(priority));
     WhatEd->setFocus();
 }
 
 void TEditTaskForm::OKBtnClick() {
-    Task->SetTitle(FromQt(WhatEd->text()));
-    Task->SetDescription(FromMultiLine(DescriptMem->toPlainText()));
-    Task->SetDue(PickedDate(DueDateDTP) + PickedTime(DueTimeDTP));
-    Task->SetAlarm(PickedDate(RemindDateDTP) + PickedTime(RemindTimeDTP));
-    Task->SetCompleted(ComplCHB->isChecked());
-    Task->SetPriority(PriorED->value());
+    if (RefuseBlank(WhatEd->text(), tr("Please enter what the task is: its title is empty.")))
+        return;
+    if (Changed({WhatEd})) Task->SetTitle(FromQt(WhatEd->text()));
+    if (Changed({DescriptMem})) Task->SetDescription(FromMultiLine(DescriptMem->toPlainText()));
+    if (Changed({DueCHB, DueDateDTP, DueTimeDTP}))
+        Task->SetDue(PickedDate(DueDateDTP) + PickedTime(DueTimeDTP));
+    if (Changed({RemindCHB, RemindDateDTP, RemindTimeDTP}))
+        Task->SetAlarm(PickedDate(RemindDateDTP) + PickedTime(RemindTimeDTP));
+    if (Changed({ComplCHB})) Task->SetCompleted(ComplCHB->isChecked());
+    if (Changed({PriorED})) Task->SetPriority(PriorED->currentData().toInt());
     accept();
 }
 
 // ---- note editor ----
 
 TEditNoteForm::TEditNoteForm(const TEnvironment& environment, QWidget* parent)
-    : TEditorDialog("EditNoteForm", tr("Edit Note"), environment, parent) {
+    : TEditorDialog("EditNoteForm", tr("New note"), tr("Edit note"), environment, parent) {
     WhatEd = Named(new QLineEdit, "WhatEd");
     DescriptMem = Memo("DescriptMem");
     auto* layout = new QVBoxLayout(this);
     auto* title = new QFormLayout;
-    title->addRow(Label("Title:"), WhatEd);
+    title->addRow(new QLabel(tr("Title:")), WhatEd);
     layout->addLayout(title);
-    layout->addWidget(Label("Note:"));
+    layout->addWidget(new QLabel(tr("Note:")));
     layout->addWidget(DescriptMem, 1);
     layout->addWidget(ButtonRow());
     resize(450, 300);
@@ -716,8 +778,12 @@ void TEditNoteForm::FormShow() {
 }
 
 void TEditNoteForm::OKBtnClick() {
-    Note->SetTitle(FromQt(WhatEd->text()));
-    Note->SetBody(FromMultiLine(DescriptMem->toPlainText()));
+    // The list names a note without a title by its first line: a title or a text will do.
+    if (RefuseBlank(WhatEd->text() + DescriptMem->toPlainText(),
+                    tr("Please enter a title or a text: the note is empty.")))
+        return;
+    if (Changed({WhatEd})) Note->SetTitle(FromQt(WhatEd->text()));
+    if (Changed({DescriptMem})) Note->SetBody(FromMultiLine(DescriptMem->toPlainText()));
     accept();
 }
 

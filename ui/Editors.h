@@ -2,8 +2,11 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QVariant>
 
 #include <functional>
+#include <initializer_list>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,8 +47,9 @@ class TEditorDialog : public QDialog {
     Q_OBJECT
 
 public:
-    TEditorDialog(const char* name, const QString& caption, const TEnvironment& environment,
-                  QWidget* parent = nullptr);
+    // newCaption titles the dialog when it opens on a new item, caption otherwise.
+    TEditorDialog(const char* name, const QString& newCaption, const QString& caption,
+                  const TEnvironment& environment, QWidget* parent = nullptr);
 
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
@@ -59,6 +63,9 @@ public:
     using Refusal = std::function<void(const QString&)>;
     Refusal Refuse;
 
+    // The dialog opens on a new item ("New event") rather than an existing one.
+    bool Adding = false;
+
     // Shown at most as large as the screen's free area, at least as large as its content.
     void setVisible(bool visible) override;
 
@@ -71,9 +78,20 @@ protected:
     [[nodiscard]] const TEnvironment& Environment() const { return environment_; }
     // The row of OK and Cancel, to put at the bottom of the dialog's layout.
     [[nodiscard]] QWidget* ButtonRow();
+    // Whether any of the controls shows another value than when the dialog opened: OK
+    // writes only the fields the user changed, so an item opened and closed with OK stays
+    // as it came, byte for byte.
+    [[nodiscard]] bool Changed(std::initializer_list<const QWidget*> controls) const;
+    // Refuses OK with the message when the text is blank; true when it did.
+    bool RefuseBlank(const QString& text, const QString& message);
 
 private:
+    void RememberShown();
+
     const TEnvironment& environment_;
+    const QString newCaption_;
+    const QString caption_;
+    std::map<const QWidget*, QVariant> shown_;  // each control's value as the dialog opened
 };
 
 class TReminderForm final : public TEditorDialog {
@@ -134,6 +152,7 @@ private:
     void StartMoved();
 
     long long shownStart_ = 0;  // in minutes
+    bool proposed_ = false;     // the times shown are proposed, the event has none
     bool holdEnd_ = false;
 };
 
@@ -192,7 +211,7 @@ public:
     QDateTimeEdit* RemindTimeDTP;
     QCheckBox* RemindCHB;
     QCheckBox* ComplCHB;
-    QSpinBox* PriorED;
+    QComboBox* PriorED;  // the priority by name; its data is the value
     QPlainTextEdit* DescriptMem;
 };
 

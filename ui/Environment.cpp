@@ -8,6 +8,9 @@
 
 #include <stdexcept>
 
+#include "engine/Errors.h"
+#include "formats/ItemStorage.h"
+#include "ui/Translations.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::ui {
@@ -57,16 +60,52 @@ QStringList SystemFileDialog(QWidget* parent, bool save, const QString& caption,
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList{};
 }
 
-void SystemMessageBox(const QString& text) {
+void SystemMessageBox(const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvanta"), text, QMessageBox::Ok,
                     QApplication::activeWindow());
+    // The detail is the lower layers' own text, in English: shown below the message in an
+    // English window, and behind "Show Details..." in a translated one.
+    if (UiLanguage() == QLatin1String("en")) {
+        box.setInformativeText(detail);
+    } else {
+        box.setDetailedText(detail);
+    }
     box.exec();
+}
+
+// What failed, in the user's words, by the kind of failure.
+QString Headline(const std::exception& error) {
+    if (const auto* refused = dynamic_cast<const ProtocolError*>(&error)) {
+        if (refused->Status() == 401 || refused->Status() == 407) {
+            return QObject::tr("The server refused the user name or the password.");
+        }
+        return QObject::tr("The server's answer could not be used.");
+    }
+    if (dynamic_cast<const TransportError*>(&error)) {
+        return QObject::tr("The exchange with the server failed.");
+    }
+    if (dynamic_cast<const StorageError*>(&error)) {
+        return QObject::tr("The data kept on this computer could not be used.");
+    }
+    if (dynamic_cast<const ConversionError*>(&error) || dynamic_cast<const ItemError*>(&error)) {
+        return QObject::tr("An item could not be read or written.");
+    }
+    return QObject::tr("The operation failed.");
 }
 
 }  // namespace
 
+UserError::UserError(const QString& text, const QString& detail)
+    : Failure((detail.isEmpty() ? text : text + QStringLiteral(": ") + detail).toStdString()),
+      text_(text),
+      detail_(detail) {}
+
 void TEnvironment::ReportError(const std::exception& error) const {
-    Report(ErrorText(QString::fromUtf8(error.what())));
+    if (const auto* own = dynamic_cast<const UserError*>(&error)) {
+        Report(ErrorText(own->Text()), own->Detail().isEmpty() ? QString() : ErrorText(own->Detail()));
+        return;
+    }
+    Report(Headline(error), ErrorText(QString::fromUtf8(error.what())));
 }
 
 bool TEnvironment::Guarded(const std::function<void()>& handler) const {
@@ -76,7 +115,7 @@ bool TEnvironment::Guarded(const std::function<void()>& handler) const {
     } catch (const std::exception& error) {
         ReportError(error);
     } catch (...) {
-        ReportError(std::runtime_error("An unexpected failure ended the operation"));
+        Report(QObject::tr("An unexpected failure ended the operation."), {});
     }
     return false;
 }

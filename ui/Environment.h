@@ -6,6 +6,9 @@
 
 #include <exception>
 #include <functional>
+#include <string>
+
+#include "formats/Failure.h"
 
 class QWidget;
 
@@ -13,8 +16,9 @@ namespace orvanta::ui {
 
 // The current local date-time.
 using LocalClock = std::function<QDateTime()>;
-// Shows a failure's message (already ended by ErrorText) to the user.
-using ErrorReporter = std::function<void(const QString& text)>;
+// Shows a failure to the user: what failed, in the user's words, and the detail the layer
+// below gave (its own message, in English; may be empty), each ended by ErrorText.
+using ErrorReporter = std::function<void(const QString& text, const QString& detail)>;
 // Asks for the files to open or the file to write; empty: cancelled.
 using FileChooser = std::function<QStringList(QWidget* parent, bool save, const QString& caption,
                                               const QString& filter, const QString& suffix)>;
@@ -32,6 +36,19 @@ struct TKeyring {
     std::function<void(const QString& key)> Delete;
 };
 
+// A failure the interface itself raises, its message already in the user's language, with
+// the detail of the failure below it, if any.
+class UserError : public Failure {
+public:
+    explicit UserError(const QString& text, const QString& detail = {});
+    [[nodiscard]] const QString& Text() const { return text_; }
+    [[nodiscard]] const QString& Detail() const { return detail_; }
+
+private:
+    QString text_;
+    QString detail_;
+};
+
 // What the interface takes from the system: the clock, the message box that shows a
 // failure, the file dialogs and the keyring. The main window holds one and hands it to
 // the panes, editors, account and File menu it makes, which keep a reference; a test
@@ -44,8 +61,9 @@ struct TEnvironment {
 
     [[nodiscard]] QDateTime Now() const { return Clock(); }
     // The program's single place for failures: every exception raised in a handler of
-    // Connect, Refresh, Store, the File menu or an editor ends here, shown through Report
-    // with the failure's own message.
+    // Connect, Refresh, Store, the File menu or an editor ends here, shown through Report:
+    // a UserError as it is, any other failure as what failed ("The exchange with the
+    // server failed.") with its own message as the detail.
     void ReportError(const std::exception& error) const;
     // Runs the handler and reports what it throws; true when it ran to its end.
     bool Guarded(const std::function<void()>& handler) const;

@@ -38,7 +38,7 @@ TMainForm::TMainForm(TEnvironment environment, QWidget* parent)
         auto* pane = new TDataPane(kind, kind.Data->MakeClient(), *editors_.back(), environment_);
         panes_.push_back(pane);
         Panel1->addWidget(pane);
-        TabControl1->addTab(tr(kind.Tab));
+        TabControl1->addTab(PaneText(kind.Tab));
         connect(pane, &TDataPane::PendingChanged, this, [this] { UpdatePending(); });
         connect(pane, &TDataPane::Message, this,
                 [this](const QString& text) { statusBar()->showMessage(text, 10000); });
@@ -130,9 +130,15 @@ void TMainForm::MakeActions() {
     QAction* next =
         MakeAction("NextTabAction", tr("&Next tab"), QKeySequence(Qt::CTRL | Qt::Key_Tab),
                    tr("Bring the next kind of data to the front"));
+    next->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    // Shift turns Tab into Backtab on most keyboards; the shortcut map tries Tab for it,
+    // and the menu shows the keys as they are printed.
     QAction* previous = MakeAction("PreviousTabAction", tr("&Previous tab"),
-                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
                                    tr("Bring the previous kind of data to the front"));
+    previous->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                            QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
     const auto step = [this](int by) {
         const int count = TabControl1->count();
         TabControl1->setCurrentIndex((TabControl1->currentIndex() + by + count) % count);
@@ -164,14 +170,17 @@ void TMainForm::MakeActions() {
              if (const TSMLItem* item = CurrentPane()->SelectedItem()) selected.push_back(item);
              return selected;
          },
+         [this] { return CurrentPane()->ShownItems(); },
          [this](const QString& summary) {
              // The new items wait, like added ones, for "Store changes".
              TDataPane* pane = CurrentPane();
              pane->FillList();
              pane->StoreBtn->setEnabled(true);
              pane->StatusLbl->setText(summary);
+             statusBar()->showMessage(summary, 10000);
              emit pane->PendingChanged();
-         }});
+         },
+         [this](const QString& summary) { statusBar()->showMessage(summary, 10000); }});
     fileMenu_->addSeparator();
     fileMenu_->addAction(quit);
     QMenu* items = menuBar()->addMenu(tr("&Items"));

@@ -21,9 +21,12 @@ namespace orvanta::ui {
 namespace {
 
 // "1 event", "3 events".
-QString Count(std::size_t n, const DataKind& kind) {
-    return QStringLiteral("%1 %2").arg(n).arg(
-        QString::fromStdString(n == 1 ? kind.One : kind.Many));
+QString Count(std::size_t n, const TSMLBase& client) {
+    return PaneCount(PaneKindOf(client).Count, static_cast<int>(n));
+}
+// "events".
+QString Items(const TSMLBase& client) {
+    return PaneText(PaneKindOf(client).Items);
 }
 
 // The file dialogs' filter of the client's kind, "Calendars (*.ics *.vcs)", and the
@@ -32,14 +35,14 @@ QString Filter(const TSMLBase& client) {
     QString patterns;
     for (const std::string& extension : KindOf(client).Extensions)
         patterns += (patterns.isEmpty() ? "*." : " *.") + QString::fromStdString(extension);
-    return QObject::tr(PaneKindOf(client).Files) + QStringLiteral(" (%1)").arg(patterns);
+    return PaneText(PaneKindOf(client).Files) + QStringLiteral(" (%1)").arg(patterns);
 }
 QString Suffix(const TSMLBase& client) {
     return QString::fromStdString(KindOf(client).Extensions.front());
 }
 
-std::string FileName(const QString& path) {
-    return QFileInfo(path).fileName().toStdString();
+QString FileName(const QString& path) {
+    return QFileInfo(path).fileName();
 }
 
 // The items of the client that are still there (deleted ones wait for the next store).
@@ -53,17 +56,19 @@ std::vector<const TSMLItem*> LiveItems(const TSMLBase& client) {
 }  // namespace
 
 ImportResult ImportItems(TSMLBase& client, std::string_view text) {
-    const DataKind& kind = KindOf(client);
     if (!client.Loaded) {
-        throw Failure("Connect first: imported " + kind.Many + " are added to the loaded ones");
+        throw UserError(QObject::tr("Connect first: imported %1 are added to the loaded ones")
+                            .arg(Items(client)));
     }
     // Every item is read before the first joins the client.
     FileItems read = ReadFileItems(client, text);
     std::vector<std::unique_ptr<TSMLItem>>& items = read.Items;
     if (items.empty()) {
-        throw Failure("The file holds no " + kind.Many +
-                      (read.OtherKinds > 0 ? ", only items of another kind; import it in their tab"
-                                           : ""));
+        throw UserError(read.OtherKinds > 0
+                            ? QObject::tr("The file holds no %1, only items of another kind: "
+                                          "import it in their tab")
+                                  .arg(Items(client))
+                            : QObject::tr("The file holds no %1").arg(Items(client)));
     }
     std::vector<std::string> ids = client.MakeUniqueIDs(items.size());
     client.Items.reserve(client.Items.size() + items.size());
@@ -86,13 +91,17 @@ std::string ExportItems(const std::vector<const TSMLItem*>& items) {
 ImportResult ImportFile(TSMLBase& client, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure("Cannot read " + FileName(path) + ": " + file.errorString().toStdString());
+        throw UserError(QObject::tr("%1 cannot be read").arg(FileName(path)), file.errorString());
     }
     const QByteArray bytes = file.readAll();
     try {
         return ImportItems(client, std::string_view(bytes.constData(), bytes.size()));
+    } catch (const UserError& failure) {
+        throw UserError(FileName(path) + QStringLiteral(": ") + failure.Text(), failure.Detail());
     } catch (const Failure& failure) {
-        throw Failure(FileName(path) + ": " + failure.what());
+        // The file's lines themselves (a NUL byte, an END that closes nothing ...).
+        throw UserError(QObject::tr("%1 cannot be imported").arg(FileName(path)),
+                        QString::fromUtf8(failure.what()));
     }
 }
 
@@ -103,17 +112,22 @@ void ExportFile(const std::vector<const TSMLItem*>& items, const QString& path) 
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
         !file.commit()) {
-        throw Failure("Cannot write " + FileName(path) + ": " + file.errorString().toStdString());
+        throw UserError(QObject::tr("%1 cannot be written").arg(FileName(path)),
+                        file.errorString());
     }
 }
 
 QString ImportSummary(const TSMLBase& client, const ImportResult& result, const QString& path) {
-    QString summary = QObject::tr("Imported %1 from %2")
-                          .arg(Count(result.Added, KindOf(client)), QFileInfo(path).fileName());
-    if (result.OtherKinds > 0) {
-        summary += QObject::tr(" (%1 of another kind left out)").arg(result.OtherKinds);
-    }
-    return summary;
+    const QString summary =
+        QObject::tr("Imported %1 from %2").arg(Count(result.Added, client), FileName(path));
+    if (result.OtherKinds == 0) return summary;
+    return QObject::tr("%1 (%n item(s) of another kind left out)", nullptr,
+                       static_cast<int>(result.OtherKinds))
+        .arg(summary);
+}
+
+QString ExportSummary(const TSMLBase& client, std::size_t count, const QString& path) {
+    return QObject::tr("Exported %1 to %2").arg(Count(count, client), FileName(path));
 }
 
 void AddImportExportActions(QMenu* fileMenu, QWidget* parent, const TEnvironment& environment,
@@ -125,10 +139,9 @@ void AddImportExportActions(QMenu* fileMenu, QWidget* parent, const TEnvironment
         env->Guarded([&] {
             TSMLBase* client = target.Client();
             if (!client) return;
-            const QStringList paths = env->ChooseFiles(
-                parent, false,
-                QObject::tr("Import %1").arg(QString::fromStdString(KindOf(*client).Many)),
-                Filter(*client), Suffix(*client));
+            const QStringList paths =
+                env->ChooseFiles(parent, false, QObject::tr("Import %1").arg(Items(*client)),
+                                 Filter(*client), Suffix(*client));
             for (const QString& path : paths) {
                 const ImportResult result = ImportFile(*client, path);
                 target.Imported(ImportSummary(*client, result, path));
@@ -139,23 +152,36 @@ void AddImportExportActions(QMenu* fileMenu, QWidget* parent, const TEnvironment
         env->Guarded([&] {
             TSMLBase* client = target.Client();
             if (!client) return;
-            const DataKind& kind = KindOf(*client);
+            // What the list shows: a filter narrows the export as it narrows the list.
             const std::vector<const TSMLItem*> items =
-                selectedOnly ? target.Selected() : LiveItems(*client);
+                selectedOnly ? target.Selected() : target.Shown();
+            const std::size_t all = LiveItems(*client).size();
             if (items.empty()) {
-                throw Failure("There are no " + kind.Many + " to export" +
-                              (selectedOnly ? ": select some first" : ""));
+                throw UserError(
+                    selectedOnly ? QObject::tr("There are no %1 to export: select some first")
+                                       .arg(Items(*client))
+                    : all > 0 ? QObject::tr("The filter leaves no %1 to export").arg(Items(*client))
+                              : QObject::tr("There are no %1 to export").arg(Items(*client)));
             }
-            const QStringList paths = env->ChooseFiles(
-                parent, true, QObject::tr("Export %1").arg(Count(items.size(), kind)),
-                Filter(*client), Suffix(*client));
-            if (!paths.isEmpty()) ExportFile(items, paths.front());
+            const QString caption =
+                items.size() < all && !selectedOnly
+                    ? QObject::tr("Export %1 of %2", "12 of 33 contacts")
+                          .arg(static_cast<qulonglong>(items.size()))
+                          .arg(Count(all, *client))
+                    : QObject::tr("Export %1").arg(Count(items.size(), *client));
+            const QStringList paths =
+                env->ChooseFiles(parent, true, caption, Filter(*client), Suffix(*client));
+            if (paths.isEmpty()) return;
+            ExportFile(items, paths.front());
+            target.Exported(ExportSummary(*client, items.size(), paths.front()));
         });
     };
     auto* selected = fileMenu->addAction(QObject::tr("Export &selected..."));
     selected->setObjectName(QStringLiteral("ExportSelectedAction"));
     QObject::connect(selected, &QAction::triggered, fileMenu, [exporter] { exporter(true); });
-    auto* all = fileMenu->addAction(QObject::tr("&Export all..."));
+    auto* all = fileMenu->addAction(QObject::tr("&Export list..."));
+    all->setStatusTip(
+        QObject::tr("Export the items the list shows: all, or those the filter leaves"));
     all->setObjectName(QStringLiteral("ExportAllAction"));
     QObject::connect(all, &QAction::triggered, fileMenu, [exporter] { exporter(false); });
 }

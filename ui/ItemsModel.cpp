@@ -102,7 +102,7 @@ QVariant TItemsModel::headerData(int section, Qt::Orientation orientation, int r
         section >= columnCount()) {
         return {};
     }
-    return tr(kind_.Columns[static_cast<std::size_t>(section)].Header);
+    return PaneText(kind_.Columns[static_cast<std::size_t>(section)].Header);
 }
 
 }  // namespace orvanta::ui

@@ -9,6 +9,7 @@
 
 #include "ui/Environment.h"
 #include "ui/Forms.h"
+#include "ui/Translations.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The window speaks the first of the user's languages it has a translation for.
+    orvanta::ui::InstallTranslations();
     // The desktop entry the window belongs to (its icon and name on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("orvanta"));
     QApplication::setWindowIcon(orvanta::ui::AppIcon());

@@ -1,5 +1,6 @@
 #include "ui/PaneKinds.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QPointer>
 
@@ -19,10 +20,18 @@
 
 namespace orvanta::ui {
 
+QString PaneText(const char* text) {
+    return QCoreApplication::translate("PaneKind", text);
+}
+
+QString PaneCount(const char* text, int n) {
+    return QCoreApplication::translate("PaneKind", text, nullptr, n);
+}
+
 TSMLItem* TItemEditor::Add(TSMLBase& client) {
     TSMLItem* item = client.NewItem();
     bool ok = false;
-    environment_.Guarded([&] { ok = Edit(client, *item); });
+    environment_.Guarded([&] { ok = Open(client, *item, true); });
     if (ok) return item;
     for (std::size_t i = 0; i < client.Items.size(); ++i) {
         if (client.Items[i].get() == item) client.DeleteItem(i);
@@ -42,8 +51,9 @@ class TFieldEditor final : public TItemEditor {
 public:
     TFieldEditor(QWidget* parent, const TEnvironment& env)
         : TItemEditor(env), dialog_(new Dialog(env, parent)) {}
-    bool Edit(TSMLBase&, TSMLItem& item) override {
+    bool Open(TSMLBase&, TSMLItem& item, bool adding) override {
         (*dialog_).*Field = &static_cast<Item&>(item);
+        dialog_->Adding = adding;
         return Accepted(dialog_);
     }
 
@@ -59,8 +69,9 @@ public:
           reminders_(new TReminderForm(env, parent)) {
         dialog_->ReminderDialog = reminders_;
     }
-    bool Edit(TSMLBase&, TSMLItem& item) override {
+    bool Open(TSMLBase&, TSMLItem& item, bool adding) override {
         dialog_->Event = &static_cast<TSMLEvent&>(item);
+        dialog_->Adding = adding;
         return Accepted(dialog_);
     }
 
@@ -75,7 +86,7 @@ class TContactEditor final : public TItemEditor {
 public:
     TContactEditor(QWidget* parent, const TEnvironment& env)
         : TItemEditor(env), dialog_(new TEditContForm(env, parent)) {}
-    bool Edit(TSMLBase& client, TSMLItem& item) override {
+    bool Open(TSMLBase& client, TSMLItem& item, bool) override {
         dialog_->Contacts = &static_cast<TSMLContacts&>(client);
         dialog_->Contact = &static_cast<TSMLContact&>(item);
         return Accepted(dialog_);
@@ -152,89 +163,105 @@ const std::vector<std::pair<const char*, PaneKind>>& PaneParts() {
         {"cal",
          {nullptr,
           "MainCalForm",
-          "Calendar",
-          "Events",
+          QT_TRANSLATE_NOOP("PaneKind", "Calendar"),
+          QT_TRANSLATE_NOOP("PaneKind", "Events"),
           "EventsLB",
           "EventAddBtn",
           "EventEditBtn",
           "EventDeleteBtn",
-          "Calendars",
+          QT_TRANSLATE_NOOP("PaneKind", "Calendars"),
+          QT_TRANSLATE_NOOP("PaneKind", "events"),
+          QT_TRANSLATE_N_NOOP("PaneKind", "%n event(s)"),
           true,
           Make<TEventEditor>,
-          {{"Title", Title},
-           {"Start", [](const TSMLItem& i) { return Moment(AsEvent(i).Start()); },
+          {{QT_TRANSLATE_NOOP("PaneKind", "Title"), Title},
+           {QT_TRANSLATE_NOOP("PaneKind", "Start"),
+            [](const TSMLItem& i) { return Moment(AsEvent(i).Start()); },
             [](const TSMLItem& i) { return MomentKey(AsEvent(i).Start()); }},
-           {"End", [](const TSMLItem& i) { return Moment(ShownEnd(AsEvent(i))); },
+           {QT_TRANSLATE_NOOP("PaneKind", "End"),
+            [](const TSMLItem& i) { return Moment(ShownEnd(AsEvent(i))); },
             [](const TSMLItem& i) { return MomentKey(AsEvent(i).End()); }},
-           {"Location", [](const TSMLItem& i) { return QVariant(ToQt(AsEvent(i).Location())); }}},
+           {QT_TRANSLATE_NOOP("PaneKind", "Location"),
+            [](const TSMLItem& i) { return QVariant(ToQt(AsEvent(i).Location())); }}},
           1}},
         {"card",
          {nullptr,
           "MainContForm",
-          "Contacts",
-          "Contacts",
+          QT_TRANSLATE_NOOP("PaneKind", "Contacts"),
+          QT_TRANSLATE_NOOP("PaneKind", "Contacts"),
           "ContactsLB",
           "ConAddBtn",
           "ConEditBtn",
           "ConDeleteBtn",
-          "Address books",
+          QT_TRANSLATE_NOOP("PaneKind", "Address books"),
+          QT_TRANSLATE_NOOP("PaneKind", "contacts"),
+          QT_TRANSLATE_N_NOOP("PaneKind", "%n contact(s)"),
           false,
           Make<TContactEditor>,
-          {{"Name", Title},
-           {"Phone",
+          {{QT_TRANSLATE_NOOP("PaneKind", "Name"), Title},
+           {QT_TRANSLATE_NOOP("PaneKind", "Phone"),
             [](const TSMLItem& i) {
                 return FirstOf(i,
                                {&TSMLContact::Phone, &TSMLContact::Mobile, &TSMLContact::BusPhone});
             }},
-           {"E-mail",
+           {QT_TRANSLATE_NOOP("PaneKind", "E-mail"),
             [](const TSMLItem& i) {
                 return FirstOf(i, {&TSMLContact::EMail, &TSMLContact::BusEMail});
             }},
-           {"Company", [](const TSMLItem& i) { return QVariant(ToQt(AsContact(i).Company())); }}},
+           {QT_TRANSLATE_NOOP("PaneKind", "Company"),
+            [](const TSMLItem& i) { return QVariant(ToQt(AsContact(i).Company())); }}},
           0}},
         {"task",
          {nullptr,
           "MainTaskForm",
-          "Tasks",
-          "Tasks",
+          QT_TRANSLATE_NOOP("PaneKind", "Tasks"),
+          QT_TRANSLATE_NOOP("PaneKind", "Tasks"),
           "TasksLB",
           "TaskAddBtn",
           "TaskEditBtn",
           "TaskDeleteBtn",
-          "Calendars",
+          QT_TRANSLATE_NOOP("PaneKind", "Calendars"),
+          QT_TRANSLATE_NOOP("PaneKind", "tasks"),
+          QT_TRANSLATE_N_NOOP("PaneKind", "%n task(s)"),
           true,
           Make<TFieldEditor<TEditTaskForm, TSMLTask, &TEditTaskForm::Task>>,
-          {{"Title", Title},
-           {"Due", [](const TSMLItem& i) { return Moment(AsTask(i).Due()); },
+          {{QT_TRANSLATE_NOOP("PaneKind", "Title"), Title},
+           {QT_TRANSLATE_NOOP("PaneKind", "Due"),
+            [](const TSMLItem& i) { return Moment(AsTask(i).Due()); },
             [](const TSMLItem& i) { return MomentKey(AsTask(i).Due()); }},
-           {"Priority",
+           {QT_TRANSLATE_NOOP("PaneKind", "Priority"),
             [](const TSMLItem& i) {
                 const int p = AsTask(i).Priority();
-                return p == 0 ? QVariant(QString()) : QVariant(p);
+                return QVariant(p <= 0 ? QString() : PriorityName(p));
             },
             [](const TSMLItem& i) {
                 const int p = AsTask(i).Priority();
-                return QVariant(p == 0 ? std::numeric_limits<int>::max() : p);
+                return QVariant(p <= 0 ? std::numeric_limits<int>::max() : p);
             }},
-           {"Done",
+           {QT_TRANSLATE_NOOP("PaneKind", "Done"),
             [](const TSMLItem& i) {
-                return QVariant(AsTask(i).Completed() ? QStringLiteral("done") : QString());
+                return QVariant(AsTask(i).Completed()
+                                    ? PaneText(QT_TRANSLATE_NOOP("PaneKind", "done"))
+                                    : QString());
             }}},
           1}},
         {"vnote",
          {nullptr,
           "MainNoteForm",
-          "Notes",
-          "Notes",
+          QT_TRANSLATE_NOOP("PaneKind", "Notes"),
+          QT_TRANSLATE_NOOP("PaneKind", "Notes"),
           "NotesLB",
           "NoteAddBtn",
           "NoteEditBtn",
           "NoteDeleteBtn",
-          "Notes",
+          QT_TRANSLATE_NOOP("PaneKind", "Notes"),
+          QT_TRANSLATE_NOOP("PaneKind", "notes"),
+          QT_TRANSLATE_N_NOOP("PaneKind", "%n note(s)"),
           true,
           Make<TFieldEditor<TEditNoteForm, TSMLNote, &TEditNoteForm::Note>>,
-          {{"First line", [](const TSMLItem& i) { return QVariant(NoteFirstLine(AsNote(i))); }},
-           {"Size",
+          {{QT_TRANSLATE_NOOP("PaneKind", "First line"),
+            [](const TSMLItem& i) { return QVariant(NoteFirstLine(AsNote(i))); }},
+           {QT_TRANSLATE_NOOP("PaneKind", "Size"),
             [](const TSMLItem& i) {
                 return QVariant(static_cast<qlonglong>(AsNote(i).Body().size()));
             }}},

@@ -1,6 +1,7 @@
 #include "ui/UiSupport.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -118,7 +119,23 @@ QIcon AppIcon() {
 }
 
 QString Changes(int count) {
-    return count == 1 ? QStringLiteral("1 change") : QStringLiteral("%1 changes").arg(count);
+    return QCoreApplication::translate("orvanta::ui", "%n change(s)", nullptr, count);
+}
+
+QString PriorityName(int priority) {
+    switch (priority) {
+        case 1:
+            return QCoreApplication::translate("orvanta::ui", "High", "priority");
+        case 2:
+            return QCoreApplication::translate("orvanta::ui", "Normal", "priority");
+        case 3:
+            return QCoreApplication::translate("orvanta::ui", "Low", "priority");
+        default:
+            return priority <= 0
+                       ? QCoreApplication::translate("orvanta::ui", "None", "priority")
+                       : QCoreApplication::translate("orvanta::ui", "Low (%1)", "priority")
+                             .arg(priority);
+    }
 }
 
 QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,

@@ -63,6 +63,11 @@ void SetTabOrder(const std::vector<QWidget*>& order);
 // "1 change", "3 changes".
 [[nodiscard]] QString Changes(int count);
 
+// A task's priority by name: vCalendar 1.0 counts down from 1, the highest, so 1 is
+// "High", 2 "Normal" and 3 "Low"; 0 (or less) is "None", and a value past 3, which other
+// programs' scales give, "Low (5)".
+[[nodiscard]] QString PriorityName(int priority);
+
 // Asks the user before something is lost: a message box with the question icon, the
 // caption "Orvanta", the buttons given and the default one. Returns the button chosen
 // (Escape and the close button give Cancel or No, whichever is offered).

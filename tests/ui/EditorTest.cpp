@@ -2,6 +2,7 @@
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "ui/UiHarness.h"
 
@@ -38,14 +39,14 @@ protected:
     // DTEND values, "start/end" (a date alone: all day; no end: none; "start/": DTEND empty).
     TSMLEvent& Open(const std::string& span = "") {
         TSMLEvent* event = calendar.NewItem();
-        Lines lines;
+        Lines lines{"SUMMARY:Meeting"};
         for (const QString& value : QString::fromStdString(span).split('/', Qt::SkipEmptyParts)) {
-            lines.push_back((lines.empty() ? "DTSTART" : "DTEND") +
+            lines.push_back((lines.size() == 1 ? "DTSTART" : "DTEND") +
                             std::string(value.contains('T') ? ":" : ";VALUE=DATE:") +
                             value.toStdString());
         }
         if (span.ends_with('/')) lines.emplace_back("DTEND:");  // an empty end, as servers pad
-        if (!lines.empty()) event->Parse(VEvent(lines));
+        event->Parse(VEvent(lines));
         return Open(*event);
     }
     TSMLEvent& Open(TSMLEvent& event) {
@@ -81,10 +82,13 @@ protected:
     // Gives every editor a new item of its kind, the contact with a name.
     void GiveItems() {
         form().Event = calendar.NewItem();
+        form().Event->SetTitle(u"Standup");
         cont().Contact = contacts.NewItem();
         cont().Contact->SetFirstName(u"Ada");
         task().Task = tasks.NewItem();
+        task().Task->SetTitle(u"Call Ada");
         note().Note = notes.NewItem();
+        note().Note->SetTitle(u"List");
     }
     [[nodiscard]] std::vector<TEditorDialog*> Dialogs() const {
         return {&form(), &Find<TReminderForm>(), &cont(), &task(), &note()};
@@ -136,8 +140,10 @@ TEST_F(Editors, EventTimesFromPickersToTheEventAndBack) {
         {hour, "start 23:00|end 02:00", "10.12.26 23:00 - 11.12.26 02:00", ""},
         {"20261212T230000/20261213T020000", "allday|start 20.12.26",
          "20.12.26 (00:00) - 21.12.26 (00:00) all day", "20.12.26 00:00 - 22.12.26 00:00 all day"},
-        // Without an end, the end shows the start, never 30 Dec 1899.
-        {"20261210T100000/", "", "10.12.26 10:00 - 10.12.26 10:00", ""},
+        // Without an end, the end shows the start, never 30 Dec 1899; OK without a change
+        // leaves the event without one.
+        {"20261210T100000/", "", "10.12.26 10:00 - 10.12.26 10:00",
+         "10.12.26 10:00 - 30.12.99 00:00"},
         // Ending before the start is refused; ending when it starts is fine.
         {hour, "end 09:59", "10.12.26 10:00 - 10.12.26 09:59", nullptr},
         {hour, "end 09.12.26|end 12:00", "10.12.26 10:00 - 09.12.26 12:00", nullptr},
@@ -183,7 +189,7 @@ TEST_F(Editors, RemindersAndTheirDialog) {
             .toStdString();
     };
     WhenModal([&](QWidget*) {
-        EXPECT_EQ(shown(), "Pop-up 5 minutes (10.12.26) (09:00)");
+        EXPECT_EQ(shown(), "Pop-up 5 minutes before (10.12.26) (09:00)");
         dialog.OKBtnClick();
     });
     form().RemAddBtn->click();
@@ -191,19 +197,19 @@ TEST_F(Editors, RemindersAndTheirDialog) {
         dialog.MethodCB->setCurrentIndex(1);
         dialog.PeriodCB->setCurrentIndex(4);
         dialog.TimeDTP->setTime(QTime(8, 15));
-        EXPECT_EQ(shown(), "Email (5) by time 10.12.26 08:15");
+        EXPECT_EQ(shown(), "E-mail (5) at a time 10.12.26 08:15");
         dialog.OKBtnClick();
     });
     form().RemAddBtn->click();
     ASSERT_EQ(form().RemindersLB->count(), 2);
-    EXPECT_EQ(form().RemindersLB->item(0)->text(), "Pop-up 5 minutes");
+    EXPECT_EQ(form().RemindersLB->item(0)->text(), "Pop-up 5 minutes before");
     EXPECT_EQ(form().RemindersLB->item(1)->text(),
-              "Email on " + LocaleText(At(2026, 12, 10, 8, 15)));
+              "E-mail at " + LocaleText(At(2026, 12, 10, 8, 15)));
     EXPECT_FALSE(form().RemEditBtn->isEnabled());
     form().RemindersLB->setCurrentRow(0);
     // A reminder before the start offers the start, not the zero date-time, for "by time".
     WhenModal([&](QWidget*) {
-        EXPECT_EQ(shown(), "Pop-up 5 minutes (10.12.26) (09:00)");
+        EXPECT_EQ(shown(), "Pop-up 5 minutes before (10.12.26) (09:00)");
         dialog.reject();
     });
     form().RemEditBtn->click();
@@ -225,6 +231,37 @@ void Press(QWidget* control, int key) {
     QApplication::sendEvent(control, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
     QApplication::sendEvent(control, &release);
+}
+
+// Every sample item, opened from its pane and closed with OK without a change, stays as it
+// came byte for byte (a floating or zoned time is not rewritten in UTC) and leaves nothing
+// to store; a change in one box writes that field alone.
+TEST_F(Editors, OKWithoutAChangeLeavesEveryItemAsItCame) {
+    for (const CorpusFile& f : CorpusFiles()) {
+        SCOPED_TRACE(f.name);
+        TDataPane* pane = nullptr;
+        for (TDataPane* each : window->Panes())
+            if (each->Kind().Data == f.kind) pane = each;
+        ASSERT_NE(pane, nullptr);
+        TSMLItem* item = pane->SyncClient().NewItem();
+        item->Parse(f.text);
+        item->State = ItemState::Unchanged;  // as a load leaves it
+        const std::string payload = item->GetText();
+        pane->FillList();
+        for (int row = 0; pane->SelectedItem() != item && row < pane->RowCount(); ++row)
+            pane->SelectRow(row);
+        ASSERT_EQ(pane->SelectedItem(), item);
+        WhenModal([](QWidget* dialog) {
+            static_cast<TEditorDialog*>(dialog)->OKBtnClick();
+            if (dialog->isVisible()) static_cast<QDialog*>(dialog)->reject();
+        });
+        pane->EditBtnClick();
+        EXPECT_EQ(item->GetText(), payload);
+        EXPECT_EQ(item->State, ItemState::Unchanged);
+        EXPECT_FALSE(pane->StoreBtn->isEnabled());
+    }
+    EXPECT_TRUE(refusals.empty()) << refusals.front();
+    EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
 // Every editor's multi-line box takes Enter as a line break, and the text reaches its item
@@ -264,7 +301,7 @@ TEST_F(Editors, ContactEditorNeedsANameAndWritesWhatItShows) {
     TEditContForm& form = Find<TEditContForm>();
     form.Contact = nullptr;
     form.show();
-    EXPECT_EQ(form.windowTitle(), "Create contact");
+    EXPECT_EQ(form.windowTitle(), "New contact");
     EXPECT_FALSE(form.BirthdayTP->Check->isChecked());
     EXPECT_EQ(form.BirthdayTP->Picker->text().trimmed(), "");
     ASSERT_EQ(contacts.Count(), 1u);
@@ -301,7 +338,7 @@ TEST_F(Editors, ContactEditorNeedsANameAndWritesWhatItShows) {
 TEST_F(Editors, EmptyTaskDatesShowBlank) {
     clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(14, 10)); };
     TSMLTask* task = tasks.NewItem();
-    task->Parse(VTodo({"DUE:20261212T160000"}));
+    task->Parse(VTodo({"SUMMARY:Call", "DUE:20261212T160000"}));
     TEditTaskForm& form = Find<TEditTaskForm>();
     const auto shown = [&] {
         return (Moment(form.DueDateDTP, form.DueTimeDTP) + " / " +
@@ -314,7 +351,7 @@ TEST_F(Editors, EmptyTaskDatesShowBlank) {
     form.DueCHB->click();
     form.RemindCHB->click();
     EXPECT_EQ(shown(), "(none) / 06.12.26 15:00");
-    form.PriorED->setValue(3);
+    form.PriorED->setCurrentIndex(form.PriorED->findData(3));
     form.OKBtnClick();
     EXPECT_EQ(task->Due(), 0);
     EXPECT_EQ(task->Alarm(), At(2026, 12, 6, 15));

@@ -92,7 +92,7 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
          {VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
           VTodo({"SUMMARY:Second", "DUE:20250102T120000Z", "PRIORITY:1", "STATUS:COMPLETED"}),
           VTodo({"SUMMARY:First", "DUE:20250101T120000Z"})},
-         "First|01.01.25 12:00||\nSecond|02.01.25 12:00|1|done\nUndated|||\n"},
+         "First|01.01.25 12:00||\nSecond|02.01.25 12:00|High|done\nUndated|||\n"},
         {"Notes|MainNoteForm|Notes|vnote",
          {VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
           VNote({"BODY;ENCODING=QUOTED-PRINTABLE:Eins=0D=0AZwei"})},
@@ -176,8 +176,8 @@ TEST_F(Panes, ButtonsAndListFollowEveryStep) {
     notes().SelectRow(1);
     EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete -Store");
     AcceptEditor();
-    notes().EditBtnClick();  // OK without a change
-    EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete +Store");
+    notes().EditBtnClick();  // OK without a change: nothing to store
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete -Store");
     EXPECT_EQ(notes().SyncClient().Items[1]->State, ItemState::Unchanged);
 
     DeleteRow(0);
@@ -190,7 +190,7 @@ TEST_F(Panes, ButtonsAndListFollowEveryStep) {
         Find<TEditNoteForm>().reject();
     });
     notes().EditBtnClick();
-    AcceptEditor();
+    AcceptEditor("WhatEd", "Note 4");
     notes().AddBtnClick();
     ASSERT_EQ(notes().SyncClient().Items.size(), 4u);
     DeleteRow(2);
@@ -441,7 +441,7 @@ TEST(ImportExport, SeveralItemsAndOtherKinds) {
     EXPECT_EQ(events->Items[0]->GetTitle() + u" " + events->Items[1]->GetTitle(), u"One Three");
     EXPECT_NE(events->Items[0]->ID, events->Items[1]->ID);
     EXPECT_EQ(ImportSummary(*events, result, "/tmp/x.vcs"),
-              "Imported 2 events from x.vcs (1 of another kind left out)");
+              "Imported 2 events from x.vcs (1 item of another kind left out)");
     // Exported, the two events are two calendars in one file.
     EXPECT_EQ(ExportItems(All(*events)), events->Items[0]->GetText() + events->Items[1]->GetText());
 
@@ -483,16 +483,18 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
         {notLoaded.get(), Sample("contact-vcard30.vcf"),
          "contact-vcard30.vcf: Connect first: imported contacts are added to the loaded ones"},
         {&unlisted, Sample("note-vnote11.vnt"),
-         "note-vnote11.vnt: The data store's client is of no kind of data this program knows"},
+         "note-vnote11.vnt cannot be imported: The data store's client is of no kind of data "
+         "this program knows"},
         {nullptr, plain, "plain.vcf: The file holds no contacts"},
         {nullptr, Sample("note-vnote11.vnt"),
-         "note-vnote11.vnt: The file holds no contacts, only items of another kind; "
+         "note-vnote11.vnt: The file holds no contacts, only items of another kind: "
          "import it in their tab"},
         // All or nothing: the first contact is not added when the second cannot be read.
         {nullptr, bad,
-         "bad.vcf: The contact that begins on line 4: Invalid argument to date encode"},
+         "bad.vcf: The item that begins on line 4 cannot be read: Invalid argument to date "
+         "encode"},
         {nullptr, nul.fileName(),
-         "nul.vcf: Line 2 holds a NUL byte, which no item can carry: the file is damaged or is "
+         "nul.vcf cannot be imported: Line 2 holds a NUL byte, which no item can carry: the file is damaged or is "
          "not a text file"},
     };
     for (const auto& c : cases) {
@@ -559,6 +561,7 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
               ReadFile(ORVANTA_TEST_DATA "/contact-vcard21-latin1.vcf"));
 
     client.Items[1]->State = ItemState::Deleted;  // deleted items are not exported
+    pane.FillList();
     trigger("ExportAllAction");
     EXPECT_EQ(ReadFile(out.toStdString()), ReadFile(ORVANTA_TEST_DATA "/contact-vcard30.vcf"));
 

@@ -143,7 +143,10 @@ protected:
     }
     [[nodiscard]] ui::TEnvironment Environment() {
         return {[this] { return clock ? clock() : QDateTime::currentDateTime(); },
-                [this](const QString& text) { errors.push_back(text.toStdString()); },
+                [this](const QString& text, const QString& detail) {
+                    errors.push_back(
+                        (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail).toStdString());
+                },
                 [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
                        const QString& suffix) {
                     if (chooser) return chooser(parent, save, caption, filter, suffix);

@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
     const QString dir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(dir);
     TEnvironment environment = SystemEnvironment();
-    environment.Report = [](const QString& text) {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+    environment.Report = [](const QString& text, const QString& detail) {
+        std::fprintf(stderr, "%s %s\n", qPrintable(text), qPrintable(detail));
     };
     TMainForm window(std::move(environment));
     window.show();

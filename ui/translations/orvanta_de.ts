@@ -1,0 +1,902 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>ContactField</name>
+    <message>
+        <source>First name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Middle name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mobile:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Phone:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>E-mail:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>City:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>State:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Postal code:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Country:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Web page:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Birthday:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Company:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Job title:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business fax:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business phone:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business e-mail:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business web page:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business city:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business state:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business postal code:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business country:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notes</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PaneKind</name>
+    <message>
+        <source>Calendar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Calendars</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n event(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Address books</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>contacts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contact(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Phone</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Company</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tasks</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>tasks</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n task(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Due</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Priority</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>done</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>notes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n note(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>First line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server refused the user name or the password.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server&apos;s answer could not be used.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The exchange with the server failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The data kept on this computer could not be used.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>An item could not be read or written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The operation failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>An unexpected failure ended the operation.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect first: imported %1 are added to the loaded ones</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The item that begins on line %1 cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file holds no %1, only items of another kind: import it in their tab</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file holds no %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be imported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Imported %1 from %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%n item(s) of another kind left out)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Exported %1 to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Import...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are no %1 to export: select some first</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The filter leaves no %1 to export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are no %1 to export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export %1 of %2</source>
+        <comment>12 of 33 contacts</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export &amp;selected...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Export list...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export the items the list shows: all, or those the filter leaves</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TAccount</name>
+    <message>
+        <source>The keyring could not give the password: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The keyring could not keep the password: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TDataPane</name>
+    <message>
+        <source>Use proxy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>For a server whose certificate comes from a certificate authority of its own: that authority&apos;s certificate, a PEM file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Store changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End the exchange with the server now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data source:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CA file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 KB, %3, %4</source>
+        <comment>activity, kilobytes, round trips, items</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n round trip(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n item(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 in %2 not stored yet will be lost. Refresh anyway?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connecting...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete this item?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete &quot;%1&quot;?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Storing...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stored %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TEditContForm</name>
+    <message>
+        <source>New contact</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit contact</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Personal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Business</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter at least one name</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TEditEventForm</name>
+    <message>
+        <source>New event</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit event</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>When:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Where:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reminders</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter what the event is: its title is empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The event ends before it starts. Please correct the end.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>at %1</source>
+        <comment>a reminder&apos;s moment</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <comment>a reminder: its method, then when</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TEditNoteForm</name>
+    <message>
+        <source>New note</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit note</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Title:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Note:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter a title or a text: the note is empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TEditTaskForm</name>
+    <message>
+        <source>New task</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit task</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Due:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remind:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Priority:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter what the task is: its title is empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TEditorDialog</name>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TMainForm</name>
+    <message>
+        <source>&amp;Connect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load every item of the data source from the server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Store changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Send the added, edited and deleted items to the server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>C&amp;ancel exchange</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End the exchange with the server now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Add...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add a new item</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Edit...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit the selected item</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete the selected item</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Next tab</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bring the next kind of data to the front</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Previous tab</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bring the previous kind of data to the front</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close Orvanta</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;About Orvanta</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What this program is</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Remember password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the password in the system keyring</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Items</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Main</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 not stored</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 not stored yet. Store them before closing?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>About Orvanta</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Orvanta %1&lt;/h3&gt;&lt;p&gt;Keeps calendar events, contacts, tasks and notes in the data stores of a SyncML 1.2 server.&lt;/p&gt;&lt;p&gt;Connect loads a data store, the editors change its items, Store changes sends the changes back.&lt;/p&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TReminderForm</name>
+    <message>
+        <source>New reminder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit reminder</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui</name>
+    <message numerus="yes">
+        <source>%n change(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>High</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Low (%1)</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui::TEditEventForm</name>
+    <message numerus="yes">
+        <source>%n minute(s) before</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n hour(s) before</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s) before</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n week(s) before</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui::TReminderForm</name>
+    <message>
+        <source>Pop-up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>minutes before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>hours before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>days before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>weeks before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>at a time</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
