@@ -77,8 +77,14 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     List->setTabKeyNavigation(false);
     List->installEventFilter(this);
     List->verticalHeader()->hide();
-    List->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The first column takes the room the others leave; the user sizes the others (the
+    // window remembers them), fitted to their contents until then.
+    List->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     List->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    connect(List->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (!fitting_) ColumnsSized = true;
+    });
+    FitColumns();
     List->setSortingEnabled(true);
     // The table is what gives way on a small screen: its header and a row at least.
     List->setMinimumHeight(List->horizontalHeader()->sizeHint().height() +
@@ -311,8 +317,17 @@ void TDataPane::ConnectBtnClick() {
 void TDataPane::FillList() {
     if (kind_.Hourglass) QApplication::setOverrideCursor(Qt::WaitCursor);
     model_->Reset(*client_);
+    FitColumns();
     if (kind_.Hourglass) QApplication::restoreOverrideCursor();
     UpdateButtons();
+}
+
+void TDataPane::FitColumns() {
+    if (ColumnsSized) return;
+    fitting_ = true;
+    for (int column = 1; column < model_->columnCount(); ++column)
+        List->resizeColumnToContents(column);
+    fitting_ = false;
 }
 
 void TDataPane::UpdateButtons() {

@@ -55,6 +55,9 @@ public:
 
     void FillList();
     void UpdateButtons();
+    // Fits the columns after the first to their contents, unless the user sized them.
+    void FitColumns();
+    bool ColumnsSized = false;  // the user sized the columns, or the window restored them
 
     // Ends a running exchange and waits for it (the window closes).
     void Shutdown();
@@ -130,6 +133,7 @@ private:
     QString activity_;
     std::function<void(bool)> done_;
     bool storeWasEnabled_ = false;
+    bool fitting_ = false;
     int pendingMeanwhile_ = 0;  // what PendingChanges says while the worker runs
 };
 

@@ -102,7 +102,8 @@ UserError::UserError(const QString& text, const QString& detail)
 
 void TEnvironment::ReportError(const std::exception& error) const {
     if (const auto* own = dynamic_cast<const UserError*>(&error)) {
-        Report(ErrorText(own->Text()), own->Detail().isEmpty() ? QString() : ErrorText(own->Detail()));
+        Report(ErrorText(own->Text()),
+               own->Detail().isEmpty() ? QString() : ErrorText(own->Detail()));
         return;
     }
     Report(Headline(error), ErrorText(QString::fromUtf8(error.what())));

@@ -76,6 +76,7 @@ TMainForm::TMainForm(TEnvironment environment, QWidget* parent)
         size = size.boundedTo(screen->availableGeometry().size() * 0.9);
     }
     resize(size.expandedTo(minimumSize()));
+    RestoreWindowState(*this);
     UpdateActions();
 }
 
@@ -258,7 +259,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::FormShow() {
     shown_ = true;
-    TabControl1->setCurrentIndex(0);
+    // The tab the user left last time (RestoreWindowState), the first at the first start.
     TabControl1Change();
 }
 
@@ -320,6 +321,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     for (TDataPane* pane : panes_)
         pane->Shutdown();
     account_->Save();
+    SaveWindowState(*this);
     event->accept();
 }
 

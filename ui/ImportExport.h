@@ -46,8 +46,7 @@ void ExportFile(const std::vector<const TSMLItem*>& items, const QString& path);
 [[nodiscard]] QString ImportSummary(const TSMLBase& client, const ImportResult& result,
                                     const QString& path);
 // And about an export: "Exported 12 contacts to a.vcf".
-[[nodiscard]] QString ExportSummary(const TSMLBase& client, std::size_t count,
-                                    const QString& path);
+[[nodiscard]] QString ExportSummary(const TSMLBase& client, std::size_t count, const QString& path);
 
 // What the File menu's entries act on: the pane in front.
 struct ImportExportTarget {

@@ -1,12 +1,16 @@
 #include "ui/Settings.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPointer>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTabBar>
+#include <QTableView>
 
 #include "ui/DataPane.h"
+#include "ui/Forms.h"
 #include "ui/Environment.h"
 
 namespace orvanta::ui {
@@ -98,6 +102,38 @@ void TAccount::Save() const {
     settings.beginGroup(Key("DataSources"));
     for (const TDataPane* pane : panes_)
         settings.setValue(QString::fromLatin1(pane->Kind().PaneName), pane->DSEd->text());
+    settings.endGroup();
+}
+
+void SaveWindowState(const TMainForm& window) {
+    QSettings settings;
+    settings.beginGroup(Key("Window"));
+    settings.setValue(Key("Geometry"), window.saveGeometry());
+    settings.setValue(Key("Tab"), window.TabControl1->currentIndex());
+    for (const TDataPane* pane : window.Panes()) {
+        if (pane->ColumnsSized || pane->RowCount() > 0)
+            settings.setValue(QString::fromLatin1(pane->Kind().PaneName),
+                              pane->List->horizontalHeader()->saveState());
+    }
+    settings.endGroup();
+}
+
+void RestoreWindowState(TMainForm& window) {
+    QSettings settings;
+    settings.beginGroup(Key("Window"));
+    window.restoreGeometry(settings.value(Key("Geometry")).toByteArray());
+    const int tab = settings.value(Key("Tab"), 0).toInt();
+    if (tab >= 0 && tab < window.TabControl1->count()) window.TabControl1->setCurrentIndex(tab);
+    for (TDataPane* pane : window.Panes()) {
+        QHeaderView* header = pane->List->horizontalHeader();
+        const QByteArray state =
+            settings.value(QString::fromLatin1(pane->Kind().PaneName)).toByteArray();
+        if (state.isEmpty() || !header->restoreState(state)) continue;
+        // A state of an older set of columns may leave them without their modes.
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        pane->ColumnsSized = true;
+        pane->List->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    }
     settings.endGroup();
 }
 

@@ -47,4 +47,12 @@ private:
     bool spreading_ = false;
 };
 
+class TMainForm;
+
+// The window as the user left it, remembered between runs in the same settings: its size
+// and place, the last tab, and each list's column widths and sort order.
+void SaveWindowState(const TMainForm& window);
+// Restores what SaveWindowState kept, if anything; before the window is shown.
+void RestoreWindowState(TMainForm& window);
+
 }  // namespace orvanta::ui

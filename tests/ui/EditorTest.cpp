@@ -264,6 +264,38 @@ TEST_F(Editors, OKWithoutAChangeLeavesEveryItemAsItCame) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+// Events, tasks and notes need a title (blanks are none; a note may have a text instead):
+// OK is refused with a message and the dialog stays open on the unchanged item.
+TEST_F(Editors, BlankTitlesAreRefused) {
+    GiveItems();
+    const struct {
+        TEditorDialog* dialog;
+        QLineEdit* title;
+        const char* refusal;
+    } cases[] = {
+        {&form(), form().WhatEd, "Please enter what the event is: its title is empty."},
+        {&task(), task().WhatEd, "Please enter what the task is: its title is empty."},
+        {&note(), note().WhatEd, "Please enter a title or a text: the note is empty."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        refusals.clear();
+        c.dialog->show();
+        c.title->setText(" \t ");
+        c.dialog->OKBtnClick();
+        EXPECT_TRUE(c.dialog->isVisible());
+        EXPECT_EQ(refusals, Lines{c.refusal});
+        c.dialog->reject();
+    }
+    EXPECT_EQ(note().Note->Title(), u"List");
+    note().show();
+    note().WhatEd->clear();
+    note().DescriptMem->setPlainText("Milk");
+    note().OKBtnClick();
+    EXPECT_FALSE(note().isVisible());
+    EXPECT_EQ(note().Note->Body(), u"Milk");
+}
+
 // Every editor's multi-line box takes Enter as a line break, and the text reaches its item
 // with CR LF and shows again with line breaks.
 TEST_F(Editors, MultiLineTextReachesEveryItemWithCRLF) {

@@ -362,6 +362,66 @@ TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
     EXPECT_TRUE(errors.empty());
 }
 
+// The keyboard alone: Tab leaves a list for its buttons, Enter opens the row's editor,
+// Ctrl+Tab and Ctrl+Shift+Tab (which arrives as Backtab) go to the next and previous tab.
+TEST_F(Panes, KeyboardLeavesListsOpensRowsAndSwitchesTabs) {
+    ScriptedPeer server = NotesServer();
+    window->show();
+    window->TabControl1->setCurrentIndex(3);
+    Connect(server);
+    window->activateWindow();
+    notes().List->setFocus();
+    notes().SelectRow(1);
+    QApplication::processEvents();
+    QTest::keyClick(notes().List, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), notes().AddBtn);
+    WhenModal([this](QWidget* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Edit note");
+        EXPECT_EQ(Find<TEditNoteForm>().WhatEd->text(), "Note 2");
+        Find<TEditNoteForm>().reject();
+    });
+    QTest::keyClick(notes().List, Qt::Key_Return);
+    EXPECT_FALSE(Find<TEditNoteForm>().isVisible());
+    const QAction* previous = window->findChild<QAction*>("PreviousTabAction");
+    EXPECT_EQ(previous->shortcut().toString(), "Ctrl+Shift+Tab");
+    window->activateWindow();  // shortcuts work in the active window
+    QApplication::processEvents();
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int tab;  // the tab in front after the keys, from the notes' (3)
+    } keys[] = {{Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 2},
+                {Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier, 1},
+                {Qt::Key_Tab, Qt::ControlModifier, 2},
+                {Qt::Key_PageUp, Qt::ControlModifier, 1},
+                {Qt::Key_PageDown, Qt::ControlModifier, 2}};
+    for (const auto& k : keys) {
+        QTest::keyClick(QApplication::focusWidget(), k.key, k.modifiers);
+        EXPECT_EQ(window->TabControl1->currentIndex(), k.tab) << k.key;
+    }
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// Size, place, last tab, column widths and sort order come back at the next start.
+TEST_F(Panes, WindowComesBackAsTheUserLeftIt) {
+    window->show();
+    window->setGeometry(40, 50, 700, 520);
+    window->TabControl1->setCurrentIndex(2);
+    QTableView* tasks = Tab(2).List;
+    tasks->sortByColumn(1, Qt::DescendingOrder);
+    tasks->horizontalHeader()->resizeSection(2, 123);
+    const QRect geometry = window->geometry();
+    ASSERT_TRUE(window->close());
+    window = NewWindow();
+    window->show();
+    EXPECT_EQ(window->geometry(), geometry);
+    EXPECT_EQ(window->CurrentPane(), &Tab(2));
+    const QHeaderView* header = Tab(2).List->horizontalHeader();
+    EXPECT_EQ(header->sortIndicatorSection(), 1);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(header->sectionSize(2), 123);
+}
+
 // Closing during an exchange ends it at once, though the server has not answered.
 TEST_F(Panes, ClosingEndsARunningExchangeAtOnce) {
     ScriptedPeer server = NotesServer(2);  // the load's two messages, then late
@@ -494,7 +554,8 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
          "bad.vcf: The item that begins on line 4 cannot be read: Invalid argument to date "
          "encode"},
         {nullptr, nul.fileName(),
-         "nul.vcf cannot be imported: Line 2 holds a NUL byte, which no item can carry: the file is damaged or is "
+         "nul.vcf cannot be imported: Line 2 holds a NUL byte, which no item can carry: the file "
+         "is damaged or is "
          "not a text file"},
     };
     for (const auto& c : cases) {
@@ -520,10 +581,12 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
     QTemporaryDir dir;
     const QString out = dir.filePath("out.vcf");
     QStringList chosen;
-    chooser = [&](QWidget*, bool save, const QString&, const QString& filter,
+    QString caption;
+    chooser = [&](QWidget*, bool save, const QString& title, const QString& filter,
                   const QString& suffix) {
         EXPECT_TRUE(filter.contains("*.vcf"));
         EXPECT_EQ(suffix, "vcf");
+        caption = title;
         return save ? QStringList{out} : chosen;
     };
     window->TabControl1->setCurrentIndex(1);
@@ -546,6 +609,7 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
     EXPECT_EQ(pane.RowCount(), 2);
     EXPECT_TRUE(pane.StoreBtn->isEnabled());
     EXPECT_EQ(pane.StatusLbl->text(), "Imported 1 contact from contact-vcard21-latin1.vcf");
+    EXPECT_EQ(window->statusBar()->currentMessage(), pane.StatusLbl->text());
 
     trigger("ExportSelectedAction");  // nothing selected
     ASSERT_EQ(errors.size(), 2u);
@@ -560,6 +624,20 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
     EXPECT_EQ(ReadFile(out.toStdString()),
               ReadFile(ORVANTA_TEST_DATA "/contact-vcard21-latin1.vcf"));
 
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Exported 1 contact to out.vcf");
+
+    // The list's export writes what the filter leaves, and says so.
+    pane.FilterEd->setText("anna");
+    trigger("ExportAllAction");
+    EXPECT_EQ(caption, "Export 1 of 2 contacts");
+    EXPECT_EQ(ReadFile(out.toStdString()), ReadFile(ORVANTA_TEST_DATA "/contact-vcard30.vcf"));
+    pane.FilterEd->setText("nobody");
+    trigger("ExportAllAction");
+    EXPECT_EQ(errors.back(), "The filter leaves no contacts to export.");
+    pane.FilterEd->clear();
+    trigger("ExportAllAction");
+    EXPECT_EQ(caption, "Export 2 contacts");
+
     client.Items[1]->State = ItemState::Deleted;  // deleted items are not exported
     pane.FillList();
     trigger("ExportAllAction");
@@ -568,7 +646,7 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
     chosen = {};  // cancelled
     trigger("ImportAction");
     EXPECT_EQ(client.Items.size(), 2u);
-    EXPECT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors.size(), 3u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtTest>
 #include <QtWidgets>
 
 #include <gtest/gtest.h>
@@ -142,18 +143,19 @@ protected:
         QLocale::setDefault(QLocale::system());
     }
     [[nodiscard]] ui::TEnvironment Environment() {
-        return {[this] { return clock ? clock() : QDateTime::currentDateTime(); },
-                [this](const QString& text, const QString& detail) {
-                    errors.push_back(
-                        (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail).toStdString());
-                },
-                [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
-                       const QString& suffix) {
-                    if (chooser) return chooser(parent, save, caption, filter, suffix);
-                    ADD_FAILURE() << "a file dialog opened: " << caption.toStdString();
-                    return QStringList{};
-                },
-                keyring.Keyring()};
+        return {
+            [this] { return clock ? clock() : QDateTime::currentDateTime(); },
+            [this](const QString& text, const QString& detail) {
+                errors.push_back(
+                    (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail).toStdString());
+            },
+            [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
+                   const QString& suffix) {
+                if (chooser) return chooser(parent, save, caption, filter, suffix);
+                ADD_FAILURE() << "a file dialog opened: " << caption.toStdString();
+                return QStringList{};
+            },
+            keyring.Keyring()};
     }
     [[nodiscard]] std::unique_ptr<ui::TMainForm> NewWindow() {
         return std::make_unique<ui::TMainForm>(Environment());
