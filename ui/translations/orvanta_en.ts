@@ -1,6 +1,6 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1" language="en_US">
+<TS version="2.1" language="en">
 <context>
     <name>ContactField</name>
     <message>
@@ -355,7 +355,42 @@
     </message>
 </context>
 <context>
-    <name>TAccount</name>
+    <name>orvanta::ui</name>
+    <message numerus="yes">
+        <source>%n change(s)</source>
+        <translation>
+            <numerusform>%n change</numerusform>
+            <numerusform>%n changes</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>High</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Low (%1)</source>
+        <comment>priority</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui::TAccount</name>
     <message>
         <source>The keyring could not give the password: %1</source>
         <translation type="unfinished"></translation>
@@ -366,7 +401,7 @@
     </message>
 </context>
 <context>
-    <name>TDataPane</name>
+    <name>orvanta::ui::TDataPane</name>
     <message>
         <source>Use proxy</source>
         <translation type="unfinished"></translation>
@@ -488,7 +523,7 @@
     </message>
 </context>
 <context>
-    <name>TEditContForm</name>
+    <name>orvanta::ui::TEditContForm</name>
     <message>
         <source>New contact</source>
         <translation type="unfinished"></translation>
@@ -515,7 +550,35 @@
     </message>
 </context>
 <context>
-    <name>TEditEventForm</name>
+    <name>orvanta::ui::TEditEventForm</name>
+    <message numerus="yes">
+        <source>%n minute(s) before</source>
+        <translation>
+            <numerusform>%n minute before</numerusform>
+            <numerusform>%n minutes before</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n hour(s) before</source>
+        <translation>
+            <numerusform>%n hour before</numerusform>
+            <numerusform>%n hours before</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s) before</source>
+        <translation>
+            <numerusform>%n day before</numerusform>
+            <numerusform>%n days before</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n week(s) before</source>
+        <translation>
+            <numerusform>%n week before</numerusform>
+            <numerusform>%n weeks before</numerusform>
+        </translation>
+    </message>
     <message>
         <source>New event</source>
         <translation type="unfinished"></translation>
@@ -584,7 +647,7 @@
     </message>
 </context>
 <context>
-    <name>TEditNoteForm</name>
+    <name>orvanta::ui::TEditNoteForm</name>
     <message>
         <source>New note</source>
         <translation type="unfinished"></translation>
@@ -607,7 +670,7 @@
     </message>
 </context>
 <context>
-    <name>TEditTaskForm</name>
+    <name>orvanta::ui::TEditTaskForm</name>
     <message>
         <source>New task</source>
         <translation type="unfinished"></translation>
@@ -646,7 +709,7 @@
     </message>
 </context>
 <context>
-    <name>TEditorDialog</name>
+    <name>orvanta::ui::TEditorDialog</name>
     <message>
         <source>OK</source>
         <translation type="unfinished"></translation>
@@ -657,7 +720,7 @@
     </message>
 </context>
 <context>
-    <name>TMainForm</name>
+    <name>orvanta::ui::TMainForm</name>
     <message>
         <source>&amp;Connect</source>
         <translation type="unfinished"></translation>
@@ -792,83 +855,6 @@
     </message>
 </context>
 <context>
-    <name>TReminderForm</name>
-    <message>
-        <source>New reminder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Edit reminder</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>orvanta::ui</name>
-    <message numerus="yes">
-        <source>%n change(s)</source>
-        <translation>
-            <numerusform>%n change</numerusform>
-            <numerusform>%n changes</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>High</source>
-        <comment>priority</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Normal</source>
-        <comment>priority</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Low</source>
-        <comment>priority</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>None</source>
-        <comment>priority</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Low (%1)</source>
-        <comment>priority</comment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>orvanta::ui::TEditEventForm</name>
-    <message numerus="yes">
-        <source>%n minute(s) before</source>
-        <translation>
-            <numerusform>%n minute before</numerusform>
-            <numerusform>%n minutes before</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n hour(s) before</source>
-        <translation>
-            <numerusform>%n hour before</numerusform>
-            <numerusform>%n hours before</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n day(s) before</source>
-        <translation>
-            <numerusform>%n day before</numerusform>
-            <numerusform>%n days before</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n week(s) before</source>
-        <translation>
-            <numerusform>%n week before</numerusform>
-            <numerusform>%n weeks before</numerusform>
-        </translation>
-    </message>
-</context>
-<context>
     <name>orvanta::ui::TReminderForm</name>
     <message>
         <source>Pop-up</source>
@@ -896,6 +882,14 @@
     </message>
     <message>
         <source>at a time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New reminder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit reminder</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
