@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 
+#include "engine/Codes.h"
 #include "engine/Errors.h"
 #include "formats/ItemStorage.h"
 #include "ui/Translations.h"
@@ -76,7 +77,8 @@ void SystemMessageBox(const QString& text, const QString& detail) {
 // What failed, in the user's words, by the kind of failure.
 QString Headline(const std::exception& error) {
     if (const auto* refused = dynamic_cast<const ProtocolError*>(&error)) {
-        if (refused->Status() == 401 || refused->Status() == 407) {
+        if (refused->Status() == StatusCode::InvalidCredentials ||
+            refused->Status() == StatusCode::MissingCredentials) {
             return QObject::tr("The server refused the user name or the password.");
         }
         return QObject::tr("The server's answer could not be used.");
