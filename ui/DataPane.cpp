@@ -81,8 +81,9 @@ TDataPane::TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TIt
     // window remembers them), fitted to their contents until then.
     List->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     List->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    connect(List->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
-        if (!fitting_) ColumnsSized = true;
+    // The first column follows the window; a change to another is the user's.
+    connect(List->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!fitting_ && column != 0) ColumnsSized = true;
     });
     FitColumns();
     List->setSortingEnabled(true);

@@ -30,6 +30,7 @@
 #include "ui/Editors.h"
 #include "ui/Environment.h"
 #include "ui/Forms.h"
+#include "ui/Translations.h"
 #include "ui/UiSupport.h"
 
 using namespace orvanta;
@@ -101,7 +102,9 @@ int main(int argc, char** argv) {
     environment.Report = [](const QString& text, const QString& detail) {
         std::fprintf(stderr, "%s %s\n", qPrintable(text), qPrintable(detail));
     };
-    TMainForm window(std::move(environment));
+    // The pictures are English whatever the machine's language; the German window follows.
+    InstallTranslations(QLocale(QLocale::English));
+    TMainForm window(environment);
     window.show();
     try {
         // Each pane in front, named after its tab: main-calendar.png ...
@@ -173,6 +176,34 @@ int main(int argc, char** argv) {
         Shoot(task, dir, "edit-task");
         note->Note = static_cast<TSMLNote*>(first("vnote"));
         Shoot(note, dir, "edit-note");
+
+        // The window in German, as on a German system (texts and dates): the tasks in front
+        // and the event editor. main-german.png, edit-event-german.png.
+        InstallTranslations(QLocale(QLocale::German, QLocale::Germany));
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        TMainForm german(environment);
+        german.show();
+        const auto germanPane = [&](const char* keyword) -> TDataPane& {
+            for (TDataPane* pane : german.Panes())
+                if (pane->Kind().Data == &KindNamed(keyword)) return *pane;
+            throw Failure(std::string("No pane shows ") + keyword);
+        };
+        TDataPane& tasks = germanPane("task");
+        if (argc >= 5) {
+            tasks.ServerEd->setText(QString::fromLocal8Bit(argv[2]));
+            tasks.UserNameEd->setText(QString::fromLocal8Bit(argv[3]));
+            tasks.PasswordEd->setText(QString::fromLocal8Bit(argv[4]));
+            tasks.ConnectBtnClick();
+            Settle(tasks);
+            if (tasks.RowCount() > 1) tasks.SelectRow(1);
+        }
+        german.TabControl1->setCurrentIndex(german.Panel1->indexOf(&tasks));
+        Save(&german, dir, "main-german");
+        auto* germanEvent = german.findChild<TEditEventForm*>();
+        TSMLBase& events = germanPane("cal").SyncClient();
+        germanEvent->Event = static_cast<TSMLEvent*>(
+            events.Items.empty() ? events.NewItem() : events.Items.front().get());
+        Shoot(germanEvent, dir, "edit-event-german");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

@@ -408,7 +408,7 @@
     </message>
     <message>
         <source>System</source>
-        <translation>Systemvorgabe</translation>
+        <translation>Standard</translation>
     </message>
     <message>
         <source>For a server whose certificate comes from a certificate authority of its own: that authority&apos;s certificate, a PEM file</source>
