@@ -36,14 +36,12 @@ void Collect(const QWidget* root, std::vector<QString>& texts) {
         if (const auto* bar = qobject_cast<const QTabBar*>(w))
             for (int i = 0; i < bar->count(); ++i)
                 texts.push_back(bar->tabText(i));
-        if (const auto* combo = qobject_cast<const QComboBox*>(w))
-            for (int i = 0; i < combo->count(); ++i)
-                texts.push_back(combo->itemText(i));
-        if (const auto* list = qobject_cast<const QListWidget*>(w))
-            for (int i = 0; i < list->count(); ++i)
-                texts.push_back(list->item(i)->text());
-        if (const auto* table = qobject_cast<const QTableView*>(w)) {
-            const QAbstractItemModel* model = table->model();
+        // Lists, tables and combo boxes: their headers and rows.
+        const auto* view = qobject_cast<const QAbstractItemView*>(w);
+        const auto* combo = qobject_cast<const QComboBox*>(w);
+        if (const QAbstractItemModel* model = view    ? view->model()
+                                              : combo ? combo->model()
+                                                      : nullptr) {
             for (int c = 0; c < model->columnCount(); ++c) {
                 texts.push_back(model->headerData(c, Qt::Horizontal).toString());
                 for (int r = 0; r < model->rowCount(); ++r)
