@@ -551,8 +551,8 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
          "import it in their tab"},
         // All or nothing: the first contact is not added when the second cannot be read.
         {nullptr, bad,
-         "bad.vcf: The item that begins on line 4 cannot be read: Invalid argument to date "
-         "encode"},
+         "bad.vcf cannot be imported: The contact that begins on line 4: Invalid argument to "
+         "date encode"},
         {nullptr, nul.fileName(),
          "nul.vcf cannot be imported: Line 2 holds a NUL byte, which no item can carry: the file "
          "is damaged or is "

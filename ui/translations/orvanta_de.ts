@@ -274,10 +274,6 @@
         <translation>Bitte zuerst verbinden: importierte %1 kommen zu den geladenen hinzu</translation>
     </message>
     <message>
-        <source>The item that begins on line %1 cannot be read</source>
-        <translation>Der Eintrag ab Zeile %1 ist nicht lesbar</translation>
-    </message>
-    <message>
         <source>The file holds no %1, only items of another kind: import it in their tab</source>
         <translation>Die Datei enthält keine %1, nur Einträge anderer Art: bitte in deren Reiter importieren</translation>
     </message>

@@ -274,10 +274,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The item that begins on line %1 cannot be read</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>The file holds no %1, only items of another kind: import it in their tab</source>
         <translation type="unfinished"></translation>
     </message>
