@@ -114,9 +114,17 @@ void TSMLBase::Cancel() {
     if (exchangeRunning_) HTTP->Cancel();
 }
 
+void TSMLBase::Stop() {
+    std::lock_guard lock(exchangeMutex_);
+    stopped_ = true;
+    if (exchangeRunning_) HTTP->Cancel();
+}
+
 void TSMLBase::BeginExchange() {
     std::lock_guard lock(exchangeMutex_);
     HTTP->ResetCancel();
+    // Its first request fails at once.
+    if (stopped_) HTTP->Cancel();
     exchangeRunning_ = true;
 }
 

@@ -129,6 +129,10 @@ public:
     // fails with CancelledError: a load leaves Items empty and Loaded unset, a store
     // leaves every change marked. Does nothing when no exchange runs.
     void Cancel();
+    // Ends the running exchange, as Cancel, and every later one of this client: the stop
+    // stays set, so that it also reaches an exchange that has not opened its session yet.
+    // For a client made for one exchange, which is then dropped.
+    void Stop();
 
     // Decimal text of a random number in 0..bound-1.
     [[nodiscard]] std::string DrawNumber(std::uint32_t bound) const;
@@ -145,6 +149,7 @@ private:
 
     std::mutex exchangeMutex_;
     bool exchangeRunning_ = false;
+    bool stopped_ = false;
 };
 
 // Typed access to Items for a store of item type TItem.

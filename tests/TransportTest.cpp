@@ -101,6 +101,19 @@ TEST(Transport, CancelEndsALoadAtOnce) {
     }
 }
 
+// Stop stays set: it ends an exchange that has not begun yet, and every later one,
+// before any request goes out.
+TEST(Transport, StopEndsEveryExchangeOfTheClient) {
+    ScriptedPeer good({ReplyWith(2), Closing()});
+    auto client = ClientFor(good);
+    client->Stop();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(FailureOf<CancelledError>([&] { client->Load(""); }),
+                  "The exchange was cancelled");
+    EXPECT_TRUE(good.Requests().empty());
+    EXPECT_FALSE(client->Loaded);
+}
+
 TEST(Transport, CancelledStoreLeavesEveryChangeMarked) {
     std::atomic<bool> release{false};
     ScriptedPeer peer([&, store = StoreServer()](const RecordedRequest& request, int index) {

@@ -5,55 +5,63 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <vector>
+#include <optional>
 
 #include "engine/SyncMLBase.h"
+#include "replica/Replica.h"
 #include "ui/PaneKinds.h"
 
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QModelIndex;
 class QPushButton;
 class QSortFilterProxyModel;
-class QSpinBox;
 class QTableView;
 
 namespace orvanta::ui {
 
+class TAccount;
 class TExchangeWorker;
 class TItemsModel;
 struct TEnvironment;
 
-// The address of the local SyncML server that scripts/syncml-server starts.
-inline constexpr const char* kDefaultServerURL = "http://127.0.0.1:9000/syncevolution";
-
-// One data pane: the connection settings, the table of the client's items, Add, Edit,
-// Delete, Connect/Refresh and Store. The kinds differ only by their PaneKind; the pane
-// owns its client and uses the editor and the environment it is given (failures are
-// reported through the environment).
+// One data pane: its data source, the table of its items, Add, Edit, Delete, and the
+// exchange with the server. With a replica (the account's "Keep a copy on this
+// computer") the pane shows the replica's items at once, keeps every edit there as it is
+// made, and Sync runs the two-way sync; without one, Connect loads the items into memory
+// and "Store changes" sends the changes one way. The kinds differ only by their
+// PaneKind; the pane owns its client (whose Items are the rows of its table model) and
+// uses the editor, environment and account it is given. An exchange works on a client
+// of its own, never on the items shown.
 class TDataPane final : public QWidget {
     Q_OBJECT
 
 public:
     TDataPane(const PaneKind& kind, std::unique_ptr<TSMLBase> client, TItemEditor& editor,
-              const TEnvironment& environment, QWidget* parent = nullptr);
+              const TEnvironment& environment, const TAccount& account,
+              QWidget* parent = nullptr);
     ~TDataPane() override;
 
     [[nodiscard]] const PaneKind& Kind() const { return kind_; }
     [[nodiscard]] TSMLBase& SyncClient() const { return *client_; }
 
+    // The replica the pane keeps its items in; none: one-way mode, items in memory. The
+    // replica outlives the pane's use of it (the window holds it).
+    void UseReplica(TReplica* replica);
+    [[nodiscard]] bool KeepsCopy() const { return replica_ != nullptr; }
+    // Reads the items of the account's data source from the replica (the account or the
+    // data source changed).
+    void OpenStore();
+
     // Handlers, named after their controls.
-    void CheckBox1Click();
-    void ConnectBtnClick();
+    void SyncBtnClick();  // Sync with a replica, else Connect / Refresh
     void ListClick();
     void AddBtnClick();
     void EditBtnClick();
     void DeleteBtnClick();
     void StoreBtnClick();
+    void ConflictsBtnClick();
 
-    void FillList();
     void UpdateButtons();
     // Fits the columns after the first to their contents, unless the user sized them.
     void FitColumns();
@@ -63,36 +71,42 @@ public:
     void Shutdown();
     // An exchange runs; the pane's controls are disabled meanwhile.
     [[nodiscard]] bool Busy() const;
-    // Items added, changed or deleted since the last load or store. While an exchange
-    // runs, the items belong to its thread: then the changes a store is sending, and none
-    // during a load (it replaces them, as the user agreed).
+    // Items added, changed or deleted that the next sync or store sends.
     [[nodiscard]] int PendingChanges() const;
+    // Of those, the ones that closing the window would lose (one-way mode only).
+    [[nodiscard]] int UnsavedChanges() const { return KeepsCopy() ? 0 : PendingChanges(); }
+    // The pane has items to work on: the replica's, or a load's.
+    [[nodiscard]] bool HasData() const;
+    // Items an import appended to the client join the list (and the replica).
+    void TakeImported(const QString& summary);
 
     // The rows as the table shows them (sorted and filtered).
     [[nodiscard]] int RowCount() const;
     [[nodiscard]] QString Cell(int row, int column) const;
     void SelectRow(int row);
     [[nodiscard]] TSMLItem* SelectedItem() const;
-    // The items of the rows the table shows, in its order: all, or those the filter leaves.
+    // The items the list shows, in its order (the filter applied).
     [[nodiscard]] std::vector<const TSMLItem*> ShownItems() const;
 
-    QLineEdit* ServerEd;
+    // Asked before a sync or load when the account has no user or password yet; false:
+    // not now.
+    std::function<bool()> AskAccount;
+    // Takes a failure (its text names the pane, its detail is the lower layer's); none:
+    // reported at once.
+    std::function<void(const QString& text, const QString& detail)> OnFailure;
+
     QLineEdit* DSEd;
-    QLineEdit* UserNameEd;
-    QLineEdit* PasswordEd;
-    QCheckBox* CheckBox1;
-    QLineEdit* ProxyEd;
-    QSpinBox* PortEd;
-    QLineEdit* CAFileEd;  // the certificate authority of a server with a private one
-    QPushButton* ConnectBtn;
     QGroupBox* ItemsGroup;
     QLineEdit* FilterEd;
     QTableView* List;
     QPushButton* AddBtn;
     QPushButton* EditBtn;
     QPushButton* DeleteBtn;
-    QPushButton* StoreBtn;
-    QLabel* StatusLbl;  // progress of an exchange, and what the last one left to say
+    QPushButton* SyncBtn;  // "Sync", or "Connect" / "Refresh" without a replica
+    QPushButton* StoreBtn;  // one-way mode only
+    QPushButton* ConflictsBtn;  // shown while the replica holds conflicts
+    QLabel* StatusLbl;  // progress of an exchange, what the last one left to say, or why
+                        // the list is empty
     QPushButton* CancelBtn;
 
 signals:
@@ -100,8 +114,8 @@ signals:
     void PendingChanged();
     // A message for the status bar.
     void Message(const QString& text);
-    // A load went through.
-    void Connected();
+    // A sync or load went through.
+    void Synced();
     // An exchange began or ended.
     void BusyChanged(bool busy);
 
@@ -109,32 +123,42 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void AppendRow(TSMLItem& item);
     [[nodiscard]] int SelectedSourceRow() const;
-    [[nodiscard]] std::size_t IndexOf(const TSMLItem& item) const;
-    // Runs the exchange on the worker with the pane's controls disabled and its
-    // progress shown; `done` gets whether it ran to its end. A failure is reported, a
-    // cancel only noted.
-    void RunExchange(const QString& what, std::function<void(TSMLBase&)> exchange,
-                     int pendingMeanwhile, std::function<void(bool ok)> done);
+    // A client for one exchange, set up with the account and the data source.
+    [[nodiscard]] std::unique_ptr<TSMLBase> ExchangeClient() const;
+    void Sync();
+    void Load();
+    // Runs the exchange on the worker with the pane's controls disabled and its progress
+    // shown; `done` gets whether it ran to its end and the client it worked on. A failure
+    // is reported, a cancel only noted.
+    void RunExchange(const QString& what, std::unique_ptr<TSMLBase> client,
+                     std::function<void(TSMLBase&)> exchange,
+                     std::function<void(bool ok, TSMLBase& client)> done);
     void ExchangeFinished(std::exception_ptr error);
     void ShowProgress(const ExchangeStats& stats);
     void SetBusy(bool busy);
+    // Reads the replica's items again; failures reported.
+    void Reload();
+    // The line below the list when no exchange has anything to say: how many items are
+    // here and when they were last synced, or why there are none.
+    void ShowState();
+    [[nodiscard]] bool ReadyToExchange();
 
     const PaneKind& kind_;
     std::unique_ptr<TSMLBase> client_;
     TItemEditor& editor_;
     const TEnvironment& environment_;
+    const TAccount& account_;
+    TReplica* replica_ = nullptr;
+    std::optional<TReplicaStore> store_;
     TItemsModel* model_;
     QSortFilterProxyModel* sorted_;
-    QWidget* settingsBox_;
-    // Declared after the client: it goes first and takes its thread with it.
     std::unique_ptr<TExchangeWorker> worker_;
     QString activity_;
-    std::function<void(bool)> done_;
-    bool storeWasEnabled_ = false;
+    QString report_;  // what the last exchange refused of the server's, for the user
+    std::function<void(bool, TSMLBase&)> done_;
+    bool loaded_ = false;  // one-way mode: a load went through
     bool fitting_ = false;
-    int pendingMeanwhile_ = 0;  // what PendingChanges says while the worker runs
 };
 
 }  // namespace orvanta::ui

@@ -11,6 +11,7 @@
 #include "engine/Codes.h"
 #include "engine/Errors.h"
 #include "formats/ItemStorage.h"
+#include "replica/Replica.h"
 #include "ui/Translations.h"
 #include "ui/UiSupport.h"
 
@@ -74,7 +75,8 @@ void SystemMessageBox(const QString& text, const QString& detail) {
     box.exec();
 }
 
-// What failed, in the user's words, by the kind of failure.
+}  // namespace
+
 QString Headline(const std::exception& error) {
     if (const auto* refused = dynamic_cast<const ProtocolError*>(&error)) {
         if (refused->Status() == StatusCode::InvalidCredentials ||
@@ -94,8 +96,6 @@ QString Headline(const std::exception& error) {
     }
     return QObject::tr("The operation failed.");
 }
-
-}  // namespace
 
 UserError::UserError(const QString& text, const QString& detail)
     : Failure((detail.isEmpty() ? text : text + QStringLiteral(": ") + detail).toStdString()),
@@ -125,7 +125,7 @@ bool TEnvironment::Guarded(const std::function<void()>& handler) const {
 
 TEnvironment SystemEnvironment() {
     return {[] { return QDateTime::currentDateTime(); }, SystemMessageBox, SystemFileDialog,
-            SystemKeyring()};
+            SystemKeyring(), QString::fromStdString(TReplica::DefaultPath().string())};
 }
 
 }  // namespace orvanta::ui

@@ -50,14 +50,17 @@ private:
 };
 
 // What the interface takes from the system: the clock, the message box that shows a
-// failure, the file dialogs and the keyring. The main window holds one and hands it to
-// the panes, editors, account and File menu it makes, which keep a reference; a test
-// hands in its own.
+// failure, the file dialogs, the keyring and where the replica is. The main window holds
+// one and hands it to the panes, editors, account and File menu it makes, which keep a
+// reference; a test hands in its own.
 struct TEnvironment {
     LocalClock Clock;
     ErrorReporter Report;
     FileChooser ChooseFiles;
     TKeyring Keyring;
+    // The replica file, which keeps the items on this computer; empty: nowhere, and the
+    // panes work as without "Keep a copy on this computer".
+    QString ReplicaFile;
 
     [[nodiscard]] QDateTime Now() const { return Clock(); }
     // The program's single place for failures: every exception raised in a handler of
@@ -69,8 +72,13 @@ struct TEnvironment {
     bool Guarded(const std::function<void()>& handler) const;
 };
 
+// What failed, in the user's words, by the kind of failure: "The exchange with the server
+// failed." ... (the failure's own message is the detail).
+[[nodiscard]] QString Headline(const std::exception& error);
+
 // The system's: the current time, a message box with the error icon and the caption
-// "Orvanta", the toolkit's file dialogs and the system keyring (through QtKeychain).
+// "Orvanta", the toolkit's file dialogs, the system keyring (through QtKeychain) and the
+// replica's usual place.
 [[nodiscard]] TEnvironment SystemEnvironment();
 
 }  // namespace orvanta::ui

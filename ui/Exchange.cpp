@@ -1,32 +1,24 @@
 #include "ui/Exchange.h"
 
-#include <QTimer>
-
-#include <chrono>
-
-#include "engine/Errors.h"
-
 namespace orvanta::ui {
 
-TExchangeWorker::TExchangeWorker(TSMLBase& client, QObject* parent)
-    : QObject(parent), client_(client) {}
+TExchangeWorker::TExchangeWorker(QObject* parent) : QObject(parent) {}
 
 TExchangeWorker::~TExchangeWorker() {
     Stop();
 }
 
-void TExchangeWorker::Start(std::function<void(TSMLBase&)> exchange) {
+void TExchangeWorker::Start(std::unique_ptr<TSMLBase> client,
+                            std::function<void(TSMLBase&)> exchange) {
     Join();
     running_ = true;
-    cancelRequested_ = false;
-    done_ = false;
-    ++generation_;
     {
         const std::lock_guard lock(mailMutex_);
         mail_ = Mailbox{};
     }
+    client_ = std::move(client);
     // Progress comes often; the mailbox keeps the latest figures for the next Deliver.
-    client_.OnProgress = [this](const ExchangeStats& stats) {
+    client_->OnProgress = [this](const ExchangeStats& stats) {
         {
             const std::lock_guard lock(mailMutex_);
             mail_.Stats = stats;
@@ -34,11 +26,10 @@ void TExchangeWorker::Start(std::function<void(TSMLBase&)> exchange) {
         }
         Post();
     };
-    thread_ = std::thread([this, exchange = std::move(exchange)] {
+    thread_ = std::thread([this, &client = *client_, exchange = std::move(exchange)] {
         std::exception_ptr error;
         try {
-            if (cancelRequested_) throw CancelledError();
-            exchange(client_);
+            exchange(client);
         } catch (...) {
             error = std::current_exception();
         }
@@ -47,7 +38,6 @@ void TExchangeWorker::Start(std::function<void(TSMLBase&)> exchange) {
             mail_.Finished = true;
             mail_.Error = error;
         }
-        done_ = true;
         Post();
     });
 }
@@ -73,40 +63,31 @@ void TExchangeWorker::Deliver() {
     }
     if (mail.HasStats) emit Progress(mail.Stats);
     if (!mail.Finished) return;
-    thread_.join();
-    client_.OnProgress = nullptr;
+    Join();
     running_ = false;
     emit Finished(mail.Error);
 }
 
 void TExchangeWorker::Cancel() {
-    if (!running_) return;
-    cancelRequested_ = true;
-    client_.Cancel();
-    // The client ends only an exchange whose session is open: until the thread is
-    // through, say it again.
-    QTimer::singleShot(20, this, [this, generation = generation_] {
-        if (running_ && generation == generation_) Cancel();
-    });
+    if (running_ && client_) client_->Stop();
 }
 
 void TExchangeWorker::Stop() {
     if (!running_) return;
     running_ = false;
+    if (client_) client_->Stop();
     Join();
 }
 
 void TExchangeWorker::Join() {
     if (!thread_.joinable()) return;
-    // A cancel that comes before the exchange has opened its session does not reach it:
-    // repeat it until the thread is through.
-    while (!done_) {
-        cancelRequested_ = true;
-        client_.Cancel();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
     thread_.join();
-    client_.OnProgress = nullptr;
+    client_->OnProgress = nullptr;
+}
+
+std::unique_ptr<TSMLBase> TExchangeWorker::TakeClient() {
+    if (running_) return nullptr;
+    return std::move(client_);
 }
 
 }  // namespace orvanta::ui

@@ -1,6 +1,7 @@
 #include "ui/Forms.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "kinds/KindTable.h"
+#include "replica/Replica.h"
 #include "ui/ImportExport.h"
 #include "ui/Settings.h"
 #include "ui/UiSupport.h"
@@ -30,36 +32,44 @@ TMainForm::TMainForm(TEnvironment environment, QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvanta"));
     setWindowIcon(AppIcon());
+    account_ = new TAccount(environment_.Keyring, this);
+    accountForm_ = new TAccountForm(this);
     TabControl1 = Named(new QTabBar, "TabControl1");
     TabControl1->setFocusPolicy(Qt::NoFocus);  // Ctrl+Tab switches; focus starts in a pane
     Panel1 = Named(new QStackedWidget, "Panel1");
     for (const PaneKind& kind : PaneKinds()) {
         editors_.push_back(kind.MakeEditor(this, environment_));
-        auto* pane = new TDataPane(kind, kind.Data->MakeClient(), *editors_.back(), environment_);
+        auto* pane = new TDataPane(kind, kind.Data->MakeClient(), *editors_.back(), environment_,
+                                   *account_);
+        pane->AskAccount = [this] { return EditAccount(); };
         panes_.push_back(pane);
         Panel1->addWidget(pane);
         TabControl1->addTab(PaneText(kind.Tab));
         connect(pane, &TDataPane::PendingChanged, this, [this] { UpdatePending(); });
         connect(pane, &TDataPane::Message, this,
                 [this](const QString& text) { statusBar()->showMessage(text, 10000); });
-        connect(pane, &TDataPane::BusyChanged, this, [this](bool busy) {
+        connect(pane, &TDataPane::BusyChanged, this, [this, pane](bool busy) {
             UpdateActions();
-            if (!busy) PaneIdle();
+            if (busy) return;
+            if (pane == CurrentPane()) FocusPane();
+            PaneIdle();
         });
-        for (QPushButton* button : {pane->ConnectBtn, pane->StoreBtn, pane->AddBtn, pane->EditBtn,
+        connect(pane, &TDataPane::Synced, account_, &TAccount::StorePassword);
+        for (QPushButton* button : {pane->SyncBtn, pane->StoreBtn, pane->AddBtn, pane->EditBtn,
                                     pane->DeleteBtn, pane->CancelBtn}) {
             button->installEventFilter(this);
         }
     }
-    account_ = new TAccount(panes_, environment_.Keyring, this);
+    PendingLbl = Named(new QLabel, "PendingLbl");
+    AccountLbl = Named(new QLabel, "AccountLbl");
+    statusBar()->addPermanentWidget(PendingLbl);
+    statusBar()->addPermanentWidget(AccountLbl);
     connect(account_, &TAccount::Message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 10000); });
-    account_->Load();
-    for (TDataPane* pane : panes_)
-        connect(pane, &TDataPane::Connected, account_, &TAccount::StorePassword);
-    PendingLbl = Named(new QLabel, "PendingLbl");
-    statusBar()->addPermanentWidget(PendingLbl);
+    account_->Load(panes_);
+    connect(account_, &TAccount::Changed, this, [this] { AccountChanged(); });
     MakeActions();
+    AccountChanged();
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
@@ -81,9 +91,79 @@ TMainForm::TMainForm(TEnvironment environment, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-    // The panes, and with them any exchange they run, go before the editors they use.
+    // The panes, and with them any exchange they run, go before the editors they use and
+    // the replica they read; the actions no longer follow them meanwhile.
+    syncAction_ = nullptr;
     for (TDataPane* pane : panes_)
         delete pane;
+}
+
+void TMainForm::OpenReplica() {
+    replica_.reset();
+    try {
+        replica_ = std::make_unique<TReplica>(environment_.ReplicaFile.toStdString());
+    } catch (const std::exception& failure) {
+        environment_.Report(tr("The items cannot be kept on this computer: Connect loads them "
+                               "and \"Store changes\" sends the changes."),
+                            ErrorText(QString::fromUtf8(failure.what())));
+    }
+}
+
+void TMainForm::AccountChanged() {
+    const AccountSettings& settings = account_->Settings();
+    const bool keep = settings.KeepCopy && !environment_.ReplicaFile.isEmpty();
+    const QString account = settings.ServerURL.trimmed() + QLatin1Char('\n') + settings.User;
+    if (keep != keepCopy_) {
+        keepCopy_ = keep;
+        if (keep) OpenReplica();
+        for (TDataPane* pane : panes_)
+            pane->UseReplica(keep ? replica_.get() : nullptr);
+        if (!keep) replica_.reset();
+    } else if (account != accountKey_) {
+        // Another server or user: the items of that account, never the last one's sent to
+        // it. A new password alone reads nothing anew.
+        for (TDataPane* pane : panes_) {
+            if (keep) {
+                pane->OpenStore();
+            } else {
+                pane->UseReplica(nullptr);
+            }
+        }
+    }
+    accountKey_ = account;
+    const QString where = account_->Where();
+    AccountLbl->setText(where.isEmpty() ? tr("No account") : where);
+    AccountLbl->setToolTip(settings.ServerURL);
+    UpdatePending();
+}
+
+bool TMainForm::EditAccount() {
+    const AccountSettings before = account_->Settings();
+    if (!accountForm_->Run(before, account_->RememberPassword())) {
+        FocusPane();
+        return false;
+    }
+    const AccountSettings after = accountForm_->Taken(before);
+    // Items held in memory only are dropped when the panes turn to the replica or to
+    // another account: the user agrees first.
+    const bool dropsItems = !before.KeepCopy && (after.KeepCopy || after.ServerURL != before.ServerURL ||
+                                                 after.User != before.User);
+    int held = 0;
+    for (const TDataPane* pane : panes_)
+        held += pane->UnsavedChanges();
+    if (dropsItems && held > 0 &&
+        Ask(this, tr("%1 not stored yet will be lost. Change the account anyway?").arg(Changes(held)),
+            QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Yes) {
+        FocusPane();
+        return false;
+    }
+    const bool remember = accountForm_->RememberBox->isChecked();
+    // Off first: the keyring entry to remove is the one of the account as it was.
+    if (!remember) account_->SetRememberPassword(false);
+    account_->SetSettings(after);
+    if (remember) account_->SetRememberPassword(true);
+    FocusPane();
+    return true;
 }
 
 QAction* TMainForm::MakeAction(const char* name, const QString& text, const QKeySequence& key,
@@ -106,22 +186,30 @@ void TMainForm::MakeActions() {
         });
     };
     QStyle* style = this->style();
-    connectAction_ = MakeAction("ConnectAction", tr("&Connect"), QKeySequence(Qt::Key_F5),
-                                tr("Load every item of the data source from the server"));
-    connectAction_->setIcon(style->standardIcon(QStyle::SP_BrowserReload));
+    // Its text is the pane's button's: "Sync", or "Connect" and "Refresh" without a copy.
+    syncAction_ = MakeAction("SyncAction", tr("Sync"), QKeySequence(Qt::Key_F5),
+                             tr("Send the changes made here and take the server's"));
+    syncAction_->setIcon(style->standardIcon(QStyle::SP_BrowserReload));
+    syncAllAction_ =
+        MakeAction("SyncAllAction", tr("Sync &all"), QKeySequence(Qt::CTRL | Qt::Key_F5),
+                   tr("Sync every kind of data"));
+    connect(syncAllAction_, &QAction::triggered, this, [this] { SyncAll(); });
     storeAction_ = MakeAction("StoreAction", tr("&Store changes"), QKeySequence::Save,
                               tr("Send the added, edited and deleted items to the server"));
     storeAction_->setIcon(style->standardIcon(QStyle::SP_DialogSaveButton));
-    cancelAction_ = MakeAction("CancelAction", tr("C&ancel exchange"), {},
+    cancelAction_ = MakeAction("CancelAction", tr("C&ancel exchange"), QKeySequence(Qt::Key_Escape),
                                tr("End the exchange with the server now"));
     cancelAction_->setIcon(style->standardIcon(QStyle::SP_BrowserStop));
+    QAction* account = MakeAction("AccountAction", tr("A&ccount..."), {},
+                                  tr("Server, user, password, proxy, and whether a copy is kept"));
+    connect(account, &QAction::triggered, this, [this] { EditAccount(); });
     addAction_ = MakeAction("AddAction", tr("&Add..."), QKeySequence::New, tr("Add a new item"));
     addAction_->setIcon(style->standardIcon(QStyle::SP_FileIcon));
     editAction_ = MakeAction("EditAction", tr("&Edit..."), {}, tr("Edit the selected item"));
     deleteAction_ = MakeAction("DeleteAction", tr("&Delete"), QKeySequence::Delete,
                                tr("Delete the selected item"));
     deleteAction_->setIcon(style->standardIcon(QStyle::SP_TrashIcon));
-    onPane(connectAction_, &TDataPane::ConnectBtn);
+    onPane(syncAction_, &TDataPane::SyncBtn);
     onPane(storeAction_, &TDataPane::StoreBtn);
     onPane(cancelAction_, &TDataPane::CancelBtn);
     onPane(addAction_, &TDataPane::AddBtn);
@@ -154,14 +242,9 @@ void TMainForm::MakeActions() {
 
     fileMenu_ = menuBar()->addMenu(tr("&File"));
     fileMenu_->setObjectName(QStringLiteral("FileMenu"));
-    fileMenu_->addActions({connectAction_, storeAction_, cancelAction_});
+    fileMenu_->addActions({syncAction_, syncAllAction_, storeAction_, cancelAction_});
     fileMenu_->addSeparator();
-    QAction* remember = MakeAction("RememberPasswordAction", tr("&Remember password"), {},
-                                   tr("Keep the password in the system keyring"));
-    remember->setCheckable(true);
-    remember->setChecked(account_->RememberPassword());
-    connect(remember, &QAction::toggled, account_, &TAccount::SetRememberPassword);
-    fileMenu_->addAction(remember);
+    fileMenu_->addAction(account);
     fileMenu_->addSeparator();
     AddImportExportActions(
         fileMenu_, this, environment_,
@@ -173,13 +256,9 @@ void TMainForm::MakeActions() {
          },
          [this] { return CurrentPane()->ShownItems(); },
          [this](const QString& summary) {
-             // The new items wait, like added ones, for "Store changes".
-             TDataPane* pane = CurrentPane();
-             pane->FillList();
-             pane->StoreBtn->setEnabled(true);
-             pane->StatusLbl->setText(summary);
+             // The new items wait, like added ones, for the next sync (or store).
+             CurrentPane()->TakeImported(summary);
              statusBar()->showMessage(summary, 10000);
-             emit pane->PendingChanged();
          },
          [this](const QString& summary) { statusBar()->showMessage(summary, 10000); }});
     fileMenu_->addSeparator();
@@ -201,9 +280,11 @@ void TMainForm::MakeActions() {
     // Small icons beside their text: the menu bar above holds every action anyway.
     const int small = style->pixelMetric(QStyle::PM_SmallIconSize);
     tools->setIconSize(QSize(small, small));
-    tools->addActions({connectAction_, storeAction_, cancelAction_});
+    tools->addActions({syncAction_, storeAction_, cancelAction_});
     tools->addSeparator();
     tools->addActions({addAction_, deleteAction_});
+    tools->addSeparator();
+    tools->addAction(account);
 
     for (TDataPane* pane : panes_) {
         pane->List->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -212,30 +293,39 @@ void TMainForm::MakeActions() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::EnabledChange) UpdateActions();
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::ShowToParent ||
+        event->type() == QEvent::HideToParent)
+        UpdateActions();
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::UpdateActions() {
     TDataPane* pane = CurrentPane();
-    if (!pane || !connectAction_) return;
+    if (!pane || !syncAction_) return;
     const auto follow = [](QAction* action, const QPushButton* button) {
-        action->setEnabled(button->isEnabled());
+        action->setEnabled(button->isEnabled() && !button->isHidden());
     };
-    follow(connectAction_, pane->ConnectBtn);
+    follow(syncAction_, pane->SyncBtn);
     follow(storeAction_, pane->StoreBtn);
     follow(addAction_, pane->AddBtn);
     follow(editAction_, pane->EditBtn);
     follow(deleteAction_, pane->DeleteBtn);
     follow(cancelAction_, pane->CancelBtn);
-    // Import and export read and add items, which a running exchange owns.
+    // The tool bar and the pane name the same action.
+    syncAction_->setText(pane->SyncBtn->text());
+    storeAction_->setVisible(!pane->KeepsCopy());
+    syncAllAction_->setText(pane->KeepsCopy() ? tr("Sync &all") : tr("Connect &all"));
+    bool anyIdle = false;
+    for (const TDataPane* each : panes_)
+        anyIdle = anyIdle || !each->Busy();
+    syncAllAction_->setEnabled(anyIdle);
+    // Import needs the pane's items (and an exchange owns none meanwhile): refused before
+    // any file dialog opens.
     for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"}) {
         if (auto* action =
                 fileMenu_ ? fileMenu_->findChild<QAction*>(QString::fromLatin1(name)) : nullptr)
-            action->setEnabled(!pane->Busy());
+            action->setEnabled(!pane->Busy() && pane->HasData());
     }
-    connectAction_->setText(pane->ConnectBtn->text() == tr("Refresh") ? tr("&Refresh")
-                                                                      : tr("&Connect"));
 }
 
 int TMainForm::PendingChanges() const {
@@ -246,9 +336,15 @@ int TMainForm::PendingChanges() const {
 }
 
 void TMainForm::UpdatePending() {
+    int unsaved = 0;
+    for (const TDataPane* pane : panes_)
+        unsaved += pane->UnsavedChanges();
     const int pending = PendingChanges();
-    setWindowTitle(pending > 0 ? QStringLiteral("*Orvanta") : QStringLiteral("Orvanta"));
-    PendingLbl->setText(pending > 0 ? tr("%1 not stored").arg(Changes(pending)) : QString());
+    setWindowTitle(unsaved > 0 ? QStringLiteral("*Orvanta") : QStringLiteral("Orvanta"));
+    // Kept on this computer, they wait for the next sync; else only memory holds them.
+    PendingLbl->setText(pending == 0 ? QString()
+                        : unsaved > 0 ? tr("%1 not stored").arg(Changes(pending))
+                                      : tr("%1 waiting for the next sync").arg(Changes(pending)));
     UpdateActions();
 }
 
@@ -264,21 +360,21 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::TabControl1Change() {
-    // Each pane keeps its settings, list and selection while another one is in front.
+    // Each pane keeps its list and selection while another one is in front.
     if (TabControl1->currentIndex() < Panel1->count()) {
         Panel1->setCurrentIndex(TabControl1->currentIndex());
     }
-    if (TDataPane* pane = CurrentPane()) {
-        // The focus goes where the user most likely types next, and shows there.
-        // While an exchange runs its thread owns the items, Loaded included.
-        QWidget* target = pane->Busy()                         ? pane->CancelBtn
-                          : pane->UserNameEd->text().isEmpty() ? pane->UserNameEd
-                          : pane->PasswordEd->text().isEmpty() ? pane->PasswordEd
-                          : pane->SyncClient().Loaded          ? static_cast<QWidget*>(pane->List)
-                                                               : pane->ConnectBtn;
-        if (target->isEnabled()) target->setFocus(Qt::TabFocusReason);
-    }
+    FocusPane();
     UpdateActions();
+}
+
+void TMainForm::FocusPane() {
+    TDataPane* pane = CurrentPane();
+    if (!pane) return;
+    QWidget* target = pane->Busy()           ? pane->CancelBtn
+                      : pane->RowCount() > 0 ? static_cast<QWidget*>(pane->List)
+                                             : pane->SyncBtn;
+    if (target->isEnabled()) target->setFocus(Qt::TabFocusReason);
 }
 
 TDataPane* TMainForm::CurrentPane() const {
@@ -288,21 +384,64 @@ TDataPane* TMainForm::CurrentPane() const {
                : nullptr;
 }
 
+void TMainForm::SyncAll() {
+    if (!syncingAll_.empty()) return;
+    allFailures_.clear();
+    allDetails_.clear();
+    for (TDataPane* pane : panes_) {
+        if (pane->Busy()) continue;
+        pane->OnFailure = [this](const QString& text, const QString& detail) {
+            allFailures_ << text;
+            allDetails_ << detail;
+        };
+        pane->SyncBtnClick();
+        if (pane->Busy()) {
+            syncingAll_.push_back(pane);
+        } else {
+            pane->OnFailure = nullptr;
+        }
+        // The account asked for and not given: nothing to sync with.
+        if (account_->Settings().User.isEmpty()) break;
+    }
+}
+
 void TMainForm::PaneIdle() {
+    if (!syncingAll_.empty()) {
+        std::erase_if(syncingAll_, [](TDataPane* pane) {
+            if (pane->Busy()) return false;
+            pane->OnFailure = nullptr;
+            return true;
+        });
+        // One message for every pane that failed, each named, once the last is through.
+        if (syncingAll_.empty() && !allFailures_.isEmpty()) {
+            const QString text = allFailures_.join(QLatin1Char('\n'));
+            const QString detail = allDetails_.join(QLatin1Char('\n'));
+            allFailures_.clear();
+            allDetails_.clear();
+            environment_.Report(text, detail);
+        }
+    }
     if (!closeAfterStore_) return;
     for (const TDataPane* pane : panes_) {
         if (pane->Busy()) return;
     }
     closeAfterStore_ = false;
     // Close once everything went to the server; what failed stays for the user to see.
-    if (PendingChanges() == 0) close();
+    int unsaved = 0;
+    for (const TDataPane* pane : panes_)
+        unsaved += pane->UnsavedChanges();
+    if (unsaved == 0) close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    const int pending = PendingChanges();
-    if (pending > 0) {
+    // Kept in the replica, changes wait there for the next sync: only those held in memory
+    // are asked about.
+    int unsaved = 0;
+    for (const TDataPane* pane : panes_)
+        unsaved += pane->UnsavedChanges();
+    if (unsaved > 0) {
         const auto answer =
-            Ask(this, tr("%1 not stored yet. Store them before closing?").arg(Changes(pending)),
+            Ask(this, tr("%1 not stored yet. Store them before closing?").arg(Changes(unsaved)),
                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
         if (answer == QMessageBox::Cancel) {
             event->ignore();
@@ -312,7 +451,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
             event->ignore();
             closeAfterStore_ = true;
             for (TDataPane* pane : panes_) {
-                if (pane->PendingChanges() > 0 && !pane->Busy()) pane->StoreBtnClick();
+                if (pane->UnsavedChanges() > 0 && !pane->Busy()) pane->StoreBtnClick();
             }
             PaneIdle();
             return;
@@ -320,7 +459,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     for (TDataPane* pane : panes_)
         pane->Shutdown();
-    account_->Save();
+    account_->Save(panes_);
     SaveWindowState(*this);
     event->accept();
 }
@@ -329,8 +468,9 @@ void TMainForm::ShowAbout() {
     QMessageBox::about(
         this, tr("About Orvanta"),
         tr("<h3>Orvanta %1</h3><p>Keeps calendar events, contacts, tasks and notes in the "
-           "data stores of a SyncML 1.2 server.</p><p>Connect loads a data store, the "
-           "editors change its items, Store changes sends the changes back.</p>")
+           "data stores of a SyncML 1.2 server, with a copy on this computer.</p><p>The "
+           "editors change the items here; Sync sends the changes and takes the "
+           "server's.</p>")
             .arg(QApplication::applicationVersion()));
 }
 

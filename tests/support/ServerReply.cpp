@@ -1,5 +1,6 @@
 #include "support/ServerReply.h"
 
+#include <memory>
 #include <stdexcept>
 
 namespace orvanta::test {
@@ -155,6 +156,37 @@ ScriptedPeer::Handler StoreServer(CodeFor codeFor, AdjustReply adjust) {
             if (!m.Final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
         }
         if (adjust) adjust(r, m, index);
+        return PeerReply{200, BuildServerReply(r), 0};
+    };
+}
+
+ScriptedPeer::Handler SyncServer(SessionChanges changes) {
+    auto session = std::make_shared<int>(-1);
+    auto next = std::make_shared<std::string>();  // its Next anchor of the last session
+    return [changes, session, next](const RecordedRequest& request, int) {
+        const ClientMessage m = ReadClientMessage(request.Body);
+        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
+        if (m.MsgID == "1") {
+            ++*session;
+            r.HeaderStatus = 212;
+            r.AlertStatus = 200;
+            r.Alert = true;
+            r.AlertCode = m.AlertCodes.empty() ? "200" : m.AlertCodes.front();
+            r.LastAnchor = *next;
+            r.NextAnchor = *next = "s" + std::to_string(*session);
+            return PeerReply{200, BuildServerReply(r), 0};
+        }
+        int cmdID = 10;
+        for (const ClientCommand& c : m.Commands)
+            r.ExtraBodyXml +=
+                StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, c.Name == "Add" ? 201 : 200);
+        for (const std::string& map : m.MapCmdIDs)
+            r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, map, "Map", 200);
+        r.Final = m.Final;
+        if (m.HasSync && m.Final) {
+            r.Sync = true;
+            if (changes) r.Commands = changes(*session);
+        }
         return PeerReply{200, BuildServerReply(r), 0};
     };
 }

@@ -91,6 +91,13 @@ using CodeFor = std::function<int(const ClientCommand&)>;
 using AdjustReply = std::function<void(ServerReplyShape&, const ClientMessage&, int)>;
 [[nodiscard]] ScriptedPeer::Handler StoreServer(CodeFor codeFor = {}, AdjustReply adjust = {});
 
+// A server for two-way syncs: its anchors follow from session to session (no slow sync is
+// forced, though a session that failed is taken as ended), confirms each change with 201 for an Add and 200 otherwise, and answers the
+// client's last Sync message with its own changes, those `changes` gives for the session
+// (counted from 0); every later message is confirmed with 200.
+using SessionChanges = std::function<std::vector<ServerCommand>(int session)>;
+[[nodiscard]] ScriptedPeer::Handler SyncServer(SessionChanges changes = {});
+
 // A change of the server (Add, Replace, Delete, Copy ...) as XML, naming its item by
 // Source and Target where they are not empty, with the payload unless it is empty.
 [[nodiscard]] std::string CommandXml(

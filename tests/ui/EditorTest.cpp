@@ -429,10 +429,30 @@ void ExpectFitsItsScreen(QWidget* window, QWidget* button = nullptr) {
 TEST_F(Editors, EveryWindowFitsItsScreen) {
     window->show();
     ExpectFitsItsScreen(window.get());
-    // The whole server address shows in its box.
-    const QLineEdit* server = Tab(0).ServerEd;
-    EXPECT_GE(server->contentsRect().width(),
-              server->fontMetrics().horizontalAdvance(server->text()));
+    // The list gets the room: maximised, at least eight rows of contacts show whole.
+    TDataPane& contacts = Tab(1);
+    for (int i = 0; i < 20; ++i)
+        contacts.SyncClient().NewItem()->Parse(VCard({"N:Name" + std::to_string(i)}));
+    contacts.TakeImported({});
+    window->TabControl1->setCurrentIndex(1);
+    window->showMaximized();
+    QApplication::processEvents();
+    int whole = 0;
+    for (int row = 0; row < contacts.RowCount(); ++row) {
+        const QRect cell = contacts.List->visualRect(contacts.List->model()->index(row, 0));
+        whole += contacts.List->viewport()->rect().contains(cell) ? 1 : 0;
+    }
+    EXPECT_GE(whole, 8) << "of " << contacts.List->viewport()->height() << " pixels";
+    // The account's dialog shows the whole server address in its box.
+    TAccountForm& account = window->AccountForm();
+    WhenModal([&account](QWidget*) {
+        ExpectFitsItsScreen(&account);
+        const QLineEdit* server = account.ServerEd;
+        EXPECT_GE(server->contentsRect().width(),
+                  server->fontMetrics().horizontalAdvance(server->text()));
+        account.reject();
+    });
+    window->EditAccount();
     GiveItems();
     for (TEditorDialog* dialog : Dialogs()) {
         dialog->show();

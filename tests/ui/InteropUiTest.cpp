@@ -9,21 +9,23 @@ namespace {
 using namespace test;
 using namespace ui;
 
-// The real window against the real server: every pane connects and lists the server's
-// items; an edit stored from the notes pane reaches the server and a Refresh shows it.
+// The real window against the real server: every pane syncs into the replica and lists
+// the server's items; an edit kept offline reaches the server with the next Sync, and a
+// window without a copy loads it.
 TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     RealServer server;
     window->show();
+    SetAccount(server.Url());
+    AccountSettings account = window->Account().Settings();
+    account.User = QString::fromLatin1(RealServer::kUser);
+    account.Password = QString::fromLatin1(RealServer::kPassword);
+    window->Account().SetSettings(account);
     for (int i = 0; i < 4; ++i) {
         TDataPane& pane = Tab(i);
-        pane.ServerEd->setText(QString::fromStdString(server.Url()));
-        pane.UserNameEd->setText(RealServer::kUser);
-        pane.PasswordEd->setText(RealServer::kPassword);
-        RunExchange(pane, &TDataPane::ConnectBtnClick);
+        RunExchange(pane, &TDataPane::SyncBtnClick);
         ASSERT_TRUE(errors.empty()) << errors.front();
         EXPECT_EQ(static_cast<std::size_t>(pane.RowCount()),
                   server.ItemIDs(pane.DSEd->text().toStdString()).size());
-        EXPECT_EQ(pane.ConnectBtn->text(), "Refresh");
     }
 
     TDataPane& notes = Tab(3);
@@ -32,12 +34,16 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     AcceptEditor("WhatEd", changed);
     notes.EditBtnClick();
     const auto since = RealServer::Now();
-    RunExchange(notes, &TDataPane::StoreBtnClick);
+    RunExchange(notes, &TDataPane::SyncBtnClick);
     ASSERT_TRUE(errors.empty()) << errors.front();
-    EXPECT_FALSE(notes.StoreBtn->isEnabled());
+    EXPECT_EQ(notes.PendingChanges(), 0);
     EXPECT_EQ(server.SessionStatus("NoteSyncML", since), "200");
 
-    RunExchange(notes, &TDataPane::ConnectBtnClick);
+    account.KeepCopy = false;
+    window->Account().SetSettings(account);
+    RunExchange(notes, &TDataPane::SyncBtnClick);
+    ASSERT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(notes.SyncBtn->text(), "Refresh");
     const std::vector<std::string> rows = Rows(notes);
     EXPECT_NE(std::find(rows.begin(), rows.end(), changed.toStdString()), rows.end());
 }

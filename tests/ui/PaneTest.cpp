@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <memory>
 
@@ -11,6 +12,8 @@
 #include "support/Payloads.h"
 #include "support/ScriptedPeer.h"
 #include "support/ServerReply.h"
+#include "replica/Replica.h"
+#include "ui/Conflicts.h"
 #include "ui/ImportExport.h"
 #include "ui/Settings.h"
 #include "ui/UiHarness.h"
@@ -23,11 +26,13 @@ using namespace ui;
 
 // A server that delivers three notes (and `extraSync` in its Sync) to every load and
 // accepts every change stored; the requests from `lateFrom` to before `lateTo` it answers
-// only after two seconds.
-ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX,
-                         const std::string& extraSync = {}) {
-    return ScriptedPeer([lateFrom, lateTo, extraSync, store = StoreServer()](
-                            const RecordedRequest& req, int index) {
+// only after two seconds, and every request while `failing` is set with 401.
+ScriptedPeer::Handler NotesHandler(int lateFrom = INT_MAX, int lateTo = INT_MAX,
+                                   const std::string& extraSync = {},
+                                   const std::atomic<bool>* failing = nullptr) {
+    return [lateFrom, lateTo, extraSync, failing, store = StoreServer()](
+               const RecordedRequest& req, int index) {
+        if (failing && *failing) return PeerReply{401, "", 0};
         if (index >= lateFrom && index < lateTo) return PeerReply{200, "", 2000};
         const auto codes = ReadClientMessage(req.Body).AlertCodes;
         if (std::find(codes.begin(), codes.end(), "201") == codes.end()) return store(req, index);
@@ -36,15 +41,43 @@ ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX,
             r.Commands.push_back({"Add", "1" + n, "n" + n, VNote({"SUMMARY:Note " + n})});
         r.ExtraSyncXml = extraSync;
         return PeerReply{200, BuildServerReply(r), 0};
-    });
+    };
+}
+
+ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX) {
+    return ScriptedPeer(NotesHandler(lateFrom, lateTo));
+}
+
+// The three notes a sync server sends in its first session.
+std::vector<ServerCommand> ThreeNotes() {
+    std::vector<ServerCommand> adds;
+    for (const std::string n : {"1", "2", "3"})
+        adds.push_back({"Add", "1" + n, "n" + n, VNote({"SUMMARY:Note " + n})});
+    return adds;
+}
+
+// The changes the client sent in a session: "Replace 1", "Delete 2", "Add 4" ...
+Lines SentChanges(const ScriptedPeer& server, std::size_t firstRequest) {
+    Lines sent;
+    const auto requests = server.Requests();
+    for (std::size_t i = firstRequest; i < requests.size(); ++i) {
+        for (const ClientCommand& c : ReadClientMessage(requests[i].Body).Commands)
+            sent.push_back(c.Name + " " + c.Source);
+    }
+    return sent;
 }
 
 class Panes : public UiTest {
 protected:
     [[nodiscard]] TDataPane& notes() const { return Tab(3); }
+    // Connects the notes pane without a copy on this computer (one-way).
     void Connect(const ScriptedPeer& server) {
-        notes().ServerEd->setText(QString::fromStdString(server.Url()));
-        RunExchange(notes(), &TDataPane::ConnectBtnClick);
+        SetAccount(server.Url(), false);
+        RunExchange(notes(), &TDataPane::SyncBtnClick);
+    }
+    void Sync(const ScriptedPeer& server) {
+        SetAccount(server.Url());
+        RunExchange(notes(), &TDataPane::SyncBtnClick);
     }
     // Deletes the row's item, the user agreeing.
     void DeleteRow(int row) {
@@ -63,44 +96,45 @@ protected:
 const char* const kTitleBoxes[] = {"WhatEd", "FNameEd", "WhatEd", "WhatEd"};
 
 // Per kind: a tab and a pane, its controls in order. A pane works on its own with the
-// client and editor it is given: Add opens the editor of its kind; Cancel leaves no item
-// behind, OK lists the new item and offers to store it. The list shows the kind's columns
-// in their order, without deleted items; moments in the user's locale, in hours and
-// minutes; an all-day event shows its last day; undated tasks come last.
+// client, editor and account it is given: Add opens the editor of its kind; Cancel leaves
+// no item behind, OK lists the new item and keeps it for the next sync. The list shows
+// the kind's columns in their order; moments in the user's locale, in hours and minutes;
+// an all-day event shows its last day; undated tasks come last.
 TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
     ScopedTimeZone zone("UTC0");
     QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    SetAccount(kDefaultServerURL);
     const struct {
         const char* pane;  // tab, pane, group box and default data source
-        Lines payloads;    // the first is deleted
+        Lines payloads;
         const char* table;
     } kinds[] = {
         {"Calendar|MainCalForm|Events|cal",
-         {VEvent({"SUMMARY:Gone"}),
-          VEvent({"SUMMARY:Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z",
+         {VEvent({"SUMMARY:Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z",
                   "LOCATION:Saal"}),
           VEvent({"SUMMARY:Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"}),
           VEvent({"SUMMARY:Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"})},
          "Early|02.12.24 08:00|02.12.24 09:00|\nFeier|18.12.24|18.12.24|\n"
          "Later|20.12.24 10:00|20.12.24 11:00|Saal\n"},
         {"Contacts|MainContForm|Contacts|card",
-         {VCard({"N:Gone"}), VCard({"N:Alt;Cy", "TEL;WORK:040"}),
+         {VCard({"N:Alt;Cy", "TEL;WORK:040"}),
           VCard({"N:Zeta;Ada", "TEL;CELL:0171", "TEL;WORK:030", "EMAIL;WORK:a@w", "ORG:Acme"}),
           VCard({"N:Berg;Bo", "TEL:089", "TEL;CELL:0172", "EMAIL:bo@x", "EMAIL;WORK:bo@w"})},
          "Ada Zeta|0171|a@w|Acme\nBo Berg|089|bo@x|\nCy Alt|040||\n"},
         {"Tasks|MainTaskForm|Tasks|task",
-         {VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
+         {VTodo({"SUMMARY:Undated"}),
           VTodo({"SUMMARY:Second", "DUE:20250102T120000Z", "PRIORITY:1", "STATUS:COMPLETED"}),
           VTodo({"SUMMARY:First", "DUE:20250101T120000Z"})},
          "First|01.01.25 12:00||\nSecond|02.01.25 12:00|High|done\nUndated|||\n"},
         {"Notes|MainNoteForm|Notes|vnote",
-         {VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
+         {VNote({"SUMMARY:Liste", "BODY:Milch"}),
           VNote({"BODY;ENCODING=QUOTED-PRINTABLE:Eins=0D=0AZwei"})},
          "Liste|5\nEins|10\n"},
     };
     window->show();
     ASSERT_EQ(window->Panel1->count(), static_cast<int>(std::size(kinds)));
     EXPECT_EQ(window->Panel1->currentWidget(), &Tab(0));
+    TReplica replica(replicaDir.filePath("lone.sqlite").toStdString());
     for (int i = 3; i >= 0; --i) {
         const PaneKind& kind = PaneKinds()[static_cast<std::size_t>(i)];
         SCOPED_TRACE(kind.Tab);
@@ -111,29 +145,29 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
                                pane.ItemsGroup->title(), pane.DSEd->text()})
                       .join('|'),
                   kinds[i].pane);
-        EXPECT_EQ(pane.ServerEd->text(), kDefaultServerURL);
-        EXPECT_EQ(FocusChain(pane.ServerEd, 15),
-                  (Lines{"ServerEd", "DSEd", "UserNameEd", "PasswordEd", "CheckBox1", "ProxyEd",
-                         "PortEd", "CAFileEd", "ConnectBtn", "FilterEd", kind.ListName,
-                         kind.AddName, kind.EditName, kind.DeleteName, "StoreBtn"}));
+        EXPECT_EQ(FocusChain(pane.FilterEd, 7),
+                  (Lines{"FilterEd", "DSEd", kind.ListName, kind.AddName, kind.EditName,
+                         kind.DeleteName, "SyncBtn"}));
 
         QWidget parent;
         const TEnvironment environment = Environment();
+        TAccount account(environment.Keyring);
+        account.SetSettings(window->Account().Settings());
         const auto editor = kind.MakeEditor(&parent, environment);
-        TDataPane lone(kind, kind.Data->MakeClient(), *editor, environment, &parent);
+        TDataPane lone(kind, kind.Data->MakeClient(), *editor, environment, account, &parent);
+        lone.UseReplica(&replica);
         WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
         lone.AddBtnClick();
         EXPECT_TRUE(lone.SyncClient().Items.empty());
-        EXPECT_EQ(Buttons(lone), "Connect -Add -Edit -Delete -Store");
+        EXPECT_EQ(Buttons(lone), "Sync +Add -Edit -Delete -Store");
         AcceptEditor(kTitleBoxes[i], "Neu");
         lone.AddBtnClick();
         EXPECT_EQ(Rows(lone), Lines{"Neu"});
-        EXPECT_EQ(Buttons(lone), "Connect -Add -Edit -Delete +Store");
+        EXPECT_EQ(lone.PendingChanges(), 1);
 
         for (const std::string& payload : kinds[i].payloads)
             pane.SyncClient().NewItem()->Parse(payload);
-        pane.SyncClient().Items.front()->State = ItemState::Deleted;
-        pane.FillList();
+        pane.TakeImported({});
         EXPECT_EQ(Joined(Rows(pane, true), "\n"), kinds[i].table);
         // The user's choice of column and order wins over the kind's.
         Lines titles = Rows(pane);
@@ -150,17 +184,170 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
-// The buttons follow the list: nothing to change before Connect, Edit and Delete with a
-// visible row selected, Store once something changed. Deleted server items stay marked for
-// the store, new ones go at once. The items of the server that the load refused are
-// counted below the list until the next exchange.
-TEST_F(Panes, ButtonsAndListFollowEveryStep) {
-    EXPECT_EQ(Buttons(notes()), "Connect -Add -Edit -Delete -Store");
+// With a copy on this computer: the panes show the replica's items at once, without the
+// server; every add, edit and delete is kept there as it is made, so closing asks
+// nothing and loses nothing; the status bar counts what waits, and Sync sends it and
+// takes the server's changes. An empty list says why.
+TEST_F(Panes, TheReplicaShowsItsItemsAtOnceAndKeepsEveryEdit) {
+    ScriptedPeer server(SyncServer([](int session) {
+        return session == 0 ? ThreeNotes() : std::vector<ServerCommand>{};
+    }));
+    window->show();
+    window->TabControl1->setCurrentIndex(3);
+    EXPECT_EQ(notes().StatusLbl->text(),
+              "No account yet: choose File > Account... to name the server and user");
+    EXPECT_EQ(Buttons(notes()), "Sync -Add -Edit -Delete -Store");
+    SetAccount(server.Url());
+    EXPECT_EQ(notes().StatusLbl->text(), "No notes on this computer yet: press Sync");
+    EXPECT_EQ(window->AccountLbl->text().toStdString(), "ada@127.0.0.1:" + std::to_string(server.Port()));
+    window->findChild<QAction*>("SyncAction")->trigger();  // F5
+    ASSERT_TRUE(Settle(notes()));
+    ASSERT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(Rows(notes()), (Lines{"Note 1", "Note 2", "Note 3"}));
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("Notes synced with %1: 0 sent, 3 received")
+                  .arg(window->AccountLbl->text()));
+    EXPECT_TRUE(notes().StatusLbl->text().startsWith("Offline: 3 notes, last synced "))
+        << notes().StatusLbl->text().toStdString();
+    EXPECT_EQ(window->focusWidget(), notes().List);
+
+    notes().SelectRow(0);
+    AcceptEditor("WhatEd", "Changed");
+    notes().EditBtnClick();
+    DeleteRow(1);
+    AcceptEditor("WhatEd", "New");
+    notes().AddBtnClick();
+    EXPECT_EQ(window->PendingLbl->text(), "3 changes waiting for the next sync");
+    EXPECT_EQ(window->windowTitle(), "Orvanta");
+    const std::size_t requests = server.Requests().size();
+    EXPECT_TRUE(window->close());  // no question: nothing is lost
+
+    window = NewWindow();
+    window->show();
+    EXPECT_EQ(Rows(notes()), (Lines{"Changed", "Note 3", "New"}));
+    EXPECT_EQ(window->PendingLbl->text(), "3 changes waiting for the next sync");
+    EXPECT_EQ(server.Requests().size(), requests);  // offline
+    SetAccount(server.Url());  // the password, which was not remembered
+    RunExchange(notes(), &TDataPane::SyncBtnClick);
+    EXPECT_EQ(SentChanges(server, requests), (Lines{"Replace 1", "Delete 2", "Add 4"}));
+    EXPECT_EQ(window->PendingLbl->text(), "");
+    EXPECT_EQ(Rows(notes()), (Lines{"Changed", "Note 3", "New"}));
+
+    // Deleting every row leaves nothing to edit, and says why the list is empty.
+    for (int i = 0; i < 3; ++i)
+        DeleteRow(0);
+    EXPECT_EQ(Buttons(notes()), "Sync +Add -Edit -Delete -Store");
+    EXPECT_EQ(notes().StatusLbl->text(), "No notes on this computer yet: press Sync");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// An item changed here and on the server: the sync keeps the server's version, the pane
+// says there is a conflict, and the conflict view shows both versions side by side;
+// "Keep mine" brings this computer's back and sends it with the next sync, "Keep the
+// server's" keeps the list as the server has it and sends nothing.
+TEST_F(Panes, ConflictsShowBothVersionsAndTheUserKeepsOne) {
+    for (const bool mine : {true, false}) {
+        SCOPED_TRACE(mine ? "Keep mine" : "Keep the server's");
+        std::string luid;  // of the item changed on both sides
+        ScriptedPeer server(SyncServer([&luid](int session) {
+            if (session == 0) return ThreeNotes();
+            return std::vector<ServerCommand>{
+                {"Replace", "30", luid, VNote({"SUMMARY:Theirs"})}};
+        }));
+        Sync(server);
+        luid = notes().SyncClient().Items[0]->ID;
+        notes().SelectRow(0);
+        AcceptEditor("WhatEd", "Mine");
+        notes().EditBtnClick();
+        RunExchange(notes(), &TDataPane::SyncBtnClick);
+        EXPECT_EQ(Rows(notes()), (Lines{"Theirs", "Note 2", "Note 3"}));
+        EXPECT_FALSE(notes().ConflictsBtn->isHidden());
+        EXPECT_EQ(notes().ConflictsBtn->text(), "1 conflict...");
+
+        WhenModal([mine](QWidget* dialog) {
+            auto* form = qobject_cast<TConflictForm*>(dialog);
+            ASSERT_NE(form, nullptr);
+            EXPECT_EQ(form->LocalView->toPlainText(), "First line: Mine\nSize: 0");
+            EXPECT_EQ(form->ServerView->toPlainText(), "First line: Theirs\nSize: 0");
+            (mine ? form->KeepMineBtn : form->KeepServerBtn)->click();
+            if (form->isVisible()) form->reject();
+        });
+        notes().ConflictsBtnClick();
+        EXPECT_TRUE(notes().ConflictsBtn->isHidden());
+        EXPECT_EQ(Rows(notes()), (Lines{mine ? "Mine" : "Theirs", "Note 2", "Note 3"}));
+        EXPECT_EQ(notes().PendingChanges(), mine ? 1 : 0);
+        const std::size_t before = server.Requests().size();
+        RunExchange(notes(), &TDataPane::SyncBtnClick);
+        EXPECT_EQ(SentChanges(server, before), mine ? Lines{"Replace " + luid} : Lines{});
+    }
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// A sync or load that fails or is cancelled keeps what the list showed; the failure
+// names its pane; Sync all reports the failures of every pane in one message; Escape
+// cancels at once, though the server has not answered, and the exchange worked on its own
+// items, so the list and its edits were never touched.
+TEST_F(Panes, AFailedOrCancelledSyncKeepsTheListAndNamesItsPane) {
+    enum { kAnswers, kRefuses, kHangs };
+    std::atomic<int> mode{kAnswers};
+    ScriptedPeer server([&mode, sync = SyncServer([](int session) {
+                             return session == 0 ? ThreeNotes() : std::vector<ServerCommand>{};
+                         })](const RecordedRequest& request, int index) {
+        if (mode == kRefuses) return PeerReply{401, "", 0};
+        if (mode == kHangs) return PeerReply{200, "", 5000};
+        return sync(request, index);
+    });
+    window->show();
+    window->TabControl1->setCurrentIndex(3);
+    Sync(server);
+    const Lines shown = Rows(notes());
+    ASSERT_EQ(shown.size(), 3u);
+
+    mode = kRefuses;
+    RunExchange(notes(), &TDataPane::SyncBtnClick);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Notes: ", 0), 0u) << errors[0];
+    EXPECT_NE(errors[0].find("401"), std::string::npos) << errors[0];
+    EXPECT_EQ(Rows(notes()), shown);
+
+    window->SyncAll();
+    for (const TDataPane* pane : window->Panes())
+        ASSERT_TRUE(Settle(*pane));
+    ASSERT_EQ(errors.size(), 2u);
+    // Each pane named once, each with what failed, and the details below.
+    const QString all = QString::fromStdString(errors[1]);
+    EXPECT_EQ(all.count("The exchange with the server failed."), 4) << errors[1];
+    for (const char* tab : {"Calendar: ", "Contacts: ", "Tasks: ", "Notes: "})
+        EXPECT_EQ(all.count(tab), 1) << errors[1];
+
+    mode = kHangs;
+    notes().SyncBtnClick();
+    ASSERT_TRUE(notes().Busy());
+    EXPECT_EQ(window->focusWidget(), notes().CancelBtn);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(Settle(notes(), 2));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(notes().StatusLbl->text(), "Cancelled: the list is as it was before");
+    EXPECT_EQ(Rows(notes()), shown);
+    EXPECT_EQ(errors.size(), 2u);
+}
+
+// Without a copy on this computer: Connect loads into memory, "Store changes" sends the
+// changes one way. The buttons follow the list: Edit and Delete with a visible row
+// selected, Store once something changed. Deleted server items stay marked for the store,
+// new ones go at once. The items the load refused are counted below the list; a failed
+// Refresh keeps the list.
+TEST_F(Panes, WithoutACopyButtonsAndListFollowEveryStep) {
+    EXPECT_EQ(Buttons(notes()), "Sync -Add -Edit -Delete -Store");
     notes().EditBtnClick();  // no row: nothing happens, no dialog opens
-    ScriptedPeer server =
-        NotesServer(INT_MAX, INT_MAX, "<Add><CmdID>20</CmdID><Item><Data>x</Data></Item></Add>");
-    notes().ProxyEd->setText("127.0.0.1");  // not used while the box is cleared
-    notes().PortEd->setValue(3128);
+    std::atomic<bool> failing{false};
+    ScriptedPeer server(NotesHandler(
+        INT_MAX, INT_MAX, "<Add><CmdID>20</CmdID><Item><Data>x</Data></Item></Add>", &failing));
+    SetAccount(server.Url(), false);
+    EXPECT_EQ(Buttons(notes()), "Connect -Add -Edit -Delete -Store");
+    EXPECT_EQ(notes().StatusLbl->text(), "No notes loaded: press Connect");
     Connect(server);
     ASSERT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(Rows(notes()), (Lines{"Note 1", "Note 2", "Note 3"}));
@@ -168,20 +355,15 @@ TEST_F(Panes, ButtonsAndListFollowEveryStep) {
     EXPECT_EQ(notes().StatusLbl->text(),
               "1 of the server's commands was refused, so their items are missing here: 1 Add "
               "command without an item identifier (status 412)");
-    EXPECT_EQ(notes().SyncClient().HTTP->ProxyHost, "");
-    EXPECT_EQ(notes().SyncClient().HTTP->ProxyPort, 0);
-    notes().CheckBox1->click();
-    EXPECT_TRUE(notes().ProxyEd->isEnabled() && notes().PortEd->isEnabled());
 
     notes().SelectRow(1);
     EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete -Store");
-    AcceptEditor();
-    notes().EditBtnClick();  // OK without a change: nothing to store
-    EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete -Store");
-    EXPECT_EQ(notes().SyncClient().Items[1]->State, ItemState::Unchanged);
+    AcceptEditor("WhatEd", "Note 2b");
+    notes().EditBtnClick();
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add +Edit +Delete +Store");
 
     DeleteRow(0);
-    EXPECT_EQ(Rows(notes()), (Lines{"Note 2", "Note 3"}));
+    EXPECT_EQ(Rows(notes()), (Lines{"Note 2b", "Note 3"}));
     EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete +Store");
     EXPECT_EQ(notes().SyncClient().Items[0]->State, ItemState::Deleted);
     notes().SelectRow(1);  // the remaining rows still open their own items
@@ -190,7 +372,7 @@ TEST_F(Panes, ButtonsAndListFollowEveryStep) {
         Find<TEditNoteForm>().reject();
     });
     notes().EditBtnClick();
-    AcceptEditor("WhatEd", "Note 4");
+    AcceptEditor("WhatEd", "New");
     notes().AddBtnClick();
     ASSERT_EQ(notes().SyncClient().Items.size(), 4u);
     DeleteRow(2);
@@ -206,21 +388,26 @@ TEST_F(Panes, ButtonsAndListFollowEveryStep) {
     DeleteRow(0);
     EXPECT_EQ(notes().SyncClient().Items[2]->State, ItemState::Deleted);
     notes().FilterEd->clear();
-    EXPECT_EQ(Rows(notes()), Lines{"Note 2"});
+    EXPECT_EQ(Rows(notes()), Lines{"Note 2b"});
 
-    // A failed Refresh empties the list and keeps the caption.
-    notes().ServerEd->setText(QStringLiteral("http://127.0.0.1:%1/sync").arg(ClosedPort()));
+    // A failed Refresh keeps the list, its changes and the caption.
+    failing = true;
     Answer(QMessageBox::Yes);
-    RunExchange(notes(), &TDataPane::ConnectBtnClick);
+    RunExchange(notes(), &TDataPane::SyncBtnClick);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors.front().find("Could not connect"), std::string::npos);
+    EXPECT_EQ(errors.front().rfind("Notes: ", 0), 0u) << errors.front();
+    EXPECT_EQ(Rows(notes()), Lines{"Note 2b"});
+    EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete +Store");
+    EXPECT_EQ(notes().PendingChanges(), 3);
+    // Another server: the items of the last one are not stored to it.
+    SetAccount("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/sync", false);
     EXPECT_EQ(notes().RowCount(), 0);
-    EXPECT_EQ(notes().StatusLbl->text(), "");
-    EXPECT_EQ(Buttons(notes()), "Refresh -Add -Edit -Delete -Store");
+    EXPECT_EQ(Buttons(notes()), "Connect -Add -Edit -Delete -Store");
 }
 
-// Changes not stored are never lost without asking: Delete, Refresh and closing ask, the
-// title and the status bar count them, a cancelled store keeps them for the next one.
+// Changes held only in memory (without a copy) are never lost without asking: Refresh
+// and closing ask, the title and the status bar count them, a cancelled store keeps them
+// for the next one.
 TEST_F(Panes, PendingChangesAreNeverLostWithoutAsking) {
     ScriptedPeer server = NotesServer(2, 3);  // the first store answers late
     window->show();
@@ -237,19 +424,19 @@ TEST_F(Panes, PendingChangesAreNeverLostWithoutAsking) {
     EXPECT_EQ(window->windowTitle(), "*Orvanta");
     EXPECT_EQ(window->PendingLbl->text(), "1 change not stored");
     Answer(QMessageBox::Cancel, &question);
-    notes().ConnectBtnClick();
+    notes().SyncBtnClick();
     EXPECT_FALSE(notes().Busy());
     EXPECT_EQ(question, "1 change in Notes not stored yet will be lost. Refresh anyway?");
 
-    // While the store runs, its worker owns the items: nothing can change them (import and
-    // export neither), the window still knows what is not stored yet, and a tab switch puts
-    // the focus on Cancel. Cancel ends it at once, though the server has not answered, and
-    // reports no failure.
+    // While the store runs nothing can change the items (import and export neither), the
+    // window still knows what is not stored yet, and a tab switch puts the focus on
+    // Cancel. Cancel ends it at once, though the server has not answered, and reports no
+    // failure.
     notes().StoreBtnClick();
     ASSERT_TRUE(Until([&] { return server.Requests().size() == 3; }, 5000));
     EXPECT_EQ(Buttons(notes()), "Refresh -Add -Edit -Delete -Store");
-    for (const QWidget* control : std::initializer_list<const QWidget*>{
-             notes().ServerEd, notes().List, notes().FilterEd, notes().ConnectBtn}) {
+    for (const QWidget* control :
+         std::initializer_list<const QWidget*>{notes().List, notes().FilterEd, notes().SyncBtn}) {
         EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
     }
     for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"})
@@ -261,7 +448,7 @@ TEST_F(Panes, PendingChangesAreNeverLostWithoutAsking) {
     EXPECT_FALSE(notes().CancelBtn->isHidden());
     notes().CancelBtn->click();
     ASSERT_TRUE(Settle(notes(), 1));
-    EXPECT_EQ(notes().StatusLbl->text(), "Cancelled");
+    EXPECT_EQ(notes().StatusLbl->text(), "Cancelled: the list is as it was before");
     EXPECT_TRUE(notes().CancelBtn->isHidden());
     EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete +Store");
     EXPECT_EQ(notes().PendingChanges(), 1);
@@ -274,14 +461,15 @@ TEST_F(Panes, PendingChangesAreNeverLostWithoutAsking) {
     ASSERT_TRUE(Settle(notes()));
     QApplication::processEvents();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->statusBar()->currentMessage(), "Stored 1 change");
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              "Stored 1 change to " + window->AccountLbl->text());
     EXPECT_EQ(window->windowTitle(), "Orvanta");
     EXPECT_EQ(window->PendingLbl->text(), "");
 
     window->show();
     DeleteRow(0);
     Answer(QMessageBox::Yes);
-    RunExchange(notes(), &TDataPane::ConnectBtnClick);
+    RunExchange(notes(), &TDataPane::SyncBtnClick);
     EXPECT_EQ(notes().RowCount(), 3);
     EXPECT_EQ(notes().PendingChanges(), 0);
     DeleteRow(0);
@@ -290,75 +478,83 @@ TEST_F(Panes, PendingChangesAreNeverLostWithoutAsking) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
-// The account as the panes show it, a line per pane.
-std::string Accounts(const TMainForm& window) {
-    std::string text;
-    for (const TDataPane* p : window.Panes()) {
-        const QString proxy = p->ProxyEd->isEnabled() ? p->ProxyEd->text() : QStringLiteral("-");
-        text += QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
-                    .arg(p->ServerEd->text(), p->UserNameEd->text(), p->PasswordEd->text(),
-                         p->DSEd->text(), p->CheckBox1->isChecked() ? "proxy" : "direct", proxy,
-                         QString::number(p->PortEd->value()), p->CAFileEd->text())
-                    .toStdString();
-    }
-    return text;
+// The account as its dialog shows it, in one line.
+std::string AccountLine(const TAccountForm& form) {
+    return QStringList({form.ServerEd->text(), form.UserNameEd->text(), form.PasswordEd->text(),
+                        form.RememberBox->isChecked() ? "remember" : "-",
+                        form.CheckBox1->isChecked() ? "proxy" : "direct", form.ProxyEd->text(),
+                        QString::number(form.PortEd->value()), form.CAFileEd->text(),
+                        form.KeepCopyBox->isChecked() ? "copy" : "no-copy"})
+        .join(' ')
+        .toStdString();
 }
 
-// One account for all panes, remembered with each pane's own data source; the password
-// never goes to the settings, and to the keyring only while "Remember password" is on.
-TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
-    ScriptedPeer server = NotesServer();
+// One account in one place, its dialog, remembered with each pane's own data source; the
+// password never goes to the settings, and to the keyring only while "Remember password"
+// is on, which a keyring that fails turns off. A Sync without a password asks for it, and
+// Enter in the password box starts the sync.
+TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
+    ScriptedPeer server(SyncServer());
     const QString url = QString::fromStdString(server.Url()), key = "ada@" + url;
-    notes().ServerEd->setText(url);
-    notes().UserNameEd->setText("ada");
-    notes().PasswordEd->setText("geheim-42");
-    notes().CheckBox1->click();
-    notes().ProxyEd->setText("proxy.local");
-    notes().PortEd->setValue(3128);
-    notes().CAFileEd->setText("/etc/ca.pem");
-    Tab(0).DSEd->setText("calendar2");
-    const auto expected = [&](const QString& password) {
-        QString text;
-        for (const char* source : {"calendar2", "card", "task", "vnote"})
-            text += QStringLiteral("%1 ada %2 %3 proxy proxy.local 3128 /etc/ca.pem\n")
-                        .arg(url, password, source);
-        return text.toStdString();
-    };
-    EXPECT_EQ(Accounts(*window), expected("geheim-42"));
-    ASSERT_TRUE(window->close());
-    EXPECT_FALSE(SavedSettings().contains("geheim-42"));
-    window = NewWindow();
-    EXPECT_EQ(Accounts(*window), expected(""));
-
-    const auto remember = [](const TMainForm& w) {
-        w.findChild<QAction*>("RememberPasswordAction")->trigger();
-    };
-    notes().CheckBox1->click();  // no proxy for the Connect below
-    notes().PasswordEd->setText("geheim-42");
-    remember(*window);  // on: the password typed so far goes to the keyring
+    window->show();
+    window->TabControl1->setCurrentIndex(3);
+    // The dialog of the window at hand (each test window has its own).
+    const auto form = [this]() -> TAccountForm& { return window->AccountForm(); };
+    std::string shown;
+    WhenModal([&](QWidget*) {
+        shown = AccountLine(form());
+        form().ServerEd->setText(url);
+        form().UserNameEd->setText("ada");
+        EXPECT_EQ(form().focusWidget(), form().UserNameEd);  // the first box still empty
+        form().PasswordEd->setText("geheim-42");
+        form().RememberBox->setChecked(true);
+        QTest::keyClick(form().PasswordEd, Qt::Key_Return);
+    });
+    notes().SyncBtnClick();  // no password yet: the dialog asks, Enter syncs
+    EXPECT_EQ(shown, std::string(kDefaultServerURL) + "   - direct  0  copy");
+    ASSERT_TRUE(Settle(notes()));
+    ASSERT_TRUE(errors.empty()) << errors.front();
+    EXPECT_FALSE(server.Requests().empty());
     EXPECT_EQ(keyring.entries[key], "geheim-42");
-    notes().PasswordEd->setText("neu-7");
-    RunExchange(notes(), &TDataPane::ConnectBtnClick);  // a Connect keeps the one that worked
-    EXPECT_EQ(keyring.entries[key], "neu-7");
-    EXPECT_EQ(notes().SyncClient().HTTP->CAFile, "/etc/ca.pem");
+    EXPECT_EQ(window->AccountLbl->text().toStdString(),
+              "ada@127.0.0.1:" + std::to_string(server.Port()));
+    Tab(0).DSEd->setText("calendar2");
     ASSERT_TRUE(window->close());
     const QByteArray saved = SavedSettings();
     EXPECT_TRUE(saved.contains("RememberPassword=true"));
-    EXPECT_FALSE(saved.contains("neu-7") || saved.contains("geheim-42"));
-    window = NewWindow();  // the password comes back into every pane
-    for (const TDataPane* each : window->Panes())
-        EXPECT_EQ(each->PasswordEd->text(), "neu-7");
-    remember(*window);  // off: gone from the keyring
+    EXPECT_FALSE(saved.contains("geheim-42"));
+
+    window = NewWindow();  // the password comes back from the keyring
+    EXPECT_EQ(window->Account().Settings().Password, "geheim-42");
+    EXPECT_EQ(Tab(0).DSEd->text(), "calendar2");
+    WhenModal([&](QWidget*) {
+        shown = AccountLine(form());
+        form().CheckBox1->setChecked(true);
+        form().ProxyEd->setText("proxy.local");
+        form().PortEd->setValue(3128);
+        form().CAFileEd->setText("/etc/ca.pem");
+        form().RememberBox->setChecked(false);  // gone from the keyring
+        form().accept();
+    });
+    EXPECT_TRUE(window->EditAccount());
+    EXPECT_EQ(shown, url.toStdString() + " ada geheim-42 remember direct  0  copy");
     EXPECT_TRUE(keyring.entries.empty());
-    keyring.entries[key] = "neu-7";
-    remember(*window);
     ASSERT_TRUE(window->close());
-    // A keyring that cannot be reached is named in the status bar; nothing else fails.
+
+    // A keyring that cannot be reached is named in the status bar, and the dialog no
+    // longer says the password is remembered.
     keyring.failure = "no keyring daemon";
+    QSettings().setValue("Account/RememberPassword", true);
     window = NewWindow();
-    EXPECT_EQ(notes().PasswordEd->text(), "");
+    EXPECT_EQ(window->Account().Settings().Password, "");
     EXPECT_EQ(window->statusBar()->currentMessage().toStdString(),
               "The keyring could not give the password: no keyring daemon");
+    WhenModal([&](QWidget*) {
+        shown = AccountLine(form());
+        form().reject();
+    });
+    EXPECT_FALSE(window->EditAccount());
+    EXPECT_EQ(shown, url.toStdString() + " ada  - proxy proxy.local 3128 /etc/ca.pem copy");
     EXPECT_TRUE(errors.empty());
 }
 
@@ -424,10 +620,13 @@ TEST_F(Panes, WindowComesBackAsTheUserLeftIt) {
 
 // Closing during an exchange ends it at once, though the server has not answered.
 TEST_F(Panes, ClosingEndsARunningExchangeAtOnce) {
-    ScriptedPeer server = NotesServer(2);  // the load's two messages, then late
+    ScriptedPeer silent([](Connection& c) {
+        c.Read();
+        c.Hold();
+    });
     window->show();
-    Connect(server);
-    notes().ConnectBtnClick();
+    SetAccount(silent.Url());
+    notes().SyncBtnClick();
     ASSERT_TRUE(notes().Busy());
     QElapsedTimer clock;
     clock.start();
@@ -597,23 +796,23 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
         window->FileMenu()->findChild<QAction*>(QString::fromLatin1(name))->trigger();
     };
 
-    chosen = {Sample("contact-vcard30.vcf")};
-    trigger("ImportAction");  // before Connect: refused
-    EXPECT_EQ(errors.size(), 1u);
+    // No items to add to yet (no account): refused before any file dialog opens.
+    EXPECT_FALSE(window->FileMenu()->findChild<QAction*>("ImportAction")->isEnabled());
+    trigger("ImportAction");
     EXPECT_TRUE(client.Items.empty());
 
-    client.Loaded = true;
+    SetAccount(kDefaultServerURL);
     chosen = {Sample("contact-vcard30.vcf"), Sample("contact-vcard21-latin1.vcf")};
     trigger("ImportAction");
     ASSERT_EQ(client.Items.size(), 2u);
     EXPECT_EQ(pane.RowCount(), 2);
-    EXPECT_TRUE(pane.StoreBtn->isEnabled());
+    EXPECT_EQ(window->PendingLbl->text(), "2 changes waiting for the next sync");
     EXPECT_EQ(pane.StatusLbl->text(), "Imported 1 contact from contact-vcard21-latin1.vcf");
     EXPECT_EQ(window->statusBar()->currentMessage(), pane.StatusLbl->text());
 
     trigger("ExportSelectedAction");  // nothing selected
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[1], "There are no contacts to export: select some first.");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "There are no contacts to export: select some first.");
     EXPECT_FALSE(QFile::exists(out));
 
     for (int row = 0; row < pane.RowCount(); ++row) {
@@ -638,15 +837,20 @@ TEST_F(UiTest, FileMenuImportsAndExports) {
     trigger("ExportAllAction");
     EXPECT_EQ(caption, "Export 2 contacts");
 
-    client.Items[1]->State = ItemState::Deleted;  // deleted items are not exported
-    pane.FillList();
+    // Deleted items are not exported.
+    for (int row = 0; row < pane.RowCount(); ++row) {
+        pane.SelectRow(row);
+        if (pane.SelectedItem() == client.Items[1].get()) break;
+    }
+    Answer(QMessageBox::Yes);
+    pane.DeleteBtnClick();
     trigger("ExportAllAction");
     EXPECT_EQ(ReadFile(out.toStdString()), ReadFile(ORVANTA_TEST_DATA "/contact-vcard30.vcf"));
 
     chosen = {};  // cancelled
     trigger("ImportAction");
-    EXPECT_EQ(client.Items.size(), 2u);
-    EXPECT_EQ(errors.size(), 3u);
+    EXPECT_EQ(client.Items.size(), 1u);
+    EXPECT_EQ(errors.size(), 2u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "ui/Editors.h"
 #include "ui/Environment.h"
 #include "ui/Forms.h"
+#include "ui/Settings.h"
 #include "ui/UiSupport.h"
 
 namespace orvanta::test {
@@ -72,10 +73,10 @@ inline std::vector<std::string> Rows(const ui::TDataPane& pane, bool allColumns 
     return rows;
 }
 
-// The pane's buttons in one line: Connect's caption, then Add, Edit, Delete and Store,
-// each after + when it is enabled and - when not.
+// The pane's buttons in one line: the caption of Sync (or Connect), then Add, Edit,
+// Delete and Store, each after + when it is enabled and - when not.
 inline std::string Buttons(const ui::TDataPane& pane) {
-    std::string line = pane.ConnectBtn->text().toStdString();
+    std::string line = pane.SyncBtn->text().toStdString();
     const char* names[] = {"Add", "Edit", "Delete", "Store"};
     const QPushButton* buttons[] = {pane.AddBtn, pane.EditBtn, pane.DeleteBtn, pane.StoreBtn};
     for (int i = 0; i < 4; ++i)
@@ -91,9 +92,10 @@ inline std::vector<std::string> FocusChain(QWidget* first, int steps) {
         names.push_back(w->objectName().toStdString());
         do {
             w = w->nextInFocusChain();
-            // Unnamed parts and the inner line edits of spin boxes are not controls.
+            // Unnamed parts and the inner line edits of spin boxes are not controls, nor
+            // are controls hidden for now.
         } while (w->objectName().isEmpty() || w->objectName().startsWith("qt_") ||
-                 w->focusPolicy() == Qt::NoFocus);
+                 w->focusPolicy() == Qt::NoFocus || w->isHidden());
     }
     return names;
 }
@@ -131,7 +133,8 @@ struct MemoryKeyring {
 // A main window made anew for each test, as at the program's first start, with the
 // test's environment: failures the program would show in a message box are collected,
 // the clock is `clock` when set, the file dialogs are `chooser` (a dialog the test did not
-// expect fails it), and the keyring is in memory, never the user's.
+// expect fails it), the keyring is in memory, never the user's, and the replica is a
+// file of the test's own folder, which the windows of one test share.
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -143,19 +146,28 @@ protected:
         QLocale::setDefault(QLocale::system());
     }
     [[nodiscard]] ui::TEnvironment Environment() {
-        return {
-            [this] { return clock ? clock() : QDateTime::currentDateTime(); },
-            [this](const QString& text, const QString& detail) {
-                errors.push_back(
-                    (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail).toStdString());
-            },
-            [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
-                   const QString& suffix) {
-                if (chooser) return chooser(parent, save, caption, filter, suffix);
-                ADD_FAILURE() << "a file dialog opened: " << caption.toStdString();
-                return QStringList{};
-            },
-            keyring.Keyring()};
+        return {[this] { return clock ? clock() : QDateTime::currentDateTime(); },
+                [this](const QString& text, const QString& detail) {
+                    errors.push_back(
+                        (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail)
+                            .toStdString());
+                },
+                [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
+                       const QString& suffix) {
+                    if (chooser) return chooser(parent, save, caption, filter, suffix);
+                    ADD_FAILURE() << "a file dialog opened: " << caption.toStdString();
+                    return QStringList{};
+                },
+                keyring.Keyring(), replicaDir.filePath(QStringLiteral("replica.sqlite"))};
+    }
+    // Gives the window an account: the server at `url`, user "ada", password "pw".
+    void SetAccount(const std::string& url, bool keepCopy = true) {
+        ui::AccountSettings account = window->Account().Settings();
+        account.ServerURL = QString::fromStdString(url);
+        account.User = QStringLiteral("ada");
+        account.Password = QStringLiteral("pw");
+        account.KeepCopy = keepCopy;
+        window->Account().SetSettings(account);
     }
     [[nodiscard]] std::unique_ptr<ui::TMainForm> NewWindow() {
         return std::make_unique<ui::TMainForm>(Environment());
@@ -172,6 +184,7 @@ protected:
     ui::LocalClock clock;
     ui::FileChooser chooser;
     MemoryKeyring keyring;
+    QTemporaryDir replicaDir;
     std::vector<std::string> errors;
     std::unique_ptr<ui::TMainForm> window;  // last: it reports to the members above
 };

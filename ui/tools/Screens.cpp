@@ -1,6 +1,8 @@
 // orvanta-screens DIR [URL USER PASSWORD]: renders the main window with each pane in
-// front, and each editor, to PNG files in DIR. With a server, every pane connects first
-// so the lists show its items. Meant for QT_QPA_PLATFORM=offscreen.
+// front, and each editor, to PNG files in DIR. With a server, every pane syncs into a
+// replica of its own first, and a window started afresh shows the lists from it, offline;
+// a second device then changes a note the window changed too, for the conflict view.
+// Meant for QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QStackedWidget>
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,15 +24,19 @@
 
 #include <cstdio>
 
+#include "engine/SyncExchange.h"
 #include "formats/Failure.h"
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
 #include "kinds/KindTable.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
+#include "replica/Replica.h"
+#include "ui/Conflicts.h"
 #include "ui/Editors.h"
 #include "ui/Environment.h"
 #include "ui/Forms.h"
+#include "ui/Settings.h"
 #include "ui/Translations.h"
 #include "ui/UiSupport.h"
 
@@ -78,6 +85,53 @@ private:
     int port_ = 0;
 };
 
+// Renders the next modal dialog to DIR/NAME.png and closes it.
+void ShootModal(const QString& dir, const QString& name) {
+    QTimer::singleShot(200, [dir, name] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            Save(modal, dir, name);
+            modal->close();
+        } else {
+            ShootModal(dir, name);
+        }
+    });
+}
+
+// Makes a conflict in the notes: a second device changes the first note the server
+// holds, and this computer's replica changes it too, before the window syncs again.
+void MakeConflict(const TDataPane& notes, const TAccount& account, const QString& replicaFile,
+                  const QString& otherFile) {
+    const StoreKey key{account.Settings().ServerURL.toStdString(),
+                       account.Settings().User.toStdString(), notes.DSEd->text().toStdString(),
+                       notes.Kind().Data->Keyword};
+    const auto change = [&](TReplicaStore& store, const std::string& serverID,
+                            const char16_t* title) {
+        std::optional<StoredItem> found;
+        store.ReadItems([&](const StoredItemView& item) {
+            if (!found && !item.ServerID.empty() && (serverID.empty() || item.ServerID == serverID))
+                found = StoredItem(item);
+        });
+        if (!found) throw Failure("No note to change");
+        auto client = notes.Kind().Data->MakeClient();
+        auto item = client->CreateItem();
+        item->Parse(found->Payload);
+        item->SetTitle(item->GetTitle() + title);
+        store.ReplaceLocal(found->LUID, item->GetText());
+        return found->ServerID;
+    };
+    TReplica other(otherFile.toStdString());
+    TReplicaStore otherStore = other.Store(key);
+    auto client = notes.Kind().Data->MakeClient();
+    account.Configure(*client);
+    client->DataSource = key.DataSource;
+    Synchronize(*client, otherStore);
+    const std::string serverID = change(otherStore, {}, u" (on the phone)");
+    Synchronize(*client, otherStore);
+    TReplica mine(replicaFile.toStdString());
+    TReplicaStore mineStore = mine.Store(key);
+    change(mineStore, serverID, u" (on this computer)");
+}
+
 template <class Dialog>
 void Shoot(Dialog* dialog, const QString& dir, const QString& name) {
     dialog->show();
@@ -90,7 +144,7 @@ void Shoot(Dialog* dialog, const QString& dir, const QString& name) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvanta"));
-    QTemporaryDir settings;  // the pictures show a first start
+    QTemporaryDir settings;  // the pictures show a first start, and its replica
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s DIR [URL USER PASSWORD]\n", argv[0]);
@@ -104,22 +158,41 @@ int main(int argc, char** argv) {
     };
     // The pictures are English whatever the machine's language; the German window follows.
     InstallTranslations(QLocale(QLocale::English));
+    environment.ReplicaFile = settings.filePath(QStringLiteral("replica.sqlite"));
+    // A keyring of nothing: the pictures never reach the user's.
+    environment.Keyring = {[](const QString&, auto done) { done({}, {}); },
+                           [](const QString&, const QString&, auto done) { done({}); },
+                           [](const QString&) {}};
+    const bool online = argc >= 5;
+    if (online) {
+        // The first start: the account, and every pane synced.
+        TMainForm first(environment);
+        AccountSettings account = first.Account().Settings();
+        account.ServerURL = QString::fromLocal8Bit(argv[2]);
+        account.User = QString::fromLocal8Bit(argv[3]);
+        account.Password = QString::fromLocal8Bit(argv[4]);
+        first.Account().SetSettings(account);
+        for (TDataPane* pane : first.Panes()) {
+            pane->SyncBtnClick();
+            Settle(*pane);
+        }
+        first.close();
+    }
+    // The next start, offline: every list from the replica at once.
     TMainForm window(environment);
+    if (online) {
+        AccountSettings account = window.Account().Settings();
+        account.Password = QString::fromLocal8Bit(argv[4]);
+        window.Account().SetSettings(account);
+    }
     window.show();
     try {
         // Each pane in front, named after its tab: main-calendar.png ...
         const std::vector<TDataPane*>& panes = window.Panes();
         for (std::size_t i = 0; i < panes.size(); ++i) {
             TDataPane& pane = *panes[i];
-            if (argc >= 5) {
-                pane.ServerEd->setText(QString::fromLocal8Bit(argv[2]));
-                pane.UserNameEd->setText(QString::fromLocal8Bit(argv[3]));
-                pane.PasswordEd->setText(QString::fromLocal8Bit(argv[4]));
-                pane.ConnectBtnClick();
-                Settle(pane);
-                if (pane.RowCount() > 1) pane.SelectRow(1);
-                pane.UpdateButtons();
-            }
+            if (pane.RowCount() > 1) pane.SelectRow(1);
+            pane.UpdateButtons();
             window.TabControl1->setCurrentIndex(static_cast<int>(i));
             Save(&window, dir,
                  QStringLiteral("main-") + QString::fromLatin1(pane.Kind().Tab).toLower());
@@ -133,14 +206,18 @@ int main(int argc, char** argv) {
             throw Failure(std::string("No pane shows ") + keyword);
         };
 
-        // An exchange in progress, with its Cancel button.
+        // A sync in progress, with its Cancel button.
         {
             TSilentPort silent;
             TDataPane& tasks = paneOf("task");
             window.TabControl1->setCurrentIndex(window.Panel1->indexOf(&tasks));
-            const QString server = tasks.ServerEd->text();
-            tasks.ServerEd->setText(silent.Url());
-            tasks.ConnectBtnClick();
+            const AccountSettings account = window.Account().Settings();
+            AccountSettings elsewhere = account;
+            elsewhere.ServerURL = silent.Url();
+            elsewhere.User = QStringLiteral("orvanta");
+            elsewhere.Password = QStringLiteral("orvanta");
+            window.Account().SetSettings(elsewhere);
+            tasks.SyncBtnClick();
             QElapsedTimer clock;
             clock.start();
             while (clock.elapsed() < 300)
@@ -148,7 +225,21 @@ int main(int argc, char** argv) {
             Save(&window, dir, "main-progress");
             tasks.CancelBtn->click();
             Settle(tasks);
-            tasks.ServerEd->setText(server);
+            window.Account().SetSettings(account);
+        }
+
+        // A conflict, and the view of both versions.
+        if (online) {
+            TDataPane& notes = paneOf("vnote");
+            window.TabControl1->setCurrentIndex(window.Panel1->indexOf(&notes));
+            MakeConflict(notes, window.Account(), environment.ReplicaFile,
+                         settings.filePath(QStringLiteral("phone.sqlite")));
+            notes.OpenStore();
+            notes.SyncBtnClick();
+            Settle(notes);
+            Save(&window, dir, "main-conflict");
+            ShootModal(dir, "conflicts");
+            notes.ConflictsBtnClick();
         }
 
         // The editors, on the items the panes hold (or on fresh ones).
@@ -177,8 +268,9 @@ int main(int argc, char** argv) {
         note->Note = static_cast<TSMLNote*>(first("vnote"));
         Shoot(note, dir, "edit-note");
 
-        // The window in German, as on a German system (texts and dates): the tasks in front
-        // and the event editor. main-german.png, edit-event-german.png.
+        // The window in German, as on a German system (texts and dates), started from the
+        // same replica: the tasks in front and the event editor. main-german.png,
+        // edit-event-german.png.
         InstallTranslations(QLocale(QLocale::German, QLocale::Germany));
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         TMainForm german(environment);
@@ -189,14 +281,7 @@ int main(int argc, char** argv) {
             throw Failure(std::string("No pane shows ") + keyword);
         };
         TDataPane& tasks = germanPane("task");
-        if (argc >= 5) {
-            tasks.ServerEd->setText(QString::fromLocal8Bit(argv[2]));
-            tasks.UserNameEd->setText(QString::fromLocal8Bit(argv[3]));
-            tasks.PasswordEd->setText(QString::fromLocal8Bit(argv[4]));
-            tasks.ConnectBtnClick();
-            Settle(tasks);
-            if (tasks.RowCount() > 1) tasks.SelectRow(1);
-        }
+        if (tasks.RowCount() > 1) tasks.SelectRow(1);
         german.TabControl1->setCurrentIndex(german.Panel1->indexOf(&tasks));
         Save(&german, dir, "main-german");
         auto* germanEvent = german.findChild<TEditEventForm*>();
