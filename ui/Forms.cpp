@@ -200,9 +200,9 @@ void TMainForm::MakeActions() {
     cancelAction_ = MakeAction("CancelAction", tr("C&ancel exchange"), QKeySequence(Qt::Key_Escape),
                                tr("End the exchange with the server now"));
     cancelAction_->setIcon(style->standardIcon(QStyle::SP_BrowserStop));
-    QAction* account = MakeAction("AccountAction", tr("A&ccount..."), {},
-                                  tr("Server, user, password, proxy, and whether a copy is kept"));
-    connect(account, &QAction::triggered, this, [this] { EditAccount(); });
+    accountAction_ = MakeAction("AccountAction", tr("A&ccount..."), {},
+                                tr("Server, user, password, proxy, and whether a copy is kept"));
+    connect(accountAction_, &QAction::triggered, this, [this] { EditAccount(); });
     addAction_ = MakeAction("AddAction", tr("&Add..."), QKeySequence::New, tr("Add a new item"));
     addAction_->setIcon(style->standardIcon(QStyle::SP_FileIcon));
     editAction_ = MakeAction("EditAction", tr("&Edit..."), {}, tr("Edit the selected item"));
@@ -244,7 +244,7 @@ void TMainForm::MakeActions() {
     fileMenu_->setObjectName(QStringLiteral("FileMenu"));
     fileMenu_->addActions({syncAction_, syncAllAction_, storeAction_, cancelAction_});
     fileMenu_->addSeparator();
-    fileMenu_->addAction(account);
+    fileMenu_->addAction(accountAction_);
     fileMenu_->addSeparator();
     AddImportExportActions(
         fileMenu_, this, environment_,
@@ -284,7 +284,7 @@ void TMainForm::MakeActions() {
     tools->addSeparator();
     tools->addActions({addAction_, deleteAction_});
     tools->addSeparator();
-    tools->addAction(account);
+    tools->addAction(accountAction_);
 
     for (TDataPane* pane : panes_) {
         pane->List->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -319,6 +319,11 @@ void TMainForm::UpdateActions() {
     for (const TDataPane* each : panes_)
         anyIdle = anyIdle || !each->Busy();
     syncAllAction_->setEnabled(anyIdle);
+    // An exchange under way keeps the account it began with until it ends.
+    bool anyBusy = false;
+    for (const TDataPane* each : panes_)
+        anyBusy = anyBusy || each->Busy();
+    accountAction_->setEnabled(!anyBusy);
     // Import needs the pane's items (and an exchange owns none meanwhile): refused before
     // any file dialog opens.
     for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"}) {

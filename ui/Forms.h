@@ -97,6 +97,7 @@ private:
     QAction* editAction_ = nullptr;
     QAction* deleteAction_ = nullptr;
     QAction* cancelAction_ = nullptr;
+    QAction* accountAction_ = nullptr;
     bool shown_ = false;
     bool closeAfterStore_ = false;
     bool keepCopy_ = false;  // what the replica was opened for
