@@ -46,8 +46,8 @@ TConflictForm::TConflictForm(const PaneKind& kind, TSMLBase& client, TItemStorag
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(ConflictList);
-    layout->addLayout(sides, 1);
+    layout->addWidget(ConflictList, 1);
+    layout->addLayout(sides, 3);
     layout->addWidget(buttons);
 
     connect(ConflictList, &QListWidget::currentRowChanged, this, [this] { ShowSelected(); });
@@ -80,7 +80,7 @@ void TConflictForm::Fill() {
             item->Parse(*either);
             title = ToQt(item->GetTitle());
         }
-        ConflictList->addItem(tr("%1 (changed on both sides, %2)")
+        ConflictList->addItem(tr("%1, %2")
                                   .arg(title.isEmpty() ? tr("Untitled") : title,
                                        LocaleText(UTCToLocal(conflict.When))));
     }

@@ -1,7 +1,7 @@
 // orvanta-screens DIR [URL USER PASSWORD]: renders the main window with each pane in
 // front, and each editor, to PNG files in DIR. With a server, every pane syncs into a
 // replica of its own first, and a window started afresh shows the lists from it, offline;
-// a second device then changes a note the window changed too, for the conflict view.
+// a second device then changes a note this computer deleted, for the conflict view.
 // Meant for QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QStackedWidget>
@@ -98,26 +98,21 @@ void ShootModal(const QString& dir, const QString& name) {
 }
 
 // Makes a conflict in the notes: a second device changes the first note the server
-// holds, and this computer's replica changes it too, before the window syncs again.
+// holds, and this computer's replica deletes it, before the window syncs again (the
+// server then sends its version back, and the replica keeps the deletion beside it).
 void MakeConflict(const TDataPane& notes, const TAccount& account, const QString& replicaFile,
                   const QString& otherFile) {
     const StoreKey key{account.Settings().ServerURL.toStdString(),
                        account.Settings().User.toStdString(), notes.DSEd->text().toStdString(),
                        notes.Kind().Data->Keyword};
-    const auto change = [&](TReplicaStore& store, const std::string& serverID,
-                            const char16_t* title) {
+    const auto find = [](TReplicaStore& store, const std::string& serverID) {
         std::optional<StoredItem> found;
         store.ReadItems([&](const StoredItemView& item) {
             if (!found && !item.ServerID.empty() && (serverID.empty() || item.ServerID == serverID))
                 found = StoredItem(item);
         });
         if (!found) throw Failure("No note to change");
-        auto client = notes.Kind().Data->MakeClient();
-        auto item = client->CreateItem();
-        item->Parse(found->Payload);
-        item->SetTitle(item->GetTitle() + title);
-        store.ReplaceLocal(found->LUID, item->GetText());
-        return found->ServerID;
+        return *found;
     };
     TReplica other(otherFile.toStdString());
     TReplicaStore otherStore = other.Store(key);
@@ -125,11 +120,15 @@ void MakeConflict(const TDataPane& notes, const TAccount& account, const QString
     account.Configure(*client);
     client->DataSource = key.DataSource;
     Synchronize(*client, otherStore);
-    const std::string serverID = change(otherStore, {}, u" (on the phone)");
+    const StoredItem theirs = find(otherStore, {});
+    auto item = client->CreateItem();
+    item->Parse(theirs.Payload);
+    item->SetTitle(item->GetTitle() + u" (changed on the phone)");
+    otherStore.ReplaceLocal(theirs.LUID, item->GetText());
     Synchronize(*client, otherStore);
     TReplica mine(replicaFile.toStdString());
     TReplicaStore mineStore = mine.Store(key);
-    change(mineStore, serverID, u" (on this computer)");
+    mineStore.DeleteLocal(find(mineStore, theirs.ServerID).LUID);
 }
 
 template <class Dialog>
@@ -206,26 +205,27 @@ int main(int argc, char** argv) {
             throw Failure(std::string("No pane shows ") + keyword);
         };
 
-        // A sync in progress, with its Cancel button.
+        // A sync in progress, with its Cancel button: against the server, or else a port
+        // that never answers, cancelled then.
         {
             TSilentPort silent;
             TDataPane& tasks = paneOf("task");
             window.TabControl1->setCurrentIndex(window.Panel1->indexOf(&tasks));
-            const AccountSettings account = window.Account().Settings();
-            AccountSettings elsewhere = account;
-            elsewhere.ServerURL = silent.Url();
-            elsewhere.User = QStringLiteral("orvanta");
-            elsewhere.Password = QStringLiteral("orvanta");
-            window.Account().SetSettings(elsewhere);
+            if (!online) {
+                AccountSettings elsewhere = window.Account().Settings();
+                elsewhere.ServerURL = silent.Url();
+                elsewhere.User = elsewhere.Password = QStringLiteral("orvanta");
+                window.Account().SetSettings(elsewhere);
+            }
             tasks.SyncBtnClick();
             QElapsedTimer clock;
             clock.start();
             while (clock.elapsed() < 300)
                 QApplication::processEvents(QEventLoop::AllEvents, 10);
             Save(&window, dir, "main-progress");
-            tasks.CancelBtn->click();
+            // The server runs one session at a time: this one ends before the next begins.
+            if (!online) tasks.CancelBtn->click();
             Settle(tasks);
-            window.Account().SetSettings(account);
         }
 
         // A conflict, and the view of both versions.
