@@ -352,6 +352,8 @@ TEST_F(Panes, WithoutACopyButtonsAndListFollowEveryStep) {
     ASSERT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(Rows(notes()), (Lines{"Note 1", "Note 2", "Note 3"}));
     EXPECT_EQ(Buttons(notes()), "Refresh +Add -Edit -Delete -Store");
+    window->TabControl1->setCurrentIndex(3);  // the tool bar names the pane's action
+    EXPECT_EQ(window->findChild<QAction*>("SyncAction")->text(), "Refresh");
     EXPECT_EQ(notes().StatusLbl->text(),
               "1 of the server's commands was refused, so their items are missing here: 1 Add "
               "command without an item identifier (status 412)");
