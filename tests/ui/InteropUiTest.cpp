@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "replica/Replica.h"
 #include "support/RealServer.h"
 #include "ui/UiHarness.h"
 
@@ -37,7 +38,10 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     RunExchange(notes, &TDataPane::SyncBtnClick);
     ASSERT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(notes.PendingChanges(), 0);
-    EXPECT_EQ(server.SessionStatus("NoteSyncML", since), "200");
+    // The window's device is its replica's.
+    const std::string device =
+        TReplica(replicaDir.filePath("replica.sqlite").toStdString()).DeviceID();
+    EXPECT_EQ(server.SessionStatus(device, since), "200");
 
     account.KeepCopy = false;
     window->Account().SetSettings(account);
