@@ -54,9 +54,16 @@ void Collect(const QWidget* root, std::vector<QString>& texts) {
 }
 
 // The texts of the window, of every editor shown on an item of its kind (the event with
-// a reminder), of the questions it asks and of a refusal it reports; every button shown
+// a reminder), of the account's dialog, of the questions it asks and of a refusal it
+// reports; every button shown
 // must be as wide as its text, which German makes longer.
-std::vector<QString> WindowTexts(TMainForm& window, const std::vector<std::string>& errors) {
+std::vector<QString> WindowTexts(TMainForm& window, const std::vector<std::string>& errors,
+                                 const char* user) {
+    // An account of its own, so that each window starts with empty lists in the replica.
+    AccountSettings account = window.Account().Settings();
+    account.User = QString::fromLatin1(user);
+    account.Password = QStringLiteral("pw");
+    window.Account().SetSettings(account);
     window.show();
     std::vector<QString> texts;
     for (int tab = 0; tab < static_cast<int>(window.Panes().size()); ++tab) {
@@ -70,8 +77,7 @@ std::vector<QString> WindowTexts(TMainForm& window, const std::vector<std::strin
              VTodo({"SUMMARY:6", "DUE:20261212T160000Z", "PRIORITY:1", "STATUS:COMPLETED"})},
             {"vnote", VNote({"SUMMARY:7", "BODY:8"})}};
         pane.SyncClient().NewItem()->Parse(items.at(pane.Kind().Data->Keyword));
-        pane.SyncClient().Loaded = true;
-        pane.FillList();
+        pane.TakeImported({});
         pane.SelectRow(0);
         window.TabControl1->setCurrentIndex(tab);
         QApplication::processEvents();
@@ -100,6 +106,11 @@ std::vector<QString> WindowTexts(TMainForm& window, const std::vector<std::strin
         Collect(dialog, texts);
     }
     Collect(&window, texts);
+    WhenModal([&](QWidget* dialog) {
+        Collect(dialog, texts);
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.EditAccount();
     window.CurrentPane()->List->clearSelection();
     window.FileMenu()->findChild<QAction*>("ExportSelectedAction")->trigger();
     texts.push_back(QString::fromStdString(errors.back()));
@@ -111,13 +122,13 @@ std::vector<QString> WindowTexts(TMainForm& window, const std::vector<std::strin
 // per line). The English window is made first;
 // then the German translation replaces the English one for the second.
 TEST_F(UiTest, GermanWindowShowsNoEnglish) {
-    const std::vector<QString> english = WindowTexts(*window, errors);
+    const std::vector<QString> english = WindowTexts(*window, errors, "ada");
     // As on a German system: the language of the texts and the locale of dates alike.
     InstallTranslations(QLocale(QLocale::German, QLocale::Germany));
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ASSERT_EQ(UiLanguage(), "de_DE");
     auto german = NewWindow();
-    const std::vector<QString> texts = WindowTexts(*german, errors);
+    const std::vector<QString> texts = WindowTexts(*german, errors, "bea");
     InstallTranslations(QLocale(QLocale::English));
     ASSERT_EQ(texts.size(), english.size());
 

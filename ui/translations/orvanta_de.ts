@@ -397,7 +397,19 @@
     </message>
 </context>
 <context>
-    <name>orvanta::ui::TDataPane</name>
+    <name>orvanta::ui::TAccountForm</name>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Remember password</source>
+        <translation>Passwort merken</translation>
+    </message>
+    <message>
+        <source>Keep the password in the system keyring</source>
+        <translation>Das Passwort im Schlüsselbund des Systems aufbewahren</translation>
+    </message>
     <message>
         <source>Use proxy</source>
         <translation>Proxy verwenden</translation>
@@ -410,6 +422,84 @@
         <source>For a server whose certificate comes from a certificate authority of its own: that authority&apos;s certificate, a PEM file</source>
         <translation>Für einen Server, dessen Zertifikat von einer eigenen Zertifizierungsstelle stammt: das Zertifikat dieser Stelle, eine PEM-Datei</translation>
     </message>
+    <message>
+        <source>Keep a copy on this computer</source>
+        <translation>Eine Kopie auf diesem Rechner behalten</translation>
+    </message>
+    <message>
+        <source>Show the items at once, work without a network and sync both ways; off: Connect loads the items and &quot;Store changes&quot; sends the changes</source>
+        <translation>Zeigt die Einträge sofort, arbeitet ohne Netz und synchronisiert in beide Richtungen; aus: „Verbinden“ lädt die Einträge und „Änderungen speichern“ sendet die Änderungen</translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation>Server:</translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation>Benutzer:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>Proxy:</source>
+        <translation>Proxy:</translation>
+    </message>
+    <message>
+        <source>CA file:</source>
+        <translation>CA-Datei:</translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui::TConflictForm</name>
+    <message>
+        <source>Conflicts</source>
+        <translation>Konflikte</translation>
+    </message>
+    <message>
+        <source>Keep mine</source>
+        <translation>Meine behalten</translation>
+    </message>
+    <message>
+        <source>Bring this computer&apos;s version back; the next sync sends it</source>
+        <translation>Die Fassung dieses Rechners zurückholen; die nächste Synchronisierung sendet sie</translation>
+    </message>
+    <message>
+        <source>Keep the server&apos;s</source>
+        <translation>Die des Servers behalten</translation>
+    </message>
+    <message>
+        <source>Keep the server&apos;s version and forget this computer&apos;s</source>
+        <translation>Die Fassung des Servers behalten und die dieses Rechners verwerfen</translation>
+    </message>
+    <message>
+        <source>On this computer:</source>
+        <translation>Auf diesem Rechner:</translation>
+    </message>
+    <message>
+        <source>On the server:</source>
+        <translation>Auf dem Server:</translation>
+    </message>
+    <message>
+        <source>(deleted)</source>
+        <translation>(gelöscht)</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>Untitled</source>
+        <translation>Ohne Titel</translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui::TDataPane</name>
     <message>
         <source>Connect</source>
         <translation>Verbinden</translation>
@@ -443,28 +533,8 @@
         <translation>Den Austausch mit dem Server jetzt beenden</translation>
     </message>
     <message>
-        <source>Server:</source>
-        <translation>Server:</translation>
-    </message>
-    <message>
         <source>Data source:</source>
         <translation>Datenquelle:</translation>
-    </message>
-    <message>
-        <source>User:</source>
-        <translation>Benutzer:</translation>
-    </message>
-    <message>
-        <source>Password:</source>
-        <translation>Passwort:</translation>
-    </message>
-    <message>
-        <source>Port:</source>
-        <translation>Port:</translation>
-    </message>
-    <message>
-        <source>CA file:</source>
-        <translation>CA-Datei:</translation>
     </message>
     <message>
         <source>%1 %2 KB, %3, %4</source>
@@ -484,10 +554,6 @@
             <numerusform>%n Eintrag</numerusform>
             <numerusform>%n Einträge</numerusform>
         </translation>
-    </message>
-    <message>
-        <source>Cancelled</source>
-        <translation>Abgebrochen</translation>
     </message>
     <message>
         <source>%1 in %2 not stored yet will be lost. Refresh anyway?</source>
@@ -514,8 +580,84 @@
         <translation>Änderungen werden gespeichert …</translation>
     </message>
     <message>
-        <source>Stored %1</source>
-        <translation>%1 gespeichert</translation>
+        <source>The data store on the server that this pane keeps</source>
+        <translation>Der Datenspeicher auf dem Server, den diese Seite führt</translation>
+    </message>
+    <message>
+        <source>Sync</source>
+        <translation>Synchronisieren</translation>
+    </message>
+    <message>
+        <source>Items changed here and on the server: keep one version of each</source>
+        <translation>Hier und auf dem Server geänderte Einträge: von jedem eine Fassung behalten</translation>
+    </message>
+    <message>
+        <source>Send the changes made here and take the server&apos;s</source>
+        <translation>Die hier gemachten Änderungen senden und die des Servers übernehmen</translation>
+    </message>
+    <message>
+        <source>Load every item of the data source from the server</source>
+        <translation>Alle Einträge der Datenquelle vom Server laden</translation>
+    </message>
+    <message>
+        <source>No account yet: choose File &gt; Account... to name the server and user</source>
+        <translation>Noch kein Konto: Server und Benutzer unter Datei &gt; Konto... angeben</translation>
+    </message>
+    <message>
+        <source>No %1 loaded: press Connect</source>
+        <translation>Keine %1 geladen: „Verbinden“ drücken</translation>
+    </message>
+    <message>
+        <source>No %1 on this computer yet: press Sync</source>
+        <translation>Noch keine %1 auf diesem Rechner: „Synchronisieren“ drücken</translation>
+    </message>
+    <message>
+        <source>No %1 on the server</source>
+        <translation>Keine %1 auf dem Server</translation>
+    </message>
+    <message>
+        <source>Offline: %1, last synced %2</source>
+        <translation>Offline: %1, zuletzt synchronisiert %2</translation>
+    </message>
+    <message>
+        <source>Offline: %1, not synced yet</source>
+        <translation>Offline: %1, noch nicht synchronisiert</translation>
+    </message>
+    <message>
+        <source>1 conflict...</source>
+        <translation>1 Konflikt...</translation>
+    </message>
+    <message>
+        <source>%1 conflicts...</source>
+        <translation>%1 Konflikte...</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Cancelled: the list is as it was before</source>
+        <translation>Abgebrochen: die Liste ist wie zuvor</translation>
+    </message>
+    <message>
+        <source>Syncing...</source>
+        <translation>Synchronisiere...</translation>
+    </message>
+    <message>
+        <source>The server did not accept %1: they go again with the next sync</source>
+        <translation>Der Server hat %1 nicht angenommen: sie gehen mit der nächsten Synchronisierung erneut</translation>
+    </message>
+    <message>
+        <source>%1 synced with %2: %3 sent, %4 received</source>
+        <translation>%1 mit %2 synchronisiert: %3 gesendet, %4 empfangen</translation>
+    </message>
+    <message>
+        <source>Loaded %1 from %2</source>
+        <translation>%1 von %2 geladen</translation>
+    </message>
+    <message>
+        <source>Stored %1 to %2</source>
+        <translation>%1 auf %2 gespeichert</translation>
     </message>
 </context>
 <context>
@@ -718,14 +860,6 @@
 <context>
     <name>orvanta::ui::TMainForm</name>
     <message>
-        <source>&amp;Connect</source>
-        <translation>&amp;Verbinden</translation>
-    </message>
-    <message>
-        <source>Load every item of the data source from the server</source>
-        <translation>Alle Einträge der Datenquelle vom Server laden</translation>
-    </message>
-    <message>
         <source>&amp;Store changes</source>
         <translation>Änderungen &amp;speichern</translation>
     </message>
@@ -802,14 +936,6 @@
         <translation>&amp;Datei</translation>
     </message>
     <message>
-        <source>&amp;Remember password</source>
-        <translation>Passwort &amp;merken</translation>
-    </message>
-    <message>
-        <source>Keep the password in the system keyring</source>
-        <translation>Das Passwort im Schlüsselbund des Systems aufbewahren</translation>
-    </message>
-    <message>
         <source>&amp;Items</source>
         <translation>&amp;Einträge</translation>
     </message>
@@ -826,14 +952,6 @@
         <translation>Werkzeugleiste</translation>
     </message>
     <message>
-        <source>Refresh</source>
-        <translation>Aktualisieren</translation>
-    </message>
-    <message>
-        <source>&amp;Refresh</source>
-        <translation>&amp;Aktualisieren</translation>
-    </message>
-    <message>
         <source>%1 not stored</source>
         <translation>%1 nicht gespeichert</translation>
     </message>
@@ -846,8 +964,52 @@
         <translation>Über Orvanta</translation>
     </message>
     <message>
-        <source>&lt;h3&gt;Orvanta %1&lt;/h3&gt;&lt;p&gt;Keeps calendar events, contacts, tasks and notes in the data stores of a SyncML 1.2 server.&lt;/p&gt;&lt;p&gt;Connect loads a data store, the editors change its items, Store changes sends the changes back.&lt;/p&gt;</source>
-        <translation>&lt;h3&gt;Orvanta %1&lt;/h3&gt;&lt;p&gt;Hält Termine, Kontakte, Aufgaben und Notizen in den Datenspeichern eines SyncML-1.2-Servers.&lt;/p&gt;&lt;p&gt;„Verbinden“ lädt einen Datenspeicher, die Editoren ändern seine Einträge, „Änderungen speichern“ sendet die Änderungen zurück.&lt;/p&gt;</translation>
+        <source>The items cannot be kept on this computer: Connect loads them and &quot;Store changes&quot; sends the changes.</source>
+        <translation>Die Einträge können nicht auf diesem Rechner behalten werden: „Verbinden“ lädt sie und „Änderungen speichern“ sendet die Änderungen.</translation>
+    </message>
+    <message>
+        <source>No account</source>
+        <translation>Kein Konto</translation>
+    </message>
+    <message>
+        <source>%1 not stored yet will be lost. Change the account anyway?</source>
+        <translation>%1 noch nicht gespeichert, gehen verloren. Das Konto trotzdem ändern?</translation>
+    </message>
+    <message>
+        <source>Sync</source>
+        <translation>Synchronisieren</translation>
+    </message>
+    <message>
+        <source>Send the changes made here and take the server&apos;s</source>
+        <translation>Die hier gemachten Änderungen senden und die des Servers übernehmen</translation>
+    </message>
+    <message>
+        <source>Sync &amp;all</source>
+        <translation>&amp;Alle synchronisieren</translation>
+    </message>
+    <message>
+        <source>Sync every kind of data</source>
+        <translation>Jede Art von Daten synchronisieren</translation>
+    </message>
+    <message>
+        <source>A&amp;ccount...</source>
+        <translation>&amp;Konto...</translation>
+    </message>
+    <message>
+        <source>Server, user, password, proxy, and whether a copy is kept</source>
+        <translation>Server, Benutzer, Passwort, Proxy und ob eine Kopie behalten wird</translation>
+    </message>
+    <message>
+        <source>Connect &amp;all</source>
+        <translation>&amp;Alle verbinden</translation>
+    </message>
+    <message>
+        <source>%1 waiting for the next sync</source>
+        <translation>%1 warten auf die nächste Synchronisierung</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Orvanta %1&lt;/h3&gt;&lt;p&gt;Keeps calendar events, contacts, tasks and notes in the data stores of a SyncML 1.2 server, with a copy on this computer.&lt;/p&gt;&lt;p&gt;The editors change the items here; Sync sends the changes and takes the server&apos;s.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Orvanta %1&lt;/h3&gt;&lt;p&gt;Hält Termine, Kontakte, Aufgaben und Notizen in den Datenspeichern eines SyncML-1.2-Servers, mit einer Kopie auf diesem Rechner.&lt;/p&gt;&lt;p&gt;Die Editoren ändern die Einträge hier; „Synchronisieren“ sendet die Änderungen und übernimmt die des Servers.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>

@@ -397,7 +397,19 @@
     </message>
 </context>
 <context>
-    <name>orvanta::ui::TDataPane</name>
+    <name>orvanta::ui::TAccountForm</name>
+    <message>
+        <source>Account</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the password in the system keyring</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>Use proxy</source>
         <translation type="unfinished"></translation>
@@ -410,6 +422,84 @@
         <source>For a server whose certificate comes from a certificate authority of its own: that authority&apos;s certificate, a PEM file</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Keep a copy on this computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the items at once, work without a network and sync both ways; off: Connect loads the items and &quot;Store changes&quot; sends the changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Proxy:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CA file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui::TConflictForm</name>
+    <message>
+        <source>Conflicts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep mine</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bring this computer&apos;s version back; the next sync sends it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the server&apos;s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the server&apos;s version and forget this computer&apos;s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On this computer:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On the server:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(deleted)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Untitled</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>orvanta::ui::TDataPane</name>
     <message>
         <source>Connect</source>
         <translation type="unfinished"></translation>
@@ -443,27 +533,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Server:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Data source:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>User:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Password:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Port:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>CA file:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -484,10 +554,6 @@
             <numerusform>%n item</numerusform>
             <numerusform>%n items</numerusform>
         </translation>
-    </message>
-    <message>
-        <source>Cancelled</source>
-        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>%1 in %2 not stored yet will be lost. Refresh anyway?</source>
@@ -514,7 +580,83 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Stored %1</source>
+        <source>The data store on the server that this pane keeps</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sync</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Items changed here and on the server: keep one version of each</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Send the changes made here and take the server&apos;s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load every item of the data source from the server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No account yet: choose File &gt; Account... to name the server and user</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No %1 loaded: press Connect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No %1 on this computer yet: press Sync</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No %1 on the server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Offline: %1, last synced %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Offline: %1, not synced yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 conflict...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 conflicts...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancelled: the list is as it was before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Syncing...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server did not accept %1: they go again with the next sync</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 synced with %2: %3 sent, %4 received</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Loaded %1 from %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stored %1 to %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -718,14 +860,6 @@
 <context>
     <name>orvanta::ui::TMainForm</name>
     <message>
-        <source>&amp;Connect</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Load every item of the data source from the server</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>&amp;Store changes</source>
         <translation type="unfinished"></translation>
     </message>
@@ -802,14 +936,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>&amp;Remember password</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Keep the password in the system keyring</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>&amp;Items</source>
         <translation type="unfinished"></translation>
     </message>
@@ -826,14 +952,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Refresh</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Refresh</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>%1 not stored</source>
         <translation type="unfinished"></translation>
     </message>
@@ -846,7 +964,51 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>&lt;h3&gt;Orvanta %1&lt;/h3&gt;&lt;p&gt;Keeps calendar events, contacts, tasks and notes in the data stores of a SyncML 1.2 server.&lt;/p&gt;&lt;p&gt;Connect loads a data store, the editors change its items, Store changes sends the changes back.&lt;/p&gt;</source>
+        <source>The items cannot be kept on this computer: Connect loads them and &quot;Store changes&quot; sends the changes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No account</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 not stored yet will be lost. Change the account anyway?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sync</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Send the changes made here and take the server&apos;s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sync &amp;all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sync every kind of data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A&amp;ccount...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server, user, password, proxy, and whether a copy is kept</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect &amp;all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 waiting for the next sync</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Orvanta %1&lt;/h3&gt;&lt;p&gt;Keeps calendar events, contacts, tasks and notes in the data stores of a SyncML 1.2 server, with a copy on this computer.&lt;/p&gt;&lt;p&gt;The editors change the items here; Sync sends the changes and takes the server&apos;s.&lt;/p&gt;</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
