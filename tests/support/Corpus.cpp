@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -68,20 +70,6 @@ std::vector<CorpusFile> CorpusFiles() {
 
 namespace {
 
-std::string Escaped(const WideString& text) {
-    std::string out;
-    for (const char c : ToUTF8(text)) {
-        if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            out += c == '\\' ? "\\\\" : std::string(1, c);
-        }
-    }
-    return out;
-}
-
 std::string LocalText(TDateTime value, bool withTime) {
     const DateTimeParts p = DecodeDateTime(value);
     char text[32];
@@ -111,7 +99,7 @@ std::string RemindersText(const std::vector<TReminder>& reminders) {
 
 std::string FilledFields(const DataKind& kind, const TSMLItem& item) {
     struct {
-        std::string operator()(const WideString& t) const { return Escaped(t); }
+        std::string operator()(const WideString& t) const { return Escaped(ToUTF8(t)); }
         std::string operator()(LocalMoment m) const {
             return m.Value == 0 ? "" : LocalText(m.Value, true);
         }
@@ -126,6 +114,23 @@ std::string FilledFields(const DataKind& kind, const TSMLItem& item) {
     for (const ItemField& field : kind.Fields(item)) {
         const std::string value = std::visit(text, field.Value);
         if (!value.empty()) out += std::string(field.Name) + "=" + value + "\n";
+    }
+    return out;
+}
+
+std::string Escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\r' || c == '\n' || c == '\\') {
+            out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\\\";
+        } else if (b < 32) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        } else {
+            out += c;
+        }
     }
     return out;
 }
@@ -236,6 +241,36 @@ std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::string Transcript(std::string_view text, const CaseCommand& run) {
+    std::vector<std::string> lines;
+    for (const std::string_view line : SplitPayloadLines(text))
+        lines.emplace_back(line);
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].starts_with("  ")) continue;  // the output of before: made anew
+        out += lines[i] + "\n";
+        if (lines[i].empty() || lines[i].starts_with('#') || lines[i].starts_with("| ")) continue;
+        std::vector<std::string> input;
+        std::size_t next = i + 1;
+        for (; next < lines.size() && lines[next].starts_with("| "); ++next) {
+            input.push_back(lines[next].substr(2));
+            out += lines[next] + "\n";
+        }
+        for (const std::string& result : run(lines[i], input))
+            out += "  " + result + "\n";
+        i = next - 1;
+    }
+    return out;
+}
+
+void ExpectTranscript(const std::filesystem::path& file, const std::string& transcript) {
+    if (std::getenv("ORVANTA_UPDATE_CASES") && transcript != ReadFile(file)) {
+        std::ofstream(file, std::ios::binary) << transcript;
+        GTEST_SKIP() << "written anew: " << file;
+    }
+    EXPECT_EQ(transcript, ReadFile(file));
 }
 
 std::vector<std::string> RawPropertyNames(const std::string& text) {

@@ -51,6 +51,9 @@ extern const WideString kCorpusEdit;
 // "Reminders+=15 Minutes Popup" adds a reminder and "Reminders-=2" deletes the second.
 void SetField(TSMLItem& item, const std::string& assignment);
 
+// A text on one line: CR, LF and "\" as "\r", "\n" and "\\", other bytes below 32 as
+// "\xHH"; and such a text read back.
+[[nodiscard]] std::string Escaped(std::string_view text);
 // A text as FilledFields writes it, read back: "\r", "\n" and "\\" for CR, LF and "\",
 // and "\xHH" for any byte.
 [[nodiscard]] std::string Unescaped(std::string_view text);
@@ -68,6 +71,16 @@ struct Section {
 // The files of a folder of tests/data whose names end in `extension`, sorted.
 [[nodiscard]] std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
                                                            const std::string& extension);
+
+// A script of commands with the output each gives indented under it ("  "), as the
+// replica's and the sessions' case files are: the text run afresh, comments and blank
+// lines kept. A command's input is the lines after it that begin with "| ".
+using CaseCommand = std::function<std::vector<std::string>(const std::string& command,
+                                                           const std::vector<std::string>& input)>;
+[[nodiscard]] std::string Transcript(std::string_view text, const CaseCommand& run);
+// Expects the case file to read as `transcript`; with ORVANTA_UPDATE_CASES=1 in the
+// environment writes the transcript into the file instead, for review.
+void ExpectTranscript(const std::filesystem::path& file, const std::string& transcript);
 
 // A test name made of a file name: every character that is not a letter or digit made "_".
 [[nodiscard]] std::string TestName(std::string name);

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <ranges>
 #include <regex>
+#include <sstream>
 
 #include "engine/HttpClient.h"
 #include "formats/DateTime.h"
+#include "engine/SyncMLMessage.h"
 #include "formats/TextCodec.h"
+#include "support/Corpus.h"
 
 namespace orvanta::test {
 
@@ -18,15 +22,19 @@ RandomSource Sequence(std::deque<std::uint32_t> values) {
     };
 }
 
+void Configure(TSMLBase& client, const ScriptedPeer& peer) {
+    client.SetServerURL(peer.Url() + "/");
+    client.UserName = "user";
+    client.Password = "pass";
+    client.Random = Sequence({4711, 12345678});
+    client.Clock = [] { return EncodeDate(2024, 1, 15) + EncodeTime(8, 30, 0); };
+    client.HTTP->Limits.Connect = std::chrono::seconds(5);
+    client.HTTP->Limits.Stall = std::chrono::seconds(10);
+}
+
 std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
     auto client = std::make_unique<TSMLContacts>();
-    client->SetServerURL(peer.Url() + "/");
-    client->UserName = "user";
-    client->Password = "pass";
-    client->Random = Sequence({4711, 12345678});
-    client->Clock = [] { return EncodeDate(2024, 1, 15) + EncodeTime(8, 30, 0); };
-    client->HTTP->Limits.Connect = std::chrono::seconds(5);
-    client->HTTP->Limits.Stall = std::chrono::seconds(10);
+    Configure(*client, peer);
     return client;
 }
 
@@ -48,45 +56,59 @@ std::vector<ClientMessage> SplitUnder(const ScriptedPeer& peer, long limit) {
     return messages;
 }
 
-const char* const kLoadMessage1 =
-    R"(<?xml version="1.0" encoding="utf-8"?><SyncML><SyncHdr><VerDTD>1.2</VerDTD>
-<VerProto>SyncML/1.2</VerProto><SessionID>loading_20240115T083000Z4711</SessionID>
-<MsgID>1</MsgID><Target><LocURI>{url}</LocURI></Target><Source><LocURI>ContSyncML</LocURI>
-</Source><Cred><Meta><Type xmlns="syncml:metinf">syncml:auth-basic</Type></Meta>
-<Data>dXNlcjpwYXNz</Data></Cred><Meta><MaxMsgSize xmlns="syncml:metinf">1048576</MaxMsgSize>
-</Meta></SyncHdr><SyncBody><Put><CmdID>1</CmdID><Meta>
-<Type xmlns="syncml:metinf">application/vnd.syncml-devinf+xml</Type></Meta><Item><Source>
-<LocURI>./devinf12</LocURI></Source><Data><DevInf xmlns="syncml:devinf"><VerDTD>1.2</VerDTD>
-<DevID>ContSyncML</DevID><DevTyp>workstation</DevTyp><UTC/><DataStore>
-<SourceRef>contdb</SourceRef><Rx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Rx-Pref>
-<Tx-Pref><CTType>text/x-vcard</CTType><VerCT>2.1</VerCT></Tx-Pref><CTCap>
-<CTType>text/x-vcard</CTType><VerCT>2.1</VerCT><Property><PropName>BEGIN</PropName></Property>
-<Property><PropName>END</PropName></Property><Property><PropName>VERSION</PropName></Property>
-<Property><PropName>FN</PropName></Property><Property><PropName>N</PropName></Property>
-<Property><PropName>ADR</PropName><PropParam><ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum>
-<ValEnum>HOME</ValEnum></PropParam></Property><Property><PropName>ORG</PropName></Property>
-<Property><PropName>TITLE</PropName></Property><Property><PropName>NOTE</PropName></Property>
-<Property><PropName>TEL</PropName><PropParam><ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum>
-<ValEnum>FAX</ValEnum><ValEnum>CELL</ValEnum><ValEnum>HOME</ValEnum><ValEnum>VOICE</ValEnum>
-</PropParam></Property><Property><PropName>EMAIL</PropName><PropParam>
-<ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum><ValEnum>HOME</ValEnum>
-<ValEnum>INTERNET</ValEnum></PropParam></Property><Property><PropName>URL</PropName><PropParam>
-<ParamName>TYPE</ParamName><ValEnum>WORK</ValEnum><ValEnum>HOME</ValEnum></PropParam></Property>
-<Property><PropName>BDAY</PropName></Property></CTCap><SyncCap><SyncType>2</SyncType>
-<SyncType>3</SyncType><SyncType>5</SyncType></SyncCap></DataStore></DevInf></Data></Item></Put>
-<Alert><CmdID>2</CmdID><Data>201</Data><Item><Target><LocURI>card</LocURI></Target><Source>
-<LocURI>contdb</LocURI></Source><Meta><Anchor xmlns="syncml:metinf"><Next>12345678</Next>
-</Anchor></Meta></Item></Alert><Sync><CmdID>3</CmdID><Target><LocURI>card</LocURI></Target>
-<Source><LocURI>contdb</LocURI></Source></Sync><Final/></SyncBody></SyncML>)";
+namespace {
 
-std::string Expected(std::string text, const std::string& url,
-                     const std::vector<std::pair<std::string, std::string>>& edits) {
-    text = std::regex_replace(text, std::regex("\n"), "");
-    for (const auto& [from, to] : edits)
-        text = std::regex_replace(text, std::regex(from), to);
-    for (auto at = text.find("{url}"); at != std::string::npos; at = text.find("{url}", at))
-        text.replace(at, 5, url);
-    return text;
+void Flatten(pugi::xml_node node, const std::string& path, std::vector<std::string>& out) {
+    for (const pugi::xml_attribute a : node.attributes())
+        out.push_back(path + "@" + a.name() + "=" + a.value());
+    bool parent = false;
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() != pugi::node_element) continue;
+        parent = true;
+        const std::string_view name = LocalName(child);
+        Flatten(child, path.empty() || path == "SyncBody" ? std::string(name) : path + "/" + std::string(name), out);
+    }
+    if (parent) return;
+    const std::string text = Escaped(Text(node));
+    out.push_back(text.empty() ? path : path + "=" + text);
+}
+
+}  // namespace
+
+std::vector<std::string> Flattened(const std::string& message) {
+    pugi::xml_document doc;
+    // Line ends as they were sent: a payload's CR LF is part of it.
+    if (!doc.load_string(message.c_str(), pugi::parse_default & ~pugi::parse_eol))
+        return {"not XML: " + message};
+    std::vector<std::string> lines;
+    Flatten(doc.document_element(), "", lines);
+    return lines;
+}
+
+std::string Unflattened(const std::vector<std::string>& lines) {
+    pugi::xml_document doc;
+    pugi::xml_node root = doc.append_child("SyncML");
+    root.append_attribute("xmlns") = "SYNCML:SYNCML1.2";
+    for (const std::string& line : lines) {
+        const std::size_t eq = line.find('=');
+        std::vector<std::string> names;
+        for (const auto part : std::views::split(std::string_view(line).substr(0, eq), '/'))
+            names.emplace_back(part.begin(), part.end());
+        if (names.front() != "SyncHdr") names.insert(names.begin(), "SyncBody");
+        pugi::xml_node at = root;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            // The last element of that name goes on, unless the line names its first child
+            // again: then the line begins a new one (the header and body are one each).
+            const pugi::xml_node last = at.last_child();
+            const bool leaf = i + 1 == names.size();
+            const bool again = i > 0 && !leaf && last.first_child().name() == names[i + 1];
+            at = !leaf && last.name() == names[i] && !again ? last : at.append_child(names[i].c_str());
+        }
+        if (eq != std::string::npos) at.text() = Unescaped(line.substr(eq + 1)).c_str();
+    }
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw);
+    return out.str();
 }
 
 std::string Answers(const ClientMessage& m) {

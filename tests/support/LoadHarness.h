@@ -18,8 +18,9 @@ namespace orvanta::test {
 // A random source that gives the listed numbers in order, then repeats the last one.
 [[nodiscard]] RandomSource Sequence(std::deque<std::uint32_t> values);
 
-// A contacts client pointed at the peer with known credentials, randomness and clock
-// (15 January 2024, 08:30:00 UTC).
+// A client pointed at the peer (its URL with a trailing slash, which goes) with known
+// credentials, randomness and clock (15 January 2024, 08:30:00 UTC); a contacts client so.
+void Configure(TSMLBase& client, const ScriptedPeer& peer);
 [[nodiscard]] std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer);
 
 // The message of the failure of type E that `action` raises: "no failure" when it
@@ -47,14 +48,15 @@ template <class E>
 // (the ref of an item's Status: its SourceRef or TargetRef), then "Map" and the mapped
 // identifiers when the message holds a Map.
 [[nodiscard]] std::string Answers(const ClientMessage& m);
-// The first message of a slow-sync load by ClientFor's client, broken into lines here
-// only (the client writes none); {url} stands for the peer's URL.
-extern const char* const kLoadMessage1;
-// `text` without its line breaks, each regular expression of `edits` replaced, then
-// each {url}.
-[[nodiscard]] std::string Expected(
-    std::string text, const std::string& url,
-    const std::vector<std::pair<std::string, std::string>>& edits = {});
+// A SyncML message as lines "path=value", one per element that holds no other, in the
+// order of the message: the header's under SyncHdr/, each command's under its name
+// (Status/CmdRef=5); "path" alone for an empty element, "path@name=value" for an
+// attribute (a namespace). Values are written as Escaped writes them; prefixes are left out.
+[[nodiscard]] std::vector<std::string> Flattened(const std::string& message);
+// The message those lines describe, as a server would send it: a line that names the first
+// child of an element again begins the next element of that name (the second Status,
+// Add or MapItem).
+[[nodiscard]] std::string Unflattened(const std::vector<std::string>& lines);
 
 // A client's items in one line: "ID ServerChange lines title" for each.
 [[nodiscard]] std::string ItemList(const TSMLBase& client);
