@@ -111,30 +111,6 @@ std::string Unflattened(const std::vector<std::string>& lines) {
     return out.str();
 }
 
-std::string Answers(const ClientMessage& m) {
-    std::string text;
-    for (const ClientStatus& s : m.Statuses) {
-        const bool item = s.Cmd != "SyncHdr" && s.Cmd != "Alert" && s.Cmd != "Sync";
-        const std::string ref = item ? s.SourceRef + s.TargetRef : "";
-        text += (text.empty() ? "" : ", ") + s.Cmd + " " + s.CmdRef + " " +
-                (ref.empty() ? "" : ref + " ") + s.Data;
-    }
-    if (!m.MapCmdIDs.empty()) text += ", Map";
-    for (const auto& [target, source] : m.MapItems)
-        text += " " + target;
-    return text;
-}
-
-std::string ItemList(const TSMLBase& client) {
-    std::string text;
-    for (const auto& item : client.Items) {
-        text += (text.empty() ? "" : ", ") + item->ID + " " +
-                std::to_string(static_cast<int>(item->ServerChange)) + " " +
-                std::to_string(item->Lines.size()) + " " + ToUTF8(item->GetTitle());
-    }
-    return text;
-}
-
 std::string States(const TSMLBase& client) {
     static const char* const kNames[] = {"Unchanged", "New", "Modified", "Deleted"};
     std::string text;

@@ -44,10 +44,6 @@ template <class E>
 // to carry Final only when it is the last.
 [[nodiscard]] std::vector<ClientMessage> SplitUnder(const ScriptedPeer& peer, long limit);
 
-// What a client message answers, in one line: each Status as "Cmd CmdRef [ref] code"
-// (the ref of an item's Status: its SourceRef or TargetRef), then "Map" and the mapped
-// identifiers when the message holds a Map.
-[[nodiscard]] std::string Answers(const ClientMessage& m);
 // A SyncML message as lines "path=value", one per element that holds no other, in the
 // order of the message: the header's under SyncHdr/, each command's under its name
 // (Status/CmdRef=5); "path" alone for an empty element, "path@name=value" for an
@@ -58,8 +54,6 @@ template <class E>
 // Add or MapItem).
 [[nodiscard]] std::string Unflattened(const std::vector<std::string>& lines);
 
-// A client's items in one line: "ID ServerChange lines title" for each.
-[[nodiscard]] std::string ItemList(const TSMLBase& client);
 // The states of a client's items in one line, such as "New Unchanged Deleted".
 [[nodiscard]] std::string States(const TSMLBase& client);
 
