@@ -6,7 +6,7 @@
 
 #include "ForkedPeer.h"
 #include "kinds/ContSyncML.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 
 using namespace orvanta;
 using namespace orvanta::test;

@@ -11,7 +11,7 @@
 #include "engine/SyncMLMessage.h"
 #include "kinds/KindTable.h"
 #include "support/Corpus.h"
-#include "support/LoadHarness.h"
+#include "support/SyncPeer.h"
 #include "support/Payloads.h"
 
 namespace orvanta {

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "engine/Errors.h"
-#include "support/LoadHarness.h"
+#include "support/SyncPeer.h"
 #include "support/RealServer.h"
 
 namespace orvanta {

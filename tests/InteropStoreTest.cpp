@@ -11,10 +11,9 @@
 #include "kinds/ContSyncML.h"
 #include "kinds/KindTable.h"
 #include "support/Corpus.h"
-#include "support/LoadHarness.h"
+#include "support/SyncPeer.h"
 #include "support/Payloads.h"
 #include "support/RealServer.h"
-#include "support/ServerReply.h"
 
 namespace orvanta {
 namespace {

@@ -25,7 +25,7 @@
 #include "support/Payloads.h"
 #include "support/ReplicaCase.h"
 #include "support/ReplicaSupport.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 
 using namespace orvanta;
 using namespace orvanta::test;

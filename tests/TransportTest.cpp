@@ -13,7 +13,7 @@
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "support/ChildProcess.h"
-#include "support/LoadHarness.h"
+#include "support/SyncPeer.h"
 
 namespace orvanta {
 namespace {

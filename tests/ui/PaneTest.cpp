@@ -10,7 +10,7 @@
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/ScriptedPeer.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 #include "ui/ImportExport.h"
 #include "ui/Settings.h"
 #include "ui/UiHarness.h"
