@@ -261,40 +261,6 @@ TEST_P(FieldsRead, AsTheReferenceListsThem) {
 INSTANTIATE_TEST_SUITE_P(Corpus, FieldsRead, ::testing::ValuesIn(CorpusFiles()),
                          [](const auto& info) { return CorpusTestName(info.param); });
 
-// A case of tests/data/import: the kind asked for on its first line, then "== file" and
-// the file's bytes ("== file as UTF-16LE": the same text in UTF-16 with a byte-order
-// mark), then each payload after "== item" (its lines end in CR LF), "== other kinds N",
-// or the message of a refusal after "== refused".
-struct FileCase {
-    std::string component;
-    std::string file;
-    std::vector<std::string> items;
-    std::size_t others = 0;
-    std::string refused;
-};
-
-FileCase ReadFileCase(const std::filesystem::path& path) {
-    FileCase c;
-    for (const Section& s : ReadSections(ReadFile(path), false)) {
-        if (s.Head.empty()) {
-            c.component = s.Body.substr(0, s.Body.find('\n'));
-        } else if (s.Head == "item") {
-            c.items.push_back(std::regex_replace(s.Body, std::regex("\n"), "\r\n"));
-        } else if (s.Head == "refused") {
-            c.refused = s.Body.substr(0, s.Body.size() - 1);
-        } else if (s.Head.starts_with("other kinds ")) {
-            c.others = std::stoul(s.Head.substr(12));
-        } else if (s.Head == "file as UTF-16LE") {
-            c.file = "\xFF\xFE";
-            for (const char16_t unit : FromUTF8(s.Body))
-                c.file += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-        } else {
-            c.file = s.Body;
-        }
-    }
-    return c;
-}
-
 // Every case of tests/data/import: the file cut into items, or refused with its message.
 // Each item finds its own component, reads the same once written and read again, and the
 // items joined into one file are cut into the same items again.
@@ -302,28 +268,31 @@ TEST(ObjectFile, CasesOfTestData) {
     ScopedTimeZone zone{kCentralEurope};
     for (const auto& path : CaseFiles("import", ".case")) {
         SCOPED_TRACE(path.filename().string());
-        const FileCase c = ReadFileCase(path);
+        const ImportCase c = ReadImportCase(path);
         ObjectFileItems items;
         try {
-            items = SplitObjectFile(c.file, c.component);
-            EXPECT_EQ(c.refused, "") << "accepted";
+            items = SplitObjectFile(c.File, c.Component);
+            EXPECT_EQ(c.Refused, "") << "accepted";
         } catch (const ItemError& e) {
-            EXPECT_EQ(e.what(), c.refused);
+            EXPECT_EQ(e.what(), c.Refused);
             continue;
         }
-        EXPECT_EQ(items.Payloads, c.items);
-        EXPECT_EQ(items.OtherKinds, c.others);
-        EXPECT_EQ(SplitObjectFile(JoinObjectFile(items.Payloads), c.component).Payloads,
+        EXPECT_EQ(items.Payloads, c.Items);
+        EXPECT_EQ(items.OtherKinds, c.Others);
+        EXPECT_EQ(SplitObjectFile(JoinObjectFile(items.Payloads), c.Component).Payloads,
                   items.Payloads);
         const auto kind = std::find_if(DataKinds().begin(), DataKinds().end(),
-                                       [&](const DataKind& k) { return k.Component == c.component; });
+                                       [&](const DataKind& k) { return k.Component == c.Component; });
         ASSERT_NE(kind, DataKinds().end());
-        for (const std::string& payload : items.Payloads) {
+        // An item that cannot be read refuses the import in the window (its own case).
+        for (const std::string& payload : c.Window.starts_with("Imported") || c.Window.empty()
+                                              ? items.Payloads
+                                              : std::vector<std::string>{}) {
             const auto item = kind->MakeClient()->CreateItem();
             item->Parse(payload);
-            if (c.component == "VEVENT" || c.component == "VTODO") {
+            if (c.Component == "VEVENT" || c.Component == "VTODO") {
                 EXPECT_TRUE(IsBlockLine(item->Lines[static_cast<std::size_t>(item->StartLine)],
-                                        "BEGIN", c.component));
+                                        "BEGIN", c.Component));
             }
             const auto again = kind->MakeClient()->CreateItem();
             again->Parse(item->GetText());

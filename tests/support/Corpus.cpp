@@ -232,6 +232,30 @@ std::vector<Section> ReadSections(std::string_view text, bool comments) {
     return sections;
 }
 
+ImportCase ReadImportCase(const std::filesystem::path& path) {
+    ImportCase c;
+    for (const Section& s : ReadSections(ReadFile(path), false)) {
+        if (s.Head.empty()) {
+            c.Component = s.Body.substr(0, s.Body.find('\n'));
+        } else if (s.Head == "item") {
+            c.Items.push_back(std::regex_replace(s.Body, std::regex("\n"), "\r\n"));
+        } else if (s.Head == "window") {
+            c.Window = s.Body.substr(0, s.Body.size() - 1);
+        } else if (s.Head == "refused") {
+            c.Refused = s.Body.substr(0, s.Body.size() - 1);
+        } else if (s.Head.starts_with("other kinds ")) {
+            c.Others = std::stoul(s.Head.substr(12));
+        } else if (s.Head == "file as UTF-16LE") {
+            c.File = "\xFF\xFE";
+            for (const char16_t unit : FromUTF8(s.Body))
+                c.File += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        } else {
+            c.File = s.Body;
+        }
+    }
+    return c;
+}
+
 std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
                                              const std::string& extension) {
     std::vector<std::filesystem::path> files;

@@ -68,6 +68,21 @@ struct Section {
 // blank lines that end a section.
 [[nodiscard]] std::vector<Section> ReadSections(std::string_view text, bool comments);
 
+// A case of tests/data/import: the kind asked for on its first line, then "== file" and
+// the file's bytes ("== file as UTF-16LE": the same text in UTF-16 with a byte-order
+// mark), then each payload after "== item" (its lines end in CR LF), "== other kinds N",
+// or the message of a refusal after "== refused"; "== window", what the File menu's
+// import says of it ("Imported ..." or why it refused the file).
+struct ImportCase {
+    std::string Component;
+    std::string File;
+    std::vector<std::string> Items;
+    std::size_t Others = 0;
+    std::string Refused;
+    std::string Window;
+};
+[[nodiscard]] ImportCase ReadImportCase(const std::filesystem::path& path);
+
 // The files of a folder of tests/data whose names end in `extension`, sorted.
 [[nodiscard]] std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
                                                            const std::string& extension);

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <set>
 
 #include "engine/HttpClient.h"
 #include "formats/Failure.h"
@@ -484,48 +485,41 @@ TEST(ImportExport, SampleFilesMakeTheRoundTrip) {
     }
 }
 
-TEST(ImportExport, SeveralItemsAndOtherKinds) {
-    const std::string calendar =
-        "BEGIN:VCALENDAR\r\nVERSION:1.0\r\n"
-        "BEGIN:VEVENT\r\nSUMMARY:One\r\nDTSTART:20261210T090000Z\r\nEND:VEVENT\r\n"
-        "BEGIN:VTODO\r\nSUMMARY:Two\r\nEND:VTODO\r\n"
-        "BEGIN:VEVENT\r\nSUMMARY:Three\r\nDTSTART:20261211T090000Z\r\nEND:VEVENT\r\n"
-        "END:VCALENDAR\r\n";
-    const auto events = Loaded(kEvents);
-    const ImportResult result = ImportItems(*events, calendar);
-    EXPECT_EQ(result.Added, 2u);
-    EXPECT_EQ(result.OtherKinds, 1u);
-    ASSERT_EQ(events->Items.size(), 2u);
-    EXPECT_EQ(events->Items[0]->GetTitle() + u" " + events->Items[1]->GetTitle(), u"One Three");
-    EXPECT_NE(events->Items[0]->ID, events->Items[1]->ID);
-    EXPECT_EQ(ImportSummary(*events, result, "/tmp/x.vcs"),
-              "Imported 2 events from x.vcs (1 item of another kind left out)");
-    // Exported, the two events are two calendars in one file.
-    EXPECT_EQ(ExportItems(All(*events)), events->Items[0]->GetText() + events->Items[1]->GetText());
-
-    const auto tasks = Loaded(kTasks);
-    EXPECT_EQ(ImportItems(*tasks, calendar).Added, 1u);
-    EXPECT_EQ(tasks->Items[0]->GetTitle(), u"Two");
+// The import cases of tests/data that say what the File menu does with them: an import
+// of several items adds each as a new item with its own identifier and says how many,
+// and how many of another kind it left out; a refusal leaves the client's items as they
+// were (a file is imported whole or not at all).
+TEST(ImportExport, CasesOfTestData) {
+    for (const auto& path : CaseFiles("import", ".case")) {
+        const ImportCase c = ReadImportCase(path);
+        if (c.Window.empty()) continue;
+        SCOPED_TRACE(path.filename().string());
+        const auto kind = std::find_if(DataKinds().begin(), DataKinds().end(),
+                                       [&](const DataKind& k) { return k.Component == c.Component; });
+        ASSERT_NE(kind, DataKinds().end());
+        const auto client = kind->MakeClient();
+        client->Loaded = true;
+        std::string said;
+        try {
+            said = ImportSummary(*client, ImportItems(*client, c.File),
+                                 QString::fromStdString(path.string()))
+                       .toStdString();
+        } catch (const Failure& failure) {
+            said = failure.what();
+        }
+        EXPECT_EQ(said, c.Window);
+        std::set<std::string> ids;
+        for (const auto& item : client->Items) {
+            EXPECT_EQ(item->State, ItemState::New);
+            ids.insert(item->ID);
+        }
+        EXPECT_EQ(ids.size(), said.starts_with("Imported") ? c.Items.size() : 0u);
+    }
 }
 
-// Each refusal is one clear message and leaves the client's items as they were.
+// Before Connect, and for a client of no kind, an import is refused with a clear message and
+// changes nothing; a file that cannot be read or written is named.
 TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
-    QTemporaryDir dir;
-    const auto write = [&](const char* name, const char* text) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-        return file.fileName();
-    };
-    const QString bad = write("bad.vcf",
-                              "BEGIN:VCARD\r\nN:Ok;Anna\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
-                              "BDAY:1970-13-01\r\nEND:VCARD\r\n");
-    const QString plain = write("plain.vcf", "Anna, Ben\r\n");
-    QFile nul(dir.filePath("nul.vcf"));
-    ASSERT_TRUE(nul.open(QIODevice::WriteOnly));
-    nul.write(QByteArray("BEGIN:VCARD\r\nN:Ok;An\0na\r\nEND:VCARD\r\n", 36));
-    nul.close();
-    const auto notLoaded = DataKinds()[kContacts].MakeClient();
     // A client of a kind the kinds table does not hold is none of the four.
     struct TUnlisted final : TSMLBase {
         TUnlisted() : TSMLBase(StoreDefaults{"other", "", "", "", ""}) { Loaded = true; }
@@ -533,43 +527,18 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
             return std::make_unique<TSMLNote>(nullptr);
         }
     } unlisted;
-    const struct {
-        TSMLBase* client;
-        QString path;
-        const char* message;
-    } cases[] = {
-        {notLoaded.get(), Sample("contact-vcard30.vcf"),
-         "contact-vcard30.vcf: Connect first: imported contacts are added to the loaded ones"},
-        {&unlisted, Sample("note-vnote11.vnt"),
-         "note-vnote11.vnt cannot be imported: The data store's client is of no kind of data "
-         "this program knows"},
-        {nullptr, plain, "plain.vcf: The file holds no contacts"},
-        {nullptr, Sample("note-vnote11.vnt"),
-         "note-vnote11.vnt: The file holds no contacts, only items of another kind: "
-         "import it in their tab"},
-        // All or nothing: the first contact is not added when the second cannot be read.
-        {nullptr, bad,
-         "bad.vcf cannot be imported: The contact that begins on line 4: Invalid argument to "
-         "date encode"},
-        {nullptr, nul.fileName(),
-         "nul.vcf cannot be imported: Line 2 holds a NUL byte, which no item can carry: the file "
-         "is damaged or is "
-         "not a text file"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
-        const auto loaded = Loaded(kContacts);
-        TSMLBase& client = c.client ? *c.client : *loaded;
-        try {
-            ImportFile(client, c.path);
-            ADD_FAILURE() << "accepted";
-        } catch (const Failure& failure) {
-            EXPECT_STREQ(failure.what(), c.message);
-        }
-        EXPECT_TRUE(client.Items.empty());
-    }
-    const auto client = Loaded(kContacts);
-    EXPECT_THROW(ImportFile(*client, dir.filePath("missing.vcf")), Failure);
+    const auto notLoaded = DataKinds()[kContacts].MakeClient();
+    EXPECT_EQ(FailureOf<Failure>([&] { ImportFile(*notLoaded, Sample("contact-vcard30.vcf")); }),
+              "contact-vcard30.vcf: Connect first: imported contacts are added to the loaded ones");
+    EXPECT_EQ(FailureOf<Failure>([&] { ImportFile(unlisted, Sample("note-vnote11.vnt")); }),
+              "note-vnote11.vnt cannot be imported: The data store's client is of no kind of data "
+              "this program knows");
+    EXPECT_TRUE(notLoaded->Items.empty() && unlisted.Items.empty());
+    QTemporaryDir dir;
+    EXPECT_EQ(FailureOf<Failure>([&] {
+                  ImportFile(*Loaded(kContacts), dir.filePath("missing.vcf"));
+              }).rfind("Cannot read missing.vcf: ", 0),
+              0u);
     EXPECT_THROW(ExportFile({}, dir.filePath("no/such/dir/out.vcf")), Failure);
 }
 
