@@ -264,33 +264,6 @@ TEST(PropertyLines, WorkScalesWithTheLine) {
     }
 }
 
-TEST(PropertyLines, SetPropertyReplacesOrInsertsAfterTheStartLine) {
-    PlainItem item(
-        {"BEGIN:VCARD", "VERSION:2.1", "TEL;HOME:123", "X-UNKNOWN;A=b:keep me", "END:VCARD"}, 1);
-    item.State = ItemState::Unchanged;
-    item.SetProperty("TEL", {""}, u"555");
-    EXPECT_EQ(item.State, ItemState::Modified);
-    item.SetProperty("TEL", {"WORK", "FAX"}, u"777");
-    item.SetProperty("TEL", {"HOME"}, u"124");
-    item.SetProperty("DTSTART", {}, u"20240115", "DTSTART;VALUE=DATE");
-    item.SetProperty("DTSTART", {}, u"20240116T080000Z");
-    item.SetProperty("NOTE", {}, u"");
-    item.SetPropertyQP("SUMMARY", {}, u"a b\r\n\u00FC \U0001F600");
-    EXPECT_EQ(
-        item.Lines,
-        (Lines{"BEGIN:VCARD", "VERSION:2.1",
-               "SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=20b=0A=C3=BC=20=F0=9F=98=80",
-               "NOTE:", "DTSTART:20240116T080000Z", "TEL;WORK;FAX:777", "TEL:555", "TEL;HOME:124",
-               "X-UNKNOWN;A=b:keep me", "END:VCARD"}));
-    EXPECT_EQ(GetPropertyValue(item.Lines[2]), u"a b\n\u00FC \U0001F600");
-    // A change marks an unchanged item modified; new and deleted ones stay as they are.
-    for (const ItemState state : {ItemState::New, ItemState::Modified, ItemState::Deleted}) {
-        item.State = state;
-        item.SetPropertyQP("BODY", {}, u"x");
-        EXPECT_EQ(item.State, state);
-    }
-}
-
 // The edits of an item's lines keep every other line as it was: each step is done to the
 // lines and to a plain list alike, and the two must agree after it.
 TEST(PayloadLines, EditsKeepTheOtherLines) {
