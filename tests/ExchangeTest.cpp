@@ -402,16 +402,6 @@ TEST(Messages, WrittenTextReadsBackAndIsCountedExactly) {
     }
 }
 
-TEST(Messages, RepliesAreReadByLocalName) {
-    std::string text =
-        "<s:SyncML xmlns:s='SYNCML:SYNCML1.2'><s:SyncBody><s:Alert><s:CmdID> 12 "
-        "</s:CmdID></s:Alert></s:SyncBody></s:SyncML>";
-    pugi::xml_document reply;
-    ParseReply(reply, text);
-    EXPECT_EQ(ReadInteger(Path(reply.document_element(), "SyncBody/Alert/CmdID")), 12);
-    EXPECT_EQ(Text(Path(reply.document_element(), "SyncBody/Missing/CmdID")), "");
-}
-
 // A new identifier skips those taken; a random source that gives only taken ones fails.
 TEST(SyncClient, MakeUniqueIDSkipsTakenIdentifiers) {
     TSMLContacts client;

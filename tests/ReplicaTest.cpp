@@ -91,56 +91,6 @@ TEST(Replica, ManyPendingMaps) {
     EXPECT_EQ(maps, "1=s1 12000=s12000 ");
 }
 
-// The window's items: read from the replica into items of their kind, each edit kept
-// at once, so that another run finds them as they were left.
-TEST(ItemCollection, EditsAreKeptAsTheyAreMade) {
-    const TempFolder dir;
-    const fs::path file = dir.Path() / "replica.sqlite";
-    TSMLContacts contacts;
-    const auto makeContact = [&] { return contacts.CreateItem(); };
-    const auto texts = [](const TItemCollection& items) {
-        std::string all;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const auto& contact = static_cast<const TSMLContact&>(items[i]);
-            all += contact.ID + " " + std::to_string(static_cast<int>(contact.State)) + " " +
-                   ToUTF8(contact.Mobile()) + "\n";
-        }
-        return all;
-    };
-    std::string left;
-    {
-        TReplica replica(file, FixedReplicaOptions());
-        TReplicaStore store = replica.Store(kKey);
-        store.BeginSession();
-        auto batch = store.BeginBatch();
-        for (int i = 1; i <= 3; ++i)
-            batch->ServerAdd("s" + std::to_string(i), SampleContact(i));
-        batch->Commit();
-        store.EndSession({"1", "1"});
-
-        TItemCollection items(store, makeContact);
-        items.Load();
-        auto added = contacts.CreateItem();
-        added->Parse(SampleContact(4));
-        TSMLItem& fourth = items.Add(std::move(added));
-        static_cast<TSMLContact&>(fourth).SetMobile(u"+49 1");
-        items.Save(fourth);
-        static_cast<TSMLContact&>(items[0]).SetMobile(u"+49 2");
-        items.Save(items[0]);
-        items.Remove(items[1].ID);
-        items.Remove(items.Find("4")->ID);
-        EXPECT_EQ(items.Find("4"), nullptr);
-        EXPECT_EQ(items.Changes(), 2u);
-        left = texts(items);
-    }
-    TReplica replica(file, FixedReplicaOptions());
-    TReplicaStore store = replica.Store(kKey);
-    TItemCollection again(store, makeContact);
-    again.Load();
-    EXPECT_EQ(texts(again), left);
-    EXPECT_EQ(left, "1 2 +49 2\n2 3 +49 171 2\n3 0 +49 171 3\n");
-}
-
 // ---- A disk that fills up: SQLite's own file layer, its writes answered "no space
 // left" (ENOSPC) by the system once a budget of bytes is spent. ----
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -99,31 +98,6 @@ TEST(Transport, CancelEndsALoadAtOnce) {
         client->SetServerURL(good.Url());
         EXPECT_NO_THROW(client->Load(""));
     }
-}
-
-TEST(Transport, CancelledStoreLeavesEveryChangeMarked) {
-    std::atomic<bool> release{false};
-    ScriptedPeer peer([&, store = StoreServer()](const RecordedRequest& request, int index) {
-        for (int i = 0; index > 0 && i < 500 && !release; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return store(request, index);
-    });
-    auto client = ClientFor(peer);
-    client->Loaded = true;
-    client->NewItem();
-    client->NewItem()->State = ItemState::Modified;
-    std::thread canceller([&] {
-        while (peer.Requests().size() < 2)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        client->Cancel();
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(FailureOf<CancelledError>([&] { client->Store(); }), "The exchange was cancelled");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    release = true;
-    canceller.join();
-    EXPECT_EQ(States(*client), "New Modified");
-    EXPECT_TRUE(client->Loaded);
 }
 
 // Progress reaches the caller on the exchange's

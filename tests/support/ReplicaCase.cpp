@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/ReplicaSupport.h"
 
@@ -114,6 +115,7 @@ bool TReplicaCase::Command(const std::vector<std::string>&) {
 }
 
 void TReplicaCase::Reopen() {
+    items_.reset();
     batch_.reset();
     store_.reset();
     replica_ = std::make_unique<TReplica>(file_, FixedReplicaOptions());
@@ -175,6 +177,25 @@ void TReplicaCase::Dispatch(const std::vector<std::string>& w) {
         Reopen();
     } else if (c == "dump") {
         Dump();
+    } else if (c == "window") {
+        items_.emplace(*store_, [this] { return contacts_.CreateItem(); });
+        items_->Load();
+    } else if (c == "window-add") {
+        auto item = contacts_.CreateItem();
+        item->Parse(arg(1));
+        Out("luid " + items_->Add(std::move(item)).ID);
+    } else if (c == "window-set") {
+        SetField(*items_->Find(w.at(1)), w.at(2));
+        items_->Save(*items_->Find(w.at(1)));
+    } else if (c == "window-remove") {
+        items_->Remove(w.at(1));
+    } else if (c == "window-items") {
+        for (std::size_t i = 0; i < items_->size(); ++i) {
+            const TSMLItem& item = (*items_)[i];
+            Out(item.ID + " " + kStates[static_cast<int>(item.State)] + " " +
+                Escape(item.GetText()));
+        }
+        Out(std::to_string(items_->Changes()) + " changes");
     } else if (!Command(w)) {
         throw std::invalid_argument("unknown command " + c);
     }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/ItemCollection.h"
+#include "kinds/ContSyncML.h"
 #include "replica/Replica.h"
 
 namespace orvanta::test {
@@ -30,8 +32,9 @@ namespace orvanta::test {
 // server-replace REF PAYLOAD, server-delete REF with REF a LUID or @SERVERID, confirm LUID
 // REVISION, confirm-map LUID, commit, drop, end CLIENT SERVER, abort), crash (the program
 // ends: the replica is opened again), store URL USER DATASOURCE KIND, open-sql FILE (a
-// database written by FILE of tests/data/replica) and dump (the whole store). A subclass
-// adds its own commands.
+// database written by FILE of tests/data/replica), dump (the whole store), and the
+// window's contacts over the store (window, window-add PAYLOAD, window-set LUID
+// FIELD=VALUE, window-remove LUID, window-items). A subclass adds its own commands.
 class TReplicaCase {
 public:
     explicit TReplicaCase(const std::filesystem::path& dir);
@@ -63,6 +66,8 @@ private:
     std::unique_ptr<TReplica> replica_;
     std::optional<TReplicaStore> store_;
     std::unique_ptr<TStorageBatch> batch_;
+    TSMLContacts contacts_;
+    std::optional<TItemCollection> items_;
     std::vector<std::string> out_;
 };
 
