@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -60,69 +61,40 @@ protected:
     }
 };
 
-// The editor's box that makes each kind's title, in the order of PaneKinds().
-const char* const kTitleBoxes[] = {"WhatEd", "FNameEd", "WhatEd", "WhatEd"};
-
-// Per kind: a tab and a pane, its controls in order. A pane works on its own with the
-// client and editor it is given: Add opens the editor of its kind; Cancel leaves no item
-// behind, OK lists the new item and offers to store it. The list shows the kind's columns
-// in their order, without deleted items; moments in the user's locale, in hours and
-// minutes; an all-day event shows its last day; undated tasks come last.
+// Per kind, as tests/data/panes/KEYWORD.case says: a tab and a pane, its controls in
+// order. A pane works on its own with the client and editor it is given: Add opens the
+// editor of its kind; Cancel leaves no item behind, OK lists the new item and offers to
+// store it. The list shows the kind's columns in their order, without deleted items;
+// moments in the user's locale, in hours and minutes; an all-day event shows its last
+// day; undated tasks come last.
 TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
     ScopedTimeZone zone("UTC0");
     QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
-    const struct {
-        const char* pane;   // tab, pane, group box and default data source
-        Lines controls;     // the list and its buttons
-        Lines payloads;     // the first is deleted
-        const char* table;
-    } kinds[] = {
-        {"Calendar|MainCalForm|Events|cal",
-         {"EventsLB", "EventAddBtn", "EventEditBtn", "EventDeleteBtn"},
-         {VEvent({"SUMMARY:Gone"}),
-          VEvent({"SUMMARY:Later", "DTSTART:20241220T100000Z", "DTEND:20241220T110000Z",
-                  "LOCATION:Saal"}),
-          VEvent({"SUMMARY:Feier", "DTSTART;VALUE=DATE:20241218", "DTEND;VALUE=DATE:20241219"}),
-          VEvent({"SUMMARY:Early", "DTSTART:20241202T080000Z", "DTEND:20241202T090000Z"})},
-         "Early|02.12.24 08:00|02.12.24 09:00|\nFeier|18.12.24|18.12.24|\n"
-         "Later|20.12.24 10:00|20.12.24 11:00|Saal\n"},
-        {"Contacts|MainContForm|Contacts|card",
-         {"ContactsLB", "ConAddBtn", "ConEditBtn", "ConDeleteBtn"},
-         {VCard({"N:Gone"}), VCard({"N:Alt;Cy", "TEL;WORK:040"}),
-          VCard({"N:Zeta;Ada", "TEL;CELL:0171", "TEL;WORK:030", "EMAIL;WORK:a@w", "ORG:Acme"}),
-          VCard({"N:Berg;Bo", "TEL:089", "TEL;CELL:0172", "EMAIL:bo@x", "EMAIL;WORK:bo@w"})},
-         "Ada Zeta|0171|a@w|Acme\nBo Berg|089|bo@x|\nCy Alt|040||\n"},
-        {"Tasks|MainTaskForm|Tasks|task",
-         {"TasksLB", "TaskAddBtn", "TaskEditBtn", "TaskDeleteBtn"},
-         {VTodo({"SUMMARY:Gone"}), VTodo({"SUMMARY:Undated"}),
-          VTodo({"SUMMARY:Second", "DUE:20250102T120000Z", "PRIORITY:1", "STATUS:COMPLETED"}),
-          VTodo({"SUMMARY:First", "DUE:20250101T120000Z"})},
-         "First|01.01.25 12:00||\nSecond|02.01.25 12:00|High|done\nUndated|||\n"},
-        {"Notes|MainNoteForm|Notes|vnote",
-         {"NotesLB", "NoteAddBtn", "NoteEditBtn", "NoteDeleteBtn"},
-         {VNote({"BODY:Gone"}), VNote({"SUMMARY:Liste", "BODY:Milch"}),
-          VNote({"BODY;ENCODING=QUOTED-PRINTABLE:Eins=0D=0AZwei"})},
-         "Liste|5\nEins|10\n"},
-    };
     window->show();
-    ASSERT_EQ(window->Panel1->count(), static_cast<int>(std::size(kinds)));
+    ASSERT_EQ(window->Panel1->count(), static_cast<int>(DataKinds().size()));
     EXPECT_EQ(window->Panel1->currentWidget(), &Tab(0));
     for (int i = 3; i >= 0; --i) {
         const PaneKind& kind = PaneKinds()[static_cast<std::size_t>(i)];
         SCOPED_TRACE(kind.Tab);
+        std::map<std::string, std::string> c;  // the case's sections but its items
+        Lines payloads;                         // the first is deleted
+        for (const Section& section : ReadSections(
+                 ReadFile(ORVANTA_TEST_DATA "/panes/" + kind.Data->Keyword + ".case"), true)) {
+            if (section.Head.ends_with("item")) payloads.push_back(section.Body);
+            c[section.Head] = section.Body.substr(0, section.Body.size() - 1);
+        }
         TDataPane& pane = Tab(i);
         window->TabControl1->setCurrentIndex(i);
         EXPECT_EQ(window->Panel1->currentWidget(), &pane);
         EXPECT_EQ(QStringList({window->TabControl1->tabText(i), pane.objectName(),
                                pane.ItemsGroup->title(), pane.DSEd->text()})
-                      .join('|'),
-                  kinds[i].pane);
+                      .join('|')
+                      .toStdString(),
+                  c["pane"]);
         EXPECT_EQ(pane.ServerEd->text(), kDefaultServerURL);
-        Lines order{"ServerEd", "DSEd",       "UserNameEd", "PasswordEd", "CheckBox1",
-                    "ProxyEd",  "PortEd",     "CAFileEd",   "ConnectBtn", "FilterEd"};
-        order.insert(order.end(), kinds[i].controls.begin(), kinds[i].controls.end());
-        order.push_back("StoreBtn");
-        EXPECT_EQ(FocusChain(pane.ServerEd, 15), order);
+        EXPECT_EQ(Joined(FocusChain(pane.ServerEd, 15), " "),
+                  "ServerEd DSEd UserNameEd PasswordEd CheckBox1 ProxyEd PortEd CAFileEd "
+                  "ConnectBtn FilterEd " + c["controls"] + " StoreBtn ");
 
         QWidget parent;
         const TEnvironment environment = Environment();
@@ -132,16 +104,17 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
         lone.AddBtnClick();
         EXPECT_TRUE(lone.SyncClient().Items.empty());
         EXPECT_EQ(Buttons(lone), "Connect -Add -Edit -Delete -Store");
-        AcceptEditor(kTitleBoxes[i], "Neu");
+        const std::string box = c["title box"];
+        AcceptEditor(box.c_str(), "Neu");
         lone.AddBtnClick();
         EXPECT_EQ(Rows(lone), Lines{"Neu"});
         EXPECT_EQ(Buttons(lone), "Connect -Add -Edit -Delete +Store");
 
-        for (const std::string& payload : kinds[i].payloads)
+        for (const std::string& payload : payloads)
             pane.SyncClient().NewItem()->Parse(payload);
         pane.SyncClient().Items.front()->State = ItemState::Deleted;
         pane.FillList();
-        EXPECT_EQ(Joined(Rows(pane, true), "\n"), kinds[i].table);
+        EXPECT_EQ(Joined(Rows(pane, true), "\n"), c["rows"] + "\n");
         // The user's choice of column and order wins over the kind's.
         Lines titles = Rows(pane);
         std::sort(titles.rbegin(), titles.rend());
@@ -149,7 +122,7 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
         EXPECT_EQ(Rows(pane), titles);
         // An edit moves its row to where its new title sorts.
         pane.SelectRow(0);
-        AcceptEditor(kTitleBoxes[i], "0");
+        AcceptEditor(box.c_str(), "0");
         pane.EditBtnClick();
         titles = Rows(pane);
         EXPECT_EQ(titles.back().substr(0, 1), "0") << titles.front();
