@@ -15,7 +15,7 @@ namespace {
 
 ScriptedPeer::Handler AcceptEverything() {
     return StoreServer(
-        {}, [](ServerReplyShape& r, const ClientMessage&, int) { r.MaxMsgSize = 150000; });
+        {}, [](ServerReplyShape& r, int) { r.MaxMsgSize = 150000; });
 }
 
 void BM_StoreModifiedContacts(benchmark::State& state) {

@@ -64,11 +64,11 @@ public:
                                       : void(codes[a.substr(eq + 1)] = std::stoi(a.substr(0, eq)));
             }
             store_ = StoreServer(
-                [codes](const ClientCommand& c) {
-                    const auto code = codes.find(c.Source);
+                [codes](const MessagePart& c) {
+                    const auto code = codes.find(c["Item/Source/LocURI"]);
                     return code != codes.end() ? code->second : c.Name == "Add" ? 201 : 200;
                 },
-                [max](ServerReplyShape& r, const ClientMessage&, int) { r.MaxMsgSize = max; });
+                [max](ServerReplyShape& r, int) { r.MaxMsgSize = max; });
         } else if (verb == "client") {
             client_ = KindNamed(rest).MakeClient();
             Configure(*client_, peer_);
@@ -283,9 +283,9 @@ TEST(Load, ManyChangesOfTheSameItemsEndAsAMapOfIdentifiers) {
         got += client->Item(i)->ID + " " + ToUTF8(client->Item(i)->GetTitle()) + ", ";
     EXPECT_EQ(got, expected);
     std::string answered;
-    for (const ClientMessage& m : Messages(peer)) {
-        for (const ClientStatus& s : m.Statuses) {
-            if (s.Cmd == "Delete") answered += s.TargetRef + " " + s.Data + " ";
+    for (const Message& m : Messages(peer)) {
+        for (const MessagePart& s : m) {
+            if (s.Name == "Status" && s["Cmd"] == "Delete") answered += s["TargetRef"] + " " + s["Data"] + " ";
         }
     }
     EXPECT_EQ(answered, deletes);
@@ -296,7 +296,7 @@ TEST(Load, ManyChangesOfTheSameItemsEndAsAMapOfIdentifiers) {
 TEST(Load, SmallServerLimitSplitsTheMap) {
     constexpr long kLimit = 3000;
     // The store server's replies, the first made a load's.
-    ScriptedPeer peer(StoreServer({}, [](ServerReplyShape& r, const ClientMessage&, int index) {
+    ScriptedPeer peer(StoreServer({}, [](ServerReplyShape& r, int index) {
         r.MaxMsgSize = kLimit;
         if (index > 0) return;
         r.AlertCode = "201";
@@ -311,17 +311,15 @@ TEST(Load, SmallServerLimitSplitsTheMap) {
     std::string answered, mapped, expected;
     for (std::size_t i = 0; i < messages.size(); ++i) {
         // Each message answers the reply before it, its header Status first.
-        const auto& statuses = messages[i].Statuses;
-        ASSERT_FALSE(statuses.empty());
-        EXPECT_EQ(statuses.front().Cmd + statuses.front().MsgRef,
-                  "SyncHdr" + std::to_string(i + 1));
-        for (const ClientStatus& s : statuses) {
-            if (s.Cmd == "Add") answered += s.SourceRef + " ";
-            if (s.Cmd == "Alert" && i > 0) {
-                EXPECT_EQ(s.CmdRef, "9");
+        const MessagePart first = Find(messages[i], "Status");
+        EXPECT_EQ(first["Cmd"] + first["MsgRef"], "SyncHdr" + std::to_string(i + 1));
+        for (const MessagePart& s : messages[i]) {
+            if (s.Name == "Status" && s["Cmd"] == "Add") answered += s["SourceRef"] + " ";
+            if (s.Name == "Status" && s["Cmd"] == "Alert" && i > 0) {
+                EXPECT_EQ(s["CmdRef"], "9");
             }
         }
-        for (const auto& [target, source] : messages[i].MapItems)
+        for (const std::string& target : Find(messages[i], "Map").All("MapItem/Target/LocURI"))
             mapped += target + " ";
     }
     for (int i = 1; i <= 60; ++i)
@@ -333,7 +331,7 @@ TEST(Load, SmallServerLimitSplitsTheMap) {
 TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
     constexpr long kLimit = 4000;
     ScriptedPeer server(StoreServer(
-        {}, [](ServerReplyShape& r, const ClientMessage&, int) { r.MaxMsgSize = kLimit; }));
+        {}, [](ServerReplyShape& r, int) { r.MaxMsgSize = kLimit; }));
     auto client = ClientFor(server);
     client->Loaded = true;
     for (int i = 0; i < 40; ++i) {
@@ -346,10 +344,10 @@ TEST(Store, LargeSyncIsSplitUnderTheServerLimit) {
     const auto messages = SplitUnder(server, kLimit);
     ASSERT_GT(messages.size(), 2u);
     std::string sent, expected;
-    for (const ClientMessage& m : messages) {
-        EXPECT_TRUE(m.HasSync);
-        for (const ClientCommand& c : m.Commands)
-            sent += c.Source + " ";
+    for (const Message& m : messages) {
+        EXPECT_FALSE(Find(m, "Sync").Name.empty());
+        for (const MessagePart& c : m)
+            if (c.Name == "Add") sent += c["Item/Source/LocURI"] + " ";
     }
     for (int i = 0; i < 40; ++i)
         expected += "new-" + std::to_string(i) + " ";

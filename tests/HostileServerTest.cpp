@@ -49,7 +49,7 @@ TEST(HostileServer, URLsAreShownWithoutPasswordsAndShortened) {
     client->Load("");
     const auto messages = Messages(peer);
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].Target, "http://127.0.0.1:" + port + "/sync");
+    EXPECT_EQ(Find(messages[0], "SyncHdr")["Target/LocURI"], "http://127.0.0.1:" + port + "/sync");
     for (const RecordedRequest& r : peer.Requests())
         EXPECT_EQ(r.Body.find("secret"), std::string::npos);
 

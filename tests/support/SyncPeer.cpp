@@ -30,19 +30,6 @@ std::string CData(const std::string& text) {
     return out + "]]>";
 }
 
-// The text of the element at `path` below n ("Item/Source/LocURI").
-std::string Child(const pugi::xml_node& n, const char* path) {
-    return n.first_element_by_path(path).text().get();
-}
-
-// Every text and CDATA piece of an element: a payload holding "]]>" comes in two.
-std::string AllText(const pugi::xml_node& n) {
-    std::string text;
-    for (pugi::xml_node c : n.children())
-        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) text += c.value();
-    return text;
-}
-
 }  // namespace
 
 std::string BuildServerReply(const ServerReplyShape& s) {
@@ -149,64 +136,63 @@ std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& c
 
 ScriptedPeer::Handler StoreServer(CodeFor codeFor, AdjustReply adjust) {
     return [codeFor, adjust](const RecordedRequest& request, int index) {
-        const ClientMessage m = ReadClientMessage(request.Body);
-        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
-        if (m.MsgID == "1") {
+        const Message m = PartsOf(request.Body);
+        const std::string msgID = Find(m, "SyncHdr")["MsgID"];
+        const bool final = !Find(m, "Final").Name.empty();
+        ServerReplyShape r = Acknowledgement(std::stoi(msgID));
+        if (msgID == "1") {
             r.HeaderStatus = 212;
             r.AlertStatus = 200;
             r.Alert = true;
             r.AlertCode = "202";
         } else {
             int cmdID = 10;
-            for (const ClientCommand& c : m.Commands) {
+            for (const MessagePart& c : m) {
+                if (c.Name != "Add" && c.Name != "Replace" && c.Name != "Delete") continue;
                 const int code = codeFor ? codeFor(c) : (c.Name == "Add" ? 201 : 200);
-                if (code > 0) r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, code);
+                if (code > 0) r.ExtraBodyXml += StatusXml(cmdID++, msgID, c["CmdID"], c.Name, code);
             }
-            r.Final = m.Final;
-            if (!m.Final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
+            r.Final = final;
+            if (!final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
         }
-        if (adjust) adjust(r, m, index);
+        if (adjust) adjust(r, index);
         return PeerReply{200, BuildServerReply(r), 0};
     };
 }
 
-ClientMessage ReadClientMessage(const std::string& body) {
-    pugi::xml_document doc;
-    if (!doc.load_string(body.c_str())) throw std::runtime_error("client message is not XML");
-    const pugi::xml_node root = doc.child("SyncML");
-    ClientMessage m;
-    m.MsgID = Child(root, "SyncHdr/MsgID");
-    m.SessionID = Child(root, "SyncHdr/SessionID");
-    m.Target = Child(root, "SyncHdr/Target/LocURI");
-    m.Final = static_cast<bool>(root.child("SyncBody").child("Final"));
-    for (pugi::xml_node n : root.child("SyncBody").children()) {
-        const std::string name = n.name();
-        if (name == "Status") {
-            m.Statuses.push_back({Child(n, "CmdID"), Child(n, "MsgRef"), Child(n, "CmdRef"),
-                                  Child(n, "Cmd"), Child(n, "TargetRef"), Child(n, "SourceRef"),
-                                  Child(n, "Data"), Child(n, "Item/Data/Anchor/Next")});
-        } else if (name == "Alert") {
-            m.AlertCodes.push_back(Child(n, "Data"));
-            if (n.first_element_by_path("Item/Meta/Anchor")) {
-                m.AlertLast = Child(n, "Item/Meta/Anchor/Last");
-                m.AlertNext = Child(n, "Item/Meta/Anchor/Next");
-            }
-        } else if (name == "Sync") {
-            m.HasSync = true;
-            for (pugi::xml_node c : n.children()) {
-                const std::string cmd = c.name();
-                if (cmd != "Add" && cmd != "Replace" && cmd != "Delete") continue;
-                m.Commands.push_back({cmd, Child(c, "CmdID"), Child(c, "Item/Source/LocURI"),
-                                      Child(c, "Meta/Type"),
-                                      AllText(c.child("Item").child("Data"))});
-            }
-        } else if (name == "Map") {
-            m.MapCmdIDs.push_back(Child(n, "CmdID"));
-            for (pugi::xml_node item : n.children("MapItem"))
-                m.MapItems.emplace_back(Child(item, "Target/LocURI"), Child(item, "Source/LocURI"));
-        }
+std::string MessagePart::operator[](std::string_view path) const {
+    for (const auto& [at, value] : Values)
+        if (at == path) return value;
+    return {};
+}
+
+std::vector<std::string> MessagePart::All(std::string_view path) const {
+    std::vector<std::string> values;
+    for (const auto& [at, value] : Values)
+        if (at == path) values.push_back(value);
+    return values;
+}
+
+Message PartsOf(const std::string& body) {
+    Message parts;
+    for (std::string line : Flattened(body)) {
+        for (const char* change : {"Sync/Add/", "Sync/Replace/", "Sync/Delete/"})
+            if (line.starts_with(change)) line.erase(0, 5);
+        const std::size_t slash = line.find_first_of("/=");
+        const std::string name = line.substr(0, slash);
+        const std::size_t eq = line.find('=');
+        const std::string path = slash < eq ? line.substr(slash + 1, eq - slash - 1) : "";
+        // A command begins with its CmdID; the header and Final have none.
+        if (parts.empty() || parts.back().Name != name || path == "CmdID") parts.push_back({name, {}});
+        parts.back().Values.emplace_back(path, eq == std::string::npos ? "" : Unescaped(line.substr(eq + 1)));
     }
-    return m;
+    return parts;
+}
+
+MessagePart Find(const Message& message, std::string_view name) {
+    for (const MessagePart& part : message)
+        if (part.Name == name) return part;
+    return {};
 }
 
 RandomSource Sequence(std::deque<std::uint32_t> values) {
@@ -233,20 +219,21 @@ std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
     return client;
 }
 
-std::vector<ClientMessage> Messages(const ScriptedPeer& peer) {
-    std::vector<ClientMessage> messages;
+std::vector<Message> Messages(const ScriptedPeer& peer) {
+    std::vector<Message> messages;
     for (const RecordedRequest& r : peer.Requests())
-        messages.push_back(ReadClientMessage(r.Body));
+        messages.push_back(PartsOf(r.Body));
     return messages;
 }
 
-std::vector<ClientMessage> SplitUnder(const ScriptedPeer& peer, long limit) {
+std::vector<Message> SplitUnder(const ScriptedPeer& peer, long limit) {
     const auto requests = peer.Requests();
-    std::vector<ClientMessage> messages;
+    std::vector<Message> messages;
     for (std::size_t i = 1; i < requests.size(); ++i) {
         EXPECT_LE(requests[i].Body.size(), static_cast<std::size_t>(limit)) << "message " << i + 1;
-        messages.push_back(ReadClientMessage(requests[i].Body));
-        EXPECT_EQ(messages.back().Final, i + 1 == requests.size()) << "message " << i + 1;
+        messages.push_back(PartsOf(requests[i].Body));
+        EXPECT_EQ(Find(messages.back(), "Final").Name.empty(), i + 1 != requests.size())
+            << "message " << i + 1;
     }
     return messages;
 }

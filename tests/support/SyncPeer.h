@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -69,35 +70,29 @@ struct ServerReplyShape {
 // numbered so that every one is different.
 [[nodiscard]] std::string SampleContact(int number);
 
-// A client message as the tests read it.
-struct ClientStatus {
-    std::string CmdID, MsgRef, CmdRef, Cmd, TargetRef, SourceRef, Data, AnchorNext;
+// One command of a client message as the tests read it, with its values by path below it
+// (CmdRef, Item/Source/LocURI), as Flattened gives them.
+struct MessagePart {
+    std::string Name;
+    std::vector<std::pair<std::string, std::string>> Values;
+    // The first value at the path, or "".
+    [[nodiscard]] std::string operator[](std::string_view path) const;
+    // Every value at the path.
+    [[nodiscard]] std::vector<std::string> All(std::string_view path) const;
 };
-struct ClientCommand {
-    std::string Name, CmdID, Source, Type, Data;
-    bool operator==(const ClientCommand&) const = default;
-};
-struct ClientMessage {
-    std::string MsgID;
-    std::string SessionID;
-    std::string AlertLast, AlertNext;
-    bool HasSync = false;
-    std::vector<ClientCommand> Commands;  // the changes inside the Sync
-    std::string Target;
-    bool Final = false;
-    std::vector<ClientStatus> Statuses;
-    std::vector<std::string> AlertCodes;
-    std::vector<std::string> MapCmdIDs;
-    std::vector<std::pair<std::string, std::string>> MapItems;  // target, source
-};
-[[nodiscard]] ClientMessage ReadClientMessage(const std::string& body);
+using Message = std::vector<MessagePart>;
+// The parts of a client message in order: the header (SyncHdr), each command of the body,
+// and the changes inside a Sync after it (Add, Replace, Delete); Final when it is final.
+[[nodiscard]] Message PartsOf(const std::string& body);
+// The first part of the name, or an empty one.
+[[nodiscard]] MessagePart Find(const Message& message, std::string_view name);
 
 // A server for stores: it opens the session (212, Alert 202), gives each change the
 // status `codeFor` gives (by default 201 for an Add, 200 otherwise; 0 for none) and asks
 // for the next message (Alert 222) while the client's lacks Final. `adjust` may change
-// each reply before it is sent; it gets the client's message and its index from 0.
-using CodeFor = std::function<int(const ClientCommand&)>;
-using AdjustReply = std::function<void(ServerReplyShape&, const ClientMessage&, int)>;
+// each reply before it is sent; it gets the index of the request from 0.
+using CodeFor = std::function<int(const MessagePart& change)>;
+using AdjustReply = std::function<void(ServerReplyShape&, int)>;
 [[nodiscard]] ScriptedPeer::Handler StoreServer(CodeFor codeFor = {}, AdjustReply adjust = {});
 
 // A change of the server (Add, Replace, Delete, Copy ...) as XML, naming its item by
@@ -133,11 +128,11 @@ template <class E>
 }
 
 // The client's messages as the peer received them.
-[[nodiscard]] std::vector<ClientMessage> Messages(const ScriptedPeer& peer);
+[[nodiscard]] std::vector<Message> Messages(const ScriptedPeer& peer);
 
 // The client's messages after the first, each checked to be within `limit` bytes and
 // to carry Final only when it is the last.
-[[nodiscard]] std::vector<ClientMessage> SplitUnder(const ScriptedPeer& peer, long limit);
+[[nodiscard]] std::vector<Message> SplitUnder(const ScriptedPeer& peer, long limit);
 
 // A SyncML message as lines "path=value", one per element that holds no other, in the
 // order of the message: the header's under SyncHdr/, each command's under its name

@@ -31,8 +31,7 @@ ScriptedPeer NotesServer(int lateFrom = INT_MAX, int lateTo = INT_MAX,
     return ScriptedPeer([lateFrom, lateTo, extraSync, store = StoreServer()](
                             const RecordedRequest& req, int index) {
         if (index >= lateFrom && index < lateTo) return PeerReply{200, "", 2000};
-        const auto codes = ReadClientMessage(req.Body).AlertCodes;
-        if (std::find(codes.begin(), codes.end(), "201") == codes.end()) return store(req, index);
+        if (Find(PartsOf(req.Body), "Alert")["Data"] != "201") return store(req, index);
         ServerReplyShape r;
         for (const std::string n : {"1", "2", "3"})
             r.Commands.push_back({"Add", "1" + n, "n" + n, VNote({"SUMMARY:Note " + n})});
