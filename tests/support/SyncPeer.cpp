@@ -293,12 +293,4 @@ std::string Unflattened(const std::vector<std::string>& lines) {
     return out.str();
 }
 
-std::string States(const TSMLBase& client) {
-    static const char* const kNames[] = {"Unchanged", "New", "Modified", "Deleted"};
-    std::string text;
-    for (const auto& item : client.Items)
-        text += (text.empty() ? "" : " ") + std::string(kNames[static_cast<int>(item->State)]);
-    return text;
-}
-
 }  // namespace orvanta::test

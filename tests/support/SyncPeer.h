@@ -144,7 +144,5 @@ template <class E>
 // Add or MapItem).
 [[nodiscard]] std::string Unflattened(const std::vector<std::string>& lines);
 
-// The states of a client's items in one line, such as "New Unchanged Deleted".
-[[nodiscard]] std::string States(const TSMLBase& client);
 
 }  // namespace orvanta::test
