@@ -22,6 +22,7 @@
 #include "kinds/ContSyncML.h"
 #include "replica/Replica.h"
 #include "replica/Schema.h"
+#include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/ReplicaCase.h"
 #include "support/ReplicaSupport.h"
@@ -33,18 +34,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kCases = fs::path(ORVANTA_TEST_DATA) / "replica";
 const StoreKey kKey{"http://sync.example/sync", "anna", "card", "card"};
 
 class ReplicaCase : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(ReplicaCase, GivesTheExpectedOutput) {
     const TempFolder dir;
-    TReplicaCase(dir.Path()).Check(GetParam());
+    TReplicaCase replica(dir.Path());
+    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
+                         return replica.Run(line);
+                     }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(CaseFiles(kCases)),
-                         [](const auto& info) { return CaseName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(CaseFiles("replica", ".case")),
+                         [](const auto& info) { return TestName(info.param.stem().string()); });
 
 mode_t ModeOf(const fs::path& path) {
     struct stat st {};

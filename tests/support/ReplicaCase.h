@@ -13,18 +13,9 @@
 
 namespace orvanta::test {
 
-// Cases as files: a script of commands, each with the output expected of it indented
-// under it, and comments ("#"). The runner writes the transcript anew and compares it;
-// ORVANTA_UPDATE_CASES=1 writes it into the file instead (read every change before
-// committing it).
-
-// Bytes as one token: printable ASCII as it is, \xHH for the rest (and for "\").
+// Bytes as one token: printable ASCII as it is, \xHH for the rest (and for "\"); read
+// back by Unescaped.
 [[nodiscard]] std::string Escape(std::string_view bytes);
-[[nodiscard]] std::string Unescape(const std::string& token);
-
-// The *.case files of a folder, in name order, and a test name for each.
-[[nodiscard]] std::vector<std::filesystem::path> CaseFiles(const std::filesystem::path& dir);
-[[nodiscard]] std::string CaseName(const std::filesystem::path& file);
 
 // Runs one case's commands against a replica in a folder of its own. The commands:
 // offline edits (add PAYLOAD..., replace LUID PAYLOAD, delete LUID, resolve ID
@@ -42,11 +33,8 @@ public:
     TReplicaCase(const TReplicaCase&) = delete;
     TReplicaCase& operator=(const TReplicaCase&) = delete;
 
-    // The output of one command; a failure is one line, "! " and its message.
-    std::vector<std::string> Run(const std::vector<std::string>& words);
-    // The case file run afresh: its commands and comments as they are, each command's
-    // output indented under it. EXPECTs it to be the file, or writes it (see above).
-    void Check(const std::filesystem::path& file);
+    // The output of one command line; a failure is one line, "! " and its message.
+    std::vector<std::string> Run(const std::string& line);
 
 protected:
     // Runs a command of the subclass; false for one it does not know.
