@@ -215,9 +215,13 @@ private:
         } catch (const Failure& failure) {
             result.push_back(std::string("! ") + failure.what());
         }
+        // The server's limit binds the messages after the first.
         int n = 0;
-        for (const RecordedRequest& request : peer.Requests())
-            Out("> " + std::to_string(++n) + ": " + Render(request.Body));
+        const auto limit = static_cast<std::size_t>(script_.MaxMsgSize);
+        for (const RecordedRequest& request : peer.Requests()) {
+            const bool over = ++n > 1 && limit > 0 && request.Body.size() > limit;
+            Out("> " + std::to_string(n) + ": " + Render(request.Body) + (over ? " | OVER THE LIMIT" : ""));
+        }
         for (std::string& line : result) {
             // The peer's port changes from run to run.
             for (auto at = line.find(peer.Url()); at != std::string::npos; at = line.find(peer.Url()))

@@ -118,15 +118,6 @@ std::string SampleContact(int i) {
     return text;
 }
 
-std::string CommandXml(const std::string& name, int cmdID, const std::string& source,
-                       const std::string& target, const std::string& data) {
-    std::string x = "<" + name + "><CmdID>" + std::to_string(cmdID) + "</CmdID><Item>";
-    if (!source.empty()) x += "<Source><LocURI>" + source + "</LocURI></Source>";
-    if (!target.empty()) x += "<Target><LocURI>" + target + "</LocURI></Target>";
-    if (!data.empty()) x += "<Data><![CDATA[" + data + "]]></Data>";
-    return x + "</Item></" + name + ">";
-}
-
 std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
                       const std::string& cmd, int code) {
     return "<Status><CmdID>" + std::to_string(cmdID) + "</CmdID><MsgRef>" + msgRef +
@@ -223,18 +214,6 @@ std::vector<Message> Messages(const ScriptedPeer& peer) {
     std::vector<Message> messages;
     for (const RecordedRequest& r : peer.Requests())
         messages.push_back(PartsOf(r.Body));
-    return messages;
-}
-
-std::vector<Message> SplitUnder(const ScriptedPeer& peer, long limit) {
-    const auto requests = peer.Requests();
-    std::vector<Message> messages;
-    for (std::size_t i = 1; i < requests.size(); ++i) {
-        EXPECT_LE(requests[i].Body.size(), static_cast<std::size_t>(limit)) << "message " << i + 1;
-        messages.push_back(PartsOf(requests[i].Body));
-        EXPECT_EQ(Find(messages.back(), "Final").Name.empty(), i + 1 != requests.size())
-            << "message " << i + 1;
-    }
     return messages;
 }
 

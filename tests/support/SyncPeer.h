@@ -95,12 +95,6 @@ using CodeFor = std::function<int(const MessagePart& change)>;
 using AdjustReply = std::function<void(ServerReplyShape&, int)>;
 [[nodiscard]] ScriptedPeer::Handler StoreServer(CodeFor codeFor = {}, AdjustReply adjust = {});
 
-// A change of the server (Add, Replace, Delete, Copy ...) as XML, naming its item by
-// Source and Target where they are not empty, with the payload unless it is empty.
-[[nodiscard]] std::string CommandXml(
-    const std::string& name, int cmdID, const std::string& source, const std::string& target,
-    const std::string& data = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Name;Given;;;\r\nEND:VCARD\r\n");
-
 // A Status of the server, as XML to put into ServerReplyShape::ExtraBodyXml.
 [[nodiscard]] std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
                                     const std::string& cmd, int code);
@@ -129,10 +123,6 @@ template <class E>
 
 // The client's messages as the peer received them.
 [[nodiscard]] std::vector<Message> Messages(const ScriptedPeer& peer);
-
-// The client's messages after the first, each checked to be within `limit` bytes and
-// to carry Final only when it is the last.
-[[nodiscard]] std::vector<Message> SplitUnder(const ScriptedPeer& peer, long limit);
 
 // A SyncML message as lines "path=value", one per element that holds no other, in the
 // order of the message: the header's under SyncHdr/, each command's under its name
