@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 
+#include "engine/SyncMLMessage.h"
 #include "formats/DateTime.h"
 #include "formats/Failure.h"
 #include "formats/PayloadZones.h"
@@ -183,6 +184,28 @@ const std::map<std::string, Operation> kOperations = {
      }},
     {"posix", [](const Args& a) { return std::string(PosixTimeZone(a[0]) ? "a rule" : "none"); }},
     {"tzid", [](const Args& a) { return TzidOf(a[0]); }},
+    // A text written into a message as an element, a Meta value, a LocURI and CDATA, and
+    // read back in that order; the size the writer gave before closing must be exact.
+    {"message",
+     [](const Args& a) {
+         TMessageWriter message;
+         message.Start();
+         message.Open("Add");
+         message.Element("Text", a[0]);
+         message.Meta("Type", a[0]);
+         message.Open("Item");
+         message.LocURI("Source", a[0]);
+         message.CData("Data", a[0]);
+         const std::size_t counted = message.Size();
+         std::string written = message.Finish();
+         pugi::xml_document reply;
+         ParseReply(reply, written);
+         const pugi::xml_node add = Child(reply.document_element(), "Add");
+         std::string read;
+         for (const char* path : {"Text", "Meta/Type", "Item/Source/LocURI", "Item/Data"})
+             read += (read.empty() ? "" : " | ") + Text(Path(add, path));
+         return counted == written.size() ? read : read + " (counted " + std::to_string(counted) + ")";
+     }},
 };
 
 // Every line of the tables in tests/data/formats: "OPERATION ARGUMENT [| MORE] =>
