@@ -22,6 +22,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/SyncExchange.h"
@@ -55,13 +56,14 @@ bool IsChange(const MessagePart& part) {
 }
 
 // One client message in a line, its parts in order: its Statuses (command, CmdRef, item,
-// code, anchor), its Alerts, its Sync with the changes in it, its Map, Final.
+// code, anchor), its Alerts, its Sync ("of N": the count of changes it announces) with
+// the changes in it, its Map, Final.
 std::string Render(const std::string& body) {
     std::vector<std::string> parts;
     std::string previous;  // the name of the part before
     for (const MessagePart& p : PartsOf(body)) {
-        const bool more = p.Name == previous;
-        previous = p.Name;
+        const std::string before = std::exchange(previous, p.Name);
+        const bool more = p.Name == before;
         if (p.Name == "Status") {
             const std::string cmd = p["Cmd"];
             const bool item = cmd != "SyncHdr" && cmd != "Alert" && cmd != "Sync";
@@ -76,10 +78,11 @@ std::string Render(const std::string& body) {
                             (code == "222" ? "" : " last '" + p["Item/Meta/Anchor/Last"] +
                                                       "' next " + p["Item/Meta/Anchor/Next"]));
         } else if (p.Name == "Sync") {
-            parts.push_back("Sync");
+            const std::string count = p["NumberOfChanges"];
+            parts.push_back(count.empty() ? "Sync" : "Sync of " + count);
         } else if (IsChange(p)) {
             const std::string data = p["Item/Data"];
-            parts.back() += std::string(parts.back() == "Sync" ? ": " : ", ") + p.Name + " " +
+            parts.back() += std::string(before == "Sync" ? ": " : ", ") + p.Name + " " +
                             p["Item/Source/LocURI"] + (data.empty() ? "" : " " + Escape(data));
         } else if (p.Name == "Map") {
             std::string map = "Map:";
