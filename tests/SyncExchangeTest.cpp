@@ -218,11 +218,13 @@ private:
         } catch (const Failure& failure) {
             result.push_back(std::string("! ") + failure.what());
         }
-        // The server's limit binds the messages after the first.
+        // The server's limit binds each session's messages after the first.
         int n = 0;
         const auto limit = static_cast<std::size_t>(script_.MaxMsgSize);
         for (const RecordedRequest& request : peer.Requests()) {
-            const bool over = ++n > 1 && limit > 0 && request.Body.size() > limit;
+            ++n;
+            const bool over = limit > 0 && request.Body.size() > limit &&
+                              Find(PartsOf(request.Body), "SyncHdr")["MsgID"] != "1";
             Out("> " + std::to_string(n) + ": " + Render(request.Body) + (over ? " | OVER THE LIMIT" : ""));
         }
         for (std::string& line : result) {
