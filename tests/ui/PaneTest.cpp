@@ -293,8 +293,8 @@ TEST_F(Panes, OneAccountForAllPanesItsPasswordOnlyInTheKeyring) {
     notes().PasswordEd->setText("geheim-42");
     notes().CheckBox1->click();
     notes().ProxyEd->setText("proxy.local");
-    notes().PortEd->setValue(3128);
     notes().CAFileEd->setText("/etc/ca.pem");
+    notes().PortEd->setValue(3128);  // last: the port alone spreads it
     Tab(0).DSEd->setText("calendar2");
     const auto expected = [&](const QString& password) {
         QString text;
