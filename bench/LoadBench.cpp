@@ -18,7 +18,7 @@
 #include "kinds/ContSyncML.h"
 #include "ForkedPeer.h"
 #include "support/ScriptedPeer.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 
 using namespace orvanta;
 using namespace orvanta::test;

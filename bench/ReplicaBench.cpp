@@ -19,7 +19,7 @@
 #include "kinds/ContSyncML.h"
 #include "replica/Replica.h"
 #include "support/ReplicaSupport.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 
 using namespace orvanta;
 using namespace orvanta::test;

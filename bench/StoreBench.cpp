@@ -6,7 +6,7 @@
 
 #include "ForkedPeer.h"
 #include "kinds/ContSyncML.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 
 using namespace orvanta;
 using namespace orvanta::test;
@@ -15,7 +15,7 @@ namespace {
 
 ScriptedPeer::Handler AcceptEverything() {
     return StoreServer(
-        {}, [](ServerReplyShape& r, const ClientMessage&, int) { r.MaxMsgSize = 150000; });
+        {}, [](ServerReplyShape& r, int) { r.MaxMsgSize = 150000; });
 }
 
 void BM_StoreModifiedContacts(benchmark::State& state) {

@@ -394,8 +394,10 @@ void TSyncSession::SendQueued(TOutbox& out, bool final, const std::function<void
                 --cmdID_;
                 full = true;
             } else {
+                // The header's Status comes anew with every reply: a message that holds
+                // only that has moved nothing, and the next would be the same.
+                if (out.Statuses.front().Cmd != "SyncHdr") ++placed;
                 out.Statuses.pop_front();
-                ++placed;
             }
         }
         for (TContainer& c : out.Containers) {

@@ -1,19 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
+#include <ranges>
+#include <regex>
+#include <sstream>
 
+#include "engine/SyncMLMessage.h"
 #include "formats/DateTime.h"
 #include "formats/Failure.h"
 #include "formats/PayloadZones.h"
 #include "formats/SyncMLItem.h"
 #include "formats/TextCodec.h"
 #include "formats/TimeZoneRule.h"
-#include "support/LoadHarness.h"
+#include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/Scaling.h"
 
@@ -22,87 +28,226 @@ namespace {
 
 using namespace std::string_literals;
 using test::At;
-using test::FailureOf;
 using test::kCentralEurope;
 using test::Lines;
 
 // A bare item over a given payload, for the line operations of the base.
 class PlainItem : public TSMLItem {
 public:
-    explicit PlainItem(const std::vector<std::string>& lines, int startLine = 0) {
-        Lines = ItemLines(lines);
+    explicit PlainItem(ItemLines lines, int startLine = 0) {
+        Lines = std::move(lines);
         StartLine = startLine;
     }
     WideString GetTitle() const override { return {}; }
     void SetTitle(const WideString&) override {}
 };
 
-// Bytes that are not well-formed UTF-8 read as Latin-1, the whole value alike.
-TEST(TextCodec, UTF8OrLatin1) {
-    const std::tuple<std::string, WideString, bool> cases[] = {
-        {"a\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80z", u"a\u00FC\u20AC\U0001F600z", true},
-        {"ABCDEFGHIJKLMNOP\xC3\xBC", u"ABCDEFGHIJKLMNOP\u00FC", true},
-        {"M\xFCller", u"M\u00FCller", false},
-        {"\xC3", u"\u00C3", false},                                  // no continuation
-        {"\xC0\xAF", u"\u00C0\u00AF", false},                        // overlong
-        {"\xED\xA0\x80", u"\u00ED\u00A0\u0080", false},              // encoded surrogate
-        {"\xF4\x90\x80\x80", u"\u00F4\u0090\u0080\u0080", false},    // above U+10FFFF
-        {"ABCDEFGHIJKLMNOP\xFC", u"ABCDEFGHIJKLMNOP\u00FC", false},  // after whole ASCII words
-        {"ABCDEFG\xC3\xBC\xC3", u"ABCDEFG\u00C3\u00BC\u00C3", false},
-    };
-    for (const auto& [bytes, text, wellFormed] : cases) {
-        EXPECT_EQ(IsWellFormedUTF8(bytes), wellFormed) << bytes;
-        EXPECT_EQ(FromUTF8(bytes), text) << bytes;
-        if (wellFormed) {
-            EXPECT_EQ(ToUTF8(text), bytes);
-        }
-    }
-    // Unpaired surrogates are written as U+FFFD.
-    EXPECT_EQ(ToUTF8(u"a\xD800z\xDC00"), "a\xEF\xBF\xBDz\xEF\xBF\xBD");
+// A local moment as the tables write it, "2024-01-15T08:30:00".
+std::string Iso(TDateTime local) {
+    const DateTimeParts p = DecodeDateTime(local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day,
+                  p.Hour, p.Minute, p.Second);
+    return text;
 }
 
-// Quoted-printable both ways; some texts are only written, some only read.
-TEST(TextCodec, QuotedPrintable) {
-    enum Way { Both, Write, Read };
-    const std::tuple<std::string, std::string, Way> cases[] = {
-        {"a b", "a=20b", Both},
-        {"", "", Both},
-        {"x=y", "x=3Dy", Both},
-        {"\xC3\xBC", "=C3=BC", Both},
-        {"\x7F\x01", "=7F=01", Both},
-        {"one\ntwo", "one=0Atwo", Both},
-        {"a\tb\t", "a\tb=09", Both},
-        // A full stop opening a segment of 70 characters is escaped.
-        {".dot", "=2Edot", Both},
-        {"a.b", "a.b", Both},
-        {"line\n.next", "line=0A=2Enext", Both},
-        {std::string(70, 'x') + ".", std::string(70, 'x') + "=2E", Both},
-        {std::string(69, 'x') + ".", std::string(69, 'x') + ".", Both},
-        {"one\rtwo\r\nthree\r\n", "one=0Atwo=0Athree=0A", Write},
-        {"\xC3\xBC", "=c3=BC", Read},
-        {"softbreak", "soft=\r\nbre=\nak", Read},
-        {"tail", "tail  ", Read},
-        {"x", "x=", Read},
-        {"a=zz", "a=zz", Read},
-    };
-    for (const auto& [value, encoded, way] : cases) {
-        if (way != Read) {
-            EXPECT_EQ(EncodeQP(value), encoded) << value;
-        }
-        if (way != Write) {
-            EXPECT_EQ(DecodeQP(encoded), value) << encoded;
-        }
-    }
+// A local moment from a table: ISO 8601 text, or a day number.
+TDateTime Moment(const std::string& text) {
+    return text.find_first_of("T-") != std::string::npos ? TextToDateTime(text) : std::stod(text);
 }
 
-TEST(TextCodec, Base64) {
-    const std::pair<std::string, std::string> cases[] = {{"", ""},
-                                                         {":", "Og=="},
-                                                         {"ab", "YWI="},
-                                                         {"user:pass", "dXNlcjpwYXNz"},
-                                                         {"\xFF\xFE\xFD\xFC", "//79/A=="}};
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(EncodeBase64(in), out);
+template <class Range>
+std::string Bracketed(const Range& parts) {
+    std::string out;
+    for (const auto& part : parts)
+        ((out += '[') += part) += ']';
+    return out;
+}
+
+// The client's TZ variable set to `value` while it lives.
+class ScopedTZ {
+public:
+    explicit ScopedTZ(const std::string& value) {
+        if (const char* tz = std::getenv("TZ")) saved_ = tz;
+        setenv("TZ", value.c_str(), 1);
+    }
+    ~ScopedTZ() { saved_ ? setenv("TZ", saved_->c_str(), 1) : unsetenv("TZ"); }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+using Args = std::vector<std::string>;
+using Operation = std::function<std::string(const Args&)>;
+
+// The operations the tables of tests/data/formats name, each from its arguments to the
+// text it is compared by.
+const std::map<std::string, Operation> kOperations = {
+    {"utf8",
+     [](const Args& a) {
+         return (IsWellFormedUTF8(a[0]) ? "well-formed: " : "not UTF-8: ") + ToUTF8(FromUTF8(a[0]));
+     }},
+    {"utf16",
+     [](const Args& a) {
+         WideString units;
+         for (std::size_t i = 0; i + 1 < a[0].size(); i += 2)
+             units += static_cast<char16_t>(static_cast<unsigned char>(a[0][i]) |
+                                            static_cast<unsigned char>(a[0][i + 1]) << 8);
+         return ToUTF8(units);
+     }},
+    {"qp",
+     [](const Args& a) {
+         const std::string encoded = EncodeQP(a[0]);
+         const std::string back = DecodeQP(encoded);
+         return back == a[0] ? encoded : encoded + " (reads back as " + back + ")";
+     }},
+    {"qp-encode", [](const Args& a) { return EncodeQP(a[0]); }},
+    {"qp-decode", [](const Args& a) { return DecodeQP(a[0]); }},
+    {"base64", [](const Args& a) { return EncodeBase64(a[0]); }},
+    {"property",
+     [](const Args& a) {
+         const std::string name = GetPropertyName(a[0]);
+         return name + " | " + GetPropertyParamText(a[0]) + " | " +
+                ToUTF8(GetPropertyValue(a[0])) +
+                (PropertyNameIs(a[0], name) ? "" : " (the name does not match)");
+     }},
+    {"name-is",
+     [](const Args& a) { return std::string(PropertyNameIs(a[0], a[1]) ? "true" : "false"); }},
+    {"value",
+     [](const Args& a) { return ToUTF8(GetPropertyValue(a[0], std::stoi(a[1]), a.size() > 2)); }},
+    {"fields",
+     [](const Args& a) {
+         std::vector<WideString> read(8, u"-");
+         std::array<WideString*, 8> into;
+         for (std::size_t k = 0; k < read.size(); ++k)
+             into[k] = &read[k];
+         ReadPropertyValues(a[0], false, into);
+         std::string out;
+         for (const WideString& field : read)
+             out += field == u"-" ? "-" : "[" + ToUTF8(field) + "]";
+         return out;
+     }},
+    {"find",
+     [](const Args& a) {
+         ParamList params;
+         for (const auto part : std::views::split(a[2], ','))
+             params.emplace_back(part.begin(), part.end());
+         if (a[2] == "-") params = {""};
+         const PlainItem item(SplitPayloadLines(a[0]), std::stoi(a[3]));
+         return std::to_string(item.FindProperty(a[1], params));
+     }},
+    {"split", [](const Args& a) { return Bracketed(SplitPayloadLines(a[0])); }},
+    {"unfold",
+     [](const Args& a) {
+         ItemLines lines = SplitPayloadLines(a[0]);
+         UnfoldLines(lines);
+         // Written back and read again, the lines stay as they are.
+         std::string written;
+         for (const std::string_view line : lines)
+             (written += line) += "\r\n";
+         ItemLines again = SplitPayloadLines(written);
+         UnfoldLines(again);
+         return Bracketed(lines) + (again == lines ? "" : " (read again: " + Bracketed(again) + ")");
+     }},
+    {"duration", [](const Args& a) { return DurationToText(std::stod(a[0]) / 86400); }},
+    {"moment",
+     [](const Args& a) {
+         ScopedTimeZone zone(a[0]);
+         const TDateTime local = Moment(a[1]);
+         const std::string moment = MomentToText(local);
+         const bool same = std::abs(TextToDateTime(moment) - local) < 1e-6;
+         return moment + " | " + DateTimeToText(local) + (same ? "" : " (reads back otherwise)");
+     }},
+    {"datetime-text", [](const Args& a) { return DateTimeToText(Moment(a[0])); }},
+    {"date", [](const Args& a) { return DateToText(Moment(a[0])); }},
+    {"reads", [](const Args& a) { return Iso(TextToDateTime(a[0])); }},
+    {"reads-duration",
+     [](const Args& a) { return std::to_string(std::lround(TextToDateTime(a[0]) * 86400)); }},
+    {"reads-date", [](const Args& a) { return Iso(ParseDateText(a[0])).substr(0, 10); }},
+    {"offset",
+     [](const Args& a) {
+         ScopedTimeZone zone(a[0]);
+         return std::to_string(LocalOffsetMinutes(Moment(a[1])));
+     }},
+    {"to-utc",
+     [](const Args& a) {
+         ScopedTimeZone zone(a[0]);
+         const TDateTime local = Moment(a[1]);
+         const bool same = std::abs(UTCToLocal(LocalToUTC(local)) - local) < 1e-6;
+         return Iso(LocalToUTC(local)) + (same ? "" : " (back otherwise)");
+     }},
+    {"tz",
+     [](const Args& a) {
+         ScopedTZ tz(a[0]);
+         return std::to_string(LocalOffsetMinutes(At(2024, 1, 15, 12))) + " " +
+                std::to_string(LocalOffsetMinutes(At(2024, 7, 15, 12)));
+     }},
+    {"posix", [](const Args& a) { return std::string(PosixTimeZone(a[0]) ? "a rule" : "none"); }},
+    {"tzid", [](const Args& a) { return TzidOf(a[0]); }},
+    // A text written into a message as an element, a Meta value, a LocURI and CDATA, and
+    // read back in that order; the size the writer gave before closing must be exact.
+    {"message",
+     [](const Args& a) {
+         TMessageWriter message;
+         message.Start();
+         message.Open("Add");
+         message.Element("Text", a[0]);
+         message.Meta("Type", a[0]);
+         message.Open("Item");
+         message.LocURI("Source", a[0]);
+         message.CData("Data", a[0]);
+         const std::size_t counted = message.Size();
+         std::string written = message.Finish();
+         pugi::xml_document reply;
+         ParseReply(reply, written);
+         const pugi::xml_node add = Child(reply.document_element(), "Add");
+         std::string read;
+         for (const char* path : {"Text", "Meta/Type", "Item/Source/LocURI", "Item/Data"})
+             read += (read.empty() ? "" : " | ") + Text(Path(add, path));
+         return counted == written.size() ? read : read + " (counted " + std::to_string(counted) + ")";
+     }},
+};
+
+// Every line of the tables in tests/data/formats: "OPERATION ARGUMENT [| MORE] =>
+// EXPECTED", escapes as Unescaped reads them; a failure gives "! message". Local moments
+// are read in Central European time unless the case names a zone (or the TZ variable). "{sydney copy}" is a
+// copy of a zone file outside the zone folder.
+TEST(FormatTables, EveryCaseGivesItsResult) {
+    const std::string copy = ::testing::TempDir() + "orvanta-zone-copy";
+    std::filesystem::copy_file("/usr/share/zoneinfo/Australia/Sydney", copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    int cases = 0;
+    for (const auto& path : test::CaseFiles("formats", ".txt")) {
+        std::istringstream in(test::ReadFile(path));
+        int number = 0;
+        for (std::string line; std::getline(in, line);) {
+            ++number;
+            const std::size_t arrow = line.find(" =>");
+            if (line.empty() || line.starts_with('#') || arrow == std::string::npos) continue;
+            const std::string left = std::regex_replace(line.substr(0, arrow), std::regex(R"(\{sydney copy\})"), copy);
+            const std::string op = left.substr(0, left.find(' '));
+            Args args;
+            std::string rest = left.size() > op.size() ? left.substr(op.size() + 1) : "";
+            for (std::size_t bar; (bar = rest.find(" | ")) != std::string::npos;) {
+                args.push_back(test::Unescaped(rest.substr(0, bar)));
+                rest.erase(0, bar + 3);
+            }
+            args.push_back(test::Unescaped(rest));
+            std::optional<ScopedTimeZone> zone;
+            if (op != "tz") zone.emplace(kCentralEurope);  // the TZ variable decides there
+            std::string got;
+            try {
+                got = kOperations.at(op)(args);
+            } catch (const Failure& failure) {
+                got = std::string("! ") + failure.what();
+            }
+            const std::string expected = line.substr(std::min(arrow + 4, line.size()));
+            EXPECT_EQ(got, test::Unescaped(expected))
+                << path.filename().string() << ":" << number << ": " << line;
+            ++cases;
+        }
+    }
+    EXPECT_GT(cases, 150);  // every table was read
 }
 
 // Work on a line grows with the line, ten times the input taking about ten times the
@@ -142,133 +287,6 @@ TEST(PropertyLines, WorkScalesWithTheLine) {
     }
 }
 
-// The name, the parameters (without the encoding and character set the writers add) and
-// the decoded value of a line.
-TEST(PropertyLines, NamesParamsAndValues) {
-    const std::tuple<std::string, std::string, std::string, WideString> cases[] = {
-        {"tel;WORK;VOICE;ENCODING=QUOTED-PRINTABLE:1", "TEL", "WORK;VOICE", u"1"},
-        {"EMAIL;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:x", "EMAIL", "", u"x"},
-        {"no colon here", "", "", u"no colon here"},
-        {"X;no colon here", "", "", u"X;no colon here"},
-        {"NOTE:a;b", "NOTE", "", u"a;b"},
-        // A cut that leaves text glued to the name: that text is no parameter.
-        {"NOTE;CHARSET=UTF-8ABC;TYPE=1:x", "NOTE", "TYPE=1", u"x"},
-        {"NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8;X;CHARSET=UTF-8;X:v", "NOTE", "X;X", u"v"},
-        {"NOTE;ENCODING=QUOTED-PRINTABLE;:one=0D=0Atwo", "NOTE", "", u"one\r\ntwo"},
-        {"FN;ENCODING=QUOTED-PRINTABLE:J=FCrgen", "FN", "", u"J\u00FCrgen"},
-        {"X-EMOJI:\xF0\x9F\x8E\x89", "X-EMOJI", "", u"\U0001F389"},
-        // Only the head says how a value is encoded, in any letter case.
-        {"NOTE:see QUOTED-PRINTABLE a=3Db", "NOTE", "", u"see QUOTED-PRINTABLE a=3Db"},
-        {"NOTE;encoding=quoted-printable:a=3Db", "NOTE", "encoding=quoted-printable", u"a=b"},
-    };
-    for (const auto& [line, name, params, value] : cases) {
-        EXPECT_EQ(GetPropertyName(line), name) << line;
-        EXPECT_TRUE(PropertyNameIs(line, name)) << line;
-        EXPECT_EQ(GetPropertyParamText(line), params) << line;
-        EXPECT_EQ(GetPropertyValue(line), value) << line;
-    }
-    EXPECT_FALSE(PropertyNameIs("TELX:1", "TEL"));
-    EXPECT_FALSE(PropertyNameIs("TEL;no colon", "TEL"));
-    EXPECT_EQ(GetPropertyValue("NOTE:a\\nb\\,c", -1, true), u"a\nb,c");
-    EXPECT_EQ(GetDateTimeValue("DTSTART:"), 0);
-}
-
-// The fields of a structured value are cut before decoding: an encoded ";" stays inside
-// its field, and an escape that decoding reveals is still one.
-TEST(PropertyLines, Fields) {
-    const std::pair<std::string, std::vector<WideString>> cases[] = {
-        {"N:A;B C;;;", {u"A", u"B C", u"", u"", u""}},
-        {"N:one", {u"one"}},
-        {"ADR;ENCODING=QUOTED-PRINTABLE:;;a=3Bb;c\\;d;", {u"", u"", u"a;b", u"c;d", u""}},
-        {"N;ENCODING=QUOTED-PRINTABLE:x=5C=3By;z", {u"x;y", u"z"}},
-        {"N:a\\\\;b", {u"a\\", u"b"}},
-    };
-    for (const auto& [line, fields] : cases) {
-        std::vector<WideString> read(8, u"unread");
-        std::array<WideString*, 8> into;
-        for (std::size_t k = 0; k < read.size(); ++k)
-            into[k] = &read[k];
-        ReadPropertyValues(line, false, into);
-        std::vector<WideString> expected = fields;
-        expected.resize(read.size(), u"unread");  // texts beyond the fields stay as they are
-        EXPECT_EQ(read, expected) << line;
-    }
-    EXPECT_EQ(GetPropertyValue("N:A;B C;;;", 1), u"B C");
-    EXPECT_EQ(GetPropertyValue("N:A;B C;;;", 9), u"");
-}
-
-// FindProperty looks at the item's own block only, and selects by parameters: none
-// given, any line; {""}, a line without parameters; else a line with all of them.
-TEST(PropertyLines, FindProperty) {
-    const Lines event = {"BEGIN:VCALENDAR",   "BEGIN:VEVENT", "BEGIN:VALARM",
-                         "DESCRIPTION:alarm", "END:VALARM",   "DESCRIPTION:event",
-                         "END:VEVENT",        "END:VCALENDAR"};
-    const std::tuple<Lines, std::string, ParamList, int> cases[] = {
-        {event, "DESCRIPTION", {}, 5},
-        {event, "BEGIN", {}, -1},
-        {event, "END", {}, -1},
-        {{"BEGIN:VCARD", "VERSION:2.1", "TEL:1"}, "TEL", {}, 2},
-        {{"BEGIN:VCARD"}, "TEL", {}, -1},
-        {{"X", "EMAIL:x"}, "EMAIL", {""}, 1},
-        {{"X", "EMAIL;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:x"}, "EMAIL", {""}, 1},
-        {{"X", "EMAIL;INTERNET:x"}, "EMAIL", {""}, -1},
-        {{"X", "EMAIL;INTERNET:x"}, "EMAIL", {}, 1},
-        {{"X", "TEL;FAX;WORK:1"}, "TEL", {"WORK", "FAX"}, 1},
-        {{"X", "TEL;WORK;FAX;VOICE:1"}, "TEL", {"WORK", "FAX"}, 1},
-        {{"X", "TEL;WORK:1"}, "TEL", {"WORK", "FAX"}, -1},
-        {{"X", "TEL;work;fax:1"}, "TEL", {"WORK", "FAX"}, -1},
-    };
-    for (const auto& [lines, name, params, found] : cases) {
-        const PlainItem item(lines, lines == event ? 1 : 0);
-        EXPECT_EQ(item.FindProperty(name, params), found) << lines.back() << " " << name;
-    }
-}
-
-TEST(PropertyLines, SetPropertyReplacesOrInsertsAfterTheStartLine) {
-    PlainItem item(
-        {"BEGIN:VCARD", "VERSION:2.1", "TEL;HOME:123", "X-UNKNOWN;A=b:keep me", "END:VCARD"}, 1);
-    item.State = ItemState::Unchanged;
-    item.SetProperty("TEL", {""}, u"555");
-    EXPECT_EQ(item.State, ItemState::Modified);
-    item.SetProperty("TEL", {"WORK", "FAX"}, u"777");
-    item.SetProperty("TEL", {"HOME"}, u"124");
-    item.SetProperty("DTSTART", {}, u"20240115", "DTSTART;VALUE=DATE");
-    item.SetProperty("DTSTART", {}, u"20240116T080000Z");
-    item.SetProperty("NOTE", {}, u"");
-    item.SetPropertyQP("SUMMARY", {}, u"a b\r\n\u00FC \U0001F600");
-    EXPECT_EQ(
-        item.Lines,
-        (Lines{"BEGIN:VCARD", "VERSION:2.1",
-               "SUMMARY;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=20b=0A=C3=BC=20=F0=9F=98=80",
-               "NOTE:", "DTSTART:20240116T080000Z", "TEL;WORK;FAX:777", "TEL:555", "TEL;HOME:124",
-               "X-UNKNOWN;A=b:keep me", "END:VCARD"}));
-    EXPECT_EQ(GetPropertyValue(item.Lines[2]), u"a b\n\u00FC \U0001F600");
-    // A change marks an unchanged item modified; new and deleted ones stay as they are.
-    for (const ItemState state : {ItemState::New, ItemState::Modified, ItemState::Deleted}) {
-        item.State = state;
-        item.SetPropertyQP("BODY", {}, u"x");
-        EXPECT_EQ(item.State, state);
-    }
-}
-
-TEST(PayloadLines, CuttingAndJoining) {
-    const std::pair<std::string, Lines> cases[] = {
-        {"A\r\nB\r\n", {"A", "B"}},
-        {"A\nB", {"A", "B"}},
-        {"A\rB\r", {"A", "B"}},
-        {"A\r\n\r\nB", {"A", "", "B"}},
-        {"", {}},
-        {"A\r\nB\0C\r\nD"s, {"A", "B\0C"s, "D"}},  // a NUL is carried, not an end
-        {"A\n\rB", {"A", "", "B"}},
-        {"A\r\rB\nC", {"A", "", "B", "C"}},
-        {"\r\n", {""}},
-        {"A", {"A"}},
-    };
-    for (const auto& [text, lines] : cases)
-        EXPECT_EQ(SplitPayloadLines(text), lines) << text;
-    EXPECT_EQ(PlainItem({"A", "", "B"}).GetText(), "A\r\n\r\nB\r\n");
-}
-
 // The edits of an item's lines keep every other line as it was: each step is done to the
 // lines and to a plain list alike, and the two must agree after it.
 TEST(PayloadLines, EditsKeepTheOtherLines) {
@@ -297,212 +315,6 @@ TEST(PayloadLines, EditsKeepTheOtherLines) {
         step();
         EXPECT_EQ(lines, model) << what;
     }
-}
-
-// Folded lines join; a line ending in "=" takes the next only when its value is
-// quoted-printable (a soft line break), never after Base64 padding or plain text.
-TEST(PayloadLines, Unfolding) {
-    const std::pair<Lines, Lines> cases[] = {
-        {{"DESCRIPTION:one", " two", " three", "X:y"}, {"DESCRIPTION:onetwothree", "X:y"}},
-        {{"NOTE;ENCODING=QUOTED-PRINTABLE:a=", "b=", "c", "X:y"},
-         {"NOTE;ENCODING=QUOTED-PRINTABLE:abc", "X:y"}},
-        // vCard 2.1's bare parameter, and parameters in lower case.
-        {{"NOTE;QUOTED-PRINTABLE:a=", "b"}, {"NOTE;QUOTED-PRINTABLE:ab"}},
-        {{"note;encoding=quoted-printable:a=", "b"}, {"note;encoding=quoted-printable:ab"}},
-        // The head itself folded before the colon.
-        {{"NOTE;ENCODING=QUOTED-", " PRINTABLE:a=", "b"}, {"NOTE;ENCODING=QUOTED-PRINTABLE:ab"}},
-        // A continuation after a soft break, and a soft break after a continuation.
-        {{"NOTE;ENCODING=QUOTED-PRINTABLE:a", " b=", "c"}, {"NOTE;ENCODING=QUOTED-PRINTABLE:abc"}},
-        {{"NOTE;ENCODING=QUOTED-PRINTABLE:a=", "", "X:y"},
-         {"NOTE;ENCODING=QUOTED-PRINTABLE:a", "X:y"}},
-        // Not quoted-printable: the "=" stays and the next property survives.
-        {{"NOTE:a=", "TEL:123"}, {"NOTE:a=", "TEL:123"}},
-        {{"PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQ", " SkZJRgA=", "GEO:52.5;13.4"},
-         {"PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQSkZJRgA=", "GEO:52.5;13.4"}},
-        {{"X-VALUE=QUOTED-PRINTABLE", "Y:z"}, {"X-VALUE=QUOTED-PRINTABLE", "Y:z"}},
-        {{"SUMMARY:QUOTED-PRINTABLE=", "Y:z"}, {"SUMMARY:QUOTED-PRINTABLE=", "Y:z"}},
-        // Line 0 is never a continuation, and an empty line is not one either.
-        {{" lead", "", " x"}, {" lead", "x"}},
-        // A tab folds as a blank does.
-        {{"SUMMARY:a", "\tb", "\t c"}, {"SUMMARY:ab c"}},
-        // An empty line continued would begin with a blank, and written back it would
-        // continue the line before it: it stays as it is.
-        {{"SUMMARY:a", "", "  b", " c"}, {"SUMMARY:a", "", "  bc"}},
-        {{"SUMMARY:a", "", " \tb"}, {"SUMMARY:a", "", " \tb"}},
-        {{}, {}},
-    };
-    for (const auto& [in, out] : cases) {
-        ItemLines lines(in);
-        UnfoldLines(lines);
-        EXPECT_EQ(lines, out) << ::testing::PrintToString(in);
-        // Written back and read again, the lines stay as they are.
-        std::string written;
-        for (const std::string_view line : lines)
-            (written += line) += "\r\n";
-        ItemLines again = SplitPayloadLines(written);
-        UnfoldLines(again);
-        EXPECT_EQ(again, lines) << ::testing::PrintToString(in);
-    }
-}
-
-constexpr double kMinute = 1.0 / 1440.0;
-constexpr double kTolerance = 1e-9;
-constexpr const char* kNewYorkRule = "EST5EDT,M3.2.0,M11.1.0";
-constexpr const char* kSydneyRule = "AEST-10AEDT,M10.1.0,M4.1.0/3";
-
-TEST(DateTimeWriters, Durations) {
-    const std::pair<double, const char*> cases[] = {
-        {-15 * kMinute, "-PT15M"},
-        {1, "P1D"},
-        {7, "P1W"},
-        {8, "P1W1D"},
-        {90 * kMinute, "PT1H30M"},
-        {0, "P"},
-        {-1, "-P1D"},
-        {364, "P52W"},
-        {1.5 / 24 / 60, "PT1M30S"},
-        {2 + 3.0 / 24, "P2DT3H"},
-        {-(15 * kMinute - 1e-10), "-PT15M"},
-    };
-    for (const auto& [days, text] : cases)
-        EXPECT_EQ(DurationToText(days), text) << days;
-}
-
-// Moments are written in UTC and read back as the same local time. The moments of
-// timed items always carry their time of day; DateTimeToText writes a bare date for a
-// moment at midnight both locally and in UTC, and a duration under 365 days.
-TEST(DateTimeWriters, MomentsInUTC) {
-    const std::tuple<const char*, TDateTime, const char*, const char*> cases[] = {
-        {"UTC0", At(1998, 1, 20), "19980120T000000Z", "19980120"},
-        {"UTC0", At(2024, 1, 15, 8, 30), "20240115T083000Z", "20240115T083000Z"},
-        // Within the last millisecond of a day: a timed value, rounded to midnight.
-        {"UTC0", 45306.9999999999, "20240116T000000Z", "20240116T000000Z"},
-        {kCentralEurope, At(1998, 1, 20, 1), "19980120T000000Z", "19980120T000000Z"},
-        {kCentralEurope, At(2024, 1, 15), "20240114T230000Z", "20240114T230000Z"},
-        {kCentralEurope, At(2026, 7, 15, 2), "20260715T000000Z", "20260715T000000Z"},
-        {kCentralEurope, At(2026, 7, 15, 10, 30), "20260715T083000Z", "20260715T083000Z"},
-        {kNewYorkRule, At(2026, 1, 14, 19), "20260115T000000Z", "20260115T000000Z"},
-    };
-    for (const auto& [rule, local, moment, text] : cases) {
-        SCOPED_TRACE(moment);
-        ScopedTimeZone zone(rule);
-        EXPECT_EQ(MomentToText(local), moment);
-        EXPECT_EQ(DateTimeToText(local), text);
-        EXPECT_NEAR(TextToDateTime(moment), local, kTolerance);
-    }
-    EXPECT_EQ(DateTimeToText(300), "P42W6D");
-    EXPECT_EQ(DateToText(0), "18991230");
-    EXPECT_EQ(DateToText(At(2024, 1, 15, 23, 59, 59)), "20240115");
-    EXPECT_EQ(DateToText(At(1, 1, 1)), "00010101");
-}
-
-// Floating times, dates and durations; UTC is read as local time.
-TEST(DateTimeReaders, MomentsDatesAndDurations) {
-    ScopedTimeZone zone(kCentralEurope);
-    const std::pair<const char*, TDateTime> cases[] = {
-        {"20240115T083000Z", At(2024, 1, 15, 9, 30)},
-        {"2024-01-15", At(2024, 1, 15)},
-        {"2024-01-15T08:30:00Z", At(2024, 1, 15, 9, 30)},
-        {"083000000000", EncodeTime(8, 30, 0)},
-        {"", 0},
-        {"12345", 0},  // a time text shorter than six characters
-        {"-P15M", -15 * kMinute},
-        {"-P0DT0H15M0S", -15 * kMinute},
-        {"P1Y", 0},
-        {"PT1.5H", 5.0 / 24},
-        {"P2D12", 2},
-        {"PT30S", 30.0 / 86400},
-    };
-    for (const auto& [text, value] : cases)
-        EXPECT_NEAR(TextToDateTime(text), value, kTolerance) << text;
-    for (const char* text : {"19700131", "1970-01-31", "1970-01-31T00:00:00Z"})
-        EXPECT_EQ(ParseDateText(text), EncodeDate(1970, 1, 31)) << text;
-    EXPECT_EQ(ParseDateText(" \t"), 0);
-}
-
-// The message names the first part that is wrong, in reading order: year, month, day,
-// then the time.
-TEST(DateTimeReaders, FailuresCarryTheUsersMessage) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"20241315", "Invalid argument to date encode"},
-        {"20230230", "Invalid argument to date encode"},
-        {"20240115T250000", "Invalid argument to time encode"},
-        {"20240115T086000", "Invalid argument to time encode"},
-        {"PTH", "'' is not a valid integer value"},
-        {"2024-01-", "'' is not a valid integer value"},
-        {"ABCDEFGH", "'ABCD' is not a valid integer value"},
-        {"2024XXYY", "'XX' is not a valid integer value"},
-        {"2024XX15TAB0000", "'XX' is not a valid integer value"},
-        {"20240115TABCD00", "'AB' is not a valid integer value"},
-        {"20240115T08CDEF", "'CD' is not a valid integer value"},
-    };
-    for (const auto& [text, message] : cases) {
-        EXPECT_EQ(FailureOf<ConversionError>([&] { (void)TextToDateTime(text); }), message) << text;
-    }
-    EXPECT_THROW((void)ParseDateText("1970-1"), ConversionError);
-}
-
-TEST(TimeZone, TransitionsAtTheirLocalTimes) {
-    ScopedTimeZone zone(kCentralEurope);
-    // 2024: summer time from 31 March 02:00 to 27 October 03:00.
-    EXPECT_EQ(LocalOffsetMinutes(At(2024, 3, 31, 1, 59)), 60);
-    EXPECT_EQ(LocalOffsetMinutes(At(2024, 3, 31, 2, 0)), 120);
-    EXPECT_EQ(LocalOffsetMinutes(At(2024, 10, 27, 2, 59)), 120);
-    EXPECT_EQ(LocalOffsetMinutes(At(2024, 10, 27, 3, 0)), 60);
-    // The fifth weekday of a month is its last (October 2024 and February 2026 have four
-    // Sundays), at a time with minutes; a transition at midnight of the second Tuesday.
-    ScopedTimeZone tuesday("XST3XDT,M2.5.0/2:30,M10.2.2/0");
-    EXPECT_EQ(LocalOffsetMinutes(At(2026, 2, 22, 2, 29)), -180);
-    EXPECT_EQ(LocalOffsetMinutes(At(2026, 2, 22, 2, 30)), -120);
-    EXPECT_EQ(LocalOffsetMinutes(At(2026, 10, 12, 23, 59)), -120);
-    EXPECT_EQ(LocalOffsetMinutes(At(2026, 10, 13)), -180);
-
-    ScopedTimeZone sydney(kSydneyRule);
-    const TDateTime local = At(2024, 12, 24, 18, 45);
-    EXPECT_NEAR(LocalToUTC(local), At(2024, 12, 24, 7, 45), kTolerance);
-    EXPECT_NEAR(UTCToLocal(LocalToUTC(local)), local, kTolerance);
-}
-
-// The client's zone: the TZ variable holding a rule, a zone name or a zone file's path
-// (outside the zone folder too); an unknown name is UTC.
-TEST(TimeZone, OffsetsByTheTZVariable) {
-    const char* tz = std::getenv("TZ");
-    const std::optional<std::string> saved = tz ? std::optional<std::string>(tz) : std::nullopt;
-    const std::string copy = ::testing::TempDir() + "orvanta-zone-copy";
-    std::filesystem::copy_file("/usr/share/zoneinfo/Australia/Sydney", copy,
-                               std::filesystem::copy_options::overwrite_existing);
-    const std::string copied = ":" + copy;
-    const std::tuple<const char*, int, int> cases[] = {
-        {copied.c_str(), 660, 600},
-        {"UTC0", 0, 0},
-        {"JST-9", 540, 540},
-        {kCentralEurope, 60, 120},
-        {kNewYorkRule, -300, -240},
-        {kSydneyRule, 660, 600},
-        {"<+0330>-3:30", 210, 210},
-        {"NZST-12NZDT,M9.5.0,M4.1.0/3", 780, 720},
-        {"America/New_York", -300, -240},
-        {"Nowhere/Atlantis", 0, 0},
-        {":Europe/Berlin", 60, 120},
-    };
-    for (const auto& [value, january, july] : cases) {
-        setenv("TZ", value, 1);
-        EXPECT_EQ(LocalOffsetMinutes(At(2024, 1, 15, 12)), january) << value;
-        EXPECT_EQ(LocalOffsetMinutes(At(2024, 7, 15, 12)), july) << value;
-    }
-    saved ? setenv("TZ", saved->c_str(), 1) : unsetenv("TZ");
-    for (const char* text :
-         {"", "UTC", "America/New_York", "CET-1CEST,J60,J300", "X1", "CET-1CEST,M13.1.0,M10.5.0"})
-        EXPECT_EQ(PosixTimeZone(text), nullptr) << text;
-}
-
-TEST(VTimeZone, TzidParameter) {
-    for (const auto& [line, tzid] :
-         {std::pair{"DTSTART;TZID=Europe/Vienna:20260715T100000", "Europe/Vienna"},
-          {"DTSTART;VALUE=DATE-TIME;tzid=\"Eastern; US\":20260715T100000", "Eastern; US"},
-          {"DTSTART:20260715T100000", ""},
-          {"DTSTART;X-TZID=a:20260715T100000", ""}})
-        EXPECT_EQ(TzidOf(line), tzid) << line;
 }
 
 // A local moment as ISO 8601 with the UTC offset in force there, as orvanta-load

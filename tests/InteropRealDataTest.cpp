@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "formats/SyncMLItem.h"
-#include "kinds/CalSyncML.h"
+#include "formats/ObjectFile.h"
+#include "kinds/KindTable.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/RealServer.h"
@@ -53,30 +54,20 @@ TEST(InteropZones, EveryTimeIsTheTrueMomentInTheClientsZone) {
     };
     std::map<std::string, std::map<std::string, std::string>> items;  // by store, then id
     std::map<std::string, std::vector<Check>> checks;                 // by client zone
-    std::string head, body, store, id;
     const std::string file =
         ReadFile(std::filesystem::path(ORVANTA_TEST_DATA) / "interop" / "zone-events.ics");
-    for (const std::string_view line : SplitPayloadLines(file)) {
-        const std::string name = GetPropertyName(line);
-        const std::string value(line.substr(line.find(':') + 1));
-        if (name == "BEGIN" && (value == "VEVENT" || value == "VTODO")) {
-            store = value == "VEVENT" ? "cal" : "task";
-            body.clear();
-        }
-        if (store.empty()) {
-            if (name != "END" || value != "VCALENDAR") head.append(line).append("\r\n");
-            continue;
-        }
-        if (name == "UID") id = value;
-        if (name == "X-LOADED") {
-            const std::string zone(line.substr(12, line.find(':') - 12));  // X-LOADED;TZ=
-            checks[zone].push_back({store, id, value});
-            continue;
-        }
-        body.append(line).append("\r\n");
-        if (name == "END" && value == (store == "cal" ? "VEVENT" : "VTODO")) {
-            items[store][id] = head + body + "END:VCALENDAR\r\n";
-            store.clear();
+    for (const std::string store : {"cal", "task"}) {
+        for (const std::string& payload :
+             SplitObjectFile(file, KindNamed(store).Component).Payloads) {
+            std::string id;
+            for (const std::string_view line : SplitPayloadLines(payload)) {
+                const std::string value(line.substr(line.find(':') + 1));
+                if (GetPropertyName(line) == "UID") id = value;
+                if (GetPropertyName(line) != "X-LOADED") continue;
+                const std::string zone(line.substr(12, line.find(':') - 12));  // X-LOADED;TZ=
+                checks[zone].push_back({store, id, value});
+            }
+            items[store][id] = payload;
         }
     }
     const RealServer server;

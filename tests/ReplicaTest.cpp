@@ -22,10 +22,11 @@
 #include "kinds/ContSyncML.h"
 #include "replica/Replica.h"
 #include "replica/Schema.h"
+#include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/ReplicaCase.h"
 #include "support/ReplicaSupport.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 
 using namespace orvanta;
 using namespace orvanta::test;
@@ -33,18 +34,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kCases = fs::path(ORVANTA_TEST_DATA) / "replica";
 const StoreKey kKey{"http://sync.example/sync", "anna", "card", "card"};
 
 class ReplicaCase : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(ReplicaCase, GivesTheExpectedOutput) {
     const TempFolder dir;
-    TReplicaCase(dir.Path()).Check(GetParam());
+    TReplicaCase replica(dir.Path());
+    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
+                         return replica.Run(line);
+                     }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(CaseFiles(kCases)),
-                         [](const auto& info) { return CaseName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(CaseFiles("replica", ".case")),
+                         [](const auto& info) { return TestName(info.param.stem().string()); });
 
 mode_t ModeOf(const fs::path& path) {
     struct stat st {};
@@ -89,56 +92,6 @@ TEST(Replica, ManyPendingMaps) {
     for (const StoredItem& item : store.PendingMaps())
         maps += item.LUID + "=" + item.ServerID + " ";
     EXPECT_EQ(maps, "1=s1 12000=s12000 ");
-}
-
-// The window's items: read from the replica into items of their kind, each edit kept
-// at once, so that another run finds them as they were left.
-TEST(ItemCollection, EditsAreKeptAsTheyAreMade) {
-    const TempFolder dir;
-    const fs::path file = dir.Path() / "replica.sqlite";
-    TSMLContacts contacts;
-    const auto makeContact = [&] { return contacts.CreateItem(); };
-    const auto texts = [](const TItemCollection& items) {
-        std::string all;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const auto& contact = static_cast<const TSMLContact&>(items[i]);
-            all += contact.ID + " " + std::to_string(static_cast<int>(contact.State)) + " " +
-                   ToUTF8(contact.Mobile()) + "\n";
-        }
-        return all;
-    };
-    std::string left;
-    {
-        TReplica replica(file, FixedReplicaOptions());
-        TReplicaStore store = replica.Store(kKey);
-        store.BeginSession();
-        auto batch = store.BeginBatch();
-        for (int i = 1; i <= 3; ++i)
-            batch->ServerAdd("s" + std::to_string(i), SampleContact(i));
-        batch->Commit();
-        store.EndSession({"1", "1"});
-
-        TItemCollection items(store, makeContact);
-        items.Load();
-        auto added = contacts.CreateItem();
-        added->Parse(SampleContact(4));
-        TSMLItem& fourth = items.Add(std::move(added));
-        static_cast<TSMLContact&>(fourth).SetMobile(u"+49 1");
-        items.Save(fourth);
-        static_cast<TSMLContact&>(items[0]).SetMobile(u"+49 2");
-        items.Save(items[0]);
-        items.Remove(items[1].ID);
-        items.Remove(items.Find("4")->ID);
-        EXPECT_EQ(items.Find("4"), nullptr);
-        EXPECT_EQ(items.Changes(), 2u);
-        left = texts(items);
-    }
-    TReplica replica(file, FixedReplicaOptions());
-    TReplicaStore store = replica.Store(kKey);
-    TItemCollection again(store, makeContact);
-    again.Load();
-    EXPECT_EQ(texts(again), left);
-    EXPECT_EQ(left, "1 2 +49 2\n2 3 +49 171 2\n3 0 +49 171 3\n");
 }
 
 // ---- A disk that fills up: SQLite's own file layer, its writes answered "no space

@@ -19,16 +19,18 @@
 //   server idle                  after message 1, it never ends its package nor sends
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/SyncExchange.h"
-#include "support/LoadHarness.h"
+#include "support/Corpus.h"
+#include "support/Payloads.h"
 #include "support/ReplicaCase.h"
 #include "support/ReplicaSupport.h"
+#include "support/SyncPeer.h"
 
 namespace orvanta {
 namespace {
@@ -49,42 +51,50 @@ struct Script {
     bool Idle = false;
 };
 
-// One client message in a line: its Statuses (command, CmdRef, item, code, anchor), its
-// Alerts, its Sync and Map in the order they came, Final.
+bool IsChange(const MessagePart& part) {
+    return part.Name == "Add" || part.Name == "Replace" || part.Name == "Delete";
+}
+
+// One client message in a line, its parts in order: its Statuses (command, CmdRef, item,
+// code, anchor), its Alerts, its Sync ("of N": the count of changes it announces) with
+// the changes in it, its Map, Final.
 std::string Render(const std::string& body) {
-    const ClientMessage m = ReadClientMessage(body);
     std::vector<std::string> parts;
-    if (!m.Statuses.empty()) {
-        std::string statuses;
-        for (const ClientStatus& s : m.Statuses) {
-            const bool item = s.Cmd != "SyncHdr" && s.Cmd != "Alert" && s.Cmd != "Sync";
-            statuses += (statuses.empty() ? "" : ", ") + s.Cmd + " " + s.CmdRef + " " +
-                        (item ? s.SourceRef + s.TargetRef + " " : "") + s.Data +
-                        (s.AnchorNext.empty() ? "" : " " + s.AnchorNext);
+    std::string previous;  // the name of the part before
+    for (const MessagePart& p : PartsOf(body)) {
+        const std::string before = std::exchange(previous, p.Name);
+        const bool more = p.Name == before;
+        if (p.Name == "Status") {
+            const std::string cmd = p["Cmd"];
+            const bool item = cmd != "SyncHdr" && cmd != "Alert" && cmd != "Sync";
+            const std::string anchor = p["Item/Data/Anchor/Next"];
+            const std::string status = cmd + " " + p["CmdRef"] + " " +
+                                       (item ? p["SourceRef"] + p["TargetRef"] + " " : "") +
+                                       p["Data"] + (anchor.empty() ? "" : " " + anchor);
+            more ? void(parts.back() += ", " + status) : parts.push_back(status);
+        } else if (p.Name == "Alert") {
+            const std::string code = p["Data"];
+            parts.push_back("Alert " + code +
+                            (code == "222" ? "" : " last '" + p["Item/Meta/Anchor/Last"] +
+                                                      "' next " + p["Item/Meta/Anchor/Next"]));
+        } else if (p.Name == "Sync") {
+            const std::string count = p["NumberOfChanges"];
+            parts.push_back(count.empty() ? "Sync" : "Sync of " + count);
+        } else if (IsChange(p)) {
+            const std::string data = p["Item/Data"];
+            parts.back() += std::string(before == "Sync" ? ": " : ", ") + p.Name + " " +
+                            p["Item/Source/LocURI"] + (data.empty() ? "" : " " + Escape(data));
+        } else if (p.Name == "Map") {
+            std::string map = "Map:";
+            const auto targets = p.All("MapItem/Target/LocURI");
+            const auto sources = p.All("MapItem/Source/LocURI");
+            for (std::size_t i = 0; i < targets.size(); ++i)
+                map += " " + targets[i] + "=" + sources.at(i);
+            parts.push_back(map);
+        } else if (p.Name == "Final") {
+            parts.push_back("Final");
         }
-        parts.push_back(statuses);
     }
-    for (const std::string& code : m.AlertCodes) {
-        parts.push_back("Alert " + code +
-                        (code == "222" ? "" : " last '" + m.AlertLast + "' next " + m.AlertNext));
-    }
-    const auto mapFirst = static_cast<std::ptrdiff_t>(parts.size());
-    if (m.HasSync) {
-        std::string sync = "Sync";
-        for (const ClientCommand& c : m.Commands)
-            sync += std::string(&c == &m.Commands.front() ? ": " : ", ") + c.Name + " " +
-                    c.Source + (c.Data.empty() ? "" : " " + Escape(c.Data));
-        parts.push_back(sync);
-    }
-    if (!m.MapCmdIDs.empty()) {
-        std::string map = "Map:";
-        for (const auto& [target, source] : m.MapItems)
-            map += " " + target + "=" + source;
-        parts.insert(body.find("<Map>") < body.find("<Sync>") ? parts.begin() + mapFirst
-                                                             : parts.end(),
-                     map);
-    }
-    if (m.Final) parts.push_back("Final");
     std::string line;
     for (const std::string& part : parts)
         line += (line.empty() ? "" : " | ") + part;
@@ -119,7 +129,7 @@ private:
                 {what == "broken-add" ? "Add" : std::string(1, static_cast<char>(what[0] - 32)) +
                                                     what.substr(1),
                  cmdID, w.at(2),
-                 w.size() > 3 ? std::optional<std::string>(Unescape(w[3])) : std::nullopt});
+                 w.size() > 3 ? std::optional<std::string>(Unescaped(w[3])) : std::nullopt});
         } else if (what == "per-message") {
             script_.PerMessage = static_cast<std::size_t>(number());
         } else if (what == "max-msg-size") {
@@ -138,10 +148,11 @@ private:
 
     PeerReply Answer(const RecordedRequest& request, int index) {
         if (index + 1 == script_.FailAt) return {500, "failed", 0};
-        const ClientMessage m = ReadClientMessage(request.Body);
-        ServerReplyShape r = Acknowledgement(std::stoi(m.MsgID));
+        const Message m = PartsOf(request.Body);
+        const std::string msgID = Find(m, "SyncHdr")["MsgID"];
+        ServerReplyShape r = Acknowledgement(std::stoi(msgID));
         r.MaxMsgSize = script_.MaxMsgSize;
-        if (m.MsgID == "1") {
+        if (msgID == "1") {
             // The script's Alert is that of the sync's first session; a session after it
             // (the changes left by a slow sync) is a plain one.
             if (opened_++ > 0) {
@@ -152,26 +163,29 @@ private:
             r.HeaderStatus = 212;
             r.AlertStatus = script_.AlertStatus;
             r.Alert = true;
-            r.AlertCode = script_.Alert.empty() ? m.AlertCodes.at(0) : script_.Alert;
+            r.AlertCode = script_.Alert.empty() ? Find(m, "Alert")["Data"] : script_.Alert;
             r.LastAnchor = script_.Last.value_or(Store().Anchors().Server);
             r.NextAnchor = "s" + std::to_string(sessions_);
             return {200, BuildServerReply(r), 0};
         }
         int cmdID = 10;
-        for (const ClientCommand& c : m.Commands) {
-            const auto code = script_.Codes.find(c.Source);
-            const int value =
-                code != script_.Codes.end() ? code->second : c.Name == "Add" ? 201 : 200;
-            if (value != 0) r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, c.CmdID, c.Name, value);
+        bool more = false;
+        for (const MessagePart& c : m) {
+            const auto code = script_.Codes.find(c["Item/Source/LocURI"]);
+            const int value = !IsChange(c)                  ? 0
+                              : code != script_.Codes.end() ? code->second
+                              : c.Name == "Add"             ? 201
+                                                            : 200;
+            if (value != 0) r.ExtraBodyXml += StatusXml(cmdID++, msgID, c["CmdID"], c.Name, value);
+            if (c.Name == "Map")
+                r.ExtraBodyXml += StatusXml(cmdID++, msgID, c["CmdID"], "Map", script_.MapStatus);
+            more = more || (c.Name == "Alert" && c["Data"] == "222");
         }
-        for (const std::string& map : m.MapCmdIDs)
-            r.ExtraBodyXml += StatusXml(cmdID++, m.MsgID, map, "Map", script_.MapStatus);
         // Its changes follow the client's last Sync message, and go on as the client asks
         // for more (Alert 222); a message of Statuses alone gets Statuses alone.
-        const bool more = std::find(m.AlertCodes.begin(), m.AlertCodes.end(), "222") !=
-                          m.AlertCodes.end();
-        r.Final = m.Final && !script_.Idle;
-        if (!script_.Idle && ((m.HasSync && m.Final) || (more && sending_))) {
+        const bool final = !Find(m, "Final").Name.empty();
+        r.Final = final && !script_.Idle;
+        if (!script_.Idle && ((!Find(m, "Sync").Name.empty() && final) || (more && sending_))) {
             r.Sync = true;
             for (std::size_t n = 0; sent_ < script_.Commands.size() &&
                                     (script_.PerMessage == 0 || n < script_.PerMessage);
@@ -204,9 +218,15 @@ private:
         } catch (const Failure& failure) {
             result.push_back(std::string("! ") + failure.what());
         }
+        // The server's limit binds each session's messages after the first.
         int n = 0;
-        for (const RecordedRequest& request : peer.Requests())
-            Out("> " + std::to_string(++n) + ": " + Render(request.Body));
+        const auto limit = static_cast<std::size_t>(script_.MaxMsgSize);
+        for (const RecordedRequest& request : peer.Requests()) {
+            ++n;
+            const bool over = limit > 0 && request.Body.size() > limit &&
+                              Find(PartsOf(request.Body), "SyncHdr")["MsgID"] != "1";
+            Out("> " + std::to_string(n) + ": " + Render(request.Body) + (over ? " | OVER THE LIMIT" : ""));
+        }
         for (std::string& line : result) {
             // The peer's port changes from run to run.
             for (auto at = line.find(peer.Url()); at != std::string::npos; at = line.find(peer.Url()))
@@ -228,12 +248,14 @@ class SyncExchangeCase : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(SyncExchangeCase, GivesTheExpectedOutput) {
     const TempFolder dir;
-    SyncCase(dir.Path()).Check(GetParam());
+    SyncCase sync(dir.Path());
+    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
+                         return sync.Run(line);
+                     }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SyncExchangeCase,
-                         ::testing::ValuesIn(CaseFiles(fs::path(ORVANTA_TEST_DATA) / "sync")),
-                         [](const auto& info) { return CaseName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Cases, SyncExchangeCase, ::testing::ValuesIn(CaseFiles("sync", ".case")),
+                         [](const auto& info) { return TestName(info.param.stem().string()); });
 
 }  // namespace
 }  // namespace orvanta

@@ -16,6 +16,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/Payloads.h"
+#include "support/Corpus.h"
 #include "support/ReplicaCase.h"
 #include "support/ReplicaSupport.h"
 
@@ -47,7 +48,7 @@ private:
         } else if (c == "file") {
             std::string text;
             for (std::size_t i = 2; i < w.size(); ++i)
-                text += Unescape(w[i]);
+                text += Unescaped(w[i]);
             std::ofstream(dir_ / w.at(1), std::ios::binary) << text;
         } else if (c == "cat") {
             Lines(ReadFile(dir_ / w.at(1)), "");
@@ -80,11 +81,14 @@ class SyncToolCase : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(SyncToolCase, GivesTheExpectedOutput) {
     const TempFolder dir;
-    ToolCase(dir.Path()).Check(GetParam());
+    ToolCase tool(dir.Path());
+    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
+                         return tool.Run(line);
+                     }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SyncToolCase,
-                         ::testing::ValuesIn(CaseFiles(fs::path(ORVANTA_TEST_DATA) / "sync-tool")),
-                         [](const auto& info) { return CaseName(info.param); });
+                         ::testing::ValuesIn(CaseFiles("sync-tool", ".case")),
+                         [](const auto& info) { return TestName(info.param.stem().string()); });
 
 }  // namespace

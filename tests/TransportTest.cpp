@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +12,7 @@
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "support/ChildProcess.h"
-#include "support/LoadHarness.h"
+#include "support/SyncPeer.h"
 
 namespace orvanta {
 namespace {
@@ -112,31 +111,6 @@ TEST(Transport, StopEndsEveryExchangeOfTheClient) {
                   "The exchange was cancelled");
     EXPECT_TRUE(good.Requests().empty());
     EXPECT_FALSE(client->Loaded);
-}
-
-TEST(Transport, CancelledStoreLeavesEveryChangeMarked) {
-    std::atomic<bool> release{false};
-    ScriptedPeer peer([&, store = StoreServer()](const RecordedRequest& request, int index) {
-        for (int i = 0; index > 0 && i < 500 && !release; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return store(request, index);
-    });
-    auto client = ClientFor(peer);
-    client->Loaded = true;
-    client->NewItem();
-    client->NewItem()->State = ItemState::Modified;
-    std::thread canceller([&] {
-        while (peer.Requests().size() < 2)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        client->Cancel();
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(FailureOf<CancelledError>([&] { client->Store(); }), "The exchange was cancelled");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    release = true;
-    canceller.join();
-    EXPECT_EQ(States(*client), "New Modified");
-    EXPECT_TRUE(client->Loaded);
 }
 
 // Progress reaches the caller on the exchange's

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <variant>
 
@@ -12,6 +15,8 @@
 
 #include "kinds/ContSyncML.h"
 #include "kinds/KindTable.h"
+#include "kinds/NoteSyncML.h"
+#include "kinds/TaskSyncML.h"
 #include "support/Payloads.h"
 
 namespace orvanta::test {
@@ -65,20 +70,6 @@ std::vector<CorpusFile> CorpusFiles() {
 
 namespace {
 
-std::string Escaped(const WideString& text) {
-    std::string out;
-    for (const char c : ToUTF8(text)) {
-        if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            out += c == '\\' ? "\\\\" : std::string(1, c);
-        }
-    }
-    return out;
-}
-
 std::string LocalText(TDateTime value, bool withTime) {
     const DateTimeParts p = DecodeDateTime(value);
     char text[32];
@@ -108,7 +99,7 @@ std::string RemindersText(const std::vector<TReminder>& reminders) {
 
 std::string FilledFields(const DataKind& kind, const TSMLItem& item) {
     struct {
-        std::string operator()(const WideString& t) const { return Escaped(t); }
+        std::string operator()(const WideString& t) const { return Escaped(ToUTF8(t)); }
         std::string operator()(LocalMoment m) const {
             return m.Value == 0 ? "" : LocalText(m.Value, true);
         }
@@ -127,6 +118,185 @@ std::string FilledFields(const DataKind& kind, const TSMLItem& item) {
     return out;
 }
 
+std::string Escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\r' || c == '\n' || c == '\\') {
+            out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\\\";
+        } else if (b < 32) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescaped(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] != '\\' || (next != 'r' && next != 'n' && next != '\\' && next != 'x')) {
+            out += text[i];
+        } else if (next == 'x') {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 2, 2)), nullptr, 16));
+            i += 3;
+        } else {
+            out += next == 'r' ? '\r' : next == 'n' ? '\n' : '\\';
+            ++i;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+TReminder ReminderOf(const std::string& text) {
+    static constexpr std::string_view kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
+    std::istringstream in(text);
+    std::string first, second, method;
+    in >> first >> second >> method;
+    TReminder r;
+    r.Method = method == "Email" ? ReminderMethod::Email : ReminderMethod::Popup;
+    if (first == "ByTime") {
+        r.Period = ReminderPeriod::ByTime;
+        r.Time = TextToDateTime(second);
+        return r;
+    }
+    r.Number = std::stoi(first);
+    const auto period = std::find(std::begin(kPeriods), std::end(kPeriods), second);
+    r.Period = static_cast<ReminderPeriod>(period - std::begin(kPeriods));
+    return r;
+}
+
+}  // namespace
+
+void SetField(TSMLItem& item, const std::string& assignment) {
+    const std::size_t eq = assignment.find('=');
+    std::string name = assignment.substr(0, eq);
+    const std::string value = Unescaped(assignment.substr(eq + 1));
+    const WideString text = FromUTF8(value);
+    const auto moment = [&value] { return value.empty() ? 0 : TextToDateTime(value); };
+    const char op = name.back();
+    if (op == '+' || op == '-') name.pop_back();
+    if (name == "Title") return item.SetTitle(text);
+    if (auto* e = dynamic_cast<TSMLEvent*>(&item)) {
+        if (name == "Summary") return e->SetTitle(text);
+        if (name == "Location") return e->SetLocation(text);
+        if (name == "Description") return e->SetDescription(text);
+        if (name == "Start") return e->SetStart(moment());
+        if (name == "End") return e->SetEnd(moment());
+        if (name == "AllDay") return e->SetAllDay(value == "true");
+        if (name == "Reminders" && op == '+') return e->AddReminder(ReminderOf(value));
+        if (name == "Reminders" && op == '-') return e->DeleteReminder(std::stoul(value) - 1);
+    } else if (auto* t = dynamic_cast<TSMLTask*>(&item)) {
+        if (name == "Summary") return t->SetTitle(text);
+        if (name == "Description") return t->SetDescription(text);
+        if (name == "Due") return t->SetDue(moment());
+        if (name == "Alarm") return t->SetAlarm(moment());
+        if (name == "Completed") return t->SetCompleted(value == "true");
+        if (name == "Priority") return t->SetPriority(value.empty() ? 0 : std::stoi(value));
+    } else if (auto* n = dynamic_cast<TSMLNote*>(&item)) {
+        if (name == "Body") return n->SetBody(text);
+    } else if (auto* c = dynamic_cast<TSMLContact*>(&item)) {
+        if (name == "Birthday") return c->SetBirthday(moment());
+        for (const ContactField& field : ContactFields()) {
+            if (field.Text && field.Name == name) return c->Set(field.Text, text);
+        }
+    }
+    throw std::invalid_argument("no field to set: " + assignment);
+}
+
+std::vector<Section> ReadSections(std::string_view text, bool comments) {
+    std::vector<Section> sections(1);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (comments && line.starts_with('#')) continue;
+        if (line.starts_with("== ")) {
+            sections.push_back({std::string(line.substr(3)), {}});
+        } else {
+            sections.back().Body.append(line).append("\n");
+        }
+    }
+    // Blank lines between the cases of a file of comments are layout.
+    for (Section& s : sections) {
+        while (comments && (s.Body.ends_with("\n\n") || s.Body == "\n"))
+            s.Body.pop_back();
+    }
+    return sections;
+}
+
+ImportCase ReadImportCase(const std::filesystem::path& path) {
+    ImportCase c;
+    for (const Section& s : ReadSections(ReadFile(path), false)) {
+        if (s.Head.empty()) {
+            c.Component = s.Body.substr(0, s.Body.find('\n'));
+        } else if (s.Head == "item") {
+            c.Items.push_back(std::regex_replace(s.Body, std::regex("\n"), "\r\n"));
+        } else if (s.Head == "window") {
+            c.Window = s.Body.substr(0, s.Body.size() - 1);
+        } else if (s.Head == "refused") {
+            c.Refused = s.Body.substr(0, s.Body.size() - 1);
+        } else if (s.Head.starts_with("other kinds ")) {
+            c.Others = std::stoul(s.Head.substr(12));
+        } else if (s.Head == "file as UTF-16LE") {
+            c.File = "\xFF\xFE";
+            for (const char16_t unit : FromUTF8(s.Body))
+                c.File += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        } else {
+            c.File = s.Body;
+        }
+    }
+    return c;
+}
+
+std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
+                                             const std::string& extension) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(ORVANTA_TEST_DATA) / folder)) {
+        if (entry.path().extension() == extension) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Transcript(std::string_view text, const CaseCommand& run) {
+    std::vector<std::string> lines;
+    for (const std::string_view line : SplitPayloadLines(text))
+        lines.emplace_back(line);
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].starts_with("  ")) continue;  // the output of before: made anew
+        out += lines[i] + "\n";
+        if (lines[i].empty() || lines[i].starts_with('#') || lines[i].starts_with("| ")) continue;
+        std::vector<std::string> input;
+        std::size_t next = i + 1;
+        for (; next < lines.size() && lines[next].starts_with("| "); ++next) {
+            input.push_back(lines[next].substr(2));
+            out += lines[next] + "\n";
+        }
+        for (const std::string& result : run(lines[i], input))
+            out += "  " + result + "\n";
+        i = next - 1;
+    }
+    return out;
+}
+
+void ExpectTranscript(const std::filesystem::path& file, const std::string& transcript) {
+    if (std::getenv("ORVANTA_UPDATE_CASES") && transcript != ReadFile(file)) {
+        std::ofstream(file, std::ios::binary) << transcript;
+        GTEST_SKIP() << "written anew: " << file;
+    }
+    EXPECT_EQ(transcript, ReadFile(file));
+}
+
 std::vector<std::string> RawPropertyNames(const std::string& text) {
     // A property starts a line with its name and a ";" or ":"; folded parts start with
     // a blank and soft-broken quoted-printable parts with their text.
@@ -143,11 +313,14 @@ std::vector<std::string> RawPropertyNames(const std::string& text) {
     return names;
 }
 
-std::string CorpusTestName(const CorpusFile& file) {
-    std::string name = file.name;
+std::string TestName(std::string name) {
     for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     return name;
+}
+
+std::string CorpusTestName(const CorpusFile& file) {
+    return TestName(file.name);
 }
 
 }  // namespace orvanta::test

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/SyncMLBase.h"
@@ -44,8 +46,59 @@ extern const WideString kCorpusEdit;
 // Popup" or "ByTime 2024-06-01T08:15:00 Email", several joined by " / ".
 [[nodiscard]] std::string FilledFields(const DataKind& kind, const TSMLItem& item);
 
-// A test name for each file of the corpus: its name with every character that is not a
-// letter or digit made "_".
+// Sets one field of an item as "Name=value", the value written as FilledFields writes it
+// (an empty one clears a moment or date). "Title=..." sets the title of any kind;
+// "Reminders+=15 Minutes Popup" adds a reminder and "Reminders-=2" deletes the second.
+void SetField(TSMLItem& item, const std::string& assignment);
+
+// A text on one line: CR, LF and "\" as "\r", "\n" and "\\", other bytes below 32 as
+// "\xHH"; and such a text read back.
+[[nodiscard]] std::string Escaped(std::string_view text);
+// A text as FilledFields writes it, read back: "\r", "\n" and "\\" for CR, LF and "\",
+// and "\xHH" for any byte.
+[[nodiscard]] std::string Unescaped(std::string_view text);
+
+// One part of a case file: "== head" on a line of its own, the lines up to the next head.
+struct Section {
+    std::string Head;
+    std::string Body;  // each line ended with "\n"
+};
+// The sections of a case file; the lines before the first head come as a section with an
+// empty head. With `comments`, lines that begin with "#" are left out everywhere, and the
+// blank lines that end a section.
+[[nodiscard]] std::vector<Section> ReadSections(std::string_view text, bool comments);
+
+// A case of tests/data/import: the kind asked for on its first line, then "== file" and
+// the file's bytes ("== file as UTF-16LE": the same text in UTF-16 with a byte-order
+// mark), then each payload after "== item" (its lines end in CR LF), "== other kinds N",
+// or the message of a refusal after "== refused"; "== window", what the File menu's
+// import says of it ("Imported ..." or why it refused the file).
+struct ImportCase {
+    std::string Component;
+    std::string File;
+    std::vector<std::string> Items;
+    std::size_t Others = 0;
+    std::string Refused;
+    std::string Window;
+};
+[[nodiscard]] ImportCase ReadImportCase(const std::filesystem::path& path);
+
+// The files of a folder of tests/data whose names end in `extension`, sorted.
+[[nodiscard]] std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
+                                                           const std::string& extension);
+
+// A script of commands with the output each gives indented under it ("  "), as the
+// replica's and the sessions' case files are: the text run afresh, comments and blank
+// lines kept. A command's input is the lines after it that begin with "| ".
+using CaseCommand = std::function<std::vector<std::string>(const std::string& command,
+                                                           const std::vector<std::string>& input)>;
+[[nodiscard]] std::string Transcript(std::string_view text, const CaseCommand& run);
+// Expects the case file to read as `transcript`; with ORVANTA_UPDATE_CASES=1 in the
+// environment writes the transcript into the file instead, for review.
+void ExpectTranscript(const std::filesystem::path& file, const std::string& transcript);
+
+// A test name made of a file name: every character that is not a letter or digit made "_".
+[[nodiscard]] std::string TestName(std::string name);
 [[nodiscard]] std::string CorpusTestName(const CorpusFile& file);
 
 // The names of the property lines that start in a payload's raw text (continuations

@@ -1,6 +1,7 @@
 #include "support/RealServer.h"
 
 #include <openssl/sha.h>
+#include <httplib.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -115,6 +116,51 @@ void RealServer::Configure(TSMLBase& client) const {
     client.SetServerURL(url_);
     client.UserName = kUser;
     client.Password = kPassword;
+}
+
+LossyLine::LossyLine(const RealServer& server)
+    : peer_([this](const RecordedRequest& request, int) { return Forward(request); }) {
+    std::smatch m;
+    std::regex_match(server.Url(), m, std::regex(R"((http://[^/]+)(/.*)?)"));
+    upstream_ = m[1];
+    path_ = m[2].matched ? m[2].str() : "/";
+}
+
+LossyLine::~LossyLine() = default;
+
+std::string LossyLine::Url() const {
+    return peer_.Url(path_);
+}
+
+void LossyLine::LoseReplyOf(int request, bool asServerError) {
+    std::lock_guard lock(mutex_);
+    replies_.clear();
+    forwarded_ = 0;
+    serverError_ = asServerError;
+    lose_ = request;
+}
+
+int LossyLine::Forwarded() const {
+    std::lock_guard lock(mutex_);
+    return forwarded_;
+}
+
+std::vector<std::string> LossyLine::Replies() const {
+    std::lock_guard lock(mutex_);
+    return replies_;
+}
+
+PeerReply LossyLine::Forward(const RecordedRequest& request) {
+    const PeerReply closed{0, {}, 0};
+    std::lock_guard lock(mutex_);
+    if (lose_ > 0 && forwarded_ >= lose_) return closed;  // the line stays down
+    ++forwarded_;
+    httplib::Client upstream(upstream_);
+    upstream.set_read_timeout(60, 0);
+    const auto reply = upstream.Post(request.Target, request.Body, request.Header("Content-Type"));
+    replies_.push_back(reply ? reply->body : std::string());
+    if (forwarded_ == lose_) return serverError_ ? PeerReply{500, "Internal Server Error", 0} : closed;
+    return reply ? PeerReply{reply->status, reply->body, 0} : closed;
 }
 
 std::vector<std::string> SortedIDs(const TSMLBase& client) {

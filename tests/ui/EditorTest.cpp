@@ -1,3 +1,5 @@
+#include <sstream>
+
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
 #include "kinds/NoteSyncML.h"
@@ -109,70 +111,34 @@ std::string Stored(const TSMLEvent& event) {
     return moment(event.Start()) + " - " + moment(event.End()) + (event.AllDay() ? " all day" : "");
 }
 
-// The event editor from opening to OK: what the pickers show after the user's steps, what
-// OK stores, and that the stored event opens again as it was entered. An end before the
-// start is refused with a message; the dialog stays open and the event keeps its values.
+// The event editor from opening to OK, a case a line of data/editors/event-times.txt:
+// the event, the user's steps, what the pickers show, what OK stores or that it refuses.
 TEST_F(Editors, EventTimesFromPickersToTheEventAndBack) {
-    const char* const hour = "20261210T100000/20261210T110000";
-    const struct {
-        const char* span;           // see Open
-        const char* steps;          // see Act
-        const char* shown;          // the pickers after the steps
-        const char* stored;         // the event after OK when it differs; null: refused
-        QTime now = QTime(14, 10);  // on 6 Dec 2026
-    } cases[] = {
-        // New: now to the hour, for an hour.
-        {"", "", "06.12.26 10:00 - 06.12.26 11:00", "", QTime(10, 29)},
-        {"", "", "06.12.26 11:00 - 06.12.26 12:00", "", QTime(10, 31)},
-        {"", "", "06.12.26 00:00 - 06.12.26 01:00", "", QTime(23, 45)},
-        // All day: entered and shown by the last day, stored with the day after; ticking
-        // stops the time pickers at 00:00, clearing proposes now to the hour.
-        {"", "allday|start 18.12.26|end 18.12.26", "18.12.26 (00:00) - 18.12.26 (00:00) all day",
-         "18.12.26 00:00 - 19.12.26 00:00 all day"},
-        {"", "allday|start 18.12.26|end 20.12.26", "18.12.26 (00:00) - 20.12.26 (00:00) all day",
-         "18.12.26 00:00 - 21.12.26 00:00 all day"},
-        {"", "allday|start 31.12.26|end 01.01.27", "31.12.26 (00:00) - 01.01.27 (00:00) all day",
-         "31.12.26 00:00 - 02.01.27 00:00 all day"},
-        {"20261218/20261221", "allday", "18.12.26 14:00 - 20.12.26 15:00", ""},
-        // The end follows the start, keeping the length; the end moves alone.
-        {"20261210T100000/20261210T113000", "start 12.12.26", "12.12.26 10:00 - 12.12.26 11:30",
-         ""},
-        {hour, "start 23:00|end 02:00", "10.12.26 23:00 - 11.12.26 02:00", ""},
-        {"20261212T230000/20261213T020000", "allday|start 20.12.26",
-         "20.12.26 (00:00) - 21.12.26 (00:00) all day", "20.12.26 00:00 - 22.12.26 00:00 all day"},
-        // Without an end, the end shows the start, never 30 Dec 1899; OK without a change
-        // leaves the event without one.
-        {"20261210T100000/", "", "10.12.26 10:00 - 10.12.26 10:00",
-         "10.12.26 10:00 - 30.12.99 00:00"},
-        // Ending before the start is refused; ending when it starts is fine.
-        {hour, "end 09:59", "10.12.26 10:00 - 10.12.26 09:59", nullptr},
-        {hour, "end 09.12.26|end 12:00", "10.12.26 10:00 - 09.12.26 12:00", nullptr},
-        {hour, "allday|end 09.12.26", "10.12.26 (00:00) - 09.12.26 (00:00) all day", nullptr},
-        {hour, "end 10:00", "10.12.26 10:00 - 10.12.26 10:00", ""},
-        {hour, "allday", "10.12.26 (00:00) - 10.12.26 (00:00) all day",
-         "10.12.26 00:00 - 11.12.26 00:00 all day"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.span) + " " + c.steps);
-        clock = [&] { return QDateTime(QDate(2026, 12, 6), c.now); };
+    std::istringstream cases(ReadFile(ORVANTA_TEST_DATA "/editors/event-times.txt"));
+    for (std::string line; std::getline(cases, line);) {
+        if (line.empty() || line.starts_with('#')) continue;
+        SCOPED_TRACE(line);
+        const QStringList c = QString::fromStdString(line).split(" | ");
+        const QString now = c.value(4, "14:10");
+        clock = [now] { return QDateTime(QDate(2026, 12, 6), QTime::fromString(now, "HH:mm")); };
         refusals.clear();
-        TSMLEvent& event = Open(c.span);
+        TSMLEvent& event = Open(c[0] == "new" ? "" : c[0].toStdString());
         const std::string payload = event.GetText();
-        Act(c.steps);
-        EXPECT_EQ(Shown(), c.shown);
+        Act(c[1].toStdString());
+        EXPECT_EQ(Shown(), c[2].toStdString());
         form().OKBtnClick();
-        EXPECT_EQ(form().isVisible(), !c.stored);
-        EXPECT_EQ(refusals, Lines(!c.stored,
-                                  "The event ends before it starts. Please correct "
-                                  "the end."));
-        if (!c.stored) {
+        const bool refused = c.value(3) == "refused";
+        EXPECT_EQ(form().isVisible(), refused);
+        EXPECT_EQ(refusals,
+                  Lines(refused, "The event ends before it starts. Please correct the end."));
+        if (refused) {
             EXPECT_EQ(event.GetText(), payload);
             form().reject();
             continue;
         }
-        EXPECT_EQ(Stored(event), *c.stored ? c.stored : c.shown);
+        EXPECT_EQ(Stored(event), (c.value(3).isEmpty() ? c[2] : c[3]).toStdString());
         Open(event);
-        EXPECT_EQ(Shown(), c.shown);
+        EXPECT_EQ(Shown(), c[2].toStdString());
         form().reject();
     }
 }

@@ -11,7 +11,7 @@
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/ScriptedPeer.h"
-#include "support/ServerReply.h"
+#include "support/SyncPeer.h"
 #include "replica/Replica.h"
 #include "ui/Conflicts.h"
 #include "ui/ImportExport.h"
