@@ -151,6 +151,41 @@ ScriptedPeer::Handler StoreServer(CodeFor codeFor, AdjustReply adjust) {
     };
 }
 
+ScriptedPeer::Handler SyncServer(SessionChanges changes) {
+    auto session = std::make_shared<int>(-1);
+    auto next = std::make_shared<std::string>();  // its Next anchor of the last session
+    return [changes, session, next](const RecordedRequest& request, int) {
+        const Message m = PartsOf(request.Body);
+        const std::string msgID = Find(m, "SyncHdr")["MsgID"];
+        ServerReplyShape r = Acknowledgement(std::stoi(msgID));
+        if (msgID == "1") {
+            ++*session;
+            r.HeaderStatus = 212;
+            r.AlertStatus = 200;
+            r.Alert = true;
+            const std::string code = Find(m, "Alert")["Data"];
+            r.AlertCode = code.empty() ? "200" : code;
+            r.LastAnchor = *next;
+            r.NextAnchor = *next = "s" + std::to_string(*session);
+            return PeerReply{200, BuildServerReply(r), 0};
+        }
+        int cmdID = 10;
+        for (const MessagePart& c : m) {
+            if (c.Name == "Add" || c.Name == "Replace" || c.Name == "Delete")
+                r.ExtraBodyXml +=
+                    StatusXml(cmdID++, msgID, c["CmdID"], c.Name, c.Name == "Add" ? 201 : 200);
+            else if (c.Name == "Map")
+                r.ExtraBodyXml += StatusXml(cmdID++, msgID, c["CmdID"], "Map", 200);
+        }
+        r.Final = !Find(m, "Final").Name.empty();
+        if (r.Final && !Find(m, "Sync").Name.empty()) {
+            r.Sync = true;
+            if (changes) r.Commands = changes(*session);
+        }
+        return PeerReply{200, BuildServerReply(r), 0};
+    };
+}
+
 std::string MessagePart::operator[](std::string_view path) const {
     for (const auto& [at, value] : Values)
         if (at == path) return value;

@@ -95,6 +95,14 @@ using CodeFor = std::function<int(const MessagePart& change)>;
 using AdjustReply = std::function<void(ServerReplyShape&, int)>;
 [[nodiscard]] ScriptedPeer::Handler StoreServer(CodeFor codeFor = {}, AdjustReply adjust = {});
 
+// A server for two-way syncs: its anchors follow from session to session (no slow sync
+// is forced, though a session that failed is taken as ended), confirms each change with
+// 201 for an Add and 200 otherwise, and answers the client's last Sync message with its
+// own changes, those `changes` gives for the session (counted from 0); every later
+// message is confirmed with 200.
+using SessionChanges = std::function<std::vector<ServerCommand>(int session)>;
+[[nodiscard]] ScriptedPeer::Handler SyncServer(SessionChanges changes = {});
+
 // A Status of the server, as XML to put into ServerReplyShape::ExtraBodyXml.
 [[nodiscard]] std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
                                     const std::string& cmd, int code);
