@@ -42,15 +42,6 @@ public:
     void SetTitle(const WideString&) override {}
 };
 
-// A local moment as the tables write it, "2024-01-15T08:30:00".
-std::string Iso(TDateTime local) {
-    const DateTimeParts p = DecodeDateTime(local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day,
-                  p.Hour, p.Minute, p.Second);
-    return text;
-}
-
 // A local moment from a table: ISO 8601 text, or a day number.
 TDateTime Moment(const std::string& text) {
     return text.find_first_of("T-") != std::string::npos ? TextToDateTime(text) : std::stod(text);
@@ -160,10 +151,10 @@ const std::map<std::string, Operation> kOperations = {
      }},
     {"datetime-text", [](const Args& a) { return DateTimeToText(Moment(a[0])); }},
     {"date", [](const Args& a) { return DateToText(Moment(a[0])); }},
-    {"reads", [](const Args& a) { return Iso(TextToDateTime(a[0])); }},
+    {"reads", [](const Args& a) { return test::LocalText(TextToDateTime(a[0])); }},
     {"reads-duration",
      [](const Args& a) { return std::to_string(std::lround(TextToDateTime(a[0]) * 86400)); }},
-    {"reads-date", [](const Args& a) { return Iso(ParseDateText(a[0])).substr(0, 10); }},
+    {"reads-date", [](const Args& a) { return test::LocalText(ParseDateText(a[0]), false); }},
     {"offset",
      [](const Args& a) {
          ScopedTimeZone zone(a[0]);
@@ -174,7 +165,7 @@ const std::map<std::string, Operation> kOperations = {
          ScopedTimeZone zone(a[0]);
          const TDateTime local = Moment(a[1]);
          const bool same = std::abs(UTCToLocal(LocalToUTC(local)) - local) < 1e-6;
-         return Iso(LocalToUTC(local)) + (same ? "" : " (back otherwise)");
+         return test::LocalText(LocalToUTC(local)) + (same ? "" : " (back otherwise)");
      }},
     {"tz",
      [](const Args& a) {
@@ -320,13 +311,11 @@ TEST(PayloadLines, EditsKeepTheOtherLines) {
 // A local moment as ISO 8601 with the UTC offset in force there, as orvanta-load
 // prints it.
 std::string IsoMoment(TDateTime local) {
-    const DateTimeParts p = DecodeDateTime(local);
     const int offset = LocalOffsetMinutes(local), magnitude = std::abs(offset);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", p.Year, p.Month,
-                  p.Day, p.Hour, p.Minute, p.Second, offset < 0 ? '-' : '+', magnitude / 60,
+    char text[32];
+    std::snprintf(text, sizeof text, "%c%02d:%02d", offset < 0 ? '-' : '+', magnitude / 60,
                   magnitude % 60);
-    return text;
+    return test::LocalText(local) + text;
 }
 
 // Each file of data/zones is a payload of time-zone blocks and date lines; after each

@@ -23,34 +23,23 @@ namespace orvanta::test {
 
 const WideString kCorpusEdit = u"Ge\u00E4ndert \u2013 \U0001F389";
 
-namespace {
-
-// The kind of a file of tests/data, by its extension and its component.
-const DataKind& KindOfFile(const std::filesystem::path& path, const std::string& text) {
-    const std::string ext = path.extension().string();
-    for (const DataKind& kind : DataKinds()) {
-        const auto& exts = kind.Extensions;
-        if (std::find(exts.begin(), exts.end(), ext.substr(1)) != exts.end() &&
-            text.find("BEGIN:" + kind.Component) != std::string::npos)
-            return kind;
-    }
-    ADD_FAILURE() << path << " is of no kind of data";
-    throw std::runtime_error("a file of tests/data is of no kind of data");
-}
-
-}  // namespace
-
 std::vector<CorpusFile> CorpusFiles() {
     std::vector<CorpusFile> files;
     for (const auto& entry : std::filesystem::directory_iterator(ORVANTA_TEST_DATA)) {
         const std::string ext = entry.path().extension().string();
         if (!entry.is_regular_file() || ext == ".md" || ext == ".fields") continue;
         const std::string text = ReadFile(entry.path());
-        const DataKind& kind = KindOfFile(entry.path(), text);
+        // The first kind whose extensions hold the file's and whose component it holds.
+        const auto kind = std::ranges::find_if(DataKinds(), [&](const DataKind& k) {
+            return std::ranges::count(k.Extensions, ext.substr(1)) &&
+                   text.find("BEGIN:" + k.Component) != std::string::npos;
+        });
+        if (kind == DataKinds().end())
+            throw std::runtime_error(entry.path().string() + " is of no kind of data");
         // The edit: the title, which for a contact is made of its names.
-        const bool contact = kind.Keyword == "card";
-        files.push_back({entry.path().filename().string(), text, &kind, kind.Keyword,
-                         kind.MakeClient,
+        const bool contact = kind->Keyword == "card";
+        files.push_back({entry.path().filename().string(), text, &*kind, kind->Keyword,
+                         kind->MakeClient,
                          [contact](TSMLItem& item) {
                              if (contact) {
                                  static_cast<TSMLContact&>(item).SetFirstName(kCorpusEdit);
@@ -58,17 +47,11 @@ std::vector<CorpusFile> CorpusFiles() {
                                  item.SetTitle(kCorpusEdit);
                              }
                          },
-                         contact ? "N" : "SUMMARY", ""});
-        std::filesystem::path reference = entry.path();
-        reference += ".fields";
-        if (std::filesystem::exists(reference)) files.back().fields = ReadFile(reference);
+                         contact ? "N" : "SUMMARY"});
     }
-    std::sort(files.begin(), files.end(),
-              [](const CorpusFile& a, const CorpusFile& b) { return a.name < b.name; });
+    std::ranges::sort(files, {}, &CorpusFile::name);
     return files;
 }
-
-namespace {
 
 std::string LocalText(TDateTime value, bool withTime) {
     const DateTimeParts p = DecodeDateTime(value);
@@ -82,14 +65,18 @@ std::string LocalText(TDateTime value, bool withTime) {
     return text;
 }
 
+namespace {
+
+constexpr std::string_view kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
+
 std::string RemindersText(const std::vector<TReminder>& reminders) {
-    static constexpr const char* kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
     std::string out;
     for (const TReminder& r : reminders) {
         out += out.empty() ? "" : " / ";
         out += r.Period == ReminderPeriod::ByTime
                    ? "ByTime " + LocalText(r.Time, true)
-                   : std::to_string(r.Number) + " " + kPeriods[static_cast<int>(r.Period)];
+                   : std::to_string(r.Number) + " " +
+                         std::string(kPeriods[static_cast<int>(r.Period)]);
         out += r.Method == ReminderMethod::Email ? " Email" : " Popup";
     }
     return out;
@@ -155,7 +142,6 @@ std::string Unescaped(std::string_view text) {
 namespace {
 
 TReminder ReminderOf(const std::string& text) {
-    static constexpr std::string_view kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
     std::istringstream in(text);
     std::string first, second, method;
     in >> first >> second >> method;
@@ -230,30 +216,6 @@ std::vector<Section> ReadSections(std::string_view text, bool comments) {
             s.Body.pop_back();
     }
     return sections;
-}
-
-ImportCase ReadImportCase(const std::filesystem::path& path) {
-    ImportCase c;
-    for (const Section& s : ReadSections(ReadFile(path), false)) {
-        if (s.Head.empty()) {
-            c.Component = s.Body.substr(0, s.Body.find('\n'));
-        } else if (s.Head == "item") {
-            c.Items.push_back(std::regex_replace(s.Body, std::regex("\n"), "\r\n"));
-        } else if (s.Head == "window") {
-            c.Window = s.Body.substr(0, s.Body.size() - 1);
-        } else if (s.Head == "refused") {
-            c.Refused = s.Body.substr(0, s.Body.size() - 1);
-        } else if (s.Head.starts_with("other kinds ")) {
-            c.Others = std::stoul(s.Head.substr(12));
-        } else if (s.Head == "file as UTF-16LE") {
-            c.File = "\xFF\xFE";
-            for (const char16_t unit : FromUTF8(s.Body))
-                c.File += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-        } else {
-            c.File = s.Body;
-        }
-    }
-    return c;
 }
 
 std::vector<std::filesystem::path> CaseFiles(const std::string& folder,

@@ -25,9 +25,6 @@ struct CorpusFile {
     std::function<std::unique_ptr<TSMLBase>()> makeClient;
     std::function<void(TSMLItem&)> change;
     std::string property;
-    // The reference of the fields the file reads to, as FilledFields writes them: the
-    // file NAME.fields beside it; empty when there is none.
-    std::string fields;
 };
 
 // The value the edits write.
@@ -45,6 +42,9 @@ extern const WideString kCorpusEdit;
 // moments "2026-07-15T10:00:00" in local time, dates "1970-01-31", reminders "15 Minutes
 // Popup" or "ByTime 2024-06-01T08:15:00 Email", several joined by " / ".
 [[nodiscard]] std::string FilledFields(const DataKind& kind, const TSMLItem& item);
+
+// A local moment as "2026-07-15T10:00:00", or its date alone as "2026-07-15".
+[[nodiscard]] std::string LocalText(TDateTime value, bool withTime = true);
 
 // Sets one field of an item as "Name=value", the value written as FilledFields writes it
 // (an empty one clears a moment or date). "Title=..." sets the title of any kind;
@@ -67,21 +67,6 @@ struct Section {
 // empty head. With `comments`, lines that begin with "#" are left out everywhere, and the
 // blank lines that end a section.
 [[nodiscard]] std::vector<Section> ReadSections(std::string_view text, bool comments);
-
-// A case of tests/data/import: the kind asked for on its first line, then "== file" and
-// the file's bytes ("== file as UTF-16LE": the same text in UTF-16 with a byte-order
-// mark), then each payload after "== item" (its lines end in CR LF), "== other kinds N",
-// or the message of a refusal after "== refused"; "== window", what the File menu's
-// import says of it ("Imported ..." or why it refused the file).
-struct ImportCase {
-    std::string Component;
-    std::string File;
-    std::vector<std::string> Items;
-    std::size_t Others = 0;
-    std::string Refused;
-    std::string Window;
-};
-[[nodiscard]] ImportCase ReadImportCase(const std::filesystem::path& path);
 
 // The files of a folder of tests/data whose names end in `extension`, sorted.
 [[nodiscard]] std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
