@@ -33,6 +33,7 @@ void PrintTo(const CorpusFile& file, std::ostream* out) {
 namespace {
 
 using namespace test;
+using namespace std::string_literals;
 
 // Each kind's client is of that kind, and the local server's list of stores (which
 // scripts/syncml-server reads) names each kind's store and device ID and no others; a
@@ -60,10 +61,22 @@ TEST(KindTable, EachKindItsClientAndItsServerStore) {
     }
 }
 
-// The state of an item as the case files name it.
-std::string StateName(ItemState state) {
-    static const char* const kNames[] = {"unchanged", "new", "modified", "deleted"};
-    return kNames[static_cast<int>(state)];
+// A payload's text with its lines ended by LF, as the case files write it; a line ended
+// otherwise than with CR LF fails.
+std::string LfLines(const std::string& text) {
+    EXPECT_EQ(std::ranges::count(text, '\n'), std::ranges::count(text, '\r')) << text;
+    return std::regex_replace(text, std::regex("\r\n"), "\n");
+}
+
+// Where the comments and blank lines that end a section of a case file begin.
+std::size_t LayoutStart(const std::string& body) {
+    std::size_t end = body.size();
+    while (end > 0) {
+        const std::size_t start = end > 1 ? body.rfind('\n', end - 2) + 1 : 0;
+        if (end - start > 1 && body[start] != '#') break;
+        end = start;
+    }
+    return end;
 }
 
 // A case file of tests/data/items: cases of one kind of item each, read, edited and
@@ -74,37 +87,28 @@ std::string StateName(ItemState state) {
 // FilledFields writes it), "== title T", "== state S", "== set Name=value" (SetField),
 // "== payload" (the text the item writes), "== reads back" (the written text, read
 // again, gives the same fields) and "== fails MESSAGE", the failure of the step before it.
+// The file is written anew from its cases and steps and compared, comments kept.
 class ItemCases : public ::testing::TestWithParam<std::filesystem::path> {};
 
 TEST_P(ItemCases, AsTheFileSays) {
+    static const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
     std::optional<ScopedTimeZone> zone;
     std::unique_ptr<TSMLBase> client;
     TSMLItem* item = nullptr;
-    std::string failure;
-    const auto attempt = [&failure](const std::function<void()>& step) {
+    std::string out;
+    const auto attempt = [&out](const std::function<void()>& step) {
         try {
             step();
         } catch (const std::exception& e) {
-            failure = e.what();
+            out += "== fails " + std::string(e.what()) + "\n";
         }
     };
-    const auto crlf = [](const std::string& body) {
-        return std::regex_replace(body, std::regex("\n"), "\r\n");
-    };
-    int number = 0;
-    for (const Section& s : ReadSections(ReadFile(GetParam()), true)) {
-        if (s.Head.empty()) continue;
-        number += s.Head.starts_with("case");
-        SCOPED_TRACE("case " + std::to_string(number) + ": " + s.Head);
+    for (const Section& s : ReadSections(ReadFile(GetParam()))) {
+        const std::string body = s.Body.substr(0, LayoutStart(s.Body));
         const std::string verb = s.Head.substr(0, s.Head.find(' '));
         const std::string arg = s.Head.size() > verb.size() ? s.Head.substr(verb.size() + 1) : "";
-        if (verb == "fails") {
-            EXPECT_EQ(failure, arg);
-            failure.clear();
-            continue;
-        }
-        EXPECT_EQ(failure, "");
-        failure.clear();
+        const std::string echo = verb.empty() ? "" : "== " + s.Head + "\n";
+        if (verb.empty() || verb == "case" || verb == "set" || verb == "reads") out += echo + body;
         if (verb == "case") {
             std::istringstream words(arg);
             std::string kind, word, rule = kCentralEurope;
@@ -119,28 +123,28 @@ TEST_P(ItemCases, AsTheFileSays) {
             zone.emplace(rule);
             client = KindNamed(kind).MakeClient();
             item = fresh ? client->NewItem() : client->Items.emplace_back(client->CreateItem()).get();
-            const std::string payload =
-                raw ? Unescaped(s.Body.substr(0, s.Body.find('\n'))) : crlf(s.Body);
+            const std::string payload = raw ? Unescaped(body.substr(0, body.find('\n')))
+                                            : std::regex_replace(body, std::regex("\n"), "\r\n");
             if (!fresh) attempt([&] { item->Parse(payload); });
         } else if (verb == "fields") {
-            EXPECT_EQ(FilledFields(KindOf(*client), *item), s.Body);
+            out += echo + FilledFields(KindOf(*client), *item);
         } else if (verb == "title") {
-            EXPECT_EQ(ToUTF8(item->GetTitle()), Unescaped(arg));
+            const std::string title = Escaped(ToUTF8(item->GetTitle()));
+            out += "== title" + (title.empty() ? "" : " " + title) + "\n";
         } else if (verb == "state") {
-            EXPECT_EQ(StateName(item->State), arg);
+            out += "== state "s + kStates[static_cast<int>(item->State)] + "\n";
         } else if (verb == "set") {
             attempt([&] { SetField(*item, arg); });
         } else if (verb == "payload") {
-            EXPECT_EQ(item->GetText(), crlf(s.Body));
+            out += echo + LfLines(item->GetText());
         } else if (verb == "reads") {
             const auto again = client->CreateItem();
             again->Parse(item->GetText());
             EXPECT_EQ(FilledFields(KindOf(*client), *again), FilledFields(KindOf(*client), *item));
-        } else {
-            ADD_FAILURE() << "unknown step";
         }
+        out += s.Body.substr(body.size());
     }
-    EXPECT_EQ(failure, "");
+    ExpectTranscript(GetParam(), out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, ItemCases, ::testing::ValuesIn(CaseFiles("items", ".case")),
@@ -258,7 +262,7 @@ TEST(ObjectFile, CasesOfTestData) {
     for (const auto& path : CaseFiles("import", ".case")) {
         SCOPED_TRACE(path.filename().string());
         std::string component, file, window, out;
-        for (const Section& s : ReadSections(ReadFile(path), false)) {
+        for (const Section& s : ReadSections(ReadFile(path))) {
             if (s.Head == "window") window = "== window\n" + s.Body;
             if (!s.Head.empty() && !s.Head.starts_with("file")) continue;
             out += (s.Head.empty() ? "" : "== " + s.Head + "\n") + s.Body;
@@ -279,8 +283,7 @@ TEST(ObjectFile, CasesOfTestData) {
         const auto kind = std::ranges::find(DataKinds(), component, &DataKind::Component);
         ASSERT_NE(kind, DataKinds().end());
         for (const std::string& payload : items.Payloads) {
-            EXPECT_EQ(std::ranges::count(payload, '\n'), std::ranges::count(payload, '\r'));
-            out += "== item\n" + std::regex_replace(payload, std::regex("\r\n"), "\n");
+            out += "== item\n" + LfLines(payload);
             const auto item = kind->MakeClient()->CreateItem();
             try {
                 item->Parse(payload);

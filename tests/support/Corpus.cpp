@@ -196,24 +196,18 @@ void SetField(TSMLItem& item, const std::string& assignment) {
     throw std::invalid_argument("no field to set: " + assignment);
 }
 
-std::vector<Section> ReadSections(std::string_view text, bool comments) {
+std::vector<Section> ReadSections(std::string_view text) {
     std::vector<Section> sections(1);
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         const std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        if (comments && line.starts_with('#')) continue;
         if (line.starts_with("== ")) {
             sections.push_back({std::string(line.substr(3)), {}});
         } else {
             sections.back().Body.append(line).append("\n");
         }
-    }
-    // Blank lines between the cases of a file of comments are layout.
-    for (Section& s : sections) {
-        while (comments && (s.Body.ends_with("\n\n") || s.Body == "\n"))
-            s.Body.pop_back();
     }
     return sections;
 }

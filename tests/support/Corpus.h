@@ -64,9 +64,8 @@ struct Section {
     std::string Body;  // each line ended with "\n"
 };
 // The sections of a case file; the lines before the first head come as a section with an
-// empty head. With `comments`, lines that begin with "#" are left out everywhere, and the
-// blank lines that end a section.
-[[nodiscard]] std::vector<Section> ReadSections(std::string_view text, bool comments);
+// empty head.
+[[nodiscard]] std::vector<Section> ReadSections(std::string_view text);
 
 // The files of a folder of tests/data whose names end in `extension`, sorted.
 [[nodiscard]] std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
