@@ -25,7 +25,6 @@
 namespace orvanta {
 namespace {
 
-using namespace std::string_literals;
 using test::At;
 using test::kCentralEurope;
 using test::Lines;

@@ -6,18 +6,14 @@
 #include <ranges>
 #include <regex>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "formats/Failure.h"
 #include "formats/ItemKinds.h"
 #include "formats/ObjectFile.h"
 #include "formats/TimeZoneRule.h"
-#include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
 #include "kinds/KindTable.h"
-#include "kinds/NoteSyncML.h"
-#include "kinds/TaskSyncML.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/Scaling.h"

@@ -67,16 +67,15 @@ std::string LocalText(TDateTime value, bool withTime) {
 
 namespace {
 
-constexpr std::string_view kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
+constexpr const char* kPeriods[] = {"Minutes", "Hours", "Days", "Weeks", "ByTime"};
 
 std::string RemindersText(const std::vector<TReminder>& reminders) {
     std::string out;
     for (const TReminder& r : reminders) {
         out += out.empty() ? "" : " / ";
         out += r.Period == ReminderPeriod::ByTime
-                   ? "ByTime " + LocalText(r.Time, true)
-                   : std::to_string(r.Number) + " " +
-                         std::string(kPeriods[static_cast<int>(r.Period)]);
+                   ? "ByTime " + LocalText(r.Time)
+                   : std::to_string(r.Number) + " " + kPeriods[static_cast<int>(r.Period)];
         out += r.Method == ReminderMethod::Email ? " Email" : " Popup";
     }
     return out;
@@ -87,11 +86,9 @@ std::string RemindersText(const std::vector<TReminder>& reminders) {
 std::string FilledFields(const DataKind& kind, const TSMLItem& item) {
     struct {
         std::string operator()(const WideString& t) const { return Escaped(ToUTF8(t)); }
-        std::string operator()(LocalMoment m) const {
-            return m.Value == 0 ? "" : LocalText(m.Value, true);
-        }
+        std::string operator()(LocalMoment m) const { return m.Value ? LocalText(m.Value) : ""; }
         std::string operator()(CalendarDate d) const {
-            return d.Value == 0 ? "" : LocalText(d.Value, false);
+            return d.Value ? LocalText(d.Value, false) : "";
         }
         std::string operator()(bool flag) const { return flag ? "true" : ""; }
         std::string operator()(std::int32_t n) const { return n == 0 ? "" : std::to_string(n); }
