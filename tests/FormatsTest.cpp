@@ -141,10 +141,7 @@ std::string Operate(const std::string& op, const Args& a) {
         ItemLines lines = SplitPayloadLines(a[0]);
         UnfoldLines(lines);
         // Written back and read again, the lines stay as they are.
-        std::string written;
-        for (const std::string_view line : lines)
-            (written += line) += "\r\n";
-        ItemLines again = SplitPayloadLines(written);
+        ItemLines again = SplitPayloadLines(test::Joined(Lines(lines.begin(), lines.end())));
         UnfoldLines(again);
         return Bracketed(lines) + (again == lines ? "" : " (read again: " + Bracketed(again) + ")");
     }
