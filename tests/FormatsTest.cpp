@@ -299,9 +299,8 @@ std::string IsoMoment(TDateTime local) {
 // date line, X-EXPECT holds what the client reads: the local time and its offset in
 // the client's zone that the last X-CLIENT-ZONE line named.
 TEST(PayloadZones, EveryValueIsTheTrueMoment) {
-    for (const auto& file :
-         std::filesystem::directory_iterator(std::filesystem::path(ORVANTA_TEST_DATA) / "zones")) {
-        ItemLines lines = SplitPayloadLines(test::ReadFile(file.path()));
+    for (const auto& file : test::CaseFiles("zones", ".ics")) {
+        ItemLines lines = SplitPayloadLines(test::ReadFile(file));
         UnfoldLines(lines);
         PayloadZones zones(lines);
         std::optional<ScopedTimeZone> client;
@@ -313,7 +312,7 @@ TEST(PayloadZones, EveryValueIsTheTrueMoment) {
                 client.emplace(value);
             } else if (GetPropertyName(line) == "X-EXPECT") {
                 EXPECT_EQ(IsoMoment(zones.Read(lines[i - 1])), value)
-                    << file.path().filename() << ": " << lines[i - 1];
+                    << file.filename() << ": " << lines[i - 1];
             }
         }
     }
