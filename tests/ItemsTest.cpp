@@ -115,7 +115,8 @@ TEST_P(ItemCases, AsTheFileSays) {
             zone.reset();
             zone.emplace(std::regex_search(arg, rule, kZone) ? rule[1].str() : kCentralEurope);
             client = KindNamed(arg.substr(0, arg.find(' '))).MakeClient();
-            item = fresh ? client->NewItem() : client->Items.emplace_back(client->CreateItem()).get();
+            item =
+                fresh ? client->NewItem() : client->Items.emplace_back(client->CreateItem()).get();
             const std::string payload = raw ? Unescaped(body.substr(0, body.find('\n')))
                                             : std::regex_replace(body, std::regex("\n"), "\r\n");
             if (!fresh) attempt([&] { item->Parse(payload); });
@@ -304,8 +305,8 @@ TEST(ObjectFile, WorkGrowsWithTheFile) {
         std::string zones, items;
         for (std::size_t i = 0; i < events; ++i) {
             const std::string n = std::to_string(i);
-            zones += "BEGIN:VTIMEZONE\r\nTZID:Zone" + n + "\r\nX-PAD:" + std::string(zoneSize, 'x') +
-                     "\r\nEND:VTIMEZONE\r\n";
+            zones += "BEGIN:VTIMEZONE\r\nTZID:Zone" + n +
+                     "\r\nX-PAD:" + std::string(zoneSize, 'x') + "\r\nEND:VTIMEZONE\r\n";
             items += "BEGIN:VEVENT\r\nUID:" + n + "\r\nDTSTART;TZID=Zone" + n +
                      ":20260715T100000\r\nEND:VEVENT\r\n";
         }

@@ -212,8 +212,8 @@ std::vector<Section> ReadSections(std::string_view text) {
 std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
                                              const std::string& extension) {
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(ORVANTA_TEST_DATA) / folder)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(ORVANTA_TEST_DATA) / folder)) {
         if (entry.path().extension() == extension) files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
