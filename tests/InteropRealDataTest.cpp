@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <map>
 #include <regex>
 #include <set>
@@ -13,6 +11,7 @@
 #include "formats/SyncMLItem.h"
 #include "formats/ObjectFile.h"
 #include "kinds/KindTable.h"
+#include "support/ChildProcess.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/RealServer.h"
@@ -23,20 +22,16 @@ namespace {
 using namespace test;
 
 // The JSON lines of `orvanta-load --fields` in the given client zone, by item id.
-std::map<std::string, std::string> LoadedFields(const RealServer& server, const char* zone,
-                                                const char* kind) {
-    const std::string command = std::string("TZ=") + zone + " ORVANTA_PASSWORD=" +
-                                RealServer::kPassword + " '" + ORVANTA_LOAD_TOOL + "' '" +
-                                server.Url() + "' " + RealServer::kUser + " --fields " + kind +
-                                " 2>&1";
+std::map<std::string, std::string> LoadedFields(const RealServer& server, const std::string& zone,
+                                                const std::string& kind) {
+    const ToolRun run = ToolProcess(ORVANTA_LOAD_TOOL,
+                                    {server.Url(), RealServer::kUser, "--fields", kind},
+                                    {"TZ=" + zone, std::string("ORVANTA_PASSWORD=") +
+                                                       RealServer::kPassword})
+                            .Wait();
+    EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+    const std::string& out = run.Out;
     std::map<std::string, std::string> byID;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return byID;
-    std::string out;
-    char buf[4096];
-    while (const std::size_t n = std::fread(buf, 1, sizeof buf, pipe))
-        out.append(buf, n);
-    EXPECT_EQ(pclose(pipe), 0) << out;
     static const std::regex line(R"re((^|\n)\{"id":"([^"]*)"[^\n]*)re");
     for (std::sregex_iterator m(out.begin(), out.end(), line), end; m != end; ++m)
         byID[(*m)[2]] = m->str().substr(m->str().find('{'));
@@ -77,7 +72,7 @@ TEST(InteropZones, EveryTimeIsTheTrueMomentInTheClientsZone) {
         std::map<std::string, std::map<std::string, std::string>> loaded;
         for (const Check& check : expected) {
             auto& byID = loaded[check.store];
-            if (byID.empty()) byID = LoadedFields(server, zone.c_str(), check.store.c_str());
+            if (byID.empty()) byID = LoadedFields(server, zone, check.store);
             const auto it = byID.find(check.id);
             ASSERT_NE(it, byID.end()) << zone << " " << check.id;
             const std::string field =
@@ -145,11 +140,6 @@ TEST_P(CorpusOnTheServer, OnlyTheEditedPropertyChanges) {
                                  << "\nbaseline:\n"
                                  << baseline << "\nedited:\n"
                                  << edited;
-    // What the server made of the file as it came from the other program.
-    std::cout << f.name << ": the server rewrote "
-              << ::testing::PrintToString(
-                     Differing(StoredLines(f, f.text), StoredLines(f, baseline)))
-              << "\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusOnTheServer, ::testing::ValuesIn(CorpusFiles()),

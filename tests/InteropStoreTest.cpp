@@ -10,6 +10,7 @@
 #include "kinds/KindTable.h"
 #include "support/Corpus.h"
 #include "support/SyncPeer.h"
+#include "support/ForwardingProxy.h"
 #include "support/Payloads.h"
 #include "support/RealServer.h"
 
@@ -204,19 +205,19 @@ TEST(InteropStore, ALostStoreReplyLeavesNoDuplicate) {
     RealServer server;
     const struct {
         const char* name;
-        bool asServerError;
+        ForwardingProxy::Loss how;
         int count;          // new contacts, each with a long note
         std::size_t note;   // characters per note: large ones need several messages
         bool sessionEnded;  // the lost reply was the last of the session
     } cases[] = {
-        {"the last reply, line dropped", false, 3, 40, true},
-        {"the last reply, HTTP 500", true, 3, 40, true},
-        {"a reply mid-session, line dropped", false, 60, 6000, false},
+        {"the last reply, line dropped", ForwardingProxy::Loss::Dropped, 3, 40, true},
+        {"the last reply, HTTP 500", ForwardingProxy::Loss::ServerError, 3, 40, true},
+        {"a reply mid-session, line dropped", ForwardingProxy::Loss::Dropped, 60, 6000, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const ScopedStoreContents empty(server, "card");
-        LossyLine proxy(server);
+        ForwardingProxy proxy(server.Url());
         TSMLContacts client;
         server.Configure(client);
         client.SetServerURL(proxy.Url());
@@ -228,7 +229,7 @@ TEST(InteropStore, ALostStoreReplyLeavesNoDuplicate) {
             contact->State = ItemState::New;
         }
 
-        proxy.LoseReplyOf(2, c.asServerError);
+        proxy.LoseReplyOf(2, c.how);
         EXPECT_THROW(client.Store(), TransportError);
         const std::size_t arrived = server.ItemIDs("card").size();
         if (c.sessionEnded) {
@@ -242,7 +243,7 @@ TEST(InteropStore, ALostStoreReplyLeavesNoDuplicate) {
                   c.count);
 
         client.Item(client.Count() - 1)->SetNotes(u"edited after the loss");
-        proxy.LoseReplyOf(0, c.asServerError);
+        proxy.LoseReplyOf(0, c.how);
         if (c.sessionEnded) {
             client.Store();
             const std::string reply = proxy.Replies().at(1);

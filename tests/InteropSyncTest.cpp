@@ -1,19 +1,43 @@
-// Two-way syncs with the real server, each device a replica of its own synced by
-// orvanta-sync (a child process): changes both ways, two devices and a third program
-// writing into the server's store, conflicts, the pairing of a first slow sync, and
-// sessions that fail. After each sync the replicas and the server's files are compared
-// with the contacts expected: none lost, none doubled.
+// Two-way syncs with the real server as cases in tests/data/interop/*.case: devices, each
+// a replica of its own synced by orvanta-sync (a child process) through a forwarding
+// proxy of its own, and a third program writing into the server's "card" store. Contacts
+// are written LAST:MOBILE (a vCard 2.1 "Anna LAST"). The commands:
+//   server FILE=LAST:MOBILE...   the store holds these files for the rest of the case
+//   third-add FILE LAST:MOBILE   the third program writes a new file
+//   third-edit LAST:MOBILE       the third program rewrites the file of that contact
+//   server contacts              the store's contacts, sorted
+//   device D                     a new device (whether its device ID is its own)
+//   D sync [WORDS...]            orvanta-sync with D's account and the words: its stdout
+//                                (conflicts' times as WHEN) and "exit N"
+//   D add LAST:MOBILE...         offline edits of D's replica
+//   D replace LAST:MOBILE, D delete LAST
+//   D contacts, D changes        the contacts held, the LUIDs with a change to send
+//   D mark, D anchors            whether the anchors are still those at the mark
+//   D kill REQUEST request|reply|half-reply
+//                                the sync stalls there and is killed (SIGKILL)
+//   D reply REQUEST status N | cut | edit REGEX WITH
+//                                the next sync's reply to that request is replaced, cut
+//                                in half, or edited
+//   same-lines FROM TO LAST...   which of FROM's lines of these contacts TO holds, byte
+//                                for byte (the server adds lines of its own)
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
 
-#include "formats/ItemStorage.h"
+#include "kinds/ContSyncML.h"
+#include "support/ChildProcess.h"
+#include "support/Corpus.h"
+#include "support/ForwardingProxy.h"
 #include "support/Payloads.h"
 #include "support/RealServer.h"
-#include "support/SyncDevice.h"
+#include "support/ReplicaSupport.h"
 
 namespace orvanta {
 namespace {
@@ -21,245 +45,252 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-std::string Summary(const std::string& sent, const std::string& received, int conflicts,
-                    bool slow = false) {
-    return "sent: " + sent + "; received: " + received + "; " + std::to_string(conflicts) +
-           (conflicts == 1 ? " conflict" : " conflicts") + (slow ? " (slow sync)" : "") + "\n";
+// Last name to mobile phone, one entry per contact, so that one lost or doubled shows.
+using ContactSet = std::multimap<std::string, std::string>;
+
+std::pair<std::string, std::string> NameAndMobile(const std::string& payload) {
+    TSMLContacts client;
+    TSMLContact contact(&client);
+    contact.Parse(payload);
+    return {ToUTF8(contact.LastName()), ToUTF8(contact.Mobile())};
 }
 
-// A sync that went through, with this summary.
-#define EXPECT_SYNC(device, summary)              \
-    do {                                          \
-        const ToolRun run_ = (device).Run();      \
-        EXPECT_EQ(run_.Status, 0) << run_.Err;    \
-        EXPECT_EQ(run_.Out, summary) << run_.Err; \
-    } while (false)
-
-void AddLocal(SyncDevice& device, const std::vector<std::string>& payloads) {
-    device.Edit([&](TReplicaStore& store) {
-        const std::vector<std::string_view> views(payloads.begin(), payloads.end());
-        (void)store.AddLocal(views);
-    });
+// The payload of LAST:MOBILE.
+std::string Contact(const std::string& token) {
+    const auto colon = token.find(':');
+    return VCard(
+        {"N:" + token.substr(0, colon) + ";Anna;;;", "TEL;CELL:" + token.substr(colon + 1)});
 }
 
-void ReplaceLocal(SyncDevice& device, const std::string& last, const std::string& mobile) {
-    const std::string luid = device.LUIDOf(last);
-    ASSERT_FALSE(luid.empty()) << last;
-    device.Edit([&](TReplicaStore& store) { store.ReplaceLocal(luid, Contact(last, mobile)); });
-}
-
-void DeleteLocal(SyncDevice& device, const std::string& last) {
-    const std::string luid = device.LUIDOf(last);
-    ASSERT_FALSE(luid.empty()) << last;
-    device.Edit([&](TReplicaStore& store) { store.DeleteLocal(luid); });
+std::string Listed(const std::map<std::string, std::string>& payloads) {
+    ContactSet set;
+    for (const auto& [id, payload] : payloads)
+        set.insert(NameAndMobile(payload));
+    std::string line;
+    for (const auto& [last, mobile] : set)
+        line += (line.empty() ? "" : " ") + last + ":" + mobile;
+    return line;
 }
 
 // The lines of a payload, its BEGIN, END and VERSION aside.
 std::set<std::string> PropertyLines(const std::string& payload) {
     std::set<std::string> lines;
-    std::istringstream in(payload);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string_view line : SplitPayloadLines(payload))
         if (!line.starts_with("BEGIN:") && !line.starts_with("END:") &&
             !line.starts_with("VERSION:"))
-            lines.insert(line);
-    }
+            lines.emplace(line);
     return lines;
 }
 
-// Device `to` holds the contacts `from` wrote with every line `from` wrote, byte for
-// byte (the server adds lines of its own: FN, REV, empty ones), and no more contacts.
-void ExpectSameItems(SyncDevice& from, SyncDevice& to, const std::set<std::string>& written) {
-    std::map<std::string, std::string> theirs;
-    for (const auto& [luid, payload] : to.Payloads())
-        theirs.emplace(ContactsIn({payload}).begin()->first, payload);
-    const auto ours = from.Payloads();
-    EXPECT_EQ(theirs.size(), ours.size());
-    for (const auto& [luid, payload] : ours) {
-        const std::string last = ContactsIn({payload}).begin()->first;
-        if (!written.count(last)) continue;
-        const std::set<std::string> lines = PropertyLines(theirs[last]);
-        for (const std::string& line : PropertyLines(payload))
-            EXPECT_TRUE(lines.count(line)) << last << ": " << line << " missing from\n"
-                                           << theirs[last];
-    }
-}
+struct Device {
+    explicit Device(const RealServer& server)
+        : proxy(server.Url()), file(folder.Path() / "replica.sqlite") {}
 
-TEST(InteropSync, TwoDevicesAndAThirdWriter) {
-    const RealServer server;
-    ScopedStoreContents store(
-        server, "card", {{"seed1", Contact("Seed1", "100")}, {"seed2", Contact("Seed2", "200")}});
-    SyncDevice a(server), b(server);
-    EXPECT_NE(a.DeviceID(), b.DeviceID());
-    ContactSet expected{{"Seed1", "100"}, {"Seed2", "200"}};
-
-    // First syncs: slow, each device takes the server's contacts.
-    EXPECT_SYNC(
-        a, Summary("0 added, 0 replaced, 0 deleted", "2 added, 0 replaced, 0 deleted", 0, true));
-    EXPECT_SYNC(
-        b, Summary("0 added, 0 replaced, 0 deleted", "2 added, 0 replaced, 0 deleted", 0, true));
-    EXPECT_EQ(a.Contacts(), expected);
-    EXPECT_EQ(b.Contacts(), expected);
-
-    // Adds, an edit and a delete on A go to the server and from there to B.
-    AddLocal(a, {Contact("A1", "101"), Contact("A2", "102")});
-    ReplaceLocal(a, "Seed1", "111");
-    DeleteLocal(a, "Seed2");
-    expected = {{"Seed1", "111"}, {"A1", "101"}, {"A2", "102"}};
-    EXPECT_SYNC(a, Summary("2 added, 1 replaced, 1 deleted", "0 added, 0 replaced, 0 deleted", 0));
-    EXPECT_EQ(ServerContacts(server), expected);
-    EXPECT_TRUE(a.Changes().empty());
-    EXPECT_SYNC(b, Summary("0 added, 0 replaced, 0 deleted", "2 added, 1 replaced, 1 deleted", 0));
-    EXPECT_EQ(b.Contacts(), expected);
-    ExpectSameItems(a, b, {"A1", "A2", "Seed1"});
-
-    // A third program writes a contact into the server's folder, and edits one: the next
-    // syncs of both devices see both.
-    std::ofstream(server.StoreFolder("card") / "third", std::ios::binary)
-        << Contact("Third", "300");
-    std::ofstream(ServerFileOf(server, "A2"), std::ios::binary) << Contact("A2", "302");
-    expected = {{"Seed1", "111"}, {"A1", "101"}, {"A2", "302"}, {"Third", "300"}};
-    for (SyncDevice* device : {&a, &b}) {
-        EXPECT_SYNC(*device,
-                    Summary("0 added, 0 replaced, 0 deleted", "1 added, 1 replaced, 0 deleted", 0));
-        EXPECT_EQ(device->Contacts(), expected);
+    std::unique_ptr<ToolProcess> Start(std::vector<std::string> words) const {
+        std::vector<std::string> args{"--replica", file.string(),     "--server", proxy.Url(),
+                                      "--user",    RealServer::kUser, "card"};
+        args.insert(args.end(), words.begin(), words.end());
+        return std::make_unique<ToolProcess>(
+            ORVANTA_SYNC_TOOL, args,
+            std::vector<std::string>{std::string("ORVANTA_PASSWORD=") + RealServer::kPassword});
     }
 
-    // The other way: an edit and a delete on B reach A.
-    ReplaceLocal(b, "A1", "201");
-    DeleteLocal(b, "Third");
-    expected = {{"Seed1", "111"}, {"A1", "201"}, {"A2", "302"}};
-    EXPECT_SYNC(b, Summary("0 added, 1 replaced, 1 deleted", "0 added, 0 replaced, 0 deleted", 0));
-    EXPECT_SYNC(a, Summary("0 added, 0 replaced, 0 deleted", "0 added, 1 replaced, 1 deleted", 0));
-    EXPECT_EQ(a.Contacts(), expected);
-    EXPECT_EQ(ServerContacts(server), expected);
-    ExpectSameItems(b, a, {"A1"});
-}
+    // The replica's data source, opened for the call only: the tool has the file to
+    // itself otherwise.
+    void Edit(const std::function<void(TReplicaStore&)>& edit) const {
+        TReplica replica(file);
+        TReplicaStore store = replica.Store({proxy.Url(), RealServer::kUser, "card", "card"});
+        edit(store);
+    }
 
-// The same contact edited on both devices, and a delete on one against an edit on the
-// other, both ways. The server settles each; the device that syncs second takes the
-// server's result and keeps its own version where that lost, as a conflict copy.
-TEST(InteropSync, Conflicts) {
-    const RealServer server;
-    ScopedStoreContents store(server, "card",
-                              {{"c1", Contact("Both", "100")},
-                               {"c2", Contact("DeletedOnA", "200")},
-                               {"c3", Contact("DeletedOnB", "300")}});
-    SyncDevice a(server), b(server);
-    for (SyncDevice* device : {&a, &b})
-        ASSERT_EQ(device->Run().Status, 0);
+    // The payloads of the items not deleted, by LUID.
+    std::map<std::string, std::string> Payloads() const {
+        std::map<std::string, std::string> payloads;
+        Edit([&](TReplicaStore& store) {
+            store.ReadItems([&](const StoredItemView& item) {
+                if (item.State != ItemState::Deleted) payloads.emplace(item.LUID, item.Payload);
+            });
+        });
+        return payloads;
+    }
 
-    ReplaceLocal(a, "Both", "111");
-    DeleteLocal(a, "DeletedOnA");
-    ReplaceLocal(a, "DeletedOnB", "311");
-    EXPECT_SYNC(a, Summary("0 added, 2 replaced, 1 deleted", "0 added, 0 replaced, 0 deleted", 0));
-    ReplaceLocal(b, "Both", "122");
-    ReplaceLocal(b, "DeletedOnA", "222");
-    DeleteLocal(b, "DeletedOnB");
-    // Both: the server took B's Replace and merged it with A's; a phone changed on both
-    // sides keeps the server's value, so B's phone lost and stays as a conflict copy.
-    // DeletedOnA: the server adds B's edited contact again (201). DeletedOnB: the server
-    // adds A's edited contact again, and B keeps a copy of its deletion.
-    const ContactSet expected{{"Both", "111"}, {"DeletedOnA", "222"}, {"DeletedOnB", "311"}};
-    EXPECT_SYNC(b, Summary("0 added, 2 replaced, 1 deleted", "1 added, 1 replaced, 0 deleted", 2));
-    EXPECT_EQ(b.Contacts(), expected);
-    EXPECT_EQ(ServerContacts(server), expected);
-    const ToolRun conflicts = b.Run({"--conflicts"});
-    static const std::regex when(" [0-9T:+-]{25} ");
-    EXPECT_EQ(std::regex_replace(conflicts.Out, when, " WHEN "),
-              "1    1        WHEN  local: \"Anna Both\"  server: \"Anna Both\"\n"
-              "2    3        WHEN  local: (deleted)  server: \"Anna DeletedOnB\"\n");
-    EXPECT_SYNC(a, Summary("0 added, 0 replaced, 0 deleted", "1 added, 1 replaced, 0 deleted", 0));
-    EXPECT_EQ(a.Contacts(), expected);
+    std::string LUIDOf(const std::string& last) const {
+        for (const auto& [luid, payload] : Payloads())
+            if (NameAndMobile(payload).first == last) return luid;
+        throw std::invalid_argument("no contact " + last);
+    }
 
-    // B keeps its own phone after all, and the server's side of the other: the phone goes
-    // to the server and on to A.
-    EXPECT_EQ(b.Run({"--keep", "local", "1"}).Status, 0);
-    EXPECT_EQ(b.Run({"--keep", "server", "2"}).Status, 0);
-    EXPECT_EQ(b.Run({"--conflicts"}).Out, "");
-    const ContactSet settled{{"Both", "122"}, {"DeletedOnA", "222"}, {"DeletedOnB", "311"}};
-    EXPECT_SYNC(b, Summary("0 added, 1 replaced, 0 deleted", "0 added, 0 replaced, 0 deleted", 0));
-    EXPECT_SYNC(a, Summary("0 added, 0 replaced, 0 deleted", "0 added, 1 replaced, 0 deleted", 0));
-    for (const ContactSet& held : {a.Contacts(), b.Contacts(), ServerContacts(server)})
-        EXPECT_EQ(held, settled);
-}
+    TempFolder folder;
+    ForwardingProxy proxy;
+    fs::path file;
+    SyncAnchors mark;
+};
 
-// The first sync of a replica that holds contacts the server has already (made by
-// another program, say): a slow sync, in which each of the server's contacts is paired
-// with the one held here of the same name. None is doubled on either side; the one that
-// differs takes the server's version and keeps its own as a conflict copy.
-TEST(InteropSync, FirstSyncPairsWhatBothHold) {
-    const RealServer server;
-    ScopedStoreContents store(server, "card",
-                              {{"p1", Contact("Same", "100")},
-                               {"p2", Contact("Differs", "200")},
-                               {"p3", Contact("ServerOnly", "300")}});
-    SyncDevice a(server);
-    AddLocal(a, {Contact("Same", "100"), Contact("Differs", "222"), Contact("LocalOnly", "400")});
-    EXPECT_SYNC(
-        a, Summary("1 added, 0 replaced, 0 deleted", "1 added, 1 replaced, 0 deleted", 1, true));
-    const ContactSet expected{
-        {"Same", "100"}, {"Differs", "200"}, {"ServerOnly", "300"}, {"LocalOnly", "400"}};
-    EXPECT_EQ(a.Contacts(), expected);
-    EXPECT_EQ(ServerContacts(server), expected);
-    EXPECT_TRUE(a.Changes().empty());
-    EXPECT_SYNC(a, Summary("0 added, 0 replaced, 0 deleted", "0 added, 0 replaced, 0 deleted", 0));
-}
+class InteropCase {
+public:
+    std::vector<std::string> Run(const std::string& line) {
+        std::istringstream in(line);
+        std::vector<std::string> words;
+        for (std::string w; in >> w;)
+            words.push_back(w);
+        out_.clear();
+        try {
+            Dispatch(words);
+        } catch (const std::exception& e) {
+            out_.push_back(std::string("! ") + e.what());
+        }
+        return out_;
+    }
 
-// Sessions that fail, as the hostile server's table has them, with the real server behind
-// the proxy: each leaves the local changes marked and the anchors as they were, and the
-// next sync brings replica and server together.
-TEST(InteropSync, FailedSessions) {
-    const RealServer server;
-    ScopedStoreContents store(server, "card", {{"k1", Contact("Kept", "100")}});
-    SyncDevice a(server);
-    ASSERT_EQ(a.Run().Status, 0);
-    ContactSet expected{{"Kept", "100"}};
-    using Rewrite = ForwardingProxy::Rewrite;
-    const auto answer = [](int status) -> Rewrite {
-        return [status](const std::string&) { return PeerReply{status, {}, 0}; };
-    };
-    const auto edited = [](const char* pattern, const char* with) -> Rewrite {
-        return [pattern, with](const std::string& reply) {
-            return PeerReply{200,
-                             std::regex_replace(reply, std::regex(pattern), with,
-                                                std::regex_constants::format_first_only),
-                             0};
+private:
+    std::map<std::string, std::string> ServerPayloads() const {
+        std::map<std::string, std::string> payloads;
+        for (const std::string& id : server_.ItemIDs("card"))
+            payloads[id] = ReadFile(server_.StoreFolder("card") / id);
+        return payloads;
+    }
+
+    void Dispatch(const std::vector<std::string>& w) {
+        const std::string& c = w.at(0);
+        if (c == "server" && w.at(1) == "contacts") {
+            out_.push_back(Listed(ServerPayloads()));
+        } else if (c == "server") {
+            std::map<std::string, std::string> files;
+            for (std::size_t i = 1; i < w.size(); ++i)
+                files[w[i].substr(0, w[i].find('='))] = Contact(w[i].substr(w[i].find('=') + 1));
+            store_.emplace(server_, "card", files);
+        } else if (c == "third-add") {
+            std::ofstream(server_.StoreFolder("card") / w.at(1), std::ios::binary)
+                << Contact(w.at(2));
+        } else if (c == "third-edit") {
+            const std::string last = w.at(1).substr(0, w.at(1).find(':'));
+            for (const auto& [id, payload] : ServerPayloads())
+                if (NameAndMobile(payload).first == last)
+                    std::ofstream(server_.StoreFolder("card") / id, std::ios::binary)
+                        << Contact(w[1]);
+        } else if (c == "device") {
+            auto device = std::make_unique<Device>(server_);
+            std::string id, same;
+            device->Edit([&](TReplicaStore& store) { id = store.DeviceID(); });
+            for (const auto& [name, other] : devices_)
+                other->Edit([&](TReplicaStore& store) {
+                    if (store.DeviceID() == id) same = name;
+                });
+            out_.push_back(same.empty() ? "a device ID of its own" : "the device ID of " + same);
+            devices_[w.at(1)] = std::move(device);
+        } else if (c == "same-lines") {
+            SameLines(*devices_.at(w.at(1)), *devices_.at(w.at(2)), {w.begin() + 3, w.end()});
+        } else {
+            OnDevice(*devices_.at(c), w.at(1), {w.begin() + 2, w.end()});
+        }
+    }
+
+    void OnDevice(Device& d, const std::string& c, const std::vector<std::string>& w) {
+        if (c == "sync") {
+            const ToolRun run = d.Start(w)->Wait();
+            static const std::regex when(" [0-9T:+-]{25} ");
+            std::istringstream in(std::regex_replace(run.Out, when, " WHEN "));
+            for (std::string line; std::getline(in, line);)
+                out_.push_back(line);
+            out_.push_back("exit " + std::to_string(run.Status));
+        } else if (c == "add") {
+            std::vector<std::string> payloads;
+            for (const std::string& token : w)
+                payloads.push_back(Contact(token));
+            const std::vector<std::string_view> views(payloads.begin(), payloads.end());
+            d.Edit([&](TReplicaStore& store) { (void)store.AddLocal(views); });
+        } else if (c == "replace") {
+            const std::string luid = d.LUIDOf(w.at(0).substr(0, w.at(0).find(':')));
+            d.Edit([&](TReplicaStore& store) { store.ReplaceLocal(luid, Contact(w[0])); });
+        } else if (c == "delete") {
+            const std::string luid = d.LUIDOf(w.at(0));
+            d.Edit([&](TReplicaStore& store) { store.DeleteLocal(luid); });
+        } else if (c == "contacts") {
+            out_.push_back(Listed(d.Payloads()));
+        } else if (c == "changes") {
+            std::string line = "to send:";
+            d.Edit([&](TReplicaStore& store) {
+                for (const StoredItem& item : store.LocalChanges())
+                    line += " " + item.LUID;
+            });
+            out_.push_back(line);
+        } else if (c == "mark" || c == "anchors") {
+            SyncAnchors anchors;
+            d.Edit([&](TReplicaStore& store) { anchors = store.Anchors(); });
+            if (c == "mark") d.mark = anchors;
+            if (c == "anchors") out_.push_back(anchors == d.mark ? "as marked" : "moved");
+        } else if (c == "kill") {
+            d.proxy.StallAt(std::stoi(w.at(0)),
+                            w.at(1) == "request" ? ForwardingProxy::Stall::Request
+                            : w.at(1) == "reply" ? ForwardingProxy::Stall::Reply
+                                                 : ForwardingProxy::Stall::HalfReply);
+            const auto running = d.Start({});
+            out_.push_back(d.proxy.WaitStalled() ? "stalled" : "never stalled");
+            out_.push_back(running->Kill().Status == -1 ? "killed" : "ended before the kill");
+            d.proxy.Release();
+        } else if (c == "reply") {
+            d.proxy.RewriteReplyOf(std::stoi(w.at(0)), Rewrite(w));
+        } else {
+            throw std::invalid_argument("unknown command " + c);
+        }
+    }
+
+    static ForwardingProxy::Rewrite Rewrite(const std::vector<std::string>& w) {
+        if (w.at(1) == "status") {
+            return [status = std::stoi(w.at(2))](const std::string&) {
+                return PeerReply{status, {}, 0};
+            };
+        }
+        if (w.at(1) == "cut") {
+            return [](const std::string& reply) {
+                return PeerReply{200, reply.substr(0, reply.size() / 2), 0};
+            };
+        }
+        return [pattern = std::regex(w.at(2)), with = w.at(3)](const std::string& reply) {
+            return PeerReply{
+                200,
+                std::regex_replace(reply, pattern, with, std::regex_constants::format_first_only),
+                0};
         };
-    };
-    const struct Row {
-        const char* name;
-        int request;
-        Rewrite rewrite;
-    } rows[] = {
-        {"the changes' reply for another session", 2,
-         edited("<SessionID>[^<]*</SessionID>", "<SessionID>elsewhere</SessionID>")},
-        {"the changes' reply HTTP 500", 2, answer(500)},
-        {"the changes' reply cut off", 2,
-         [](const std::string& reply) {
-             return PeerReply{200, reply.substr(0, reply.size() / 2), 0};
-         }},
-        {"credentials refused", 1, edited("<Data>212</Data>", "<Data>401</Data>")},
-        {"the Map's reply HTTP 500", 3, answer(500)},
-    };
-    int round = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ChangeBothSides(a, server, ++round, expected);
-        const std::vector<std::string> changes = a.Changes();
-        const SyncAnchors anchors = a.Anchors();
-        a.Proxy().RewriteReplyOf(row.request, row.rewrite);
-        const ToolRun failed = a.Run();
-        EXPECT_EQ(failed.Status, 1) << failed.Out << failed.Err;
-        EXPECT_EQ(a.Changes(), changes);
-        EXPECT_EQ(a.Anchors(), anchors);
-        const ToolRun again = a.Run();
-        EXPECT_EQ(again.Status, 0) << again.Err;
-        EXPECT_TRUE(a.Changes().empty());
-        EXPECT_EQ(a.Contacts(), expected);
-        EXPECT_EQ(ServerContacts(server), expected);
     }
+
+    void SameLines(const Device& from, const Device& to, const std::set<std::string>& written) {
+        std::map<std::string, std::string> theirs;
+        for (const auto& [luid, payload] : to.Payloads())
+            theirs.emplace(NameAndMobile(payload).first, payload);
+        int found = 0, all = 0;
+        for (const auto& [luid, payload] : from.Payloads()) {
+            const std::string last = NameAndMobile(payload).first;
+            if (!written.count(last)) continue;
+            const std::set<std::string> lines = PropertyLines(theirs[last]);
+            for (const std::string& line : PropertyLines(payload)) {
+                ++all;
+                if (lines.count(line))
+                    ++found;
+                else
+                    out_.push_back("missing in " + last + ": " + line);
+            }
+        }
+        out_.push_back(std::to_string(found) + " of " + std::to_string(all) + " lines found");
+    }
+
+    const RealServer server_;
+    std::optional<ScopedStoreContents> store_;
+    std::map<std::string, std::unique_ptr<Device>> devices_;
+    std::vector<std::string> out_;
+};
+
+class InteropSync : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(InteropSync, GivesTheExpectedOutput) {
+    InteropCase run;
+    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
+                         return run.Run(line);
+                     }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, InteropSync, ::testing::ValuesIn(CaseFiles("interop", ".case")),
+                         [](const auto& info) { return TestName(info.param.stem().string()); });
 
 }  // namespace
 }  // namespace orvanta

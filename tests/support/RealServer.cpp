@@ -1,12 +1,9 @@
 #include "support/RealServer.h"
 
-#include <openssl/sha.h>
-#include <httplib.h>
-
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <stdexcept>
 #include <thread>
 
@@ -36,28 +33,15 @@ std::vector<std::string> RealServer::ItemIDs(const std::string& store) const {
 }
 
 std::string SessionFolderName(const std::string& deviceID) {
-    // The peer that scripts/syncml-server add-peer makes: the device ID in lower case, or
-    // "dev-" and 16 hex digits of its SHA-1 when it is no plain name.
-    static const std::regex plain("[A-Za-z0-9][A-Za-z0-9._-]{0,63}");
-    std::string peer;
-    if (std::regex_match(deviceID, plain)) {
-        peer = deviceID;
-        std::transform(peer.begin(), peer.end(), peer.begin(), ::tolower);
-    } else {
-        unsigned char digest[SHA_DIGEST_LENGTH];
-        SHA1(reinterpret_cast<const unsigned char*>(deviceID.data()), deviceID.size(), digest);
-        peer = "dev-";
-        for (int i = 0; i < 8; ++i) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            peer += kHex[digest[i] >> 4];
-            peer += kHex[digest[i] & 15];
-        }
-    }
-    // The server's log folders are <peer>@server-<date>-<time>[-letter], with '-' in the
-    // peer's name written "_+" and '_' written "__".
+    // The peer that scripts/syncml-server add-peer makes for a plain device ID (the
+    // clients' and the replicas' are): the ID in lower case. Its log folders are
+    // <peer>@server-<date>-<time>[-letter], with '-' in the peer's name written "_+" and
+    // '_' written "__".
     std::string folder;
-    for (const char c : peer)
-        folder += c == '-' ? "_+" : c == '_' ? "__" : std::string(1, c);
+    for (const char c : deviceID) {
+        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        folder += c == '-' ? "_+" : c == '_' ? "__" : std::string(1, lower);
+    }
     return folder;
 }
 
@@ -116,51 +100,6 @@ void RealServer::Configure(TSMLBase& client) const {
     client.SetServerURL(url_);
     client.UserName = kUser;
     client.Password = kPassword;
-}
-
-LossyLine::LossyLine(const RealServer& server)
-    : peer_([this](const RecordedRequest& request, int) { return Forward(request); }) {
-    std::smatch m;
-    std::regex_match(server.Url(), m, std::regex(R"((http://[^/]+)(/.*)?)"));
-    upstream_ = m[1];
-    path_ = m[2].matched ? m[2].str() : "/";
-}
-
-LossyLine::~LossyLine() = default;
-
-std::string LossyLine::Url() const {
-    return peer_.Url(path_);
-}
-
-void LossyLine::LoseReplyOf(int request, bool asServerError) {
-    std::lock_guard lock(mutex_);
-    replies_.clear();
-    forwarded_ = 0;
-    serverError_ = asServerError;
-    lose_ = request;
-}
-
-int LossyLine::Forwarded() const {
-    std::lock_guard lock(mutex_);
-    return forwarded_;
-}
-
-std::vector<std::string> LossyLine::Replies() const {
-    std::lock_guard lock(mutex_);
-    return replies_;
-}
-
-PeerReply LossyLine::Forward(const RecordedRequest& request) {
-    const PeerReply closed{0, {}, 0};
-    std::lock_guard lock(mutex_);
-    if (lose_ > 0 && forwarded_ >= lose_) return closed;  // the line stays down
-    ++forwarded_;
-    httplib::Client upstream(upstream_);
-    upstream.set_read_timeout(60, 0);
-    const auto reply = upstream.Post(request.Target, request.Body, request.Header("Content-Type"));
-    replies_.push_back(reply ? reply->body : std::string());
-    if (forwarded_ == lose_) return serverError_ ? PeerReply{500, "Internal Server Error", 0} : closed;
-    return reply ? PeerReply{reply->status, reply->body, 0} : closed;
 }
 
 std::vector<std::string> SortedIDs(const TSMLBase& client) {

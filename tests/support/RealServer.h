@@ -2,13 +2,10 @@
 
 #include <filesystem>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "engine/SyncMLBase.h"
-#include "support/ScriptedPeer.h"
 
 namespace orvanta::test {
 
@@ -45,34 +42,6 @@ private:
 // The name the server's session log folders begin with for a device ID (the peer that
 // scripts/syncml-server made for it).
 [[nodiscard]] std::string SessionFolderName(const std::string& deviceID);
-
-// A loopback peer between the client and the real server: each request goes on to the
-// server unchanged and the server's reply comes back, except for the one chosen by
-// LoseReplyOf: the server receives and carries it out, but the client sees the connection
-// closed without a reply (or an HTTP 500) in its place; and from then on the line stays
-// down: later requests are closed without reaching the server.
-class LossyLine {
-public:
-    explicit LossyLine(const RealServer& server);
-    ~LossyLine();
-    // The server's URL on the peer's port.
-    [[nodiscard]] std::string Url() const;
-    // The reply to the request with this number (counted from 1 from now on) is lost.
-    void LoseReplyOf(int request, bool asServerError);
-    // The requests passed on since the last LoseReplyOf, and the server's replies to them.
-    [[nodiscard]] int Forwarded() const;
-    [[nodiscard]] std::vector<std::string> Replies() const;
-
-private:
-    PeerReply Forward(const RecordedRequest& request);
-
-    std::string upstream_, path_;
-    int forwarded_ = 0, lose_ = 0;
-    bool serverError_ = false;
-    mutable std::mutex mutex_;
-    std::vector<std::string> replies_;
-    ScriptedPeer peer_;  // last: its threads use the members above
-};
 
 // The identifiers of a client's items, sorted as ItemIDs gives them.
 [[nodiscard]] std::vector<std::string> SortedIDs(const TSMLBase& client);
