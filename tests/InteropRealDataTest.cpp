@@ -24,11 +24,10 @@ using namespace test;
 // The JSON lines of `orvanta-load --fields` in the given client zone, by item id.
 std::map<std::string, std::string> LoadedFields(const RealServer& server, const std::string& zone,
                                                 const std::string& kind) {
-    const ToolRun run = ToolProcess(ORVANTA_LOAD_TOOL,
-                                    {server.Url(), RealServer::kUser, "--fields", kind},
-                                    {"TZ=" + zone, std::string("ORVANTA_PASSWORD=") +
-                                                       RealServer::kPassword})
-                            .Wait();
+    const ToolRun run =
+        ToolProcess(ORVANTA_LOAD_TOOL, {server.Url(), RealServer::kUser, "--fields", kind},
+                    {"TZ=" + zone, std::string("ORVANTA_PASSWORD=") + RealServer::kPassword})
+            .Wait();
     EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
     const std::string& out = run.Out;
     std::map<std::string, std::string> byID;

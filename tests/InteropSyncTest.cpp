@@ -36,6 +36,7 @@
 #include "support/Corpus.h"
 #include "support/ForwardingProxy.h"
 #include "support/Payloads.h"
+#include "support/ReplicaCase.h"
 #include "support/RealServer.h"
 #include "support/ReplicaSupport.h"
 
@@ -114,6 +115,12 @@ struct Device {
         return payloads;
     }
 
+    std::string ID() const {
+        std::string id;
+        Edit([&](TReplicaStore& store) { id = store.DeviceID(); });
+        return id;
+    }
+
     std::string LUIDOf(const std::string& last) const {
         for (const auto& [luid, payload] : Payloads())
             if (NameAndMobile(payload).first == last) return luid;
@@ -129,13 +136,9 @@ struct Device {
 class InteropCase {
 public:
     std::vector<std::string> Run(const std::string& line) {
-        std::istringstream in(line);
-        std::vector<std::string> words;
-        for (std::string w; in >> w;)
-            words.push_back(w);
         out_.clear();
         try {
-            Dispatch(words);
+            Dispatch(Words(line));
         } catch (const std::exception& e) {
             out_.push_back(std::string("! ") + e.what());
         }
@@ -170,12 +173,9 @@ private:
                         << Contact(w[1]);
         } else if (c == "device") {
             auto device = std::make_unique<Device>(server_);
-            std::string id, same;
-            device->Edit([&](TReplicaStore& store) { id = store.DeviceID(); });
+            std::string same;
             for (const auto& [name, other] : devices_)
-                other->Edit([&](TReplicaStore& store) {
-                    if (store.DeviceID() == id) same = name;
-                });
+                if (other->ID() == device->ID()) same = name;
             out_.push_back(same.empty() ? "a device ID of its own" : "the device ID of " + same);
             devices_[w.at(1)] = std::move(device);
         } else if (c == "same-lines") {

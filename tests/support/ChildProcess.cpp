@@ -42,9 +42,6 @@ bool Accepts(int port) {
 
 ToolProcess::ToolProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env, const std::filesystem::path& cwd) {
-    char dir[] = "/tmp/orvanta-tool-XXXXXX";
-    if (!mkdtemp(dir)) throw std::runtime_error("no temporary folder for " + program);
-    dir_ = dir;
     // The entries of `env` first, then the rest of ours, without those it names.
     std::vector<std::string> environment;
     const auto named = [&](std::string_view entry) {
@@ -67,14 +64,16 @@ ToolProcess::ToolProcess(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, (dir_ + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, (dir_ + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&files, 1, (dir_.Path() / "out").c_str(), O_WRONLY | O_CREAT,
+                                     0600);
+    posix_spawn_file_actions_addopen(&files, 2, (dir_.Path() / "err").c_str(), O_WRONLY | O_CREAT,
+                                     0600);
     if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&files, cwd.c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     const int error =
-        posix_spawn(&pid_, program.c_str(), &files, &attributes, argv.data(), envp.data());
+        posix_spawnp(&pid_, program.c_str(), &files, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
@@ -85,8 +84,6 @@ ToolProcess::ToolProcess(const std::string& program, const std::vector<std::stri
 
 ToolProcess::~ToolProcess() {
     if (pid_ > 0) Kill();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
 }
 
 ToolRun ToolProcess::Wait() {
@@ -96,7 +93,8 @@ ToolRun ToolProcess::Wait() {
         }
         pid_ = -1;
         run_.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream out(dir_ + "/out", std::ios::binary), err(dir_ + "/err", std::ios::binary);
+        std::ifstream out(dir_.Path() / "out", std::ios::binary);
+        std::ifstream err(dir_.Path() / "err", std::ios::binary);
         run_.Out.assign(std::istreambuf_iterator<char>(out), {});
         run_.Err.assign(std::istreambuf_iterator<char>(err), {});
     }
@@ -108,49 +106,18 @@ ToolRun ToolProcess::Kill() {
     return Wait();
 }
 
-TinyProxy::TinyProxy() {
-    if (!mkdtemp(dir_)) throw std::runtime_error("no temporary folder for tinyproxy");
-    const std::string dir = dir_;
-    port_ = ClosedPort();
+TinyProxy::TinyProxy() : port_(ClosedPort()) {
+    const std::string dir = dir_.Path().string();
     std::ofstream(dir + "/tinyproxy.conf")
         << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
         << "MaxClients 20\nLogLevel Error\nLogFile \"" << dir << "/tinyproxy.log\"\n"
         << "PidFile \"" << dir << "/tinyproxy.pid\"\n";
-    const std::string conf = dir + "/tinyproxy.conf";
-    char* argv[] = {const_cast<char*>("tinyproxy"), const_cast<char*>("-d"),
-                    const_cast<char*>("-c"), const_cast<char*>(conf.c_str()), nullptr};
-    if (posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv, environ) != 0) {
-        pid_ = -1;
-        throw std::runtime_error("could not start tinyproxy");
-    }
+    process_ = std::make_unique<ToolProcess>(
+        "tinyproxy", std::vector<std::string>{"-d", "-c", dir + "/tinyproxy.conf"});
     for (int i = 0; i < 250 && !Accepts(port_); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!Accepts(port_)) {
-        Stop();
+    if (!Accepts(port_))
         throw std::runtime_error("tinyproxy did not start on port " + std::to_string(port_));
-    }
-}
-
-TinyProxy::~TinyProxy() {
-    Stop();
-}
-
-void TinyProxy::Stop() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        bool ended = false;
-        for (int i = 0; i < 200 && !ended; ++i) {
-            ended = waitpid(pid_, nullptr, WNOHANG) == pid_;
-            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (!ended) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
 }
 
 }  // namespace orvanta::test

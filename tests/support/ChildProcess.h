@@ -3,8 +3,11 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/ReplicaSupport.h"
 
 namespace orvanta::test {
 
@@ -35,26 +38,22 @@ public:
     ToolRun Kill();
 
 private:
-    std::string dir_;
+    TempFolder dir_;
     pid_t pid_ = -1;
     ToolRun run_;
 };
 
 // A tinyproxy on 127.0.0.1 with a configuration of its own in a temporary folder,
-// ended (SIGTERM, then SIGKILL) and its folder removed when the object goes.
+// killed and its folder removed when the object goes.
 class TinyProxy {
 public:
     TinyProxy();
-    ~TinyProxy();
-    TinyProxy(const TinyProxy&) = delete;
-    TinyProxy& operator=(const TinyProxy&) = delete;
     [[nodiscard]] int Port() const { return port_; }
 
 private:
-    void Stop();
-    char dir_[32] = "/tmp/orvanta-proxy-XXXXXX";
+    TempFolder dir_;
     int port_ = 0;
-    int pid_ = -1;
+    std::unique_ptr<ToolProcess> process_;
 };
 
 }  // namespace orvanta::test

@@ -23,6 +23,8 @@ ItemRef RefOf(const std::string& token) {
                                   : ItemRef{token, {}};
 }
 
+}  // namespace
+
 std::vector<std::string> Words(const std::string& line) {
     std::istringstream in(line);
     std::vector<std::string> words;
@@ -30,8 +32,6 @@ std::vector<std::string> Words(const std::string& line) {
         words.push_back(w);
     return words;
 }
-
-}  // namespace
 
 std::string Escape(std::string_view bytes) {
     std::string out;

@@ -16,6 +16,8 @@ namespace orvanta::test {
 // Bytes as one token: printable ASCII as it is, \xHH for the rest (and for "\"); read
 // back by Unescaped.
 [[nodiscard]] std::string Escape(std::string_view bytes);
+// The words of a case's command line.
+[[nodiscard]] std::vector<std::string> Words(const std::string& line);
 
 // Runs one case's commands against a replica in a folder of its own. The commands:
 // offline edits (add PAYLOAD..., replace LUID PAYLOAD, delete LUID, resolve ID

@@ -9,7 +9,7 @@
 namespace orvanta::test {
 
 TempFolder::TempFolder() {
-    char pattern[] = "/tmp/orvanta-replica-XXXXXX";
+    char pattern[] = "/tmp/orvanta-test-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("no temporary folder");
     path_ = pattern;
 }
