@@ -1,7 +1,16 @@
 // The replica's behaviour as cases in tests/data/replica/*.case: each is a script of
 // offline edits, sessions and server messages, with the output expected of each command
-// indented under it (support/ReplicaCase.h); `dump` prints the whole store. The cases of
-// tests/data/sync-tool run orvanta-sync on the command line, with these commands more:
+// indented under it (support/ReplicaCase.h); `dump` prints the whole store. The cases
+// have these commands more:
+//   close              closes the replica (crash opens it again)
+//   break WAY          breaks it one of the ways of kBreakers (locked by another
+//                      program, read-only, damaged, not a replica, of a newer version, on
+//                      a full disk); mend: the cause gone, the modes as they were
+//   use open|add       opens it, or adds 300 items: the problem and message it fails
+//                      with ("! PROBLEM: ..."), or "no failure"; use-as-nobody: the same
+//                      as a user that file modes bind
+//   keep-bytes         keeps the file's bytes; same-bytes: whether it still holds them
+// and for tests/data/sync-tool, where orvanta-sync runs on the command line:
 //   tool ARGS...       orvanta-sync with the case's replica and account, then ARGS; its
 //                      stdout, its stderr ("2> " before each line) and "exit N"
 //   bare ARGS...       the same with ARGS alone
@@ -9,9 +18,7 @@
 //   file NAME TEXT...  writes a file of the case's folder, the words one after the other
 //   cat NAME           a file's lines; exists NAME: whether it is there
 // The tool runs without a terminal, in UTC; file names are relative to the case's folder.
-// Then the replica's files, the window's collection of items, and the failures: a
-// replica that cannot be used gives one clear message and changes nothing (locked by
-// another program, read-only, damaged, not a replica, of a newer version, on a full disk).
+// Then the replica's files, and two sessions at once.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -46,79 +53,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const StoreKey kKey{"http://sync.example/sync", "anna", "card", "card"};
-
-class ToolCase : public TReplicaCase {
-public:
-    explicit ToolCase(const fs::path& dir) : TReplicaCase(dir), dir_(dir) {}
-
-private:
-    bool Command(const std::vector<std::string>& w) override {
-        const std::string& c = w.at(0);
-        if (c == "tool" || c == "bare") {
-            std::vector<std::string> args{"--replica",     File().string(), "--server",
-                                          Key().ServerURL, "--user",        Key().UserName};
-            if (c == "bare") args.clear();
-            args.insert(args.end(), w.begin() + 1, w.end());
-            const ToolRun run =
-                ToolProcess(ORVANTA_SYNC_TOOL, args, {"TZ=UTC", password_}, dir_).Wait();
-            Lines(run.Out, "");
-            Lines(run.Err, "2> ");
-            Out("exit " + std::to_string(run.Status));
-        } else if (c == "password") {
-            password_ = "ORVANTA_PASSWORD=" + w.at(1);
-        } else if (c == "file") {
-            std::string text;
-            for (std::size_t i = 2; i < w.size(); ++i)
-                text += Unescaped(w[i]);
-            std::ofstream(dir_ / w.at(1), std::ios::binary) << text;
-        } else if (c == "cat") {
-            Lines(ReadFile(dir_ / w.at(1)), "");
-        } else if (c == "exists") {
-            Out(fs::exists(dir_ / w.at(1)) ? "yes" : "no");
-        } else {
-            return false;
-        }
-        return true;
-    }
-
-    // Printable ASCII and blanks as they are, other bytes as \xHH; the milliseconds of a
-    // failed connection as N.
-    void Lines(const std::string& text, const std::string& prefix) {
-        static const std::regex milliseconds("after [0-9]+ ms");
-        std::istringstream in(std::regex_replace(text, milliseconds, "after N ms"));
-        for (std::string line; std::getline(in, line);) {
-            std::string shown = prefix;
-            for (const char c : line)
-                shown += c == ' ' ? std::string(" ") : Escape(std::string_view(&c, 1));
-            Out(shown);
-        }
-    }
-
-    fs::path dir_;
-    std::string password_ = "ORVANTA_PASSWORD";  // not set
-};
-
-std::vector<fs::path> Cases() {
-    std::vector<fs::path> cases = CaseFiles("replica", ".case");
-    for (const fs::path& file : CaseFiles("sync-tool", ".case"))
-        cases.push_back(file);
-    return cases;
-}
-
-class ReplicaCase : public ::testing::TestWithParam<fs::path> {};
-
-TEST_P(ReplicaCase, GivesTheExpectedOutput) {
-    const TempFolder dir;
-    ToolCase replica(dir.Path());
-    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
-                         return replica.Run(line);
-                     }));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(Cases()), [](const auto& info) {
-    return TestName(info.param.parent_path().filename().string() + "_" +
-                    info.param.stem().string());
-});
 
 mode_t ModeOf(const fs::path& path) {
     struct stat st {};
@@ -235,43 +169,25 @@ std::string AsPlainUser(const std::function<std::string()>& check) {
     return result;
 }
 
-// What a failing action threw, as "" when it threw the expected problem with a message
-// that names the file and says `says`, else what it did instead.
-std::string Expect(const std::function<void()>& action, StorageProblem problem,
-                   const fs::path& file, const std::string& says) {
+// What an action threw: "! PROBLEM: message" with the folder's path written DIR and line
+// breaks \n, or "no failure".
+std::string Refusal(const std::function<void()>& action, const fs::path& dir) {
+    static const char* const kProblems[] = {
+        "no such item", "no such conflict", "wrong kind", "in use",    "read-only",
+        "damaged",      "not a replica",    "too new",    "disk full", "unreadable"};
     try {
         action();
         return "no failure";
     } catch (const StorageError& e) {
-        const std::string message = e.what();
-        if (e.Problem() != problem) return "another problem: " + message;
-        if (message.find(file.string()) == std::string::npos) return "no file named: " + message;
-        if (message.find(says) == std::string::npos) return "unclear: " + message;
-        return "";
+        std::string message = e.what();
+        for (auto at = message.find(dir.string()); at != std::string::npos;
+             at = message.find(dir.string()))
+            message.replace(at, dir.string().size(), "DIR");
+        for (auto at = message.find('\n'); at != std::string::npos; at = message.find('\n'))
+            message.replace(at, 1, "\\n");
+        return std::string("! ") + kProblems[static_cast<int>(e.Problem())] + ": " + message;
     }
 }
-
-// The store's items as one text.
-std::string Items(const fs::path& file) {
-    TReplica replica(file, FixedReplicaOptions());
-    std::string items;
-    replica.Store(kKey).ReadItems([&](const StoredItemView& item) {
-        items += std::string(item.LUID) + ":" + std::string(item.Payload) + ";";
-    });
-    return items;
-}
-
-struct FailureCase {
-    const char* name;
-    // Breaks the replica (or its surroundings), keeping in `cause` what must stay alive
-    // meanwhile.
-    std::function<void(const fs::path& file, std::shared_ptr<void>& cause)> breakIt;
-    // What the user does: fails with the problem.
-    std::function<void(const fs::path& file)> use;
-    StorageProblem problem;
-    const char* says;
-    bool asPlainUser = false;
-};
 
 void Open(const fs::path& file) {
     TReplica replica(file, FixedReplicaOptions());
@@ -284,31 +200,31 @@ void AddItems(const fs::path& file) {
     replica.Store(kKey).AddLocal(payloads);
 }
 
-const FailureCase kFailures[] = {
-    {"in use by another program",
+// Ways to break a replica (or its surroundings), for the cases' `break` command; `cause`
+// keeps what must stay alive meanwhile.
+using Breaker = std::function<void(const fs::path& file, std::shared_ptr<void>& cause)>;
+const std::map<std::string, Breaker> kBreakers = {
+    {"in-use",
      [](const fs::path& file, std::shared_ptr<void>& cause) {
          sqlite3* other = nullptr;
          sqlite3_open(file.c_str(), &other);
          sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
          cause = {other, [](void* db) { sqlite3_close(static_cast<sqlite3*>(db)); }};
-     },
-     AddItems, StorageProblem::InUse, "in use by another program"},
-    {"read-only file",
+     }},
+    {"read-only-file",
      [](const fs::path& file, std::shared_ptr<void>&) {
          fs::permissions(file.parent_path(), fs::perms::all);
          fs::permissions(file,
                          fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-     },
-     Open, StorageProblem::ReadOnly, "cannot be written", true},
-    {"read-only folder",
+     }},
+    {"read-only-folder",
      [](const fs::path& file, std::shared_ptr<void>&) {
          fs::permissions(file, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
                                    ~fs::perms::others_exec);
          fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec |
                                                  fs::perms::others_read | fs::perms::others_exec);
-     },
-     Open, StorageProblem::ReadOnly, "cannot be written", true},
-    {"damaged page",
+     }},
+    {"damaged-page",
      [](const fs::path& file, std::shared_ptr<void>&) {
          // The third page holds a table: its head made garbage. The page size is the
          // big-endian number at byte 16 of the file.
@@ -317,70 +233,117 @@ const FailureCase kFailures[] = {
              static_cast<unsigned char>(head[0]) << 8 | static_cast<unsigned char>(head[1]);
          std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(2 * pageSize)
              << std::string(200, '\xa5');
-     },
-     Open, StorageProblem::Damaged, "is damaged"},
-    {"not a database",
+     }},
+    {"not-a-database",
      [](const fs::path& file, std::shared_ptr<void>&) {
          std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(8192, 'v');
-     },
-     Open, StorageProblem::NotAReplica, "not a database"},
-    {"another program's database",
+     }},
+    {"other-database",
      [](const fs::path& file, std::shared_ptr<void>&) {
          fs::remove(file);
          WriteDatabase(file, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x');");
-     },
-     Open, StorageProblem::NotAReplica, "database of another program"},
-    {"newer schema",
+     }},
+    {"newer-schema",
      [](const fs::path& file, std::shared_ptr<void>&) {
          WriteDatabase(file, "PRAGMA user_version = " + std::to_string(sqlite::kSchemaVersion + 1));
-     },
-     Open, StorageProblem::TooNew, "newer version"},
-    {"full disk",
+     }},
+    {"full-disk",
      [](const fs::path&, std::shared_ptr<void>& cause) {
          cause = std::make_shared<FullDisk>(64 * 1024);  // a fifth of what the items need
-     },
-     AddItems, StorageProblem::DiskFull, "is full"},
+     }},
 };
 
-// A file refused at opening is left byte for byte as it was; after a refused write the
-// cause gone, the replica holds what it held and takes writes again.
-TEST(ReplicaFailure, OneClearMessageAndNothingChanged) {
-    for (const FailureCase& c : kFailures) {
-        SCOPED_TRACE(c.name);
-        const TempFolder dir;
-        const fs::path file = dir.Path() / "data" / "replica.sqlite";
-        {
-            TReplica replica(file, FixedReplicaOptions());
-            const std::vector<std::string_view> one{"BEGIN:VCARD\r\nFN:A\r\nEND:VCARD\r\n"};
-            replica.Store(kKey).AddLocal(one);
-        }
-        const std::string before = ReadFile(file);
-        if (c.asPlainUser)
-            fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::others_exec);
-        const bool refusesFile = c.problem == StorageProblem::NotAReplica ||
-                                 c.problem == StorageProblem::TooNew ||
-                                 c.problem == StorageProblem::Damaged;
-        {
-            std::shared_ptr<void> cause;
-            c.breakIt(file, cause);
-            const std::string broken = ReadFile(file);
-            const auto check = [&] {
-                return Expect([&] { c.use(file); }, c.problem, file, c.says);
+class ToolCase : public TReplicaCase {
+public:
+    explicit ToolCase(const fs::path& dir) : TReplicaCase(dir), dir_(dir) {}
+
+private:
+    bool Command(const std::vector<std::string>& w) override {
+        const std::string& c = w.at(0);
+        if (c == "tool" || c == "bare") {
+            std::vector<std::string> args{"--replica",     File().string(), "--server",
+                                          Key().ServerURL, "--user",        Key().UserName};
+            if (c == "bare") args.clear();
+            args.insert(args.end(), w.begin() + 1, w.end());
+            const ToolRun run =
+                ToolProcess(ORVANTA_SYNC_TOOL, args, {"TZ=UTC", password_}, dir_).Wait();
+            Lines(run.Out, "");
+            Lines(run.Err, "2> ");
+            Out("exit " + std::to_string(run.Status));
+        } else if (c == "password") {
+            password_ = "ORVANTA_PASSWORD=" + w.at(1);
+        } else if (c == "file") {
+            std::string text;
+            for (std::size_t i = 2; i < w.size(); ++i)
+                text += Unescaped(w[i]);
+            std::ofstream(dir_ / w.at(1), std::ios::binary) << text;
+        } else if (c == "cat") {
+            Lines(ReadFile(dir_ / w.at(1)), "");
+        } else if (c == "exists") {
+            Out(fs::exists(dir_ / w.at(1)) ? "yes" : "no");
+        } else if (c == "close") {
+            Close();
+        } else if (c == "break") {
+            kBreakers.at(w.at(1))(File(), cause_);
+        } else if (c == "mend") {
+            cause_.reset();
+            fs::permissions(dir_, fs::perms::owner_all);
+            fs::permissions(File(), fs::perms::owner_read | fs::perms::owner_write);
+        } else if (c == "keep-bytes") {
+            bytes_ = ReadFile(File());
+        } else if (c == "same-bytes") {
+            Out(ReadFile(File()) == bytes_ ? "same bytes" : "changed");
+        } else if (c == "use" || c == "use-as-nobody") {
+            const auto use = [&] {
+                return Refusal([&] { w.at(1) == "open" ? Open(File()) : AddItems(File()); }, dir_);
             };
-            EXPECT_EQ(c.asPlainUser ? AsPlainUser(check) : check(), "");
-            if (refusesFile) {
-                EXPECT_EQ(ReadFile(file), broken);
-                EXPECT_FALSE(fs::exists(file.string() + "-wal"));
-                continue;
-            }
+            Out(c == "use" ? use() : AsPlainUser(use));
+        } else {
+            return false;
         }
-        fs::permissions(file.parent_path(), fs::perms::owner_all);
-        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-        EXPECT_EQ(ReadFile(file), before);
-        EXPECT_EQ(Items(file), "1:BEGIN:VCARD\r\nFN:A\r\nEND:VCARD\r\n;");
-        EXPECT_NO_THROW(AddItems(file));
+        return true;
     }
+
+    // Printable ASCII and blanks as they are, other bytes as \xHH; the milliseconds of a
+    // failed connection as N.
+    void Lines(const std::string& text, const std::string& prefix) {
+        static const std::regex milliseconds("after [0-9]+ ms");
+        std::istringstream in(std::regex_replace(text, milliseconds, "after N ms"));
+        for (std::string line; std::getline(in, line);) {
+            std::string shown = prefix;
+            for (const char c : line)
+                shown += c == ' ' ? std::string(" ") : Escape(std::string_view(&c, 1));
+            Out(shown);
+        }
+    }
+
+    fs::path dir_;
+    std::string password_ = "ORVANTA_PASSWORD";  // not set
+    std::shared_ptr<void> cause_;                // what keeps the replica broken
+    std::string bytes_;                          // the file's bytes at keep-bytes
+};
+
+std::vector<fs::path> Cases() {
+    std::vector<fs::path> cases = CaseFiles("replica", ".case");
+    for (const fs::path& file : CaseFiles("sync-tool", ".case"))
+        cases.push_back(file);
+    return cases;
 }
+
+class ReplicaCase : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(ReplicaCase, GivesTheExpectedOutput) {
+    const TempFolder dir;
+    ToolCase replica(dir.Path());
+    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
+                         return replica.Run(line);
+                     }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(Cases()), [](const auto& info) {
+    return TestName(info.param.parent_path().filename().string() + "_" +
+                    info.param.stem().string());
+});
 
 // One sync of a data source at a time, also between two connections of one program;
 // another data source may sync meanwhile, and a session cut off holds nothing.
@@ -391,7 +354,9 @@ TEST(ReplicaFailure, OneSessionPerDataSourceAtATime) {
     TReplicaStore running = worker.Store(kKey);
     running.BeginSession();
     TReplicaStore second = window.Store(kKey);
-    EXPECT_EQ(Expect([&] { second.BeginSession(); }, StorageProblem::InUse, file, "running"), "");
+    EXPECT_EQ(Refusal([&] { second.BeginSession(); }, dir.Path()),
+              "! in use: A sync of data source card in the replica DIR/replica.sqlite is running "
+              "already; try again when it has finished");
     EXPECT_NO_THROW(window.Store({kKey.ServerURL, kKey.UserName, "cal", "cal"}).BeginSession());
     running.EndSession({"1", "1"});
     EXPECT_NO_THROW(second.BeginSession());
@@ -408,7 +373,9 @@ TEST(ReplicaFailure, ANewReplicaThatFailsLeavesNoFile) {
     const TempFolder dir;
     const fs::path file = dir.Path() / "replica.sqlite";
     const FullDisk disk(1024);
-    EXPECT_EQ(Expect([&] { Open(file); }, StorageProblem::DiskFull, file, "is full"), "");
+    EXPECT_EQ(Refusal([&] { Open(file); }, dir.Path()),
+              "! disk full: The disk of the replica DIR/replica.sqlite is full: the last change "
+              "was not written, and the replica holds what it held before it");
     EXPECT_FALSE(fs::exists(file));
 }
 

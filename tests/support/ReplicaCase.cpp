@@ -73,6 +73,13 @@ void TReplicaCase::Reopen() {
     store_.emplace(replica_->Store(key_));
 }
 
+void TReplicaCase::Close() {
+    items_.reset();
+    batch_.reset();
+    store_.reset();
+    replica_.reset();
+}
+
 void TReplicaCase::Dispatch(const std::vector<std::string>& w) {
     const std::string& c = w.at(0);
     const auto arg = [&](std::size_t i) { return Unescaped(w.at(i)); };

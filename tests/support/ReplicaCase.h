@@ -46,6 +46,8 @@ protected:
     [[nodiscard]] const std::filesystem::path& File() const { return file_; }
     [[nodiscard]] const StoreKey& Key() const { return key_; }
     void Reopen();
+    // Closes the replica: commands that use it fail until a crash opens it again.
+    void Close();
 
 private:
     void Dispatch(const std::vector<std::string>& words);
