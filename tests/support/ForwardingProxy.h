@@ -20,7 +20,9 @@ namespace orvanta::test {
 // one request a fault is set for (counted from 1 from the call that sets it on):
 //  - LoseReplyOf: the server receives and processes it, but the client sees the
 //    connection closed without a reply, or an HTTP 500, in its place; and from then on
-//    the line stays down: later requests are closed without reaching the server.
+//    the line stays down: later requests are closed without reaching the server (the
+//    HTTP client sends a request again on a fresh connection when a reused one closes
+//    without a reply; a line that came back would carry that).
 //  - StallAt: the exchange stops at that point and stays there, the connection open,
 //    until Release (a test kills the client meanwhile); later requests pass.
 //  - RewriteReplyOf: the server processes it and the client gets the rewritten reply;
