@@ -77,6 +77,16 @@ protected:
 // reported show below the step. The server's port shows as PORT.
 class PaneScript : public Panes, public ::testing::WithParamInterface<std::filesystem::path> {
 protected:
+    void SetUp() override {
+        Panes::SetUp();
+        chooser = [this](QWidget*, bool save, const QString& title, const QString& filter,
+                         const QString& suffix) {
+            dialog_ = title + " (" + filter + ")";
+            return save ? QStringList{files_.filePath("out." + suffix)} : chosen_;
+        };
+    }
+    [[nodiscard]] TDataPane& pane() const { return *window->CurrentPane(); }
+
     Lines Step(const std::string& line) {
         const std::string verb = line.substr(0, line.find(' '));
         const std::string arg = line.size() > verb.size() ? line.substr(verb.size() + 1) : "";
@@ -103,25 +113,25 @@ protected:
             std::lock_guard hold(lock);
             mode = arg;
         } else if (verb == "serve") {  // the next session replaces the first row's item
-            notes().SelectRow(0);
+            pane().SelectRow(0);
             std::lock_guard hold(lock);
-            theirs = {{"Replace", "30", notes().SelectedItem()->ID, VNote({"SUMMARY:" + arg})}};
+            theirs = {{"Replace", "30", pane().SelectedItem()->ID, VNote({"SUMMARY:" + arg})}};
         } else if (verb == "sync" || verb == "store") {
             if (answer_) answer(answer_);
             (verb == "sync" && arg == "all") ? window->SyncAll()
-            : verb == "sync" ? notes().SyncBtnClick() : notes().StoreBtnClick();
+            : verb == "sync" ? pane().SyncBtnClick() : pane().StoreBtnClick();
             for (const TDataPane* pane : window->Panes())
                 EXPECT_TRUE(Settle(*pane)) << "the exchange did not end";
         } else if (verb == "start") {
             const std::size_t before = server.Requests().size();
-            (arg == "sync" ? notes().SyncBtnClick() : notes().StoreBtnClick());
+            (arg == "sync" ? pane().SyncBtnClick() : pane().StoreBtnClick());
             Until([&] { return server.Requests().size() > before; }, 5000);
-            out.emplace_back(notes().Busy() ? "busy" : "not busy");
+            out.emplace_back(pane().Busy() ? "busy" : "not busy");
         } else if (verb == "cancel" || verb == "escape" || verb == "close") {
             QElapsedTimer clock;
             clock.start();
             if (verb == "cancel") {
-                notes().CancelBtn->click();
+                pane().CancelBtn->click();
             } else if (verb == "escape") {
                 // Shortcuts reach only the active window: under a real X server the window
                 // has to be made active first, as a user's click would.
@@ -132,7 +142,7 @@ protected:
                 if (answer_) answer(answer_);
                 window->close();
             }
-            const bool ended = Settle(notes(), 2);
+            const bool ended = Settle(pane(), 2);
             QApplication::processEvents();
             const std::string when = clock.elapsed() < 1000 ? " at once" : " late";
             if (verb == "close") {
@@ -147,10 +157,10 @@ protected:
                 {"Cancel", QMessageBox::Cancel}};
             answer_ = buttons.at(arg);
         } else if (verb == "select") {
-            notes().SelectRow(n);
+            pane().SelectRow(n);
         } else if (verb == "edit" || verb == "add") {
             AcceptEditor("WhatEd", QString::fromStdString(arg));
-            (verb == "edit" ? notes().EditBtnClick() : notes().AddBtnClick());
+            (verb == "edit" ? pane().EditBtnClick() : pane().AddBtnClick());
         } else if (verb == "open" || verb == "list" || verb == "key") {
             // The editor that opens, if one does, shows its title and title box, cancelled.
             QTimer poll;
@@ -165,9 +175,9 @@ protected:
             window->activateWindow();  // shortcuts work in the active window
             QApplication::processEvents();
             if (verb == "open") {
-                notes().EditBtnClick();
+                pane().EditBtnClick();
             } else if (verb == "list") {
-                notes().List->setFocus();
+                pane().List->setFocus();
             } else {
                 const QKeyCombination key = QKeySequence::fromString(QString::fromStdString(arg))[0];
                 QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
@@ -175,14 +185,29 @@ protected:
             }
             if (verb == "open" && out.empty()) out.emplace_back("nothing opens");
         } else if (verb == "delete") {
-            notes().SelectRow(n);
+            pane().SelectRow(n);
             answer(QMessageBox::Yes);
-            notes().DeleteBtnClick();
+            pane().DeleteBtnClick();
+        } else if (verb == "import") {  // the files of tests/data chosen, or none
+            chosen_.clear();
+            for (const QString& name : QString::fromStdString(arg).split(' ', Qt::SkipEmptyParts))
+                chosen_.push_back(QStringLiteral(ORVANTA_TEST_DATA "/") + name);
+            window->FileMenu()->findChild<QAction*>("ImportAction")->trigger();
+        } else if (verb == "export") {  // which of the files imported last it wrote
+            const QString written = files_.filePath("out.vcf");
+            QFile::remove(written);
+            window->FileMenu()
+                ->findChild<QAction*>(arg == "all" ? "ExportAllAction" : "ExportSelectedAction")
+                ->trigger();
+            for (const QString& file : chosen_)
+                if (QFile::exists(written) &&
+                    ReadFile(written.toStdString()) == ReadFile(file.toStdString()))
+                    out.push_back(("wrote " + QFileInfo(file).fileName()).toStdString());
         } else if (verb == "filter") {
-            notes().FilterEd->setText(QString::fromStdString(arg));
+            pane().FilterEd->setText(QString::fromStdString(arg));
         } else if (verb == "conflicts") {  // the conflict view, and the user keeps one
-            out.push_back(notes().ConflictsBtn->isHidden() ? "no conflict"
-                                                          : notes().ConflictsBtn->text().toStdString());
+            out.push_back(pane().ConflictsBtn->isHidden() ? "no conflict"
+                                                          : pane().ConflictsBtn->text().toStdString());
             WhenModal([&out, arg](QWidget* dialog) {
                 auto* form = qobject_cast<TConflictForm*>(dialog);
                 out.push_back("here: " + form->LocalView->toPlainText().replace('\n', " | ").toStdString());
@@ -192,13 +217,15 @@ protected:
                 keep->click();
                 if (form->isVisible()) form->reject();
             });
-            notes().ConflictsBtnClick();
-            out.emplace_back(notes().ConflictsBtn->isHidden() ? "hidden" : "shown");
+            pane().ConflictsBtnClick();
+            out.emplace_back(pane().ConflictsBtn->isHidden() ? "hidden" : "shown");
         } else {
             out = Shown(verb);
         }
         if (!question_.isEmpty()) out.insert(out.begin(), "asked: " + question_.toStdString());
+        if (!dialog_.isEmpty()) out.insert(out.begin(), "dialog: " + dialog_.toStdString());
         question_.clear();
+        dialog_.clear();
         for (const std::string& error : errors) {
             std::istringstream lines(error);
             std::string each;
@@ -219,10 +246,10 @@ protected:
     // What the window shows: the steps that only look.
     Lines Shown(const std::string& what) {
         const auto text = [](const QString& s) { return s.isEmpty() ? "(none)" : s.toStdString(); };
-        if (what == "rows") return notes().RowCount() ? Rows(notes()) : Lines{"(none)"};
-        if (what == "buttons") return {Buttons(notes())};
+        if (what == "rows") return pane().RowCount() ? Rows(pane()) : Lines{"(none)"};
+        if (what == "buttons") return {Buttons(pane())};
         if (what == "status") {  // the time of the last sync left out
-            const QString status = notes().StatusLbl->text();
+            const QString status = pane().StatusLbl->text();
             const auto at = status.indexOf("last synced ");
             return {text(at < 0 ? status : status.left(at + 12) + "(a time)")};
         }
@@ -231,7 +258,7 @@ protected:
         if (what == "statusbar") return {text(window->statusBar()->currentMessage())};
         if (what == "action") return {text(window->findChild<QAction*>("SyncAction")->text())};
         if (what == "focus") return {text(window->focusWidget()->objectName())};
-        if (what == "changes") return {std::to_string(notes().PendingChanges())};
+        if (what == "changes") return {std::to_string(pane().PendingChanges())};
         if (what == "shortcuts") {  // of the program's own actions (Quit is the system's)
             Lines keys;
             for (const QAction* action : window->findChildren<QAction*>())
@@ -243,9 +270,9 @@ protected:
         if (what == "controls") {  // enabled +, disabled -; Cancel + when shown
             std::string line;
             for (const QWidget* w : std::initializer_list<const QWidget*>{
-                     notes().List, notes().FilterEd, notes().SyncBtn})
+                     pane().List, pane().FilterEd, pane().SyncBtn})
                 line += (w->isEnabled() ? "+" : "-") + w->objectName().toStdString() + " ";
-            line += notes().CancelBtn->isHidden() ? "-CancelBtn" : "+CancelBtn";
+            line += pane().CancelBtn->isHidden() ? "-CancelBtn" : "+CancelBtn";
             for (const char* name : {"ImportAction", "ExportSelectedAction", "ExportAllAction"})
                 line += (window->findChild<QAction*>(name)->isEnabled() ? " +" : " -") +
                         std::string(name);
@@ -254,7 +281,7 @@ protected:
         if (what == "items") {
             static const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
             Lines items;
-            for (const auto& item : notes().SyncClient().Items)
+            for (const auto& item : pane().SyncClient().Items)
                 items.push_back(ToUTF8(item->GetTitle()) + " " +
                                 kStates[static_cast<int>(item->State)]);
             return items;
@@ -277,7 +304,9 @@ protected:
     }
 
     QMessageBox::StandardButton answer_ = QMessageBox::NoButton;
-    QString question_;
+    QString question_, dialog_;  // asked and opened in a step
+    QStringList chosen_;          // the files the next import chooses
+    QTemporaryDir files_;
     std::size_t seen_ = 0;
 };
 
@@ -548,84 +577,6 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
     EXPECT_THROW(ExportFile({}, dir.filePath("no/such/dir/out.vcf")), Failure);
 }
 
-// The File menu's entries act on the pane in front: imported items join its list and
-// wait for "Store changes"; export writes the selected or all items.
-TEST_F(UiTest, FileMenuImportsAndExports) {
-    QTemporaryDir dir;
-    const QString out = dir.filePath("out.vcf");
-    QStringList chosen;
-    QString caption;
-    chooser = [&](QWidget*, bool save, const QString& title, const QString& filter,
-                  const QString& suffix) {
-        EXPECT_TRUE(filter.contains("*.vcf"));
-        EXPECT_EQ(suffix, "vcf");
-        caption = title;
-        return save ? QStringList{out} : chosen;
-    };
-    window->TabControl1->setCurrentIndex(1);
-    TDataPane& pane = Tab(1);
-    ASSERT_EQ(window->CurrentPane(), &pane);
-    TSMLBase& client = pane.SyncClient();
-    const auto trigger = [&](const char* name) {
-        window->FileMenu()->findChild<QAction*>(QString::fromLatin1(name))->trigger();
-    };
-
-    // No items to add to yet (no account): refused before any file dialog opens.
-    EXPECT_FALSE(window->FileMenu()->findChild<QAction*>("ImportAction")->isEnabled());
-    trigger("ImportAction");
-    EXPECT_TRUE(client.Items.empty());
-
-    SetAccount(kDefaultServerURL);
-    chosen = {Sample("contact-vcard30.vcf"), Sample("contact-vcard21-latin1.vcf")};
-    trigger("ImportAction");
-    ASSERT_EQ(client.Items.size(), 2u);
-    EXPECT_EQ(pane.RowCount(), 2);
-    EXPECT_EQ(window->PendingLbl->text(), "2 changes waiting for the next sync");
-    EXPECT_EQ(pane.StatusLbl->text(), "Imported 1 contact from contact-vcard21-latin1.vcf");
-    EXPECT_EQ(window->statusBar()->currentMessage(), pane.StatusLbl->text());
-
-    trigger("ExportSelectedAction");  // nothing selected
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "There are no contacts to export: select some first.");
-    EXPECT_FALSE(QFile::exists(out));
-
-    for (int row = 0; row < pane.RowCount(); ++row) {
-        pane.SelectRow(row);
-        if (pane.SelectedItem() == client.Items[1].get()) break;
-    }
-    trigger("ExportSelectedAction");
-    EXPECT_EQ(ReadFile(out.toStdString()),
-              ReadFile(ORVANTA_TEST_DATA "/contact-vcard21-latin1.vcf"));
-
-    EXPECT_EQ(window->statusBar()->currentMessage(), "Exported 1 contact to out.vcf");
-
-    // The list's export writes what the filter leaves, and says so.
-    pane.FilterEd->setText("anna");
-    trigger("ExportAllAction");
-    EXPECT_EQ(caption, "Export 1 of 2 contacts");
-    EXPECT_EQ(ReadFile(out.toStdString()), ReadFile(ORVANTA_TEST_DATA "/contact-vcard30.vcf"));
-    pane.FilterEd->setText("nobody");
-    trigger("ExportAllAction");
-    EXPECT_EQ(errors.back(), "The filter leaves no contacts to export.");
-    pane.FilterEd->clear();
-    trigger("ExportAllAction");
-    EXPECT_EQ(caption, "Export 2 contacts");
-
-    // Deleted items are not exported.
-    for (int row = 0; row < pane.RowCount(); ++row) {
-        pane.SelectRow(row);
-        if (pane.SelectedItem() == client.Items[1].get()) break;
-    }
-    Answer(QMessageBox::Yes);
-    pane.DeleteBtnClick();
-    trigger("ExportAllAction");
-    EXPECT_EQ(ReadFile(out.toStdString()), ReadFile(ORVANTA_TEST_DATA "/contact-vcard30.vcf"));
-
-    chosen = {};  // cancelled
-    trigger("ImportAction");
-    EXPECT_EQ(client.Items.size(), 1u);
-    EXPECT_EQ(errors.size(), 2u);
-}
 
 }  // namespace
 }  // namespace orvanta
