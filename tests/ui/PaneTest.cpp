@@ -1,24 +1,20 @@
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
 
-#include "engine/HttpClient.h"
 #include "formats/Failure.h"
-#include "formats/TimeZoneRule.h"
 #include "formats/TextCodec.h"
+#include "formats/TimeZoneRule.h"
 #include "kinds/KindTable.h"
 #include "kinds/NoteSyncML.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/ScriptedPeer.h"
 #include "support/SyncPeer.h"
-#include "replica/Replica.h"
 #include "ui/Conflicts.h"
 #include "ui/ImportExport.h"
-#include "ui/Settings.h"
 #include "ui/UiHarness.h"
 
 namespace orvanta {
@@ -53,9 +49,9 @@ protected:
     std::string mode = "answers";
     std::vector<ServerCommand> theirs;
     ScriptedPeer server{[this, sync = SyncServer([this](int session) {
-                             std::lock_guard hold(lock);
-                             return session == 0 ? ThreeNotes() : std::exchange(theirs, {});
-                         }),
+                                   std::lock_guard hold(lock);
+                                   return session == 0 ? ThreeNotes() : std::exchange(theirs, {});
+                               }),
                          store = StoreServer()](const RecordedRequest& request, int index) {
         std::unique_lock hold(lock);
         if (mode == "refuses") return PeerReply{401, "", 0};
@@ -119,7 +115,8 @@ protected:
         } else if (verb == "sync" || verb == "store") {
             if (answer_) answer(answer_);
             (verb == "sync" && arg == "all") ? window->SyncAll()
-            : verb == "sync" ? pane().SyncBtnClick() : pane().StoreBtnClick();
+            : verb == "sync"                 ? pane().SyncBtnClick()
+                                             : pane().StoreBtnClick();
             for (const TDataPane* pane : window->Panes())
                 EXPECT_TRUE(Settle(*pane)) << "the exchange did not end";
         } else if (verb == "start") {
@@ -152,8 +149,10 @@ protected:
             }
         } else if (verb == "answer") {
             const std::map<std::string, QMessageBox::StandardButton> buttons{
-                {"Yes", QMessageBox::Yes},   {"No", QMessageBox::No},
-                {"Save", QMessageBox::Save}, {"Discard", QMessageBox::Discard},
+                {"Yes", QMessageBox::Yes},
+                {"No", QMessageBox::No},
+                {"Save", QMessageBox::Save},
+                {"Discard", QMessageBox::Discard},
                 {"Cancel", QMessageBox::Cancel}};
             answer_ = buttons.at(arg);
         } else if (verb == "select") {
@@ -179,7 +178,8 @@ protected:
             } else if (verb == "list") {
                 pane().List->setFocus();
             } else {
-                const QKeyCombination key = QKeySequence::fromString(QString::fromStdString(arg))[0];
+                const QKeyCombination key =
+                    QKeySequence::fromString(QString::fromStdString(arg))[0];
                 QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
                 out.push_back("tab " + std::to_string(window->TabControl1->currentIndex()));
             }
@@ -206,12 +206,15 @@ protected:
         } else if (verb == "filter") {
             pane().FilterEd->setText(QString::fromStdString(arg));
         } else if (verb == "conflicts") {  // the conflict view, and the user keeps one
-            out.push_back(pane().ConflictsBtn->isHidden() ? "no conflict"
-                                                          : pane().ConflictsBtn->text().toStdString());
+            out.push_back(pane().ConflictsBtn->isHidden()
+                              ? "no conflict"
+                              : pane().ConflictsBtn->text().toStdString());
             WhenModal([&out, arg](QWidget* dialog) {
                 auto* form = qobject_cast<TConflictForm*>(dialog);
-                out.push_back("here: " + form->LocalView->toPlainText().replace('\n', " | ").toStdString());
-                out.push_back("server: " + form->ServerView->toPlainText().replace('\n', " | ").toStdString());
+                out.push_back("here: " +
+                              form->LocalView->toPlainText().replace('\n', " | ").toStdString());
+                out.push_back("server: " +
+                              form->ServerView->toPlainText().replace('\n', " | ").toStdString());
                 QPushButton* keep = arg == "mine" ? form->KeepMineBtn : form->KeepServerBtn;
                 out.push_back(keep->text().remove('&').toStdString());
                 keep->click();
@@ -263,8 +266,8 @@ protected:
             Lines keys;
             for (const QAction* action : window->findChildren<QAction*>())
                 if (!action->shortcut().isEmpty() && action->objectName() != "QuitAction")
-                    keys.push_back((action->objectName() + " " + action->shortcut().toString())
-                                       .toStdString());
+                    keys.push_back(
+                        (action->objectName() + " " + action->shortcut().toString()).toStdString());
             return keys;
         }
         if (what == "controls") {  // enabled +, disabled -; Cancel + when shown
@@ -305,17 +308,15 @@ protected:
 
     QMessageBox::StandardButton answer_ = QMessageBox::NoButton;
     QString question_, dialog_;  // asked and opened in a step
-    QStringList chosen_;          // the files the next import chooses
+    QStringList chosen_;         // the files the next import chooses
     QTemporaryDir files_;
     std::size_t seen_ = 0;
 };
 
 TEST_P(PaneScript, Runs) {
     const std::string port = std::to_string(server.Port());
-    std::string transcript = Transcript(ReadFile(GetParam()), [this](const std::string& line,
-                                                                      const Lines&) {
-        return Step(line);
-    });
+    std::string transcript = Transcript(
+        ReadFile(GetParam()), [this](const std::string& line, const Lines&) { return Step(line); });
     for (std::size_t at; (at = transcript.find(port)) != std::string::npos;)
         transcript.replace(at, port.size(), "PORT");
     ExpectTranscript(GetParam(), transcript);
@@ -323,7 +324,6 @@ TEST_P(PaneScript, Runs) {
 
 INSTANTIATE_TEST_SUITE_P(Notes, PaneScript, ::testing::ValuesIn(CaseFiles("panes", ".script")),
                          [](const auto& info) { return TestName(info.param.stem().string()); });
-
 
 // Per kind, as tests/data/panes/KEYWORD.case says: a tab and a pane, its controls in
 // order. The list shows the kind's columns in their order; moments in the user's locale,
@@ -465,7 +465,6 @@ TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
     EXPECT_TRUE(errors.empty());
 }
 
-
 // Size, place, last tab, column widths and sort order come back at the next start.
 TEST_F(Panes, WindowComesBackAsTheUserLeftIt) {
     window->show();
@@ -486,26 +485,12 @@ TEST_F(Panes, WindowComesBackAsTheUserLeftIt) {
     EXPECT_EQ(header->sectionSize(2), 123);
 }
 
-QString Sample(const std::string& name) {
-    return QStringLiteral(ORVANTA_TEST_DATA "/") + QString::fromStdString(name);
-}
-
-enum Kind { kEvents, kContacts, kTasks, kNotes };  // the order of DataKinds()
-
-// A client of the kind as its pane holds it after Connect.
-std::unique_ptr<TSMLBase> Loaded(Kind kind) {
-    auto client = DataKinds()[kind].MakeClient();
-    client->Loaded = true;
-    return client;
-}
-
 std::vector<const TSMLItem*> All(const TSMLBase& client) {
     std::vector<const TSMLItem*> items;
     for (const auto& item : client.Items)
         items.push_back(item.get());
     return items;
 }
-
 
 // The import cases of tests/data that say what the File menu does with them: an import
 // of several items adds each as a new item with its own identifier and says how many,
@@ -517,8 +502,9 @@ TEST(ImportExport, CasesOfTestData) {
         const ImportCase c = ReadImportCase(path);
         if (c.Window.empty()) continue;
         SCOPED_TRACE(path.filename().string());
-        const auto kind = std::find_if(DataKinds().begin(), DataKinds().end(),
-                                       [&](const DataKind& k) { return k.Component == c.Component; });
+        const auto kind =
+            std::find_if(DataKinds().begin(), DataKinds().end(),
+                         [&](const DataKind& k) { return k.Component == c.Component; });
         ASSERT_NE(kind, DataKinds().end());
         const auto client = kind->MakeClient(), again = kind->MakeClient();
         client->Loaded = again->Loaded = true;
@@ -555,16 +541,18 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
             return std::make_unique<TSMLNote>(nullptr);
         }
     } unlisted;
-    const auto notLoaded = DataKinds()[kContacts].MakeClient();
+    const auto notLoaded = DataKinds()[1].MakeClient(), loaded = DataKinds()[1].MakeClient();
+    loaded->Loaded = true;
     const std::pair<TSMLBase*, const char*> cases[] = {
         {notLoaded.get(),
          "contact-vcard30.vcf: Connect first: imported contacts are added to the loaded ones"},
-        {&unlisted, "contact-vcard30.vcf cannot be imported: The data store's client is of no "
-                    "kind of data this program knows"},
+        {&unlisted,
+         "contact-vcard30.vcf cannot be imported: The data store's client is of no "
+         "kind of data this program knows"},
     };
     for (const auto& [client, message] : cases) {
         try {
-            ImportFile(*client, Sample("contact-vcard30.vcf"));
+            ImportFile(*client, QStringLiteral(ORVANTA_TEST_DATA "/contact-vcard30.vcf"));
             ADD_FAILURE() << "accepted";
         } catch (const Failure& failure) {
             EXPECT_STREQ(failure.what(), message);
@@ -572,11 +560,9 @@ TEST(ImportExport, RefusalsLeaveTheItemsAlone) {
         EXPECT_TRUE(client->Items.empty());
     }
     QTemporaryDir dir;
-    const auto client = Loaded(kContacts);
-    EXPECT_THROW(ImportFile(*client, dir.filePath("missing.vcf")), Failure);
+    EXPECT_THROW(ImportFile(*loaded, dir.filePath("missing.vcf")), Failure);
     EXPECT_THROW(ExportFile({}, dir.filePath("no/such/dir/out.vcf")), Failure);
 }
-
 
 }  // namespace
 }  // namespace orvanta
