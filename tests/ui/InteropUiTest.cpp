@@ -16,11 +16,7 @@ using namespace ui;
 TEST_F(UiTest, RealWindowAgainstTheRealServer) {
     RealServer server;
     window->show();
-    SetAccount(server.Url());
-    AccountSettings account = window->Account().Settings();
-    account.User = QString::fromLatin1(RealServer::kUser);
-    account.Password = QString::fromLatin1(RealServer::kPassword);
-    window->Account().SetSettings(account);
+    SetAccount(server.Url(), true, RealServer::kUser, RealServer::kPassword);
     for (int i = 0; i < 4; ++i) {
         TDataPane& pane = Tab(i);
         RunExchange(pane, &TDataPane::SyncBtnClick);
@@ -43,8 +39,7 @@ TEST_F(UiTest, RealWindowAgainstTheRealServer) {
         TReplica(replicaDir.filePath("replica.sqlite").toStdString()).DeviceID();
     EXPECT_EQ(server.SessionStatus(device, since), "200");
 
-    account.KeepCopy = false;
-    window->Account().SetSettings(account);
+    SetAccount(server.Url(), false, RealServer::kUser, RealServer::kPassword);
     RunExchange(notes, &TDataPane::SyncBtnClick);
     ASSERT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(notes.SyncBtn->text(), "Refresh");

@@ -68,9 +68,21 @@ protected:
 
 // The window driven by a script of tests/data/panes (*.script), a step a line with what
 // it shows indented below it; `ORVANTA_UPDATE_CASES=1` writes that anew, for review. The
-// steps act on the notes' pane: "delete N" selects row N and deletes it, answering the
-// question with Yes unless "answer BUTTON" came before; a question asked and a failure
-// reported show below the step. The server's port shows as PORT.
+// steps act on the pane in front:
+//   show, reopen (a new window, as at the next start), tab N,
+//   account copy|one-way|elsewhere (one-way, to a port nobody listens on),
+//   server answers|refuses|late, serve TITLE (the next session replaces the first row's
+//   item), sync, sync all, store (each waits for the end), start sync|store (only until
+//   the server has the request: whether the pane is busy), cancel, escape, close (whether
+//   and how soon it ended), answer BUTTON (to the next question; "delete" answers Yes),
+//   select N, edit TITLE, add TITLE, delete N, filter TEXT, conflicts mine|theirs,
+//   open (Edit), list (the focus to the list), key KEYS (pressed where the focus is;
+//   the tab in front after), import FILES (of tests/data; none: the dialog cancelled),
+//   export selected|all (which of the files imported last it wrote);
+// and these only look: rows, buttons, status, pending, title, statusbar, action (the tool
+// bar's Sync), focus, changes, shortcuts, controls, items, sent (the changes sent since the
+// last look). A question asked, a file dialog opened, an editor opened (cancelled) and a
+// failure reported show below the step; the server's port shows as PORT.
 class PaneScript : public Panes, public ::testing::WithParamInterface<std::filesystem::path> {
 protected:
     void SetUp() override {

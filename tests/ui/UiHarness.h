@@ -146,26 +146,28 @@ protected:
         QLocale::setDefault(QLocale::system());
     }
     [[nodiscard]] ui::TEnvironment Environment() {
-        return {[this] { return clock ? clock() : QDateTime::currentDateTime(); },
-                [this](const QString& text, const QString& detail) {
-                    errors.push_back(
-                        (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail)
-                            .toStdString());
-                },
-                [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
-                       const QString& suffix) {
-                    if (chooser) return chooser(parent, save, caption, filter, suffix);
-                    ADD_FAILURE() << "a file dialog opened: " << caption.toStdString();
-                    return QStringList{};
-                },
-                keyring.Keyring(), replicaDir.filePath(QStringLiteral("replica.sqlite"))};
+        return {
+            [this] { return clock ? clock() : QDateTime::currentDateTime(); },
+            [this](const QString& text, const QString& detail) {
+                errors.push_back(
+                    (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail).toStdString());
+            },
+            [this](QWidget* parent, bool save, const QString& caption, const QString& filter,
+                   const QString& suffix) {
+                if (chooser) return chooser(parent, save, caption, filter, suffix);
+                ADD_FAILURE() << "a file dialog opened: " << caption.toStdString();
+                return QStringList{};
+            },
+            keyring.Keyring(), replicaDir.filePath(QStringLiteral("replica.sqlite"))};
     }
-    // Gives the window an account: the server at `url`, user "ada", password "pw".
-    void SetAccount(const std::string& url, bool keepCopy = true) {
+    // Gives the window an account: the server at `url`, user "ada", password "pw" unless
+    // others are given.
+    void SetAccount(const std::string& url, bool keepCopy = true, const char* user = "ada",
+                    const char* password = "pw") {
         ui::AccountSettings account = window->Account().Settings();
         account.ServerURL = QString::fromStdString(url);
-        account.User = QStringLiteral("ada");
-        account.Password = QStringLiteral("pw");
+        account.User = QString::fromLatin1(user);
+        account.Password = QString::fromLatin1(password);
         account.KeepCopy = keepCopy;
         window->Account().SetSettings(account);
     }
