@@ -40,7 +40,9 @@ protected:
     [[nodiscard]] TDataPane& notes() const { return Tab(3); }
     // Gives the window the server's account, with a copy on this computer or one-way.
     void Account(bool copy) {
+        std::unique_lock hold(lock);
         oneWay = !copy;
+        hold.unlock();
         SetAccount(server.Url(), copy);
     }
 
