@@ -446,7 +446,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         unsaved += pane->UnsavedChanges();
     if (unsaved > 0) {
         const auto answer =
-            Ask(this, tr("%1 not stored yet. Store them before closing?").arg(Changes(unsaved)),
+            Ask(this, tr("%n change(s) not stored yet. Store them before closing?", nullptr, unsaved),
                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
         if (answer == QMessageBox::Cancel) {
             event->ignore();

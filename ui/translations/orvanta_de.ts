@@ -955,9 +955,12 @@
         <source>%1 not stored</source>
         <translation>%1 nicht gespeichert</translation>
     </message>
-    <message>
-        <source>%1 not stored yet. Store them before closing?</source>
-        <translation>%1 noch nicht gespeichert. Vor dem Schließen speichern?</translation>
+    <message numerus="yes">
+        <source>%n change(s) not stored yet. Store them before closing?</source>
+        <translation>
+            <numerusform>%n Änderung noch nicht gespeichert. Vor dem Schließen speichern?</numerusform>
+            <numerusform>%n Änderungen noch nicht gespeichert. Vor dem Schließen speichern?</numerusform>
+        </translation>
     </message>
     <message>
         <source>About Orvanta</source>

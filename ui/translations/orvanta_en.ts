@@ -955,9 +955,12 @@
         <source>%1 not stored</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>%1 not stored yet. Store them before closing?</source>
-        <translation type="unfinished"></translation>
+    <message numerus="yes">
+        <source>%n change(s) not stored yet. Store them before closing?</source>
+        <translation>
+            <numerusform>%n change not stored yet. Store it before closing?</numerusform>
+            <numerusform>%n changes not stored yet. Store them before closing?</numerusform>
+        </translation>
     </message>
     <message>
         <source>About Orvanta</source>
