@@ -61,45 +61,6 @@ TEST(Transport, DeadlinesCases) {
     EXPECT_GE(cases, 10);
 }
 
-// Cancel from another thread ends the exchange at once, wherever it waits.
-TEST(Transport, CancelEndsALoadAtOnce) {
-    ScriptedPeer silent([](Connection& c) {
-        c.Read();
-        c.Hold();
-    });
-    UnansweredPort unanswered;
-    const std::string urls[] = {silent.Url(),
-                                "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/sync"};
-    for (const std::string& url : urls) {
-        SCOPED_TRACE(url);
-        ScriptedPeer good({ReplyWith(2), Closing(), ReplyWith(2), Closing()});
-        auto client = ClientFor(good);
-        client->Cancel();  // no exchange running: changes nothing
-        client->Load("");
-        ASSERT_TRUE(client->Loaded);
-        client->SetServerURL(url);
-        client->HTTP->Limits.Connect = std::chrono::seconds(20);
-        client->HTTP->Limits.Stall = std::chrono::seconds(20);
-
-        std::chrono::steady_clock::time_point cancelled;
-        std::thread canceller([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            cancelled = std::chrono::steady_clock::now();
-            client->Cancel();
-        });
-        const std::string failure = FailureOf<CancelledError>([&] { client->Load(""); });
-        const auto ended = std::chrono::steady_clock::now();
-        canceller.join();
-        EXPECT_EQ(failure, "The exchange was cancelled");
-        EXPECT_LT(ended - cancelled, std::chrono::seconds(1));
-        EXPECT_FALSE(client->Loaded);
-        EXPECT_EQ(client->Count(), 0u);
-        // The cancel ended that exchange only.
-        client->SetServerURL(good.Url());
-        EXPECT_NO_THROW(client->Load(""));
-    }
-}
-
 // Stop stays set: it ends an exchange that has not begun yet, and every later one,
 // before any request goes out.
 TEST(Transport, StopEndsEveryExchangeOfTheClient) {

@@ -1,21 +1,55 @@
 #include "support/SyncPeer.h"
 
-#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <ranges>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/HttpClient.h"
 #include "engine/SyncMLMessage.h"
 #include "formats/DateTime.h"
-#include "formats/TextCodec.h"
 #include "support/Corpus.h"
 
 namespace orvanta::test {
 
 namespace {
+
+// A socket on 127.0.0.1, any free port, bound and, when `backlog` >= 0, listening.
+int Bound(int& port, int backlog) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        (backlog >= 0 && listen(fd, backlog) != 0) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (fd >= 0) close(fd);
+        throw std::runtime_error("no free loopback port");
+    }
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+// The value of a header in an HTTP head, whatever its case; empty when absent.
+std::string HeaderIn(const std::string& head, const std::string& name) {
+    std::smatch m;
+    return std::regex_search(head, m,
+                             std::regex("\r\n" + name + ":[ \t]*([^\r]*)", std::regex::icase))
+               ? m[1].str()
+               : std::string();
+}
 
 std::string CData(const std::string& text) {
     std::string out = "<![CDATA[";
@@ -30,7 +64,217 @@ std::string CData(const std::string& text) {
     return out + "]]>";
 }
 
+void Flatten(pugi::xml_node node, const std::string& path, std::vector<std::string>& out) {
+    for (const pugi::xml_attribute a : node.attributes())
+        out.push_back(path + "@" + a.name() + "=" + a.value());
+    bool parent = false;
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() != pugi::node_element) continue;
+        parent = true;
+        const std::string_view name = LocalName(child);
+        Flatten(child, path.empty() || path == "SyncBody" ? std::string(name) : path + "/" + std::string(name), out);
+    }
+    if (parent) return;
+    const std::string text = Escaped(Text(node));
+    out.push_back(text.empty() ? path : path + "=" + text);
+}
+
 }  // namespace
+
+std::string RecordedRequest::Header(const std::string& name) const {
+    return HeaderIn(Head, name);
+}
+
+std::string WithSessionID(std::string reply, const std::string& request) {
+    const auto at = reply.find(kEchoSessionID);
+    std::smatch m;
+    if (at == std::string::npos) return reply;
+    std::regex_search(request, m, std::regex("<SessionID>([^<]*)</SessionID>"));
+    return reply.replace(at, std::string(kEchoSessionID).size(), m[1].str());
+}
+
+bool Connection::Stopping() const {
+    return peer_.stopping_.load();
+}
+
+std::string Connection::Read() {
+    std::string request;
+    std::size_t bodyStart = std::string::npos;
+    std::size_t length = 0;
+    char buffer[16384];
+    while (!Stopping()) {
+        if (bodyStart != std::string::npos && request.size() >= bodyStart + length) return request;
+        // TLS may hold decrypted bytes that the socket no longer shows.
+        if (!ssl_ || SSL_pending(ssl_) == 0) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+        }
+        const long n =
+            ssl_ ? SSL_read(ssl_, buffer, sizeof buffer) : recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        request.append(buffer, static_cast<std::size_t>(n));
+        if (bodyStart == std::string::npos) {
+            const auto end = request.find("\r\n\r\n");
+            if (end == std::string::npos) continue;
+            bodyStart = end + 4;
+            length = std::stoul("0" + HeaderIn(request.substr(0, end), "Content-Length"));
+        }
+    }
+    return {};
+}
+
+bool Connection::Send(const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        if (Stopping()) return false;
+        pollfd p{fd_, POLLOUT, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        const std::size_t chunk = std::min<std::size_t>(bytes.size() - sent, 1 << 20);
+        const long n = ssl_ ? SSL_write(ssl_, bytes.data() + sent, static_cast<int>(chunk))
+                            : send(fd_, bytes.data() + sent, chunk, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void Connection::Close() {
+    shutdown(fd_, SHUT_RDWR);
+}
+
+void Connection::Pause(int ms) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!Stopping() && (ms < 0 || std::chrono::steady_clock::now() < until))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+ScriptedPeer::ScriptedPeer(Handler handler, const std::string& certFile, const std::string& keyFile)
+    : ScriptedPeer([this, handler = std::move(handler)](Connection& c) { Answer(c, handler); },
+                   certFile, keyFile) {}
+
+ScriptedPeer::ScriptedPeer(std::vector<std::string> replies)
+    : ScriptedPeer(InOrder(std::move(replies))) {}
+
+ScriptedPeer::ScriptedPeer(Session session, const std::string& certFile,
+                           const std::string& keyFile)
+    : session_(std::move(session)) {
+    if (!certFile.empty()) {
+        // A client that drops the connection must not end the test with SIGPIPE.
+        std::signal(SIGPIPE, SIG_IGN);
+        tls_.reset(SSL_CTX_new(TLS_server_method()));
+        if (SSL_CTX_use_certificate_chain_file(tls_.get(), certFile.c_str()) != 1 ||
+            SSL_CTX_use_PrivateKey_file(tls_.get(), keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+            throw std::runtime_error("the scripted peer could not load " + certFile);
+        }
+    }
+    listener_ = Bound(port_, 16);
+    acceptor_ = std::thread([this] {
+        while (!stopping_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            const int fd = accept(listener_, nullptr, nullptr);
+            if (fd < 0) continue;
+            const int yes = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+            ++accepted_;
+            std::lock_guard lock(mutex_);
+            connections_.push_back(fd);
+            workers_.emplace_back([this, fd] {
+                Connection c(*this, fd);
+                if (tls_) {
+                    c.ssl_ = SSL_new(tls_.get());
+                    SSL_set_fd(c.ssl_, fd);
+                }
+                if (!tls_ || SSL_accept(c.ssl_) == 1) session_(c);
+                c.Close();
+                SSL_free(c.ssl_);
+            });
+        }
+    });
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    stopping_ = true;
+    acceptor_.join();
+    {
+        std::lock_guard lock(mutex_);
+        for (const int fd : connections_)
+            shutdown(fd, SHUT_RDWR);
+    }
+    for (std::thread& worker : workers_)
+        worker.join();
+    for (const int fd : connections_)
+        close(fd);
+    close(listener_);
+}
+
+std::string ScriptedPeer::Url(const std::string& path) const {
+    return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
+}
+
+std::vector<RecordedRequest> ScriptedPeer::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+void ScriptedPeer::Answer(Connection& c, const Handler& handler) {
+    // One connection may carry several requests.
+    for (std::string raw = c.Read(); !raw.empty(); raw = c.Read()) {
+        const auto headEnd = raw.find("\r\n\r\n");
+        const auto target = raw.find(' ') + 1;
+        RecordedRequest request{raw.substr(target, raw.find(' ', target) - target),
+                                raw.substr(headEnd + 4), raw.substr(0, headEnd)};
+        int index;
+        {
+            std::lock_guard lock(mutex_);
+            index = static_cast<int>(requests_.size());
+            requests_.push_back(request);
+        }
+        PeerReply reply = handler(request, index);
+        reply.Body = WithSessionID(std::move(reply.Body), request.Body);
+        c.Pause(reply.DelayMs);
+        if (reply.Status == 0 || !c.Send(ReplyHead(reply.Status, reply.Body.size()) + reply.Body))
+            return;
+    }
+}
+
+ScriptedPeer::Handler InOrder(std::vector<std::string> replies) {
+    return [replies = std::move(replies)](const RecordedRequest&, int index) {
+        if (index < static_cast<int>(replies.size())) return PeerReply{200, replies[index], 0};
+        return PeerReply{500, "no more replies in the script", 0};
+    };
+}
+
+std::string ReplyHead(int status, std::size_t contentLength, const std::string& extraHeaders) {
+    return "HTTP/1.1 " + std::to_string(status) +
+           " Whatever\r\nContent-Type: application/vnd.syncml+xml\r\nContent-Length: " +
+           std::to_string(contentLength) + "\r\n" + extraHeaders + "\r\n";
+}
+
+UnansweredPort::UnansweredPort() : sockets_{Bound(port_, 0)} {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port_));
+    for (int i = 0; i < 2; ++i) {
+        sockets_.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        connect(sockets_.back(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+UnansweredPort::~UnansweredPort() {
+    for (const int fd : sockets_)
+        close(fd);
+}
+
+int ClosedPort() {
+    int port = 0;
+    close(Bound(port, -1));
+    return port;
+}
+
+
 
 std::string BuildServerReply(const ServerReplyShape& s) {
     const auto open = [](const std::string& name) { return "<" + name + ">"; };
@@ -125,27 +369,43 @@ std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& c
            std::to_string(code) + "</Data></Status>";
 }
 
+ServerReplyShape Opening(const Message& m, const std::string& code, const std::string& last,
+                         const std::string& next) {
+    ServerReplyShape r;
+    r.Sync = false;
+    r.AlertCode = code.empty() ? Find(m, "Alert")["Data"] : code;
+    r.LastAnchor = last;
+    r.NextAnchor = next;
+    return r;
+}
+
+ServerReplyShape Confirming(const Message& m, const CodeFor& codeFor, int mapCode) {
+    const std::string msgID = Find(m, "SyncHdr")["MsgID"];
+    ServerReplyShape r = Acknowledgement(std::stoi(msgID));
+    int cmdID = 10;
+    for (const MessagePart& c : m) {
+        const bool change = c.Name == "Add" || c.Name == "Replace" || c.Name == "Delete";
+        const int code = c.Name == "Map" ? mapCode
+                         : !change       ? 0
+                         : codeFor       ? codeFor(c)
+                                         : UsualCode(c);
+        if (code > 0) r.ExtraBodyXml += StatusXml(cmdID++, msgID, c["CmdID"], c.Name, code);
+    }
+    r.Final = !Find(m, "Final").Name.empty();
+    return r;
+}
+
+int UsualCode(const MessagePart& change) {
+    return change.Name == "Add" ? 201 : 200;
+}
+
 ScriptedPeer::Handler StoreServer(CodeFor codeFor, AdjustReply adjust) {
     return [codeFor, adjust](const RecordedRequest& request, int index) {
         const Message m = PartsOf(request.Body);
-        const std::string msgID = Find(m, "SyncHdr")["MsgID"];
-        const bool final = !Find(m, "Final").Name.empty();
-        ServerReplyShape r = Acknowledgement(std::stoi(msgID));
-        if (msgID == "1") {
-            r.HeaderStatus = 212;
-            r.AlertStatus = 200;
-            r.Alert = true;
-            r.AlertCode = "202";
-        } else {
-            int cmdID = 10;
-            for (const MessagePart& c : m) {
-                if (c.Name != "Add" && c.Name != "Replace" && c.Name != "Delete") continue;
-                const int code = codeFor ? codeFor(c) : (c.Name == "Add" ? 201 : 200);
-                if (code > 0) r.ExtraBodyXml += StatusXml(cmdID++, msgID, c["CmdID"], c.Name, code);
-            }
-            r.Final = final;
-            if (!final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
-        }
+        ServerReplyShape r = Find(m, "SyncHdr")["MsgID"] == "1"
+                                 ? Opening(m, "202", "", "srv-anchor-1")
+                                 : Confirming(m, codeFor);
+        if (!r.Final) r.ExtraBodyXml += "<Alert><CmdID>9</CmdID><Data>222</Data></Alert>";
         if (adjust) adjust(r, index);
         return PeerReply{200, BuildServerReply(r), 0};
     };
@@ -156,28 +416,11 @@ ScriptedPeer::Handler SyncServer(SessionChanges changes) {
     auto next = std::make_shared<std::string>();  // its Next anchor of the last session
     return [changes, session, next](const RecordedRequest& request, int) {
         const Message m = PartsOf(request.Body);
-        const std::string msgID = Find(m, "SyncHdr")["MsgID"];
-        ServerReplyShape r = Acknowledgement(std::stoi(msgID));
-        if (msgID == "1") {
-            ++*session;
-            r.HeaderStatus = 212;
-            r.AlertStatus = 200;
-            r.Alert = true;
-            const std::string code = Find(m, "Alert")["Data"];
-            r.AlertCode = code.empty() ? "200" : code;
-            r.LastAnchor = *next;
-            r.NextAnchor = *next = "s" + std::to_string(*session);
-            return PeerReply{200, BuildServerReply(r), 0};
+        if (Find(m, "SyncHdr")["MsgID"] == "1") {
+            const std::string last = std::exchange(*next, "s" + std::to_string(++*session));
+            return PeerReply{200, BuildServerReply(Opening(m, "", last, *next)), 0};
         }
-        int cmdID = 10;
-        for (const MessagePart& c : m) {
-            if (c.Name == "Add" || c.Name == "Replace" || c.Name == "Delete")
-                r.ExtraBodyXml +=
-                    StatusXml(cmdID++, msgID, c["CmdID"], c.Name, c.Name == "Add" ? 201 : 200);
-            else if (c.Name == "Map")
-                r.ExtraBodyXml += StatusXml(cmdID++, msgID, c["CmdID"], "Map", 200);
-        }
-        r.Final = !Find(m, "Final").Name.empty();
+        ServerReplyShape r = Confirming(m, {});
         if (r.Final && !Find(m, "Sync").Name.empty()) {
             r.Sync = true;
             if (changes) r.Commands = changes(*session);
@@ -185,6 +428,7 @@ ScriptedPeer::Handler SyncServer(SessionChanges changes) {
         return PeerReply{200, BuildServerReply(r), 0};
     };
 }
+
 
 std::string MessagePart::operator[](std::string_view path) const {
     for (const auto& [at, value] : Values)
@@ -252,24 +496,6 @@ std::vector<Message> Messages(const ScriptedPeer& peer) {
     return messages;
 }
 
-namespace {
-
-void Flatten(pugi::xml_node node, const std::string& path, std::vector<std::string>& out) {
-    for (const pugi::xml_attribute a : node.attributes())
-        out.push_back(path + "@" + a.name() + "=" + a.value());
-    bool parent = false;
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_element) continue;
-        parent = true;
-        const std::string_view name = LocalName(child);
-        Flatten(child, path.empty() || path == "SyncBody" ? std::string(name) : path + "/" + std::string(name), out);
-    }
-    if (parent) return;
-    const std::string text = Escaped(Text(node));
-    out.push_back(text.empty() ? path : path + "=" + text);
-}
-
-}  // namespace
 
 std::vector<std::string> Flattened(const std::string& message) {
     pugi::xml_document doc;

@@ -1,25 +1,143 @@
 #pragma once
 
-// The SyncML side of the loopback peer: replies as servers write them, a store server that
-// accepts every change, the client's messages as the tests read them, and a client set up
-// for the peer with a known clock and random source.
+// The loopback peer: a server of our own on 127.0.0.1 that answers from a script or hands
+// each connection to a session of the test, and its SyncML side: replies as servers write
+// them, store and sync servers, the client's messages as the tests read them, and a client
+// set up for the peer with a known clock and random source.
 
+#include <atomic>
 #include <deque>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include <openssl/ssl.h>
 #include <pugixml.hpp>
 
 #include "engine/SyncMLBase.h"
 #include "kinds/ContSyncML.h"
-#include "support/ScriptedPeer.h"
 
 namespace orvanta::test {
+
+// One request as the peer saw it.
+struct RecordedRequest {
+    std::string Target;  // path and query exactly as sent
+    std::string Body;
+    std::string Head;  // request line and headers
+    [[nodiscard]] std::string Header(const std::string& name) const;
+};
+
+struct PeerReply {
+    int Status = 200;  // 0: the connection is closed without a reply
+    std::string Body;
+    int DelayMs = 0;  // answers late, to exercise the client's time-out
+};
+
+class ScriptedPeer;
+
+// One accepted connection, for sessions that break HTTP: no reply at all, a trickle, a
+// body of hundreds of megabytes made up as it is sent. Every wait ends when the peer
+// stops.
+class Connection {
+public:
+    // One HTTP request, raw (head and Content-Length body); empty when the client went
+    // away first.
+    std::string Read();
+    // Writes all of bytes; false when the client went away or the peer stops.
+    bool Send(const std::string& bytes);
+    void Close();
+    void Pause(int ms) const;
+    void Hold() const { Pause(-1); }
+
+private:
+    [[nodiscard]] bool Stopping() const;
+    friend class ScriptedPeer;
+    Connection(ScriptedPeer& peer, int fd) : peer_(peer), fd_(fd) {}
+    ScriptedPeer& peer_;
+    int fd_;
+    SSL* ssl_ = nullptr;
+};
+
+// A server of our own on 127.0.0.1. Either each POST is answered from a script
+// (handler: request and its index from 0 -> reply), or each connection is handed to a
+// session of the test.
+class ScriptedPeer {
+public:
+    using Handler = std::function<PeerReply(const RecordedRequest&, int)>;
+    using Session = std::function<void(Connection&)>;
+
+    // With a certificate and key (PEM files), over https.
+    explicit ScriptedPeer(Handler handler, const std::string& certFile = {},
+                          const std::string& keyFile = {});
+    // Replies in order (InOrder).
+    explicit ScriptedPeer(std::vector<std::string> replies);
+    explicit ScriptedPeer(Session session, const std::string& certFile = {},
+                          const std::string& keyFile = {});
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+
+    [[nodiscard]] int Port() const { return port_; }
+    [[nodiscard]] std::string Url(const std::string& path = "/sync") const;
+    [[nodiscard]] std::vector<RecordedRequest> Requests() const;
+    [[nodiscard]] int Accepted() const { return accepted_.load(); }
+
+private:
+    friend class Connection;
+    void Answer(Connection& connection, const Handler& handler);
+
+    Session session_;
+    std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> tls_{nullptr, SSL_CTX_free};
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> accepted_{0};
+    mutable std::mutex mutex_;
+    std::vector<RecordedRequest> requests_;
+    std::vector<int> connections_;
+    std::vector<std::thread> workers_;
+    std::thread acceptor_;  // last: it uses the members above
+};
+
+// Put into a reply's SessionID, makes the scripted peer answer with the session ID of
+// the request it answers, as real servers do.
+inline constexpr char kEchoSessionID[] = "{{SessionID}}";
+
+// The reply with kEchoSessionID replaced by the session ID of the request, as real
+// servers answer.
+[[nodiscard]] std::string WithSessionID(std::string reply, const std::string& request);
+
+// Gives the replies in order; a request beyond the list gets HTTP 500.
+[[nodiscard]] ScriptedPeer::Handler InOrder(std::vector<std::string> replies);
+
+// An HTTP/1.1 reply head with the status and Content-Length.
+[[nodiscard]] std::string ReplyHead(int status, std::size_t contentLength,
+                                    const std::string& extraHeaders = {});
+
+// A loopback port whose accept queue is full: a connection attempt gets no answer.
+class UnansweredPort {
+public:
+    UnansweredPort();
+    ~UnansweredPort();
+    UnansweredPort(const UnansweredPort&) = delete;
+    UnansweredPort& operator=(const UnansweredPort&) = delete;
+    [[nodiscard]] int Port() const { return port_; }
+
+private:
+    int port_ = 0;
+    std::vector<int> sockets_;
+};
+
+// A loopback port that was free a moment ago: nothing listens on it.
+[[nodiscard]] int ClosedPort();
+
 
 // One command inside the server's Sync.
 struct ServerCommand {
@@ -87,11 +205,23 @@ using Message = std::vector<MessagePart>;
 // The first part of the name, or an empty one.
 [[nodiscard]] MessagePart Find(const Message& message, std::string_view name);
 
-// A server for stores: it opens the session (212, Alert 202), gives each change the
-// status `codeFor` gives (by default 201 for an Add, 200 otherwise; 0 for none) and asks
-// for the next message (Alert 222) while the client's lacks Final. `adjust` may change
-// each reply before it is sent; it gets the index of the request from 0.
+// The server's answer to the client's first message `m`: 212 for its header, 200 for its
+// Alert, and an Alert of `code` (the client's own when empty) with the anchors given.
+[[nodiscard]] ServerReplyShape Opening(const Message& m, const std::string& code,
+                                       const std::string& last, const std::string& next);
+// The answer to a later message: its acknowledgement, a Status for each change (the code
+// `codeFor` gives, by default UsualCode; 0 for none) and for each Map (`mapCode`), Final
+// when the client's message is final.
 using CodeFor = std::function<int(const MessagePart& change)>;
+[[nodiscard]] ServerReplyShape Confirming(const Message& m, const CodeFor& codeFor,
+                                          int mapCode = 200);
+// 201 for an Add, 200 otherwise.
+[[nodiscard]] int UsualCode(const MessagePart& change);
+
+// A server for stores: it opens the session (Alert 202), confirms each change as
+// Confirming does and asks for the next message (Alert 222) while the client's lacks
+// Final. `adjust` may change each reply before it is sent; it gets the index of the
+// request from 0.
 using AdjustReply = std::function<void(ServerReplyShape&, int)>;
 [[nodiscard]] ScriptedPeer::Handler StoreServer(CodeFor codeFor = {}, AdjustReply adjust = {});
 
