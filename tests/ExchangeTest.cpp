@@ -347,8 +347,8 @@ struct Script {
     std::optional<std::string> Last;
     std::map<std::string, int> Codes;
     std::vector<ServerCommand> Commands;
-    std::size_t PerMessage = 0;
-    long MaxMsgSize = 0;
+    int PerMessage = 0;
+    int MaxMsgSize = 0;
     int MapStatus = 200;
     int FailAt = 0;
     bool Idle = false;
@@ -406,21 +406,25 @@ public:
 
 private:
     bool Command(const std::vector<std::string>& w) override {
+        const std::map<std::string, int*> numbers{
+            {"alert-status", &script_.AlertStatus}, {"per-message", &script_.PerMessage},
+            {"max-msg-size", &script_.MaxMsgSize},  {"map-status", &script_.MapStatus},
+            {"fail-at", &script_.FailAt}};
+        const std::string what = w.size() > 1 ? w[1] : "";
         if (w.at(0) == "sync") {
             Sync();
-            return true;
-        }
-        if (w.at(0) != "server") return false;
-        const std::string& what = w.at(1);
-        const auto number = [&] { return std::stoi(w.at(2)); };
-        if (what == "alert") {
+        } else if (w[0] != "server") {
+            return false;
+        } else if (numbers.contains(what)) {
+            *numbers.at(what) = std::stoi(w.at(2));
+        } else if (what == "alert") {
             script_.Alert = w.at(2);
-        } else if (what == "alert-status") {
-            script_.AlertStatus = number();
         } else if (what == "last") {
             script_.Last = w.at(2);
         } else if (what == "status") {
             script_.Codes[w.at(2)] = std::stoi(w.at(3));
+        } else if (what == "idle") {
+            script_.Idle = true;
         } else if (what == "add" || what == "replace" || what == "delete" || what == "broken-add") {
             const std::string cmdID =
                 what == "broken-add" ? "x" : std::to_string(100 + script_.Commands.size());
@@ -429,16 +433,6 @@ private:
                                                     what.substr(1),
                  cmdID, w.at(2),
                  w.size() > 3 ? std::optional<std::string>(Unescaped(w[3])) : std::nullopt});
-        } else if (what == "per-message") {
-            script_.PerMessage = static_cast<std::size_t>(number());
-        } else if (what == "max-msg-size") {
-            script_.MaxMsgSize = number();
-        } else if (what == "map-status") {
-            script_.MapStatus = number();
-        } else if (what == "fail-at") {
-            script_.FailAt = number();
-        } else if (what == "idle") {
-            script_.Idle = true;
         } else {
             return false;
         }
@@ -477,7 +471,7 @@ private:
         if (!script_.Idle && (syncs || more)) {
             r.Sync = true;
             for (std::size_t n = 0; sent_ < script_.Commands.size() &&
-                                    (script_.PerMessage == 0 || n < script_.PerMessage);
+                                    (script_.PerMessage == 0 || n < std::size_t(script_.PerMessage));
                  ++n)
                 r.Commands.push_back(script_.Commands[sent_++]);
             sending_ = sent_ < script_.Commands.size();

@@ -23,6 +23,9 @@ namespace orvanta::test {
 
 namespace {
 
+// Stands for the session ID of the request in a reply of BuildServerReply.
+constexpr char kEchoSessionID[] = "{{SessionID}}";
+
 // A socket on 127.0.0.1, any free port, bound and, when `backlog` >= 0, listening.
 int Bound(int& port, int backlog) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -51,17 +54,10 @@ std::string HeaderIn(const std::string& head, const std::string& name) {
                : std::string();
 }
 
-std::string CData(const std::string& text) {
-    std::string out = "<![CDATA[";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 3, "]]>") == 0) {
-            out += "]]]]><![CDATA[>";
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out + "]]>";
+std::string CData(std::string text) {
+    for (auto at = text.find("]]>"); at != std::string::npos; at = text.find("]]>", at + 15))
+        text.replace(at, 3, "]]]]><![CDATA[>");
+    return "<![CDATA[" + text + "]]>";
 }
 
 void Flatten(pugi::xml_node node, const std::string& path, std::vector<std::string>& out) {
@@ -274,8 +270,6 @@ int ClosedPort() {
     return port;
 }
 
-
-
 std::string BuildServerReply(const ServerReplyShape& s) {
     const auto open = [](const std::string& name) { return "<" + name + ">"; };
     const auto close = [](const std::string& name) { return "</" + name + ">"; };
@@ -287,7 +281,7 @@ std::string BuildServerReply(const ServerReplyShape& s) {
     };
     std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><SyncML xmlns=\"SYNCML:SYNCML1.2\">";
     x += open("SyncHdr") + el("VerDTD", "1.2") + el("VerProto", "SyncML/1.2") +
-         el("SessionID", s.SessionID) + el("MsgID", s.MsgID) + loc("Target", "ContSyncML") +
+         el("SessionID", kEchoSessionID) + el("MsgID", s.MsgID) + loc("Target", "ContSyncML") +
          loc("Source", "http://127.0.0.1/sync");
     if (!s.RespURI.empty()) x += el("RespURI", s.RespURI);
     if (s.MaxMsgSize > 0) {
@@ -299,7 +293,7 @@ std::string BuildServerReply(const ServerReplyShape& s) {
     if (s.HeaderStatus) x += StatusXml(cmd++, s.StatusMsgRef, "0", "SyncHdr", *s.HeaderStatus);
     if (s.AlertStatus) x += StatusXml(cmd++, s.StatusMsgRef, "2", "Alert", *s.AlertStatus);
     if (s.Alert) {
-        x += open("Alert") + el("CmdID", s.AlertCmdID) + el("Data", s.AlertCode) + open("Item") +
+        x += open("Alert") + el("CmdID", "5") + el("Data", s.AlertCode) + open("Item") +
              loc("Target", "contdb") + loc("Source", "card") + open("Meta") +
              "<Anchor xmlns=\"syncml:metinf\">" +
              (s.LastAnchor.empty() ? "" : el("Last", s.LastAnchor)) + el("Next", s.NextAnchor) +
@@ -307,7 +301,7 @@ std::string BuildServerReply(const ServerReplyShape& s) {
              close("Meta") + close("Item") + close("Alert");
     }
     if (s.Sync) {
-        x += open("Sync") + el("CmdID", s.SyncCmdID) + loc("Target", "contdb") +
+        x += open("Sync") + el("CmdID", "6") + loc("Target", "contdb") +
              loc("Source", "card");
         for (const ServerCommand& c : s.Commands) {
             x += open(c.Name) + el("CmdID", c.CmdID) + open("Meta") +

@@ -106,12 +106,8 @@ private:
     std::thread acceptor_;  // last: it uses the members above
 };
 
-// Put into a reply's SessionID, makes the scripted peer answer with the session ID of
-// the request it answers, as real servers do.
-inline constexpr char kEchoSessionID[] = "{{SessionID}}";
-
-// The reply with kEchoSessionID replaced by the session ID of the request, as real
-// servers answer.
+// The reply with the session ID of the request in place of the one BuildServerReply
+// writes, as real servers answer.
 [[nodiscard]] std::string WithSessionID(std::string reply, const std::string& request);
 
 // Gives the replies in order; a request beyond the list gets HTTP 500.
@@ -138,7 +134,6 @@ private:
 // A loopback port that was free a moment ago: nothing listens on it.
 [[nodiscard]] int ClosedPort();
 
-
 // One command inside the server's Sync.
 struct ServerCommand {
     std::string Name = "Add";
@@ -148,10 +143,9 @@ struct ServerCommand {
 };
 
 // A reply of the server, written the way real servers write them: SyncML namespace on
-// the root, metinf namespace on Meta children, payloads as CDATA.
-
+// the root, metinf namespace on Meta children, payloads as CDATA; its session ID is that
+// of the request it answers.
 struct ServerReplyShape {
-    std::string SessionID = kEchoSessionID;
     std::string MsgID = "1";
     std::string StatusMsgRef = "1";
     std::string RespURI;
@@ -159,12 +153,10 @@ struct ServerReplyShape {
     std::optional<int> HeaderStatus = 212;
     std::optional<int> AlertStatus = 200;  // Status for the client's Alert (CmdRef 2)
     bool Alert = true;
-    std::string AlertCmdID = "5";
     std::string AlertCode = "201";
     std::string LastAnchor;  // left out when empty
     std::string NextAnchor = "srv-anchor-1";
     bool Sync = true;
-    std::string SyncCmdID = "6";
     std::vector<ServerCommand> Commands;
     std::string ExtraSyncXml;  // raw children appended inside the Sync
     std::string ExtraBodyXml;  // raw commands appended to the body before Final
