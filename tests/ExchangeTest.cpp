@@ -24,6 +24,7 @@ namespace {
 using namespace test;
 
 const std::filesystem::path kSessions = std::filesystem::path(ORVANTA_TEST_DATA) / "sessions";
+const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
 const std::string kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family;Given;;;\r\nEND:VCARD\r\n";
 
 // One recorded session of tests/data/sessions: a client of its own and a peer that answers
@@ -116,9 +117,7 @@ public:
 
 private:
     static ItemState StateOf(const std::string& name) {
-        static const char* const kNames[] = {"unchanged", "new", "modified", "deleted"};
-        return static_cast<ItemState>(std::find(std::begin(kNames), std::end(kNames), name) -
-                                      std::begin(kNames));
+        return static_cast<ItemState>(std::ranges::find(kStates, name) - std::begin(kStates));
     }
 
     TSMLBase& Client() { return *client_; }
@@ -212,7 +211,6 @@ private:
     }
 
     std::vector<std::string> Items() {
-        static const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
         static const char* const kChanges[] = {"-", "added", "replaced", "deleted"};
         std::vector<std::string> out;
         for (const auto& item : Client().Items) {
@@ -287,10 +285,9 @@ TEST(Load, ManyChangesOfTheSameItemsEndAsAMapOfIdentifiers) {
         got += client->Item(i)->ID + " " + ToUTF8(client->Item(i)->GetTitle()) + ", ";
     EXPECT_EQ(got, expected);
     std::string answered;
-    for (const Message& m : Messages(peer)) {
-        for (const MessagePart& s : m) {
+    for (const RecordedRequest& request : peer.Requests()) {
+        for (const MessagePart& s : PartsOf(request.Body))
             if (s.Name == "Status" && s["Cmd"] == "Delete") answered += s["TargetRef"] + " " + s["Data"] + " ";
-        }
     }
     EXPECT_EQ(answered, deletes);
 }

@@ -75,6 +75,27 @@ void Flatten(pugi::xml_node node, const std::string& path, std::vector<std::stri
     out.push_back(text.empty() ? path : path + "=" + text);
 }
 
+
+// A Status of the server, as XML.
+std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
+                      const std::string& cmd, int code) {
+    return "<Status><CmdID>" + std::to_string(cmdID) + "</CmdID><MsgRef>" + msgRef +
+           "</MsgRef><CmdRef>" + cmdRef + "</CmdRef><Cmd>" + cmd + "</Cmd><Data>" +
+           std::to_string(code) + "</Data></Status>";
+}
+
+// A reply that only acknowledges the client's message `msgID` (Status 200 for its
+// header, no Alert, no Sync), with Final.
+ServerReplyShape Acknowledgement(int msgID) {
+    ServerReplyShape s;
+    s.MsgID = s.StatusMsgRef = std::to_string(msgID);
+    s.HeaderStatus = 200;
+    s.AlertStatus.reset();
+    s.Alert = false;
+    s.Sync = false;
+    return s;
+}
+
 }  // namespace
 
 std::string RecordedRequest::Header(const std::string& name) const {
@@ -322,16 +343,6 @@ std::string Closing(int msgID) {
     return BuildServerReply(Acknowledgement(msgID));
 }
 
-ServerReplyShape Acknowledgement(int msgID) {
-    ServerReplyShape s;
-    s.MsgID = s.StatusMsgRef = std::to_string(msgID);
-    s.HeaderStatus = 200;
-    s.AlertStatus.reset();
-    s.Alert = false;
-    s.Sync = false;
-    return s;
-}
-
 std::vector<ServerCommand> Adds(int count, int firstCmdID, const std::string& idPrefix) {
     std::vector<ServerCommand> commands;
     for (int i = 0; i < count; ++i) {
@@ -354,13 +365,6 @@ std::string SampleContact(int i) {
     for (auto at = text.find('#'); at != std::string::npos; at = text.find('#', at))
         text.replace(at, 1, std::to_string(i));
     return text;
-}
-
-std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
-                      const std::string& cmd, int code) {
-    return "<Status><CmdID>" + std::to_string(cmdID) + "</CmdID><MsgRef>" + msgRef +
-           "</MsgRef><CmdRef>" + cmdRef + "</CmdRef><Cmd>" + cmd + "</Cmd><Data>" +
-           std::to_string(code) + "</Data></Status>";
 }
 
 ServerReplyShape Opening(const Message& m, const std::string& code, const std::string& last,
@@ -481,13 +485,6 @@ std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
     auto client = std::make_unique<TSMLContacts>();
     Configure(*client, peer);
     return client;
-}
-
-std::vector<Message> Messages(const ScriptedPeer& peer) {
-    std::vector<Message> messages;
-    for (const RecordedRequest& r : peer.Requests())
-        messages.push_back(PartsOf(r.Body));
-    return messages;
 }
 
 

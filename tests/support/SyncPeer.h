@@ -165,10 +165,6 @@ struct ServerReplyShape {
 
 [[nodiscard]] std::string BuildServerReply(const ServerReplyShape& shape);
 
-// A reply that only acknowledges the client's message `msgID` (Status 200 for its
-// header, no Alert, no Sync), with Final unless the caller clears it.
-[[nodiscard]] ServerReplyShape Acknowledgement(int msgID);
-
 // The reply that closes a session: the acknowledgement of message `msgID`, as text.
 [[nodiscard]] std::string Closing(int msgID = 2);
 
@@ -225,10 +221,6 @@ using AdjustReply = std::function<void(ServerReplyShape&, int)>;
 using SessionChanges = std::function<std::vector<ServerCommand>(int session)>;
 [[nodiscard]] ScriptedPeer::Handler SyncServer(SessionChanges changes = {});
 
-// A Status of the server, as XML to put into ServerReplyShape::ExtraBodyXml.
-[[nodiscard]] std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
-                                    const std::string& cmd, int code);
-
 // A random source that gives the listed numbers in order, then repeats the last one.
 [[nodiscard]] RandomSource Sequence(std::deque<std::uint32_t> values);
 
@@ -250,9 +242,6 @@ template <class E>
     }
     return "no failure";
 }
-
-// The client's messages as the peer received them.
-[[nodiscard]] std::vector<Message> Messages(const ScriptedPeer& peer);
 
 // A SyncML message as lines "path=value", one per element that holds no other, in the
 // order of the message: the header's under SyncHdr/, each command's under its name
