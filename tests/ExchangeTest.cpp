@@ -33,7 +33,7 @@ const std::string kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family;Given;;;\r\nEN
 //                         as Unflattened reads them; "| @NAME" takes the lines of NAME.reply
 //   reply-xml [at N]      a reply as the text of its "| " lines
 //   reply-http CODE [at N]  an HTTP status, its body the "| " lines
-//   store-server [CODE=ID...] [max=N]  when no reply is left, answers as a server that
+//   store-server [CODE=ID...]  when no reply is left, answers as a server that
 //                         accepts every change (or gives the item ID the code; 0 for none)
 //   client KIND           a client of another kind; random N...; credentials [USER PASS]
 //   loaded ANCHOR         the client as after a load; item ID STATE [PAYLOAD]; set ID F=V;
@@ -62,18 +62,12 @@ public:
             Queue(verb, args, input);
         } else if (verb == "store-server") {
             std::map<std::string, int> codes;
-            long max = 0;
-            for (const std::string& a : args) {
-                const std::size_t eq = a.find('=');
-                a.starts_with("max=") ? void(max = std::stol(a.substr(4)))
-                                      : void(codes[a.substr(eq + 1)] = std::stoi(a.substr(0, eq)));
-            }
-            store_ = StoreServer(
-                [codes](const MessagePart& c) {
-                    const auto code = codes.find(c["Item/Source/LocURI"]);
-                    return code != codes.end() ? code->second : c.Name == "Add" ? 201 : 200;
-                },
-                [max](ServerReplyShape& r, int) { r.MaxMsgSize = max; });
+            for (const std::string& a : args)
+                codes[a.substr(a.find('=') + 1)] = std::stoi(a);
+            store_ = StoreServer([codes](const MessagePart& c) {
+                const auto code = codes.find(c["Item/Source/LocURI"]);
+                return code != codes.end() ? code->second : UsualCode(c);
+            });
         } else if (verb == "client") {
             client_ = KindNamed(rest).MakeClient();
             Configure(*client_, peer_);

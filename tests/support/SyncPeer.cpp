@@ -84,18 +84,6 @@ std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& c
            std::to_string(code) + "</Data></Status>";
 }
 
-// A reply that only acknowledges the client's message `msgID` (Status 200 for its
-// header, no Alert, no Sync), with Final.
-ServerReplyShape Acknowledgement(int msgID) {
-    ServerReplyShape s;
-    s.MsgID = s.StatusMsgRef = std::to_string(msgID);
-    s.HeaderStatus = 200;
-    s.AlertStatus.reset();
-    s.Alert = false;
-    s.Sync = false;
-    return s;
-}
-
 }  // namespace
 
 std::string RecordedRequest::Header(const std::string& name) const {
@@ -246,6 +234,7 @@ void ScriptedPeer::Answer(Connection& c, const Handler& handler) {
             std::lock_guard lock(mutex_);
             index = static_cast<int>(requests_.size());
             requests_.push_back(request);
+            if (!keepBodies_) requests_.back().Body.clear();
         }
         PeerReply reply = handler(request, index);
         reply.Body = WithSessionID(std::move(reply.Body), request.Body);
@@ -337,6 +326,16 @@ std::string BuildServerReply(const ServerReplyShape& s) {
     if (s.Final) x += "<Final/>";
     x += close("SyncBody") + close("SyncML");
     return x;
+}
+
+ServerReplyShape Acknowledgement(int msgID) {
+    ServerReplyShape s;
+    s.MsgID = s.StatusMsgRef = std::to_string(msgID);
+    s.HeaderStatus = 200;
+    s.AlertStatus.reset();
+    s.Alert = false;
+    s.Sync = false;
+    return s;
 }
 
 std::string Closing(int msgID) {

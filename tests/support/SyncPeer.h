@@ -88,6 +88,8 @@ public:
     [[nodiscard]] std::string Url(const std::string& path = "/sync") const;
     [[nodiscard]] std::vector<RecordedRequest> Requests() const;
     [[nodiscard]] int Accepted() const { return accepted_.load(); }
+    // Benchmarks keep only the targets and headers, not megabytes of bodies.
+    void KeepBodies(bool keep) { keepBodies_ = keep; }
 
 private:
     friend class Connection;
@@ -99,6 +101,7 @@ private:
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> accepted_{0};
+    bool keepBodies_ = true;
     mutable std::mutex mutex_;
     std::vector<RecordedRequest> requests_;
     std::vector<int> connections_;
@@ -164,6 +167,10 @@ struct ServerReplyShape {
 };
 
 [[nodiscard]] std::string BuildServerReply(const ServerReplyShape& shape);
+
+// A reply that only acknowledges the client's message `msgID` (Status 200 for its
+// header, no Alert, no Sync), with Final unless the caller clears it.
+[[nodiscard]] ServerReplyShape Acknowledgement(int msgID);
 
 // The reply that closes a session: the acknowledgement of message `msgID`, as text.
 [[nodiscard]] std::string Closing(int msgID = 2);
