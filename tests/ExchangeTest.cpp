@@ -461,9 +461,8 @@ private:
         r.Final = r.Final && !script_.Idle;
         if (!script_.Idle && (syncs || more)) {
             r.Sync = true;
-            for (std::size_t n = 0; sent_ < script_.Commands.size() &&
-                                    (script_.PerMessage == 0 || n < std::size_t(script_.PerMessage));
-                 ++n)
+            const auto per = static_cast<std::size_t>(script_.PerMessage);
+            for (std::size_t n = 0; sent_ < script_.Commands.size() && (per == 0 || n < per); ++n)
                 r.Commands.push_back(script_.Commands[sent_++]);
             sending_ = sent_ < script_.Commands.size();
             r.Final = !sending_;

@@ -169,7 +169,9 @@ TEST(HostileServer, TransportCases) {
         if (kind == "latin1-declared") return Answering({load, Closing()}, declaredLatin1);
         if (kind == "utf16") return Answering({load, Closing()}, AsUTF16LE);
         if (kind == "wbxml-type") return Answering({load, Closing()}, same, wbxmlType);
-        if (kind == "tls") return Answering({arg == "downgrade" ? downgrade : load, Closing()}, same);
+        if (kind == "tls") {
+            return Answering({arg == "downgrade" ? downgrade : load, Closing()}, same);
+        }
         if (kind == "huge-announced") return huge(ReplyHead(200, 600u << 20));
         if (kind == "huge") return huge("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
         if (kind == "silent") return sends("");
@@ -196,7 +198,7 @@ TEST(HostileServer, TransportCases) {
         parts.push_back(line);
         parts.resize(4);
         const std::string kind = parts[0].substr(0, parts[0].find(' '));
-        const std::string arg = parts[0].size() > kind.size() ? parts[0].substr(kind.size() + 1) : "";
+        const std::string arg = parts[0].substr(std::min(parts[0].size(), kind.size() + 1));
         const ScriptedPeer::Session session = server(kind, arg);
         const bool tls = kind == "tls";
         ScriptedPeer peer(session ? session : sends(""), tls ? kTLS + "cert.pem" : "",
@@ -208,15 +210,17 @@ TEST(HostileServer, TransportCases) {
         std::istringstream(parts[2]) >> stall >> least >> most >> overall >> cancel;
         auto client = std::make_unique<TSMLContacts>();
         client->SetServerURL(url);
-        client->SetCAFile(!tls || arg == "untrusted" ? "" : arg == "missing" ? "none.pem" : kTLS + "ca.pem");
+        client->SetCAFile(!tls || arg == "untrusted" ? ""
+                          : arg == "missing"          ? "none.pem"
+                                                      : kTLS + "ca.pem");
         client->HTTP->Limits = {std::chrono::seconds(1), std::chrono::seconds(stall), 10,
                                 std::chrono::seconds(2), std::chrono::seconds(overall)};
         client->Cancel();
         const auto start = std::chrono::steady_clock::now();
         // A deadline that does not fire fails the case rather than hanging the test.
+        const std::chrono::duration<double> cancelAt(cancel < 0 ? most + 1 : cancel);
         std::jthread canceller([&](std::stop_token stop) {
-            while (!stop.stop_requested() && std::chrono::steady_clock::now() - start <
-                                                 std::chrono::duration<double>(cancel < 0 ? most + 1 : cancel))
+            while (!stop.stop_requested() && std::chrono::steady_clock::now() - start < cancelAt)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (!stop.stop_requested()) client->Cancel();
         });
@@ -224,8 +228,11 @@ TEST(HostileServer, TransportCases) {
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         EXPECT_GE(took.count(), least);
         EXPECT_LE(took.count(), most);
-        for (const auto& [text, name] : {std::pair(url, "URL"), std::pair(elsewhere.Url(), "ELSEWHERE")})
-            if (const auto at = failure.find(text); at != std::string::npos) failure.replace(at, text.size(), name);
+        for (const auto& [text, name] :
+             {std::pair(url, "URL"), std::pair(elsewhere.Url(), "ELSEWHERE")}) {
+            if (const auto at = failure.find(text); at != std::string::npos)
+                failure.replace(at, text.size(), name);
+        }
         // "..." stands for curl's words.
         const std::string expected = parts[1].empty() ? "no failure" : parts[1];
         const std::size_t dots = expected.find("...");
