@@ -61,19 +61,6 @@ TEST(Transport, DeadlinesCases) {
     EXPECT_GE(cases, 10);
 }
 
-// Stop stays set: it ends an exchange that has not begun yet, and every later one,
-// before any request goes out.
-TEST(Transport, StopEndsEveryExchangeOfTheClient) {
-    ScriptedPeer good({ReplyWith(2), Closing()});
-    auto client = ClientFor(good);
-    client->Stop();
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(FailureOf<CancelledError>([&] { client->Load(""); }),
-                  "The exchange was cancelled");
-    EXPECT_TRUE(good.Requests().empty());
-    EXPECT_FALSE(client->Loaded);
-}
-
 // Progress reaches the caller on the exchange's
 // thread, never goes backwards, and its last report is what the exchange moved. Each
 // request carries exactly the two SyncML headers and its length.
