@@ -122,16 +122,12 @@ private:
         throw std::invalid_argument("no item " + id);
     }
 
-    std::string WithUrl(std::string text) const {
-        return std::regex_replace(text, std::regex(R"(\{url\})"), peer_.Url(""));
-    }
-
     // The lines, each "@NAME" replaced by the lines of NAME.reply.
     std::vector<std::string> Expanded(const std::vector<std::string>& input) const {
         std::vector<std::string> lines;
         for (const std::string& line : input) {
             if (!line.starts_with('@')) {
-                lines.push_back(WithUrl(line));
+                lines.push_back(Replaced(line, "{url}", peer_.Url("")));
                 continue;
             }
             std::vector<std::string> included;
@@ -180,15 +176,9 @@ private:
                                      : last)
                  : Client().Store();
         });
-        if (failure != "no failure") out.push_back("! " + WithoutUrl(failure));
+        if (failure != "no failure") out.push_back("! " + Replaced(failure, peer_.Url(""), "{url}"));
         if (!Client().Refused.empty()) out.push_back("refused: " + RefusedReport(Client().Refused));
         return out;
-    }
-
-    std::string WithoutUrl(std::string text) const {
-        for (std::size_t at; (at = text.find(peer_.Url(""))) != std::string::npos;)
-            text.replace(at, peer_.Url("").size(), "{url}");
-        return text;
     }
 
     std::vector<std::string> Sent(std::size_t n, const std::vector<std::string>& names) {
@@ -199,7 +189,7 @@ private:
         for (const std::string& line : Flattened(r.Body)) {
             const std::string command = line.substr(0, line.find_first_of("/="));
             if (names.empty() || std::find(names.begin(), names.end(), command) != names.end())
-                out.push_back(WithoutUrl(line));
+                out.push_back(Replaced(line, peer_.Url(""), "{url}"));
         }
         return out;
     }
@@ -500,12 +490,9 @@ private:
                               Find(PartsOf(request.Body), "SyncHdr")["MsgID"] != "1";
             Out("> " + std::to_string(n) + ": " + Render(request.Body) + (over ? " | OVER THE LIMIT" : ""));
         }
-        for (std::string& line : result) {
-            // The peer's port changes from run to run.
-            for (auto at = line.find(peer.Url()); at != std::string::npos; at = line.find(peer.Url()))
-                line.replace(at, peer.Url().size(), "{url}");
-            Out(std::move(line));
-        }
+        // The peer's port changes from run to run.
+        for (const std::string& line : result)
+            Out(Replaced(line, peer.Url(), "{url}"));
         script_ = {};
     }
 

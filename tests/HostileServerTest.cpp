@@ -228,10 +228,8 @@ TEST(HostileServer, TransportCases) {
         EXPECT_LE(took.count(), most);
         for (const auto& [text, name] :
              {std::pair(url, "URL"), std::pair(elsewhere.Url(), "ELSEWHERE"),
-              std::pair(":" + closed + "/", ":CLOSED/")}) {
-            if (const auto at = failure.find(text); at != std::string::npos)
-                failure.replace(at, text.size(), name);
-        }
+              std::pair(":" + closed + "/", ":CLOSED/")})
+            failure = Replaced(failure, text, name);
         // The last "..." stands for curl's words; the password never shows.
         const std::string expected = parts[1].empty() ? "no failure" : parts[1];
         const std::size_t dots = expected.rfind("...");

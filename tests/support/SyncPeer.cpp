@@ -462,6 +462,12 @@ MessagePart Find(const Message& message, std::string_view name) {
     return {};
 }
 
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 RandomSource Sequence(std::deque<std::uint32_t> values) {
     return [values = std::move(values)](std::uint32_t) mutable {
         const std::uint32_t v = values.front();

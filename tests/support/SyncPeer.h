@@ -228,6 +228,10 @@ using AdjustReply = std::function<void(ServerReplyShape&, int)>;
 using SessionChanges = std::function<std::vector<ServerCommand>(int session)>;
 [[nodiscard]] ScriptedPeer::Handler SyncServer(SessionChanges changes = {});
 
+// The text with every `from` replaced by `to`.
+[[nodiscard]] std::string Replaced(std::string text, const std::string& from,
+                                   const std::string& to);
+
 // A random source that gives the listed numbers in order, then repeats the last one.
 [[nodiscard]] RandomSource Sequence(std::deque<std::uint32_t> values);
 
