@@ -235,9 +235,7 @@ INSTANTIATE_TEST_SUITE_P(Data, Sessions, ::testing::ValuesIn(CaseFiles("sessions
 // and answers 211 exactly to the Deletes of items it does not hold.
 TEST(Load, ManyChangesOfTheSameItemsEndAsAMapOfIdentifiers) {
     ServerReplyShape r;
-    r.Commands.clear();
-    std::vector<std::string> held;  // in the order the client holds them
-    std::map<std::string, std::string> titles;
+    std::vector<std::pair<std::string, std::string>> held;  // ID and title, in the client's order
     std::string deletes;
     std::uint32_t random = 12345;
     for (int k = 0; k < 6000; ++k) {
@@ -245,26 +243,24 @@ TEST(Load, ManyChangesOfTheSameItemsEndAsAMapOfIdentifiers) {
         const std::string id = "c" + std::to_string((random >> 8) % 2500);
         const int kind = k < 1500 ? 0 : static_cast<int>((random >> 20) % 3);
         const std::string cmdID = std::to_string(10 + k);
-        const auto at = std::find(held.begin(), held.end(), id);
+        const auto at = std::ranges::find(held, id, &std::pair<std::string, std::string>::first);
         if (kind == 2) {
             r.Commands.push_back({"Delete", cmdID, id, std::nullopt});
             deletes += id + (at == held.end() ? " 211 " : " 200 ");
-            if (at != held.end()) held.erase(at), titles.erase(id);
+            if (at != held.end()) held.erase(at);
             continue;
         }
-        const std::string title = "Given " + cmdID;
         r.Commands.push_back(
             {kind == 0 ? "Add" : "Replace", cmdID, id, VCard({"N:" + cmdID + ";Given;;;"})});
-        if (at == held.end()) held.push_back(id);
-        titles[id] = title;
+        (at == held.end() ? held.emplace_back(id, "") : *at).second = "Given " + cmdID;
     }
     ScriptedPeer peer({BuildServerReply(r), Closing()});
     auto client = ClientFor(peer);
     client->Load("");
 
     std::string expected, got;
-    for (const std::string& id : held)
-        expected += id + " " + titles[id] + ", ";
+    for (const auto& [id, title] : held)
+        expected += id + " " + title + ", ";
     for (std::size_t i = 0; i < client->Count(); ++i)
         got += client->Item(i)->ID + " " + ToUTF8(client->Item(i)->GetTitle()) + ", ";
     EXPECT_EQ(got, expected);

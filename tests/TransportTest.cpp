@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -93,8 +95,7 @@ TEST(Transport, HeadersAndProgressOfALoad) {
     client->NewItem()->SetNotes(FromUTF8(std::string(1100000, 'x')));
     client->Store();
     auto requests = peer.Requests();
-    for (const RecordedRequest& r : store.Requests())
-        requests.push_back(r);
+    std::ranges::copy(store.Requests(), std::back_inserter(requests));
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_GT(requests[3].Body.size(), 1100000u);
     for (const RecordedRequest& r : requests) {
