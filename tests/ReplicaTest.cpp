@@ -3,7 +3,7 @@
 // indented under it (support/ReplicaCase.h); `dump` prints the whole store. The cases
 // have these commands more:
 //   close              closes the replica (crash opens it again)
-//   break WAY          breaks it one of the ways of kBreakers (locked by another
+//   break WAY          breaks it one of the ways of Break (locked by another
 //                      program, read-only, damaged, not a replica, of a newer version, on
 //                      a full disk); mend: the cause gone, the modes as they were
 //   use open|add       opens it, or adds 300 items: the problem and message it fails
@@ -32,6 +32,7 @@
 #include <memory>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -200,58 +201,44 @@ void AddItems(const fs::path& file) {
     replica.Store(kKey).AddLocal(payloads);
 }
 
-// Ways to break a replica (or its surroundings), for the cases' `break` command; `cause`
-// keeps what must stay alive meanwhile.
-using Breaker = std::function<void(const fs::path& file, std::shared_ptr<void>& cause)>;
-const std::map<std::string, Breaker> kBreakers = {
-    {"in-use",
-     [](const fs::path& file, std::shared_ptr<void>& cause) {
-         sqlite3* other = nullptr;
-         sqlite3_open(file.c_str(), &other);
-         sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-         cause = {other, [](void* db) { sqlite3_close(static_cast<sqlite3*>(db)); }};
-     }},
-    {"read-only-file",
-     [](const fs::path& file, std::shared_ptr<void>&) {
-         fs::permissions(file.parent_path(), fs::perms::all);
-         fs::permissions(file,
-                         fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-     }},
-    {"read-only-folder",
-     [](const fs::path& file, std::shared_ptr<void>&) {
-         fs::permissions(file, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
-                                   ~fs::perms::others_exec);
-         fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec |
-                                                 fs::perms::others_read | fs::perms::others_exec);
-     }},
-    {"damaged-page",
-     [](const fs::path& file, std::shared_ptr<void>&) {
-         // The third page holds a table: its head made garbage. The page size is the
-         // big-endian number at byte 16 of the file.
-         const std::string head = ReadFile(file).substr(16, 2);
-         const int pageSize =
-             static_cast<unsigned char>(head[0]) << 8 | static_cast<unsigned char>(head[1]);
-         std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(2 * pageSize)
-             << std::string(200, '\xa5');
-     }},
-    {"not-a-database",
-     [](const fs::path& file, std::shared_ptr<void>&) {
-         std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(8192, 'v');
-     }},
-    {"other-database",
-     [](const fs::path& file, std::shared_ptr<void>&) {
-         fs::remove(file);
-         WriteDatabase(file, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x');");
-     }},
-    {"newer-schema",
-     [](const fs::path& file, std::shared_ptr<void>&) {
-         WriteDatabase(file, "PRAGMA user_version = " + std::to_string(sqlite::kSchemaVersion + 1));
-     }},
-    {"full-disk",
-     [](const fs::path&, std::shared_ptr<void>& cause) {
-         cause = std::make_shared<FullDisk>(64 * 1024);  // a fifth of what the items need
-     }},
-};
+// Breaks a replica (or its surroundings) one of the ways the cases' `break` command
+// names; `cause` keeps what must stay alive meanwhile.
+void Break(const std::string& way, const fs::path& file, std::shared_ptr<void>& cause) {
+    if (way == "in-use") {
+        sqlite3* other = nullptr;
+        sqlite3_open(file.c_str(), &other);
+        sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        cause = {other, [](void* db) { sqlite3_close(static_cast<sqlite3*>(db)); }};
+    } else if (way == "read-only-file") {
+        fs::permissions(file.parent_path(), fs::perms::all);
+        fs::permissions(file,
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    } else if (way == "read-only-folder") {
+        fs::permissions(file, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
+                                  ~fs::perms::others_exec);
+        fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                                fs::perms::others_read | fs::perms::others_exec);
+    } else if (way == "damaged-page") {
+        // The third page holds a table: its head made garbage. The page size is the
+        // big-endian number at byte 16 of the file.
+        const std::string head = ReadFile(file).substr(16, 2);
+        const int pageSize =
+            static_cast<unsigned char>(head[0]) << 8 | static_cast<unsigned char>(head[1]);
+        std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(2 * pageSize)
+            << std::string(200, '\xa5');
+    } else if (way == "not-a-database") {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(8192, 'v');
+    } else if (way == "other-database") {
+        fs::remove(file);
+        WriteDatabase(file, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x');");
+    } else if (way == "newer-schema") {
+        WriteDatabase(file, "PRAGMA user_version = " + std::to_string(sqlite::kSchemaVersion + 1));
+    } else if (way == "full-disk") {
+        cause = std::make_shared<FullDisk>(64 * 1024);  // a fifth of what the items need
+    } else {
+        throw std::invalid_argument("no way to break a replica called " + way);
+    }
+}
 
 class ToolCase : public TReplicaCase {
 public:
@@ -284,7 +271,7 @@ private:
         } else if (c == "close") {
             Close();
         } else if (c == "break") {
-            kBreakers.at(w.at(1))(File(), cause_);
+            Break(w.at(1), File(), cause_);
         } else if (c == "mend") {
             cause_.reset();
             fs::permissions(dir_, fs::perms::owner_all);
