@@ -20,18 +20,39 @@
 //                                in half, or edited
 //   same-lines FROM TO LAST...   which of FROM's lines of these contacts TO holds, byte
 //                                for byte (the server adds lines of its own)
+// and for the load and store exchanges of a client of any kind (TEXT: the rest of the line):
+//   server empty KIND            the kind's store is empty for the rest of the case
+//   server put KIND FILE         writes the payload in the lines "| ..." under it there
+//   server items KIND            the titles of the store's files, sorted
+//   server lines KIND FILE NAME...  the file's lines of these properties
+//   client C KIND                a new client of the kind's store, through a proxy of its own
+//   C load, C store              the outcome the server recorded ("session 200"), or
+//                                "! " and the message the client failed with
+//   C items                      whether it loaded, how many items, whether they are the
+//                                server's ones; their titles and states, sorted
+//   C new, C pick TITLE, C set NAME=VALUE   a new item, or the one with that title, for
+//                                set, which sets a field as SetField takes it
+//   C delete TITLE, C fields TITLE          deletes an item; prints its fields
+//   C add-contacts N LENGTH      N new contacts, each with a note of LENGTH characters
+//   C count TEXT                 how many items hold TEXT
+//   C password TEXT, C source TEXT          the credentials and data source it uses
+//   C lose REQUEST dropped|500   the reply to that request is lost, and the line after it
+//                                (0: none; the proxy's counts start afresh)
+//   C forwarded, C statuses N    the requests forwarded since; the Cmd and Data of each
+//                                Status in the server's Nth reply
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include "kinds/ContSyncML.h"
+#include "kinds/KindTable.h"
 #include "support/ChildProcess.h"
 #include "support/Corpus.h"
 #include "support/ForwardingProxy.h"
@@ -133,14 +154,41 @@ struct Device {
     SyncAnchors mark;
 };
 
+// A client's load and store exchanges with one kind's store.
+struct Client {
+    Client(const RealServer& server, const std::string& kind)
+        : kind(kind), proxy(server.Url()), items(KindNamed(kind).MakeClient()) {
+        server.Configure(*items);
+        items->SetServerURL(proxy.Url());
+    }
+
+    std::size_t Index(const std::string& title) const {
+        for (std::size_t i = 0; i < items->Items.size(); ++i)
+            if (ToUTF8(items->Items[i]->GetTitle()) == title) return i;
+        throw std::invalid_argument("no item titled " + title);
+    }
+
+    std::string kind;
+    ForwardingProxy proxy;
+    std::unique_ptr<TSMLBase> items;
+    TSMLItem* picked = nullptr;
+};
+
 class InteropCase {
 public:
-    std::vector<std::string> Run(const std::string& line) {
+    std::vector<std::string> Run(const std::string& line, const std::vector<std::string>& input) {
         out_.clear();
+        std::istringstream in(line);
+        std::string first, second;
+        in >> first >> second >> std::ws;
+        std::getline(in, rest_);
+        input_ = input;
         try {
             Dispatch(Words(line));
         } catch (const std::exception& e) {
-            out_.push_back(std::string("! ") + e.what());
+            static const std::regex port("127\\.0\\.0\\.1:[0-9]+");
+            out_.push_back(
+                std::regex_replace(std::string("! ") + e.what(), port, "127.0.0.1:PORT"));
         }
         return out_;
     }
@@ -157,11 +205,26 @@ private:
         const std::string& c = w.at(0);
         if (c == "server" && w.at(1) == "contacts") {
             out_.push_back(Listed(ServerPayloads()));
+        } else if (c == "server" && w.at(1) == "empty") {
+            stores_.erase(w.at(2));
+            stores_.try_emplace(w.at(2), server_, w.at(2));
+        } else if (c == "server" && w.at(1) == "put") {
+            std::string payload;
+            for (const std::string& line : input_)
+                payload += line + "\r\n";
+            std::ofstream(server_.StoreFolder(w.at(2)) / w.at(3), std::ios::binary) << payload;
+        } else if (c == "server" && (w.at(1) == "items" || w.at(1) == "lines")) {
+            ServerItems(w);
         } else if (c == "server") {
             std::map<std::string, std::string> files;
             for (std::size_t i = 1; i < w.size(); ++i)
                 files[w[i].substr(0, w[i].find('='))] = Contact(w[i].substr(w[i].find('=') + 1));
-            store_.emplace(server_, "card", files);
+            stores_.erase("card");
+            stores_.try_emplace("card", server_, "card", files);
+        } else if (c == "client") {
+            clients_[w.at(1)] = std::make_unique<Client>(server_, w.at(2));
+        } else if (clients_.count(c)) {
+            OnClient(*clients_.at(c), w.at(1), {w.begin() + 2, w.end()});
         } else if (c == "third-add") {
             std::ofstream(server_.StoreFolder("card") / w.at(1), std::ios::binary)
                 << Contact(w.at(2));
@@ -235,6 +298,84 @@ private:
         }
     }
 
+    void ServerItems(const std::vector<std::string>& w) {
+        std::vector<std::string> lines;
+        for (const std::string& id : server_.ItemIDs(w.at(2))) {
+            if (w[1] == "lines" && id != w.at(3)) continue;
+            const auto item = KindNamed(w[2]).MakeClient()->CreateItem();
+            item->Parse(ReadFile(server_.StoreFolder(w[2]) / id));
+            if (w[1] == "items") {
+                lines.push_back(Escaped(ToUTF8(item->GetTitle())));
+                continue;
+            }
+            for (const std::string_view line : item->Lines)
+                if (std::find(w.begin() + 4, w.end(), GetPropertyName(line)) != w.end())
+                    lines.emplace_back(line);
+        }
+        if (w[1] == "items") std::sort(lines.begin(), lines.end());
+        out_.insert(out_.end(), lines.begin(), lines.end());
+    }
+
+    void OnClient(Client& c, const std::string& cmd, const std::vector<std::string>& w) {
+        TSMLBase& client = *c.items;
+        if (cmd == "load" || cmd == "store") {
+            out_.push_back("session " +
+                           (cmd == "load" ? server_.Load(client) : server_.Store(client)));
+        } else if (cmd == "items") {
+            static const char* const kStates[] = {"", " (new)", " (modified)", " (deleted)"};
+            std::vector<std::string> titles;
+            for (const auto& item : client.Items)
+                titles.push_back(Escaped(ToUTF8(item->GetTitle())) +
+                                 kStates[static_cast<int>(item->State)]);
+            std::sort(titles.begin(), titles.end());
+            out_.push_back(std::string(client.Loaded ? "loaded, " : "not loaded, ") +
+                           std::to_string(titles.size()) + " items" +
+                           (SortedIDs(client) == server_.ItemIDs(c.kind) ? ", the server's"
+                                                                         : ", not the server's"));
+            out_.insert(out_.end(), titles.begin(), titles.end());
+        } else if (cmd == "new") {
+            c.picked = client.NewItem();
+        } else if (cmd == "pick") {
+            c.picked = client.Items[c.Index(rest_)].get();
+        } else if (cmd == "set") {
+            SetField(*c.picked, rest_);
+        } else if (cmd == "delete") {
+            client.DeleteItem(c.Index(rest_));
+        } else if (cmd == "fields") {
+            std::istringstream in(FilledFields(KindNamed(c.kind), *client.Items[c.Index(rest_)]));
+            for (std::string line; std::getline(in, line);)
+                out_.push_back(line);
+        } else if (cmd == "add-contacts") {
+            for (int i = 1; i <= std::stoi(w.at(0)); ++i) {
+                TSMLItem* contact = client.NewItem();
+                contact->Parse(VCard({"N:Verloren;Nummer " + std::to_string(i) + ";;;",
+                                      "NOTE:" + std::string(std::stoul(w.at(1)), 'n')}));
+                contact->State = ItemState::New;
+            }
+        } else if (cmd == "count") {
+            const auto n = std::count_if(client.Items.begin(), client.Items.end(), [&](auto& item) {
+                return item->GetText().find(rest_) != std::string::npos;
+            });
+            out_.push_back(std::to_string(n) + " items with " + rest_);
+        } else if (cmd == "password" || cmd == "source") {
+            (cmd == "password" ? client.Password : client.DataSource) = rest_;
+        } else if (cmd == "lose") {
+            c.proxy.LoseReplyOf(std::stoi(w.at(0)), w.at(1) == "dropped"
+                                                        ? ForwardingProxy::Loss::Dropped
+                                                        : ForwardingProxy::Loss::ServerError);
+        } else if (cmd == "forwarded") {
+            out_.push_back(std::to_string(c.proxy.Forwarded()) + " forwarded");
+        } else if (cmd == "statuses") {
+            static const std::regex status(
+                "<Status>[\\s\\S]*?<Cmd>([^<]*)</Cmd>[\\s\\S]*?<Data>([^<]*)</Data>");
+            const std::string reply = c.proxy.Replies().at(std::stoul(w.at(0)) - 1);
+            for (std::sregex_iterator m(reply.begin(), reply.end(), status), end; m != end; ++m)
+                out_.push_back((*m)[1].str() + " " + (*m)[2].str());
+        } else {
+            throw std::invalid_argument("unknown command " + cmd);
+        }
+    }
+
     static ForwardingProxy::Rewrite Rewrite(const std::vector<std::string>& w) {
         if (w.at(1) == "status") {
             return [status = std::stoi(w.at(2))](const std::string&) {
@@ -275,17 +416,21 @@ private:
     }
 
     const RealServer server_;
-    std::optional<ScopedStoreContents> store_;
+    std::map<std::string, ScopedStoreContents> stores_;  // by kind
     std::map<std::string, std::unique_ptr<Device>> devices_;
+    std::map<std::string, std::unique_ptr<Client>> clients_;
     std::vector<std::string> out_;
+    std::string rest_;                // the command line after its first two words
+    std::vector<std::string> input_;  // the lines "| ..." under it
 };
 
 class InteropSync : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(InteropSync, GivesTheExpectedOutput) {
     InteropCase run;
-    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& line, auto&) {
-                         return run.Run(line);
+    ExpectTranscript(GetParam(),
+                     Transcript(ReadFile(GetParam()), [&](const auto& line, const auto& input) {
+                         return run.Run(line, input);
                      }));
 }
 

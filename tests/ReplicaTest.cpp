@@ -3,12 +3,13 @@
 // indented under it (support/ReplicaCase.h); `dump` prints the whole store. The cases
 // have these commands more:
 //   close              closes the replica (crash opens it again)
-//   break WAY          breaks it one of the ways of Break (locked by another
+//   break WAY [BYTES]  breaks it one of the ways of Break (locked by another
 //                      program, read-only, damaged, not a replica, of a newer version, on
-//                      a full disk); mend: the cause gone, the modes as they were
-//   use open|add       opens it, or adds 300 items: the problem and message it fails
-//                      with ("! PROBLEM: ..."), or "no failure"; use-as-nobody: the same
-//                      as a user that file modes bind
+//                      a full disk that holds BYTES more); mend: the cause gone, the modes
+//                      as they were
+//   use open|add [FILE]  opens it (or the replica FILE), or adds 300 items: the problem
+//                      and message it fails with ("! PROBLEM: ..."), or "no failure";
+//                      use-as-nobody: the same as a user that file modes bind
 //   keep-bytes         keeps the file's bytes; same-bytes: whether it still holds them
 // and for tests/data/sync-tool, where orvanta-sync runs on the command line:
 //   tool ARGS...       orvanta-sync with the case's replica and account, then ARGS; its
@@ -203,7 +204,8 @@ void AddItems(const fs::path& file) {
 
 // Breaks a replica (or its surroundings) one of the ways the cases' `break` command
 // names; `cause` keeps what must stay alive meanwhile.
-void Break(const std::string& way, const fs::path& file, std::shared_ptr<void>& cause) {
+void Break(const std::vector<std::string>& w, const fs::path& file, std::shared_ptr<void>& cause) {
+    const std::string& way = w.at(1);
     if (way == "in-use") {
         sqlite3* other = nullptr;
         sqlite3_open(file.c_str(), &other);
@@ -234,7 +236,8 @@ void Break(const std::string& way, const fs::path& file, std::shared_ptr<void>& 
     } else if (way == "newer-schema") {
         WriteDatabase(file, "PRAGMA user_version = " + std::to_string(sqlite::kSchemaVersion + 1));
     } else if (way == "full-disk") {
-        cause = std::make_shared<FullDisk>(64 * 1024);  // a fifth of what the items need
+        // By default a fifth of what the items of `use add` need.
+        cause = std::make_shared<FullDisk>(w.size() > 2 ? std::stoll(w[2]) : 64 * 1024);
     } else {
         throw std::invalid_argument("no way to break a replica called " + way);
     }
@@ -271,7 +274,7 @@ private:
         } else if (c == "close") {
             Close();
         } else if (c == "break") {
-            Break(w.at(1), File(), cause_);
+            Break(w, File(), cause_);
         } else if (c == "mend") {
             cause_.reset();
             fs::permissions(dir_, fs::perms::owner_all);
@@ -282,7 +285,8 @@ private:
             Out(ReadFile(File()) == bytes_ ? "same bytes" : "changed");
         } else if (c == "use" || c == "use-as-nobody") {
             const auto use = [&] {
-                return Refusal([&] { w.at(1) == "open" ? Open(File()) : AddItems(File()); }, dir_);
+                const fs::path file = w.size() > 2 ? dir_ / w[2] : File();
+                return Refusal([&] { w.at(1) == "open" ? Open(file) : AddItems(file); }, dir_);
             };
             Out(c == "use" ? use() : AsPlainUser(use));
         } else {
@@ -353,17 +357,6 @@ TEST(ReplicaFailure, OneSessionPerDataSourceAtATime) {
         cutOff.Store(tasks).BeginSession();
     }
     EXPECT_NO_THROW(worker.Store(tasks).BeginSession());
-}
-
-// A replica that cannot be made leaves no file behind.
-TEST(ReplicaFailure, ANewReplicaThatFailsLeavesNoFile) {
-    const TempFolder dir;
-    const fs::path file = dir.Path() / "replica.sqlite";
-    const FullDisk disk(1024);
-    EXPECT_EQ(Refusal([&] { Open(file); }, dir.Path()),
-              "! disk full: The disk of the replica DIR/replica.sqlite is full: the last change "
-              "was not written, and the replica holds what it held before it");
-    EXPECT_FALSE(fs::exists(file));
 }
 
 }  // namespace

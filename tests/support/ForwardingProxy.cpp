@@ -33,13 +33,16 @@ void ForwardingProxy::Reset(int request) {
     requests_ = forwarded_ = 0;
     at_ = request;
     stalled_ = false;
+    lineDown_ = false;
 }
 
 void ForwardingProxy::LoseReplyOf(int request, Loss how) {
+    RewriteReplyOf(request, [how](const std::string&) {
+        return how == Loss::Dropped ? PeerReply{0, {}, 0}
+                                    : PeerReply{500, "Internal Server Error", 0};
+    });
     std::lock_guard lock(mutex_);
-    Reset(request);
-    fault_ = Fault::Lose;
-    how_ = how;
+    lineDown_ = true;
 }
 
 void ForwardingProxy::StallAt(int request, Stall how) {
@@ -89,7 +92,7 @@ void ForwardingProxy::Serve(Connection& client) {
         std::unique_lock lock(mutex_);
         const bool faulty = ++requests_ == at_;
         // After a lost reply the line stays down: nothing more reaches the server.
-        if (fault_ == Fault::Lose && at_ > 0 && requests_ > at_) return;
+        if (lineDown_ && at_ > 0 && requests_ > at_) return;
         if (faulty && fault_ == Fault::Stall && stall_ == Stall::Request) return Hold(lock);
         ++forwarded_;
         lock.unlock();
@@ -98,10 +101,7 @@ void ForwardingProxy::Serve(Connection& client) {
         PeerReply answer = reply ? PeerReply{reply->status, reply->body, 0} : PeerReply{0, {}, 0};
         lock.lock();
         replies_.push_back(answer.Body);
-        if (faulty && fault_ == Fault::Lose) {
-            if (how_ == Loss::Dropped) return;
-            answer = PeerReply{500, "Internal Server Error", 0};
-        } else if (faulty && fault_ == Fault::Stall) {
+        if (faulty && fault_ == Fault::Stall) {
             if (stall_ == Stall::HalfReply) {
                 client.Send(ReplyHead(answer.Status, answer.Body.size()) +
                             answer.Body.substr(0, answer.Body.size() / 2));

@@ -72,8 +72,8 @@ private:
     int requests_ = 0;   // requests seen since the fault was set
     int forwarded_ = 0;  // of them, those that reached the server
     int at_ = 0;         // the request of the fault; 0: none
-    enum class Fault { None, Lose, Stall, Rewrite } fault_ = Fault::None;
-    Loss how_ = Loss::Dropped;
+    enum class Fault { None, Stall, Rewrite } fault_ = Fault::None;
+    bool lineDown_ = false;  // a lost reply: the requests after it are closed unanswered
     Stall stall_ = Stall::Reply;
     Rewrite rewrite_;
     bool stalled_ = false;

@@ -110,12 +110,6 @@ std::vector<std::string> SortedIDs(const TSMLBase& client) {
     return ids;
 }
 
-TSMLItem* FindByID(const TSMLBase& client, const std::string& id) {
-    for (const auto& item : client.Items)
-        if (item->ID == id) return item.get();
-    return nullptr;
-}
-
 ScopedStoreContents::ScopedStoreContents(const RealServer& server, const std::string& store,
                                          const std::map<std::string, std::string>& items)
     : folder_(server.StoreFolder(store)), saved_(folder_.string() + ".saved") {

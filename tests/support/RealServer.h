@@ -45,8 +45,6 @@ private:
 
 // The identifiers of a client's items, sorted as ItemIDs gives them.
 [[nodiscard]] std::vector<std::string> SortedIDs(const TSMLBase& client);
-// The client's item with this identifier, or null.
-[[nodiscard]] TSMLItem* FindByID(const TSMLBase& client, const std::string& id);
 
 // Gives a store of the real server the listed items (file name and payload) for its
 // lifetime, and puts the items it held back afterwards, also when a test fails. The
