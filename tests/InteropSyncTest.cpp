@@ -21,15 +21,16 @@
 //   same-lines FROM TO LAST...   which of FROM's lines of these contacts TO holds, byte
 //                                for byte (the server adds lines of its own)
 // and for the load and store exchanges of a client of any kind (TEXT: the rest of the line):
-//   server empty KIND            the kind's store is empty for the rest of the case
+//   server empty|samples KIND    the kind's store is empty, or holds the server's sample
+//                                data, for the rest of the case
 //   server put KIND FILE         writes the payload in the lines "| ..." under it there
 //   server items KIND            the titles of the store's files, sorted
 //   server lines KIND FILE NAME...  the file's lines of these properties
 //   client C KIND                a new client of the kind's store, through a proxy of its own
 //   C load, C store              the outcome the server recorded ("session 200"), or
 //                                "! " and the message the client failed with
-//   C items                      whether it loaded, how many items, whether they are the
-//                                server's ones; their titles and states, sorted
+//   C items                      whether it loaded, how many items, whether their IDs are
+//                                the server's; their titles and states, sorted
 //   C new, C pick TITLE, C set NAME=VALUE   a new item, or the one with that title, for
 //                                set, which sets a field as SetField takes it
 //   C delete TITLE, C fields TITLE          deletes an item; prints its fields
@@ -186,9 +187,8 @@ public:
         try {
             Dispatch(Words(line));
         } catch (const std::exception& e) {
-            static const std::regex port("127\\.0\\.0\\.1:[0-9]+");
-            out_.push_back(
-                std::regex_replace(std::string("! ") + e.what(), port, "127.0.0.1:PORT"));
+            static const std::regex url("http://[^ ]+");  // its port and session vary
+            out_.push_back(std::regex_replace(std::string("! ") + e.what(), url, "URL"));
         }
         return out_;
     }
@@ -205,9 +205,14 @@ private:
         const std::string& c = w.at(0);
         if (c == "server" && w.at(1) == "contacts") {
             out_.push_back(Listed(ServerPayloads()));
-        } else if (c == "server" && w.at(1) == "empty") {
+        } else if (c == "server" && (w.at(1) == "empty" || w.at(1) == "samples")) {
+            std::map<std::string, std::string> files;
+            const fs::path samples = fs::path(ORVANTA_TEST_DATA) / "../../scripts/sample-data";
+            if (w[1] == "samples")
+                for (const auto& entry : fs::directory_iterator(samples / w.at(2)))
+                    files[entry.path().filename().string()] = ReadFile(entry.path());
             stores_.erase(w.at(2));
-            stores_.try_emplace(w.at(2), server_, w.at(2));
+            stores_.try_emplace(w.at(2), server_, w.at(2), files);
         } else if (c == "server" && w.at(1) == "put") {
             std::string payload;
             for (const std::string& line : input_)
@@ -319,6 +324,7 @@ private:
     void OnClient(Client& c, const std::string& cmd, const std::vector<std::string>& w) {
         TSMLBase& client = *c.items;
         if (cmd == "load" || cmd == "store") {
+            c.picked = nullptr;
             out_.push_back("session " +
                            (cmd == "load" ? server_.Load(client) : server_.Store(client)));
         } else if (cmd == "items") {
@@ -330,14 +336,16 @@ private:
             std::sort(titles.begin(), titles.end());
             out_.push_back(std::string(client.Loaded ? "loaded, " : "not loaded, ") +
                            std::to_string(titles.size()) + " items" +
-                           (SortedIDs(client) == server_.ItemIDs(c.kind) ? ", the server's"
-                                                                         : ", not the server's"));
+                           (SortedIDs(client) == server_.ItemIDs(c.kind)
+                                ? ", the server's IDs"
+                                : ", not the server's IDs"));
             out_.insert(out_.end(), titles.begin(), titles.end());
         } else if (cmd == "new") {
             c.picked = client.NewItem();
         } else if (cmd == "pick") {
             c.picked = client.Items[c.Index(rest_)].get();
         } else if (cmd == "set") {
+            if (!c.picked) throw std::invalid_argument("no item picked");
             SetField(*c.picked, rest_);
         } else if (cmd == "delete") {
             client.DeleteItem(c.Index(rest_));
