@@ -179,10 +179,8 @@ class InteropCase {
 public:
     std::vector<std::string> Run(const std::string& line, const std::vector<std::string>& input) {
         out_.clear();
-        std::istringstream in(line);
-        std::string first, second;
-        in >> first >> second >> std::ws;
-        std::getline(in, rest_);
+        static const std::regex twoWords(R"(^\s*\S+\s+\S+\s?)");
+        rest_ = std::regex_replace(line, twoWords, "", std::regex_constants::format_first_only);
         input_ = input;
         try {
             Dispatch(Words(line));

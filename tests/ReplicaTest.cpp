@@ -191,15 +191,12 @@ std::string Refusal(const std::function<void()>& action, const fs::path& dir) {
     }
 }
 
-void Open(const fs::path& file) {
-    TReplica replica(file, FixedReplicaOptions());
-}
-
-void AddItems(const fs::path& file) {
+// Opens a replica, and with `add` adds 300 items to it.
+void Use(const fs::path& file, bool add) {
     TReplica replica(file, FixedReplicaOptions());
     const std::string payload(1000, 'x');
     const std::vector<std::string_view> payloads(300, payload);
-    replica.Store(kKey).AddLocal(payloads);
+    if (add) replica.Store(kKey).AddLocal(payloads);
 }
 
 // Breaks a replica (or its surroundings) one of the ways the cases' `break` command
@@ -286,7 +283,7 @@ private:
         } else if (c == "use" || c == "use-as-nobody") {
             const auto use = [&] {
                 const fs::path file = w.size() > 2 ? dir_ / w[2] : File();
-                return Refusal([&] { w.at(1) == "open" ? Open(file) : AddItems(file); }, dir_);
+                return Refusal([&] { Use(file, w.at(1) == "add"); }, dir_);
             };
             Out(c == "use" ? use() : AsPlainUser(use));
         } else {
