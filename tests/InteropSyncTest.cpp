@@ -137,11 +137,7 @@ struct Device {
         return payloads;
     }
 
-    std::string ID() const {
-        std::string id;
-        Edit([&](TReplicaStore& store) { id = store.DeviceID(); });
-        return id;
-    }
+    std::string ID() const { return TReplica(file).DeviceID(); }
 
     std::string LUIDOf(const std::string& last) const {
         for (const auto& [luid, payload] : Payloads())
