@@ -2,6 +2,7 @@
 
 #include "kinds/CalSyncML.h"
 #include "kinds/ContSyncML.h"
+#include "kinds/KindTable.h"
 #include "kinds/NoteSyncML.h"
 #include "kinds/TaskSyncML.h"
 #include "support/Corpus.h"
@@ -14,190 +15,295 @@ namespace {
 using namespace test;
 using namespace ui;
 
-// A date picker and its time picker as the user sees them, "dd.MM.yy HH:mm", a part that is
-// off in brackets; "none" for no date.
-QString Moment(const QDateTimeEdit* date, const QDateTimeEdit* time) {
-    const auto part = [](const QDateTimeEdit* picker, const QString& text) {
-        return picker->isEnabled() ? text : '(' + text + ')';
-    };
-    if (date->text().trimmed().isEmpty()) return part(date, QStringLiteral("none"));
-    return part(date, date->date().toString(QStringLiteral("dd.MM.yy"))) + ' ' +
-           part(time, time->time().toString(QStringLiteral("HH:mm")));
+// What a control shows: a box its text, a check box on or off, a button its caption, a
+// date picker dd.MM.yy ("none" for no date), a time picker HH:mm, a list its rows; in
+// brackets when it is disabled.
+std::string Showing(const QWidget* w) {
+    QString text;
+    if (const auto* box = qobject_cast<const QLineEdit*>(w)) {
+        text = box->text().isEmpty() ? "''" : box->text();
+    } else if (const auto* memo = qobject_cast<const QPlainTextEdit*>(w)) {
+        text = QString::fromStdString(Escaped(memo->toPlainText().toStdString()));
+    } else if (const auto* check = qobject_cast<const QCheckBox*>(w)) {
+        text = check->isChecked() ? "on" : "off";
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+        text = QString(button->text()).remove('&');
+    } else if (const auto* picker = qobject_cast<const QDateTimeEdit*>(w)) {
+        const bool date = picker->displayedSections() & QDateTimeEdit::DateSections_Mask;
+        text = !date                            ? picker->time().toString("HH:mm")
+               : picker->text().trimmed().isEmpty() ? "none"
+                                                    : picker->date().toString("dd.MM.yy");
+    } else if (const auto* combo = qobject_cast<const QComboBox*>(w)) {
+        text = combo->currentText();
+    } else if (const auto* spin = qobject_cast<const QSpinBox*>(w)) {
+        text = QString::number(spin->value());
+    } else if (const auto* pages = qobject_cast<const QTabWidget*>(w)) {
+        text = pages->tabText(pages->currentIndex());
+    } else if (const auto* list = qobject_cast<const QListWidget*>(w)) {
+        QStringList rows;
+        for (int row = 0; row < list->count(); ++row)
+            rows.push_back(list->item(row)->text());
+        text = '[' + rows.join(" | ") + ']';
+    }
+    return (w->isEnabled() ? text : '(' + text + ')').toStdString();
 }
 
+// Sets a control as the user would leave it: see `set` below.
+void SetControl(QWidget* w, const QString& value) {
+    if (auto* box = qobject_cast<QLineEdit*>(w)) {
+        box->setText(value);
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
+        memo->setPlainText(value);
+        memo->moveCursor(QTextCursor::End);
+    } else if (auto* picker = qobject_cast<QDateTimeEdit*>(w)) {
+        if (value.contains(':')) {
+            picker->setTime(QTime::fromString(value, "HH:mm"));
+        } else {
+            picker->setDate(QDate::fromString(value, "dd.MM.yy").addYears(100));
+        }
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        const int text = combo->findText(value);
+        combo->setCurrentIndex(text >= 0 ? text : combo->findData(value.toInt()));
+    } else if (auto* pages = qobject_cast<QTabWidget*>(w)) {
+        pages->setCurrentIndex(value.toInt());
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+        list->setCurrentRow(value.toInt());
+    } else {
+        ADD_FAILURE() << "cannot set " << w->objectName().toStdString();
+    }
+}
+
+// The item editors driven by a script of tests/data/editors (*.script), a step a line with
+// what it shows indented below it, as the pane scripts are (`ORVANTA_UPDATE_CASES=1`
+// writes that anew, for review). It is 6 December 2026 at 14:10 unless `now HH:MM` says
+// another time. The steps act on the dialog in front, on its controls by object name:
+//   open cal|card|task|vnote   the kind's editor on a new item of the "| " property lines
+//                              below it (none: as Add makes it), and the title it shows
+//   open reminder, reopen      the reminder dialog alone; the dialog in front once more
+//   set NAME VALUE             a box's text (escaped as \r, \n, \xHH), a date picker's
+//                              dd.MM.yy, a time picker's HH:mm, a combo box's entry (its
+//                              text or value), a page's or a list's row by number
+//   type NAME TEXT, key NAME KEY, click NAME, focus NAME (and which control then has it)
+//   ok, cancel                 the dialog's OK and Cancel
+//   keys NAME...               Return, Enter and Escape in each control, the dialog shown
+//                              anew for each: "ok" or "cancel" as it closed, else "open"
+//   show NAME...               what the controls show (see Showing)
+//   order NAME                 the controls the keyboard walks from NAME round to it
+//   item, fields [NAME...]     the item's payload; its fields that hold a value, or these
+//   field NAME=VALUE           sets a field of the item as the item tests write it
+//   items                      the kind's items, their titles and states
+// A step that acts shows what OK refused and, after click, key, ok and cancel, whether the
+// dialog is still "open" or closed with "ok" or "cancel". The "| " lines under click and
+// key are steps run in the dialog that opens; a dialog they leave open, and any other
+// dialog that opens, is closed at once as a failure, so that a fault never holds the test.
+class EditorScript : public UiTest, public ::testing::WithParamInterface<std::filesystem::path> {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+        clock = [this] { return QDateTime(QDate(2026, 12, 6), now_); };
+        for (TEditorDialog* dialog : window->findChildren<TEditorDialog*>())
+            dialog->Refuse = [this](const QString& m) { refusals_.push_back(m.toStdString()); };
+        Find<TEditContForm>().Contacts = &contacts_;
+    }
+
+    [[nodiscard]] TSMLBase& Client() {
+        const std::map<std::string, TSMLBase*> clients{
+            {"cal", &calendar_}, {"card", &contacts_}, {"task", &tasks_}, {"vnote", &notes_}};
+        return *clients.at(kind_);
+    }
+    [[nodiscard]] TSMLItem* Item() const {
+        if (kind_ == "cal") return Find<TEditEventForm>().Event;
+        if (kind_ == "card") return Find<TEditContForm>().Contact;
+        if (kind_ == "task") return Find<TEditTaskForm>().Task;
+        return Find<TEditNoteForm>().Note;
+    }
+    // The kind's editor on a new item of the property lines (none: as Add makes it).
+    TEditorDialog& Open(const Lines& lines) {
+        if (kind_ == "reminder") return Find<TReminderForm>();
+        TSMLItem* item = lines.empty() && kind_ == "card" ? nullptr : Client().NewItem();
+        if (!lines.empty()) {
+            item->Parse(kind_ == "cal"    ? VEvent(lines)
+                        : kind_ == "card" ? VCard(lines)
+                        : kind_ == "task" ? VTodo(lines)
+                                          : VNote(lines));
+        }
+        TEditorDialog* dialog = &Find<TEditContForm>();
+        if (kind_ == "cal") dialog = &Find<TEditEventForm>();
+        if (kind_ == "task") dialog = &Find<TEditTaskForm>();
+        if (kind_ == "vnote") dialog = &Find<TEditNoteForm>();
+        if (kind_ == "cal") Find<TEditEventForm>().Event = static_cast<TSMLEvent*>(item);
+        if (kind_ == "card") Find<TEditContForm>().Contact = static_cast<TSMLContact*>(item);
+        if (kind_ == "task") Find<TEditTaskForm>().Task = static_cast<TSMLTask*>(item);
+        if (kind_ == "vnote") Find<TEditNoteForm>().Note = static_cast<TSMLNote*>(item);
+        dialog->Adding = lines.empty();
+        return *dialog;
+    }
+    [[nodiscard]] QWidget* Control(const std::string& name) const {
+        auto* control = front_.back()->findChild<QWidget*>(QString::fromStdString(name));
+        if (!control) ADD_FAILURE() << "no control " << name;
+        return control;
+    }
+    // Whether the dialog in front is open, or how it closed.
+    [[nodiscard]] std::string State() const {
+        const QDialog* dialog = front_.back();
+        return dialog->isVisible() ? "open" : dialog->result() == QDialog::Accepted ? "ok" : "cancel";
+    }
+
+    // Runs `action`, and the steps `inside` in the dialog it opens; closes any dialog left
+    // open, as a failure.
+    Lines Acting(const std::function<void()>& action, const Lines& inside) {
+        Lines out;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || std::ranges::find(front_, dialog) != front_.end()) return;
+            poll.stop();
+            out.push_back(dialog->objectName().toStdString() + " opens");
+            front_.push_back(dialog);
+            for (const std::string& step : inside)
+                for (std::string& line : Step(step, {}))
+                    out.push_back("> " + line);
+            front_.pop_back();
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << dialog->objectName().toStdString() << " left open";
+                out.push_back(dialog->objectName().toStdString() + " left open");
+                dialog->reject();
+            }
+        });
+        poll.start(0);
+        action();
+        return out;
+    }
+
+    Lines Step(const std::string& line, const Lines& input) {
+        std::istringstream words(line);
+        std::string verb, name;
+        words >> verb >> name;
+        const std::string rest = line.size() > verb.size() + name.size() + 2
+                                     ? line.substr(verb.size() + name.size() + 2)
+                                     : "";
+        const QString value = QString::fromStdString(Unescaped(rest));
+        QDialog* dialog = front_.empty() ? nullptr : front_.back();
+        Lines out;
+        if (verb == "now") {
+            now_ = QTime::fromString(QString::fromStdString(name), "HH:mm");
+        } else if (verb == "open" || verb == "reopen") {
+            if (dialog && dialog->isVisible()) dialog->reject();
+            if (verb == "open") {
+                kind_ = name;
+                front_ = {&Open(input)};
+            }
+            front_.back()->show();
+            out.push_back(front_.back()->windowTitle().toStdString());
+        } else if (verb == "set") {
+            SetControl(Control(name), value);
+        } else if (verb == "type") {
+            QTest::keyClicks(Control(name), value);
+        } else if (verb == "focus") {
+            dialog->activateWindow();
+            QApplication::processEvents();
+            Control(name)->setFocus(Qt::TabFocusReason);
+            QApplication::processEvents();
+            out.push_back(QApplication::focusWidget()->objectName().toStdString());
+        } else if (verb == "click" || verb == "key" || verb == "ok" || verb == "cancel") {
+            out = Acting(
+                [&] {
+                    if (verb == "click") qobject_cast<QAbstractButton*>(Control(name))->click();
+                    if (verb == "ok") static_cast<TEditorDialog*>(dialog)->OKBtnClick();
+                    if (verb == "cancel") dialog->reject();
+                    if (verb != "key") return;
+                    const QKeyCombination key = QKeySequence::fromString(value)[0];
+                    QTest::keyClick(Control(name), key.key(), key.keyboardModifiers());
+                },
+                input);
+            out.push_back(State());
+        } else if (verb == "keys") {
+            for (std::istringstream names(line.substr(5)); names >> name;) {
+                QWidget* control = Control(name);
+                for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+                    dialog->show();
+                    Lines opened = Acting([&] { QTest::keyClick(control, key); }, {});
+                    out.insert(out.end(), opened.begin(), opened.end());
+                    name += " " + State();
+                    dialog->hide();
+                }
+                out.push_back(name);
+            }
+        } else if (verb == "show") {
+            std::string shown;
+            for (std::istringstream names(line.substr(5)); names >> name;)
+                shown += (shown.empty() ? "" : " ") + Showing(Control(name));
+            out.push_back(shown);
+        } else if (verb == "order") {
+            Lines walk = FocusChain(Control(name), 40);
+            walk.erase(std::find(walk.begin() + 1, walk.end(), name), walk.end());
+            out.push_back(Joined(walk, " "));
+            out.back().pop_back();
+        } else if (verb == "item") {
+            std::istringstream payload(Item()->GetText());
+            for (std::string each; std::getline(payload, each, '\n');)
+                out.push_back(Escaped(each.substr(0, each.find_last_not_of('\r') + 1)));
+        } else if (verb == "fields") {
+            const DataKind& kind = *std::ranges::find(DataKinds(), kind_, &DataKind::Keyword);
+            std::istringstream filled(FilledFields(kind, *Item()));
+            std::map<std::string, std::string> values;
+            std::string shown;
+            for (std::string each; std::getline(filled, each);) {
+                if (name.empty()) out.push_back(each);
+                values[each.substr(0, each.find('='))] = each;
+            }
+            for (std::istringstream names(line.substr(6)); names >> name;)
+                shown += (shown.empty() ? "" : " ") +
+                         (values.count(name) ? values[name] : name + "=");
+            if (!shown.empty()) out.push_back(shown);
+        } else if (verb == "field") {
+            SetField(*Item(), line.substr(6));
+        } else if (verb == "items") {
+            static const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
+            for (const auto& item : Client().Items)
+                out.push_back((item->GetTitle().empty() ? "(no title)" : ToUTF8(item->GetTitle())) +
+                              " " + kStates[static_cast<int>(item->State)]);
+            if (out.empty()) out.emplace_back("(none)");
+        } else {
+            ADD_FAILURE() << "no such step: " << line;
+        }
+        for (const std::string& refusal : std::exchange(refusals_, {}))
+            out.insert(out.end() - (out.empty() ? 0 : 1), "refused: " + refusal);
+        return out;
+    }
+
+    QTime now_{14, 10};
+    std::string kind_;
+    std::vector<QDialog*> front_;  // the dialog the steps act on last
+    std::vector<std::string> refusals_;
+    TSMLCalendar calendar_;
+    TSMLContacts contacts_;
+    TSMLTasks tasks_;
+    TSMLNotes notes_;
+};
+
+TEST_P(EditorScript, Runs) {
+    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [this](const auto& line,
+                                                                        const Lines& input) {
+                         return Step(line, input);
+                     }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Editors, EditorScript,
+                         ::testing::ValuesIn(CaseFiles("editors", ".script")),
+                         [](const auto& info) { return TestName(info.param.stem().string()); });
+
+// The window's editors, each given an item of its kind.
 class Editors : public UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
         for (TEditorDialog* dialog : window->findChildren<TEditorDialog*>())
             dialog->Refuse = [this](const QString& m) { refusals.push_back(m.toStdString()); };
-        cont().Contacts = &contacts;
     }
-    [[nodiscard]] TEditEventForm& form() const { return Find<TEditEventForm>(); }
-    [[nodiscard]] TEditContForm& cont() const { return Find<TEditContForm>(); }
-    [[nodiscard]] TEditTaskForm& task() const { return Find<TEditTaskForm>(); }
-    [[nodiscard]] TEditNoteForm& note() const { return Find<TEditNoteForm>(); }
-    // Opens the event editor on a new event: as Add makes it, or read from its DTSTART and
-    // DTEND values, "start/end" (a date alone: all day; no end: none; "start/": DTEND empty).
-    TSMLEvent& Open(const std::string& span = "") {
-        TSMLEvent* event = calendar.NewItem();
-        Lines lines{"SUMMARY:Meeting"};
-        for (const QString& value : QString::fromStdString(span).split('/', Qt::SkipEmptyParts)) {
-            lines.push_back((lines.size() == 1 ? "DTSTART" : "DTEND") +
-                            std::string(value.contains('T') ? ":" : ";VALUE=DATE:") +
-                            value.toStdString());
-        }
-        if (span.ends_with('/')) lines.emplace_back("DTEND:");  // an empty end, as servers pad
-        event->Parse(VEvent(lines));
-        return Open(*event);
-    }
-    TSMLEvent& Open(TSMLEvent& event) {
-        form().Event = &event;
-        form().show();
-        return event;
-    }
-    // The event editor's moments in one line, "start - end", "all day" when ticked.
-    [[nodiscard]] std::string Shown() const {
-        const TEditEventForm& f = form();
-        return (Moment(f.StartDateDTP, f.StartTimeDTP) + " - " +
-                Moment(f.EndDateDTP, f.EndTimeDTP) + (f.AllDayCB->isChecked() ? " all day" : ""))
-            .toStdString();
-    }
-    // Acts on the event editor, step by step ("|" between them): "allday" clicks its box;
-    // "start 12.12.26" and "end ..." set a date picker, "start 23:00" and "end ..." a time
-    // picker.
-    void Act(const std::string& steps) {
-        for (const QString& step : QString::fromStdString(steps).split('|', Qt::SkipEmptyParts)) {
-            const QString value = step.section(' ', 1);
-            const bool start = step.startsWith("start");
-            if (step == "allday") {
-                form().AllDayCB->click();
-            } else if (value.contains(':')) {
-                (start ? form().StartTimeDTP : form().EndTimeDTP)
-                    ->setTime(QTime::fromString(value, QStringLiteral("HH:mm")));
-            } else {
-                (start ? form().StartDateDTP : form().EndDateDTP)
-                    ->setDate(QDate::fromString(value, QStringLiteral("dd.MM.yy")).addYears(100));
-            }
-        }
-    }
-    // Gives every editor a new item of its kind, the contact with a name.
-    void GiveItems() {
-        form().Event = calendar.NewItem();
-        form().Event->SetTitle(u"Standup");
-        cont().Contact = contacts.NewItem();
-        cont().Contact->SetFirstName(u"Ada");
-        task().Task = tasks.NewItem();
-        task().Task->SetTitle(u"Call Ada");
-        note().Note = notes.NewItem();
-        note().Note->SetTitle(u"List");
-    }
-    [[nodiscard]] std::vector<TEditorDialog*> Dialogs() const {
-        return {&form(), &Find<TReminderForm>(), &cont(), &task(), &note()};
-    }
-
-    TSMLCalendar calendar;
-    TSMLContacts contacts;
-    TSMLTasks tasks;
-    TSMLNotes notes;
     std::vector<std::string> refusals;
 };
-
-// Start and end of an event as the editor shows them, "all day" after.
-std::string Stored(const TSMLEvent& event) {
-    const auto moment = [](TDateTime value) {
-        return ToQDateTime(value).toString(QStringLiteral("dd.MM.yy HH:mm")).toStdString();
-    };
-    return moment(event.Start()) + " - " + moment(event.End()) + (event.AllDay() ? " all day" : "");
-}
-
-// The event editor from opening to OK, a case a line of data/editors/event-times.txt:
-// the event, the user's steps, what the pickers show, what OK stores or that it refuses.
-TEST_F(Editors, EventTimesFromPickersToTheEventAndBack) {
-    std::istringstream cases(ReadFile(ORVANTA_TEST_DATA "/editors/event-times.txt"));
-    for (std::string line; std::getline(cases, line);) {
-        if (line.empty() || line.starts_with('#')) continue;
-        SCOPED_TRACE(line);
-        const QStringList c = QString::fromStdString(line).split(" | ");
-        const QString now = c.value(4, "14:10");
-        clock = [now] { return QDateTime(QDate(2026, 12, 6), QTime::fromString(now, "HH:mm")); };
-        refusals.clear();
-        TSMLEvent& event = Open(c[0] == "new" ? "" : c[0].toStdString());
-        const std::string payload = event.GetText();
-        Act(c[1].toStdString());
-        EXPECT_EQ(Shown(), c[2].toStdString());
-        form().OKBtnClick();
-        const bool refused = c.value(3) == "refused";
-        EXPECT_EQ(form().isVisible(), refused);
-        EXPECT_EQ(refusals,
-                  Lines(refused, "The event ends before it starts. Please correct the end."));
-        if (refused) {
-            EXPECT_EQ(event.GetText(), payload);
-            form().reject();
-            continue;
-        }
-        EXPECT_EQ(Stored(event), (c.value(3).isEmpty() ? c[2] : c[3]).toStdString());
-        Open(event);
-        EXPECT_EQ(Shown(), c[2].toStdString());
-        form().reject();
-    }
-}
-
-TEST_F(Editors, RemindersAndTheirDialog) {
-    TSMLEvent& event = Open("20261210T090000/20261210T100000");
-    TReminderForm& dialog = Find<TReminderForm>();
-    // The dialog in one line: method, number, period, date and time; what is off in brackets.
-    const auto shown = [&] {
-        const QString n = QString::number(dialog.NumberEd->value());
-        return QStringLiteral("%1 %2 %3 %4")
-            .arg(dialog.MethodCB->currentText(), dialog.NumberEd->isEnabled() ? n : '(' + n + ')',
-                 dialog.PeriodCB->currentText(), Moment(dialog.DateDTP, dialog.TimeDTP))
-            .toStdString();
-    };
-    WhenModal([&](QWidget*) {
-        EXPECT_EQ(shown(), "Pop-up 5 minutes before (10.12.26) (09:00)");
-        dialog.OKBtnClick();
-    });
-    form().RemAddBtn->click();
-    WhenModal([&](QWidget*) {
-        dialog.MethodCB->setCurrentIndex(1);
-        dialog.PeriodCB->setCurrentIndex(4);
-        dialog.TimeDTP->setTime(QTime(8, 15));
-        EXPECT_EQ(shown(), "E-mail (5) at a time 10.12.26 08:15");
-        dialog.OKBtnClick();
-    });
-    form().RemAddBtn->click();
-    ASSERT_EQ(form().RemindersLB->count(), 2);
-    EXPECT_EQ(form().RemindersLB->item(0)->text(), "Pop-up 5 minutes before");
-    EXPECT_EQ(form().RemindersLB->item(1)->text(),
-              "E-mail at " + LocaleText(At(2026, 12, 10, 8, 15)));
-    EXPECT_FALSE(form().RemEditBtn->isEnabled());
-    form().RemindersLB->setCurrentRow(0);
-    // A reminder before the start offers the start, not the zero date-time, for "by time".
-    WhenModal([&](QWidget*) {
-        EXPECT_EQ(shown(), "Pop-up 5 minutes before (10.12.26) (09:00)");
-        dialog.reject();
-    });
-    form().RemEditBtn->click();
-    EXPECT_TRUE(form().RemDeleteBtn->isEnabled());
-    form().RemDeleteBtn->click();
-    EXPECT_EQ(form().RemindersLB->count(), 1);
-    // Cancel in the event editor keeps what the reminder operations did.
-    form().reject();
-    ASSERT_EQ(event.ReminderCount(), 1u);
-    EXPECT_EQ(event.GetReminder(0), (TReminder{0, At(2026, 12, 10, 8, 15), ReminderPeriod::ByTime,
-                                               ReminderMethod::Email}));
-    EXPECT_EQ(event.State, ItemState::Modified);
-}
-
-// A key pressed in a control as the user would press it: the control gets it first and
-// hands it on to its dialog when it does not use it.
-void Press(QWidget* control, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(control, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(control, &release);
-}
 
 // Every sample item, opened from its pane and closed with OK without a change, stays as it
 // came byte for byte (a floating or zoned time is not rewritten in UTC) and leaves nothing
@@ -228,127 +334,6 @@ TEST_F(Editors, OKWithoutAChangeLeavesEveryItemAsItCame) {
     }
     EXPECT_TRUE(refusals.empty()) << refusals.front();
     EXPECT_TRUE(errors.empty()) << errors.front();
-}
-
-// Events, tasks and notes need a title (blanks are none; a note may have a text instead):
-// OK is refused with a message and the dialog stays open on the unchanged item. Every
-// editor's multi-line box takes Enter as a line break, and the text reaches its item with
-// CR LF and shows again with line breaks.
-TEST_F(Editors, BlankTitlesAreRefusedAndTextsReachTheirItemsWithCRLF) {
-    GiveItems();
-    const struct {
-        TEditorDialog* dialog;
-        QLineEdit* title;  // none: the contact's name has a test of its own
-        const char* refusal;
-        QPlainTextEdit* box;
-        std::function<WideString()> field;
-    } cases[] = {
-        {&form(), form().WhatEd, "Please enter what the event is: its title is empty.",
-         form().DescriptMem, [this] { return form().Event->Description(); }},
-        {&cont(), nullptr, "", cont().NotesMM, [this] { return cont().Contact->Notes(); }},
-        {&task(), task().WhatEd, "Please enter what the task is: its title is empty.",
-         task().DescriptMem, [this] { return task().Task->Description(); }},
-        {&note(), note().WhatEd, "Please enter a title or a text: the note is empty.",
-         note().DescriptMem, [this] { return note().Note->Body(); }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.dialog->objectName().toStdString());
-        c.dialog->show();
-        if (c.title) {
-            refusals.clear();
-            c.title->setText(" \t ");
-            c.dialog->OKBtnClick();
-            EXPECT_TRUE(c.dialog->isVisible());
-            EXPECT_EQ(refusals, Lines{c.refusal});
-            c.dialog->reject();
-            c.dialog->show();
-        }
-        c.box->setPlainText("eins");
-        c.box->moveCursor(QTextCursor::End);
-        Press(c.box, Qt::Key_Return);
-        c.box->insertPlainText("zwei");
-        ASSERT_TRUE(c.dialog->isVisible());
-        c.dialog->OKBtnClick();
-        EXPECT_EQ(c.field(), u"eins\r\nzwei");
-        c.dialog->show();
-        EXPECT_EQ(c.box->toPlainText(), "eins\nzwei");
-        c.dialog->reject();
-    }
-    EXPECT_EQ(note().Note->Title(), u"List");
-    note().show();
-    note().WhatEd->clear();
-    note().DescriptMem->setPlainText("Milk");
-    note().OKBtnClick();
-    EXPECT_FALSE(note().isVisible());
-    EXPECT_EQ(note().Note->Body(), u"Milk");
-}
-
-// A new contact needs a name (blanks are none), and Cancel removes it. An existing one opens
-// on its first page; a last name alone is enough, and a cleared box means no birthday.
-TEST_F(Editors, ContactEditorNeedsANameAndWritesWhatItShows) {
-    TEditContForm& form = Find<TEditContForm>();
-    form.Contact = nullptr;
-    form.show();
-    EXPECT_EQ(form.windowTitle(), "New contact");
-    EXPECT_FALSE(form.BirthdayTP->Check->isChecked());
-    EXPECT_EQ(form.BirthdayTP->Picker->text().trimmed(), "");
-    ASSERT_EQ(contacts.Count(), 1u);
-    form.Edit(&TSMLContact::FirstName)->setText("   ");
-    form.Edit(&TSMLContact::MiddleName)->setText("Middle");
-    form.OKBtnClick();
-    EXPECT_TRUE(form.isVisible());
-    form.reject();
-    EXPECT_EQ(contacts.Count(), 0u);
-
-    TSMLContact* contact = contacts.NewItem();
-    contact->Parse(VCard({"N:M\xC3\xBCller;J\xC3\xBCrgen;;;", "BDAY:19700131"}));
-    form.Contact = contact;
-    form.PageControl1->setCurrentIndex(1);
-    form.show();
-    EXPECT_EQ(form.windowTitle(), "Edit contact");
-    EXPECT_EQ(form.PageControl1->currentIndex(), 0);
-    EXPECT_EQ(form.Edit(&TSMLContact::LastName)->text(), QString::fromUtf8("M\xC3\xBCller"));
-    EXPECT_TRUE(form.BirthdayTP->Check->isChecked());
-    form.Edit(&TSMLContact::FirstName)->clear();
-    form.Edit(&TSMLContact::BusCity)->setText("Berlin");
-    form.BirthdayTP->Check->click();
-    EXPECT_EQ(form.BirthdayTP->Picker->text().trimmed(), "");
-    form.OKBtnClick();
-    EXPECT_EQ(refusals, Lines{"Please enter at least one name"});
-    EXPECT_EQ(contact->GetText(),
-              VCard({"ADR;WORK;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;;Berlin;;;",
-                     "N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller;;;;", "BDAY:"}));
-    EXPECT_EQ(contacts.Count(), 1u);
-}
-
-// No date shows as a blank, never as the zero date-time of 30 December 1899; ticking a
-// box with no date offers today at the next full hour.
-TEST_F(Editors, EmptyTaskDatesShowBlank) {
-    clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(14, 10)); };
-    TSMLTask* task = tasks.NewItem();
-    task->Parse(VTodo({"SUMMARY:Call", "DUE:20261212T160000"}));
-    TEditTaskForm& form = Find<TEditTaskForm>();
-    const auto shown = [&] {
-        return (Moment(form.DueDateDTP, form.DueTimeDTP) + " / " +
-                Moment(form.RemindDateDTP, form.RemindTimeDTP))
-            .toStdString();
-    };
-    form.Task = task;
-    form.show();
-    EXPECT_EQ(shown(), "12.12.26 16:00 / (none)");
-    form.DueCHB->click();
-    form.RemindCHB->click();
-    EXPECT_EQ(shown(), "(none) / 06.12.26 15:00");
-    form.PriorED->setCurrentIndex(form.PriorED->findData(3));
-    form.OKBtnClick();
-    EXPECT_EQ(task->Due(), 0);
-    EXPECT_EQ(task->Alarm(), At(2026, 12, 6, 15));
-    EXPECT_EQ(task->Priority(), 3);
-    task->SetDue(At(2026, 12, 24));  // at midnight: shows its date
-    form.show();
-    EXPECT_EQ(shown(), "24.12.26 00:00 / 06.12.26 15:00");
-    form.OKBtnClick();
-    EXPECT_EQ(task->Due(), At(2026, 12, 24));
 }
 
 // Times read in hours and minutes in every locale, and no date reads as nothing.
@@ -409,8 +394,15 @@ TEST_F(Editors, EveryWindowFitsItsScreen) {
         account.reject();
     });
     window->EditAccount();
-    GiveItems();
-    for (TEditorDialog* dialog : Dialogs()) {
+    TSMLCalendar calendar;
+    TSMLContacts people;  // the contact editor makes a new one
+    TSMLTasks tasks;
+    TSMLNotes notes;
+    Find<TEditEventForm>().Event = calendar.NewItem();
+    Find<TEditContForm>().Contacts = &people;
+    Find<TEditTaskForm>().Task = tasks.NewItem();
+    Find<TEditNoteForm>().Note = notes.NewItem();
+    for (TEditorDialog* dialog : window->findChildren<TEditorDialog*>()) {
         dialog->show();
         ExpectFitsItsScreen(dialog, dialog->OKBtn);
         // Pages scroll only when the screen has too little room for their fields.
@@ -426,83 +418,6 @@ TEST_F(Editors, EveryWindowFitsItsScreen) {
     }
     EXPECT_EQ(Find<TReminderForm>().minimumSize(), Find<TReminderForm>().maximumSize());
     EXPECT_TRUE(errors.empty());
-}
-
-// The keyboard walks each editor's controls in their designed order (the contact's pages
-// aside), and every control hands Enter on to its dialog as OK and Escape as Cancel.
-TEST_F(Editors, KeyboardOrderEnterAndEscapeInEveryEditor) {
-    GiveItems();
-    const TReminderForm& reminder = Find<TReminderForm>();
-    const struct {
-        Lines order;
-        std::vector<QWidget*> controls;  // the first begins the order
-    } cases[] = {
-        {{"WhatEd", "StartDateDTP", "StartTimeDTP", "EndDateDTP", "EndTimeDTP", "AllDayCB",
-          "LocationEd", "DescriptMem", "RemindersLB", "RemAddBtn", "RemEditBtn", "RemDeleteBtn",
-          "OKBtn", "CancelBtn"},
-         {form().WhatEd, form().StartDateDTP, form().EndTimeDTP, form().AllDayCB, form().LocationEd,
-          form().RemindersLB}},
-        {{"MethodCB", "NumberEd", "PeriodCB", "DateDTP", "TimeDTP", "OKBtn", "CancelBtn"},
-         {reminder.MethodCB, reminder.NumberEd, reminder.PeriodCB}},
-        {{},
-         {cont().Edit(&TSMLContact::FirstName), cont().Edit(&TSMLContact::BusCountry),
-          cont().PageControl1, cont().BirthdayTP->Check}},
-        {{"WhatEd", "DueCHB", "DueDateDTP", "DueTimeDTP", "RemindDateDTP", "RemindTimeDTP",
-          "RemindCHB", "OKBtn", "CancelBtn", "ComplCHB", "PriorED", "DescriptMem"},
-         {task().WhatEd, task().DueCHB, task().PriorED}},
-        {{"WhatEd", "DescriptMem", "OKBtn", "CancelBtn"}, {note().WhatEd}},
-    };
-    for (std::size_t i = 0; i < Dialogs().size(); ++i) {
-        QDialog* dialog = Dialogs()[i];
-        const auto& [order, controls] = cases[i];
-        if (!order.empty()) {
-            EXPECT_EQ(FocusChain(controls.front(), static_cast<int>(order.size())), order);
-        }
-        for (QWidget* control : controls) {
-            for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-                SCOPED_TRACE(control->objectName().toStdString() + " " + std::to_string(key));
-                dialog->show();
-                Press(control, key);
-                EXPECT_FALSE(dialog->isVisible());
-                EXPECT_EQ(dialog->result(),
-                          key == Qt::Key_Escape ? QDialog::Rejected : QDialog::Accepted);
-                dialog->hide();
-            }
-        }
-    }
-    EXPECT_TRUE(errors.empty());
-}
-
-// Using the reminder buttons once must not make them take Enter from the rest of the
-// event editor: a focused button takes Enter, and after it OK again.
-TEST_F(Editors, ReminderButtonsDoNotKeepEnter) {
-    const auto focus = [](QWidget* control) {
-        control->window()->activateWindow();
-        QApplication::processEvents();
-        control->setFocus(Qt::TabFocusReason);
-        QApplication::processEvents();
-    };
-    TSMLEvent& event = Open();
-    focus(form().RemAddBtn);
-    ASSERT_TRUE(form().RemAddBtn->hasFocus());
-    bool reminderOpened = false;
-    WhenModal([&](QWidget* dialog) {
-        reminderOpened = dialog == &Find<TReminderForm>();
-        Press(Find<TReminderForm>().NumberEd, Qt::Key_Return);  // OK of the reminder dialog
-    });
-    Press(form().RemAddBtn, Qt::Key_Return);
-    EXPECT_TRUE(reminderOpened);
-    ASSERT_TRUE(form().isVisible());
-    focus(form().WhatEd);
-    // Checked before Enter: a reminder button still default would open a modal dialog.
-    ASSERT_TRUE(form().OKBtn->isDefault());
-    ASSERT_FALSE(form().RemAddBtn->isDefault());
-    form().WhatEd->setText("Standup");
-    Press(form().WhatEd, Qt::Key_Return);
-    EXPECT_FALSE(form().isVisible());
-    EXPECT_EQ(form().result(), QDialog::Accepted);
-    EXPECT_EQ(event.Summary(), u"Standup");
-    EXPECT_EQ(event.ReminderCount(), 1u);
 }
 
 }  // namespace
