@@ -175,28 +175,29 @@ protected:
             AcceptEditor("WhatEd", QString::fromStdString(arg));
             (verb == "edit" ? pane().EditBtnClick() : pane().AddBtnClick());
         } else if (verb == "open" || verb == "list" || verb == "key") {
-            // The editor that opens, if one does, shows its title and title box, cancelled.
-            QTimer poll;
-            QObject::connect(&poll, &QTimer::timeout, [this, &out] {
-                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                    const QString title = Find<TEditNoteForm>().WhatEd->text();
-                    out.push_back((dialog->windowTitle() + ": " + title).toStdString());
-                    dialog->reject();
-                }
-            });
-            poll.start(0);
             window->activateWindow();  // shortcuts work in the active window
             QApplication::processEvents();
-            if (verb == "open") {
-                pane().EditBtnClick();
-            } else if (verb == "list") {
-                pane().List->setFocus();
-            } else {
-                const QKeyCombination key =
-                    QKeySequence::fromString(QString::fromStdString(arg))[0];
-                QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            // The editor that opens, if one does, shows its title and title box, cancelled.
+            out = OnDialog(
+                [&] {
+                    if (verb == "open") {
+                        pane().EditBtnClick();
+                    } else if (verb == "list") {
+                        pane().List->setFocus();
+                    } else {
+                        const QKeyCombination key =
+                            QKeySequence::fromString(QString::fromStdString(arg))[0];
+                        QTest::keyClick(QApplication::focusWidget(), key.key(),
+                                        key.keyboardModifiers());
+                    }
+                },
+                [this](QDialog& dialog) {
+                    const QString title = Find<TEditNoteForm>().WhatEd->text();
+                    dialog.reject();
+                    return Lines{(dialog.windowTitle() + ": " + title).toStdString()};
+                });
+            if (verb == "key")
                 out.push_back("tab " + std::to_string(window->TabControl1->currentIndex()));
-            }
             if (verb == "open" && out.empty()) out.emplace_back("nothing opens");
         } else if (verb == "delete") {
             pane().SelectRow(n);

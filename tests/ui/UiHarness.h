@@ -20,16 +20,45 @@
 namespace orvanta::test {
 
 // Runs `action` on the next modal dialog as soon as it is open (Qt runs modal dialogs
-// in their own event loop, so a test cannot act on them after exec() returns).
+// in their own event loop, so a test cannot act on them after exec() returns). A dialog
+// the action leaves open fails the test and is cancelled, rather than holding it.
 inline void WhenModal(std::function<void(QWidget*)> action) {
     QTimer::singleShot(0, [action = std::move(action)] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal) {
-            action(modal);
-        } else {
-            WhenModal(action);
+        if (!modal) return WhenModal(action);
+        action(modal);
+        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible()) {
+            ADD_FAILURE() << dialog->objectName().toStdString() << " left open";
+            dialog->reject();
         }
     });
+}
+
+// Runs `action`, and `inside` on each modal dialog that opens meanwhile but those of
+// `own`: what `inside` saw. A dialog `inside` leaves open fails the test and is
+// cancelled at once, so that a fault never holds a test in a dialog's event loop.
+inline std::vector<std::string> OnDialog(
+    const std::function<void()>& action,
+    const std::function<std::vector<std::string>(QDialog&)>& inside,
+    const std::vector<QDialog*>& own = {}) {
+    std::vector<std::string> seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || std::ranges::find(own, dialog) != own.end()) return;
+        poll.stop();  // while `inside` runs event loops of its own
+        for (std::string& line : inside(*dialog))
+            seen.push_back(std::move(line));
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << dialog->objectName().toStdString() << " left open";
+            seen.push_back(dialog->objectName().toStdString() + " left open");
+            dialog->reject();
+        }
+        poll.start();
+    });
+    poll.start(0);
+    action();
+    return seen;
 }
 
 // Types `text` into the next editor's box named `box` (none: no change) and presses OK.
