@@ -15,39 +15,6 @@ namespace {
 using namespace test;
 using namespace ui;
 
-// What a control shows: a box its text, a check box on or off, a button its caption, a
-// date picker dd.MM.yy ("none" for no date), a time picker HH:mm, a list its rows; in
-// brackets when it is disabled.
-std::string Showing(const QWidget* w) {
-    QString text;
-    if (const auto* box = qobject_cast<const QLineEdit*>(w)) {
-        text = box->text().isEmpty() ? "''" : box->text();
-    } else if (const auto* memo = qobject_cast<const QPlainTextEdit*>(w)) {
-        text = QString::fromStdString(Escaped(memo->toPlainText().toStdString()));
-    } else if (const auto* check = qobject_cast<const QCheckBox*>(w)) {
-        text = check->isChecked() ? "on" : "off";
-    } else if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
-        text = QString(button->text()).remove('&');
-    } else if (const auto* picker = qobject_cast<const QDateTimeEdit*>(w)) {
-        const bool date = picker->displayedSections() & QDateTimeEdit::DateSections_Mask;
-        text = !date                                ? picker->time().toString("HH:mm")
-               : picker->text().trimmed().isEmpty() ? "none"
-                                                    : picker->date().toString("dd.MM.yy");
-    } else if (const auto* combo = qobject_cast<const QComboBox*>(w)) {
-        text = combo->currentText();
-    } else if (const auto* spin = qobject_cast<const QSpinBox*>(w)) {
-        text = QString::number(spin->value());
-    } else if (const auto* pages = qobject_cast<const QTabWidget*>(w)) {
-        text = pages->tabText(pages->currentIndex());
-    } else if (const auto* list = qobject_cast<const QListWidget*>(w)) {
-        QStringList rows;
-        for (int row = 0; row < list->count(); ++row)
-            rows.push_back(list->item(row)->text());
-        text = '[' + rows.join(" | ") + ']';
-    }
-    return (w->isEnabled() ? text : '(' + text + ')').toStdString();
-}
-
 // Sets a control as the user would leave it: see `set` below.
 void SetControl(QWidget* w, const QString& value) {
     if (auto* box = qobject_cast<QLineEdit*>(w)) {
@@ -87,7 +54,7 @@ void SetControl(QWidget* w, const QString& value) {
 //   ok, cancel                 the dialog's OK and Cancel
 //   keys NAME...               Return, Enter and Escape in each control, the dialog shown
 //                              anew for each: "ok" or "cancel" as it closed, else "open"
-//   show NAME...               what the controls show (see Showing)
+//   show NAME...               what the controls show, as Showing says
 //   order NAME                 the controls the keyboard walks from NAME round to it
 //   item, fields NAME...       the item's payload; the values of its fields
 //   field NAME=VALUE           sets a field of the item as the item tests write it
@@ -223,10 +190,7 @@ protected:
                 out.push_back(name);
             }
         } else if (verb == "show") {
-            std::string shown;
-            for (std::istringstream names(line.substr(5)); names >> name;)
-                shown += (shown.empty() ? "" : " ") + Showing(Control(name));
-            out.push_back(shown);
+            out.push_back(Showing(dialog, line.substr(5)));
         } else if (verb == "order") {
             Lines walk = FocusChain(Control(name), 40);
             walk.erase(std::find(walk.begin() + 1, walk.end(), name), walk.end());
@@ -355,14 +319,11 @@ TEST_F(UiTest, EveryWindowFitsItsScreen) {
         account.reject();
     });
     window->EditAccount();
-    TSMLCalendar calendar;
-    TSMLContacts people;  // the contact editor makes a new one
-    TSMLTasks tasks;
-    TSMLNotes notes;
-    Find<TEditEventForm>().Event = calendar.NewItem();
-    Find<TEditContForm>().Contacts = &people;
-    Find<TEditTaskForm>().Task = tasks.NewItem();
-    Find<TEditNoteForm>().Note = notes.NewItem();
+    // Each editor on a new item of its pane's client; the contact editor makes its own.
+    Find<TEditEventForm>().Event = static_cast<TSMLEvent*>(Tab(0).SyncClient().NewItem());
+    Find<TEditContForm>().Contacts = static_cast<TSMLContacts*>(&Tab(1).SyncClient());
+    Find<TEditTaskForm>().Task = static_cast<TSMLTask*>(Tab(2).SyncClient().NewItem());
+    Find<TEditNoteForm>().Note = static_cast<TSMLNote*>(Tab(3).SyncClient().NewItem());
     for (TEditorDialog* dialog : window->findChildren<TEditorDialog*>()) {
         dialog->show();
         ExpectFitsItsScreen(dialog, dialog->OKBtn);

@@ -162,13 +162,8 @@ protected:
                 out.push_back(ended ? "ended" + when : "still running");
             }
         } else if (verb == "answer") {
-            const std::map<std::string, QMessageBox::StandardButton> buttons{
-                {"Yes", QMessageBox::Yes},
-                {"No", QMessageBox::No},
-                {"Save", QMessageBox::Save},
-                {"Discard", QMessageBox::Discard},
-                {"Cancel", QMessageBox::Cancel}};
-            answer_ = buttons.at(arg);
+            const QMetaEnum buttons = QMetaEnum::fromType<QMessageBox::StandardButtons>();
+            answer_ = static_cast<QMessageBox::StandardButton>(buttons.keyToValue(arg.c_str()));
         } else if (verb == "select") {
             pane().SelectRow(n);
         } else if (verb == "edit" || verb == "add") {
@@ -396,17 +391,6 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
-// The account as its dialog shows it, in one line.
-std::string AccountLine(const TAccountForm& form) {
-    return QStringList({form.ServerEd->text(), form.UserNameEd->text(), form.PasswordEd->text(),
-                        form.RememberBox->isChecked() ? "remember" : "-",
-                        form.CheckBox1->isChecked() ? "proxy" : "direct", form.ProxyEd->text(),
-                        QString::number(form.PortEd->value()), form.CAFileEd->text(),
-                        form.KeepCopyBox->isChecked() ? "copy" : "no-copy"})
-        .join(' ')
-        .toStdString();
-}
-
 // One account in one place, its dialog, remembered with each pane's own data source; the
 // password never goes to the settings, and to the keyring only while "Remember password"
 // is on, which a keyring that fails turns off. A Sync without a password asks for it, and
@@ -417,9 +401,12 @@ TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
     window->TabControl1->setCurrentIndex(3);
     // The dialog of the window at hand (each test window has its own).
     const auto form = [this]() -> TAccountForm& { return window->AccountForm(); };
+    const std::string boxes =
+        "ServerEd UserNameEd PasswordEd RememberBox CheckBox1 ProxyEd "
+        "PortEd CAFileEd KeepCopyBox";
     std::string shown;
     WhenModal([&](QWidget*) {
-        shown = AccountLine(form());
+        shown = Showing(&form(), boxes);
         form().ServerEd->setText(url);
         form().UserNameEd->setText("ada");
         EXPECT_EQ(form().focusWidget(), form().UserNameEd);  // the first box still empty
@@ -431,7 +418,7 @@ TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
         QTest::keyClick(form().PasswordEd, Qt::Key_Return);
     });
     notes().SyncBtnClick();  // no password yet: the dialog asks, Enter syncs
-    EXPECT_EQ(shown, std::string(kDefaultServerURL) + "   - direct  0  copy");
+    EXPECT_EQ(shown, std::string(kDefaultServerURL) + " '' '' off off ('') (0) '' on");
     ASSERT_TRUE(Settle(notes()));
     ASSERT_TRUE(errors.empty()) << errors.front();
     EXPECT_FALSE(server.Requests().empty());
@@ -450,7 +437,7 @@ TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
     EXPECT_EQ(window->Account().Settings().Password, "geheim-42");
     EXPECT_EQ(Tab(0).DSEd->text(), "calendar2");
     WhenModal([&](QWidget*) {
-        shown = AccountLine(form());
+        shown = Showing(&form(), boxes);
         form().CheckBox1->setChecked(true);
         form().ProxyEd->setText("proxy.local");
         form().PortEd->setValue(3128);
@@ -459,7 +446,7 @@ TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
         form().accept();
     });
     EXPECT_TRUE(window->EditAccount());
-    EXPECT_EQ(shown, url.toStdString() + " ada geheim-42 remember direct  0  copy");
+    EXPECT_EQ(shown, url.toStdString() + " ada geheim-42 on off ('') (0) '' on");
     EXPECT_TRUE(keyring.entries.empty());
     ASSERT_TRUE(window->close());
 
@@ -472,11 +459,11 @@ TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
     EXPECT_EQ(window->statusBar()->currentMessage().toStdString(),
               "The keyring could not give the password: no keyring daemon");
     WhenModal([&](QWidget*) {
-        shown = AccountLine(form());
+        shown = Showing(&form(), boxes);
         form().reject();
     });
     EXPECT_FALSE(window->EditAccount());
-    EXPECT_EQ(shown, url.toStdString() + " ada  - proxy proxy.local 3128 /etc/ca.pem copy");
+    EXPECT_EQ(shown, url.toStdString() + " ada '' off on proxy.local 3128 /etc/ca.pem on");
     EXPECT_TRUE(errors.empty());
 }
 

@@ -8,9 +8,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/Corpus.h"
 #include "ui/Editors.h"
 #include "ui/Environment.h"
 #include "ui/Forms.h"
@@ -127,6 +129,50 @@ inline std::vector<std::string> FocusChain(QWidget* first, int steps) {
                  w->focusPolicy() == Qt::NoFocus || w->isHidden());
     }
     return names;
+}
+
+// What a control shows: a box its text, a check box on or off, a button its caption, a
+// date picker dd.MM.yy ("none" for no date), a time picker HH:mm, a list its rows; in
+// brackets when it is disabled.
+inline std::string Showing(const QWidget* w) {
+    QString text;
+    if (const auto* box = qobject_cast<const QLineEdit*>(w)) {
+        text = box->text().isEmpty() ? "''" : box->text();
+    } else if (const auto* memo = qobject_cast<const QPlainTextEdit*>(w)) {
+        text = QString::fromStdString(Escaped(memo->toPlainText().toStdString()));
+    } else if (const auto* check = qobject_cast<const QCheckBox*>(w)) {
+        text = check->isChecked() ? "on" : "off";
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+        text = QString(button->text()).remove('&');
+    } else if (const auto* picker = qobject_cast<const QDateTimeEdit*>(w)) {
+        const bool date = picker->displayedSections() & QDateTimeEdit::DateSections_Mask;
+        text = !date                                ? picker->time().toString("HH:mm")
+               : picker->text().trimmed().isEmpty() ? "none"
+                                                    : picker->date().toString("dd.MM.yy");
+    } else if (const auto* combo = qobject_cast<const QComboBox*>(w)) {
+        text = combo->currentText();
+    } else if (const auto* spin = qobject_cast<const QSpinBox*>(w)) {
+        text = QString::number(spin->value());
+    } else if (const auto* pages = qobject_cast<const QTabWidget*>(w)) {
+        text = pages->tabText(pages->currentIndex());
+    } else if (const auto* list = qobject_cast<const QListWidget*>(w)) {
+        QStringList rows;
+        for (int row = 0; row < list->count(); ++row)
+            rows.push_back(list->item(row)->text());
+        text = '[' + rows.join(" | ") + ']';
+    }
+    return (w->isEnabled() ? text : '(' + text + ')').toStdString();
+}
+
+// What the controls of `dialog` named in `names` (between blanks) show, in one line.
+inline std::string Showing(const QWidget* dialog, const std::string& names) {
+    std::string line;
+    std::istringstream each(names);
+    for (std::string name; each >> name;) {
+        const auto* control = dialog->findChild<QWidget*>(QString::fromStdString(name));
+        line += (line.empty() ? "" : " ") + (control ? Showing(control) : "(no " + name + ")");
+    }
+    return line;
 }
 
 // Answers the next question the program asks with `button`, and keeps its text.
