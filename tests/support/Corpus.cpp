@@ -106,15 +106,13 @@ std::string Escaped(std::string_view text) {
     std::string out;
     for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
-        if (c == '\r' || c == '\n' || c == '\\') {
-            out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\\\";
-        } else if (b < 32) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            out += hex;
-        } else {
-            out += c;
-        }
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", b);
+        out += c == '\r'   ? "\\r"
+               : c == '\n' ? "\\n"
+               : c == '\\' ? "\\\\"
+               : b < 32    ? hex
+                           : std::string(1, c);
     }
     return out;
 }
@@ -195,11 +193,7 @@ void SetField(TSMLItem& item, const std::string& assignment) {
 
 std::vector<Section> ReadSections(std::string_view text) {
     std::vector<Section> sections(1);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string_view line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string_view line : SplitPayloadLines(text)) {
         if (line.starts_with("== ")) {
             sections.push_back({std::string(line.substr(3)), {}});
         } else {
