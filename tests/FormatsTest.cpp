@@ -16,6 +16,7 @@
 #include "formats/SyncMLItem.h"
 #include "formats/TextCodec.h"
 #include "formats/TimeZoneRule.h"
+#include "kinds/KindTable.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/Scaling.h"
@@ -26,17 +27,6 @@ namespace {
 using test::At;
 using test::kCentralEurope;
 using test::Lines;
-
-// A bare item over a given payload, for the line operations of the base.
-class PlainItem : public TSMLItem {
-public:
-    explicit PlainItem(ItemLines lines, int startLine = 0) {
-        Lines = std::move(lines);
-        StartLine = startLine;
-    }
-    WideString GetTitle() const override { return {}; }
-    void SetTitle(const WideString&) override {}
-};
 
 // A local moment from a table: ISO 8601 text, or a day number.
 TDateTime Moment(const std::string& text) {
@@ -131,8 +121,11 @@ std::string Operate(const std::string& op, const Args& a) {
         for (const auto part : std::views::split(a[2], ','))
             params.emplace_back(part.begin(), part.end());
         if (a[2] == "-") params = {""};
-        const PlainItem item(SplitPayloadLines(a[0]), std::stoi(a[3]));
-        return std::to_string(item.FindProperty(a[1], params));
+        // Any kind's item: the search is the same for all.
+        const auto item = KindNamed("vnote").MakeClient()->CreateItem();
+        item->Lines = SplitPayloadLines(a[0]);
+        item->StartLine = std::stoi(a[3]);
+        return std::to_string(item->FindProperty(a[1], params));
     }
     if (op == "split") return Bracketed(SplitPayloadLines(a[0]));
     if (op == "edit") {

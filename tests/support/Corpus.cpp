@@ -215,21 +215,19 @@ std::vector<std::filesystem::path> CaseFiles(const std::string& folder,
 }
 
 std::string Transcript(std::string_view text, const CaseCommand& run) {
-    std::vector<std::string> lines;
-    for (const std::string_view line : SplitPayloadLines(text))
-        lines.emplace_back(line);
+    const ItemLines lines = SplitPayloadLines(text);
     std::string out;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].starts_with("  ")) continue;  // the output of before: made anew
-        out += lines[i] + "\n";
+        out.append(lines[i]).append("\n");
         if (lines[i].empty() || lines[i].starts_with('#') || lines[i].starts_with("| ")) continue;
         std::vector<std::string> input;
         std::size_t next = i + 1;
         for (; next < lines.size() && lines[next].starts_with("| "); ++next) {
-            input.push_back(lines[next].substr(2));
-            out += lines[next] + "\n";
+            input.emplace_back(lines[next].substr(2));
+            out.append(lines[next]).append("\n");
         }
-        for (const std::string& result : run(lines[i], input))
+        for (const std::string& result : run(std::string(lines[i]), input))
             out += "  " + result + "\n";
         i = next - 1;
     }
