@@ -168,6 +168,19 @@ std::string Operate(const std::string& op, const Args& a) {
                std::to_string(LocalOffsetMinutes(At(2024, 7, 15, 12)));
     }
     if (op == "message") return WrittenAndRead(a[0]);
+    if (op == "grows") {
+        const auto input = [&a](std::size_t n) {  // the text with its {part} n times
+            const std::size_t open = a[1].find('{'), close = a[1].find('}', open);
+            std::string text = a[1].substr(0, open);
+            for (std::size_t i = 0; i < n; ++i)
+                text += a[1].substr(open + 1, close - open - 1);
+            return text + a[1].substr(close + 1);
+        };
+        const std::string small = input(std::stoul(a[2])), large = input(10 * std::stoul(a[2]));
+        const double ratio = test::TimeRatio([&] { (void)Operate(a[0], {small}); },
+                                             [&] { (void)Operate(a[0], {large}); });
+        return ratio < 30 ? "in step" : "grows " + std::to_string(ratio) + " times";
+    }
     // The rest read a local moment in a zone of their own.
     ScopedTimeZone zone(a[0]);
     const TDateTime local = a.size() > 1 ? Moment(a[1]) : 0;
@@ -225,43 +238,6 @@ TEST(FormatTables, EveryCaseGivesItsResult) {
         }
     }
     EXPECT_GT(cases, 150);  // every table was read
-}
-
-// Work on a line grows with the line, ten times the input taking about ten times the
-// time: however often it repeats a parameter (each cut once copied the rest of the line:
-// 105 ms for 560 KB), however long a value folded at 75 bytes (as servers send photos)
-// or soft-broken as quoted-printable.
-TEST(PropertyLines, WorkScalesWithTheLine) {
-    const auto params = [](std::size_t repeats) {
-        std::string text = "NOTE";
-        for (std::size_t i = 0; i < repeats; ++i)
-            text += ";ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8;X";
-        return text + ":v";
-    };
-    const std::string small = params(500), large = params(5000);
-    ASSERT_EQ(GetPropertyParamText(small).size(), 999u);  // "X;X;...;X"
-    EXPECT_LT(test::TimeRatio([&] { (void)GetPropertyParamText(small); },
-                              [&] { (void)GetPropertyParamText(large); }),
-              30.0);
-
-    for (const bool softBreaks : {false, true}) {
-        SCOPED_TRACE(softBreaks ? "soft line breaks" : "folded");
-        const auto unfolded = [softBreaks](std::size_t parts) {
-            Lines lines{softBreaks ? "NOTE;ENCODING=QUOTED-PRINTABLE:" : "PHOTO:"};
-            for (std::size_t i = 0; i < parts; ++i) {
-                lines.back() += std::string(72, 'A') + (softBreaks ? "=" : "");
-                lines.push_back(softBreaks ? "" : " ");
-            }
-            lines.back() += "end";
-            lines.push_back("TEL:1");
-            ItemLines joined(lines);
-            UnfoldLines(joined);
-            return joined;
-        };
-        ASSERT_EQ(unfolded(200).size(), 2u);
-        EXPECT_LT(test::TimeRatio([&] { (void)unfolded(200); }, [&] { (void)unfolded(2000); }),
-                  30.0);
-    }
 }
 
 // Each file of data/zones is a payload of time-zone blocks and date lines; after each
