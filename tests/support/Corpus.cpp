@@ -56,13 +56,9 @@ std::vector<CorpusFile> CorpusFiles() {
 std::string LocalText(TDateTime value, bool withTime) {
     const DateTimeParts p = DecodeDateTime(value);
     char text[32];
-    if (withTime) {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day,
-                      p.Hour, p.Minute, p.Second);
-    } else {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.Year, p.Month, p.Day);
-    }
-    return text;
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day,
+                  p.Hour, p.Minute, p.Second);
+    return std::string(text, withTime ? 19 : 10);
 }
 
 namespace {
@@ -250,10 +246,7 @@ std::vector<std::string> RawPropertyNames(const std::string& text) {
     for (const std::string_view view : SplitPayloadLines(text)) {
         const std::string line(view);
         std::smatch m;
-        if (!std::regex_search(line, m, kStart)) continue;
-        std::string name = m[1];
-        std::transform(name.begin(), name.end(), name.begin(), ::toupper);
-        names.push_back(name);
+        if (std::regex_search(line, m, kStart)) names.push_back(AsciiUpper(m[1].str()));
     }
     return names;
 }
