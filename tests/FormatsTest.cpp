@@ -12,6 +12,7 @@
 #include "engine/SyncMLMessage.h"
 #include "formats/DateTime.h"
 #include "formats/Failure.h"
+#include "formats/ObjectFile.h"
 #include "formats/PayloadZones.h"
 #include "formats/SyncMLItem.h"
 #include "formats/TextCodec.h"
@@ -168,13 +169,24 @@ std::string Operate(const std::string& op, const Args& a) {
                std::to_string(LocalOffsetMinutes(At(2024, 7, 15, 12)));
     }
     if (op == "message") return WrittenAndRead(a[0]);
+    if (op == "events") {  // how many events a file holds, and their bytes in all
+        const ObjectFileItems items = SplitObjectFile(a[0], "VEVENT");
+        std::size_t bytes = 0;
+        for (const std::string& payload : items.Payloads)
+            bytes += payload.size();
+        return std::to_string(items.Payloads.size()) + " events, " + std::to_string(bytes) +
+               " bytes";
+    }
     if (op == "grows") {
-        const auto input = [&a](std::size_t n) {  // the text with its {part} n times
-            const std::size_t open = a[1].find('{'), close = a[1].find('}', open);
-            std::string text = a[1].substr(0, open);
-            for (std::size_t i = 0; i < n; ++i)
-                text += a[1].substr(open + 1, close - open - 1);
-            return text + a[1].substr(close + 1);
+        const auto input = [&a](std::size_t n) {  // each {part} n times, "#" its number
+            static const std::regex kPart(R"(\{([^}]*)\}|[^{]+)");
+            std::string text;
+            for (std::sregex_iterator m(a[1].begin(), a[1].end(), kPart), end; m != end; ++m) {
+                for (std::size_t i = 0; i < ((*m)[1].matched ? n : 1); ++i)
+                    text += std::regex_replace((*m)[1].matched ? (*m)[1].str() : m->str(),
+                                               std::regex("#"), std::to_string(i));
+            }
+            return text;
         };
         const std::string small = input(std::stoul(a[2])), large = input(10 * std::stoul(a[2]));
         const double ratio = test::TimeRatio([&] { (void)Operate(a[0], {small}); },

@@ -159,9 +159,8 @@ void SetField(TSMLItem& item, const std::string& assignment) {
     const auto moment = [&value] { return value.empty() ? 0 : TextToDateTime(value); };
     const char op = name.back();
     if (op == '+' || op == '-') name.pop_back();
-    if (name == "Title") return item.SetTitle(text);
+    if (name == "Title" || name == "Summary") return item.SetTitle(text);
     if (auto* e = dynamic_cast<TSMLEvent*>(&item)) {
-        if (name == "Summary") return e->SetTitle(text);
         if (name == "Location") return e->SetLocation(text);
         if (name == "Description") return e->SetDescription(text);
         if (name == "Start") return e->SetStart(moment());
@@ -170,7 +169,6 @@ void SetField(TSMLItem& item, const std::string& assignment) {
         if (name == "Reminders" && op == '+') return e->AddReminder(ReminderOf(value));
         if (name == "Reminders" && op == '-') return e->DeleteReminder(std::stoul(value) - 1);
     } else if (auto* t = dynamic_cast<TSMLTask*>(&item)) {
-        if (name == "Summary") return t->SetTitle(text);
         if (name == "Description") return t->SetDescription(text);
         if (name == "Due") return t->SetDue(moment());
         if (name == "Alarm") return t->SetAlarm(moment());

@@ -47,7 +47,7 @@ extern const WideString kCorpusEdit;
 [[nodiscard]] std::string LocalText(TDateTime value, bool withTime = true);
 
 // Sets one field of an item as "Name=value", the value written as FilledFields writes it
-// (an empty one clears a moment or date). "Title=..." sets the title of any kind;
+// (an empty one clears a moment or date). "Title=..." or "Summary=..." sets the title of any kind;
 // "Reminders+=15 Minutes Popup" adds a reminder and "Reminders-=2" deletes the second.
 void SetField(TSMLItem& item, const std::string& assignment);
 
