@@ -22,7 +22,6 @@ namespace orvanta {
 namespace {
 
 using namespace test;
-using namespace std::string_literals;
 
 // The message a step fails with; empty when it does not fail.
 std::string FailureOf(const std::function<void()>& step) {
@@ -115,7 +114,7 @@ TEST_P(ItemCases, AsTheFileSays) {
             const std::string title = Escaped(ToUTF8(item->GetTitle()));
             out += "== title" + (title.empty() ? "" : " " + title) + "\n";
         } else if (verb == "state") {
-            out += "== state "s + kStates[static_cast<int>(item->State)] + "\n";
+            out += std::string("== state ") + kStates[static_cast<int>(item->State)] + "\n";
         } else if (verb == "set") {
             attempt([&] { SetField(*item, arg); });
         } else if (verb == "payload") {

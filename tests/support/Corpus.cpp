@@ -38,15 +38,9 @@ std::vector<CorpusFile> CorpusFiles() {
             throw std::runtime_error(entry.path().string() + " is of no kind of data");
         // The edit: the title, which for a contact is made of its names.
         const bool contact = kind->Keyword == "card";
+        const std::string edit = (contact ? "FirstName=" : "Title=") + ToUTF8(kCorpusEdit);
         files.push_back({entry.path().filename().string(), text, &*kind, kind->Keyword,
-                         kind->MakeClient,
-                         [contact](TSMLItem& item) {
-                             if (contact) {
-                                 static_cast<TSMLContact&>(item).SetFirstName(kCorpusEdit);
-                             } else {
-                                 item.SetTitle(kCorpusEdit);
-                             }
-                         },
+                         kind->MakeClient, [edit](TSMLItem& item) { SetField(item, edit); },
                          contact ? "N" : "SUMMARY"});
     }
     std::ranges::sort(files, {}, &CorpusFile::name);
