@@ -34,8 +34,7 @@ TDateTime Moment(const std::string& text) {
     return text.find_first_of("T-") != std::string::npos ? TextToDateTime(text) : std::stod(text);
 }
 
-template <class Range>
-std::string Bracketed(const Range& parts) {
+std::string Bracketed(const auto& parts) {
     std::string out;
     for (const auto& part : parts)
         ((out += '[') += part) += ']';
@@ -265,7 +264,6 @@ TEST(PayloadZones, EveryValueIsTheTrueMoment) {
             const std::string_view line = lines[i];
             const std::string_view value = line.substr(line.find(':') + 1);
             if (GetPropertyName(line) == "X-CLIENT-ZONE") {
-                client.reset();
                 client.emplace(value);
             } else if (GetPropertyName(line) == "X-EXPECT") {
                 const TDateTime local = zones.Read(lines[i - 1]);

@@ -100,7 +100,6 @@ TEST_P(ItemCases, AsTheFileSays) {
             std::smatch rule;
             const bool fresh = arg.find(" new") != std::string::npos;
             const bool raw = arg.find(" raw") != std::string::npos;
-            zone.reset();
             zone.emplace(std::regex_search(arg, rule, kZone) ? rule[1].str() : kCentralEurope);
             client = KindNamed(arg.substr(0, arg.find(' '))).MakeClient();
             item =

@@ -130,17 +130,12 @@ TReminder ReminderOf(const std::string& text) {
     std::istringstream in(text);
     std::string first, second, method;
     in >> first >> second >> method;
-    TReminder r;
-    r.Method = method == "Email" ? ReminderMethod::Email : ReminderMethod::Popup;
-    if (first == "ByTime") {
-        r.Period = ReminderPeriod::ByTime;
-        r.Time = TextToDateTime(second);
-        return r;
-    }
-    r.Number = std::stoi(first);
-    const auto period = std::find(std::begin(kPeriods), std::end(kPeriods), second);
-    r.Period = static_cast<ReminderPeriod>(period - std::begin(kPeriods));
-    return r;
+    const bool byTime = first == "ByTime";
+    const auto period = std::ranges::find(kPeriods, byTime ? first : second) - std::begin(kPeriods);
+    return {.Number = byTime ? 0 : std::stoi(first),
+            .Time = byTime ? TextToDateTime(second) : 0,
+            .Period = static_cast<ReminderPeriod>(period),
+            .Method = method == "Email" ? ReminderMethod::Email : ReminderMethod::Popup};
 }
 
 }  // namespace
