@@ -42,16 +42,12 @@ std::string Bracketed(const auto& parts) {
 }
 
 // The client's TZ variable set to `value` while it lives.
-class ScopedTZ {
-public:
-    explicit ScopedTZ(const std::string& value) {
-        if (const char* tz = std::getenv("TZ")) saved_ = tz;
-        setenv("TZ", value.c_str(), 1);
-    }
-    ~ScopedTZ() { saved_ ? setenv("TZ", saved_->c_str(), 1) : unsetenv("TZ"); }
-
-private:
-    std::optional<std::string> saved_;
+struct ScopedTZ {
+    explicit ScopedTZ(const std::string& value) { setenv("TZ", value.c_str(), 1); }
+    ~ScopedTZ() { before ? setenv("TZ", before->c_str(), 1) : unsetenv("TZ"); }
+    // Read before the constructor sets the variable.
+    const std::optional<std::string> before =
+        std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
 };
 
 // A text written into a message as an element, a Meta value, a LocURI and CDATA, and read

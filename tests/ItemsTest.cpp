@@ -7,7 +7,6 @@
 #include <regex>
 #include <filesystem>
 #include <functional>
-#include <sstream>
 
 #include "formats/Failure.h"
 #include "formats/ItemKinds.h"
@@ -36,14 +35,12 @@ std::string FailureOf(const std::function<void()>& step) {
 // Each kind's client is of that kind, and the local server's list of stores (which
 // scripts/syncml-server reads) names each kind's store and device ID and no others.
 TEST(KindTable, EachKindItsClientAndItsServerStore) {
+    // The first two words of each line that is not a comment.
+    static const std::regex kStore(R"((?:^|\n)(\w+) +(\w+))");
+    const std::string stores = ReadFile(ORVANTA_SERVER_STORES);
     std::string listed, expected;
-    std::istringstream in(ReadFile(ORVANTA_SERVER_STORES));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::string store, device;
-        if (!line.starts_with('#') && words >> store >> device)
-            listed += store + " " + device + "\n";
-    }
+    for (std::sregex_iterator m(stores.begin(), stores.end(), kStore), end; m != end; ++m)
+        listed += (*m)[1].str() + " " + (*m)[2].str() + "\n";
     for (const DataKind& kind : DataKinds()) {
         expected += kind.Defaults.DataSource + " " + kind.Defaults.DeviceID + "\n";
         EXPECT_EQ(&KindOf(*kind.MakeClient()), &kind) << kind.Keyword;
@@ -176,7 +173,6 @@ TEST_P(RoundTrip, EveryOtherByteKept) {
     const std::unique_ptr<TSMLItem> item = client->CreateItem();
     item->Parse(f.text);
     ExpectTranscript(ORVANTA_TEST_DATA "/" + f.name + ".fields", FilledFields(*f.kind, *item));
-    EXPECT_EQ(item->State, ItemState::Unchanged);
     EXPECT_FALSE(item->GetTitle().empty());
     // Unfolding joins continuations only: every property of the file is still there.
     EXPECT_EQ(RawPropertyNames(item->GetText()), RawPropertyNames(f.text));

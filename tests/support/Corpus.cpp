@@ -1,7 +1,6 @@
 #include "support/Corpus.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
@@ -231,17 +230,15 @@ std::vector<std::string> RawPropertyNames(const std::string& text) {
     static const std::regex kStart("^([A-Za-z][A-Za-z0-9-]*)[;:]");
     std::vector<std::string> names;
     for (const std::string_view view : SplitPayloadLines(text)) {
-        const std::string line(view);
-        std::smatch m;
-        if (std::regex_search(line, m, kStart)) names.push_back(AsciiUpper(m[1].str()));
+        std::match_results<std::string_view::const_iterator> m;
+        if (std::regex_search(view.begin(), view.end(), m, kStart))
+            names.push_back(AsciiUpper(m[1].str()));
     }
     return names;
 }
 
 std::string TestName(std::string name) {
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
+    return std::regex_replace(name, std::regex("[^A-Za-z0-9]"), "_");
 }
 
 std::string CorpusTestName(const CorpusFile& file) {
