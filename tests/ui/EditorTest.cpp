@@ -15,57 +15,22 @@ namespace {
 using namespace test;
 using namespace ui;
 
-// Sets a control as the user would leave it: see `set` below.
-void SetControl(QWidget* w, const QString& value) {
-    if (auto* box = qobject_cast<QLineEdit*>(w)) {
-        box->setText(value);
-    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
-        memo->setPlainText(value);
-        memo->moveCursor(QTextCursor::End);
-    } else if (auto* picker = qobject_cast<QDateTimeEdit*>(w)) {
-        if (value.contains(':')) {
-            picker->setTime(QTime::fromString(value, "HH:mm"));
-        } else {
-            picker->setDate(QDate::fromString(value, "dd.MM.yy").addYears(100));
-        }
-    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        const int text = combo->findText(value);
-        combo->setCurrentIndex(text >= 0 ? text : combo->findData(value.toInt()));
-    } else if (auto* pages = qobject_cast<QTabWidget*>(w)) {
-        pages->setCurrentIndex(value.toInt());
-    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
-        list->setCurrentRow(value.toInt());
-    } else {
-        ADD_FAILURE() << "cannot set " << w->objectName().toStdString();
-    }
-}
-
 // The item editors driven by a script of tests/data/editors (*.script), a step a line with
 // what it shows indented below it, as the pane scripts are (`ORVANTA_UPDATE_CASES=1`
 // writes that anew, for review). It is 6 December 2026 at 14:10 unless `now HH:MM` says
-// another time. The steps act on the dialog in front, on its controls by object name:
+// another time. Besides the dialog steps of DialogSteps:
 //   open cal|card|task|vnote   the kind's editor on a new item of the "| " property lines
 //                              below it (none: as Add makes it), and the title it shows
 //   open reminder, reopen      the reminder dialog alone; the dialog in front once more
-//   set NAME VALUE             a box's text (escaped as \r, \n, \xHH), a date picker's
-//                              dd.MM.yy, a time picker's HH:mm, a combo box's entry (its
-//                              text or value), a page's or a list's row by number
-//   type NAME TEXT, key NAME KEY, click NAME, focus NAME (and which control then has it)
-//   ok, cancel                 the dialog's OK and Cancel
-//   keys NAME...               Return, Enter and Escape in each control, the dialog shown
-//                              anew for each: "ok" or "cancel" as it closed, else "open"
-//   show NAME...               what the controls show, as Showing says
-//   order NAME                 the controls the keyboard walks from NAME round to it
 //   item, fields NAME...       the item's payload; the values of its fields
 //   field NAME=VALUE           sets a field of the item as the item tests write it
 //   items                      the kind's items, their titles and states
 //   samples                    every sample payload opened from its pane and closed with
 //                              OK: those that changed
-// A step that acts shows what OK refused and, after click, key, ok and cancel, whether the
-// dialog is still "open" or closed with "ok" or "cancel". The "| " lines under click and
-// key are steps run in the dialog that opens; a dialog they leave open, and any other
-// dialog that opens, is closed at once as a failure, so that a fault never holds the test.
-class EditorScript : public UiTest, public ::testing::WithParamInterface<std::filesystem::path> {
+// A step that acts shows what OK refused.
+class EditorScript : public UiTest,
+                     public DialogSteps,
+                     public ::testing::WithParamInterface<std::filesystem::path> {
 protected:
     void SetUp() override {
         UiTest::SetUp();
@@ -106,43 +71,10 @@ protected:
         dialog->Adding = lines.empty();
         return *dialog;
     }
-    [[nodiscard]] QWidget* Control(const std::string& name) const {
-        auto* control = front_.back()->findChild<QWidget*>(QString::fromStdString(name));
-        if (!control) ADD_FAILURE() << "no control " << name;
-        return control;
-    }
-    // Whether the dialog in front is open, or how it closed.
-    [[nodiscard]] std::string State() const {
-        const QDialog* dialog = front_.back();
-        return dialog->isVisible()                     ? "open"
-               : dialog->result() == QDialog::Accepted ? "ok"
-                                                       : "cancel";
-    }
-
-    // Runs `action`, and the steps `inside` in the dialog it opens.
-    Lines Acting(const std::function<void()>& action, const Lines& inside) {
-        return OnDialog(
-            action,
-            [&](QDialog& dialog) {
-                Lines out{dialog.objectName().toStdString() + " opens"};
-                front_.push_back(&dialog);
-                for (const std::string& step : inside)
-                    for (std::string& line : Step(step, {}))
-                        out.push_back("> " + line);
-                front_.pop_back();
-                return out;
-            },
-            front_);
-    }
-
-    Lines Step(const std::string& line, const Lines& input) {
+    Lines Step(const std::string& line, const Lines& input) override {
         std::istringstream words(line);
         std::string verb, name;
         words >> verb >> name;
-        const std::string rest = line.size() > verb.size() + name.size() + 2
-                                     ? line.substr(verb.size() + name.size() + 2)
-                                     : "";
-        const QString value = QString::fromStdString(Unescaped(rest));
         QDialog* dialog = front_.empty() ? nullptr : front_.back();
         Lines out;
         if (verb == "now") {
@@ -155,47 +87,6 @@ protected:
             }
             front_.back()->show();
             out.push_back(front_.back()->windowTitle().toStdString());
-        } else if (verb == "set") {
-            SetControl(Control(name), value);
-        } else if (verb == "type") {
-            QTest::keyClicks(Control(name), value);
-        } else if (verb == "focus") {
-            dialog->activateWindow();
-            QApplication::processEvents();
-            Control(name)->setFocus(Qt::TabFocusReason);
-            QApplication::processEvents();
-            out.push_back(QApplication::focusWidget()->objectName().toStdString());
-        } else if (verb == "click" || verb == "key" || verb == "ok" || verb == "cancel") {
-            out = Acting(
-                [&] {
-                    if (verb == "click") qobject_cast<QAbstractButton*>(Control(name))->click();
-                    if (verb == "ok") static_cast<TEditorDialog*>(dialog)->OKBtnClick();
-                    if (verb == "cancel") dialog->reject();
-                    if (verb != "key") return;
-                    const QKeyCombination key = QKeySequence::fromString(value)[0];
-                    QTest::keyClick(Control(name), key.key(), key.keyboardModifiers());
-                },
-                input);
-            out.push_back(State());
-        } else if (verb == "keys") {
-            for (std::istringstream names(line.substr(5)); names >> name;) {
-                QWidget* control = Control(name);
-                for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-                    dialog->show();
-                    Lines opened = Acting([&] { QTest::keyClick(control, key); }, {});
-                    out.insert(out.end(), opened.begin(), opened.end());
-                    name += " " + State();
-                    dialog->hide();
-                }
-                out.push_back(name);
-            }
-        } else if (verb == "show") {
-            out.push_back(Showing(dialog, line.substr(5)));
-        } else if (verb == "order") {
-            Lines walk = FocusChain(Control(name), 40);
-            walk.erase(std::find(walk.begin() + 1, walk.end(), name), walk.end());
-            out.push_back(Joined(walk, " "));
-            out.back().pop_back();
         } else if (verb == "item") {
             std::istringstream payload(Item()->GetText());
             for (std::string each; std::getline(payload, each, '\n');)
@@ -233,7 +124,7 @@ protected:
                 out.push_back((item->GetTitle().empty() ? "(no title)" : ToUTF8(item->GetTitle())) +
                               " " + kStates[static_cast<int>(item->State)]);
             if (out.empty()) out.emplace_back("(none)");
-        } else {
+        } else if (!DialogStep(line, input, out)) {
             ADD_FAILURE() << "no such step: " << line;
         }
         for (const std::string& refusal : std::exchange(refusals_, {}))
@@ -245,7 +136,6 @@ protected:
 
     QTime now_{14, 10};
     std::string kind_;
-    std::vector<QDialog*> front_;  // the dialog the steps act on last
     std::vector<std::string> refusals_;
     TSMLItem* item_ = nullptr;  // the item opened last
 };

@@ -80,12 +80,19 @@ protected:
 //   select N, edit TITLE, add TITLE, delete N, filter TEXT, conflicts mine|theirs,
 //   open (Edit), list (the focus to the list), key KEYS (pressed where the focus is;
 //   the tab in front after), import FILES (of tests/data; none: the dialog cancelled),
-//   export selected|all (which of the files imported last it wrote);
+//   export selected|all (which of the files imported last it wrote), account dialog
+//   (whether OK closed it), source NAME (the pane's data source), setting KEY VALUE,
+//   keyring fails TEXT (every call to it fails with TEXT);
 // and these only look: rows, buttons, status, pending, title, statusbar, action (the tool
 // bar's Sync), focus, changes, shortcuts, controls, items, sent (the changes sent since the
-// last look). A question asked, a file dialog opened, an editor opened (cancelled) and a
-// failure reported show below the step; the server's port shows as PORT.
-class PaneScript : public Panes, public ::testing::WithParamInterface<std::filesystem::path> {
+// last look), who (the account's label), password (the account's), source, keyring (its
+// entries), saved TEXT... (whether the settings file holds each). Under sync and account
+// dialog, "| " lines are the steps of DialogSteps in the account's dialog. A question
+// asked, a file dialog opened, an editor opened (cancelled) and a failure reported show
+// below the step; the server's port shows as PORT.
+class PaneScript : public Panes,
+                   public DialogSteps,
+                   public ::testing::WithParamInterface<std::filesystem::path> {
 protected:
     void SetUp() override {
         Panes::SetUp();
@@ -97,7 +104,12 @@ protected:
     }
     [[nodiscard]] TDataPane& pane() const { return *window->CurrentPane(); }
 
-    Lines Step(const std::string& line) {
+    Lines Step(const std::string& step, const Lines& input) override {
+        std::string line = step;
+        if (const auto at = line.find("PORT"); at != std::string::npos)
+            line.replace(at, 4, std::to_string(server.Port()));
+        Lines out;
+        if (DialogStep(line, input, out)) return out;
         const std::string verb = line.substr(0, line.find(' '));
         const std::string arg = line.size() > verb.size() ? line.substr(verb.size() + 1) : "";
         const int n = std::atoi(arg.c_str());
@@ -105,7 +117,6 @@ protected:
             Answer(answer_ ? answer_ : fallback, &question_);
             answer_ = QMessageBox::NoButton;
         };
-        Lines out;
         if (verb == "show") {
             window->show();
         } else if (verb == "reopen") {
@@ -116,6 +127,10 @@ protected:
         } else if (verb == "account") {
             if (arg == "elsewhere") {
                 SetAccount("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/sync", false);
+            } else if (arg == "dialog") {
+                bool ok = false;
+                out = Acting([&] { ok = window->EditAccount(); }, input);
+                out.emplace_back(ok ? "ok" : "cancelled");
             } else {
                 Account(arg == "copy");
             }
@@ -128,9 +143,12 @@ protected:
             theirs = {{"Replace", "30", pane().SelectedItem()->ID, VNote({"SUMMARY:" + arg})}};
         } else if (verb == "sync" || verb == "store") {
             if (answer_) answer(answer_);
-            (verb == "sync" && arg == "all") ? window->SyncAll()
-            : verb == "sync"                 ? pane().SyncBtnClick()
-                                             : pane().StoreBtnClick();
+            const auto press = [&] {
+                (verb == "sync" && arg == "all") ? window->SyncAll()
+                : verb == "sync"                 ? pane().SyncBtnClick()
+                                                 : pane().StoreBtnClick();
+            };
+            input.empty() ? press() : (void)(out = Acting(press, input));
             for (const TDataPane* pane : window->Panes())
                 EXPECT_TRUE(Settle(*pane)) << "the exchange did not end";
         } else if (verb == "start") {
@@ -213,6 +231,18 @@ protected:
                 if (QFile::exists(written) &&
                     ReadFile(written.toStdString()) == ReadFile(file.toStdString()))
                     out.push_back(("wrote " + QFileInfo(file).fileName()).toStdString());
+        } else if (verb == "source" && !arg.empty()) {
+            pane().DSEd->setText(QString::fromStdString(arg));
+        } else if (verb == "setting") {
+            const std::string key = arg.substr(0, arg.find(' '));
+            QSettings().setValue(QString::fromStdString(key), QString::fromStdString(arg.substr(key.size() + 1)));
+        } else if (verb == "keyring" && !arg.empty()) {
+            keyring.failure = QString::fromStdString(arg.substr(6));
+        } else if (verb == "saved") {  // whether the settings file holds each text
+            const std::string saved = ReadFile(QSettings().fileName().toStdString());
+            std::istringstream texts(arg);
+            for (std::string each; texts >> each;)
+                out.push_back(each + (saved.find(each) == std::string::npos ? " no" : " yes"));
         } else if (verb == "filter") {
             pane().FilterEd->setText(QString::fromStdString(arg));
         } else if (verb == "conflicts") {  // the conflict view, and the user keeps one
@@ -272,6 +302,15 @@ protected:
         if (what == "action") return {text(window->findChild<QAction*>("SyncAction")->text())};
         if (what == "focus") return {text(window->focusWidget()->objectName())};
         if (what == "changes") return {std::to_string(pane().PendingChanges())};
+        if (what == "who") return {text(window->AccountLbl->text())};
+        if (what == "password") return {text(window->Account().Settings().Password)};
+        if (what == "source") return {text(pane().DSEd->text())};
+        if (what == "keyring") {
+            Lines entries;
+            for (const auto& [key, password] : keyring.entries)
+                entries.push_back((key + ": " + password).toStdString());
+            return entries.empty() ? Lines{"(none)"} : entries;
+        }
         if (what == "shortcuts") {  // of the program's own actions (Quit is the system's)
             Lines keys;
             for (const QAction* action : window->findChildren<QAction*>())
@@ -326,7 +365,7 @@ protected:
 TEST_P(PaneScript, Runs) {
     const std::string port = std::to_string(server.Port());
     std::string transcript = Transcript(
-        ReadFile(GetParam()), [this](const std::string& line, const Lines&) { return Step(line); });
+        ReadFile(GetParam()), [this](const auto& line, const Lines& input) { return Step(line, input); });
     for (std::size_t at; (at = transcript.find(port)) != std::string::npos;)
         transcript.replace(at, port.size(), "PORT");
     ExpectTranscript(GetParam(), transcript);
@@ -389,82 +428,6 @@ TEST_F(Panes, EachKindsPaneWithItsControlsEditorAndColumns) {
         EXPECT_EQ(pane.PendingChanges(), pending + 1);
     }
     EXPECT_TRUE(errors.empty()) << errors.front();
-}
-
-// One account in one place, its dialog, remembered with each pane's own data source; the
-// password never goes to the settings, and to the keyring only while "Remember password"
-// is on, which a keyring that fails turns off. A Sync without a password asks for it, and
-// Enter in the password box starts the sync.
-TEST_F(Panes, OneAccountInOnePlaceItsPasswordOnlyInTheKeyring) {
-    const QString url = QString::fromStdString(server.Url()), key = "ada@" + url;
-    window->show();
-    window->TabControl1->setCurrentIndex(3);
-    // The dialog of the window at hand (each test window has its own).
-    const auto form = [this]() -> TAccountForm& { return window->AccountForm(); };
-    const std::string boxes =
-        "ServerEd UserNameEd PasswordEd RememberBox CheckBox1 ProxyEd "
-        "PortEd CAFileEd KeepCopyBox";
-    std::string shown;
-    WhenModal([&](QWidget*) {
-        shown = Showing(&form(), boxes);
-        form().ServerEd->setText(url);
-        form().UserNameEd->setText("ada");
-        EXPECT_EQ(form().focusWidget(), form().UserNameEd);  // the first box still empty
-        EXPECT_EQ(FocusChain(form().ServerEd, 9),
-                  (Lines{"ServerEd", "UserNameEd", "PasswordEd", "RememberBox", "CheckBox1",
-                         "ProxyEd", "PortEd", "CAFileEd", "KeepCopyBox"}));
-        form().PasswordEd->setText("geheim-42");
-        form().RememberBox->setChecked(true);
-        QTest::keyClick(form().PasswordEd, Qt::Key_Return);
-    });
-    notes().SyncBtnClick();  // no password yet: the dialog asks, Enter syncs
-    EXPECT_EQ(shown, std::string(kDefaultServerURL) + " '' '' off off ('') (0) '' on");
-    ASSERT_TRUE(Settle(notes()));
-    ASSERT_TRUE(errors.empty()) << errors.front();
-    EXPECT_FALSE(server.Requests().empty());
-    EXPECT_EQ(keyring.entries[key], "geheim-42");
-    EXPECT_EQ(window->AccountLbl->text().toStdString(),
-              "ada@127.0.0.1:" + std::to_string(server.Port()));
-    Tab(0).DSEd->setText("calendar2");
-    ASSERT_TRUE(window->close());
-    QFile settings(QSettings().fileName());
-    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
-    const QByteArray saved = settings.readAll();
-    EXPECT_TRUE(saved.contains("RememberPassword=true"));
-    EXPECT_FALSE(saved.contains("geheim-42"));
-
-    window = NewWindow();  // the password comes back from the keyring
-    EXPECT_EQ(window->Account().Settings().Password, "geheim-42");
-    EXPECT_EQ(Tab(0).DSEd->text(), "calendar2");
-    WhenModal([&](QWidget*) {
-        shown = Showing(&form(), boxes);
-        form().CheckBox1->setChecked(true);
-        form().ProxyEd->setText("proxy.local");
-        form().PortEd->setValue(3128);
-        form().CAFileEd->setText("/etc/ca.pem");
-        form().RememberBox->setChecked(false);  // gone from the keyring
-        form().accept();
-    });
-    EXPECT_TRUE(window->EditAccount());
-    EXPECT_EQ(shown, url.toStdString() + " ada geheim-42 on off ('') (0) '' on");
-    EXPECT_TRUE(keyring.entries.empty());
-    ASSERT_TRUE(window->close());
-
-    // A keyring that cannot be reached is named in the status bar, and the dialog no
-    // longer says the password is remembered.
-    keyring.failure = "no keyring daemon";
-    QSettings().setValue("Account/RememberPassword", true);
-    window = NewWindow();
-    EXPECT_EQ(window->Account().Settings().Password, "");
-    EXPECT_EQ(window->statusBar()->currentMessage().toStdString(),
-              "The keyring could not give the password: no keyring daemon");
-    WhenModal([&](QWidget*) {
-        shown = Showing(&form(), boxes);
-        form().reject();
-    });
-    EXPECT_FALSE(window->EditAccount());
-    EXPECT_EQ(shown, url.toStdString() + " ada '' off on proxy.local 3128 /etc/ca.pem on");
-    EXPECT_TRUE(errors.empty());
 }
 
 // Size, place, last tab, column widths and sort order come back at the next start.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/Corpus.h"
+#include "support/Payloads.h"
 #include "ui/Editors.h"
 #include "ui/Environment.h"
 #include "ui/Forms.h"
@@ -184,6 +185,146 @@ inline void Answer(QMessageBox::StandardButton button, QString* text = nullptr) 
         box->button(button)->click();
     });
 }
+
+// Sets a control as the user would leave it: a box's text, a check box "on" or "off", a
+// date picker's dd.MM.yy, a time picker's HH:mm, a spin box's number, a combo box's entry
+// (its text or value), a page's or a list's row by number.
+inline void SetControl(QWidget* w, const QString& value) {
+    if (auto* box = qobject_cast<QLineEdit*>(w)) {
+        box->setText(value);
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
+        memo->setPlainText(value);
+        memo->moveCursor(QTextCursor::End);
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        check->setChecked(value == "on");
+    } else if (auto* picker = qobject_cast<QDateTimeEdit*>(w)) {
+        if (value.contains(':')) {
+            picker->setTime(QTime::fromString(value, "HH:mm"));
+        } else {
+            picker->setDate(QDate::fromString(value, "dd.MM.yy").addYears(100));
+        }
+    } else if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+        spin->setValue(value.toInt());
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        const int text = combo->findText(value);
+        combo->setCurrentIndex(text >= 0 ? text : combo->findData(value.toInt()));
+    } else if (auto* pages = qobject_cast<QTabWidget*>(w)) {
+        pages->setCurrentIndex(value.toInt());
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+        list->setCurrentRow(value.toInt());
+    } else {
+        ADD_FAILURE() << "cannot set " << w->objectName().toStdString();
+    }
+}
+
+// The steps the pane and editor scripts run on the dialog in front, on its controls by
+// object name:
+//   set NAME VALUE   as SetControl says (the value escaped as \r, \n, \xHH)
+//   type NAME TEXT, key NAME KEY, click NAME, ok, cancel (the dialog's OK and Cancel)
+//   focus [NAME]     (the focus to NAME, and) which control has it
+//   keys NAME...     Return, Enter and Escape in each control, the dialog shown anew for
+//                    each: "ok" or "cancel" as it closed, else "open"
+//   show NAME...     what the controls show, as Showing says
+//   order NAME       the controls the keyboard walks from NAME round to it
+// After click, key, ok and cancel: whether the dialog is still "open" or closed with "ok"
+// or "cancel". The "| " lines under a step are steps run in the dialog it opens; a dialog
+// they leave open, and any other dialog that opens, is closed at once as a failure.
+class DialogSteps {
+protected:
+    virtual ~DialogSteps() = default;
+    virtual Lines Step(const std::string& line, const Lines& input) = 0;
+
+    [[nodiscard]] QWidget* Control(const std::string& name) const {
+        auto* control = front_.back()->findChild<QWidget*>(QString::fromStdString(name));
+        if (!control) ADD_FAILURE() << "no control " << name;
+        return control;
+    }
+    // Whether the dialog in front is open, or how it closed.
+    [[nodiscard]] std::string State() const {
+        const QDialog* dialog = front_.back();
+        return dialog->isVisible()                     ? "open"
+               : dialog->result() == QDialog::Accepted ? "ok"
+                                                       : "cancel";
+    }
+
+    // Runs `action`, and the steps `inside` in the dialog it opens.
+    Lines Acting(const std::function<void()>& action, const Lines& inside) {
+        return OnDialog(
+            action,
+            [&](QDialog& dialog) {
+                Lines out{dialog.objectName().toStdString() + " opens"};
+                front_.push_back(&dialog);
+                for (const std::string& step : inside)
+                    for (std::string& line : Step(step, {}))
+                        out.push_back("> " + line);
+                front_.pop_back();
+                return out;
+            },
+            front_);
+    }
+
+    // Runs `line` when it is one of the steps above: whether it is.
+    bool DialogStep(const std::string& line, const Lines& input, Lines& out) {
+        if (front_.empty()) return false;
+        std::istringstream words(line);
+        std::string verb, name;
+        words >> verb >> name;
+        const std::string rest = line.size() > verb.size() + name.size() + 2
+                                     ? line.substr(verb.size() + name.size() + 2)
+                                     : "";
+        const QString value = QString::fromStdString(Unescaped(rest));
+        QDialog* dialog = front_.back();
+        if (verb == "set") {
+            SetControl(Control(name), value);
+        } else if (verb == "type") {
+            QTest::keyClicks(Control(name), value);
+        } else if (verb == "focus") {
+            dialog->activateWindow();
+            QApplication::processEvents();
+            if (!name.empty()) Control(name)->setFocus(Qt::TabFocusReason);
+            QApplication::processEvents();
+            const QWidget* focus = name.empty() ? dialog->focusWidget() : QApplication::focusWidget();
+            out.push_back(focus->objectName().toStdString());
+        } else if (verb == "click" || verb == "key" || verb == "ok" || verb == "cancel") {
+            out = Acting(
+                [&] {
+                    auto* editor = qobject_cast<ui::TEditorDialog*>(dialog);
+                    if (verb == "click") qobject_cast<QAbstractButton*>(Control(name))->click();
+                    if (verb == "ok") editor ? editor->OKBtnClick() : dialog->accept();
+                    if (verb == "cancel") dialog->reject();
+                    if (verb != "key") return;
+                    const QKeyCombination key = QKeySequence::fromString(value)[0];
+                    QTest::keyClick(Control(name), key.key(), key.keyboardModifiers());
+                },
+                input);
+            out.push_back(State());
+        } else if (verb == "keys") {
+            for (std::istringstream names(line.substr(5)); names >> name;) {
+                QWidget* control = Control(name);
+                for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+                    dialog->show();
+                    Lines opened = Acting([&] { QTest::keyClick(control, key); }, {});
+                    out.insert(out.end(), opened.begin(), opened.end());
+                    name += " " + State();
+                    dialog->hide();
+                }
+                out.push_back(name);
+            }
+        } else if (verb == "show") {
+            out.push_back(Showing(dialog, line.substr(5)));
+        } else if (verb == "order") {
+            Lines walk = FocusChain(Control(name), 40);
+            walk.erase(std::find(walk.begin() + 1, walk.end(), name), walk.end());
+            out.push_back(Joined(walk, " "));
+            out.back().pop_back();
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<QDialog*> front_;  // the dialogs the steps act on, the last in front
+};
 
 // A keyring in memory in place of the system's; with `failure` set, every call fails
 // with it.
