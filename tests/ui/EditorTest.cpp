@@ -119,11 +119,7 @@ protected:
             }
             if (out.empty()) out.emplace_back("every sample as it came");
         } else if (verb == "items") {
-            static const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
-            for (const auto& item : Pane().SyncClient().Items)
-                out.push_back((item->GetTitle().empty() ? "(no title)" : ToUTF8(item->GetTitle())) +
-                              " " + kStates[static_cast<int>(item->State)]);
-            if (out.empty()) out.emplace_back("(none)");
+            out = ItemStates(Pane().SyncClient());
         } else if (!DialogStep(line, input, out)) {
             ADD_FAILURE() << "no such step: " << line;
         }

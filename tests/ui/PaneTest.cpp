@@ -235,7 +235,8 @@ protected:
             pane().DSEd->setText(QString::fromStdString(arg));
         } else if (verb == "setting") {
             const std::string key = arg.substr(0, arg.find(' '));
-            QSettings().setValue(QString::fromStdString(key), QString::fromStdString(arg.substr(key.size() + 1)));
+            QSettings().setValue(QString::fromStdString(key),
+                                 QString::fromStdString(arg.substr(key.size() + 1)));
         } else if (verb == "keyring" && !arg.empty()) {
             keyring.failure = QString::fromStdString(arg.substr(6));
         } else if (verb == "saved") {  // whether the settings file holds each text
@@ -330,14 +331,7 @@ protected:
                         std::string(name);
             return {line};
         }
-        if (what == "items") {
-            static const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
-            Lines items;
-            for (const auto& item : pane().SyncClient().Items)
-                items.push_back(ToUTF8(item->GetTitle()) + " " +
-                                kStates[static_cast<int>(item->State)]);
-            return items;
-        }
+        if (what == "items") return ItemStates(pane().SyncClient());
         if (what == "sent") {  // the changes sent since the last look
             const auto requests = server.Requests();
             Lines sent;
@@ -364,8 +358,9 @@ protected:
 
 TEST_P(PaneScript, Runs) {
     const std::string port = std::to_string(server.Port());
-    std::string transcript = Transcript(
-        ReadFile(GetParam()), [this](const auto& line, const Lines& input) { return Step(line, input); });
+    std::string transcript =
+        Transcript(ReadFile(GetParam()),
+                   [this](const auto& line, const Lines& input) { return Step(line, input); });
     for (std::size_t at; (at = transcript.find(port)) != std::string::npos;)
         transcript.replace(at, port.size(), "PORT");
     ExpectTranscript(GetParam(), transcript);

@@ -116,6 +116,16 @@ inline std::string Buttons(const ui::TDataPane& pane) {
     return line;
 }
 
+// A client's items, their titles and states.
+inline std::vector<std::string> ItemStates(const TSMLBase& client) {
+    static const char* const kStates[] = {"unchanged", "new", "modified", "deleted"};
+    std::vector<std::string> items;
+    for (const auto& item : client.Items)
+        items.push_back((item->GetTitle().empty() ? "(no title)" : ToUTF8(item->GetTitle())) + " " +
+                        kStates[static_cast<int>(item->State)]);
+    return items.empty() ? std::vector<std::string>{"(none)"} : items;
+}
+
 // The names of the `steps` controls the keyboard walks from `first` on.
 inline std::vector<std::string> FocusChain(QWidget* first, int steps) {
     std::vector<std::string> names;
@@ -283,7 +293,8 @@ protected:
             QApplication::processEvents();
             if (!name.empty()) Control(name)->setFocus(Qt::TabFocusReason);
             QApplication::processEvents();
-            const QWidget* focus = name.empty() ? dialog->focusWidget() : QApplication::focusWidget();
+            const QWidget* focus =
+                name.empty() ? dialog->focusWidget() : QApplication::focusWidget();
             out.push_back(focus->objectName().toStdString());
         } else if (verb == "click" || verb == "key" || verb == "ok" || verb == "cancel") {
             out = Acting(
