@@ -77,7 +77,7 @@ protected:
 //   item), sync, sync all, store (each waits for the end), start sync|store (only until
 //   the server has the request: whether the pane is busy), cancel, escape, close (whether
 //   and how soon it ended), answer BUTTON (to the next question; "delete" answers Yes),
-//   select N, edit TITLE, add TITLE, delete N, filter TEXT, conflicts mine|theirs,
+//   select N, edit TITLE, add TITLE, delete N, filter TEXT, conflicts,
 //   open (Edit), list (the focus to the list), key KEYS (pressed where the focus is;
 //   the tab in front after), import FILES (of tests/data; none: the dialog cancelled),
 //   export selected|all (which of the files imported last it wrote), account dialog
@@ -87,7 +87,7 @@ protected:
 // bar's Sync), focus, changes, shortcuts, controls, items, sent (the changes sent since the
 // last look), who (the account's label), password (the account's), source, keyring (its
 // entries), saved TEXT... (whether the settings file holds each). Under sync and account
-// dialog, "| " lines are the steps of DialogSteps in the account's dialog. A question
+// dialog, "| " lines are the steps of DialogSteps in the dialog that opens. A question
 // asked, a file dialog opened, an editor opened (cancelled) and a failure reported show
 // below the step; the server's port shows as PORT.
 class PaneScript : public Panes,
@@ -246,22 +246,12 @@ protected:
                 out.push_back(each + (saved.find(each) == std::string::npos ? " no" : " yes"));
         } else if (verb == "filter") {
             pane().FilterEd->setText(QString::fromStdString(arg));
-        } else if (verb == "conflicts") {  // the conflict view, and the user keeps one
+        } else if (verb == "conflicts") {  // the conflict view, the "| " steps in it
             out.push_back(pane().ConflictsBtn->isHidden()
                               ? "no conflict"
                               : pane().ConflictsBtn->text().toStdString());
-            WhenModal([&out, arg](QWidget* dialog) {
-                auto* form = qobject_cast<TConflictForm*>(dialog);
-                out.push_back("here: " +
-                              form->LocalView->toPlainText().replace('\n', " | ").toStdString());
-                out.push_back("server: " +
-                              form->ServerView->toPlainText().replace('\n', " | ").toStdString());
-                QPushButton* keep = arg == "mine" ? form->KeepMineBtn : form->KeepServerBtn;
-                out.push_back(keep->text().remove('&').toStdString());
-                keep->click();
-                if (form->isVisible()) form->reject();
-            });
-            pane().ConflictsBtnClick();
+            for (std::string& each : Acting([this] { pane().ConflictsBtnClick(); }, input))
+                out.push_back(std::move(each));
             out.emplace_back(pane().ConflictsBtn->isHidden() ? "hidden" : "shown");
         } else {
             out = Shown(verb);
