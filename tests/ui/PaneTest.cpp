@@ -86,10 +86,10 @@ protected:
 // and these only look: rows, buttons, status, pending, title, statusbar, action (the tool
 // bar's Sync), focus, changes, shortcuts, controls, items, sent (the changes sent since the
 // last look), who (the account's label), password (the account's), source, keyring (its
-// entries), saved TEXT... (whether the settings file holds each). Under sync and account
-// dialog, "| " lines are the steps of DialogSteps in the dialog that opens. A question
-// asked, a file dialog opened, an editor opened (cancelled) and a failure reported show
-// below the step; the server's port shows as PORT.
+// entries), saved TEXT... (whether the settings file holds each). Under sync, account
+// dialog and conflicts, "| " lines are the steps of DialogSteps in the dialog that opens.
+// A question asked, a file dialog opened, an editor opened (cancelled) and a failure
+// reported show below the step; the server's port shows as PORT.
 class PaneScript : public Panes,
                    public DialogSteps,
                    public ::testing::WithParamInterface<std::filesystem::path> {
