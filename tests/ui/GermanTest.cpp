@@ -6,6 +6,7 @@
 
 #include "kinds/CalSyncML.h"
 #include "kinds/KindTable.h"
+#include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "ui/Translations.h"
 #include "ui/UiHarness.h"
@@ -55,8 +56,7 @@ void Collect(const QWidget* root, std::vector<QString>& texts) {
 
 // The texts of the window, of every editor shown on an item of its kind (the event with
 // a reminder), of the account's dialog, of the questions it asks and of a refusal it
-// reports; every button shown
-// must be as wide as its text, which German makes longer.
+// reports; every button shown must be as wide as its text, which German makes longer.
 std::vector<QString> WindowTexts(TMainForm& window, const std::vector<std::string>& errors,
                                  const char* user) {
     // An account of its own, so that each window starts with empty lists in the replica.
@@ -65,17 +65,12 @@ std::vector<QString> WindowTexts(TMainForm& window, const std::vector<std::strin
     account.Password = QStringLiteral("pw");
     window.Account().SetSettings(account);
     window.show();
+    std::map<std::string, std::string> items;  // whose own texts hold no letters
+    for (const Section& s : ReadSections(ReadFile(ORVANTA_TEST_DATA "/ui/letterless-items.case")))
+        items[s.Head] = s.Body;
     std::vector<QString> texts;
     for (int tab = 0; tab < static_cast<int>(window.Panes().size()); ++tab) {
         TDataPane& pane = *window.Panes()[static_cast<std::size_t>(tab)];
-        // Items whose own texts hold no letters, so that every word shown is the program's.
-        const std::map<std::string, std::string> items{
-            {"cal", VEvent({"SUMMARY:1", "DTSTART:20261210T090000Z", "DTEND:20261210T100000Z",
-                            "LOCATION:2"})},
-            {"card", VCard({"N:3;4", "TEL:5", "BDAY:19700131"})},
-            {"task",
-             VTodo({"SUMMARY:6", "DUE:20261212T160000Z", "PRIORITY:1", "STATUS:COMPLETED"})},
-            {"vnote", VNote({"SUMMARY:7", "BODY:8"})}};
         pane.SyncClient().NewItem()->Parse(items.at(pane.Kind().Data->Keyword));
         pane.TakeImported({});
         pane.SelectRow(0);
