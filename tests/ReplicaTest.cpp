@@ -11,6 +11,9 @@
 //                      and message it fails with ("! PROBLEM: ..."), or "no failure";
 //                      use-as-nobody: the same as a user that file modes bind
 //   keep-bytes         keeps the file's bytes; same-bytes: whether it still holds them
+//   other-begin DATASOURCE  begins a session of the data source on a second connection
+//                      to the replica (opened at its first use): "no failure" or the
+//                      refusal as for use; other-close closes that connection
 // and for tests/data/sync-tool, where orvanta-sync runs on the command line:
 //   tool ARGS...       orvanta-sync with the case's replica and account, then ARGS; its
 //                      stdout, its stderr ("2> " before each line) and "exit N"
@@ -19,10 +22,9 @@
 //   file NAME TEXT...  writes a file of the case's folder, the words one after the other
 //   cat NAME           a file's lines; exists NAME: whether it is there
 // The tool runs without a terminal, in UTC; file names are relative to the case's folder.
-// Then the replica's files, and two sessions at once.
+// Then a new replica's files, and the Maps of a large first sync.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -56,11 +58,7 @@ namespace {
 
 const StoreKey kKey{"http://sync.example/sync", "anna", "card", "card"};
 
-mode_t ModeOf(const fs::path& path) {
-    struct stat st {};
-    stat(path.c_str(), &st);
-    return st.st_mode & 07777;
-}
+constexpr fs::perms kOwnerOnly = fs::perms::owner_read | fs::perms::owner_write;
 
 // A new replica: its folders (those it makes) and its files, the WAL's as well, are the
 // owner's alone, as it holds personal data; it draws its own device ID once and keeps it.
@@ -73,10 +71,10 @@ TEST(Replica, ANewReplicaIsTheOwnersAndItsOwn) {
         device = replica.DeviceID();
         const std::vector<std::string_view> one{"x"};
         replica.Store({"u", "n", "card", "card"}).AddLocal(one);
-        EXPECT_EQ(ModeOf(dir.Path() / "data"), 0700u);
-        EXPECT_EQ(ModeOf(file.parent_path()), 0700u);
+        EXPECT_EQ(fs::status(dir.Path() / "data").permissions(), fs::perms::owner_all);
+        EXPECT_EQ(fs::status(file.parent_path()).permissions(), fs::perms::owner_all);
         for (const char* suffix : {"", "-wal", "-shm"})
-            EXPECT_EQ(ModeOf(file.string() + suffix), 0600u) << suffix;
+            EXPECT_EQ(fs::status(file.string() + suffix).permissions(), kOwnerOnly) << suffix;
     }
     EXPECT_EQ(TReplica(file).DeviceID(), device);
     EXPECT_NE(TReplica(dir.Path() / "other.sqlite").DeviceID(), device);
@@ -173,7 +171,7 @@ std::string AsPlainUser(const std::function<std::string()>& check) {
 
 // What an action threw: "! PROBLEM: message" with the folder's path written DIR and line
 // breaks \n, or "no failure".
-std::string Refusal(const std::function<void()>& action, const fs::path& dir) {
+std::string Refusal(const fs::path& dir, const std::function<void()>& action) {
     static const char* const kProblems[] = {
         "no such item", "no such conflict", "wrong kind", "in use",    "read-only",
         "damaged",      "not a replica",    "too new",    "disk full", "unreadable"};
@@ -181,22 +179,11 @@ std::string Refusal(const std::function<void()>& action, const fs::path& dir) {
         action();
         return "no failure";
     } catch (const StorageError& e) {
-        std::string message = e.what();
-        for (auto at = message.find(dir.string()); at != std::string::npos;
-             at = message.find(dir.string()))
-            message.replace(at, dir.string().size(), "DIR");
-        for (auto at = message.find('\n'); at != std::string::npos; at = message.find('\n'))
-            message.replace(at, 1, "\\n");
+        // The folder's name is mkdtemp's: letters, digits and "/-" alone.
+        std::string message = std::regex_replace(e.what(), std::regex(dir.string()), "DIR");
+        message = std::regex_replace(message, std::regex("\n"), "\\n");
         return std::string("! ") + kProblems[static_cast<int>(e.Problem())] + ": " + message;
     }
-}
-
-// Opens a replica, and with `add` adds 300 items to it.
-void Use(const fs::path& file, bool add) {
-    TReplica replica(file, FixedReplicaOptions());
-    const std::string payload(1000, 'x');
-    const std::vector<std::string_view> payloads(300, payload);
-    if (add) replica.Store(kKey).AddLocal(payloads);
 }
 
 // Breaks a replica (or its surroundings) one of the ways the cases' `break` command
@@ -268,6 +255,12 @@ private:
             Lines(ReadFile(dir_ / w.at(1)), "");
         } else if (c == "exists") {
             Out(fs::exists(dir_ / w.at(1)) ? "yes" : "no");
+        } else if (c == "other-begin") {
+            if (!other_) other_ = std::make_unique<TReplica>(File(), FixedReplicaOptions());
+            const StoreKey key{Key().ServerURL, Key().UserName, w.at(1), w.at(1)};
+            Out(Refusal(dir_, [&] { other_->Store(key).BeginSession(); }));
+        } else if (c == "other-close") {
+            other_.reset();
         } else if (c == "close") {
             Close();
         } else if (c == "break") {
@@ -275,15 +268,21 @@ private:
         } else if (c == "mend") {
             cause_.reset();
             fs::permissions(dir_, fs::perms::owner_all);
-            fs::permissions(File(), fs::perms::owner_read | fs::perms::owner_write);
+            fs::permissions(File(), kOwnerOnly);
         } else if (c == "keep-bytes") {
             bytes_ = ReadFile(File());
         } else if (c == "same-bytes") {
             Out(ReadFile(File()) == bytes_ ? "same bytes" : "changed");
         } else if (c == "use" || c == "use-as-nobody") {
+            // Opens the replica, and with `add` adds 300 items of 1000 bytes to it.
             const auto use = [&] {
                 const fs::path file = w.size() > 2 ? dir_ / w[2] : File();
-                return Refusal([&] { Use(file, w.at(1) == "add"); }, dir_);
+                return Refusal(dir_, [&] {
+                    TReplica replica(file, FixedReplicaOptions());
+                    const std::string payload(1000, 'x');
+                    const std::vector<std::string_view> payloads(300, payload);
+                    if (w.at(1) == "add") replica.Store(kKey).AddLocal(payloads);
+                });
             };
             Out(c == "use" ? use() : AsPlainUser(use));
         } else {
@@ -297,24 +296,22 @@ private:
     void Lines(const std::string& text, const std::string& prefix) {
         static const std::regex milliseconds("after [0-9]+ ms");
         std::istringstream in(std::regex_replace(text, milliseconds, "after N ms"));
-        for (std::string line; std::getline(in, line);) {
-            std::string shown = prefix;
-            for (const char c : line)
-                shown += c == ' ' ? std::string(" ") : Escape(std::string_view(&c, 1));
-            Out(shown);
-        }
+        static const std::regex blank(R"(\\x20)");  // Escape writes "\" as \x5c
+        for (std::string line; std::getline(in, line);)
+            Out(prefix + std::regex_replace(Escape(line), blank, " "));
     }
 
     fs::path dir_;
     std::string password_ = "ORVANTA_PASSWORD";  // not set
+    std::unique_ptr<TReplica> other_;            // a second connection to the replica
     std::shared_ptr<void> cause_;                // what keeps the replica broken
     std::string bytes_;                          // the file's bytes at keep-bytes
 };
 
 std::vector<fs::path> Cases() {
     std::vector<fs::path> cases = CaseFiles("replica", ".case");
-    for (const fs::path& file : CaseFiles("sync-tool", ".case"))
-        cases.push_back(file);
+    const std::vector<fs::path> tool = CaseFiles("sync-tool", ".case");
+    cases.insert(cases.end(), tool.begin(), tool.end());
     return cases;
 }
 
@@ -332,28 +329,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReplicaCase, ::testing::ValuesIn(Cases()), [](co
     return TestName(info.param.parent_path().filename().string() + "_" +
                     info.param.stem().string());
 });
-
-// One sync of a data source at a time, also between two connections of one program;
-// another data source may sync meanwhile, and a session cut off holds nothing.
-TEST(ReplicaFailure, OneSessionPerDataSourceAtATime) {
-    const TempFolder dir;
-    const fs::path file = dir.Path() / "replica.sqlite";
-    TReplica window(file, FixedReplicaOptions()), worker(file, FixedReplicaOptions());
-    TReplicaStore running = worker.Store(kKey);
-    running.BeginSession();
-    TReplicaStore second = window.Store(kKey);
-    EXPECT_EQ(Refusal([&] { second.BeginSession(); }, dir.Path()),
-              "! in use: A sync of data source card in the replica DIR/replica.sqlite is running "
-              "already; try again when it has finished");
-    EXPECT_NO_THROW(window.Store({kKey.ServerURL, kKey.UserName, "cal", "cal"}).BeginSession());
-    running.EndSession({"1", "1"});
-    EXPECT_NO_THROW(second.BeginSession());
-    const StoreKey tasks{kKey.ServerURL, kKey.UserName, "task", "task"};
-    {
-        TReplica cutOff(file, FixedReplicaOptions());
-        cutOff.Store(tasks).BeginSession();
-    }
-    EXPECT_NO_THROW(worker.Store(tasks).BeginSession());
-}
 
 }  // namespace

@@ -1,59 +1,40 @@
 #include "support/ChildProcess.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
+#include <httplib.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
+#include "support/Payloads.h"
 #include "support/ScriptedPeer.h"
 
 extern char** environ;
 
 namespace orvanta::test {
 
-namespace {
-
-bool Accepts(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return ok;
-}
-
-}  // namespace
-
 ToolProcess::ToolProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env, const std::filesystem::path& cwd) {
     // The entries of `env` first, then the rest of ours, without those it names.
     std::vector<std::string> environment;
-    const auto named = [&](std::string_view entry) {
-        const std::string_view name = entry.substr(0, entry.find('='));
-        return std::any_of(env.begin(), env.end(), [&](const std::string& e) {
-            return std::string_view(e).substr(0, e.find('=')) == name;
-        });
-    };
-    for (const std::string& entry : env)
+    std::set<std::string> named;
+    for (const std::string& entry : env) {
+        named.insert(entry.substr(0, entry.find('=')));
         if (entry.find('=') != std::string::npos) environment.push_back(entry);
+    }
     for (char** e = environ; *e; ++e)
-        if (!named(*e)) environment.emplace_back(*e);
+        if (!named.contains(std::string(*e).substr(0, std::string_view(*e).find('='))))
+            environment.emplace_back(*e);
     std::vector<char*> argv{const_cast<char*>(program.c_str())}, envp;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -93,10 +74,8 @@ ToolRun ToolProcess::Wait() {
         }
         pid_ = -1;
         run_.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream out(dir_.Path() / "out", std::ios::binary);
-        std::ifstream err(dir_.Path() / "err", std::ios::binary);
-        run_.Out.assign(std::istreambuf_iterator<char>(out), {});
-        run_.Err.assign(std::istreambuf_iterator<char>(err), {});
+        run_.Out = ReadFile(dir_.Path() / "out");
+        run_.Err = ReadFile(dir_.Path() / "err");
     }
     return run_;
 }
@@ -114,10 +93,13 @@ TinyProxy::TinyProxy() : port_(ClosedPort()) {
         << "PidFile \"" << dir << "/tinyproxy.pid\"\n";
     process_ = std::make_unique<ToolProcess>(
         "tinyproxy", std::vector<std::string>{"-d", "-c", dir + "/tinyproxy.conf"});
-    for (int i = 0; i < 250 && !Accepts(port_); ++i)
+    // Up once it answers a request (with its own error page).
+    const auto up = [this] {
+        return static_cast<bool>(httplib::Client("127.0.0.1", port_).Get("/"));
+    };
+    for (int i = 0; i < 250 && !up(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!Accepts(port_))
-        throw std::runtime_error("tinyproxy did not start on port " + std::to_string(port_));
+    if (!up()) throw std::runtime_error("tinyproxy did not start on port " + std::to_string(port_));
 }
 
 }  // namespace orvanta::test

@@ -32,7 +32,7 @@ std::vector<std::string> RealServer::ItemIDs(const std::string& store) const {
     return ids;
 }
 
-std::string SessionFolderName(const std::string& deviceID) {
+static std::string SessionFolderName(const std::string& deviceID) {
     // The peer that scripts/syncml-server add-peer makes for a plain device ID (the
     // clients' and the replicas' are): the ID in lower case. Its log folders are
     // <peer>@server-<date>-<time>[-letter], with '-' in the peer's name written "_+" and

@@ -39,10 +39,6 @@ private:
     std::string url_;
 };
 
-// The name the server's session log folders begin with for a device ID (the peer that
-// scripts/syncml-server made for it).
-[[nodiscard]] std::string SessionFolderName(const std::string& deviceID);
-
 // The identifiers of a client's items, sorted as ItemIDs gives them.
 [[nodiscard]] std::vector<std::string> SortedIDs(const TSMLBase& client);
 

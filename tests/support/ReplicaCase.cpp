@@ -1,6 +1,7 @@
 #include "support/ReplicaCase.h"
 
 #include <cstdio>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -27,10 +28,7 @@ ItemRef RefOf(const std::string& token) {
 
 std::vector<std::string> Words(const std::string& line) {
     std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string w; in >> w;)
-        words.push_back(w);
-    return words;
+    return {std::istream_iterator<std::string>(in), {}};
 }
 
 std::string Escape(std::string_view bytes) {
@@ -66,9 +64,7 @@ bool TReplicaCase::Command(const std::vector<std::string>&) {
 }
 
 void TReplicaCase::Reopen() {
-    items_.reset();
-    batch_.reset();
-    store_.reset();
+    Close();
     replica_ = std::make_unique<TReplica>(file_, FixedReplicaOptions());
     store_.emplace(replica_->Store(key_));
 }
@@ -128,8 +124,7 @@ void TReplicaCase::Dispatch(const std::vector<std::string>& w) {
         key_ = {w.at(1), w.at(2), w.at(3), w.at(4)};
         store_.emplace(replica_->Store(key_));
     } else if (c == "open-sql") {
-        store_.reset();
-        replica_.reset();
+        Close();
         fs::remove(file_);
         WriteDatabase(file_, ReadFile(fs::path(ORVANTA_TEST_DATA) / "replica" / w.at(1)));
         Reopen();
