@@ -3,21 +3,17 @@
 #include <httplib.h>
 
 #include <chrono>
-#include <regex>
 #include <stdexcept>
 
 namespace orvanta::test {
 
 ForwardingProxy::ForwardingProxy(const std::string& upstream)
     : server_([this](Connection& client) { Serve(client); }) {
-    static const std::regex url(R"(http://([^/:]+):(\d+)(/.*)?)");
-    std::smatch m;
-    if (!std::regex_match(upstream, m, url)) {
-        throw std::invalid_argument("not an http URL with a port: " + upstream);
-    }
-    upstream_ = std::make_unique<httplib::Client>(m[1].str(), std::stoi(m[2]));
+    const auto path = upstream.find('/', upstream.find("//") + 2);
+    upstream_ = std::make_unique<httplib::Client>(upstream.substr(0, path));
+    if (!upstream_->is_valid()) throw std::invalid_argument("not an http URL: " + upstream);
     upstream_->set_read_timeout(60, 0);
-    path_ = m[3].matched ? m[3].str() : "/";
+    path_ = path == std::string::npos ? "/" : upstream.substr(path);
 }
 
 ForwardingProxy::~ForwardingProxy() {
