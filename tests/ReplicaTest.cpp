@@ -27,7 +27,6 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -100,45 +99,31 @@ TEST(Replica, ManyPendingMaps) {
 }
 
 // ---- A disk that fills up: SQLite's own file layer, its writes answered "no space
-// left" (ENOSPC) by the system once a budget of bytes is spent. ----
+// left" (ENOSPC) by the system once a budget of bytes is spent. SQLite writes every
+// page with pwrite64 (the refused-full-disk case fails should that change). ----
 
-std::atomic<long long> gWriteBudget{-1};  // bytes still writable; -1: no limit
-sqlite3_syscall_ptr gWrite = nullptr, gPWrite64 = nullptr;
-
-bool Spend(std::size_t bytes) {
-    if (gWriteBudget < 0) return true;
-    if (static_cast<long long>(bytes) > gWriteBudget) {
-        gWriteBudget = 0;  // once full, full until freed
-        errno = ENOSPC;
-        return false;
-    }
-    gWriteBudget -= static_cast<long long>(bytes);
-    return true;
-}
-
-ssize_t Write(int fd, const void* data, std::size_t n) {
-    return Spend(n) ? reinterpret_cast<decltype(&Write)>(gWrite)(fd, data, n) : -1;
-}
+long long gWriteBudget = 0;  // bytes still writable
+sqlite3_syscall_ptr gPWrite64 = nullptr;
 
 ssize_t PWrite64(int fd, const void* data, std::size_t n, off64_t at) {
-    return Spend(n) ? reinterpret_cast<decltype(&PWrite64)>(gPWrite64)(fd, data, n, at) : -1;
+    if (static_cast<long long>(n) > gWriteBudget) {
+        gWriteBudget = 0;  // once full, full until freed
+        errno = ENOSPC;
+        return -1;
+    }
+    gWriteBudget -= static_cast<long long>(n);
+    return reinterpret_cast<decltype(&PWrite64)>(gPWrite64)(fd, data, n, at);
 }
 
 // While it lives, the disk holds `bytes` more.
 class FullDisk {
 public:
     explicit FullDisk(long long bytes) : unix_(sqlite3_vfs_find("unix")) {
-        gWrite = unix_->xGetSystemCall(unix_, "write");
-        gPWrite64 = unix_->xGetSystemCall(unix_, "pwrite64");
-        unix_->xSetSystemCall(unix_, "write", reinterpret_cast<sqlite3_syscall_ptr>(&Write));
-        unix_->xSetSystemCall(unix_, "pwrite64", reinterpret_cast<sqlite3_syscall_ptr>(&PWrite64));
         gWriteBudget = bytes;
+        gPWrite64 = unix_->xGetSystemCall(unix_, "pwrite64");
+        unix_->xSetSystemCall(unix_, "pwrite64", reinterpret_cast<sqlite3_syscall_ptr>(&PWrite64));
     }
-    ~FullDisk() {
-        gWriteBudget = -1;
-        unix_->xSetSystemCall(unix_, "write", nullptr);
-        unix_->xSetSystemCall(unix_, "pwrite64", nullptr);
-    }
+    ~FullDisk() { unix_->xSetSystemCall(unix_, "pwrite64", nullptr); }
 
 private:
     sqlite3_vfs* unix_;
