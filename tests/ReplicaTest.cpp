@@ -116,17 +116,15 @@ ssize_t PWrite64(int fd, const void* data, std::size_t n, off64_t at) {
 }
 
 // While it lives, the disk holds `bytes` more.
-class FullDisk {
-public:
-    explicit FullDisk(long long bytes) : unix_(sqlite3_vfs_find("unix")) {
+struct FullDisk {
+    explicit FullDisk(long long bytes) {
         gWriteBudget = bytes;
-        gPWrite64 = unix_->xGetSystemCall(unix_, "pwrite64");
-        unix_->xSetSystemCall(unix_, "pwrite64", reinterpret_cast<sqlite3_syscall_ptr>(&PWrite64));
+        gPWrite64 = vfs->xGetSystemCall(vfs, "pwrite64");
+        vfs->xSetSystemCall(vfs, "pwrite64", reinterpret_cast<sqlite3_syscall_ptr>(&PWrite64));
     }
-    ~FullDisk() { unix_->xSetSystemCall(unix_, "pwrite64", nullptr); }
+    ~FullDisk() { vfs->xSetSystemCall(vfs, "pwrite64", nullptr); }
 
-private:
-    sqlite3_vfs* unix_;
+    sqlite3_vfs* const vfs = sqlite3_vfs_find("unix");
 };
 
 // ---- Running a check as a user that file modes bind (root passes over them) ----
@@ -181,14 +179,11 @@ void Break(const std::vector<std::string>& w, const fs::path& file, std::shared_
         sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         cause = {other, [](void* db) { sqlite3_close(static_cast<sqlite3*>(db)); }};
     } else if (way == "read-only-file") {
-        fs::permissions(file.parent_path(), fs::perms::all);
-        fs::permissions(file,
-                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        fs::permissions(file.parent_path(), fs::perms{0777});
+        fs::permissions(file, fs::perms{0444});
     } else if (way == "read-only-folder") {
-        fs::permissions(file, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
-                                  ~fs::perms::others_exec);
-        fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec |
-                                                fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(file, fs::perms{0666});
+        fs::permissions(file.parent_path(), fs::perms{0505});
     } else if (way == "damaged-page") {
         // The third page holds a table: its head made garbage. The page size is the
         // big-endian number at byte 16 of the file.

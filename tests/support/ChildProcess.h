@@ -29,8 +29,6 @@ public:
     ToolProcess(const std::string& program, const std::vector<std::string>& args,
                 const std::vector<std::string>& env = {}, const std::filesystem::path& cwd = {});
     ~ToolProcess();
-    ToolProcess(const ToolProcess&) = delete;
-    ToolProcess& operator=(const ToolProcess&) = delete;
 
     // Waits for the end.
     ToolRun Wait();

@@ -47,8 +47,6 @@ TReplicaCase::TReplicaCase(const fs::path& dir)
     Reopen();
 }
 
-TReplicaCase::~TReplicaCase() = default;
-
 std::vector<std::string> TReplicaCase::Run(const std::string& line) {
     out_.clear();
     try {

@@ -31,9 +31,7 @@ namespace orvanta::test {
 class TReplicaCase {
 public:
     explicit TReplicaCase(const std::filesystem::path& dir);
-    virtual ~TReplicaCase();
-    TReplicaCase(const TReplicaCase&) = delete;
-    TReplicaCase& operator=(const TReplicaCase&) = delete;
+    virtual ~TReplicaCase() = default;
 
     // The output of one command line; a failure is one line, "! " and its message.
     std::vector<std::string> Run(const std::string& line);
