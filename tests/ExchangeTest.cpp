@@ -30,7 +30,9 @@ const std::string kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family;Given;;;\r\nEN
 // One recorded session of tests/data/sessions: a client of its own and a peer that answers
 // it from the case's replies. The commands:
 //   reply [at N]          the next reply (or the reply to request N), its lines "| path=value"
-//                         as Unflattened reads them; "| @NAME" takes the lines of NAME.reply
+//                         as Unflattened reads them; "| @NAME" takes the lines of NAME.reply;
+//                         "from N": the reply to request N and to every later one the queue
+//                         leaves unanswered
 //   reply-xml [at N]      a reply as the text of its "| " lines
 //   reply-http CODE [at N]  an HTTP status, its body the "| " lines
 //   store-server [CODE=ID...]  when no reply is left, answers as a server that
@@ -143,7 +145,8 @@ private:
                const std::vector<std::string>& input) {
         PeerReply reply{200, {}, 0};
         int at = 0;
-        if (args.size() >= 2 && args[args.size() - 2] == "at") {
+        const bool from = args.size() >= 2 && args[args.size() - 2] == "from";
+        if (args.size() >= 2 && (from || args[args.size() - 2] == "at")) {
             at = std::stoi(args.back());
             args.resize(args.size() - 2);
         }
@@ -156,13 +159,14 @@ private:
             if (verb == "reply-http") reply.Status = std::stoi(args.at(0));
         }
         const std::lock_guard lock(mutex_);
-        at > 0 ? void(at_[at] = reply) : queue_.push_back(reply);
+        from ? void(from_ = {at, reply}) : at > 0 ? void(at_[at] = reply) : queue_.push_back(reply);
     }
 
     PeerReply Answer(const RecordedRequest& request, int index) {
         const std::lock_guard lock(mutex_);
         if (const auto at = at_.find(index + 1); at != at_.end()) return at->second;
         if (next_ < queue_.size()) return queue_[next_++];
+        if (from_ && index + 1 >= from_->first) return from_->second;
         if (store_) return store_(request, index);
         return {500, "no more replies in the script", 0};
     }
@@ -210,6 +214,7 @@ private:
     std::deque<PeerReply> queue_;
     std::size_t next_ = 0;
     std::map<int, PeerReply> at_;
+    std::optional<std::pair<int, PeerReply>> from_;  // the reply to request N and every later one
     ScriptedPeer::Handler store_;
     ScriptedPeer peer_;
     std::unique_ptr<TSMLBase> client_;
