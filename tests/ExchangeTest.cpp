@@ -48,18 +48,22 @@ const std::string kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family;Given;;;\r\nEN
 class SessionCase {
 public:
     SessionCase()
-        : peer_([this](const RecordedRequest& request, int index) { return Answer(request, index); }) {
+        : peer_([this](const RecordedRequest& request, int index) {
+              return Answer(request, index);
+          }) {
         client_ = ClientFor(peer_);
     }
 
-    std::vector<std::string> Run(const std::string& command, const std::vector<std::string>& input) {
+    std::vector<std::string> Run(const std::string& command,
+                                 const std::vector<std::string>& input) {
         std::istringstream in(command);
         std::string verb;
         std::vector<std::string> args;
         in >> verb;
         for (std::string word; in >> word;)
             args.push_back(word);
-        const std::string rest = command.size() > verb.size() ? command.substr(verb.size() + 1) : "";
+        const std::string rest =
+            command.size() > verb.size() ? command.substr(verb.size() + 1) : "";
         if (verb.starts_with("reply")) {
             Queue(verb, args, input);
         } else if (verb == "store-server") {
@@ -104,7 +108,8 @@ public:
         } else if (verb == "payload") {
             return {Escaped(Item(args[0]).GetText())};
         } else if (verb == "anchor") {
-            return {"next " + Client().NextAnchor + (Client().Loaded ? ", loaded" : ", not loaded")};
+            return {"next " + Client().NextAnchor +
+                    (Client().Loaded ? ", loaded" : ", not loaded")};
         } else {
             return {"? unknown command"};
         }
@@ -133,7 +138,8 @@ private:
                 continue;
             }
             std::vector<std::string> included;
-            for (const auto l : SplitPayloadLines(ReadFile(kSessions / (line.substr(1) + ".reply"))))
+            for (const auto l :
+                 SplitPayloadLines(ReadFile(kSessions / (line.substr(1) + ".reply"))))
                 included.emplace_back(l);
             for (std::string& l : Expanded(included))
                 lines.push_back(std::move(l));
@@ -180,7 +186,8 @@ private:
                                      : last)
                  : Client().Store();
         });
-        if (failure != "no failure") out.push_back("! " + Replaced(failure, peer_.Url(""), "{url}"));
+        if (failure != "no failure")
+            out.push_back("! " + Replaced(failure, peer_.Url(""), "{url}"));
         if (!Client().Refused.empty()) out.push_back("refused: " + RefusedReport(Client().Refused));
         return out;
     }
@@ -225,10 +232,10 @@ class Sessions : public ::testing::TestWithParam<std::filesystem::path> {};
 
 TEST_P(Sessions, GoAsRecorded) {
     SessionCase session;
-    ExpectTranscript(GetParam(), Transcript(ReadFile(GetParam()), [&](const auto& command,
-                                                                        const auto& input) {
-        return session.Run(command, input);
-    }));
+    ExpectTranscript(GetParam(),
+                     Transcript(ReadFile(GetParam()), [&](const auto& command, const auto& input) {
+                         return session.Run(command, input);
+                     }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, Sessions, ::testing::ValuesIn(CaseFiles("sessions", ".case")),
@@ -272,7 +279,8 @@ TEST(Load, ManyChangesOfTheSameItemsEndAsAMapOfIdentifiers) {
     std::string answered;
     for (const RecordedRequest& request : peer.Requests()) {
         for (const MessagePart& s : PartsOf(request.Body))
-            if (s.Name == "Status" && s["Cmd"] == "Delete") answered += s["TargetRef"] + " " + s["Data"] + " ";
+            if (s.Name == "Status" && s["Cmd"] == "Delete")
+                answered += s["TargetRef"] + " " + s["Data"] + " ";
     }
     EXPECT_EQ(answered, deletes);
 }
@@ -356,8 +364,9 @@ std::string Render(const std::string& body) {
         } else if (p.Name == "Alert") {
             const std::string code = p["Data"];
             parts.push_back("Alert " + code +
-                            (code == "222" ? "" : " last '" + p["Item/Meta/Anchor/Last"] +
-                                                      "' next " + p["Item/Meta/Anchor/Next"]));
+                            (code == "222" ? ""
+                                           : " last '" + p["Item/Meta/Anchor/Last"] + "' next " +
+                                                 p["Item/Meta/Anchor/Next"]));
         } else if (p.Name == "Sync") {
             const std::string count = p["NumberOfChanges"];
             parts.push_back(count.empty() ? "Sync" : "Sync of " + count);
@@ -388,10 +397,11 @@ public:
 
 private:
     bool Command(const std::vector<std::string>& w) override {
-        const std::map<std::string, int*> numbers{
-            {"alert-status", &script_.AlertStatus}, {"per-message", &script_.PerMessage},
-            {"max-msg-size", &script_.MaxMsgSize},  {"map-status", &script_.MapStatus},
-            {"fail-at", &script_.FailAt}};
+        const std::map<std::string, int*> numbers{{"alert-status", &script_.AlertStatus},
+                                                  {"per-message", &script_.PerMessage},
+                                                  {"max-msg-size", &script_.MaxMsgSize},
+                                                  {"map-status", &script_.MapStatus},
+                                                  {"fail-at", &script_.FailAt}};
         const std::string what = w.size() > 1 ? w[1] : "";
         if (w.at(0) == "sync") {
             Sync();
@@ -411,8 +421,9 @@ private:
             const std::string cmdID =
                 what == "broken-add" ? "x" : std::to_string(100 + script_.Commands.size());
             script_.Commands.push_back(
-                {what == "broken-add" ? "Add" : std::string(1, static_cast<char>(what[0] - 32)) +
-                                                    what.substr(1),
+                {what == "broken-add"
+                     ? "Add"
+                     : std::string(1, static_cast<char>(what[0] - 32)) + what.substr(1),
                  cmdID, w.at(2),
                  w.size() > 3 ? std::optional<std::string>(Unescaped(w[3])) : std::nullopt});
         } else {
@@ -466,9 +477,8 @@ private:
         opened_ = 0;
         sending_ = false;
         sent_ = 0;
-        ScriptedPeer peer([this](const RecordedRequest& request, int index) {
-            return Answer(request, index);
-        });
+        ScriptedPeer peer(
+            [this](const RecordedRequest& request, int index) { return Answer(request, index); });
         auto client = ClientFor(peer);
         client->Random = [this](std::uint32_t bound) { return ++draws_ % bound; };
         std::vector<std::string> result;
@@ -489,7 +499,8 @@ private:
             ++n;
             const bool over = limit > 0 && request.Body.size() > limit &&
                               Find(PartsOf(request.Body), "SyncHdr")["MsgID"] != "1";
-            Out("> " + std::to_string(n) + ": " + Render(request.Body) + (over ? " | OVER THE LIMIT" : ""));
+            Out("> " + std::to_string(n) + ": " + Render(request.Body) +
+                (over ? " | OVER THE LIMIT" : ""));
         }
         // The peer's port changes from run to run.
         for (const std::string& line : result)
@@ -500,7 +511,7 @@ private:
     Script script_;
     int sessions_ = 0;
     std::uint32_t draws_ = 0;  // the client's random numbers, counted on from sync to sync
-    int opened_ = 0;  // sessions the sync has opened
+    int opened_ = 0;           // sessions the sync has opened
     bool sending_ = false;
     std::size_t sent_ = 0;
 };

@@ -122,17 +122,20 @@ TEST(HostileServer, TransportCases) {
         };
     };
     // The servers by the first word of a case, the rest of its first part as `arg`.
-    const auto server = [&](const std::string& kind, const std::string& arg) -> ScriptedPeer::Session {
+    const auto server = [&](const std::string& kind,
+                            const std::string& arg) -> ScriptedPeer::Session {
         if (kind == "status") {
             const std::string code = arg.substr(0, arg.find(' '));
             std::string body = arg.size() > 3 ? arg.substr(4) : "";
             if (body.starts_with('@')) {
-                body = Replaced(ReadFile(kTransport + body.substr(1)), "{elsewhere}", elsewhere.Url());
+                body =
+                    Replaced(ReadFile(kTransport + body.substr(1)), "{elsewhere}", elsewhere.Url());
             }
             const std::string type = arg.ends_with(".wbxml") ? wbxmlType : "";
             return sends(ReplyHead(std::stoi(code), body.size(), type) + body);
         }
-        if (kind == "redirect") return sends(ReplyHead(302, 0, "Location: " + elsewhere.Url() + "\r\n"));
+        if (kind == "redirect")
+            return sends(ReplyHead(302, 0, "Location: " + elsewhere.Url() + "\r\n"));
         if (kind == "truncated-xml") return sends(ReplyHead(200, 300) + load.substr(0, 300));
         if (kind == "latin1") return Answering({load, Closing()}, AsLatin1);
         if (kind == "latin1-declared") return Answering({load, Closing()}, declaredLatin1);
@@ -184,8 +187,8 @@ TEST(HostileServer, TransportCases) {
         auto client = std::make_unique<TSMLContacts>();
         client->SetServerURL(url);
         client->SetCAFile(!tls || arg == "untrusted" ? ""
-                          : arg == "missing"          ? "none.pem"
-                                                      : kTLS + "ca.pem");
+                          : arg == "missing"         ? "none.pem"
+                                                     : kTLS + "ca.pem");
         client->HTTP->Limits = {std::chrono::seconds(1), std::chrono::seconds(stall), 10,
                                 std::chrono::seconds(2), std::chrono::seconds(overall)};
         client->Cancel();

@@ -67,14 +67,13 @@ void Flatten(pugi::xml_node node, const std::string& path, std::vector<std::stri
     for (pugi::xml_node child : node.children()) {
         if (child.type() != pugi::node_element) continue;
         parent = true;
-        const std::string_view name = LocalName(child);
-        Flatten(child, path.empty() || path == "SyncBody" ? std::string(name) : path + "/" + std::string(name), out);
+        const std::string name(LocalName(child));
+        Flatten(child, path.empty() || path == "SyncBody" ? name : path + "/" + name, out);
     }
     if (parent) return;
     const std::string text = Escaped(Text(node));
     out.push_back(text.empty() ? path : path + "=" + text);
 }
-
 
 // A Status of the server, as XML.
 std::string StatusXml(int cmdID, const std::string& msgRef, const std::string& cmdRef,
@@ -98,16 +97,12 @@ std::string WithSessionID(std::string reply, const std::string& request) {
     return reply.replace(at, std::string(kEchoSessionID).size(), m[1].str());
 }
 
-bool Connection::Stopping() const {
-    return peer_.stopping_.load();
-}
-
 std::string Connection::Read() {
     std::string request;
     std::size_t bodyStart = std::string::npos;
     std::size_t length = 0;
     char buffer[16384];
-    while (!Stopping()) {
+    while (!peer_.stopping_) {
         if (bodyStart != std::string::npos && request.size() >= bodyStart + length) return request;
         // TLS may hold decrypted bytes that the socket no longer shows.
         if (!ssl_ || SSL_pending(ssl_) == 0) {
@@ -131,7 +126,7 @@ std::string Connection::Read() {
 bool Connection::Send(const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        if (Stopping()) return false;
+        if (peer_.stopping_) return false;
         pollfd p{fd_, POLLOUT, 0};
         if (poll(&p, 1, 20) <= 0) continue;
         const std::size_t chunk = std::min<std::size_t>(bytes.size() - sent, 1 << 20);
@@ -149,7 +144,7 @@ void Connection::Close() {
 
 void Connection::Pause(int ms) const {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!Stopping() && (ms < 0 || std::chrono::steady_clock::now() < until))
+    while (!peer_.stopping_ && (ms < 0 || std::chrono::steady_clock::now() < until))
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
@@ -160,8 +155,7 @@ ScriptedPeer::ScriptedPeer(Handler handler, const std::string& certFile, const s
 ScriptedPeer::ScriptedPeer(std::vector<std::string> replies)
     : ScriptedPeer(InOrder(std::move(replies))) {}
 
-ScriptedPeer::ScriptedPeer(Session session, const std::string& certFile,
-                           const std::string& keyFile)
+ScriptedPeer::ScriptedPeer(Session session, const std::string& certFile, const std::string& keyFile)
     : session_(std::move(session)) {
     if (!certFile.empty()) {
         // A client that drops the connection must not end the test with SIGPIPE.
@@ -307,12 +301,10 @@ std::string BuildServerReply(const ServerReplyShape& s) {
              loc("Target", "contdb") + loc("Source", "card") + open("Meta") +
              "<Anchor xmlns=\"syncml:metinf\">" +
              (s.LastAnchor.empty() ? "" : el("Last", s.LastAnchor)) + el("Next", s.NextAnchor) +
-             "</Anchor>" +
-             close("Meta") + close("Item") + close("Alert");
+             "</Anchor>" + close("Meta") + close("Item") + close("Alert");
     }
     if (s.Sync) {
-        x += open("Sync") + el("CmdID", "6") + loc("Target", "contdb") +
-             loc("Source", "card");
+        x += open("Sync") + el("CmdID", "6") + loc("Target", "contdb") + loc("Source", "card");
         for (const ServerCommand& c : s.Commands) {
             x += open(c.Name) + el("CmdID", c.CmdID) + open("Meta") +
                  "<Type xmlns=\"syncml:metinf\">text/x-vcard</Type>" + close("Meta") +
@@ -426,7 +418,6 @@ ScriptedPeer::Handler SyncServer(SessionChanges changes) {
     };
 }
 
-
 std::string MessagePart::operator[](std::string_view path) const {
     for (const auto& [at, value] : Values)
         if (at == path) return value;
@@ -450,8 +441,10 @@ Message PartsOf(const std::string& body) {
         const std::size_t eq = line.find('=');
         const std::string path = slash < eq ? line.substr(slash + 1, eq - slash - 1) : "";
         // A command begins with its CmdID; the header and Final have none.
-        if (parts.empty() || parts.back().Name != name || path == "CmdID") parts.push_back({name, {}});
-        parts.back().Values.emplace_back(path, eq == std::string::npos ? "" : Unescaped(line.substr(eq + 1)));
+        if (parts.empty() || parts.back().Name != name || path == "CmdID")
+            parts.push_back({name, {}});
+        parts.back().Values.emplace_back(
+            path, eq == std::string::npos ? "" : Unescaped(line.substr(eq + 1)));
     }
     return parts;
 }
@@ -492,7 +485,6 @@ std::unique_ptr<TSMLContacts> ClientFor(const ScriptedPeer& peer) {
     return client;
 }
 
-
 std::vector<std::string> Flattened(const std::string& message) {
     pugi::xml_document doc;
     // Line ends as they were sent: a payload's CR LF is part of it.
@@ -520,7 +512,8 @@ std::string Unflattened(const std::vector<std::string>& lines) {
             const pugi::xml_node last = at.last_child();
             const bool leaf = i + 1 == names.size();
             const bool again = i > 0 && !leaf && last.first_child().name() == names[i + 1];
-            at = !leaf && last.name() == names[i] && !again ? last : at.append_child(names[i].c_str());
+            at = !leaf && last.name() == names[i] && !again ? last
+                                                            : at.append_child(names[i].c_str());
         }
         if (eq != std::string::npos) at.text() = Unescaped(line.substr(eq + 1)).c_str();
     }

@@ -57,7 +57,6 @@ public:
     void Hold() const { Pause(-1); }
 
 private:
-    [[nodiscard]] bool Stopping() const;
     friend class ScriptedPeer;
     Connection(ScriptedPeer& peer, int fd) : peer_(peer), fd_(fd) {}
     ScriptedPeer& peer_;
@@ -263,6 +262,5 @@ template <class E>
 // child of an element again begins the next element of that name (the second Status,
 // Add or MapItem).
 [[nodiscard]] std::string Unflattened(const std::vector<std::string>& lines);
-
 
 }  // namespace orvanta::test
