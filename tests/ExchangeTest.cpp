@@ -37,7 +37,8 @@ const std::string kCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family;Given;;;\r\nEN
 //   reply-http CODE [at N]  an HTTP status, its body the "| " lines
 //   store-server [CODE=ID...]  when no reply is left, answers as a server that
 //                         accepts every change (or gives the item ID the code; 0 for none)
-//   client KIND           a client of another kind; random N...; credentials [USER PASS]
+//   client KIND           a client of another kind; random N...; credentials [USER PASS];
+//                         url USER:PASS (the peer's URL with user information)
 //   loaded ANCHOR         the client as after a load; item ID STATE [PAYLOAD]; set ID F=V;
 //                         state ID STATE
 //   load [LAST]; store    the exchange: its failure "! ..." and what the load refused
@@ -82,6 +83,8 @@ public:
             for (const std::string& a : args)
                 numbers.push_back(static_cast<std::uint32_t>(std::stoul(a)));
             Client().Random = Sequence(numbers);
+        } else if (verb == "url") {
+            Client().SetServerURL(Replaced(peer_.Url(), "://", "://" + rest + "@"));
         } else if (verb == "credentials") {
             Client().UserName = args.empty() ? "" : args[0];
             Client().Password = args.empty() ? "" : args[1];
