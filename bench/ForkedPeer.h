@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "support/ScriptedPeer.h"
+#include "support/SyncPeer.h"
 
 namespace orvanta::test {
 

@@ -17,7 +17,6 @@
 #include "engine/HttpClient.h"
 #include "kinds/ContSyncML.h"
 #include "ForkedPeer.h"
-#include "support/ScriptedPeer.h"
 #include "support/SyncPeer.h"
 
 using namespace orvanta;

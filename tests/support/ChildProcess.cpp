@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "support/Payloads.h"
-#include "support/ScriptedPeer.h"
+#include "support/SyncPeer.h"
 
 extern char** environ;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/ScriptedPeer.h"
+#include "support/SyncPeer.h"
 
 namespace httplib {
 class Client;

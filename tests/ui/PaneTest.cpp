@@ -11,7 +11,6 @@
 #include "kinds/NoteSyncML.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
-#include "support/ScriptedPeer.h"
 #include "support/SyncPeer.h"
 #include "ui/Conflicts.h"
 #include "ui/ImportExport.h"
