@@ -1,12 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <regex>
 #include <sstream>
@@ -17,6 +12,7 @@
 #include "engine/Errors.h"
 #include "engine/HttpClient.h"
 #include "formats/TextCodec.h"
+#include "support/ChildProcess.h"
 #include "support/SyncPeer.h"
 #include "support/Payloads.h"
 
@@ -249,25 +245,20 @@ TEST(HostileServer, CommandLineLoad) {
     r.ExtraSyncXml = "<Add><CmdID>20</CmdID><Item/></Add>";  // names no item
     ScriptedPeer peer(InOrder({BuildServerReply(r), Closing(), BuildServerReply(r), Closing()}),
                       kTLS + "cert.pem", kTLS + "key.pem");
-    const auto run = [&](const std::string& options) {
-        const std::string command = std::string("ORVANTA_PASSWORD=pass '") + ORVANTA_LOAD_TOOL +
-                                    "' '" + peer.Url() + "' user card " + options + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        while (const std::size_t n = std::fread(buf, 1, sizeof buf, pipe))
-            out.append(buf, n);
-        const int status = pclose(pipe);
-        return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ": " + out;
+    const auto run = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {peer.Url(), "user", "card"});
+        const ToolRun run =
+            ToolProcess(ORVANTA_LOAD_TOOL, options, {"ORVANTA_PASSWORD=pass"}).Wait();
+        return std::to_string(run.Status) + ": " + run.Out + run.Err;
     };
-    const std::string loaded = run("--ca-file '" + kTLS + "ca.pem'");
+    const std::string loaded = run({"--ca-file", kTLS + "ca.pem"});
     EXPECT_EQ(loaded.rfind("3: ", 0), 0u) << loaded;
     EXPECT_NE(loaded.find("\n2 items\nOrvanta: 1 of the server's commands was refused, so their "
                           "items are missing here: 1 Add command without an item identifier "
                           "(status 412)\n"),
               std::string::npos)
         << loaded;
-    EXPECT_EQ(run("--ca-file").rfind("2: usage: ", 0), 0u);
+    EXPECT_EQ(run({"--ca-file"}).rfind("2: usage: ", 0), 0u);
 }
 
 }  // namespace

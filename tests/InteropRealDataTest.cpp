@@ -1,18 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "formats/ObjectFile.h"
 #include "formats/SyncMLItem.h"
 #include "kinds/ContSyncML.h"
-#include "kinds/KindTable.h"
-#include "support/ChildProcess.h"
 #include "support/Corpus.h"
 #include "support/Payloads.h"
 #include "support/RealServer.h"
@@ -58,67 +53,6 @@ TEST(InteropLoad, LargeAddressBooks) {
         items["generated-" + std::to_string(i)] = SampleContact(i);
     const ScopedStoreContents contacts(server, "card", items);
     loadsWhole(5000);
-}
-
-// The JSON lines of `orvanta-load --fields` in the given client zone, by item id.
-std::map<std::string, std::string> LoadedFields(const RealServer& server, const std::string& zone,
-                                                const std::string& kind) {
-    const ToolRun run =
-        ToolProcess(ORVANTA_LOAD_TOOL, {server.Url(), RealServer::kUser, "--fields", kind},
-                    {"TZ=" + zone, std::string("ORVANTA_PASSWORD=") + RealServer::kPassword})
-            .Wait();
-    EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
-    const std::string& out = run.Out;
-    std::map<std::string, std::string> byID;
-    static const std::regex line(R"re((^|\n)\{"id":"([^"]*)"[^\n]*)re");
-    for (std::sregex_iterator m(out.begin(), out.end(), line), end; m != end; ++m)
-        byID[(*m)[2]] = m->str().substr(m->str().find('{'));
-    return byID;
-}
-
-// Events and tasks as other programs store them, in zones with summer time in either
-// hemisphere, with a half-hour offset and on dates before a rule changed; the server
-// sends them with its own rewritten time-zone blocks. data/interop/zone-events.ics holds
-// the calendar; after each component's UID, its X-LOADED lines say what orvanta-load
-// shows as its start (a task: its due time) in the client zone of their TZ parameter.
-TEST(InteropZones, EveryTimeIsTheTrueMomentInTheClientsZone) {
-    struct Check {
-        std::string store, id, shown;
-    };
-    std::map<std::string, std::map<std::string, std::string>> items;  // by store, then id
-    std::map<std::string, std::vector<Check>> checks;                 // by client zone
-    const std::string file =
-        ReadFile(std::filesystem::path(ORVANTA_TEST_DATA) / "interop" / "zone-events.ics");
-    for (const std::string store : {"cal", "task"}) {
-        for (const std::string& payload :
-             SplitObjectFile(file, KindNamed(store).Component).Payloads) {
-            std::string id;
-            for (const std::string_view line : SplitPayloadLines(payload)) {
-                const std::string value(line.substr(line.find(':') + 1));
-                if (GetPropertyName(line) == "UID") id = value;
-                if (GetPropertyName(line) != "X-LOADED") continue;
-                const std::string zone(line.substr(12, line.find(':') - 12));  // X-LOADED;TZ=
-                checks[zone].push_back({store, id, value});
-            }
-            items[store][id] = payload;
-        }
-    }
-    const RealServer server;
-    const ScopedStoreContents events(server, "cal", items["cal"]);
-    const ScopedStoreContents tasks(server, "task", items["task"]);
-    for (const auto& [zone, expected] : checks) {
-        std::map<std::string, std::map<std::string, std::string>> loaded;
-        for (const Check& check : expected) {
-            auto& byID = loaded[check.store];
-            if (byID.empty()) byID = LoadedFields(server, zone, check.store);
-            const auto it = byID.find(check.id);
-            ASSERT_NE(it, byID.end()) << zone << " " << check.id;
-            const std::string field =
-                (check.store == "cal" ? "\"Start\":\"" : "\"Due\":\"") + check.shown + "\"";
-            EXPECT_NE(it->second.find(field), std::string::npos)
-                << zone << ": " << field << " not in " << it->second;
-        }
-    }
 }
 
 // The property lines of a stored file as the item reads them (unfolded), sorted.

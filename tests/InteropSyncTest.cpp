@@ -25,6 +25,10 @@
 //                                data, for the rest of the case
 //   server put KIND FILE         writes the payload in the lines "| ..." under it there
 //   server items KIND            the titles of the store's files, sorted
+//   server calendar KIND FILE    the store holds the kind's items of data/interop/FILE, each
+//                                in a file named by its UID, for the rest of the case
+//   shown ZONE KIND FIELD        orvanta-load --fields in the client zone ZONE: each item's
+//                                ID and that field, sorted
 //   server lines KIND FILE NAME...  the file's lines of these properties
 //   client C KIND                a new client of the kind's store, through a proxy of its own
 //   C load, C store              the outcome the server recorded ("session 200"), or
@@ -52,6 +56,7 @@
 #include <set>
 #include <sstream>
 
+#include "formats/ObjectFile.h"
 #include "kinds/ContSyncML.h"
 #include "kinds/KindTable.h"
 #include "support/ChildProcess.h"
@@ -212,6 +217,18 @@ private:
             for (const std::string& line : input_)
                 payload += line + "\r\n";
             std::ofstream(server_.StoreFolder(w.at(2)) / w.at(3), std::ios::binary) << payload;
+        } else if (c == "server" && w.at(1) == "calendar") {
+            static const std::regex uid("\nUID:([^\r\n]*)");
+            std::map<std::string, std::string> files;
+            std::smatch id;
+            const std::string file = ReadFile(fs::path(ORVANTA_TEST_DATA) / "interop" / w.at(3));
+            for (const std::string& payload :
+                 SplitObjectFile(file, KindNamed(w[2]).Component).Payloads)
+                files[std::regex_search(payload, id, uid) ? id[1].str() : ""] = payload;
+            stores_.erase(w[2]);
+            stores_.try_emplace(w[2], server_, w[2], files);
+        } else if (c == "shown") {
+            Shown(w.at(1), w.at(2), w.at(3));
         } else if (c == "server" && (w.at(1) == "items" || w.at(1) == "lines")) {
             ServerItems(w);
         } else if (c == "server") {
@@ -295,6 +312,24 @@ private:
         } else {
             throw std::invalid_argument("unknown command " + c);
         }
+    }
+
+    void Shown(const std::string& zone, const std::string& kind, const std::string& field) {
+        const ToolRun run =
+            ToolProcess(ORVANTA_LOAD_TOOL, {server_.Url(), RealServer::kUser, "--fields", kind},
+                        {"TZ=" + zone, std::string("ORVANTA_PASSWORD=") + RealServer::kPassword})
+                .Wait();
+        if (run.Status != 0) out_.push_back("exit " + std::to_string(run.Status) + ": " + run.Err);
+        static const std::regex id("^\\{\"id\":\"([^\"]*)\"");
+        const std::regex value("\"" + field + "\":\"([^\"]*)\"");
+        std::vector<std::string> lines;
+        std::istringstream in(run.Out);
+        std::smatch i, v;
+        for (std::string line; std::getline(in, line);)
+            if (std::regex_search(line, i, id) && std::regex_search(line, v, value))
+                lines.push_back(i[1].str() + " " + v[1].str());
+        std::sort(lines.begin(), lines.end());
+        out_.insert(out_.end(), lines.begin(), lines.end());
     }
 
     void ServerItems(const std::vector<std::string>& w) {
