@@ -60,8 +60,10 @@ protected:
                                            : VNote(lines));
         }
         TEditorDialog* dialog = &Find<TEditContForm>();
-        Find<TEditContForm>().Contacts = static_cast<TSMLContacts*>(&Pane().SyncClient());
-        Find<TEditContForm>().Contact = static_cast<TSMLContact*>(item_);
+        if (kind_ == "card") {
+            Find<TEditContForm>().Contacts = static_cast<TSMLContacts*>(&Pane().SyncClient());
+            Find<TEditContForm>().Contact = static_cast<TSMLContact*>(item_);
+        }
         if (kind_ == "cal") dialog = &Find<TEditEventForm>();
         if (kind_ == "cal") Find<TEditEventForm>().Event = static_cast<TSMLEvent*>(item_);
         if (kind_ == "task") dialog = &Find<TEditTaskForm>();
